@@ -1,0 +1,115 @@
+#include "core/log_stream.h"
+
+#include <memory>
+
+namespace {
+struct thread_buffer {
+    std::ostringstream out;
+    unsigned gen = 0;
+};
+thread_local std::unique_ptr<thread_buffer> tl_buffer;
+}  // namespace
+
+bool log_stream::open(const std::string& path, bool append) {
+    std::lock_guard<std::mutex> g(mu_);
+    if (file_) std::fclose(file_);
+    file_ = std::fopen(path.c_str(), append ? "a" : "w");
+    return file_ != nullptr;
+}
+
+void log_stream::close() {
+    std::lock_guard<std::mutex> g(mu_);
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+bool log_stream::is_open() const {
+    std::lock_guard<std::mutex> g(mu_);
+    return file_ != nullptr;
+}
+
+void log_stream::flush() {
+    emit_lines(true);
+    std::lock_guard<std::mutex> g(mu_);
+    if (file_) std::fflush(file_);
+}
+
+std::ios::fmtflags log_stream::flags() const { return static_cast<std::ios::fmtflags>(flags_.load()); }
+
+std::ios::fmtflags log_stream::setf(std::ios::fmtflags f) {
+    std::ios::fmtflags old = flags();
+    flags_.fetch_or(static_cast<unsigned>(f));
+    format_gen_.fetch_add(1);
+    return old;
+}
+
+std::ios::fmtflags log_stream::setf(std::ios::fmtflags f, std::ios::fmtflags mask) {
+    std::ios::fmtflags old = flags();
+    flags_.store(static_cast<unsigned>((old & ~mask) | (f & mask)));
+    format_gen_.fetch_add(1);
+    return old;
+}
+
+void log_stream::unsetf(std::ios::fmtflags f) {
+    flags_.fetch_and(~static_cast<unsigned>(f));
+    format_gen_.fetch_add(1);
+}
+
+std::streamsize log_stream::precision() const { return precision_.load(); }
+
+std::streamsize log_stream::precision(std::streamsize p) {
+    std::streamsize old = precision_.exchange(static_cast<long>(p));
+    format_gen_.fetch_add(1);
+    return old;
+}
+
+std::streamsize log_stream::width(std::streamsize w) { return buffer().width(w); }
+
+std::ostream& log_stream::buffer() {
+    if (!tl_buffer) tl_buffer = std::make_unique<thread_buffer>();
+    unsigned gen = format_gen_.load();
+    if (tl_buffer->gen != gen) {
+        tl_buffer->out.flags(flags());
+        tl_buffer->out.precision(precision());
+        tl_buffer->gen = gen;
+    }
+    return tl_buffer->out;
+}
+
+log_stream& log_stream::operator<<(std::ostream& (*manip)(std::ostream&)) {
+    std::ostream& b = buffer();
+    manip(b);
+    // endl and flush end up here: hand over everything this thread holds.
+    emit_lines(true);
+    std::lock_guard<std::mutex> g(mu_);
+    if (file_) std::fflush(file_);
+    return *this;
+}
+
+log_stream& log_stream::operator<<(std::ios_base& (*manip)(std::ios_base&)) {
+    // Format manipulators such as std::fixed change the shared format state.
+    std::ostringstream probe;
+    probe.flags(flags());
+    manip(probe);
+    flags_.store(static_cast<unsigned>(probe.flags()));
+    format_gen_.fetch_add(1);
+    buffer();
+    return *this;
+}
+
+void log_stream::emit_lines(bool all) {
+    if (!tl_buffer) return;
+    std::ostringstream& out = tl_buffer->out;
+    std::string text = out.str();
+    if (text.empty()) return;
+    size_t end = all ? text.size() : text.rfind('\n');
+    if (end == std::string::npos) return;
+    if (!all) ++end;
+    {
+        std::lock_guard<std::mutex> g(mu_);
+        // Before the log is opened (and after it is closed) text is dropped.
+        if (file_) std::fwrite(text.data(), 1, end, file_);
+    }
+    out.str(text.substr(end));
+    out.seekp(0, std::ios::end);
+}

@@ -1,0 +1,56 @@
+// The log stream shared by every thread. Each thread builds its text in a buffer of its
+// own; whole lines go to the file under one lock, so lines from different threads never mix.
+#pragma once
+
+#include <atomic>
+#include <cstdio>
+#include <ios>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+class log_stream {
+public:
+    constexpr log_stream() noexcept {}
+    log_stream(const log_stream&) = delete;
+    log_stream& operator=(const log_stream&) = delete;
+
+    // Opens the file for writing (truncating unless append is set). Returns false on failure.
+    bool open(const std::string& path, bool append = false);
+    void close();
+    bool is_open() const;
+    // Writes whatever this thread has buffered, even a partial line, and flushes the file.
+    void flush();
+    void clear() {}
+    bool good() const { return true; }
+
+    // Format state, shared by all threads: a thread's buffer picks it up before each insertion.
+    std::ios::fmtflags flags() const;
+    std::ios::fmtflags setf(std::ios::fmtflags f);
+    std::ios::fmtflags setf(std::ios::fmtflags f, std::ios::fmtflags mask);
+    void unsetf(std::ios::fmtflags f);
+    std::streamsize precision() const;
+    std::streamsize precision(std::streamsize p);
+    // Width applies to the next insertion of the calling thread only, as on a stream.
+    std::streamsize width(std::streamsize w);
+
+    template <class T>
+    log_stream& operator<<(const T& v) {
+        std::ostream& b = buffer();
+        b << v;
+        emit_lines(false);
+        return *this;
+    }
+    log_stream& operator<<(std::ostream& (*manip)(std::ostream&));
+    log_stream& operator<<(std::ios_base& (*manip)(std::ios_base&));
+
+private:
+    std::ostream& buffer();
+    void emit_lines(bool all);
+
+    mutable std::mutex mu_;
+    FILE* file_ = nullptr;
+    std::atomic<unsigned> format_gen_{1};
+    std::atomic<unsigned> flags_{static_cast<unsigned>(std::ios::dec | std::ios::skipws)};
+    std::atomic<long> precision_{6};
+};

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a plain build, then again under
+# AddressSanitizer with UndefinedBehaviorSanitizer, and the concurrency tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./tools/install-deps.sh
+
+jobs=$(nproc)
+export GTEST_DEATH_TEST_STYLE=threadsafe
+export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+configure() {  # folder, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -Wno-dev "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; exit 1; }
+}
+
+mkdir -p build build-asan build-tsan
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DVOLATRA_SANITIZE=address,undefined
+configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLATRA_SANITIZE=thread -DVOLATRA_ONLY_CONCURRENCY_TESTS=ON
+
+echo "== build"
+cmake --build build -j "$jobs"
+echo "== build with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --build build-asan -j "$jobs"
+echo "== build with ThreadSanitizer"
+cmake --build build-tsan -j "$jobs"
+
+echo "== concurrency tests under ThreadSanitizer"
+(cd build-tsan && ctest --output-on-failure -j "$jobs" -L concurrency)
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+(cd build-asan && ctest --output-on-failure -j "$jobs")
+echo "== tests"
+(cd build && ctest --output-on-failure -j "$jobs")

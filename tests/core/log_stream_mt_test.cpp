@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iomanip>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/wx.h"
+
+namespace {
+std::string temp_file(const char* name) { return ::testing::TempDir() + name + std::to_string(getpid()); }
+std::vector<std::string> read_lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+}  // namespace
+
+TEST(LogStream, WritesBeforeOpenAndAfterCloseAreDropped) {
+    log_stream log;
+    log << "lost before open\n";
+    std::string path = temp_file("log_drop");
+    ASSERT_TRUE(log.open(path));
+    log << "kept " << 42 << "\n";
+    log << "partial";
+    log.flush();
+    log.close();
+    log << "lost after close" << std::endl;
+    EXPECT_EQ(read_lines(path), (std::vector<std::string>{"kept 42", "partial"}));
+    unlink(path.c_str());
+}
+
+TEST(LogStream, SharedFormatReachesEveryThread) {
+    log_stream log;
+    std::string path = temp_file("log_fmt");
+    ASSERT_TRUE(log.open(path));
+    log.setf(std::ios::fixed, std::ios::floatfield);
+    std::thread t([&] { log << 1.5 << "\n"; });
+    t.join();
+    log << std::scientific;
+    log << 2.0 << std::endl;
+    log.close();
+    EXPECT_EQ(read_lines(path), (std::vector<std::string>{"1.500000", "2.000000e+00"}));
+    unlink(path.c_str());
+}
+
+TEST(LogStream, LinesFromEightThreadsStayWhole) {
+    std::string path = temp_file("log_mt");
+    ASSERT_TRUE(xer.open(path));
+    const int threads = 8, lines = 10000;
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t)
+        pool.emplace_back([t] {
+            for (int i = 0; i < lines; ++i) xer << "thread " << t << " line " << i << " end\n";
+        });
+    for (auto& th : pool) th.join();
+    xer.close();
+
+    std::vector<std::string> got = read_lines(path);
+    ASSERT_EQ(got.size(), size_t(threads * lines));
+    std::set<std::string> seen(got.begin(), got.end());
+    EXPECT_EQ(seen.size(), got.size());
+    for (int t = 0; t < threads; ++t)
+        for (int i = 0; i < lines; i += 997)
+            EXPECT_TRUE(seen.count("thread " + std::to_string(t) + " line " + std::to_string(i) + " end"));
+    unlink(path.c_str());
+}
