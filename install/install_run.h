@@ -1,0 +1,29 @@
+// Preparing a run: which files to install or delete, the folders they need, and the removal of
+// obsolete files and of the folders that removal empties.
+#pragma once
+
+#include <set>
+#include <string>
+
+// The question about a file the user changed since it was installed. Answers: 1 overwrite or
+// delete it, 2 keep it, 3 cancel the whole installation, 4 overwrite or delete every changed
+// file of its folder, 5 keep every changed file of its folder.
+using select_alert_fn = int (*)(std::string path, int is_delete);
+// The drawn question window installs itself here; while it is null every question is
+// answered 3, so nothing is touched without the user's consent.
+extern select_alert_fn g_select_alert;
+
+// Sets need_install / need_delete of every current version and their start_fraction:
+// 1 done, 0 the user cancelled.
+int choose_files();
+
+// Creates dest_dir_path and the folders the files to install need: 0, or the error of the
+// first folder that could not be made (after its alert).
+int make_dirs();
+void make_dir_error(std::string path, int err);
+// Deletes the current versions marked need_delete and prunes the folders left empty.
+void delete_files();
+// path without its last component: a/b/c.txt gives a/b/, a/b/ gives a/, c.txt gives "".
+void get_path_with_path(std::string& out, const std::string& path);
+// Removes, deepest first, every folder of the set below dest_dir_path that holds nothing.
+void prune_empty_folders(const std::set<std::string>& folders);

@@ -1,0 +1,61 @@
+// The manifest ("directory.txt") as the engine holds it: one version history per file, the
+// install filter that picks a run's files, and the size totals shown beside the free space.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+// One version of one file, as a manifest line gives it, with the install state worked out for it.
+struct file_version_struct {
+    int platform = 0;  // 0 all, 1 Mac, 2 Windows, 3 Linux, 6 Linux plug-in libraries
+    int vcode = 0;
+    float size_a = 0.0f;   // archive size, KB of 1000 bytes
+    float size_b = 0.0f;   // unpacked size, KB
+    std::string sig_want;  // MD5 as 32 lower-case hex digits, or "GONE"
+    std::string sig_have;  // MD5 of the installed file, "NONE" when absent, empty before a pass
+    std::string path;      // manifest path: platform folder first
+    int disk = 0;
+    int up_to_date = 0;
+    int is_global = 0;
+    int lat_idx = 0;
+    int lon_idx = 0;
+    int need_install = 0;
+    int need_delete = 0;
+    // Share of the run's unpacked KB that lies in the histories before this one (choose_files).
+    float start_fraction = 0.0f;
+};
+
+// The versions of one manifest path, oldest first; versions.back() is the current one.
+struct file_history_struct {
+    std::vector<file_version_struct> versions;
+};
+
+// Every history, in manifest order; histories are addressed by their index here.
+extern std::vector<file_history_struct> sim_info;
+// Folders touched by the network fetch's deletions, pruned at its end.
+extern std::set<std::string> deleted_files;
+
+// Reads the manifest into sim_info: 3 when read, 2 when the header is not an accepted one.
+// Stops a running checksum pass first. The second argument is not used.
+int read_directory(const std::string& path, std::string unused);
+bool is_global_scenery_f(const char* path);
+int find_sector(int* lon_idx, int* lat_idx, std::string path);
+bool path_has_no_file(std::string path);
+// True when a manifest path stays inside the folder it is put under: not empty, no empty, "."
+// or ".." component, no leading '/', no backslash and no control character.
+bool path_is_safe(const std::string& path);
+// Drops the first component (the platform folder) of a manifest path.
+void trim_dest_folder(std::string& path);
+// Where a version lives in the copy: dest_dir_path followed by its trimmed path.
+std::string install_location(const file_version_struct& v);
+
+// Install filter: which kinds of file a run considers (both on at start).
+extern int g_want_sim;
+extern int g_want_global;
+void set_install_filter(int want_sim, int want_global);
+bool want_this_f(int history, int version);
+void scenery_take_all();
+void scenery_from_install();
+// Recounts kb_to_download, kb_to_install, num_to_add and num_to_remove of stg.
+void recalc_disk_sizes();
