@@ -1,0 +1,30 @@
+// The palette of interface colours: slots of RGB named by small integers.
+#pragma once
+
+inline constexpr int colr_slots = 106;  // valid slots 0..105; 105 is the interface tint
+
+class colr_class {
+public:
+    colr_class();
+    // Sets one slot; the caller passes 0..105.
+    void assign(int slot, float r, float g, float b) {
+        rgb[slot][0] = r;
+        rgb[slot][1] = g;
+        rgb[slot][2] = b;
+    }
+
+    double gamma1;  // read by the PNG reader
+    double gamma2;
+    int use_gamma_table;  // read by the BMP reader
+    unsigned char gamma_table[256];
+    float rgb[colr_slots][3];
+    // Pulses between 0.4 and 1 with the time keeper; the text caret's alpha. It lies where a
+    // slot 106 would, and older callers know it as slot 106's red.
+    float pulse;
+    float spectrum_low;
+    float spectrum_high;
+    float spectrum_range;
+    float spectrum[1000][3];
+};
+
+extern colr_class colr;

@@ -1,0 +1,3 @@
+#include "graphics/render_state.h"
+
+ren_struct ren = ren_defaults();

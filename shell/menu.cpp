@@ -1,0 +1,3 @@
+#include "shell/menu.h"
+
+std::vector<menu_struct> menu;

@@ -1,0 +1,92 @@
+// The program-wide globals as they stand before main, and that they are usable from any
+// unit's static initialiser.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "graphics/colr.h"
+#include "graphics/render_state.h"
+#include "graphics/xcam.h"
+#include "shell/menu.h"
+#include "shell/mnw.h"
+#include "wizard/wizard_globals.h"
+
+namespace {
+// Read during static initialisation; the globals are constant-initialised, so the order of
+// the units does not matter.
+const int early_keylist_up = mnw.keylist_up;
+const float early_fade = ren.global_fade;
+const float early_period = xtim.frame_period;
+}  // namespace
+
+TEST(Globals, ReadyBeforeAnyStaticInitialiser) {
+    EXPECT_EQ(early_keylist_up, 1);
+    EXPECT_EQ(early_fade, 1.0f);
+    EXPECT_EQ(early_period, 0.02f);
+}
+
+TEST(Globals, WindowRecordIsZeroButKeylistUp) {
+    mnw_struct want;
+    std::memset(&want, 0, sizeof want);
+    want.keylist_up = 1;
+    EXPECT_EQ(std::memcmp(&mnw, &want, sizeof want), 0);
+    EXPECT_GE(stls_size, 2048);
+    for (int i = 0; i < stls_size; ++i) ASSERT_TRUE(stls[i].empty()) << i;
+    EXPECT_TRUE(menu.empty());
+}
+
+TEST(Globals, InstallerStateAndStreamsAreZero) {
+    stg_struct zero;
+    std::memset(&zero, 0, sizeof zero);
+    EXPECT_EQ(std::memcmp(&stg, &zero, sizeof zero), 0);
+    download_streams_struct zero_streams;
+    std::memset(&zero_streams, 0, sizeof zero_streams);
+    EXPECT_EQ(std::memcmp(&::next, &zero_streams, sizeof zero_streams), 0);
+    // The record layout other Parts count in words.
+    EXPECT_EQ(sizeof(download_streams_struct), 18 * 4u);
+    EXPECT_EQ(install_name, "Not Yet Scanned");
+    EXPECT_TRUE(dest_dir_path.empty() && temp_path.empty() && dvd_path.empty() && app_path.empty());
+}
+
+TEST(Globals, RenderStateCameraAndTimeKeeper) {
+    EXPECT_EQ(ren.global_fade, 1.0f);
+    EXPECT_EQ(ren.monochrome, 0);
+    EXPECT_EQ(ren.gl_vendor, nullptr);
+    EXPECT_EQ(xcam.proj_kind, 1);
+    EXPECT_EQ(xcam.changed, 1);
+    EXPECT_EQ(xcam.mv_from_gl, 1);
+    for (int i = 0; i < 16; ++i) {
+        double id = (i % 5 == 0) ? 1.0 : 0.0;
+        EXPECT_EQ(xcam.proj_matrix[i], id);
+        EXPECT_EQ(xcam.mv_matrix[i], id);
+    }
+    EXPECT_EQ(xtim.first_frame, 1);
+    EXPECT_EQ(xtim.frame_count, 0);
+    EXPECT_EQ(xtim.real_time, 0.0f);
+    EXPECT_EQ(xtim.day_of_year, 90.0f);
+}
+
+TEST(Globals, PaletteDefaults) {
+    colr_class c;
+    EXPECT_EQ(c.rgb[0][0] + c.rgb[0][1] + c.rgb[0][2], 3.0f);
+    EXPECT_EQ(c.rgb[12][0] + c.rgb[12][1] + c.rgb[12][2], 0.0f);
+    EXPECT_EQ(c.rgb[72][1], 0.43f);
+    EXPECT_EQ(c.rgb[105][0] + c.rgb[105][1] + c.rgb[105][2], 3.0f);
+    EXPECT_EQ(c.gamma1, 1.8);
+    EXPECT_EQ(c.pulse, 0.0f);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(c.gamma_table[i], i);
+    for (auto& e : c.spectrum) ASSERT_EQ(e[0] + e[1] + e[2], 0.0f);
+}
+
+TEST(Globals, SharedConstants) {
+    EXPECT_STREQ(no_install_name, "Not Yet Scanned");
+    EXPECT_EQ(sizeof(build_name) / sizeof(build_name[0]), 3u);
+    EXPECT_STREQ(build_name[0], "Volatra 9.10r1");
+    EXPECT_STREQ(build_name[1], "Mars");
+    EXPECT_STREQ(build_name[2], "Moon");
+    EXPECT_EQ(degtorad, 0.01745329f);
+    EXPECT_EQ(std::string(acf_path_def).rfind(std::string(acf_path) + "General Aviation/", 0), 0u);
+}

@@ -1,0 +1,60 @@
+// Global state of the installer wizard, shared with the install engine and the shell.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+// The installer state block: plain words, zero before main sets its defaults.
+struct stg_struct {
+    int32_t dir_state;  // manifest: 0 to fetch, 1 to read, 2 refused, 3 ready
+    int32_t platform;   // 1 Mac, 2 Windows, 3 Linux
+    int32_t log_actions;
+    int32_t new_format_flag;
+    int32_t download_failed;
+    int32_t extract_error;
+    int32_t server_count;  // -1 until the server list is read, then 0..10
+    int32_t server_index;
+    int32_t tile_selected[36][18];  // [longitude band][latitude band], nonzero = chosen
+    int32_t tile_available[36][18];
+    int32_t current_action;  // 0 deleting, 1 downloading, 2 already present, 3 not needed
+    float file_fraction;     // -0.01 while the download's length is unknown
+    int32_t stream_count;    // 0 automatic, else 1..4 download streams
+    int32_t get_beta;
+    float kb_to_download;  // KB of 1000 bytes
+    float kb_to_install;
+    int32_t num_to_add;
+    int32_t num_to_remove;
+    int32_t has_scenery;
+    int32_t has_sim;
+};
+static_assert(std::is_trivial_v<stg_struct> && std::is_standard_layout_v<stg_struct>);
+
+extern stg_struct stg;
+
+// State of the download streams, shared by the update screens and the network fetch.
+struct download_streams_struct {
+    int32_t cursor;  // next file history to hand out
+    int32_t finished;
+    int32_t active[4];
+    int32_t wants_file[4];
+    int32_t file_index[4];
+    float start_time;  // xtim.real_time when the run started
+    float kb_partial;  // KB received of the downloads in progress
+    float kb_done_download;
+    float kb_done_install;
+};
+static_assert(std::is_trivial_v<download_streams_struct>);
+
+// Named as the rest of the program knows it; never use std::next unqualified beside it.
+extern download_streams_struct next;
+
+inline constexpr int max_servers = 10;
+
+extern std::string install_name;   // release folder name; "Not Yet Scanned" until read
+extern std::string dest_dir_path;  // the copy being installed, repaired or updated, ending in '/'
+extern std::string temp_path;      // the temporary folder, ending in '/'
+extern std::string server_name[max_servers];
+extern std::string server_path[max_servers];  // release folder on each server, ending in '/'
+extern std::string crnt_file_path;
+extern std::string crnt_file_name;
