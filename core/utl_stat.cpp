@@ -14,6 +14,17 @@ std::map<UTL_stat_type, std::set<UTL_stat*>>& all_stats() {
     static auto* stats = new std::map<UTL_stat_type, std::set<UTL_stat*>>;
     return *stats;
 }
+
+// Takes an item out of a singly linked list.
+template <class T>
+void list_remove(T*& head, T* item) {
+    for (T** p = &head; *p; p = &(*p)->next) {
+        if (*p == item) {
+            *p = item->next;
+            return;
+        }
+    }
+}
 }  // namespace
 
 UTL_stat::UTL_stat(const char* name, UTL_stat_type type, float initial)
@@ -39,12 +50,7 @@ void UTL_stat::enlist() {
 // A destroyed statistic leaves the registry, so nothing reaches it through a stale pointer.
 UTL_stat::~UTL_stat() {
     std::lock_guard<std::mutex> g(registry_lock);
-    for (UTL_stat** p = &waiting; *p; p = &(*p)->next) {
-        if (*p == this) {
-            *p = next;
-            break;
-        }
-    }
+    list_remove(waiting, this);
     auto it = all_stats().find(type);
     if (it != all_stats().end()) it->second.erase(this);
 }
@@ -79,12 +85,7 @@ UTL_remote_cmd::UTL_remote_cmd(const char* name, void (*fn)()) : next(nullptr), 
 
 UTL_remote_cmd::~UTL_remote_cmd() {
     std::lock_guard<std::mutex> g(registry_lock);
-    for (UTL_remote_cmd** p = &cmd_list; *p; p = &(*p)->next) {
-        if (*p == this) {
-            *p = next;
-            break;
-        }
-    }
+    list_remove(cmd_list, this);
 }
 
 void UTL_remote_cmd::invoke(void*, int id) {
