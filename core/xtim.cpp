@@ -32,7 +32,7 @@ uint64_t xtim_class::microsecs() {
     return plat::microseconds() - init_call;
 }
 
-uint32_t xtim_class::del_time(uint64_t* stamp) {
+uint32_t xtim_class::del_time(unsigned long long* stamp) {
     uint64_t now = microsecs();
     uint64_t then = stamp ? *stamp : del_time_stamp.exchange(now);
     if (stamp) *stamp = now;

@@ -24,7 +24,7 @@ public:
     static uint64_t microsecs();
     // Microseconds since *stamp (since the shared stamp when null), modulo 2^32; the stamp
     // becomes now.
-    static uint32_t del_time(uint64_t* stamp);
+    static uint32_t del_time(unsigned long long* stamp);
     // One profile mark in the log, only while mnw.profile is set.
     void profile_chart(std::string label, int end_of_frame);
     // Splits day_of_year: month 0 = January, day from 1.

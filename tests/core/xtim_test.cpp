@@ -246,7 +246,7 @@ TEST(XtimClock, MicrosecsStartsAtZeroAndDelTimeWraps) {
 
     fake_us = 7000000000ull;
     xtim_set_clock(&fake_clock);
-    uint64_t stamp = fake_us - 5000000000ull;
+    unsigned long long stamp = fake_us - 5000000000ull;
     EXPECT_EQ(xtim_class::del_time(&stamp), static_cast<uint32_t>(5000000000ull % 4294967296ull));
     EXPECT_EQ(stamp, fake_us);
 
