@@ -1,0 +1,38 @@
+// Error numbers and their texts. Operations return 0 or an error number: a POSIX errno value,
+// a negative Mac OS file-system number, or one of the program's own codes below.
+#pragma once
+
+#include <string>
+
+enum {
+    err_zip_open = 20001,
+    err_zip_read = 20002,
+    err_zip_create = 20003,
+    err_zip_write = 20004,
+    err_zip_fork_too_big = 20005,
+    err_file_read_open = 20006,
+    err_net_reconnect = 20007,
+    err_net_bad_state = 20008,
+    err_net_no_connection = 20009,
+    err_net_write_file = 20010,
+    err_net_no_server = 20011,
+    err_zip_bad_fork_header = 20012
+};
+
+struct err_msg_row {
+    int code;
+    const char* text;
+};
+
+// Ended by a row whose text is null.
+extern const err_msg_row kErrMsgs[];
+
+// The row's text, or "Unknown error occurred (<code>)".
+std::string error_str(int code);
+
+// Where the latest failing file or archive step of this thread sits in the source; printed by
+// the failure lines of the log. Per thread, so workers never race on it.
+extern thread_local const char* sErrFile;
+extern thread_local int sErrLine;
+
+#define ERR_MARK() (sErrFile = __FILE__, sErrLine = __LINE__)

@@ -1,0 +1,458 @@
+#include "files/io_utils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "core/wx.h"
+#include "files/errors.h"
+#include "platform/plat_fs.h"
+#include "shell/alert.h"
+
+namespace {
+
+std::string strip_one_slash(std::string p) {
+    if (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// Every entry but "." and "..", hidden ones included; folders told by lstat, so a link is
+// never taken for the folder it points to.
+struct dir_entry {
+    std::string name;
+    bool is_dir;
+    bool is_link;
+};
+
+int list_entries(const std::string& dir, std::vector<dir_entry>& out) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return errno;
+    std::string base = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    while (dirent* e = readdir(d)) {
+        if (!std::strcmp(e->d_name, ".") || !std::strcmp(e->d_name, "..")) continue;
+        struct stat st;
+        std::string full = base + e->d_name;
+        bool ok = lstat(full.c_str(), &st) == 0;
+        out.push_back({e->d_name, ok && S_ISDIR(st.st_mode), ok && S_ISLNK(st.st_mode)});
+    }
+    closedir(d);
+    return 0;
+}
+
+struct fd_closer {
+    int fd;
+    ~fd_closer() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+int write_all(int fd, const char* p, size_t n) {
+    while (n) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+int copy_link(const std::string& src, const std::string& dst) {
+    std::vector<char> buf(4096);
+    ssize_t n;
+    while ((n = readlink(src.c_str(), buf.data(), buf.size())) == static_cast<ssize_t>(buf.size()))
+        buf.resize(buf.size() * 2);
+    if (n < 0) return errno;
+    std::string text(buf.data(), static_cast<size_t>(n));
+    struct stat st;
+    if (lstat(dst.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink(dst.c_str());
+    if (symlink(text.c_str(), dst.c_str()) != 0) return errno;
+    return 0;
+}
+
+void fatal_path(const char* line1, const std::string& path, const char* file, int line) {
+    __MACIBM_alert(0, line1, path, "", "", t_exit, file, line);
+}
+
+}  // namespace
+
+// --- paths
+
+void io_check_path_length(const std::string& full_path) {
+    if (full_path.size() > 499) fatal_path("String too long!", full_path, __FILE__, __LINE__);
+}
+
+std::string io_case_fix(const std::string& full_path) {
+    if (!g_case_sensitive) return full_path;
+    io_check_path_length(full_path);
+    char buf[500];
+    std::memcpy(buf, full_path.c_str(), full_path.size() + 1);
+    findPath(buf);
+    return buf;
+}
+
+void get_OS_abs_path(os_dir_type type, std::string& out) {
+    std::string p;
+    switch (type) {
+        case os_dir_this_app:
+        case os_dir_this_app_bundle:
+            MACIBM_set_app_path(&p, type == os_dir_this_app_bundle);
+            if (p.empty()) return;
+            break;
+        case os_dir_desktop:
+        case os_dir_default_apps:
+            if (!plat_desktop_dir(p)) return;
+            break;
+        case os_dir_temp:
+            if (!plat_temp_dir(p)) return;
+            break;
+        case os_dir_prefs:
+            if (!plat_prefs_dir(p)) return;
+            break;
+        default:
+            return;
+    }
+    std::replace(p.begin(), p.end(), '\\', '/');
+    std::replace(p.begin(), p.end(), ':', '/');
+    out = p;
+}
+
+int FSRefToFilePath(FSRef* ref, std::string& out) {
+    if (!ref || ref->path.empty() || ref->path.size() > 2047) return -1;
+    out = ref->path;
+    return 0;
+}
+
+int FilePathToFSRefAndName(const char* path, FSRef* ref, std::string* leaf) {
+    if (!path || !ref) return -50;
+    std::string p = path;
+    struct stat st;
+    if (!leaf) {
+        if (lstat(p.c_str(), &st) != 0) return errno;
+        ref->path = p;
+        return 0;
+    }
+    p = strip_one_slash(p);
+    size_t s = p.rfind('/');
+    std::string parent = s == std::string::npos ? "." : (s == 0 ? "/" : p.substr(0, s));
+    std::string name = s == std::string::npos ? p : p.substr(s + 1);
+    if (stat(parent.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    ref->path = parent;
+    *leaf = name;
+    return 0;
+}
+
+void ConvertPathToCFM(std::string& path) {
+    bool folder = !path.empty() && path.back() == '/';
+    std::string out;
+    size_t i = path.empty() || path[0] != '/' ? 0 : 1;
+    while (i < path.size()) {
+        size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        std::string comp = path.substr(i, j - i);
+        std::replace(comp.begin(), comp.end(), ':', '/');
+        if (!comp.empty()) out += (out.empty() ? "" : ":") + comp;
+        i = j + 1;
+    }
+    if (folder) out += ':';
+    path = out;
+}
+
+// --- tests on paths
+
+bool file_exists(std::string path) {
+    struct stat st;
+    std::string full = io_case_fix(app_path + path);
+    return stat(full.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool dir_exists(std::string path) {
+    struct stat st;
+    std::string full = io_case_fix(strip_one_slash(app_path + path));
+    return stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+int64_t APL_file_size(const std::string& path) {
+    struct stat st;
+    std::string full = io_case_fix(app_path + path);
+    if (stat(full.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool is_sim_link(const char* path, std::string* target) {
+    std::string full = app_path + (path ? path : "");
+    struct stat st;
+    if (lstat(full.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+    if (target) {
+        char buf[500];
+        ssize_t n = readlink(full.c_str(), buf, sizeof buf - 1);
+        if (n >= 0) target->assign(buf, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// --- copy
+
+int copy_file(const std::string& src, const std::string& dst) {
+    // The source is opened first, and the copy goes to a temporary name that replaces the
+    // destination only once complete: a failed copy never costs the old destination.
+    fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (in.fd < 0) return 2;
+    struct stat st;
+    if (fstat(in.fd, &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return 2;
+
+    std::string tmp = dst + ".vtmpXXXXXX";
+    fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
+    if (out.fd < 0) return 2;
+
+    int err = 0;
+    std::unique_ptr<char[]> buf(new char[65536]);
+    for (;;) {
+        ssize_t n = read(in.fd, buf.get(), 65536);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        if (n == 0) break;
+        if ((err = write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
+    }
+    if (!err && fchmod(out.fd, st.st_mode & 0777) != 0) err = errno;
+    // close reports what the last writes could not: a full disc or a failed device.
+    int fd = out.fd;
+    out.fd = -1;
+    if (close(fd) != 0 && !err) err = errno;
+    if (!err && rename(tmp.c_str(), dst.c_str()) != 0) err = errno;
+    if (err) {
+        unlink(tmp.c_str());
+        ERR_MARK();
+    }
+    return err;
+}
+
+int copy_file_recursive(const std::string& src, const std::string& dst) {
+    if (!dir_exists(src)) return copy_file(src, dst);
+    make_folder(dst + "/");
+    std::vector<dir_entry> entries;
+    list_entries(app_path + src, entries);
+    std::sort(entries.begin(), entries.end(),
+              [](const dir_entry& a, const dir_entry& b) { return lower(a.name) < lower(b.name); });
+    for (const dir_entry& e : entries) {
+        std::string s = src + "/" + e.name, d = dst + "/" + e.name;
+        int err = e.is_link ? copy_link(app_path + s, d) : copy_file_recursive(s, d);
+        if (err) return err;
+    }
+    return 0;
+}
+
+// --- delete and create
+
+int delete_file(std::string path) {
+    std::string full = app_path + path;
+    if (full.empty()) return 2;
+    int r = full.back() == '/' ? rmdir(strip_one_slash(full).c_str()) : unlink(full.c_str());
+    if (r == 0) return 0;
+    ERR_MARK();
+    return errno;
+}
+
+int recursive_delete_folder(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    // A link standing for the folder goes as a link; its target is not ours to empty.
+    if (is_sim_link(strip_one_slash(dir).c_str(), nullptr)) return delete_file(strip_one_slash(dir));
+    std::vector<dir_entry> entries;
+    int err = list_entries(app_path + dir, entries);
+    if (err) {
+        ERR_MARK();
+        return err;
+    }
+    for (const dir_entry& e : entries) {
+        err = e.is_dir ? recursive_delete_folder(dir + e.name + "/") : delete_file(dir + e.name);
+        if (err) return err;
+    }
+    return delete_file(dir);
+}
+
+int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name) {
+    if (rename((dir + old_name).c_str(), (dir + new_name).c_str()) == 0) return 0;
+    ERR_MARK();
+    return errno;
+}
+
+int make_folder(const std::string& path) {
+    if (mkdir(strip_one_slash(path).c_str(), 0755) == 0) return 0;
+    ERR_MARK();
+    return errno;
+}
+
+int make_file_executable(const char* path) {
+    std::string full = app_path + (path ? path : "");
+    return chmod(full.c_str(), 0755) == 0 ? 0 : errno;
+}
+
+int show_del_err(int) { return 0; }
+
+int show_make_dir_err(int err) { return err == 0 || err == -48 || err == EEXIST ? 0 : 1; }
+
+// --- volumes
+
+int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free) {
+    FSRef ref;
+    std::string leaf;
+    int err = FilePathToFSRefAndName(path.c_str(), &ref, &leaf);
+    if (err) return err;
+    uint64_t t = 0, f = 0;
+    if ((err = plat_free_space(ref.path, &t, &f)) != 0) return err;
+    if (total) *total = t;
+    if (free) *free = f;
+    return 0;
+}
+
+int eject_dvd(std::string path) {
+    FSRef ref;
+    int err = FilePathToFSRefAndName(path.c_str(), &ref, nullptr);
+    if (err) return err;
+    std::string mount_point, source;
+    if ((err = plat_mount_point_of(ref.path, mount_point, &source)) != 0) return err;
+    return plat_eject(mount_point, source);
+}
+
+// --- listing
+
+int opensave_takeit(const std::string& dir, const std::string& name, int mode, int& type) {
+    static const struct {
+        const char* ext;
+        int type;
+    } kExt[] = {{".AFL", 4},  {".WPN", 5},  {".ACF", 3},  {".OBJ", 7},  {".SIT", 9},  {".SMO", 10},
+                {".TXT", 19}, {".FMS", 11}, {".TRA", 13}, {".CAR", 14}, {".SPA", 15}, {".REG", 16},
+                {".WAV", 6},  {".BMP", 2},  {".PNG", 2},  {".FDR", 8},  {".DSF", 17}, {".HGT", 18}};
+    std::string full = dir + name;
+    if (name.size() >= 4) {
+        std::string ext = upper(name.substr(name.size() - 4));
+        for (const auto& e : kExt)
+            if (ext == e.ext) type = e.type;
+    }
+    if (mode == 12) {
+        static const std::string panels = std::string("Resources/bitmaps/cockpit/-panels-/").substr(0, 32);
+        if (full.size() >= panels.size() && lower(full.substr(0, panels.size())) == lower(panels)) return 0;
+        if (name.size() >= 6) {
+            std::string tail = name.substr(name.size() - 6, 3);
+            if (tail == "-1." || tail == "-2." || tail == "-3." || tail == "-4.") return 0;
+        }
+    }
+    if (name.empty() || name[0] == '.') return 0;
+    return type == 1 || mode == 0 || mode == type || (mode == 12 && type == 2);
+}
+
+int opensave_getitems(const std::string& dir, int mode, std::vector<std::string>& names,
+                      std::vector<int>& types) {
+    names.clear();
+    types.clear();
+    if (mode == 20) return 0;
+    if (mode == 21) {
+        get_cmds_in_path(dir, names);
+        for (std::string& n : names) {
+            bool folder = !n.empty() && n.back() == '/';
+            if (folder) n.pop_back();
+            types.push_back(folder ? 1 : 21);
+        }
+        return static_cast<int>(names.size());
+    }
+    std::string full = app_path + dir;
+    if (full.size() > 1 && full.back() != '/')
+        __MACIBM_alert(0, "Working path does not appear to be a directory!",
+                       "This is not consistent with my labelling practices!",
+                       "I need to end all paths with the directory indicator!", full, t_exit, __FILE__,
+                       __LINE__);
+    std::vector<dir_entry> entries;
+    if (list_entries(full, entries) != 0) return 0;
+    std::vector<std::pair<std::string, int>> items;
+    for (const dir_entry& e : entries) {
+        int type = e.is_dir ? 1 : 0;
+        if (opensave_takeit(dir, e.name, mode, type)) items.emplace_back(e.name, type);
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto& a, const auto& b) { return lower(a.first) < lower(b.first); });
+    for (auto& it : items) {
+        names.push_back(it.first);
+        types.push_back(it.second);
+    }
+    return static_cast<int>(names.size());
+}
+
+// --- code bundles
+
+int load_bundle_by_filename(const char* name, int report, CFBundleRef* bundle) {
+    auto fail = [&](int code, const char* text) {
+        if (report) __MACIBM_alert(0, text, "", "", name ? name : "", t_exit, __FILE__, __LINE__);
+        return code;
+    };
+    if (!name) return fail(-50, "Could not make strsing.");
+    std::string library = plat_framework_library(name);
+    if (library.empty()) return fail(-43, "Could not find bundle in frameworks folder");
+    std::string why;
+    void* h = plat_framework_load(library, &why);
+    if (!h) {
+        xer << "Could not load " << library << " for " << name << ": " << why << "\n";
+        return fail(-37, "Could not load code for framework");
+    }
+    if (bundle)
+        *bundle = h;
+    else
+        plat_framework_release(h);
+    return 0;
+}
+
+void* CFBundleGetFunctionPointerForName(CFBundleRef bundle, const char* name) {
+    return plat_framework_symbol(bundle, name);
+}
+
+// --- handing over
+
+int launch_app(const std::string& app, const std::string& path_arg) {
+    std::string exe = plat_bundle_executable(strip_one_slash(app_path + app));
+    xer << "Launching: " << exe << " with " << path_arg << "\n";
+    xer.flush();
+    std::vector<std::string> argv{exe};
+    if (!path_arg.empty()) {
+        argv.push_back("-path");
+        argv.push_back(path_arg);
+    }
+    pid_t child;
+    int err = plat_spawn(exe, argv, &child);
+    if (err) {
+        xer << "Launch failed: " << error_str(err) << " (" << err << ")\n";
+        return err;
+    }
+    MACIBM_finishup(1);
+    // Skips static destructors: worker threads may still hold what they would destroy.
+    _exit(1);
+}
+
+void make_file_large_address_aware(std::string) {
+    __MACIBM_alert(0, "The set large address code has not been ported to big-endian macs",
+                   "This routine should only be used by an installer MAKER", "", "", t_exit, __FILE__,
+                   __LINE__);
+}
