@@ -1,0 +1,130 @@
+#include "core/translate.h"
+
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "core/cmdline.h"
+#include "core/strings.h"
+#include "core/wx.h"
+
+std::unordered_map<std::string, std::string> dictionary(193);
+std::set<std::string> logged;
+int has_translation = 0;
+int log_missing = 0;
+
+namespace {
+// Lookups may come from any thread; a miss also writes `logged`.
+std::mutex translate_mu;
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+bool line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
+
+void clear_locked() {
+    dictionary.clear();
+    logged.clear();
+    has_translation = 0;
+    log_missing = 0;
+}
+
+void add_entry(const std::string& entry) {
+    size_t split = entry.find("====");
+    if (split == std::string::npos) {
+        xer << "ERROR: language file line " << entry << " missing ==== splitter.\n";
+        return;
+    }
+    std::string src = entry.substr(0, split), dst = entry.substr(split + 4);
+    if (dst.size() < 2) {
+        xer << "ERROR: language file line " << entry << " missing right side translation.\n";
+        return;
+    }
+    STR_unescape(src);
+    STR_unescape(dst);
+    auto it = dictionary.find(src);
+    if (it != dictionary.end()) {
+        xer << "ERROR: language line " << entry << " is a second translation of " << it->first
+            << "====" << it->second << "\n";
+        return;
+    }
+    dictionary.emplace(src, dst);
+}
+
+// The entries after the file's header: "STRING" + blanks + "source====translation" lines.
+void read_entries(const char* p, const char* end) {
+    while (p < end) {
+        while (p < end && blank(*p)) ++p;
+        if (end - p > 6 && std::string(p, 6) == "STRING" && blank(p[6])) {
+            p += 6;
+            while (p < end && blank(*p)) ++p;
+            const char* start = p;
+            while (p < end && !line_end(*p)) ++p;
+            std::string entry(start, p);
+            while (p < end && (line_end(*p) || blank(*p))) ++p;
+            add_entry(entry);
+        } else {
+            while (p < end && !line_end(*p)) ++p;
+            while (p < end && line_end(*p)) ++p;
+        }
+    }
+}
+}  // namespace
+
+void UTL_translate_clear() {
+    std::lock_guard<std::mutex> g(translate_mu);
+    clear_locked();
+}
+
+std::string UTL_translate_string(const std::string& text) {
+    std::lock_guard<std::mutex> g(translate_mu);
+    if (!has_translation) return text;
+    auto it = dictionary.find(text);
+    if (it != dictionary.end()) return it->second;
+    if (log_missing && logged.insert(text).second) {
+        std::string e = text;
+        STR_replace_all(e, "\r", "\\r");
+        STR_replace_all(e, "\n", "\\n");
+        xer << "STRING " << e << "====" << e << "\n";
+    }
+    return text;
+}
+
+namespace {
+// Stand-in for the mapped reader's header check until the file layer provides it:
+// accepts a type-10001 header of version 900 with the type word "TRANSLATION".
+const char* skip_header(const char* p, const char* end) {
+    auto white = [](char c) { return blank(c) || line_end(c); };
+    if (p == end || (*p != 'A' && *p != 'I')) return nullptr;
+    while (p < end && !line_end(*p)) ++p;
+    while (p < end && white(*p)) ++p;
+    while (p < end && blank(*p)) ++p;
+    int sign = 1, value = 0;
+    if (p < end && *p == '-') sign = -1, ++p;
+    if (p < end && *p == '+') sign = 1, ++p;
+    while (p < end && !white(*p)) value = value * 10 + (*p++ - '0');
+    if (sign * value != 900) return nullptr;
+    while (p < end && !line_end(*p)) ++p;
+    while (p < end && white(*p)) ++p;
+    const std::string magic = "TRANSLATION";
+    if (end - p < static_cast<long>(magic.size()) || std::string(p, magic.size()) != magic) return nullptr;
+    p += magic.size();
+    if (p < end && !white(*p)) return nullptr;
+    while (p < end && !line_end(*p)) ++p;
+    while (p < end && white(*p)) ++p;
+    return p;
+}
+}  // namespace
+
+void UTL_translate_load(const std::string& path) {
+    std::lock_guard<std::mutex> g(translate_mu);
+    clear_locked();
+    std::ifstream in(app_path + path, std::ios::binary);
+    if (!in) return;
+    std::ostringstream s;
+    s << in.rdbuf();
+    const std::string bytes = s.str();
+    const char* body = skip_header(bytes.data(), bytes.data() + bytes.size());
+    if (!body) return;
+    read_entries(body, bytes.data() + bytes.size());
+    has_translation = 1;
+    log_missing = cmdline.has_option("--missing_strings");
+}
