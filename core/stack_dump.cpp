@@ -103,10 +103,17 @@ void UTL_dump_stack(FILE* f, stack_frame*, void* pc) {
         std::fprintf(f, " % 2d) ", line++);
         print_symbol(f, pc);
     }
-    void* frames[max_lines + 1];
-    const int depth = backtrace(frames, max_lines + 1);
-    // frames[0] is this function: the listing starts with its caller.
-    for (int i = 1; i < depth && line < max_lines; ++i) {
+    // A few spare entries: sanitizers may add frames of their own above this one.
+    void* frames[max_lines + 8];
+    const int depth = backtrace(frames, max_lines + 8);
+    // The listing starts with the caller: the frame holding our return address.
+    int first = 1;
+    for (int i = 0; i < depth; ++i)
+        if (frames[i] == __builtin_return_address(0)) {
+            first = i;
+            break;
+        }
+    for (int i = first; i < depth && line < max_lines; ++i) {
         std::fprintf(f, " % 2d) ", line++);
         print_symbol(f, frames[i]);
     }
