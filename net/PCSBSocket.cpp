@@ -99,6 +99,18 @@ void PCSBSocket::fail(int err) {
     mStatus = status_Error;
 }
 
+long PCSBSocket::io_failure(const char* what) {
+    int err = errno;
+    if (is_would_block(err)) return 0;
+    if (is_closing_cause(err)) {
+        mStatus = status_Closed;
+        return -1;
+    }
+    std::fprintf(stderr, "LINUX: NET: Some sort of error while %s! %d\n", what, err);
+    fail(err);
+    return -1;
+}
+
 int PCSBSocket::GetStatus() {
     short rev = 0;
     if (mStatus == status_Idle && mListener) {
@@ -156,30 +168,14 @@ long PCSBSocket::ReadData(void* buffer, long length) {
         mStatus = status_Closed;
         return -1;
     }
-    int err = errno;
-    if (is_would_block(err)) return 0;
-    if (is_closing_cause(err)) {
-        mStatus = status_Closed;
-        return -1;
-    }
-    std::fprintf(stderr, "LINUX: NET: Some sort of error while recving! %d\n", err);
-    fail(err);
-    return -1;
+    return io_failure("recving");
 }
 
 long PCSBSocket::http_WriteData(const void* buffer, long length) {
     // MSG_NOSIGNAL: a write to a closed connection must not raise SIGPIPE and end the program.
     ssize_t n = send(mSocket, buffer, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (n >= 0) return n;
-    int err = errno;
-    if (is_would_block(err)) return 0;
-    if (is_closing_cause(err)) {
-        mStatus = status_Closed;
-        return -1;
-    }
-    std::fprintf(stderr, "LINUX: NET: Some sort of error while sending! %d\n", err);
-    fail(err);
-    return -1;
+    return io_failure("sending");
 }
 
 int PCSBSocket::Disconnect() {

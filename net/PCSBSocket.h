@@ -55,6 +55,8 @@ public:
     int descriptor() const { return mSocket; }
 
 private:
+    // A failed send or recv: 0 for nothing possible now, else -1 with status 4 or 5.
+    long io_failure(const char* what);
     void fail(int err);  // status 5 with the saved errno
 
     int mSocket = -1;
