@@ -8,7 +8,7 @@ PACKAGES=(
   zlib1g-dev libpng-dev libminizip-dev libarchive-dev libsquish-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri mesa-utils
   xvfb xauth
-  python3 file
+  python3 file curl
 )
 
 missing=()
