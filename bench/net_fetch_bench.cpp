@@ -2,7 +2,7 @@
 // once with the installer's HTTP client (net_check called back to back) and once with curl
 // (four parallel transfers through the same proxy), and prints the throughput ratio.
 //
-//   bench_net_fetch [small_count] [large_megabytes]
+//   net_fetch_bench [small_count] [large_megabytes]
 #include <sys/wait.h>
 
 #include <chrono>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "../tests/net/test_http_server.h"
 #include "core/xtim.h"
 #include "net/http.h"
-#include "net/test_http_server.h"
 
 using namespace volatra_test;
 using clock_type = std::chrono::steady_clock;

@@ -126,7 +126,9 @@ private:
     void start(double lifetime, int port) {
         int out[2], in[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-        std::string script = std::string(VOLATRA_SOURCE_DIR) + "/tools/test_http_server.py";
+        // tools/ lies two folders above this header, wherever it is included from.
+        std::string script =
+            std::filesystem::path(__FILE__).parent_path().string() + "/../../tools/test_http_server.py";
         std::string life = std::to_string(lifetime), port_text = std::to_string(port);
         pid_ = fork();
         if (pid_ == 0) {
