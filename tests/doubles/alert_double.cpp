@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "core/exce.h"
+#include "core/thread_layer.h"
 #include "shell/alert.h"
 
 namespace {
@@ -37,6 +39,12 @@ int alert_double_finishup_calls() {
 
 void __MACIBM_alert(int return_window, std::string line1, std::string line2, std::string line3,
                     std::string line4, int type, const char* file, int line) {
+    // As the real alert: off the main thread the record goes to the main thread; a fatal one
+    // ends the calling thread there.
+    if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+        THREAD_send_exception(exce_class(line1, line2, line3, line4, file, line, type));
+        return;
+    }
     {
         std::lock_guard<std::mutex> g(mu());
         records().push_back({return_window, line1, line2, line3, line4, type, file ? file : "", line});

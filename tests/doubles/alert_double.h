@@ -1,5 +1,6 @@
 // Test double of the alert and shut-down: records every call; a fatal alert prints its
 // lines to stderr and ends the process with status 1, so tests catch it with EXPECT_EXIT.
+// Off the main thread (thread layer inited) it hands the record to the thread layer instead.
 #pragma once
 
 #include <string>
