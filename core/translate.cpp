@@ -1,12 +1,11 @@
 #include "core/translate.h"
 
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "core/cmdline.h"
 #include "core/strings.h"
 #include "core/wx.h"
+#include "files/xmap.h"
 
 std::unordered_map<std::string, std::string> dictionary(193);
 std::set<std::string> logged;
@@ -88,43 +87,14 @@ std::string UTL_translate_string(const std::string& text) {
     return text;
 }
 
-namespace {
-// Stand-in for the mapped reader's header check until the file layer provides it:
-// accepts a type-10001 header of version 900 with the type word "TRANSLATION".
-const char* skip_header(const char* p, const char* end) {
-    auto white = [](char c) { return blank(c) || line_end(c); };
-    if (p == end || (*p != 'A' && *p != 'I')) return nullptr;
-    while (p < end && !line_end(*p)) ++p;
-    while (p < end && white(*p)) ++p;
-    while (p < end && blank(*p)) ++p;
-    int sign = 1, value = 0;
-    if (p < end && *p == '-') sign = -1, ++p;
-    if (p < end && *p == '+') sign = 1, ++p;
-    while (p < end && !white(*p)) value = value * 10 + (*p++ - '0');
-    if (sign * value != 900) return nullptr;
-    while (p < end && !line_end(*p)) ++p;
-    while (p < end && white(*p)) ++p;
-    const std::string magic = "TRANSLATION";
-    if (end - p < static_cast<long>(magic.size()) || std::string(p, magic.size()) != magic) return nullptr;
-    p += magic.size();
-    if (p < end && !white(*p)) return nullptr;
-    while (p < end && !line_end(*p)) ++p;
-    while (p < end && white(*p)) ++p;
-    return p;
-}
-}  // namespace
-
 void UTL_translate_load(const std::string& path) {
     std::lock_guard<std::mutex> g(translate_mu);
     clear_locked();
-    std::ifstream in(app_path + path, std::ios::binary);
-    if (!in) return;
-    std::ostringstream s;
-    s << in.rdbuf();
-    const std::string bytes = s.str();
-    const char* body = skip_header(bytes.data(), bytes.data() + bytes.size());
-    if (!body) return;
-    read_entries(body, bytes.data() + bytes.size());
+    xmap_class file(path);
+    if (!file.base) return;
+    static const int versions[] = {900, 0};
+    if (file.check_file(10001, versions, "TRANSLATION", nullptr) != 900) return;
+    read_entries(reinterpret_cast<const char*>(file.cur), reinterpret_cast<const char*>(file.end));
     has_translation = 1;
     log_missing = cmdline.has_option("--missing_strings");
 }
