@@ -102,3 +102,7 @@ int cmnd_class::counter(int index) { return rows().counters.at(index); }
 
 int get_plane_focus() { return plane_focus; }
 void set_plane_focus(int focus) { plane_focus = focus; }
+
+void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) {
+    cmnd.get_cmds_in_path(prefix, out);
+}

@@ -60,3 +60,6 @@ extern cmnd_class cmnd;
 
 int get_plane_focus();
 void set_plane_focus(int focus);
+
+// The registry's listing for the file dialogs: cmnd.get_cmds_in_path.
+void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out);

@@ -16,10 +16,10 @@
 
 #include "core/wx.h"
 #include "doubles/alert_double.h"
-#include "doubles/cmnd_double.h"
 #include "files/errors.h"
 #include "files/files_helpers.h"
 #include "platform/plat_fs.h"
+#include "shell/cmnd.h"
 
 extern std::atomic<int> find_path_double_calls;
 
@@ -334,11 +334,11 @@ TEST(Listing, ModesAndOrder) {
 TEST(Listing, CommandsAndPanelBitmaps) {
     std::vector<std::string> names;
     std::vector<int> types;
-    cmnd_double_set({"flight/", "pause"});
-    EXPECT_EQ(opensave_getitems("sim/", 21, names, types), 2);
-    EXPECT_EQ(cmnd_double_last_prefix(), "sim/");
-    EXPECT_EQ(names, (std::vector<std::string>{"flight", "pause"}));
-    EXPECT_EQ(types, (std::vector<int>{1, 21}));
+    cmnd.add_cmd("sim/flight/pause", "Pause");
+    cmnd.add_cmd("sim/pause", "Pause");
+    EXPECT_EQ(opensave_getitems("sim/", 21, names, types), 3);
+    EXPECT_EQ(names, (std::vector<std::string>{"-none-", "flight", "pause"}));
+    EXPECT_EQ(types, (std::vector<int>{1, 1, 21}));
 
     int type = 0;
     EXPECT_EQ(opensave_takeit("Resources/bitmaps/cockpit/-panels-/", "Panel.png", 12, type), 0);
