@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/memory_regions.h"
+#include "core/utl_stat.h"
 #include "core/wx.h"
 
 // ---- allocation
@@ -225,3 +226,5 @@ void dump_mem_stats(const char* reason) {
 }
 
 void DumpMemCmd() { dump_mem_stats("Remote Commanded Dump"); }
+
+static UTL_remote_cmd dump_mem_cmd("Dump Memory Info", DumpMemCmd);

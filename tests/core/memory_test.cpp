@@ -4,11 +4,13 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <regex>
 #include <string>
 
 #include "capture_helpers.h"
+#include "core/utl_stat.h"
 #include "core/wx.h"
 
 // A huge request must come back as a null pointer here, not stop the process.
@@ -197,4 +199,19 @@ TEST(MemoryReport, GoesToStandardOutputWhenTheFileCannotBeOpened) {
     EXPECT_EQ(r.exit_code, child_returned);
     EXPECT_EQ(r.out.find("dump_mem_stats: stdout\nOS X Info:\n"), 0u);
     EXPECT_NE(r.out.find("    Total gap:       "), std::string::npos);
+}
+
+TEST(MemoryReport, RemoteCommandWritesTheReport) {
+    UTL_remote_cmd* cmd = nullptr;
+    for (UTL_remote_cmd* c = UTL_remote_cmd::cmd_list; c; c = c->next)
+        if (!std::strcmp(c->name, "Dump Memory Info")) cmd = c;
+    ASSERT_NE(cmd, nullptr);
+    EXPECT_EQ(cmd->fn, &DumpMemCmd);
+    temp_folder dir;
+    EXPECT_EQ(run_in_child([&] {
+                  app_path = dir.path();
+                  UTL_remote_cmd::invoke(nullptr, cmd->id);
+              }).exit_code,
+              child_returned);
+    EXPECT_EQ(dir.read("MemoryLog.txt").find("dump_mem_stats: Remote Commanded Dump\n"), 0u);
 }
