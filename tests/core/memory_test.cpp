@@ -1,8 +1,10 @@
 #include "core/memory.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -199,6 +201,23 @@ TEST(MemoryReport, GoesToStandardOutputWhenTheFileCannotBeOpened) {
     EXPECT_EQ(r.exit_code, child_returned);
     EXPECT_EQ(r.out.find("dump_mem_stats: stdout\nOS X Info:\n"), 0u);
     EXPECT_NE(r.out.find("    Total gap:       "), std::string::npos);
+}
+
+TEST(MemoryReport, AFailedWriteIsLogged) {
+    temp_folder dir;
+    log_capture log;
+    EXPECT_EQ(run_in_child([&] {
+                  // No file may grow past 1000 bytes: the log line fits, the report does not.
+                  std::signal(SIGXFSZ, SIG_IGN);
+                  rlimit limit{1000, 1000};
+                  setrlimit(RLIMIT_FSIZE, &limit);
+                  app_path = dir.path();
+                  dump_mem_stats("full disk");
+              }).exit_code,
+              child_returned);
+    EXPECT_EQ(log.text(),
+              "OK check MemoryLog.txt! I just sent him a dump from full disk\nERROR: could not write " +
+                  dir.path() + "MemoryLog.txt\n");
 }
 
 TEST(MemoryReport, RemoteCommandWritesTheReport) {
