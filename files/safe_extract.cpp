@@ -1,0 +1,126 @@
+#include "files/safe_extract.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+std::string parent_of(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return p.substr(0, slash);
+}
+
+// realpath of path, or errno.
+int resolve(const std::string& path, std::string* out) {
+    char* r = realpath(path.empty() ? "." : path.c_str(), nullptr);
+    if (!r) return errno;
+    *out = r;
+    free(r);
+    return 0;
+}
+
+bool is_under(const std::string& real, const std::string& real_root) {
+    if (real_root == "/") return true;
+    return real.compare(0, real_root.size(), real_root) == 0 &&
+           (real.size() == real_root.size() || real[real_root.size()] == '/');
+}
+
+std::vector<std::string> split_components(const std::string& s) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i <= s.size()) {
+        size_t j = s.find('/', i);
+        if (j == std::string::npos) j = s.size();
+        if (j > i) out.push_back(s.substr(i, j - i));
+        i = j + 1;
+    }
+    return out;
+}
+
+// Unique enough among threads of this process; O_EXCL settles the rest.
+std::string temp_name_beside(const std::string& target) {
+    static std::atomic<unsigned> counter{0};
+    char buf[48];
+    std::snprintf(buf, sizeof buf, ".vtmp-%d-%u", static_cast<int>(getpid()), counter++);
+    std::string dir = parent_of(target);
+    return (dir == "/" ? dir : dir + "/") + buf;
+}
+
+}  // namespace
+
+bool archive_name_is_safe(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;
+    if (name.find('\0') != std::string::npos) return false;
+    for (const std::string& c : split_components(name))
+        if (c == "..") return false;
+    return !split_components(name).empty();
+}
+
+int check_target_parent(const std::string& target, const std::string& root) {
+    std::string real_root, real_parent;
+    if (int err = resolve(root, &real_root)) return err;
+    if (int err = resolve(parent_of(target), &real_parent)) return err;
+    return is_under(real_parent, real_root) ? 0 : err_zip_unsafe_path;
+}
+
+bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root) {
+    if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
+    std::string real_root, real_parent;
+    if (resolve(root, &real_root) || resolve(parent_of(link_path), &real_parent)) return false;
+    if (!is_under(real_parent, real_root)) return false;
+    // Depth of the link's folder below the root, then walk the text lexically.
+    size_t depth = split_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    for (const std::string& c : split_components(text)) {
+        if (c == ".") continue;
+        if (c == "..") {
+            if (depth == 0) return false;
+            --depth;
+        } else {
+            ++depth;
+        }
+    }
+    return true;
+}
+
+int create_temp_beside(const std::string& target, std::string* temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temp_name_beside(target);
+        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            *temp = name;
+            return fd;
+        }
+        if (errno != EEXIST) return -errno;
+    }
+    return -EEXIST;
+}
+
+int symlink_temp_beside(const std::string& target, const std::string& text, std::string* temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temp_name_beside(target);
+        if (symlink(text.c_str(), name.c_str()) == 0) {
+            *temp = name;
+            return 0;
+        }
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+int commit_temp(const std::string& temp, const std::string& target) {
+    if (rename(temp.c_str(), target.c_str()) == 0) return 0;
+    int err = errno;
+    unlink(temp.c_str());
+    return err;
+}

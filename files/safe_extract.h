@@ -1,0 +1,29 @@
+// Guards for writing archive entries: names and link texts from an archive are untrusted, so
+// nothing an archive holds may create or change anything outside the destination root.
+#pragma once
+
+#include <string>
+
+// Our error for an entry refused because it would lead outside the destination.
+inline constexpr int err_zip_unsafe_path = 20013;
+
+// A relative name without "..", without a backslash and not empty. Trailing '/' allowed.
+bool archive_name_is_safe(const std::string& name);
+
+// 0 when the folder holding target resolves (links followed) to root or below it;
+// errno when that folder cannot be resolved (ENOENT when it is missing);
+// err_zip_unsafe_path when it lies outside. An empty root means the working folder.
+int check_target_parent(const std::string& target, const std::string& root);
+
+// True when a link at link_path with this text stays inside root: the text is relative and its
+// ".." steps never climb above root, read from the link's resolved folder.
+bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root);
+
+// A new file beside target, created without following any link and readable by nobody else
+// until committed. Returns the descriptor (and its name in temp) or -errno.
+int create_temp_beside(const std::string& target, std::string* temp);
+// A new symbolic link beside target holding text. 0 or errno; temp receives its name.
+int symlink_temp_beside(const std::string& target, const std::string& text, std::string* temp);
+// Renames temp over target (an existing link at target is replaced, never followed).
+// On failure temp is removed and errno returned.
+int commit_temp(const std::string& temp, const std::string& target);

@@ -1,0 +1,33 @@
+// Zip and 7z archives: extraction of whole archives into a folder (folders, Unix modes, dates,
+// symbolic links, resource forks in AppleDouble entries) and packing of one file into a zip.
+//
+// Extraction never writes outside `root` (the install folder; by default `out_dir`): unsafe entry
+// names and link texts are refused with err_zip_unsafe_path, and a file is replaced only once
+// its new content was read whole and checked.
+#pragma once
+
+#include <unzip.h>
+
+#include <string>
+
+#include "files/safe_extract.h"
+
+// Extracts every entry of the zip app_path + zip into app_path + out_dir (ending in '/').
+// name_io, when given, receives the first entry's name; use_name writes the only entry of the
+// archive under the name name_io held on entry. 0 or an error number.
+int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
+                std::string root = "");
+// Applies the current AppleDouble entry to path less its last "._" prefix.
+int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
+                        const std::string& root);
+// Makes path a symbolic link holding the current entry's data.
+int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& info, const std::string& root);
+
+// Writes a new zip app_path + zip holding the file or link app_path + src under its last path
+// component, with an AppleDouble entry when the file has a resource fork. 0 or an error number.
+int file_to_zip(std::string src, std::string zip);
+
+// Extracts every file of the 7z archive into out_dir (no prefix; folders must exist). name_io,
+// when given, receives each written file's path; use_name writes each file to out_dir + *name_io.
+int p7z_to_file(std::string archive, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
+                std::string root = "");

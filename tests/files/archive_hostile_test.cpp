@@ -1,0 +1,142 @@
+// Hostile archives: each must be refused, and nothing outside the destination may change.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/wx.h"
+#include "files/archive_test_helpers.h"
+#include "files/errors.h"
+#include "files/zip_utils.h"
+
+using namespace archive_test;
+
+namespace {
+
+struct HostileTest : ::testing::Test {
+    sandbox box;
+    std::map<std::string, std::string> before;
+    std::string zip = box.dir + "/h.zip";
+    std::string p7z = box.dir + "/h.7z";
+    void SetUp() override {
+        ASSERT_TRUE(xer.open(box.dir + "/log.txt"));
+        before = box.outside_state();
+    }
+    void TearDown() override { xer.close(); }
+    // The outside as it was, allowing only the archives and the log written by the test.
+    void expect_outside_unchanged() {
+        auto now = box.outside_state();
+        for (const char* ours : {"/h.zip", "/h.7z", "/log.txt"}) now.erase(ours), before.erase(ours);
+        EXPECT_EQ(now, before);
+    }
+    std::string log() {
+        xer.flush();
+        return read_file(box.dir + "/log.txt");
+    }
+};
+
+zip_item link_item(const std::string& name, const std::string& text) { return {name, text, 0xA1ED0000, 0}; }
+
+}  // namespace
+
+TEST_F(HostileTest, ZipNamesLeadingOutsideAreRefused) {
+    const std::vector<std::string> names = {
+        "../x", "a/../../x",         "..\\x", box.outside + "abs.txt", "/tmp/volatra_abs_test", "",
+        "a/..", "__MACOSX/../../._x"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        make_zip(zip, {{name, "evil"}});
+        EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+        expect_outside_unchanged();
+    }
+    EXPECT_FALSE(exists_nofollow("/tmp/volatra_abs_test"));
+    EXPECT_NE(log().find("Refused archive entry \"../x\""), std::string::npos);
+}
+
+TEST_F(HostileTest, ZipLinksLeadingOutsideAreRefused) {
+    for (const std::string& text :
+         {std::string("/etc"), box.outside, std::string("../../.."), std::string("a/../../outside")}) {
+        SCOPED_TRACE(text);
+        make_zip(zip, {link_item("l", text), {"l/f", "through the link"}});
+        EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+        EXPECT_FALSE(exists_nofollow(box.dest + "l"));
+        expect_outside_unchanged();
+    }
+    // A link one level down may climb once, not twice.
+    make_zip(zip, {{"sub/", "", 0x41ED0000}, link_item("sub/up", "../../outside")});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+}
+
+TEST_F(HostileTest, ZipLinksInsideTheRootStillWork) {
+    make_zip(zip, {{"A/", "", 0x41ED0000},
+                   {"A/lib.so", "code"},
+                   link_item("Current", "A"),
+                   {"B/", "", 0x41ED0000},
+                   link_item("B/lib.so", "../A/./lib.so")});
+    ASSERT_EQ(zip_to_file(zip, box.dest), 0) << log();
+    EXPECT_EQ(read_file(box.dest + "Current/lib.so"), "code");
+    EXPECT_EQ(read_file(box.dest + "B/lib.so"), "code");
+}
+
+TEST_F(HostileTest, PlantedLinksAreNeitherFollowedNorWrittenThrough) {
+    // A link already at the target is replaced, and its target keeps its content.
+    ASSERT_EQ(symlink((box.outside + "canary.txt").c_str(), (box.dest + "f.txt").c_str()), 0);
+    make_zip(zip, {{"f.txt", "new content"}});
+    ASSERT_EQ(zip_to_file(zip, box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "f.txt"), "new content");
+    struct stat st;
+    ASSERT_EQ(lstat((box.dest + "f.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+
+    // A folder link planted in the destination leads nowhere outside.
+    ASSERT_EQ(symlink(box.outside.c_str(), (box.dest + "sub").c_str()), 0);
+    make_zip(zip, {{"sub/g.txt", "evil"}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+    // Nor does an output folder that itself lies under the planted link, given the real root.
+    make_zip(zip, {{"g.txt", "evil"}});
+    EXPECT_EQ(zip_to_file(zip, box.dest + "sub/", nullptr, 0, box.dest), err_zip_unsafe_path);
+    expect_outside_unchanged();
+}
+
+TEST_F(HostileTest, AppleDoubleRecordsAreBoundsChecked) {
+    make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", apple_double({2, 82, 4}, 86, 1000)}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    make_zip(zip,
+             {{"f.txt", "data"}, {"__MACOSX/._f.txt", apple_double({9, 50, 32, 2, 82, 0xFFFFFFF0u}, 86)}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", apple_double({2, 0xFFFFFFFFu, 2}, 86)}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", "short"}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    std::string bad_magic = apple_double({2, 82, 4}, 86);
+    bad_magic[3] = 0x08;
+    make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", bad_magic}});
+    EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    expect_outside_unchanged();
+}
+
+TEST_F(HostileTest, SevenZipNamesLeadingOutsideAreRefused) {
+    for (const std::string& name :
+         {std::string("../x"), std::string("a/../../x"), box.outside + "abs.txt", std::string("..\\x")}) {
+        SCOPED_TRACE(name);
+        make_7z(p7z, {{name, "evil"}});
+        EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_unsafe_path);
+        expect_outside_unchanged();
+    }
+}
+
+TEST_F(HostileTest, SevenZipLinksBecomeFilesAndPlantedLinksAreReplaced) {
+    // A link item is written as a file holding its text, so nothing can be written through it.
+    make_7z(p7z, {{"l", box.outside, 'l'}, {"l/f", "through the link"}});
+    EXPECT_NE(p7z_to_file(p7z, box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "l"), box.outside);
+    expect_outside_unchanged();
+
+    ASSERT_EQ(symlink((box.outside + "canary.txt").c_str(), (box.dest + "f.txt").c_str()), 0);
+    make_7z(p7z, {{"f.txt", "new content"}});
+    ASSERT_EQ(p7z_to_file(p7z, box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "f.txt"), "new content");
+    ASSERT_EQ(symlink(box.outside.c_str(), (box.dest + "sub").c_str()), 0);
+    make_7z(p7z, {{"sub/g.txt", "evil"}});
+    EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_unsafe_path);
+    expect_outside_unchanged();
+}

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "core/wx.h"
+#include "files/archive_test_helpers.h"
+#include "files/errors.h"
+#include "files/zip_utils.h"
+
+using namespace archive_test;
+
+namespace {
+struct P7zTest : ::testing::Test {
+    sandbox box;
+    std::string p7z = box.dir + "/a.7z";
+};
+}  // namespace
+
+// Fixtures packed by tools/make_7z_fixtures.py with the x86 filters libarchive's writer lacks.
+TEST_F(P7zTest, FixturesWithLzmaBcjAndBcj2Unpack) {
+    const std::string payload = fixture_payload(200000);
+    for (const char* name : {"lzma.7z", "bcj.7z", "bcj2.7z"}) {
+        SCOPED_TRACE(name);
+        sandbox out;
+        ASSERT_EQ(mkdir((out.dest + "bin").c_str(), 0755), 0);  // 7z extraction makes no folders
+        ASSERT_EQ(p7z_to_file(std::string(VOLATRA_TEST_DATA) + "/archives/" + name, out.dest), 0);
+        EXPECT_TRUE(read_file(out.dest + "bin/code.bin") == payload);
+        EXPECT_EQ(read_file(out.dest + "readme.txt"), "Volatra test archive\n");
+    }
+}
+
+TEST_F(P7zTest, NamesAndLastPathReported) {
+    make_7z(p7z,
+            {{"Earth nav data/", "", 'd'}, {"Earth nav data/+50-130.dsf", "tile"}, {"Zürich Ø.txt", "utf8"}},
+            "lzma2");
+    ASSERT_EQ(mkdir((box.dest + "Earth nav data").c_str(), 0755), 0);
+    std::string last;
+    ASSERT_EQ(p7z_to_file(p7z, box.dest, &last), 0);
+    EXPECT_EQ(read_file(box.dest + "Earth nav data/+50-130.dsf"), "tile");
+    EXPECT_EQ(read_file(box.dest + "Zürich Ø.txt"), "utf8");
+    EXPECT_EQ(last, box.dest + "Zürich Ø.txt");
+}
+
+TEST_F(P7zTest, FailuresGiveTheirCodes) {
+    EXPECT_EQ(p7z_to_file(box.dir + "/none.7z", box.dest), ENOENT);
+    write_file(p7z, "this is not a 7z archive, only text");
+    EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_open);
+
+    make_7z(p7z, {{"sub/f.txt", "x"}});
+    EXPECT_EQ(p7z_to_file(p7z, box.dest), ENOENT);  // its folder does not exist
+
+    // A flipped byte in a stored item fails its checksum; the previous file stays.
+    std::string payload(5000, 'q');
+    make_7z(p7z, {{"f.bin", payload}}, "store");
+    std::string bytes = read_file(p7z);
+    size_t at = bytes.find(payload);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 100] ^= 0x20;
+    write_file(p7z, bytes);
+    write_file(box.dest + "f.bin", "previous");
+    EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
+    EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
+}

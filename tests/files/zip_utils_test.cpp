@@ -1,0 +1,231 @@
+#include "files/zip_utils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "core/wx.h"
+#include "files/archive_test_helpers.h"
+#include "files/errors.h"
+#include "platform/mac_meta.h"
+
+using namespace archive_test;
+
+namespace {
+
+std::string log_text(const sandbox& box) { return read_file(box.dir + "/log.txt"); }
+
+std::vector<std::string> dest_listing(const sandbox& box) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(box.dest.c_str())) {
+        while (dirent* e = readdir(d))
+            if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct ZipTest : ::testing::Test {
+    sandbox box;
+    void SetUp() override { ASSERT_TRUE(xer.open(box.dir + "/log.txt")); }
+    void TearDown() override { xer.close(); }
+    std::string zip_path(const char* name = "a.zip") { return box.dir + "/" + name; }
+};
+
+bool xattrs_work(const std::string& dir) {
+    std::string probe = dir + "/xattr_probe";
+    write_file(probe, "x");
+    bool ok = setxattr(probe.c_str(), "user.volatra_probe", "1", 1, 0) == 0;
+    unlink(probe.c_str());
+    return ok;
+}
+
+time_t local_time(int year, int mon, int day, int hour, int min, int sec) {
+    std::tm t{};
+    t.tm_year = year - 1900, t.tm_mon = mon, t.tm_mday = day, t.tm_hour = hour, t.tm_min = min,
+    t.tm_sec = sec;
+    t.tm_isdst = -1;
+    return mktime(&t);
+}
+
+}  // namespace
+
+TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
+    std::string src = box.dir + "/tool.bin";
+    std::string data(300000, '\0');
+    for (size_t i = 0; i < data.size(); ++i) data[i] = char(i * 7 + i / 1000);
+    write_file(src, data);
+    chmod(src.c_str(), 0751);
+    time_t when = local_time(2008, 2, 3, 4, 5, 6);
+    struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
+
+    ASSERT_EQ(file_to_zip(src, zip_path()), 0);
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+
+    std::string out = box.dest + "tool.bin";
+    EXPECT_EQ(read_file(out), data);
+    struct stat st;
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0751u);
+    EXPECT_EQ(st.st_mtime, when);
+    // One entry, no AppleDouble: nothing but the file appears.
+    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
+}
+
+TEST_F(ZipTest, LinkRoundTripReplacesExistingFile) {
+    std::string src = box.dir + "/Current";
+    ASSERT_EQ(symlink("A", src.c_str()), 0);
+    ASSERT_EQ(file_to_zip(src, zip_path()), 0);
+
+    // The link is one stored entry with zeroed dates and the link attributes.
+    unzFile uf = unzOpen64(zip_path().c_str());
+    ASSERT_NE(uf, nullptr);
+    unz_global_info64 gi;
+    ASSERT_EQ(unzGetGlobalInfo64(uf, &gi), UNZ_OK);
+    EXPECT_EQ(gi.number_entry, 1u);
+    unz_file_info64 info;
+    ASSERT_EQ(unzGoToFirstFile(uf), UNZ_OK);
+    ASSERT_EQ(unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0), UNZ_OK);
+    EXPECT_EQ(info.compression_method, 0u);
+    EXPECT_EQ(info.external_fa, 0xA1ED0000u);
+    unzClose(uf);
+
+    write_file(box.dest + "Current", "an old file");
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    char text[16] = {};
+    ASSERT_EQ(readlink((box.dest + "Current").c_str(), text, sizeof text - 1), 1);
+    EXPECT_STREQ(text, "A");
+}
+
+TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAppleDouble) {
+    if (!xattrs_work(box.dir)) GTEST_SKIP() << "no user extended attributes here";
+    std::string src = box.dir + "/Panel.rsrc";
+    write_file(src, "data fork");
+    std::string fork(3 * 1024, '\0');
+    for (size_t i = 0; i < fork.size(); ++i) fork[i] = char(i % 251);
+    ASSERT_EQ(write_fork(src, reinterpret_cast<const uint8_t*>(fork.data()), fork.size()), 0);
+    const uint8_t finder[16] = {'T', 'E', 'X', 'T', 'V', 'O', 'L', 'A', 0x01, 0x00};
+    ASSERT_EQ(set_finder_info(src, finder), 0);
+
+    ASSERT_EQ(file_to_zip(src, zip_path()), 0);
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+
+    std::string out = box.dest + "Panel.rsrc";
+    EXPECT_EQ(read_file(out), "data fork");
+    std::vector<uint8_t> got;
+    ASSERT_EQ(read_fork(out, got), 0);
+    EXPECT_EQ(std::string(got.begin(), got.end()), fork);
+    uint8_t info[32];
+    ASSERT_EQ(get_finder_info(out, info), 0);
+    EXPECT_EQ(memcmp(info, finder, 16), 0);
+    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
+}
+
+TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
+    std::string fork_record = apple_double({9, 50, 32, 2, 82, 4}, 86);
+    make_zip(zip_path(), {{"a/", "", 0x41ED0000},
+                          {"a/b.txt", "hello"},
+                          {"__MACOSX/", ""},
+                          {"__MACOSX/a/._b.txt", fork_record},
+                          {"__MACOSX/a/._missing.txt", fork_record},
+                          {"__MACOSX/a/.DS_Store", "junk"},
+                          {"__MACOSX", "odd"}});
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0) << log_text(box);
+    EXPECT_EQ(read_file(box.dest + "a/b.txt"), "hello");
+    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
+    EXPECT_FALSE(exists_nofollow(box.dest + "a/missing.txt"));
+}
+
+TEST_F(ZipTest, DosMadeZipStaysReadableAndZeroAttributesKeepDefaults) {
+    zip_item dos{"dos.txt", "from DOS", 0x20};
+    dos.made_by = 0;
+    zip_item bare{"bare.txt", "no attributes", 0};
+    make_zip(zip_path(), {dos, bare});
+    time_t before = time(nullptr);
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    struct stat st;
+    ASSERT_EQ(stat((box.dest + "dos.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(st.st_mtime, local_time(2009, 5, 14, 10, 20, 30));  // nonzero attributes: the date applies
+    ASSERT_EQ(stat((box.dest + "bare.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_GE(st.st_mtime, before);
+}
+
+TEST_F(ZipTest, NameIoReportsFirstEntryAndUseNameRenamesTheOnlyOne) {
+    make_zip(zip_path(), {{"Installer.app/", "", 0x41ED0000}, {"Installer.app/x", "x"}});
+    std::string name;
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest, &name), 0);
+    EXPECT_EQ(name, "Installer.app/");
+
+    make_zip(zip_path("one.zip"), {{"orig.txt", "one"}});
+    name = "renamed.txt";
+    ASSERT_EQ(zip_to_file(zip_path("one.zip"), box.dest, &name, 1), 0);
+    EXPECT_EQ(read_file(box.dest + "renamed.txt"), "one");
+    EXPECT_FALSE(exists_nofollow(box.dest + "orig.txt"));
+    EXPECT_EQ(name, "orig.txt");
+
+    name = "x";
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, &name, 1), EINVAL);  // two entries
+    EXPECT_EQ(zip_to_file(zip_path("one.zip"), box.dest, nullptr, 1), EINVAL);
+}
+
+TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
+    EXPECT_EQ(zip_to_file(box.dir + "/none.zip", box.dest), err_zip_open);
+    write_file(box.dir + "/junk.zip", "not a zip at all");
+    EXPECT_EQ(zip_to_file(box.dir + "/junk.zip", box.dest), err_zip_open);
+
+    // A flipped byte in a stored entry: the checksum fails and the old file survives.
+    std::string payload(1000, 'p');
+    make_zip(zip_path(), {{"f.txt", payload, 0x81A40000, 0}});
+    std::string bytes = read_file(zip_path());
+    size_t at = bytes.find(payload);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 500] ^= 0x55;
+    write_file(zip_path(), bytes);
+    write_file(box.dest + "f.txt", "previous version");
+
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), UNZ_CRCERROR);
+    EXPECT_EQ(read_file(box.dest + "f.txt"), "previous version");
+    xer.flush();
+    std::string log = log_text(box);
+    EXPECT_NE(log.find("Zip to file failed with error err = -105. file = "), std::string::npos) << log;
+    EXPECT_NE(log.find("zip_file=" + zip_path() + ", out_directory=" + box.dest + "."), std::string::npos);
+    EXPECT_NE(log.find("UNZIP zip_to_file failed with err=-105"), std::string::npos);
+    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"f.txt"}));  // no temporary left
+}
+
+TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
+    make_zip(zip_path(), {{"nowhere/f.txt", "x"}, {"empty.bin", ""}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENOENT);
+    make_zip(zip_path(), {{"empty.bin", ""}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);  // a size-0 entry is no memory failure
+    EXPECT_EQ(read_file(box.dest + "empty.bin"), "");
+}
+
+TEST_F(ZipTest, OverlongNameIsAnErrorNotAShorterPath) {
+    std::string dir(200, 'd');
+    std::string name = dir + "/" + std::string(100, 'n');
+    ASSERT_EQ(mkdir((box.dest + dir).c_str(), 0755), 0);
+    make_zip(zip_path(), {{name, "x"}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENAMETOOLONG);
+    EXPECT_FALSE(exists_nofollow(box.dest + name.substr(0, 256)));
+}
+
+TEST_F(ZipTest, FileToZipFailures) {
+    EXPECT_EQ(file_to_zip(box.dir + "/missing", zip_path()), ENOENT);
+    EXPECT_EQ(file_to_zip(box.outside, zip_path()), err_file_read_open);  // a folder
+    write_file(box.dir + "/f", "x");
+    EXPECT_EQ(file_to_zip(box.dir + "/f", box.dir + "/no/such/dir/a.zip"), err_zip_create);
+}
