@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "core/wx.h"
@@ -108,6 +109,13 @@ int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, std::v
     return unzCloseCurrentFile(uf);  // UNZ_CRCERROR when the data does not match
 }
 
+// glibc guards its time-zone state with a lock the thread sanitizer cannot see; one lock of our
+// own around the local-time conversions keeps the unpack threads visibly apart.
+std::mutex& tz_mutex() {
+    static std::mutex m;
+    return m;
+}
+
 // Local time of a zip entry (month 0-11, full year) as a calendar time, daylight saving left to
 // the system.
 time_t entry_time(const tm_unz& d) {
@@ -119,6 +127,7 @@ time_t entry_time(const tm_unz& d) {
     t.tm_mon = int(d.tm_mon);
     t.tm_year = int(d.tm_year) - 1900;
     t.tm_isdst = -1;
+    std::lock_guard<std::mutex> lock(tz_mutex());
     return mktime(&t);
 }
 
@@ -397,7 +406,10 @@ int pack_file(void* zf, const std::string& src, const std::string& entry) {
 
     zip_fileinfo fi{};
     std::tm t{};
-    if (localtime_r(&st.st_mtime, &t)) {
+    std::unique_lock<std::mutex> lock(tz_mutex());
+    bool have_time = localtime_r(&st.st_mtime, &t) != nullptr;
+    lock.unlock();
+    if (have_time) {
         fi.tmz_date.tm_sec = uInt(t.tm_sec);
         fi.tmz_date.tm_min = uInt(t.tm_min);
         fi.tmz_date.tm_hour = uInt(t.tm_hour);
