@@ -9,10 +9,13 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "core/wx.h"
@@ -504,8 +507,90 @@ int p7z_fail(int err, const std::string& what, archive* a) {
     return err;
 }
 
+// Writes a large item on a second thread while this one decodes: the decoder and the kernel's
+// copy into the page cache each take a good share of the time, and then overlap.
+class chunk_writer {
+public:
+    explicit chunk_writer(int fd) : fd_(fd), thread_([this] { run(); }) {}
+    ~chunk_writer() { finish(); }
+
+    // Queues a copy of [p, p + n) for the file offset off. False once a write has failed.
+    bool put(const uint8_t* p, size_t n, int64_t off) {
+        if (!cur_.data.empty() && cur_.off + int64_t(cur_.data.size()) != off) flush();
+        if (cur_.data.empty()) cur_.off = off;
+        cur_.data.insert(cur_.data.end(), p, p + n);
+        if (cur_.data.size() >= kChunk) flush();
+        std::lock_guard<std::mutex> lock(mu_);
+        return err_ == 0;
+    }
+    // Writes what is left and waits for the writer. 0 or errno.
+    int finish() {
+        if (thread_.joinable()) {
+            flush();
+            {
+                std::lock_guard<std::mutex> lock(mu_);
+                done_ = true;
+            }
+            cv_.notify_all();
+            thread_.join();
+        }
+        return err_;
+    }
+
+private:
+    static constexpr size_t kChunk = 4 << 20;
+    struct chunk {
+        std::vector<uint8_t> data;
+        int64_t off = 0;
+    };
+
+    void flush() {
+        if (cur_.data.empty()) return;
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [this] { return queue_.size() < 2; });  // bounded: two chunks in flight
+        queue_.push_back(std::move(cur_));
+        cur_ = chunk();
+        if (!spare_.empty()) cur_.data.swap(spare_), cur_.data.clear();
+        cur_.data.reserve(kChunk);
+        cv_.notify_all();
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mu_);
+        for (;;) {
+            cv_.wait(lock, [this] { return !queue_.empty() || done_; });
+            if (queue_.empty()) return;
+            chunk c = std::move(queue_.front());
+            queue_.pop_front();
+            cv_.notify_all();
+            lock.unlock();
+            int err = 0;
+            if (lseek(fd_, c.off, SEEK_SET) < 0)
+                err = errno;
+            else
+                err = write_all(fd_, c.data.data(), c.data.size());
+            lock.lock();
+            if (err && !err_) err_ = err;
+            spare_.swap(c.data);
+        }
+    }
+
+    int fd_;
+    chunk cur_;
+    std::vector<uint8_t> spare_;
+    std::deque<chunk> queue_;
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    int err_ = 0;
+    std::thread thread_;  // last: starts once everything above exists
+};
+
+// Items from this size on are written by a chunk_writer.
+constexpr la_int64_t kPipelinedItem = la_int64_t(16) << 20;
+
 // Streams the current item into a new file beside target; renamed over it only when whole.
-int p7z_write_item(archive* a, const std::string& target, archive_entry* e, std::vector<uint8_t>& buf) {
+int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -518,13 +603,28 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, std:
         if (!text) text = archive_entry_symlink(e);
         if (text && write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text))) return err_zip_write;
     } else {
+        std::unique_ptr<chunk_writer> writer;
+        if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
+        // Blocks straight from the decoder's buffer, written where they belong.
+        la_int64_t written = 0;
         for (;;) {
-            la_ssize_t n = archive_read_data(a, buf.data(), buf.size());
-            if (n == 0) break;
-            // A checksum mismatch comes back as a warning: every negative result is a failure.
-            if (n < 0) return err_zip_read;
-            if (write_all(fd, buf.data(), size_t(n))) return err_zip_write;
+            const void* block = nullptr;
+            size_t n = 0;
+            la_int64_t offset = 0;
+            int r = archive_read_data_block(a, &block, &n, &offset);
+            if (r == ARCHIVE_EOF) break;
+            // A checksum mismatch comes back as a warning: every result but OK is a failure.
+            if (r != ARCHIVE_OK) return err_zip_read;
+            const uint8_t* p = static_cast<const uint8_t*>(block);
+            if (writer) {
+                if (!writer->put(p, n, offset)) return err_zip_write;
+            } else {
+                if (offset != written && lseek(fd, offset, SEEK_SET) < 0) return err_zip_write;
+                if (write_all(fd, p, n)) return err_zip_write;
+            }
+            written = offset + la_int64_t(n);
         }
+        if (writer && writer->finish()) return err_zip_write;
     }
     if (close(out.release()) != 0) return err_zip_write;
     int err = commit_temp(temp, target);
@@ -549,7 +649,6 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
         return ERR_MARK(), p7z_fail(err, "archive=" + archive_path, a.get());
     }
 
-    std::vector<uint8_t> buf(kCopyBlock);
     bool first = true;
     for (;;) {
         archive_entry* e = nullptr;
@@ -571,7 +670,7 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
         std::string target = out_dir + name;
         int err = check_target_parent(target, root);
         if (err == err_zip_unsafe_path) log_refusal("its folder", name, root);
-        if (!err) err = p7z_write_item(a.get(), target, e, buf);
+        if (!err) err = p7z_write_item(a.get(), target, e);
         if (err)
             return ERR_MARK(), p7z_fail(err, "target=" + target, err == err_zip_read ? a.get() : nullptr);
         if (name_io) *name_io = target;

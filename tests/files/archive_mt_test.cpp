@@ -64,3 +64,22 @@ TEST(ArchiveThreads, ParallelExtractionsKeepTheirOwnResults) {
     EXPECT_EQ(lines, kThreads * kRounds * 5);  // three for the bad zip, two for the evil 7z
     EXPECT_FALSE(exists_nofollow(box.dir + "/evil.txt"));
 }
+
+// Large 7z items are written by a helper thread: its hand-over must be clean too.
+TEST(ArchiveThreads, LargeSevenZipItemsFromSeveralThreads) {
+    sandbox box;
+    const std::string big = fixture_payload(17u << 20), p7z = box.dir + "/big.7z";
+    make_7z(p7z, {{"big.dsf", big}}, "store");
+    std::vector<int> results(3, -1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        std::string out = box.dest + std::to_string(t) + "/";
+        mkdir(out.c_str(), 0755);
+        threads.emplace_back([&, t, out] { results[size_t(t)] = p7z_to_file(p7z, out); });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(results[size_t(t)], 0);
+        EXPECT_TRUE(read_file(box.dest + std::to_string(t) + "/big.dsf") == big);
+    }
+}

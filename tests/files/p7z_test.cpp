@@ -60,3 +60,20 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
 }
+
+// Large items are written by a second thread: the bytes and the checksum rule stay the same.
+TEST_F(P7zTest, LargeItemsAreWholeOrNotAtAll) {
+    std::string big = fixture_payload(20u << 20);
+    make_7z(p7z, {{"big.dsf", big}}, "store");
+    ASSERT_EQ(p7z_to_file(p7z, box.dest), 0);
+    EXPECT_TRUE(read_file(box.dest + "big.dsf") == big);
+
+    std::string bytes = read_file(p7z);
+    size_t at = bytes.find(big.substr(0, 4096));
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + big.size() - 10] ^= 0x01;
+    write_file(p7z, bytes);
+    write_file(box.dest + "big.dsf", "previous");
+    EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
+    EXPECT_EQ(read_file(box.dest + "big.dsf"), "previous");
+}
