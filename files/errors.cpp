@@ -23,6 +23,9 @@ const err_msg_row kErrMsgs[] = {
     {err_net_no_server, "We could not find the server over the network"},
     {err_zip_bad_fork_header,
      "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
+    {err_zip_unsafe_path,
+     "Part of the zip file is damaged or unsafe: a file in it would be placed outside the destination "
+     "folder"},
 
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

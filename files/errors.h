@@ -16,7 +16,9 @@ enum {
     err_net_no_connection = 20009,
     err_net_write_file = 20010,
     err_net_no_server = 20011,
-    err_zip_bad_fork_header = 20012
+    err_zip_bad_fork_header = 20012,
+    // An archive entry whose name or link would lead outside the destination.
+    err_zip_unsafe_path = 20013
 };
 
 struct err_msg_row {

@@ -4,8 +4,7 @@
 
 #include <string>
 
-// Our error for an entry refused because it would lead outside the destination.
-inline constexpr int err_zip_unsafe_path = 20013;
+#include "files/errors.h"
 
 // A relative name without "..", without a backslash and not empty. Trailing '/' allowed.
 bool archive_name_is_safe(const std::string& name);

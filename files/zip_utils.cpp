@@ -20,6 +20,7 @@
 
 #include "core/wx.h"
 #include "files/errors.h"
+#include "files/io_utils.h"
 #include "platform/mac_meta.h"
 
 namespace {
@@ -339,8 +340,8 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                 ERR_MARK();
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
             } else if (name.back() == '/') {
-                while (target.size() > 1 && target.back() == '/') target.pop_back();
-                if (mkdir(target.c_str(), 0755) != 0 && errno != EEXIST) ERR_MARK(), r = errno;
+                r = make_folder(target);
+                if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
                 r = unzip_symlink(uf.get(), target, info, root);
             } else {
@@ -435,14 +436,11 @@ int pack_file(void* zf, const std::string& src, const std::string& entry) {
     return 0;
 }
 
-int pack_link(void* zf, const std::string& src, const std::string& entry) {
-    char text[4096];
-    ssize_t n = readlink(src.c_str(), text, sizeof text);
-    if (n < 0 || size_t(n) >= sizeof text) return ERR_MARK(), n < 0 ? errno : ENAMETOOLONG;
+int pack_link(void* zf, const std::string& text, const std::string& entry) {
     zip_fileinfo fi{};
     fi.external_fa = 0xA1ED0000;  // a link, 0755
     int err = add_entry(zf, entry, fi, 0, false);
-    if (!err) err = write_in_zip(zf, reinterpret_cast<const uint8_t*>(text), size_t(n));
+    if (!err) err = write_in_zip(zf, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     if (!err) err = zipCloseFileInZip(zf);
     if (err) ERR_MARK();
     return err;
@@ -451,6 +449,8 @@ int pack_link(void* zf, const std::string& src, const std::string& entry) {
 }  // namespace
 
 int file_to_zip(std::string src, std::string zip) {
+    std::string link_text;
+    bool is_link = is_sim_link(src.c_str(), &link_text);  // puts app_path in front itself
     src = app_path + src;
     zip = app_path + zip;
     std::string entry = src.substr(src.rfind('/') == std::string::npos ? 0 : src.rfind('/') + 1);
@@ -460,14 +460,16 @@ int file_to_zip(std::string src, std::string zip) {
         return err;
     };
 
+    // A link text that fills the reader's buffer may have been cut: never pack a different link.
+    if (is_link && link_text.size() >= 499) return ERR_MARK(), fail(ENAMETOOLONG);
     struct stat st;
-    if (lstat(src.c_str(), &st) != 0) return ERR_MARK(), fail(errno);
-    if (!S_ISLNK(st.st_mode) && access(src.c_str(), R_OK) != 0) return ERR_MARK(), fail(err_file_read_open);
+    if (!is_link && stat(src.c_str(), &st) != 0) return ERR_MARK(), fail(errno);
+    if (!is_link && access(src.c_str(), R_OK) != 0) return ERR_MARK(), fail(err_file_read_open);
 
     std::unique_ptr<void, zip_closer> zf(zipOpen64(zip.c_str(), APPEND_STATUS_CREATE));
     if (!zf) return ERR_MARK(), fail(err_zip_create);
-    int err = S_ISLNK(st.st_mode) ? pack_link(zf.get(), src, entry) : pack_file(zf.get(), src, entry);
-    if (!err && !S_ISLNK(st.st_mode)) err = pack_fork(zf.get(), src, entry);
+    int err = is_link ? pack_link(zf.get(), link_text, entry) : pack_file(zf.get(), src, entry);
+    if (!err && !is_link) err = pack_fork(zf.get(), src, entry);
     if (err) return fail(err);
     // Closing writes the central directory: a failure there is a failed archive.
     if ((err = zipClose(zf.release(), nullptr)) != ZIP_OK) return ERR_MARK(), fail(err);

@@ -9,6 +9,7 @@ PACKAGES=(
   libsdl2-dev libgl-dev libgl1-mesa-dri mesa-utils
   xvfb xauth
   python3 file curl
+  7zip unzip  # reference tools of the archive benchmark; 7zz also makes the BCJ/BCJ2 test fixtures
 )
 
 missing=()

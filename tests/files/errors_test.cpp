@@ -16,7 +16,10 @@ TEST(ErrorStr, TableTextsByHostConstants) {
     EXPECT_EQ(error_str(ENOSPC), "No space left on device. Perhaps your hard drive is full");
     EXPECT_EQ(error_str(20012),
               "Part of the downloaded zip file is corrupted (the resource fork header is bad)");
-    EXPECT_EQ(error_str(20013), "Unknown error occurred (20013)");
+    EXPECT_EQ(error_str(20013),
+              "Part of the zip file is damaged or unsafe: a file in it would be placed outside the "
+              "destination folder");
+    EXPECT_EQ(error_str(20014), "Unknown error occurred (20014)");
     EXPECT_EQ(error_str(-2147483647 - 1), "Unknown error occurred (-2147483648)");
     // The texts stand as they were written.
     EXPECT_EQ(error_str(20007), "We were unable to connct to the network due to an internal reconnect error");
