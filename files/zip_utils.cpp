@@ -15,6 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -96,9 +97,13 @@ int write_all(int fd, const uint8_t* p, size_t n) {
 // Reads the current (open) entry whole into out. 0, 12, 20002 or the library's error on close.
 int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, std::vector<uint8_t>& out) {
     if (info.uncompressed_size > cap) return ENOMEM;
+    try {
+        out.resize(size_t(info.uncompressed_size));
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    }
     int err = unzOpenCurrentFile(uf);
     if (err != UNZ_OK) return err;
-    out.resize(size_t(info.uncompressed_size));
     size_t got = 0;
     while (got < out.size()) {
         int n = unzReadCurrentFile(uf, out.data() + got,
@@ -157,7 +162,11 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
         int n = unzReadCurrentFile(uf, buf.get(), unsigned(kCopyBlock));
         if (n <= 0) break;
         total += ZPOS64_T(n);
-        if (!write_err) write_err = write_all(fd, buf.get(), size_t(n));
+        if ((write_err = write_all(fd, buf.get(), size_t(n)))) break;
+    }
+    if (write_err) {  // a full disk, say: reading on would not help
+        unzCloseCurrentFile(uf);
+        return write_err;
     }
     if (total != info.uncompressed_size) {
         unzCloseCurrentFile(uf);
@@ -165,7 +174,6 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
     }
     err = unzCloseCurrentFile(uf);
     if (err != UNZ_OK) return err;
-    if (write_err) return write_err;
 
     // DOS-made zips carry no Unix mode: keep the default permissions then.
     uint32_t mode = uint32_t(info.external_fa >> 16);
@@ -404,7 +412,7 @@ int pack_fork(void* zf, const std::string& src, const std::string& entry) {
 }
 
 int pack_file(void* zf, const std::string& src, const std::string& entry) {
-    fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC)};
+    fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
 

@@ -226,6 +226,24 @@ TEST_F(ZipTest, OverlongNameIsAnErrorNotAShorterPath) {
 TEST_F(ZipTest, FileToZipFailures) {
     EXPECT_EQ(file_to_zip(box.dir + "/missing", zip_path()), ENOENT);
     EXPECT_EQ(file_to_zip(box.outside, zip_path()), err_file_read_open);  // a folder
+    std::string fifo = box.dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_EQ(file_to_zip(fifo, zip_path()), err_file_read_open);  // refused, not waited on
     write_file(box.dir + "/f", "x");
     EXPECT_EQ(file_to_zip(box.dir + "/f", box.dir + "/no/such/dir/a.zip"), err_zip_create);
+}
+
+// A fork the file system cannot hold (every Linux file system refuses attributes over 64 KiB) is
+// logged and dropped: the file itself still installs.
+TEST_F(ZipTest, ForkTooLargeForTheFileSystemIsLoggedNotFatal) {
+    std::string fork(100 * 1024, 'r');
+    std::string rec = apple_double({9, 50, 32, 2, 82, uint32_t(fork.size())}, 82) + fork;
+    make_zip(zip_path(), {{"big.rsrc", "data"}, {"__MACOSX/._big.rsrc", rec}});
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "big.rsrc"), "data");
+    xer.flush();
+    EXPECT_NE(log_text(box).find("Mac metadata user.com.apple.ResourceFork (102400 bytes) not stored on " +
+                                 box.dest + "big.rsrc"),
+              std::string::npos)
+        << log_text(box);
 }
