@@ -18,8 +18,8 @@ int check_target_parent(const std::string& target, const std::string& root);
 // ".." steps never climb above root, read from the link's resolved folder.
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root);
 
-// A new file beside target, created without following any link and readable by nobody else
-// until committed. Returns the descriptor (and its name in temp) or -errno.
+// A new file beside target under a fresh hidden name, created without following any link.
+// Returns the descriptor (and its name in temp) or -errno.
 int create_temp_beside(const std::string& target, std::string* temp);
 // A new symbolic link beside target holding text. 0 or errno; temp receives its name.
 int symlink_temp_beside(const std::string& target, const std::string& text, std::string* temp);
