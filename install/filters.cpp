@@ -1,0 +1,58 @@
+// The install filter, the tile selection and the size totals.
+#include <cstring>
+
+#include "install/manifest.h"
+#include "install/pending_deps.h"
+
+int g_want_sim = 1;
+int g_want_global = 1;
+
+namespace {
+bool tile_selected(const file_version_struct& v) { return stg.tile_selected[v.lon_idx][v.lat_idx] != 0; }
+}  // namespace
+
+void set_install_filter(int want_sim, int want_global) {
+    g_want_sim = want_sim;
+    g_want_global = want_global;
+}
+
+bool want_this_f(int history, int version) {
+    const file_version_struct& v = sim_info[history].versions[version];
+    if (v.is_global && !g_want_global) return false;
+    if (!v.is_global && !g_want_sim) return false;
+    if (v.platform == stg.platform || v.platform == 0) return true;
+    return v.platform == 6 && stg.platform == 3;
+}
+
+void scenery_take_all() { std::memcpy(stg.tile_selected, stg.tile_available, sizeof(stg.tile_selected)); }
+
+void scenery_from_install() {
+    std::memset(stg.tile_selected, 0, sizeof(stg.tile_selected));
+    for (const file_history_struct& h : sim_info) {
+        const file_version_struct& v = h.versions.back();
+        if (v.is_global && v.sig_have != "NONE") stg.tile_selected[v.lon_idx][v.lat_idx] = 1;
+    }
+}
+
+void recalc_disk_sizes() {
+    double kb_archive = 0.0, kb_unpacked = 0.0;
+    int to_add = 0, to_remove = 0;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+        const file_version_struct& v = sim_info[h].versions[last];
+        if (!want_this_f(static_cast<int>(h), last)) continue;
+        const bool gone = v.sig_want == "GONE";
+        if (!gone && !v.up_to_date && (!v.is_global || tile_selected(v))) {
+            ++to_add;
+            kb_archive += v.size_a;
+            kb_unpacked += v.size_b;
+        }
+        if (v.is_global && !tile_selected(v) && v.up_to_date) ++to_remove;
+        // A file the release removed and the copy still holds: choose_files deletes it.
+        if (gone && !v.sig_have.empty() && v.sig_have != "NONE") ++to_remove;
+    }
+    stg.kb_to_download = static_cast<float>(kb_archive);
+    stg.kb_to_install = static_cast<float>(kb_unpacked);
+    stg.num_to_add = to_add;
+    stg.num_to_remove = to_remove;
+}

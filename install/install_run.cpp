@@ -1,0 +1,217 @@
+// Preparing a run: the choice of files, folder creation and the removal of obsolete files.
+#include "install/install_run.h"
+
+#include <cerrno>
+#include <vector>
+
+#include "install/manifest.h"
+#include "install/pending_deps.h"
+
+select_alert_fn g_select_alert = nullptr;
+
+namespace {
+
+enum { answer_act = 1, answer_keep = 2, answer_cancel = 3, answer_act_folder = 4, answer_keep_folder = 5 };
+
+std::string folder_of(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool matches_any_version(const file_history_struct& h, const std::string& sig) {
+    for (const file_version_struct& v : h.versions)
+        if (v.sig_want == sig) return true;
+    return false;
+}
+
+void write_start_fractions() {
+    double total = 0.0;
+    for (const file_history_struct& h : sim_info)
+        if (h.versions.back().need_install) total += h.versions.back().size_b;
+    double before = 0.0;
+    for (file_history_struct& h : sim_info) {
+        file_version_struct& v = h.versions.back();
+        v.start_fraction = total > 0.0 ? static_cast<float>(before / total) : 0.5f;
+        if (v.need_install) before += v.size_b;
+    }
+}
+
+// Creates one folder; a failure other than "exists" shows the alert and gives its code.
+int make_one_folder(const std::string& path, bool alert_on_failure) {
+    int err = make_folder(path);
+    if (!show_make_dir_err(err)) return 0;
+    if (alert_on_failure) make_dir_error(path, err);
+    return err;
+}
+
+}  // namespace
+
+int choose_files() {
+    std::vector<std::string> act_folders, keep_folders;
+    auto listed = [](const std::vector<std::string>& list, const std::string& f) {
+        for (const std::string& s : list)
+            if (s == f) return true;
+        return false;
+    };
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+        file_version_struct& v = sim_info[h].versions[last];
+        v.need_install = 0;
+        v.need_delete = 0;
+        if (!want_this_f(static_cast<int>(h), last)) continue;
+
+        const std::string local = install_location(v);
+        bool gone = v.sig_want == "GONE";
+        const bool absent = v.sig_have == "NONE";
+        bool current = !absent && v.sig_have == v.sig_want;
+        // A deselected tile is removed like a file the release no longer has.
+        if (v.is_global && !stg.tile_selected[v.lon_idx][v.lat_idx]) {
+            gone = true;
+            current = false;
+        }
+
+        bool act;
+        if (absent) {
+            act = !gone;
+        } else if (current) {
+            act = false;
+        } else if (matches_any_version(sim_info[h], v.sig_have)) {
+            act = true;
+        } else {
+            const std::string folder = folder_of(local);
+            if (listed(act_folders, folder)) {
+                act = true;
+            } else if (listed(keep_folders, folder)) {
+                act = false;
+            } else {
+                xer << "File: " << local << "  sig_want=" << v.sig_want << "  sig_have=" << v.sig_have
+                    << "\n";
+                int answer = g_select_alert ? g_select_alert(local, gone) : answer_cancel;
+                switch (answer) {
+                    case answer_act:
+                        act = true;
+                        break;
+                    case answer_keep:
+                        act = false;
+                        break;
+                    case answer_act_folder:
+                        act = true;
+                        act_folders.push_back(folder);
+                        break;
+                    case answer_keep_folder:
+                        act = false;
+                        keep_folders.push_back(folder);
+                        break;
+                    default:
+                        return 0;
+                }
+            }
+        }
+        v.need_install = act && !gone;
+        v.need_delete = act && gone;
+    }
+    write_start_fractions();
+    return 1;
+}
+
+void make_dir_error(std::string path, int err) {
+    __MACIBM_alert(0,
+                   UTL_translate_string("I am unable to install or update Volatra. An error occurred while "
+                                        "creating new folders. Make sure you are installing to a directory "
+                                        "that you have access to!"),
+                   UTL_translate_string("Error: ") + error_str(err),
+                   UTL_translate_string("Install Location: ") + dest_dir_path,
+                   UTL_translate_string("Install Path:") + path, t_alert, __FILE__, __LINE__);
+}
+
+int make_dirs() {
+    // The destination itself, one level at a time.
+    const std::string root =
+        dest_dir_path.empty() ? std::string() : dest_dir_path.substr(0, dest_dir_path.size() - 1);
+    for (size_t slash = root.find('/', 1); !root.empty(); slash = root.find('/', slash + 1)) {
+        const std::string prefix = slash == std::string::npos ? root : root.substr(0, slash);
+        if (int err = make_one_folder(prefix, true)) return err;
+        if (slash == std::string::npos) break;
+    }
+
+    // The folders of the files to install; the set puts a folder before the ones inside it.
+    std::set<std::string> folders;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+        const file_version_struct& v = sim_info[h].versions[last];
+        if (!v.need_install || !want_this_f(static_cast<int>(h), last)) continue;
+        std::string rel = v.path;
+        trim_dest_folder(rel);
+        for (size_t slash = rel.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = rel.rfind('/', slash - 1))
+            folders.insert(rel.substr(0, slash));
+    }
+    for (const std::string& f : folders)
+        if (int err = make_one_folder(dest_dir_path + f, true)) return err;
+
+    static const char* const fixed[] = {
+        "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
+        "Resources", "Resources/preferences"};
+    for (const char* f : fixed) make_one_folder(dest_dir_path + f, true);
+
+    // Plug-in frameworks need these items as links; a real folder in their place is moved aside.
+    static const char* const frameworks[] = {"Resources/plugins/QORV.framework/",
+                                             "Resources/plugins/TarnWidgets.framework/"};
+    for (const char* fw : frameworks) {
+        const std::string dir = dest_dir_path + fw + "Versions/";
+        if (!is_sim_link((dir + "Current").c_str(), nullptr)) rename_file(dir, "Current", "_Current");
+    }
+    for (const char* fw : frameworks) {
+        const std::string dir = dest_dir_path + fw;
+        if (!is_sim_link((dir + "Resources").c_str(), nullptr)) rename_file(dir, "Resources", "_Resources");
+    }
+    return 0;
+}
+
+void get_path_with_path(std::string& out, const std::string& path) {
+    out.clear();
+    if (path.size() < 2) return;
+    size_t slash = path.rfind('/', path.size() - 2);
+    if (slash != std::string::npos) out = path.substr(0, slash + 1);
+}
+
+void prune_empty_folders(const std::set<std::string>& folders) {
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        const std::string& folder = *it;
+        // The copy itself and anything outside it are never removed.
+        if (folder.size() <= dest_dir_path.size() ||
+            folder.compare(0, dest_dir_path.size(), dest_dir_path) != 0)
+            continue;
+        std::vector<std::string> names;
+        std::vector<int> types;
+        if (opensave_getitems(folder, 0, names, types) != 0) continue;
+        int err = delete_file(folder);
+        if (stg.log_actions) xer << "cleanup: DELETING  file " << folder << ", with result=" << err << ".\n";
+    }
+}
+
+void delete_files() {
+    std::set<std::string> folders;
+    for (file_history_struct& h : sim_info) {
+        file_version_struct& v = h.versions.back();
+        if (!v.need_delete) continue;
+        const std::string location = install_location(v);
+        stg.current_action = 0;
+        int err = delete_file(location);
+        if (stg.log_actions) xer << "DELETING  file " << location << ", with result=" << err << ".\n";
+        std::string folder;
+        get_path_with_path(folder, location);
+        while (folder.size() > dest_dir_path.size()) {
+            folders.insert(folder);
+            std::string parent;
+            get_path_with_path(parent, folder);
+            folder = parent;
+        }
+        // Only a file that is really gone counts as absent; one that refused to go is still there.
+        if (err == 0 || err == ENOENT) {
+            v.up_to_date = 0;
+            v.sig_have = "NONE";
+        }
+    }
+    prune_empty_folders(folders);
+}

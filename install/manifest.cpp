@@ -1,0 +1,220 @@
+// Reader of the manifest "directory.txt" and the tile table it offers.
+#include "install/manifest.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "install/checksum.h"
+#include "install/pending_deps.h"
+
+std::vector<file_history_struct> sim_info;
+std::set<std::string> deleted_files;
+
+namespace {
+
+typedef const unsigned char* byte_ptr;
+
+bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
+bool is_eol(unsigned char c) { return c == 0 || c == '\r' || c == '\n'; }
+bool is_white(unsigned char c) { return is_blank(c) || is_eol(c); }
+
+// A cursor over the mapped manifest body.
+struct scanner {
+    byte_ptr cur;
+    byte_ptr end;
+
+    bool done() const { return cur >= end; }
+    void skip_blanks() {
+        while (cur < end && is_blank(*cur)) ++cur;
+    }
+    void skip_white() {
+        while (cur < end && is_white(*cur)) ++cur;
+    }
+    void skip_line() {
+        while (cur < end && !is_eol(*cur)) ++cur;
+        skip_white();
+    }
+    // The keyword followed by a blank or a tab; the cursor then stands on that blank.
+    bool keyword(const char* word) {
+        size_t n = std::strlen(word);
+        if (static_cast<size_t>(end - cur) <= n) return false;
+        if (std::memcmp(cur, word, n) != 0 || !is_blank(cur[n])) return false;
+        cur += n;
+        return true;
+    }
+    std::string token() {
+        skip_blanks();
+        byte_ptr start = cur;
+        while (cur < end && !is_white(*cur)) ++cur;
+        return std::string(reinterpret_cast<const char*>(start), cur - start);
+    }
+    // Lenient integer: every byte of the token counts as a digit. Accumulated unsigned so
+    // that garbage wraps instead of overflowing.
+    int integer() {
+        skip_blanks();
+        bool negative = false;
+        if (cur < end && *cur == '-') {
+            negative = true;
+            ++cur;
+        }
+        if (cur < end && *cur == '+') ++cur;
+        uint32_t value = 0;
+        while (cur < end && !is_white(*cur)) {
+            value = value * 10u + static_cast<uint32_t>(*cur - '0');
+            ++cur;
+        }
+        if (negative) value = 0u - value;
+        return static_cast<int32_t>(value);
+    }
+    // The rest of the line (trailing blanks kept), then every line end and blank after it.
+    std::string rest_of_line() {
+        skip_blanks();
+        byte_ptr start = cur;
+        while (cur < end && !is_eol(*cur)) ++cur;
+        std::string s(reinterpret_cast<const char*>(start), cur - start);
+        skip_white();
+        return s;
+    }
+};
+
+bool ends_with_nocase(const std::string& s, const char* tail) {
+    size_t n = std::strlen(tail);
+    if (s.size() < n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        char a = s[s.size() - n + i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (a != tail[i]) return false;
+    }
+    return true;
+}
+
+[[noreturn]] void bad_path_alert(const char* what, const char* why, const std::string& path) {
+    __MACIBM_alert(0, what, why, "It is:", path, t_exit, __FILE__, __LINE__);
+    std::abort();  // a fatal alert does not return
+}
+
+void fill_tile_table() {
+    std::memset(stg.tile_available, 0, sizeof(stg.tile_available));
+    int globals = 0, others = 0;
+    for (const file_history_struct& h : sim_info) {
+        const file_version_struct& v = h.versions.back();
+        if (v.is_global) {
+            stg.tile_available[v.lon_idx][v.lat_idx] = 1;
+            ++globals;
+        } else {
+            ++others;
+        }
+    }
+    stg.has_scenery = globals > 0;
+    stg.has_sim = others > 0;
+}
+
+}  // namespace
+
+bool is_global_scenery_f(const char* path) {
+    std::string p(path);
+    bool marked = p.find("Global Scenery/") != std::string::npos ||
+                  p.find("/-global overlays-/") != std::string::npos ||
+                  p.find("/-global terrain-/") != std::string::npos ||
+                  p.find("/default scenery/DSF 820") != std::string::npos;
+    return marked && p.size() >= 5 && ends_with_nocase(p, ".dsf");
+}
+
+int find_sector(int* lon_idx, int* lat_idx, std::string path) {
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() < 3) return 0;
+    *lat_idx = (str_to_int(name.substr(0, 3)) + 90) / 10;
+    *lon_idx = (str_to_int(name.substr(3, 4)) + 180) / 10;
+    return *lat_idx >= 0 && *lat_idx <= 17 && *lon_idx >= 0 && *lon_idx <= 35;
+}
+
+bool path_has_no_file(std::string path) { return !path.empty() && path.back() == '/'; }
+
+bool path_is_safe(const std::string& path) {
+    if (path.empty()) return false;
+    size_t start = 0;
+    while (true) {
+        size_t slash = path.find('/', start);
+        size_t stop = slash == std::string::npos ? path.size() : slash;
+        std::string part = path.substr(start, stop - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    for (unsigned char c : path)
+        if (c < 0x20 || c == 0x7f || c == '\\') return false;
+    return true;
+}
+
+void trim_dest_folder(std::string& path) {
+    size_t slash = path.find('/');
+    if (slash != std::string::npos) path.erase(0, slash + 1);
+}
+
+std::string install_location(const file_version_struct& v) {
+    std::string rel = v.path;
+    trim_dest_folder(rel);
+    return dest_dir_path + rel;
+}
+
+int read_directory(const std::string& path, std::string) {
+    // Tasks of a running pass point into sim_info.
+    checksum_directory_kill();
+    deleted_files.clear();
+    sim_info.clear();
+    stg.kb_to_download = 0.0f;
+    stg.kb_to_install = 0.0f;
+    stg.num_to_add = 0;
+    stg.num_to_remove = 0;
+
+    xmap_class file(path);
+    if (file.base == nullptr) {
+        __MACIBM_alert(0, "I tried to read a directory file that does not exist!", "The file is:", path, "",
+                       t_exit, __FILE__, __LINE__);
+        return 2;
+    }
+    static const int versions[] = {840, 900, 0};
+    if (file.check_file(10001, versions, "INSTALLER", nullptr) == 0) return 2;
+
+    scanner in{file.cur, file.end};
+    std::string prefix, previous_path;
+    int disk = 0;
+    while (!in.done()) {
+        in.skip_blanks();
+        if (in.keyword("DIR")) {
+            prefix = in.rest_of_line();
+        } else if (in.keyword("DISK")) {
+            disk = in.integer();
+        } else if (in.keyword("FILE")) {
+            file_version_struct v;
+            in.token();
+            v.platform = in.integer();
+            if (v.platform < 0) v.platform = 0;
+            if (v.platform > 6) v.platform = 6;
+            v.vcode = in.integer();
+            v.size_a = static_cast<float>(in.integer());
+            v.size_b = static_cast<float>(in.integer());
+            v.sig_want = in.token();
+            v.path = prefix + in.rest_of_line();
+            v.disk = disk;
+            v.is_global = is_global_scenery_f(v.path.c_str());
+            if (v.is_global && !find_sector(&v.lon_idx, &v.lat_idx, v.path)) v.is_global = 0;
+            if (v.path != previous_path || sim_info.empty()) sim_info.emplace_back();
+            previous_path = v.path;
+            if (v.path.empty() || path_has_no_file(v.path))
+                bad_path_alert("I am reading the directory text file and found a path that has no file!",
+                               "This is impossible to download or delete!", v.path);
+            // Manifests come from discs and mirror servers: nothing may reach outside the copy.
+            if (!path_is_safe(v.path))
+                bad_path_alert("I am reading the directory text file and found a path that is not allowed!",
+                               "It would lead outside the folder I install to!", v.path);
+            sim_info.back().versions.push_back(std::move(v));
+        } else {
+            in.skip_line();
+        }
+    }
+    fill_tile_table();
+    return 3;
+}

@@ -1,0 +1,285 @@
+// Temporary stand-ins for the neighbours' interfaces the install engine uses, until they land.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "install/pending_deps.h"
+
+// ---- worker pool
+namespace {
+struct pool_impl {
+    std::mutex mu;
+    std::condition_variable cv_todo, cv_done;
+    std::deque<UTL_work_task*> todo, done;
+    bool stop = false;
+    int max_out = 0, out = 0;
+    std::vector<std::thread> threads;
+};
+}  // namespace
+
+UTL_worker_threads::UTL_worker_threads(int thread_count, int max_outstanding) {
+    auto* p = new pool_impl;
+    p->max_out = max_outstanding;
+    for (int i = 0; i < std::max(1, thread_count); ++i)
+        p->threads.emplace_back([p] {
+            for (;;) {
+                UTL_work_task* t;
+                {
+                    std::unique_lock<std::mutex> l(p->mu);
+                    p->cv_todo.wait(l, [p] { return p->stop || !p->todo.empty(); });
+                    if (p->todo.empty()) return;
+                    t = p->todo.front();
+                    p->todo.pop_front();
+                }
+                t->do_it();
+                std::lock_guard<std::mutex> l(p->mu);
+                p->done.push_back(t);
+                p->cv_done.notify_all();
+            }
+        });
+    impl_ = p;
+}
+UTL_worker_threads::~UTL_worker_threads() {
+    auto* p = static_cast<pool_impl*>(impl_);
+    {
+        std::lock_guard<std::mutex> l(p->mu);
+        p->stop = true;
+    }
+    p->cv_todo.notify_all();
+    for (auto& t : p->threads) t.join();
+    delete p;
+}
+void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
+    auto* p = static_cast<pool_impl*>(impl_);
+    std::lock_guard<std::mutex> l(p->mu);
+    ++p->out;
+    p->todo.push_back(task);
+    p->cv_todo.notify_one();
+}
+bool UTL_worker_threads::has_free_slot() {
+    auto* p = static_cast<pool_impl*>(impl_);
+    std::lock_guard<std::mutex> l(p->mu);
+    return p->out < p->max_out;
+}
+int UTL_worker_threads::count_total_tasks() {
+    auto* p = static_cast<pool_impl*>(impl_);
+    std::lock_guard<std::mutex> l(p->mu);
+    return p->out;
+}
+UTL_work_task* UTL_worker_threads::check_retired_tasks() {
+    auto* p = static_cast<pool_impl*>(impl_);
+    std::lock_guard<std::mutex> l(p->mu);
+    if (p->done.empty()) return nullptr;
+    UTL_work_task* t = p->done.front();
+    p->done.pop_front();
+    --p->out;
+    return t;
+}
+UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
+    auto* p = static_cast<pool_impl*>(impl_);
+    std::unique_lock<std::mutex> l(p->mu);
+    if (p->out <= 0) return nullptr;
+    p->cv_done.wait(l, [p] { return !p->done.empty(); });
+    UTL_work_task* t = p->done.front();
+    p->done.pop_front();
+    --p->out;
+    return t;
+}
+int UTL_count_processors() { return static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)); }
+
+// ---- time, strings
+xtim_class xtim;
+unsigned long long xtim_class::microsecs() {
+    static const auto start = std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+int str_to_int(const std::string& text) {
+    if (text.empty()) return -1;
+    for (char c : text)
+        if (!(c >= '0' && c <= '9') && c != '+' && c != '-') return -1;
+    size_t i = 0;
+    int sign = 1;
+    if (text[0] == '-')
+        sign = -1, i = 1;
+    else if (text[0] == '+')
+        i = 1;
+    size_t n = text.size() - i;
+    if (n < 1 || n > 9) return -1;
+    int v = 0;
+    for (; i < text.size(); ++i) v = v * 10 + (text[i] == '+' ? 1 : text[i] == '-' ? -1 : text[i] - '0');
+    return sign * v;
+}
+std::string UTL_translate_string(const std::string& text) { return text; }
+
+// ---- files
+xmap_class::xmap_class(const std::string& rel_path) {
+    std::ifstream f(rel_path, std::ios::binary);
+    if (!f) return;
+    std::stringstream ss;
+    ss << f.rdbuf();
+    data_ = ss.str();
+    base = cur = reinterpret_cast<const unsigned char*>(data_.data());
+    end = base + data_.size();
+}
+xmap_class::~xmap_class() {}
+int xmap_class::check_file(int, const int* versions, const char* magic, std::string*) {
+    auto white = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0; };
+    auto blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
+    auto eol = [](unsigned char c) { return c == '\r' || c == '\n' || c == 0; };
+    if (!base || base == end) return 0;
+    cur = base;
+    unsigned char tag = *cur;
+    while (cur < end && !eol(*cur)) ++cur;
+    while (cur < end && white(*cur)) ++cur;
+    if (tag != 'A' && tag != 'I') return 0;
+    while (cur < end && blank(*cur)) ++cur;
+    int sign = 1;
+    if (cur < end && *cur == '-') sign = -1, ++cur;
+    if (cur < end && *cur == '+') ++cur;
+    int value = 0;
+    while (cur < end && !white(*cur)) value = value * 10 + (*cur++ - '0');
+    int version = sign * value;
+    while (cur < end && !eol(*cur)) ++cur;
+    while (cur < end && white(*cur)) ++cur;
+    bool ok = false;
+    for (const int* v = versions; *v; ++v) ok = ok || *v == version;
+    if (!ok) return 0;
+    while (cur < end && blank(*cur)) ++cur;
+    size_t n = std::strlen(magic);
+    if (static_cast<size_t>(end - cur) < n || std::memcmp(cur, magic, n) != 0) return 0;
+    if (cur + n < end && !white(cur[n])) return 0;
+    cur += n;
+    while (cur < end && !eol(*cur)) ++cur;
+    while (cur < end && white(*cur)) ++cur;
+    return version;
+}
+void xmap_class::TXT_str_scan_eoln(std::string*) {}
+
+namespace {
+// Compact MD5 (RFC 1321) for the stand-in of calc_file_md5.
+struct md5 {
+    uint32_t s[4] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+    void block(const unsigned char* p) {
+        static const uint32_t K[64] = {
+            0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+            0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+            0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+            0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+            0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+            0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+            0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+            0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+        static const int R[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
+                                  5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
+                                  4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
+                                  6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+        uint32_t w[16];
+        for (int i = 0; i < 16; ++i)
+            w[i] = p[i * 4] | (p[i * 4 + 1] << 8) | (p[i * 4 + 2] << 16) | (uint32_t(p[i * 4 + 3]) << 24);
+        uint32_t a = s[0], b = s[1], c = s[2], d = s[3];
+        for (int i = 0; i < 64; ++i) {
+            uint32_t f;
+            int g;
+            if (i < 16)
+                f = (b & c) | (~b & d), g = i;
+            else if (i < 32)
+                f = (d & b) | (~d & c), g = (5 * i + 1) % 16;
+            else if (i < 48)
+                f = b ^ c ^ d, g = (3 * i + 5) % 16;
+            else
+                f = c ^ (b | ~d), g = (7 * i) % 16;
+            uint32_t t = d;
+            d = c;
+            c = b;
+            uint32_t x = a + f + K[i] + w[g];
+            b = b + ((x << R[i]) | (x >> (32 - R[i])));
+            a = t;
+        }
+        s[0] += a, s[1] += b, s[2] += c, s[3] += d;
+    }
+    std::string hex(const std::string& m) {
+        size_t n = m.size();
+        size_t full = n / 64;
+        for (size_t i = 0; i < full; ++i) block(reinterpret_cast<const unsigned char*>(m.data()) + i * 64);
+        unsigned char tail[128] = {0};
+        size_t r = n - full * 64;
+        std::memcpy(tail, m.data() + full * 64, r);
+        tail[r] = 0x80;
+        size_t len = r < 56 ? 64 : 128;
+        uint64_t bits = uint64_t(n) * 8;
+        for (int i = 0; i < 8; ++i) tail[len - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
+        for (size_t i = 0; i < len; i += 64) block(tail + i);
+        char out[33];
+        for (int i = 0; i < 16; ++i)
+            std::snprintf(out + i * 2, 3, "%02x", (s[i / 4] >> (8 * (i % 4))) & 0xff);
+        return std::string(out, 32);
+    }
+};
+}  // namespace
+
+int calc_file_md5(const std::string& path, std::string& hex) {
+    std::ifstream f(path, std::ios::binary);
+    struct stat st;
+    if (!f || stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 20006;
+    std::stringstream ss;
+    ss << f.rdbuf();
+    hex = md5().hex(ss.str());
+    return 0;
+}
+bool dir_exists(std::string path) {
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+int make_folder(const std::string& path) {
+    std::string p = path;
+    if (!p.empty() && p.back() == '/') p.pop_back();
+    return mkdir(p.c_str(), 0755) == 0 ? 0 : errno;
+}
+int delete_file(std::string path) {
+    if (path.empty()) return 2;
+    if (path.back() == '/') {
+        path.pop_back();
+        return rmdir(path.c_str()) == 0 ? 0 : errno;
+    }
+    return unlink(path.c_str()) == 0 ? 0 : errno;
+}
+bool is_sim_link(const char* path, std::string*) {
+    struct stat st;
+    return lstat(path, &st) == 0 && S_ISLNK(st.st_mode);
+}
+int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name) {
+    return rename((dir + old_name).c_str(), (dir + new_name).c_str()) == 0 ? 0 : errno;
+}
+int opensave_getitems(const std::string& dir, int, std::vector<std::string>& names, std::vector<int>& types) {
+    names.clear();
+    types.clear();
+    DIR* d = opendir(dir.c_str());
+    if (!d) return 0;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        names.push_back(e->d_name);
+        types.push_back(0);
+    }
+    closedir(d);
+    return static_cast<int>(names.size());
+}
+int show_make_dir_err(int err) { return err == 0 || err == -48 || err == 17 ? 0 : 1; }
+std::string error_str(int code) { return "error " + std::to_string(code); }
+
+// ---- wizard
+stg_struct stg;
+std::string dest_dir_path;
