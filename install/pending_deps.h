@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "core/wx.h"
+#include "core/xtim.h"
 #include "shell/alert.h"
+#include "wizard/wizard_globals.h"
 
 // core: threads and worker pool
 class UTL_work_task {
@@ -30,12 +32,7 @@ private:
 };
 int UTL_count_processors();
 
-// core: time, strings
-class xtim_class {
-public:
-    static unsigned long long microsecs();
-};
-extern xtim_class xtim;
+// core: strings
 int str_to_int(const std::string& text);
 std::string UTL_translate_string(const std::string& text);
 
@@ -64,28 +61,3 @@ int opensave_getitems(const std::string& dir, int mode, std::vector<std::string>
 int show_make_dir_err(int err);
 std::string error_str(int code);
 
-// wizard
-struct stg_struct {
-    int32_t dir_state;
-    int32_t platform;
-    int32_t log_actions;
-    int32_t new_format_flag;
-    int32_t download_failed;
-    int32_t extract_error;
-    int32_t server_count;
-    int32_t server_index;
-    int32_t tile_selected[36][18];
-    int32_t tile_available[36][18];
-    int32_t current_action;
-    float file_fraction;
-    int32_t stream_count;
-    int32_t get_beta;
-    float kb_to_download;
-    float kb_to_install;
-    int32_t num_to_add;
-    int32_t num_to_remove;
-    int32_t has_scenery;
-    int32_t has_sim;
-};
-extern stg_struct stg;
-extern std::string dest_dir_path;

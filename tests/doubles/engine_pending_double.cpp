@@ -99,13 +99,7 @@ UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
 }
 int UTL_count_processors() { return static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)); }
 
-// ---- time, strings
-xtim_class xtim;
-unsigned long long xtim_class::microsecs() {
-    static const auto start = std::chrono::steady_clock::now();
-    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
-        .count();
-}
+// ---- strings
 int str_to_int(const std::string& text) {
     if (text.empty()) return -1;
     for (char c : text)
@@ -280,6 +274,3 @@ int opensave_getitems(const std::string& dir, int, std::vector<std::string>& nam
 int show_make_dir_err(int err) { return err == 0 || err == -48 || err == 17 ? 0 : 1; }
 std::string error_str(int code) { return "error " + std::to_string(code); }
 
-// ---- wizard
-stg_struct stg;
-std::string dest_dir_path;
