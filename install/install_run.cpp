@@ -2,6 +2,9 @@
 #include "install/install_run.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "install/manifest.h"
@@ -42,6 +45,19 @@ int make_one_folder(const std::string& path, bool alert_on_failure) {
     if (!show_make_dir_err(err)) return 0;
     if (alert_on_failure) make_dir_error(path, err);
     return err;
+}
+
+// True when the folder that holds `location` resolves, links followed, to the copy or a folder
+// inside it. A link that an archive left in the copy must not lead a deletion elsewhere.
+bool folder_stays_inside_copy(const std::string& location) {
+    std::string folder;
+    get_path_with_path(folder, location);
+    char root[PATH_MAX], real[PATH_MAX];
+    if (realpath(dest_dir_path.c_str(), root) == nullptr) return false;
+    // A folder that does not resolve holds nothing to delete.
+    if (realpath(folder.c_str(), real) == nullptr) return errno == ENOENT;
+    const size_t n = std::strlen(root);
+    return std::strncmp(real, root, n) == 0 && (real[n] == '\0' || real[n] == '/');
 }
 
 }  // namespace
@@ -197,6 +213,11 @@ void delete_files() {
         if (!v.need_delete) continue;
         const std::string location = install_location(v);
         stg.current_action = 0;
+        if (!folder_stays_inside_copy(location)) {
+            xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path
+                << ".\n";
+            continue;
+        }
         int err = delete_file(location);
         if (stg.log_actions) xer << "DELETING  file " << location << ", with result=" << err << ".\n";
         std::string folder;

@@ -89,8 +89,8 @@ TEST_F(Checksum, TreeOfCurrentOlderModifiedAndMissingFiles) {
     }
 }
 
-TEST_F(Checksum, ThousandsOfHistoriesMatchSerialDigests) {
-    const int n = 3000;
+TEST_F(Checksum, TenThousandHistoriesMatchSerialDigests) {
+    const int n = 10000;
     for (int i = 0; i < n; ++i) {
         std::string name = "Resources/f" + std::to_string(i) + ".txt";
         if (i % 7 != 0) write_file(copy.path() + name, std::string(i % 300, static_cast<char>('a' + i % 26)));

@@ -134,6 +134,25 @@ TEST_F(Deleting, FileThatWillNotGoStaysInstalled) {
     EXPECT_TRUE(path_exists(dest_dir_path + "a/stuck/inside"));
 }
 
+TEST_F(Deleting, LinkInTheCopyDoesNotLeadADeletionOutside) {
+    write_file(top.path() + "outside/precious.txt", "abc");
+    write_file(dest_dir_path + "inside/x.txt", "abc");
+    ASSERT_EQ(symlink((top.path() + "outside").c_str(), (dest_dir_path + "evil").c_str()), 0);
+    ASSERT_EQ(symlink("inside", (dest_dir_path + "fine").c_str()), 0);
+    file_version_struct& evil = add_history("All/evil/precious.txt", {md5_abc, "GONE"});
+    evil.sig_have = md5_abc;
+    evil.need_delete = 1;
+    file_version_struct& fine = add_history("All/fine/x.txt", {md5_abc, "GONE"});
+    fine.sig_have = md5_abc;
+    fine.need_delete = 1;
+    delete_files();
+    EXPECT_EQ(read_file(top.path() + "outside/precious.txt"), "abc");
+    EXPECT_EQ(evil.sig_have, md5_abc);
+    EXPECT_FALSE(path_exists(dest_dir_path + "inside/x.txt"));  // a link that stays inside is fine
+    EXPECT_EQ(fine.sig_have, "NONE");
+    EXPECT_TRUE(is_dir(top.path() + "outside"));
+}
+
 TEST_F(Deleting, PruningStaysInsideTheCopyAndKeepsHiddenFiles) {
     write_file(top.path() + "outside/empty/.keep", "");
     ASSERT_EQ(unlink((top.path() + "outside/empty/.keep").c_str()), 0);
