@@ -7,6 +7,8 @@
 
 #include "core/wx.h"
 #include "core/xtim.h"
+#include "files/errors.h"
+#include "files/io_utils.h"
 #include "shell/alert.h"
 #include "wizard/wizard_globals.h"
 
@@ -51,13 +53,4 @@ private:
     std::string data_;
 };
 int calc_file_md5(const std::string& path, std::string& hex);
-bool dir_exists(std::string path);
-int make_folder(const std::string& path);
-int delete_file(std::string path);
-bool is_sim_link(const char* path, std::string* target);
-int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name);
-int opensave_getitems(const std::string& dir, int mode, std::vector<std::string>& names,
-                      std::vector<int>& types);
-int show_make_dir_err(int err);
-std::string error_str(int code);
 
