@@ -11,6 +11,7 @@
 #include "install/pending_deps.h"
 
 select_alert_fn g_select_alert = nullptr;
+std::string make_dirs_new_root;
 
 namespace {
 
@@ -39,11 +40,12 @@ void write_start_fractions() {
     }
 }
 
-// Creates one folder; a failure other than "exists" shows the alert and gives its code.
-int make_one_folder(const std::string& path, bool alert_on_failure) {
+// Creates one folder: 0 when it was made or was there already, else its error after the alert.
+int make_one_folder(const std::string& path, bool* created = nullptr) {
     int err = make_folder(path);
+    if (created) *created = err == 0;
     if (!show_make_dir_err(err)) return 0;
-    if (alert_on_failure) make_dir_error(path, err);
+    make_dir_error(path, err);
     return err;
 }
 
@@ -141,12 +143,15 @@ void make_dir_error(std::string path, int err) {
 }
 
 int make_dirs() {
-    // The destination itself, one level at a time.
+    // The destination itself, one level at a time, noting the first level that is new.
+    make_dirs_new_root.clear();
     const std::string root =
         dest_dir_path.empty() ? std::string() : dest_dir_path.substr(0, dest_dir_path.size() - 1);
     for (size_t slash = root.find('/', 1); !root.empty(); slash = root.find('/', slash + 1)) {
         const std::string prefix = slash == std::string::npos ? root : root.substr(0, slash);
-        if (int err = make_one_folder(prefix, true)) return err;
+        bool created = false;
+        if (int err = make_one_folder(prefix, &created)) return err;
+        if (created && make_dirs_new_root.empty()) make_dirs_new_root = prefix + "/";
         if (slash == std::string::npos) break;
     }
 
@@ -163,12 +168,12 @@ int make_dirs() {
             folders.insert(rel.substr(0, slash));
     }
     for (const std::string& f : folders)
-        if (int err = make_one_folder(dest_dir_path + f, true)) return err;
+        if (int err = make_one_folder(dest_dir_path + f)) return err;
 
     static const char* const fixed[] = {
         "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
         "Resources", "Resources/preferences"};
-    for (const char* f : fixed) make_one_folder(dest_dir_path + f, true);
+    for (const char* f : fixed) make_one_folder(dest_dir_path + f);
 
     // Plug-in frameworks need these items as links; a real folder in their place is moved aside.
     static const char* const frameworks[] = {"Resources/plugins/QORV.framework/",

@@ -20,6 +20,9 @@ int choose_files();
 // Creates dest_dir_path and the folders the files to install need: 0, or the error of the
 // first folder that could not be made (after its alert).
 int make_dirs();
+// The shallowest folder of dest_dir_path (ending in '/') that the last make_dirs created, empty
+// when dest_dir_path already existed. Cancelling a new install removes this and nothing above it.
+extern std::string make_dirs_new_root;
 void make_dir_error(std::string path, int err);
 // Deletes the current versions marked need_delete and prunes the folders left empty.
 void delete_files();

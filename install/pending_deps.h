@@ -53,4 +53,3 @@ private:
     std::string data_;
 };
 int calc_file_md5(const std::string& path, std::string& hex);
-

@@ -44,7 +44,9 @@ TEST_F(Folders, DestinationFileFoldersAndFixedFolders) {
     for (const char* f : {"Output", "Output/FMS plans", "Output/logbooks", "Output/movies",
                           "Output/situations", "Resources", "Resources/preferences"})
         EXPECT_TRUE(is_dir(dest_dir_path + f)) << f;
+    EXPECT_EQ(make_dirs_new_root, top.path() + "A/");
     EXPECT_EQ(make_dirs(), 0);  // existing folders are fine
+    EXPECT_EQ(make_dirs_new_root, "");
 }
 
 TEST_F(Folders, FolderThatCannotBeMadeStopsWithAlert) {
