@@ -7,6 +7,7 @@
 #include "install/pending_deps.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
+int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;
 
 namespace {
 // Histories per task: small enough to spread a pass evenly, large enough to keep queueing cheap.
@@ -24,7 +25,7 @@ void checksum_task::do_it() {
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
-            calc_file_md5(install_location(v), v.sig_have);
+            checksum_file_md5(install_location(v), v.sig_have);
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

@@ -17,6 +17,9 @@ public:
     int end;
 };
 
+// The digest the tasks take of each file (calc_file_md5); a seam for tests.
+extern int (*checksum_file_md5)(const std::string& path, std::string& hex);
+
 // The pass's pool; null while no pass runs.
 extern UTL_worker_threads* checksum_workers;
 

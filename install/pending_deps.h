@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/strings.h"
+#include "core/translate.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "files/errors.h"
@@ -34,9 +36,6 @@ private:
 };
 int UTL_count_processors();
 
-// core: strings
-int str_to_int(const std::string& text);
-std::string UTL_translate_string(const std::string& text);
 
 // files
 class xmap_class {

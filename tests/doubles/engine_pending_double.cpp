@@ -99,24 +99,6 @@ UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
 }
 int UTL_count_processors() { return static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)); }
 
-// ---- strings
-int str_to_int(const std::string& text) {
-    if (text.empty()) return -1;
-    for (char c : text)
-        if (!(c >= '0' && c <= '9') && c != '+' && c != '-') return -1;
-    size_t i = 0;
-    int sign = 1;
-    if (text[0] == '-')
-        sign = -1, i = 1;
-    else if (text[0] == '+')
-        i = 1;
-    size_t n = text.size() - i;
-    if (n < 1 || n > 9) return -1;
-    int v = 0;
-    for (; i < text.size(); ++i) v = v * 10 + (text[i] == '+' ? 1 : text[i] == '-' ? -1 : text[i] - '0');
-    return sign * v;
-}
-std::string UTL_translate_string(const std::string& text) { return text; }
 
 // ---- files
 xmap_class::xmap_class(const std::string& rel_path) {
