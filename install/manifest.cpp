@@ -13,70 +13,38 @@ std::set<std::string> deleted_files;
 
 namespace {
 
-typedef const unsigned char* byte_ptr;
+bool is_blank(uint8_t c) { return c == ' ' || c == '\t'; }
+bool is_white(uint8_t c) { return is_blank(c) || c == 0 || c == '\r' || c == '\n'; }
 
-bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
-bool is_eol(unsigned char c) { return c == 0 || c == '\r' || c == '\n'; }
-bool is_white(unsigned char c) { return is_blank(c) || is_eol(c); }
+void skip_blanks(xmap_class& in) {
+    while (in.cur < in.end && is_blank(*in.cur)) ++in.cur;
+}
 
-// A cursor over the mapped manifest body.
-struct scanner {
-    byte_ptr cur;
-    byte_ptr end;
+// The keyword followed by a blank or a tab; the cursor then stands on that blank.
+bool scan_keyword(xmap_class& in, const char* word) {
+    const size_t n = std::strlen(word);
+    if (static_cast<size_t>(in.end - in.cur) <= n) return false;
+    if (std::memcmp(in.cur, word, n) != 0 || !is_blank(in.cur[n])) return false;
+    in.cur += n;
+    return true;
+}
 
-    bool done() const { return cur >= end; }
-    void skip_blanks() {
-        while (cur < end && is_blank(*cur)) ++cur;
+// Lenient integer: every byte of the token counts as a digit. Accumulated unsigned, so that a
+// garbage token wraps instead of overflowing.
+int scan_int(xmap_class& in) {
+    skip_blanks(in);
+    bool negative = false;
+    if (in.cur < in.end && *in.cur == '-') {
+        negative = true;
+        ++in.cur;
     }
-    void skip_white() {
-        while (cur < end && is_white(*cur)) ++cur;
-    }
-    void skip_line() {
-        while (cur < end && !is_eol(*cur)) ++cur;
-        skip_white();
-    }
-    // The keyword followed by a blank or a tab; the cursor then stands on that blank.
-    bool keyword(const char* word) {
-        size_t n = std::strlen(word);
-        if (static_cast<size_t>(end - cur) <= n) return false;
-        if (std::memcmp(cur, word, n) != 0 || !is_blank(cur[n])) return false;
-        cur += n;
-        return true;
-    }
-    std::string token() {
-        skip_blanks();
-        byte_ptr start = cur;
-        while (cur < end && !is_white(*cur)) ++cur;
-        return std::string(reinterpret_cast<const char*>(start), cur - start);
-    }
-    // Lenient integer: every byte of the token counts as a digit. Accumulated unsigned so
-    // that garbage wraps instead of overflowing.
-    int integer() {
-        skip_blanks();
-        bool negative = false;
-        if (cur < end && *cur == '-') {
-            negative = true;
-            ++cur;
-        }
-        if (cur < end && *cur == '+') ++cur;
-        uint32_t value = 0;
-        while (cur < end && !is_white(*cur)) {
-            value = value * 10u + static_cast<uint32_t>(*cur - '0');
-            ++cur;
-        }
-        if (negative) value = 0u - value;
-        return static_cast<int32_t>(value);
-    }
-    // The rest of the line (trailing blanks kept), then every line end and blank after it.
-    std::string rest_of_line() {
-        skip_blanks();
-        byte_ptr start = cur;
-        while (cur < end && !is_eol(*cur)) ++cur;
-        std::string s(reinterpret_cast<const char*>(start), cur - start);
-        skip_white();
-        return s;
-    }
-};
+    if (in.cur < in.end && *in.cur == '+') ++in.cur;
+    uint32_t value = 0;
+    for (; in.cur < in.end && !is_white(*in.cur); ++in.cur)
+        value = value * 10u + static_cast<uint32_t>(*in.cur - '0');
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
 
 bool ends_with_nocase(const std::string& s, const char* tail) {
     size_t n = std::strlen(tail);
@@ -178,26 +146,27 @@ int read_directory(const std::string& path, std::string) {
     static const int versions[] = {840, 900, 0};
     if (file.check_file(10001, versions, "INSTALLER", nullptr) == 0) return 2;
 
-    scanner in{file.cur, file.end};
-    std::string prefix, previous_path;
+    std::string prefix, previous_path, ignored;
     int disk = 0;
-    while (!in.done()) {
-        in.skip_blanks();
-        if (in.keyword("DIR")) {
-            prefix = in.rest_of_line();
-        } else if (in.keyword("DISK")) {
-            disk = in.integer();
-        } else if (in.keyword("FILE")) {
+    while (file.cur < file.end) {
+        skip_blanks(file);
+        if (scan_keyword(file, "DIR")) {
+            file.TXT_str_scan_eoln(&prefix);
+        } else if (scan_keyword(file, "DISK")) {
+            disk = scan_int(file);
+        } else if (scan_keyword(file, "FILE")) {
             file_version_struct v;
-            in.token();
-            v.platform = in.integer();
+            file.TXT_str_scan_space(&ignored);
+            v.platform = scan_int(file);
             if (v.platform < 0) v.platform = 0;
             if (v.platform > 6) v.platform = 6;
-            v.vcode = in.integer();
-            v.size_a = static_cast<float>(in.integer());
-            v.size_b = static_cast<float>(in.integer());
-            v.sig_want = in.token();
-            v.path = prefix + in.rest_of_line();
+            v.vcode = scan_int(file);
+            v.size_a = static_cast<float>(scan_int(file));
+            v.size_b = static_cast<float>(scan_int(file));
+            file.TXT_str_scan_space(&v.sig_want);
+            std::string name;
+            file.TXT_str_scan_eoln(&name);
+            v.path = prefix + name;
             v.disk = disk;
             v.is_global = is_global_scenery_f(v.path.c_str());
             if (v.is_global && !find_sector(&v.lon_idx, &v.lat_idx, v.path)) v.is_global = 0;
@@ -212,7 +181,7 @@ int read_directory(const std::string& path, std::string) {
                                "It would lead outside the folder I install to!", v.path);
             sim_info.back().versions.push_back(std::move(v));
         } else {
-            in.skip_line();
+            file.TXT_str_scan_eoln(nullptr);  // not a record: the whole line goes
         }
     }
     fill_tile_table();

@@ -11,6 +11,7 @@
 #include "core/xtim.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
+#include "files/xmap.h"
 #include "shell/alert.h"
 #include "wizard/wizard_globals.h"
 
@@ -38,17 +39,4 @@ int UTL_count_processors();
 
 
 // files
-class xmap_class {
-public:
-    explicit xmap_class(const std::string& rel_path);
-    ~xmap_class();
-    int check_file(int type, const int* versions, const char* magic, std::string* header_text);
-    void TXT_str_scan_eoln(std::string* out);
-    const unsigned char* base = nullptr;
-    const unsigned char* cur = nullptr;
-    const unsigned char* end = nullptr;
-
-private:
-    std::string data_;
-};
 int calc_file_md5(const std::string& path, std::string& hex);

@@ -101,48 +101,6 @@ int UTL_count_processors() { return static_cast<int>(sysconf(_SC_NPROCESSORS_ONL
 
 
 // ---- files
-xmap_class::xmap_class(const std::string& rel_path) {
-    std::ifstream f(rel_path, std::ios::binary);
-    if (!f) return;
-    std::stringstream ss;
-    ss << f.rdbuf();
-    data_ = ss.str();
-    base = cur = reinterpret_cast<const unsigned char*>(data_.data());
-    end = base + data_.size();
-}
-xmap_class::~xmap_class() {}
-int xmap_class::check_file(int, const int* versions, const char* magic, std::string*) {
-    auto white = [](unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0; };
-    auto blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
-    auto eol = [](unsigned char c) { return c == '\r' || c == '\n' || c == 0; };
-    if (!base || base == end) return 0;
-    cur = base;
-    unsigned char tag = *cur;
-    while (cur < end && !eol(*cur)) ++cur;
-    while (cur < end && white(*cur)) ++cur;
-    if (tag != 'A' && tag != 'I') return 0;
-    while (cur < end && blank(*cur)) ++cur;
-    int sign = 1;
-    if (cur < end && *cur == '-') sign = -1, ++cur;
-    if (cur < end && *cur == '+') ++cur;
-    int value = 0;
-    while (cur < end && !white(*cur)) value = value * 10 + (*cur++ - '0');
-    int version = sign * value;
-    while (cur < end && !eol(*cur)) ++cur;
-    while (cur < end && white(*cur)) ++cur;
-    bool ok = false;
-    for (const int* v = versions; *v; ++v) ok = ok || *v == version;
-    if (!ok) return 0;
-    while (cur < end && blank(*cur)) ++cur;
-    size_t n = std::strlen(magic);
-    if (static_cast<size_t>(end - cur) < n || std::memcmp(cur, magic, n) != 0) return 0;
-    if (cur + n < end && !white(cur[n])) return 0;
-    cur += n;
-    while (cur < end && !eol(*cur)) ++cur;
-    while (cur < end && white(*cur)) ++cur;
-    return version;
-}
-void xmap_class::TXT_str_scan_eoln(std::string*) {}
 
 namespace {
 // Compact MD5 (RFC 1321) for the stand-in of calc_file_md5.
