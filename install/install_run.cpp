@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "install/manifest.h"
@@ -16,11 +17,6 @@ std::string make_dirs_new_root;
 namespace {
 
 enum { answer_act = 1, answer_keep = 2, answer_cancel = 3, answer_act_folder = 4, answer_keep_folder = 5 };
-
-std::string folder_of(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 bool matches_any_version(const file_history_struct& h, const std::string& sig) {
     for (const file_version_struct& v : h.versions)
@@ -49,8 +45,9 @@ int make_one_folder(const std::string& path, bool* created = nullptr) {
     return err;
 }
 
-// True when the folder that holds `location` resolves, links followed, to the copy or a folder
-// inside it. A link that an archive left in the copy must not lead a deletion elsewhere.
+// True when the folder that holds `location` (a file, or a folder ending in '/') resolves, links
+// followed, to the copy or a folder inside it. A link that an archive left in the copy must not
+// lead a deletion elsewhere.
 bool folder_stays_inside_copy(const std::string& location) {
     std::string folder;
     get_path_with_path(folder, location);
@@ -65,12 +62,8 @@ bool folder_stays_inside_copy(const std::string& location) {
 }  // namespace
 
 int choose_files() {
-    std::vector<std::string> act_folders, keep_folders;
-    auto listed = [](const std::vector<std::string>& list, const std::string& f) {
-        for (const std::string& s : list)
-            if (s == f) return true;
-        return false;
-    };
+    // Folders whose changed files the user chose to replace (or delete) all, or keep all.
+    std::set<std::string> act_folders, keep_folders;
     for (size_t h = 0; h < sim_info.size(); ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
@@ -96,10 +89,11 @@ int choose_files() {
         } else if (matches_any_version(sim_info[h], v.sig_have)) {
             act = true;
         } else {
-            const std::string folder = folder_of(local);
-            if (listed(act_folders, folder)) {
+            std::string folder;
+            get_path_with_path(folder, local);
+            if (act_folders.count(folder)) {
                 act = true;
-            } else if (listed(keep_folders, folder)) {
+            } else if (keep_folders.count(folder)) {
                 act = false;
             } else {
                 xer << "File: " << local << "  sig_want=" << v.sig_want << "  sig_have=" << v.sig_have
@@ -114,11 +108,11 @@ int choose_files() {
                         break;
                     case answer_act_folder:
                         act = true;
-                        act_folders.push_back(folder);
+                        act_folders.insert(folder);
                         break;
                     case answer_keep_folder:
                         act = false;
-                        keep_folders.push_back(folder);
+                        keep_folders.insert(folder);
                         break;
                     default:
                         return 0;
@@ -201,7 +195,7 @@ void prune_empty_folders(const std::set<std::string>& folders) {
         const std::string& folder = *it;
         // The copy itself and anything outside it are never removed.
         if (folder.size() <= dest_dir_path.size() ||
-            folder.compare(0, dest_dir_path.size(), dest_dir_path) != 0)
+            folder.compare(0, dest_dir_path.size(), dest_dir_path) != 0 || !folder_stays_inside_copy(folder))
             continue;
         std::vector<std::string> names;
         std::vector<int> types;

@@ -160,8 +160,10 @@ TEST_F(Deleting, PruningStaysInsideTheCopyAndKeepsHiddenFiles) {
     ASSERT_EQ(unlink((top.path() + "outside/empty/.keep").c_str()), 0);
     write_file(dest_dir_path + "hidden/.dotfile", "x");
     ASSERT_EQ(mkdir((dest_dir_path + "empty").c_str(), 0755), 0);
+    // A link in the copy to a folder outside it.
+    ASSERT_EQ(symlink((top.path() + "outside").c_str(), (dest_dir_path + "evil").c_str()), 0);
     prune_empty_folders({top.path() + "outside/empty/", top.path() + "A/", dest_dir_path,
-                         dest_dir_path + "hidden/", dest_dir_path + "empty/"});
+                         dest_dir_path + "hidden/", dest_dir_path + "empty/", dest_dir_path + "evil/empty/"});
     EXPECT_TRUE(is_dir(top.path() + "outside/empty"));
     EXPECT_TRUE(is_dir(dest_dir_path + "hidden"));
     EXPECT_FALSE(path_exists(dest_dir_path + "empty"));
