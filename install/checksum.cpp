@@ -3,8 +3,12 @@
 
 #include <exception>
 
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/io_utils.h"
 #include "install/manifest.h"
 #include "install/pending_deps.h"
+#include "wizard/wizard_globals.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;

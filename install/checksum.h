@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "install/pending_deps.h"
+#include "core/utl_workers.h"
 
 // A batch of consecutive histories [first, end) of sim_info.
 class checksum_task : public UTL_work_task {

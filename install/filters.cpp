@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "install/manifest.h"
-#include "install/pending_deps.h"
+#include "wizard/wizard_globals.h"
 
 int g_want_sim = 1;
 int g_want_global = 1;

@@ -8,8 +8,13 @@
 #include <set>
 #include <vector>
 
+#include "core/translate.h"
+#include "core/wx.h"
+#include "files/errors.h"
+#include "files/io_utils.h"
 #include "install/manifest.h"
-#include "install/pending_deps.h"
+#include "shell/alert.h"
+#include "wizard/wizard_globals.h"
 
 select_alert_fn g_select_alert = nullptr;
 std::string make_dirs_new_root;

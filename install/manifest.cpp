@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/strings.h"
+#include "files/xmap.h"
 #include "install/checksum.h"
-#include "install/pending_deps.h"
+#include "shell/alert.h"
+#include "wizard/wizard_globals.h"
 
 std::vector<file_history_struct> sim_info;
 std::set<std::string> deleted_files;

@@ -4,7 +4,6 @@
 
 #include "engine_helpers.h"
 #include "install/checksum.h"
-#include "install/pending_deps.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 
 #include "engine_helpers.h"
 #include "install/install_run.h"
-#include "install/pending_deps.h"
 
 namespace {
 

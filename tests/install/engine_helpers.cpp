@@ -9,8 +9,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "install/pending_deps.h"
-
 const char* const md5_abc = "900150983cd24fb0d6963f7d28e17f72";
 const char* const md5_empty = "d41d8cd98f00b204e9800998ecf8427e";
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "install/manifest.h"
+#include "install/pending_deps.h"
+#include "wizard/wizard_globals.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class temp_folder {

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "engine_helpers.h"
-#include "install/pending_deps.h"
 
 namespace {
 

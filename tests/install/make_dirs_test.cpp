@@ -5,7 +5,6 @@
 #include "doubles/alert_double.h"
 #include "engine_helpers.h"
 #include "install/install_run.h"
-#include "install/pending_deps.h"
 
 namespace {
 

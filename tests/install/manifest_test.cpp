@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "engine_helpers.h"
-#include "install/pending_deps.h"
 
 namespace {
 

@@ -1,106 +1,13 @@
-// Temporary stand-ins for the neighbours' interfaces the install engine uses, until they land.
-#include <dirent.h>
+// Stand-in for the file layer's calc_file_md5 until it lands: reads the whole file and digests it.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <fstream>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "install/pending_deps.h"
-
-// ---- worker pool
-namespace {
-struct pool_impl {
-    std::mutex mu;
-    std::condition_variable cv_todo, cv_done;
-    std::deque<UTL_work_task*> todo, done;
-    bool stop = false;
-    int max_out = 0, out = 0;
-    std::vector<std::thread> threads;
-};
-}  // namespace
-
-UTL_worker_threads::UTL_worker_threads(int thread_count, int max_outstanding) {
-    auto* p = new pool_impl;
-    p->max_out = max_outstanding;
-    for (int i = 0; i < std::max(1, thread_count); ++i)
-        p->threads.emplace_back([p] {
-            for (;;) {
-                UTL_work_task* t;
-                {
-                    std::unique_lock<std::mutex> l(p->mu);
-                    p->cv_todo.wait(l, [p] { return p->stop || !p->todo.empty(); });
-                    if (p->todo.empty()) return;
-                    t = p->todo.front();
-                    p->todo.pop_front();
-                }
-                t->do_it();
-                std::lock_guard<std::mutex> l(p->mu);
-                p->done.push_back(t);
-                p->cv_done.notify_all();
-            }
-        });
-    impl_ = p;
-}
-UTL_worker_threads::~UTL_worker_threads() {
-    auto* p = static_cast<pool_impl*>(impl_);
-    {
-        std::lock_guard<std::mutex> l(p->mu);
-        p->stop = true;
-    }
-    p->cv_todo.notify_all();
-    for (auto& t : p->threads) t.join();
-    delete p;
-}
-void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
-    auto* p = static_cast<pool_impl*>(impl_);
-    std::lock_guard<std::mutex> l(p->mu);
-    ++p->out;
-    p->todo.push_back(task);
-    p->cv_todo.notify_one();
-}
-bool UTL_worker_threads::has_free_slot() {
-    auto* p = static_cast<pool_impl*>(impl_);
-    std::lock_guard<std::mutex> l(p->mu);
-    return p->out < p->max_out;
-}
-int UTL_worker_threads::count_total_tasks() {
-    auto* p = static_cast<pool_impl*>(impl_);
-    std::lock_guard<std::mutex> l(p->mu);
-    return p->out;
-}
-UTL_work_task* UTL_worker_threads::check_retired_tasks() {
-    auto* p = static_cast<pool_impl*>(impl_);
-    std::lock_guard<std::mutex> l(p->mu);
-    if (p->done.empty()) return nullptr;
-    UTL_work_task* t = p->done.front();
-    p->done.pop_front();
-    --p->out;
-    return t;
-}
-UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
-    auto* p = static_cast<pool_impl*>(impl_);
-    std::unique_lock<std::mutex> l(p->mu);
-    if (p->out <= 0) return nullptr;
-    p->cv_done.wait(l, [p] { return !p->done.empty(); });
-    UTL_work_task* t = p->done.front();
-    p->done.pop_front();
-    --p->out;
-    return t;
-}
-int UTL_count_processors() { return static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)); }
-
-
-// ---- files
 
 namespace {
 // Compact MD5 (RFC 1321) for the stand-in of calc_file_md5.
