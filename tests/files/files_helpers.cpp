@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-temp_tree::temp_tree() {
-    std::string tmpl = ::testing::TempDir() + "volatra_files_XXXXXX";
+temp_tree::temp_tree(const std::string& parent) {
+    std::string tmpl = (parent.empty() ? ::testing::TempDir() : parent) + "volatra_files_XXXXXX";
     char* made = mkdtemp(&tmpl[0]);
     if (!made) ADD_FAILURE() << "mkdtemp failed";
     dir_ = tmpl + "/";

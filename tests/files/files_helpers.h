@@ -9,7 +9,8 @@
 // A fresh folder under the test temp folder, removed with everything in it at the end.
 class temp_tree {
 public:
-    temp_tree();
+    // Under parent (ending in '/') when given, else under the test temp folder.
+    explicit temp_tree(const std::string& parent = std::string());
     ~temp_tree();
     temp_tree(const temp_tree&) = delete;
     temp_tree& operator=(const temp_tree&) = delete;
