@@ -1,7 +1,7 @@
 // calc_file_md5 against md5sum on the same file, page cache warm for both; prints the ratio
 // of their speeds (above 1: ours is faster). Goal: at least 0.95.
 //
-//   md5_bench [file]          without a file, a 1 GiB file is made in $TMPDIR and removed after.
+//   md5_bench [file]         without a file, a 1 GiB file is made in $TMPDIR and removed after.
 #include <fcntl.h>
 #include <unistd.h>
 
