@@ -223,7 +223,9 @@ int copy_file(const std::string& src, const std::string& dst) {
     if (S_ISDIR(st.st_mode)) return EISDIR;
     if (!S_ISREG(st.st_mode)) return 2;
 
-    std::string tmp = dst + ".vtmpXXXXXX";
+    // A short hidden name beside the destination, whatever the length of its own name.
+    size_t slash = dst.rfind('/');
+    std::string tmp = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + ".vtmpXXXXXX";
     fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
     if (out.fd < 0) return 2;
 

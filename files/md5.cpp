@@ -1,7 +1,6 @@
 #include "files/md5.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
+#include "platform/plat_fs.h"
 
 namespace {
 
@@ -180,15 +180,9 @@ int calc_file_md5(const std::string& path, std::string& hex) {
         hex = digest_of(reinterpret_cast<const uint8_t*>(link_text.data()), link_text.size());
         return 0;
     }
-    std::string full = app_path + path;
-    // The rules of the mapped reader: regular files only, and a FIFO must not block the open.
-    int fd = open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // The rules of the mapped reader: regular files only.
+    int fd = plat_open_regular(app_path + path, nullptr);
     if (fd < 0) return err_file_read_open;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return err_file_read_open;
-    }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     const size_t kBlock = 256 * 1024;
     std::unique_ptr<uint8_t[]> buf(new uint8_t[kBlock]);

@@ -1,8 +1,6 @@
 #include "files/xmap.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 
 #include "core/wx.h"
 #include "files/io_utils.h"
+#include "platform/plat_fs.h"
 #include "shell/alert.h"
 
 namespace {
@@ -120,15 +119,10 @@ const uint8_t* xmap_class::retry(const std::string& rel_path) {
     unmap();
 
     // Regular files only: a FIFO would block the open or the reads, a folder has nothing to map.
-    int f = open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    uint64_t len = 0;
+    int f = plat_open_regular(full, &len);
     if (f < 0) return nullptr;
-    struct stat st;
-    if (fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(f);
-        return nullptr;
-    }
     fd = f;
-    const uint64_t len = static_cast<uint64_t>(st.st_size);
     if (len == 0) {
         base = cur = end = kEmptyFile;
         return base;

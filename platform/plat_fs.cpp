@@ -194,6 +194,18 @@ bool plat_temp_dir(std::string& out) {
     return true;
 }
 
+int plat_open_regular(const std::string& path, uint64_t* size) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    if (size) *size = static_cast<uint64_t>(st.st_size);
+    return fd;
+}
+
 // --- volumes
 
 int plat_free_space(const std::string& path, uint64_t* total, uint64_t* avail) {

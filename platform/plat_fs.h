@@ -33,6 +33,10 @@ bool plat_temp_dir(std::string& out);
 // Creates every missing folder of path with mode.
 int plat_make_dirs(const std::string& path, mode_t mode);
 
+// Opens a regular file for reading (close-on-exec, and without blocking on a FIFO); -1 for
+// anything else. *size gets its length.
+int plat_open_regular(const std::string& path, uint64_t* size);
+
 // --- volumes
 // Size and space available to the user of the volume holding the existing folder or file.
 int plat_free_space(const std::string& path, uint64_t* total, uint64_t* avail);

@@ -34,6 +34,15 @@ std::string read_file(const std::string& path) {
     return ss.str();
 }
 
+void make_sparse_file(const std::string& path, int64_t len, const std::string& tail) {
+    write_file(path, "");
+    ASSERT_EQ(truncate(path.c_str(), off_t(len - int64_t(tail.size()))), 0);
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << tail;
+    out.close();
+    ASSERT_TRUE(out) << path;
+}
+
 bool exists_nofollow(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,8 @@ private:
 
 void write_file(const std::string& path, const std::string& data, mode_t mode = 0644);
 std::string read_file(const std::string& path);
+// A file of len bytes, all holes but the tail written at its end.
+void make_sparse_file(const std::string& path, int64_t len, const std::string& tail = std::string());
 bool exists_nofollow(const std::string& path);
 // Digest of the file as the md5sum tool gives it.
 std::string md5sum_of(const std::string& path);

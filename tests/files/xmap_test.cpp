@@ -1,6 +1,5 @@
 #include "files/xmap.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,17 +145,11 @@ TEST(XmapMap, OnlyRegularFilesAreMapped) {
 
 TEST(XmapMap, FilesOfFourGigabytesAndMore) {
     temp_tree t;
-    std::string p = t / "sparse";
-    write_file(p, "");
-    const off_t len = (off_t(4) << 30) + 10;
-    ASSERT_EQ(truncate(p.c_str(), len), 0);
-    int fd = open(p.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(pwrite(fd, "END", 3, len - 3), 3);
-    close(fd);
-    xmap_class m(p);
+    const int64_t len = (int64_t(4) << 30) + 10;
+    make_sparse_file(t / "sparse", len, "END");
+    xmap_class m(t / "sparse");
     ASSERT_NE(m.base, nullptr);
-    EXPECT_EQ(int64_t(m.end - m.base), int64_t(len));
+    EXPECT_EQ(int64_t(m.end - m.base), len);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.end - 3), 3), "END");
 }
 
