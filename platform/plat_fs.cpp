@@ -184,7 +184,9 @@ bool plat_prefs_dir(std::string& out) {
 bool plat_temp_dir(std::string& out) {
     std::string base = env_str("TMPDIR");
     if (base.empty() || base[0] != '/') base = "/tmp";
-    std::string dir = without_slash(base) + "/volatra-installer-" + std::to_string(getuid());
+    base = without_slash(base);
+    if (base == "/") base.clear();
+    std::string dir = base + "/volatra-installer-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
     // Someone else may have made the name first: take it only when it is our own real folder.
     struct stat st;
