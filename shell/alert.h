@@ -12,3 +12,6 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
 
 // Shut-down: closes the log and, with save set, writes the preferences and stops the threads.
 void MACIBM_finishup(int save);
+
+// Opens a web address in the user's browser; nothing is reported when that cannot be done.
+void go_to_URL(std::string url);

@@ -1,0 +1,208 @@
+#include "install/net_fetch.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "core/translate.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/errors.h"
+#include "files/io_utils.h"
+#include "files/safe_extract.h"
+#include "files/zip_utils.h"
+#include "install/install_run.h"
+#include "install/manifest.h"
+#include "net/http.h"
+#include "shell/alert.h"
+#include "wizard/wizard_globals.h"
+
+namespace {
+
+constexpr int stream_max = 4;
+constexpr int first_stream_slot = 2;
+constexpr char download_page[] = "https://www.tessaly.example/download/";
+
+bool ends_with(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+int usable_servers() { return std::min(stg.server_count, max_servers); }
+
+// Servers near the top of the list are drawn more often: index = u^1.5 * count.
+void draw_server() {
+    float u = static_cast<float>(rand()) * 4.656613e-10f;
+    int index = static_cast<int>(std::pow(u, 1.5f) * static_cast<float>(usable_servers()));
+    stg.server_index = std::max(0, std::min(index, usable_servers() - 1));
+}
+
+// False when the list holds no server at all; an index outside the list is drawn anew.
+bool pick_usable_server() {
+    if (usable_servers() < 1) return false;
+    if (stg.server_index < 0 || stg.server_index >= usable_servers()) draw_server();
+    return true;
+}
+
+// Every folder between the file and dest_dir_path (that one excluded), for pruning at the end.
+void record_parent_folders(const std::string& location) {
+    std::string folder;
+    get_path_with_path(folder, location);
+    while (folder.size() > dest_dir_path.size() &&
+           folder.compare(0, dest_dir_path.size(), dest_dir_path) == 0) {
+        deleted_files.insert(folder);
+        std::string up;
+        get_path_with_path(up, folder);
+        folder = up;
+    }
+}
+
+// After a finished file: more streams when the rate allows, fewer when the choice says so.
+void adapt_streams(int s) {
+    float elapsed = std::max(1.0f, xtim.real_time - next.start_time);
+    float rate = (next.kb_done_download + next.kb_partial) / elapsed;
+    int target = 2;
+    if (rate > 50) target = 4;
+    if (rate > 100) target = 6;
+    if (rate > 150) target = 8;
+    if (rate > 200) target = 9;
+    if (stg.stream_count) target = stg.stream_count;
+
+    int active = 0;
+    for (int i = 0; i < stream_max; ++i) active += next.active[i] ? 1 : 0;
+    if (target > active) {
+        for (int i = 0; i < stream_max; ++i) {
+            if (!next.active[i]) {
+                next.active[i] = 1;
+                next.wants_file[i] = 1;
+                break;
+            }
+        }
+    }
+    if (target < active)
+        next.active[s] = 0;
+    else
+        next.wants_file[s] = 1;
+}
+
+}  // namespace
+
+std::string grab_stream_file(int stream) { return temp_path + std::to_string(stream) + ".zip"; }
+
+int grab_files() {
+    const int count = static_cast<int>(sim_info.size());
+    next.kb_partial = 0;
+
+    for (int s = 0; s < stream_max; ++s) {
+        if (!next.active[s]) continue;
+        if (next.wants_file[s]) {
+            next.file_index[s] = next.cursor;
+            next.cursor = std::min(next.cursor + 1, count);
+        }
+        if (next.file_index[s] < 0 || next.file_index[s] >= count) continue;
+
+        file_version_struct& v = sim_info[next.file_index[s]].versions.back();
+        std::string location = install_location(v);
+        std::string temp = grab_stream_file(s);
+        next.wants_file[s] = 0;
+        bool done = false;
+
+        if (!path_is_safe(v.path)) {
+            // A manifest path that would leave the copy is never deleted, fetched or written.
+            xer << "Refusing the unsafe manifest path " << v.path << "\n";
+            stg.current_action = 3;
+            done = true;
+        } else if (v.need_delete) {
+            stg.current_action = 0;
+            // A folder reached through a link that leads out of the copy is not followed.
+            int r = check_target_parent(location, dest_dir_path);
+            if (r == 0) r = delete_file(location);
+            if (stg.log_actions)
+                xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
+                    << ".\n";
+            record_parent_folders(location);
+            done = true;
+        } else if (!v.need_install) {
+            stg.current_action = v.up_to_date ? 2 : 3;
+            done = true;
+        } else {
+            stg.current_action = 1;
+            if (!pick_usable_server()) {
+                // No server to ask: the fetch ends as a failed one, with the update screen's texts.
+                stg.download_failed = 1;
+                stg.extract_error = 1;
+                continue;
+            }
+            std::string server_file = server_path[stg.server_index] + v.path + ".zip";
+            crnt_file_path = server_file;
+            crnt_file_name = server_file.substr(server_file.rfind('/') + 1);
+            int r = http.net_check(s + first_stream_slot, server_name[stg.server_index], server_file, temp);
+            if (r == 0) {
+                down_class* d = http.slot(s + first_stream_slot);
+                if (!d)
+                    stg.file_fraction = 0;
+                else if (d->content_length() <= 0)
+                    stg.file_fraction = -0.01f;
+                else
+                    stg.file_fraction =
+                        static_cast<float>(d->received()) / static_cast<float>(d->content_length());
+                next.kb_partial += stg.file_fraction * v.size_a;
+            } else if (r == 2) {
+                stg.download_failed = 1;
+                delete_file(temp);  // the partial download; the next try starts afresh
+                draw_server();
+            } else {
+                stg.download_failed = 0;
+                if (extract_and_delete_file(temp, location) == 0) v.up_to_date = 1;
+                next.kb_done_download += v.size_a;
+                next.kb_done_install += v.size_b;
+                done = true;
+            }
+        }
+        if (done) adapt_streams(s);
+    }
+
+    for (int s = 0; s < stream_max; ++s)
+        if (next.active[s] && next.file_index[s] < count) return stg.extract_error;
+    next.finished = 1;
+    prune_empty_folders(deleted_files);
+    return 1;
+}
+
+int extract_and_delete_file(std::string archive, std::string dest) {
+    std::string folder;
+    size_t slash = dest.rfind('/');
+    if (slash != std::string::npos) folder = dest.substr(0, slash + 1);
+
+    // The copy is the root nothing in the archive may leave; the old file is replaced only once
+    // the new one was read whole.
+    int err = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0, dest_dir_path)
+                                        : zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
+    if (err) {
+        stg.extract_error = 1;
+        __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
+                       UTL_translate_string("Error: ") + error_str(err),
+                       UTL_translate_string("Compressed File: ") + archive,
+                       UTL_translate_string("Destination: ") + dest, t_alert, __FILE__, __LINE__);
+    }
+    int chmod_result = 0;
+    if (dest.find("Contents/MacOS/") != std::string::npos) chmod_result = make_file_executable(dest.c_str());
+    if (stg.log_actions) {
+        xer << "EXPANDING file " << dest << ", with result=" << err << ".\n";
+        xer << "CHMODING  file " << dest << ", with result=" << chmod_result << ".\n";
+    }
+    delete_file(archive);
+    return err;
+}
+
+void new_format(std::string text) {
+    __MACIBM_alert(
+        0,
+        UTL_translate_string("OK I am checking the Tessaly servers and I am finding file formats that are "
+                             "newer than I can understand!"),
+        UTL_translate_string("In other words, you need to get a new installer!"),
+        UTL_translate_string("Please download the newest installer from the download section of the "
+                             "Tessaly web site."),
+        text, t_alert, __FILE__, __LINE__);
+    go_to_URL(download_page);
+    stg.new_format_flag = 2;
+    app_done = 1;
+}

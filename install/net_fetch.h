@@ -1,0 +1,22 @@
+// The network fetch of the web variants: up to four download streams over HTTP slots 2 to 5
+// bring the copy at dest_dir_path up to the manifest in sim_info, one step per frame.
+#pragma once
+
+#include <string>
+
+// One step: 1 when every stream is past the end of sim_info (emptied folders then pruned),
+// else the extract_error word of stg (0 while all is well).
+int grab_files();
+
+// Expands archive into the folder of dest (never outside dest_dir_path; the old file stays
+// until the new one is whole) and deletes archive. Returns the expansion's error code; on an
+// error, also the message and extract_error of stg.
+int extract_and_delete_file(std::string archive, std::string dest);
+
+// The servers hold a format newer than this installer reads: message, the download page in
+// the browser, and the program ends after this frame.
+void new_format(std::string text);
+
+// The download file of stream 0..3 in the temporary folder: temp_path + stream + ".zip".
+// A stream that is reset or fails removes this file, never anything inside the copy.
+std::string grab_stream_file(int stream);
