@@ -6,8 +6,8 @@
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "files/io_utils.h"
+#include "files/md5.h"
 #include "install/manifest.h"
-#include "install/pending_deps.h"
 #include "wizard/wizard_globals.h"
 
 UTL_worker_threads* checksum_workers = nullptr;

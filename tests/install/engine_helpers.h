@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "files/md5.h"
 #include "install/manifest.h"
-#include "install/pending_deps.h"
 #include "wizard/wizard_globals.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
