@@ -1,0 +1,341 @@
+// The builder's run: the previous manifest, the disc folders, packing with the disc split, the
+// histories written into the manifest, the disc identity and the zipped manifest.
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "core/wx.h"
+#include "files/archives.h"
+#include "files/errors.h"
+#include "files/file_ops.h"
+#include "files/md5.h"
+#include "files/xmap.h"
+#include "install/builder.h"
+#include "install/builder_alert.h"
+#include "install/manifest.h"
+#include "shell/alert.h"
+
+int dvd_now = 0;
+double zip_size_dvd = 0.0;
+std::string prev_dir = "---";
+std::string sig;
+std::map<std::string, int, no_case_compare_string> sim_info_index;
+
+namespace {
+const char kSameFolderLine[] = "THIS MAY SIMPLY BE BECAUSE THE FOLDER ALREADY EXISTS THOUGH!";
+
+std::string disc_folder(int n) {
+    char disc[32];
+    std::snprintf(disc, sizeof disc, "disk_%d/", n);
+    return dst_fold_base + disc;
+}
+
+// Sizes in 64 bits: masters of 2 GiB and more are normal for scenery.
+long long file_size(const std::string& path) {
+    struct stat st;
+    if (stat((app_path + path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+// Kilobytes of 1000 bytes, truncated.
+int kb_of(long long bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
+
+void open_output(const std::string& path) {
+    if (!ouf_open(path, 10001, 900, "no-copyright-string"))
+        builder_fatal("I could not write a file of the disc set!", path, "", "");
+}
+
+// A failed write must never end in a report of success.
+void close_output(const std::string& path) {
+    ouf.flush();
+    const bool failed = ouf.fail();
+    ouf.close();
+    if (failed || ouf.fail()) builder_fatal("I could not write a file of the disc set!", path, "", "");
+}
+
+void write_file_line(const std::string& name, bool old_list, int platform, int vcode, int size_a, int size_b,
+                     const std::string& signature) {
+    if (name.empty())
+        builder_fatal("0-size filename!", "Now how am I supposed to deal with this?",
+                      old_list ? "This is in the OLD file list." : "This is in the NEW file loop", name);
+    ouf << "FILE 0 " << platform << " " << vcode << " " << size_a << " " << size_b << " " << signature << " "
+        << name << "\n";
+}
+
+void write_version_line(const file_version_struct& v, const std::string& name) {
+    write_file_line(name, true, v.platform, v.vcode, static_cast<int>(v.size_a), static_cast<int>(v.size_b),
+                    v.sig_want);
+}
+
+void write_dir_line(const std::string& dir) {
+    if (dir == prev_dir) return;
+    prev_dir = dir;
+    ouf << "\nDIR " << dir << "\n";
+}
+
+// The folders of a new disc, laid out as those of disc 0.
+void make_disc_folders(int n) {
+    const std::string first = disc_folder(0);
+    const std::string first_bare = first.substr(0, first.size() - 1);
+    const std::string target = disc_folder(n);
+    for (const std::string& p : comp_paths) {
+        if (p == first_bare) {
+            make_folder(target);
+        } else if (p.compare(0, first.size(), first) == 0) {
+            make_folder(target + p.substr(first.size()));
+        }
+    }
+}
+
+void index_old_manifest() {
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        file_version_struct& first = sim_info[h].versions.front();
+        std::string key = first.path;
+        chop_platform(key, first.platform);
+        if (sim_info_index.count(key))
+            builder_fatal("WARNING: you appear to have a file TWICE in an old directory file.", "", "", first.path);
+        sim_info_index[key] = static_cast<int>(h);
+        first.need_install = 1;
+        for (const file_version_struct& v : sim_info[h].versions) {
+            if (v.vcode == kBuildVcode) {
+                char text[64];
+                std::snprintf(text, sizeof text, "version_number %f", static_cast<double>(kBuildVcode));
+                builder_fatal("You idiot! I already have a version:", text, "in file ", first.path);
+            }
+        }
+    }
+}
+
+void write_vanished_files() {
+    for (file_history_struct& h : sim_info) {
+        const file_version_struct& first = h.versions.front();
+        if (first.need_install != 1) continue;
+        if (!is_good_file(src_fold + first.path, 0, 0)) continue;
+        const size_t cut = first.path.rfind('/');
+        const std::string name = cut == std::string::npos ? first.path : first.path.substr(cut + 1);
+        const std::string dir = cut == std::string::npos ? "" : first.path.substr(0, cut + 1);
+        write_dir_line(dir);
+        for (const file_version_struct& v : h.versions) write_version_line(v, name);
+        const file_version_struct& last = h.versions.back();
+        if (last.sig_want != "GONE") write_file_line(name, false, last.platform, kBuildVcode, 0, 0, "GONE");
+    }
+}
+}  // namespace
+
+int builder_plugin_platform(const std::string& path, int code) {
+    if (code != 0 || path.find("All/Resources/plugins/") == std::string::npos) return code;
+    static const struct {
+        const char* part;
+        int code;
+    } kPlugins[] = {
+        {"All/Resources/plugins/QORV.shlb", 1},
+        {"All/Resources/plugins/TarnWidgets.shlb", 1},
+        {"All/Resources/plugins/QORV.framework/QORV", 1},
+        {"All/Resources/plugins/TarnWidgets.framework/TarnWidgets", 1},
+        {"All/Resources/plugins/QORV.dll", 2},
+        {"All/Resources/plugins/TarnWidgets.dll", 2},
+        {"All/Resources/plugins/QORV.so", 6},
+        {"All/Resources/plugins/TarnWidgets.so", 6},
+        {"All/Resources/plugins/PluginAdminMac.qzl", 1},
+        {"All/Resources/plugins/PluginAdminWin.qzl", 2},
+        {"All/Resources/plugins/PluginAdminLin.qzl", 6},
+    };
+    for (const auto& p : kPlugins)
+        if (path.find(p.part) != std::string::npos) code = p.code;
+    return code;
+}
+
+bool ready_archive_matches(const std::string& archive, const std::string& name, long long size) {
+    struct archive* a = archive_read_new();
+    if (!a) return false;
+    archive_read_support_format_7zip(a);
+    bool ok = false;
+    if (archive_read_open_filename(a, (app_path + archive).c_str(), 65536) == ARCHIVE_OK) {
+        archive_entry* e = nullptr;
+        if (archive_read_next_header(a, &e) == ARCHIVE_OK) {
+            const char* entry_name = archive_entry_pathname(e);
+            ok = entry_name && name == entry_name && archive_entry_filetype(e) == AE_IFREG &&
+                 archive_entry_size_is_set(e) && archive_entry_size(e) == size &&
+                 archive_read_next_header(a, &e) == ARCHIVE_EOF;
+        }
+    }
+    archive_read_free(a);
+    return ok;
+}
+
+void set_dest_dvd(int n) { dst_folder = disc_folder(n); }
+
+void comp_file(std::string path) {
+    const std::string rel = path.substr(src_fold.size());
+    std::string last = rel;
+    if (!last.empty() && last.back() == '/') last.pop_back();
+    const std::string name = last.substr(last.rfind('/') + 1);
+    const std::string dir = rel.substr(0, rel.size() - name.size() - (rel.size() > last.size() ? 1 : 0));
+
+    // The installer fetches .7z exactly for paths that contain "Global Scenery"; a disc set packed
+    // by any other rule could not be installed.
+    const bool ready = file_exists(path + ".7z");
+    const bool global = rel.find("Global Scenery") != std::string::npos;
+    if (ready != global)
+        builder_fatal(ready ? "This file has a ready .7z archive but is not global scenery!"
+                            : "This global scenery file has no ready .7z archive beside it!",
+                      "The installer takes .7z exactly for paths that contain Global Scenery.", path, "");
+
+    if (path.find(str_win_fold) != std::string::npos && path.find(".exe") != std::string::npos) {
+        int r = make_file_large_address_aware(path);
+        if (r) {
+            char text[64];
+            std::snprintf(text, sizeof text, "error# %f", static_cast<double>(r));
+            builder_fatal("Oops! We could not make a windows exe file large-address-aware!", text, path, "");
+        }
+    }
+
+    const long long src_bytes = file_size(path);
+    if (src_bytes < 0) builder_fatal("ERROR: could not get src file size!", "", "", "");
+
+    std::string archive = dst_folder + sim_name + "/" + rel + ".zip";
+    if (!ready) {
+        int r = file_to_zip(path, archive);
+        if (r) builder_fatal("I could not zip a file!", error_str(r), path, archive);
+    } else {
+        archive = dst_folder + sim_name + "/" + rel + ".7z";
+        // A stale archive would install content other than the digest recorded for it.
+        if (!ready_archive_matches(path + ".7z", name, src_bytes))
+            builder_fatal("The ready .7z archive does not match its file!",
+                          "It must hold one entry named after the file, of the file's size.", path + ".7z", "");
+        if (link((app_path + path + ".7z").c_str(), (app_path + archive).c_str()) != 0)
+            builder_fatal("ERROR: could not make hard link!", "", "", "");
+    }
+
+    const long long archive_bytes = file_size(archive);
+    if (archive_bytes < 0) builder_fatal("ERROR: could not get file size!", "", "", "");
+    const int size_a = kb_of(archive_bytes);
+    const int size_b = kb_of(src_bytes);
+    zip_size_dvd += size_a;
+
+    // Recording another file's digest would mark wrong files up to date on every install.
+    if (calc_file_md5(path, sig) != 0) builder_fatal("Could not MD5 file!", path, "", "");
+
+    write_dir_line(dir);
+
+    const std::string first = dir.substr(0, dir.find('/'));
+    int code;
+    if (first == ALL_str) {
+        code = 0;
+    } else if (first == APL_str) {
+        code = 1;
+    } else if (first == WIN_str) {
+        code = 2;
+    } else if (first == LIN_str) {
+        code = 3;
+    } else {
+        builder_fatal("WHAT THE FUCK? I CAN'T TELL WHAT TYPE OF FILE THIS IS!", dir, first, "");
+    }
+    code = builder_plugin_platform(path, code);
+
+    std::string key = rel;
+    chop_platform(key, code);
+    auto found = sim_info_index.find(key);
+    if (found != sim_info_index.end()) {
+        file_history_struct& h = sim_info[found->second];
+        for (const file_version_struct& v : h.versions)
+            if (v.sig_want != sig && v.sig_want != "GONE") write_version_line(v, name);
+        h.versions.front().need_install = 0;
+    }
+    write_file_line(name, false, code, kBuildVcode, size_a, size_b, sig);
+
+    if (zip_size_dvd > disc_limit_kb) {
+        zip_size_dvd = 0;
+        ++dvd_now;
+        ouf << "DISK " << dvd_now << "\n";
+        set_dest_dvd(dvd_now);
+        // Discs 0 to 2 got their folders before packing; later ones get them here.
+        if (dvd_now > 2) make_disc_folders(dvd_now);
+    }
+
+    ++num_files_com;
+    if (num_files_com % 20 == 0)
+        builder_progress("reg: " + std::to_string(reg) + ": total files to compress: " + std::to_string(num_files_use) +
+                             ". now doing: " + std::to_string(num_files_com) + ".",
+                         archive);
+}
+
+void sub_install() {
+    set_dest_dvd(0);
+    const std::string release = dst_folder + sim_name + "/";
+    const std::string manifest = release + "directory.txt";
+    const std::string manifest_zip = release + "directory.txt.zip";
+    const std::string identity = dst_folder + "dvd_version.txt";
+
+    builder_make_paths();
+    zip_size_dvd = 0;
+    dvd_now = 0;
+    prev_dir = "---";
+    builder_reset_walk();
+    sim_info.clear();
+    sim_info_index.clear();
+
+    if (build_type == 0) {
+        if (read_directory(old_dir_path, "Scanning old directory text file to get change log!") != 3)
+            builder_fatal("I could not read the old directory!",
+                          "This means that this installer will not delete old files (needed even for the Volatra / "
+                          "USA scenery install).",
+                          "It also means I will forget to fix this, and release without an old directory, and think "
+                          "that older versions of stuff is all user-modified cause I don't recognize it!",
+                          "So fix this.");
+    } else {
+        old_dir_path.clear();
+    }
+    index_old_manifest();
+
+    if (make_folder(dst_folder) != 0) builder_fatal("Could not make the dst_folder!", dst_folder, kSameFolderLine, "");
+    if (make_folder(release) != 0) builder_fatal("Could not make the target_folder!", release, kSameFolderLine, "");
+
+    open_output(manifest);
+    ouf << "INSTALLER\n\n";
+
+    pref_level(src_fold);
+    builder_check_required();
+
+    set_dest_dvd(dvd_now);
+    for (const std::string& p : comp_paths) make_folder(p);
+    for (const std::string& f : comp_files) comp_file(f);
+    write_vanished_files();
+    close_output(manifest);
+
+    open_output(identity);
+    ouf << "DVD\n\n"
+        << "VERSION " << sim_name << "\n";
+    close_output(identity);
+
+    if (file_to_zip(manifest, manifest_zip) != 0) builder_fatal("zip!=0", "", manifest, manifest_zip);
+    if (delete_file(manifest) != 0) builder_fatal("del!=0", "", "", manifest);
+}
+
+void build_install() {
+    switch (build_type) {
+        case 2:
+            reg = 1;
+            sim_name = build_name[1];
+            break;
+        case 3:
+            reg = 2;
+            sim_name = build_name[2];
+            break;
+        default:
+            reg = 0;
+            sim_name = build_name[0];
+            break;
+    }
+    sub_install();
+    __MACIBM_alert(0, "OK compression is done. Checklist if doing net:",
+                   "Put the release's version string and number into serverlist.txt of the internet folder, "
+                   "and publish that file.",
+                   "Upload the -NET uploads- folder stuff.",
+                   "Extract directory.txt.zip to the next previous directory file for use next time.", t_alert,
+                   __FILE__, __LINE__);
+}

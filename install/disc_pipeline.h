@@ -1,0 +1,61 @@
+// Installing from the disc set: every history marked need_install is copied from the mounted disc
+// to the temporary folder on one thread, then unpacked into the copy on one thread per processor.
+#pragma once
+
+#include <string>
+
+#include "core/utl_workers.h"
+
+// Copies archives from the disc: one thread, so the disc is read sequentially.
+extern UTL_worker_threads* copy_pool;
+// Unpacks the copies into the install folder: one thread per processor.
+extern UTL_worker_threads* unzip_pool;
+// The last failed task found, kept until install_files_get_error reads it.
+extern int install_err_num;
+extern std::string install_err_msg;
+
+// Copy-then-unpack work for one history; passes through both pools.
+class dvd_unpack_task : public UTL_work_task {
+public:
+    dvd_unpack_task(int index, const std::string& temp_dir);
+    ~dvd_unpack_task() override;
+    void do_it() override;
+    int check_error(std::string& msg) override;
+
+    int index;
+    int phase;  // 0 before the copy, 1 after it
+    std::string temp_file;
+    std::string suffix;  // ".7z" or ".zip"
+    std::string dest_path;
+    std::string err_msg;
+    int err;
+
+private:
+    void copy_phase();
+    void unpack_phase();
+};
+
+// One step, called once per frame with the caller's cursor (0 before the first step) and the
+// disc mounted now: 0 working, 1 every needed file is installed (pools deleted), 2 the next needed
+// file is on another disc and nothing is outstanding, 3 a task failed (the run goes on).
+int install_files(int& cursor, int disk);
+// The failure behind result 3: returns its code and message, then clears both.
+int install_files_get_error(std::string& msg);
+// Abandons a run: lets every queued task finish, deletes the tasks and both pools.
+void install_files_kill();
+// ".7z" when the history's current path contains "Global Scenery", else ".zip".
+std::string suffix_for_file(int history);
+
+// Expands one archive into a folder ending in '/': 0 or an error code. The default picks the
+// 7z or zip reader by the archive's suffix; tests put their own here.
+using unpack_archive_fn = int (*)(const std::string& archive, const std::string& folder);
+extern unpack_archive_fn g_unpack_archive;
+int unpack_archive_by_suffix(const std::string& archive, const std::string& folder);
+
+// The two-button question (sub-window 997): 1 first button, 0 second, 3 closed otherwise.
+using abort_alert_fn = int (*)(std::string question, std::string label1, std::string text1,
+                               std::string label2, std::string text2);
+// The drawn window installs itself here; while it is null the answer is 3.
+extern abort_alert_fn g_abort_alert;
+int abort_alert(std::string question, std::string label1, std::string text1, std::string label2,
+                std::string text2);
