@@ -83,6 +83,13 @@ void comp_file(std::string path);
 void sub_install();
 void build_install();
 
+// The manifest and the disc identity: a file that cannot be opened or written stops the build,
+// so a failed write is never reported as done.
+void builder_open_output(const std::string& path);
+void builder_close_output(const std::string& path);
+// The master file's MD5 into out. A failure stops the build: recording another file's digest
+// would mark wrong files up to date on every install.
+void builder_digest(const std::string& path, std::string& out);
 // Platform code of a packed file from its master path and the code of its platform folder.
 int builder_plugin_platform(const std::string& path, int code);
 // Whether the 7z archive holds exactly one entry, called name, of size bytes.

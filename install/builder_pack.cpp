@@ -9,9 +9,9 @@
 #include <cstdio>
 
 #include "core/wx.h"
-#include "files/archives.h"
+#include "files/zip_utils.h"
 #include "files/errors.h"
-#include "files/file_ops.h"
+#include "files/io_utils.h"
 #include "files/md5.h"
 #include "files/xmap.h"
 #include "install/builder.h"
@@ -43,19 +43,6 @@ long long file_size(const std::string& path) {
 
 // Kilobytes of 1000 bytes, truncated.
 int kb_of(long long bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
-
-void open_output(const std::string& path) {
-    if (!ouf_open(path, 10001, 900, "no-copyright-string"))
-        builder_fatal("I could not write a file of the disc set!", path, "", "");
-}
-
-// A failed write must never end in a report of success.
-void close_output(const std::string& path) {
-    ouf.flush();
-    const bool failed = ouf.fail();
-    ouf.close();
-    if (failed || ouf.fail()) builder_fatal("I could not write a file of the disc set!", path, "", "");
-}
 
 void write_file_line(const std::string& name, bool old_list, int platform, int vcode, int size_a, int size_b,
                      const std::string& signature) {
@@ -126,6 +113,22 @@ void write_vanished_files() {
 }
 }  // namespace
 
+void builder_open_output(const std::string& path) {
+    if (!ouf_open(path, 10001, 900, "no-copyright-string"))
+        builder_fatal("I could not write a file of the disc set!", path, "", "");
+}
+
+void builder_close_output(const std::string& path) {
+    ouf.flush();
+    const bool failed = ouf.fail();
+    ouf.close();
+    if (failed || ouf.fail()) builder_fatal("I could not write a file of the disc set!", path, "", "");
+}
+
+void builder_digest(const std::string& path, std::string& out) {
+    if (calc_file_md5(path, out) != 0) builder_fatal("Could not MD5 file!", path, "", "");
+}
+
 int builder_plugin_platform(const std::string& path, int code) {
     if (code != 0 || path.find("All/Resources/plugins/") == std::string::npos) return code;
     static const struct {
@@ -186,12 +189,8 @@ void comp_file(std::string path) {
                       "The installer takes .7z exactly for paths that contain Global Scenery.", path, "");
 
     if (path.find(str_win_fold) != std::string::npos && path.find(".exe") != std::string::npos) {
-        int r = make_file_large_address_aware(path);
-        if (r) {
-            char text[64];
-            std::snprintf(text, sizeof text, "error# %f", static_cast<double>(r));
-            builder_fatal("Oops! We could not make a windows exe file large-address-aware!", text, path, "");
-        }
+        // Not available here: the file layer stops the build.
+        make_file_large_address_aware(path);
     }
 
     const long long src_bytes = file_size(path);
@@ -217,8 +216,7 @@ void comp_file(std::string path) {
     const int size_b = kb_of(src_bytes);
     zip_size_dvd += size_a;
 
-    // Recording another file's digest would mark wrong files up to date on every install.
-    if (calc_file_md5(path, sig) != 0) builder_fatal("Could not MD5 file!", path, "", "");
+    builder_digest(path, sig);
 
     write_dir_line(dir);
 
@@ -295,7 +293,7 @@ void sub_install() {
     if (make_folder(dst_folder) != 0) builder_fatal("Could not make the dst_folder!", dst_folder, kSameFolderLine, "");
     if (make_folder(release) != 0) builder_fatal("Could not make the target_folder!", release, kSameFolderLine, "");
 
-    open_output(manifest);
+    builder_open_output(manifest);
     ouf << "INSTALLER\n\n";
 
     pref_level(src_fold);
@@ -305,12 +303,12 @@ void sub_install() {
     for (const std::string& p : comp_paths) make_folder(p);
     for (const std::string& f : comp_files) comp_file(f);
     write_vanished_files();
-    close_output(manifest);
+    builder_close_output(manifest);
 
-    open_output(identity);
+    builder_open_output(identity);
     ouf << "DVD\n\n"
         << "VERSION " << sim_name << "\n";
-    close_output(identity);
+    builder_close_output(identity);
 
     if (file_to_zip(manifest, manifest_zip) != 0) builder_fatal("zip!=0", "", manifest, manifest_zip);
     if (delete_file(manifest) != 0) builder_fatal("del!=0", "", "", manifest);

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "files/file_ops.h"
+#include "files/io_utils.h"
 #include "files/xmap.h"
 #include "core/wx.h"
 #include "install/builder.h"

@@ -9,8 +9,8 @@
 
 #include "core/utl_threads.h"
 #include "core/wx.h"
-#include "files/archives.h"
-#include "files/file_ops.h"
+#include "files/zip_utils.h"
+#include "files/io_utils.h"
 #include "install/manifest.h"
 #include "wizard/wizard_globals.h"
 
@@ -34,8 +34,9 @@ const file_version_struct& current_version(int history) { return sim_info[histor
 }  // namespace
 
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder) {
-    if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0);
-    return zip_to_file(archive, folder, nullptr, 0);
+    // Nothing an archive holds may land outside the copy being installed.
+    if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, dest_dir_path);
+    return zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
 }
 
 std::string suffix_for_file(int history) {
