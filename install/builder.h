@@ -3,6 +3,7 @@
 // Every inconsistency it finds is a fatal alert.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -93,4 +94,4 @@ void builder_digest(const std::string& path, std::string& out);
 // Platform code of a packed file from its master path and the code of its platform folder.
 int builder_plugin_platform(const std::string& path, int code);
 // Whether the 7z archive holds exactly one entry, called name, of size bytes.
-bool ready_archive_matches(const std::string& archive, const std::string& name, long long size);
+bool ready_archive_matches(const std::string& archive, const std::string& name, int64_t size);

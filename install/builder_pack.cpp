@@ -3,9 +3,9 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "core/wx.h"
@@ -34,15 +34,8 @@ std::string disc_folder(int n) {
     return dst_fold_base + disc;
 }
 
-// Sizes in 64 bits: masters of 2 GiB and more are normal for scenery.
-long long file_size(const std::string& path) {
-    struct stat st;
-    if (stat((app_path + path).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
-    return static_cast<long long>(st.st_size);
-}
-
-// Kilobytes of 1000 bytes, truncated.
-int kb_of(long long bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
+// Kilobytes of 1000 bytes, truncated; sizes are 64-bit, as masters of 2 GiB and more are normal.
+int kb_of(int64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
 
 void write_file_line(const std::string& name, bool old_list, int platform, int vcode, int size_a, int size_b,
                      const std::string& signature) {
@@ -152,7 +145,7 @@ int builder_plugin_platform(const std::string& path, int code) {
     return code;
 }
 
-bool ready_archive_matches(const std::string& archive, const std::string& name, long long size) {
+bool ready_archive_matches(const std::string& archive, const std::string& name, int64_t size) {
     struct archive* a = archive_read_new();
     if (!a) return false;
     archive_read_support_format_7zip(a);
@@ -193,7 +186,7 @@ void comp_file(std::string path) {
         make_file_large_address_aware(path);
     }
 
-    const long long src_bytes = file_size(path);
+    const int64_t src_bytes = APL_file_size(path);
     if (src_bytes < 0) builder_fatal("ERROR: could not get src file size!", "", "", "");
 
     std::string archive = dst_folder + sim_name + "/" + rel + ".zip";
@@ -210,7 +203,7 @@ void comp_file(std::string path) {
             builder_fatal("ERROR: could not make hard link!", "", "", "");
     }
 
-    const long long archive_bytes = file_size(archive);
+    const int64_t archive_bytes = APL_file_size(archive);
     if (archive_bytes < 0) builder_fatal("ERROR: could not get file size!", "", "", "");
     const int size_a = kb_of(archive_bytes);
     const int size_b = kb_of(src_bytes);

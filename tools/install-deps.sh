@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth
   python3 file curl
   7zip unzip  # reference tools of the archive benchmark; 7zz also makes the BCJ/BCJ2 test fixtures
+  zip  # reference tool of the builder benchmark
 )
 
 missing=()

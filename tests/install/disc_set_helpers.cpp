@@ -97,7 +97,9 @@ void put_7z(const std::string& archive_path, const std::string& entry_name, cons
     archive_entry_set_perm(e, 0644);
     archive_entry_set_size(e, static_cast<la_int64_t>(data.size()));
     ASSERT_EQ(archive_write_header(a, e), ARCHIVE_OK);
-    if (!data.empty()) ASSERT_EQ(archive_write_data(a, data.data(), data.size()), static_cast<la_ssize_t>(data.size()));
+    if (!data.empty()) {
+        ASSERT_EQ(archive_write_data(a, data.data(), data.size()), static_cast<la_ssize_t>(data.size()));
+    }
     ASSERT_EQ(archive_write_close(a), ARCHIVE_OK);
     archive_entry_free(e);
     archive_write_free(a);
