@@ -29,7 +29,8 @@ double seconds_since(clock_type::time_point t) {
 }
 
 void mkdirs(const std::string& folder) {
-    for (size_t p = 1; (p = folder.find('/', p)) != std::string::npos; ++p) mkdir(folder.substr(0, p).c_str(), 0755);
+    for (size_t p = 1; (p = folder.find('/', p)) != std::string::npos; ++p)
+        mkdir(folder.substr(0, p).c_str(), 0755);
     mkdir(folder.c_str(), 0755);
 }
 
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
         trim_dest_folder(rel);
         const std::string folder = ref + rel.substr(0, rel.rfind('/') + 1);
         mkdirs(folder);
-        const std::string archive = discs + "disk_" + std::to_string(v.disk) + "/" + install_name + "/" + v.path;
+        const std::string archive =
+            discs + "disk_" + std::to_string(v.disk) + "/" + install_name + "/" + v.path;
         int r = v.path.find("Global Scenery") != std::string::npos
                     ? run_quiet({"7zz", "x", "-y", "-bd", "-o" + folder, archive + ".7z"})
                     : run_quiet({"unzip", "-qq", "-o", archive + ".zip", "-d", folder});

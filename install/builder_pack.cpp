@@ -9,11 +9,11 @@
 #include <cstdio>
 
 #include "core/wx.h"
-#include "files/zip_utils.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/md5.h"
 #include "files/xmap.h"
+#include "files/zip_utils.h"
 #include "install/builder.h"
 #include "install/builder_alert.h"
 #include "install/manifest.h"
@@ -77,7 +77,8 @@ void index_old_manifest() {
         std::string key = first.path;
         chop_platform(key, first.platform);
         if (sim_info_index.count(key))
-            builder_fatal("WARNING: you appear to have a file TWICE in an old directory file.", "", "", first.path);
+            builder_fatal("WARNING: you appear to have a file TWICE in an old directory file.", "", "",
+                          first.path);
         sim_info_index[key] = static_cast<int>(h);
         first.need_install = 1;
         for (const file_version_struct& v : sim_info[h].versions) {
@@ -186,7 +187,10 @@ void comp_file(std::string path) {
         make_file_large_address_aware(path);
     }
 
-    const int64_t src_bytes = APL_file_size(path);
+    // A link is packed as its text: its size is the text's, also for a link to a folder.
+    std::string link_text;
+    const int64_t src_bytes =
+        is_sim_link(path.c_str(), &link_text) ? static_cast<int64_t>(link_text.size()) : APL_file_size(path);
     if (src_bytes < 0) builder_fatal("ERROR: could not get src file size!", "", "", "");
 
     std::string archive = dst_folder + sim_name + "/" + rel + ".zip";
@@ -198,7 +202,8 @@ void comp_file(std::string path) {
         // A stale archive would install content other than the digest recorded for it.
         if (!ready_archive_matches(path + ".7z", name, src_bytes))
             builder_fatal("The ready .7z archive does not match its file!",
-                          "It must hold one entry named after the file, of the file's size.", path + ".7z", "");
+                          "It must hold one entry named after the file, of the file's size.", path + ".7z",
+                          "");
         if (link((app_path + path + ".7z").c_str(), (app_path + archive).c_str()) != 0)
             builder_fatal("ERROR: could not make hard link!", "", "", "");
     }
@@ -250,7 +255,8 @@ void comp_file(std::string path) {
 
     ++num_files_com;
     if (num_files_com % 20 == 0)
-        builder_progress("reg: " + std::to_string(reg) + ": total files to compress: " + std::to_string(num_files_use) +
+        builder_progress("reg: " + std::to_string(reg) +
+                             ": total files to compress: " + std::to_string(num_files_use) +
                              ". now doing: " + std::to_string(num_files_com) + ".",
                          archive);
 }
@@ -272,19 +278,22 @@ void sub_install() {
 
     if (build_type == 0) {
         if (read_directory(old_dir_path, "Scanning old directory text file to get change log!") != 3)
-            builder_fatal("I could not read the old directory!",
-                          "This means that this installer will not delete old files (needed even for the Volatra / "
-                          "USA scenery install).",
-                          "It also means I will forget to fix this, and release without an old directory, and think "
-                          "that older versions of stuff is all user-modified cause I don't recognize it!",
-                          "So fix this.");
+            builder_fatal(
+                "I could not read the old directory!",
+                "This means that this installer will not delete old files (needed even for the Volatra / "
+                "USA scenery install).",
+                "It also means I will forget to fix this, and release without an old directory, and think "
+                "that older versions of stuff is all user-modified cause I don't recognize it!",
+                "So fix this.");
     } else {
         old_dir_path.clear();
     }
     index_old_manifest();
 
-    if (make_folder(dst_folder) != 0) builder_fatal("Could not make the dst_folder!", dst_folder, kSameFolderLine, "");
-    if (make_folder(release) != 0) builder_fatal("Could not make the target_folder!", release, kSameFolderLine, "");
+    if (make_folder(dst_folder) != 0)
+        builder_fatal("Could not make the dst_folder!", dst_folder, kSameFolderLine, "");
+    if (make_folder(release) != 0)
+        builder_fatal("Could not make the target_folder!", release, kSameFolderLine, "");
 
     builder_open_output(manifest);
     ouf << "INSTALLER\n\n";
@@ -327,6 +336,6 @@ void build_install() {
                    "Put the release's version string and number into serverlist.txt of the internet folder, "
                    "and publish that file.",
                    "Upload the -NET uploads- folder stuff.",
-                   "Extract directory.txt.zip to the next previous directory file for use next time.", t_alert,
-                   __FILE__, __LINE__);
+                   "Extract directory.txt.zip to the next previous directory file for use next time.",
+                   t_alert, __FILE__, __LINE__);
 }

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/wx.h"
 #include "files/io_utils.h"
 #include "files/xmap.h"
-#include "core/wx.h"
 #include "install/builder.h"
 #include "install/builder_alert.h"
 #include "shell/alert.h"
@@ -35,8 +35,8 @@ std::string str_all_fold, str_apl_fold, str_win_fold, str_LIN_fold, str_ins_fold
     str_orbt, str_erth1, str_erth2, str_mars, str_moon, str_men_file, str_tex_file, str_com_file;
 
 int found_all_fold, found_apl_fold, found_win_fold, found_LIN_fold, found_ins_fold, found_wpn_fold,
-    found_afl_fold, found_acf_fold, found_res_fold, found_out_fold, found_cus_fold, found_glo_fold, found_plug,
-    found_redt, found_orbt, found_men_file, found_tex_file, found_com_file;
+    found_afl_fold, found_acf_fold, found_res_fold, found_out_fold, found_cus_fold, found_glo_fold,
+    found_plug, found_redt, found_orbt, found_men_file, found_tex_file, found_com_file;
 
 std::vector<std::string> comp_files;
 std::set<std::string> comp_paths;
@@ -64,8 +64,9 @@ const folder_flag kFolderFlags[] = {
     {&str_plug, &found_plug},         {&str_redt, &found_redt},         {&str_orbt, &found_orbt},
 };
 
-const char* const kAllChildren[] = {"Aircraft/",  "Airfoils/", "Instructions/",   "Output/",        "install_zyb Aircraft/",
-                                    "Resources/", "Weapons/",  "Custom Scenery/", "Global Scenery/"};
+const char* const kAllChildren[] = {
+    "Aircraft/",  "Airfoils/", "Instructions/",   "Output/",        "install_zyb Aircraft/",
+    "Resources/", "Weapons/",  "Custom Scenery/", "Global Scenery/"};
 
 bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 bool ends_with(const std::string& s, const std::string& tail) {
@@ -107,8 +108,9 @@ void check_name(const std::string& name, const std::string& full) {
         builder_fatal("YOU IDIOT!", "You tried to include a file or directory with a space at the start!",
                       "The manifest cannot hold a name that begins with a blank.", full);
     if (has_control_char(name))
-        builder_fatal("YOU IDIOT!", "You tried to include a file or directory with a control character in its name!",
-                      "The manifest cannot hold tabs, line breaks or other control characters in a name.", full);
+        builder_fatal(
+            "YOU IDIOT!", "You tried to include a file or directory with a control character in its name!",
+            "The manifest cannot hold tabs, line breaks or other control characters in a name.", full);
     if (contains(full, ":")) builder_fatal("YOU IDIOT!", "found a  : in the path!", full, "");
     if (contains(full, "\\")) builder_fatal("YOU IDIOT!", "found a \\ in the path!", full, "");
 }
@@ -133,7 +135,9 @@ void builder_progress(const std::string& line1, const std::string& line2) {
 }
 
 void builder_make_paths() {
-    auto p = [](const std::string& platform, const char* suffix) { return src_fold + platform + "/" + suffix; };
+    auto p = [](const std::string& platform, const char* suffix) {
+        return src_fold + platform + "/" + suffix;
+    };
     str_all_fold = p(ALL_str, "");
     str_apl_fold = p(APL_str, "");
     str_win_fold = p(WIN_str, "");
@@ -188,7 +192,8 @@ void pref_level(const std::string& folder) {
                 if (full == *f.path) *f.flag = 1;
             if (folder == str_all_fold) {
                 const std::string child = name + "/";
-                if (std::find(std::begin(kAllChildren), std::end(kAllChildren), child) == std::end(kAllChildren))
+                if (std::find(std::begin(kAllChildren), std::end(kAllChildren), child) ==
+                    std::end(kAllChildren))
                     builder_fatal("What the hell is THIS doing in here!?!?!?", name, full, child);
             }
             pref_level(folder + name + "/");
@@ -202,8 +207,9 @@ void pref_level(const std::string& folder) {
         if (contains(full, ".cpp")) builder_fatal("YOU IDIOT!", "found a .cpp file!", full, "");
         if (contains(full, ".CPP")) builder_fatal("YOU IDIOT!", "found a .CPP file!", full, "");
         if (full.substr(0, full.rfind('/') + 1) == src_fold + ALL_str + "/")
-            builder_fatal("YOU IDIOT!", "I FOUND A FILE INSIDE THE 'ALL' FOLDER! WE SHOULD ONLY HAVE FOLDERS THERE!",
-                          full, "");
+            builder_fatal("YOU IDIOT!",
+                          "I FOUND A FILE INSIDE THE 'ALL' FOLDER! WE SHOULD ONLY HAVE FOLDERS THERE!", full,
+                          "");
         ++num_files_rec;
 
         const std::string rel = folder + name;
@@ -216,7 +222,8 @@ void pref_level(const std::string& folder) {
             add_disc_folders(rel);
         }
         if (num_files_rec % 500 == 0)
-            builder_progress("reg: " + std::to_string(reg) + ": total files recursed: " + std::to_string(num_files_rec) +
+            builder_progress("reg: " + std::to_string(reg) +
+                                 ": total files recursed: " + std::to_string(num_files_rec) +
                                  ". will compress: " + std::to_string(num_files_use) + ".",
                              rel);
     }

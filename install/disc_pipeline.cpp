@@ -1,16 +1,16 @@
 #include "install/disc_pipeline.h"
 
+#include <cxxabi.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cxxabi.h>
 #include <exception>
 
 #include "core/utl_threads.h"
 #include "core/wx.h"
-#include "files/zip_utils.h"
 #include "files/io_utils.h"
+#include "files/zip_utils.h"
 #include "install/manifest.h"
 #include "wizard/wizard_globals.h"
 
@@ -77,12 +77,16 @@ void dvd_unpack_task::do_it() {
     } catch (abi::__forced_unwind&) {
         throw;  // the thread is being ended; let it go
     } catch (const std::exception& e) {
-        if (!err) err = EIO;
-        err_msg = std::string("Installing ") + dest_path + " failed: " + e.what();
+        fail_by_exception(e.what());
     } catch (...) {
-        if (!err) err = EIO;
-        err_msg = "Installing " + dest_path + " failed.";
+        fail_by_exception("unknown error");
     }
+}
+
+void dvd_unpack_task::fail_by_exception(const char* what) {
+    if (!err) err = EIO;
+    err_msg = "I was unable to install the file " + dest_path + ": " + what + ".";
+    delete_file(temp_file);
 }
 
 void dvd_unpack_task::copy_phase() {

@@ -33,6 +33,7 @@ public:
 private:
     void copy_phase();
     void unpack_phase();
+    void fail_by_exception(const char* what);
 };
 
 // One step, called once per frame with the caller's cursor (0 before the first step) and the

@@ -55,14 +55,15 @@ std::string as_folder(std::string p) {
 }
 
 int usage() {
-    std::fprintf(stderr,
-                 "usage: volatra_make_installer [--src DIR] [--dst DIR] [--kind 0-3] [--old FILE] [--disc-kb N]\n"
-                 "  --src      master folder (default %s)\n"
-                 "  --dst      folder that receives disk_0/, disk_1/, ... (default %s)\n"
-                 "  --kind     0 no scenery, 1 full Earth release, 2 Mars, 3 Moon (default %d)\n"
-                 "  --old      previous release's directory.txt, read by kind 0 (default %s)\n"
-                 "  --disc-kb  kilobytes of archives per disc (default %.0f)\n",
-                 src_fold.c_str(), dst_fold_base.c_str(), build_type, old_dir_path.c_str(), disc_limit_kb);
+    std::fprintf(
+        stderr,
+        "usage: volatra_make_installer [--src DIR] [--dst DIR] [--kind 0-3] [--old FILE] [--disc-kb N]\n"
+        "  --src      master folder (default %s)\n"
+        "  --dst      folder that receives disk_0/, disk_1/, ... (default %s)\n"
+        "  --kind     0 no scenery, 1 full Earth release, 2 Mars, 3 Moon (default %d)\n"
+        "  --old      previous release's directory.txt, read by kind 0 (default %s)\n"
+        "  --disc-kb  kilobytes of archives per disc (default %.0f)\n",
+        src_fold.c_str(), dst_fold_base.c_str(), build_type, old_dir_path.c_str(), disc_limit_kb);
     return 2;
 }
 }  // namespace
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
     g_builder_key_poll = poll_key;
     build_install();
     restore_terminal();
-    std::cout << "Disc masters written to " << dst_fold_base << " (" << dvd_now + 1 << " discs)." << std::endl;
+    std::cout << "Disc masters written to " << dst_fold_base << " (" << dvd_now + 1 << " discs)."
+              << std::endl;
     return 0;
 }

@@ -83,7 +83,7 @@ TEST_F(BuilderPack, WritesTheDiscIdentityManifestAndArchives) {
     const long long za = size_of(release(0) + "All/Aircraft/a b.acf.zip");
     const long long zs = size_of(release(0) + "All/Aircraft/small.acf.zip");
     ASSERT_GT(za, 0);
-    EXPECT_EQ(text.substr(0, 26), "A\n900 version\nINSTALLER\n\n");
+    EXPECT_EQ(text.substr(0, 25), "A\n900 version\nINSTALLER\n\n");
     const std::string aircraft = "\nDIR All/Aircraft/\nFILE 0 0 91001 " + std::to_string(za / 1000) + " 1 " +
                                  ds::md5_of(std::string(1000, 'x')) + " a b.acf\nFILE 0 0 91001 " +
                                  std::to_string(zs / 1000) + " 0 " + ds::md5_of(std::string(999, 'y')) +
@@ -111,6 +111,18 @@ TEST_F(BuilderPack, WritesTheDiscIdentityManifestAndArchives) {
     ASSERT_FALSE(alerts.empty());
     EXPECT_EQ(alerts.back().line1, "OK compression is done. Checklist if doing net:");
     EXPECT_EQ(alerts.back().type, 1);
+}
+
+TEST_F(BuilderPack, LinksArePackedAsTheirText) {
+    ds::mkdirs(src + "All/Aircraft/folder");
+    ASSERT_EQ(symlink("folder", (src + "All/Aircraft/to folder").c_str()), 0);
+    ASSERT_EQ(symlink("folder/gone", (src + "All/Aircraft/dangling").c_str()), 0);
+    build_install();
+    auto lines = file_lines(manifest());
+    ASSERT_TRUE(find_line(lines, "to folder"));
+    EXPECT_EQ(find_line(lines, "to folder")->sig, ds::md5_of("folder"));
+    ASSERT_TRUE(find_line(lines, "dangling"));
+    EXPECT_EQ(find_line(lines, "dangling")->sig, ds::md5_of("folder/gone"));
 }
 
 TEST_F(BuilderPack, SecondRunIntoTheSameFolderStops) {
@@ -197,10 +209,10 @@ TEST_F(BuilderPack, ArchiveKindMustFollowTheInstallersRule) {
         const char* what;
         const char* message;
     };
-    for (const row& r : {row{"no archive", "has no ready .7z archive beside it"},
-                         row{"stale", "does not match its file"},
-                         row{"not an archive", "does not match its file"},
-                         row{"not global", "has a ready .7z archive but is not global scenery"}}) {
+    for (const row& r :
+         {row{"no archive", "has no ready .7z archive beside it"}, row{"stale", "does not match its file"},
+          row{"not an archive", "does not match its file"},
+          row{"not global", "has a ready .7z archive but is not global scenery"}}) {
         ds::scratch other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
@@ -230,7 +242,8 @@ TEST_F(BuilderPack, FailedOutputAndDigestStopTheBuild) {
         },
         ::testing::ExitedWithCode(1), "I could not write a file of the disc set!");
     std::string digest = "previous";
-    EXPECT_EXIT(builder_digest(s.path() + "missing", digest), ::testing::ExitedWithCode(1), "Could not MD5 file!");
+    EXPECT_EXIT(builder_digest(s.path() + "missing", digest), ::testing::ExitedWithCode(1),
+                "Could not MD5 file!");
     builder_digest(s.path() + "plain", digest);
     EXPECT_EQ(digest, ds::md5_of("x"));
 }
@@ -256,17 +269,15 @@ protected:
 
 TEST_F(BuilderKindZero, HistoriesCarryOver) {
     auto m = [](const char* t) { return ds::md5_of(t); };
-    write_old("DIR All/Aircraft/\n"
-              "FILE 0 0 90000 1 1 " + m("same") + " same.acf\n" +
-              "FILE 0 0 90000 1 1 " + m("old1") + " changed.acf\n" +
-              "FILE 0 0 90500 1 1 " + m("old2") + " changed.acf\n" +
-              "FILE 0 0 90000 1 1 " + m("gone") + " vanished.acf\n" +
-              "FILE 0 0 90000 1 1 " + m("x") + " already.acf\n" +
-              "FILE 0 0 90500 0 0 GONE already.acf\n" +
-              "FILE 0 0 90000 1 1 " + m("p") + " filtered.prf\n" +
-              "FILE 0 0 90000 1 1 " + m("r") + " Renamed.acf\n" +
-              "FILE 0 0 90000 1 1 " + m("b1") + " back.acf\n" +
-              "FILE 0 0 90500 0 0 GONE back.acf\n");
+    write_old(
+        "DIR All/Aircraft/\n"
+        "FILE 0 0 90000 1 1 " +
+        m("same") + " same.acf\n" + "FILE 0 0 90000 1 1 " + m("old1") + " changed.acf\n" +
+        "FILE 0 0 90500 1 1 " + m("old2") + " changed.acf\n" + "FILE 0 0 90000 1 1 " + m("gone") +
+        " vanished.acf\n" + "FILE 0 0 90000 1 1 " + m("x") + " already.acf\n" +
+        "FILE 0 0 90500 0 0 GONE already.acf\n" + "FILE 0 0 90000 1 1 " + m("p") + " filtered.prf\n" +
+        "FILE 0 0 90000 1 1 " + m("r") + " Renamed.acf\n" + "FILE 0 0 90000 1 1 " + m("b1") + " back.acf\n" +
+        "FILE 0 0 90500 0 0 GONE back.acf\n");
     ds::put(src + "All/Aircraft/same.acf", "same");
     ds::put(src + "All/Aircraft/changed.acf", "new");
     ds::put(src + "All/Aircraft/renamed.acf", "r2");
@@ -280,12 +291,14 @@ TEST_F(BuilderKindZero, HistoriesCarryOver) {
         std::vector<std::string> v;
         const file_history_struct* h = history(p);
         if (h)
-            for (const file_version_struct& x : h->versions) v.push_back(std::to_string(x.vcode) + ":" + x.sig_want);
+            for (const file_version_struct& x : h->versions)
+                v.push_back(std::to_string(x.vcode) + ":" + x.sig_want);
         return v;
     };
     using V = std::vector<std::string>;
     EXPECT_EQ(vcodes("All/Aircraft/same.acf"), (V{"91001:" + m("same")}));
-    EXPECT_EQ(vcodes("All/Aircraft/changed.acf"), (V{"90000:" + m("old1"), "90500:" + m("old2"), "91001:" + m("new")}));
+    EXPECT_EQ(vcodes("All/Aircraft/changed.acf"),
+              (V{"90000:" + m("old1"), "90500:" + m("old2"), "91001:" + m("new")}));
     EXPECT_EQ(vcodes("All/Aircraft/renamed.acf"), (V{"90000:" + m("r"), "91001:" + m("r2")}));
     EXPECT_EQ(vcodes("All/Aircraft/back.acf"), (V{"90000:" + m("b1"), "91001:" + m("b2")}));
     EXPECT_EQ(vcodes("All/Aircraft/vanished.acf"), (V{"90000:" + m("gone"), "91001:GONE"}));

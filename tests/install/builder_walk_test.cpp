@@ -37,10 +37,11 @@ TEST_F(BuilderWalk, FileFilterRules) {
     ASSERT_EQ(symlink("nowhere", (src + "All/Resources/link").c_str()), 0);
     EXPECT_TRUE(is_good_file(src + "All/Resources/link", 0, 1));
 
-    for (const char* bad : {"All/Global Scenery/x.dsf.7z", "All/a/Thumbs.db", "All/a/._x", "All/a/.DS_Store",
-                            "All/a/x.xSYM/y", "All/a/x.ovw", "All/a/x.ac", "All/a/serverlist.txt",
-                            "All/a/Volatra Pilot.txt", "All/a/x.prf", "All/a/x.fms", "All/a/x.sit", "All/a/x.mov",
-                            "All/a/x.bak", "All/a/x.dsf.txt", "All/install_zyb Aircraft/a.acf"})
+    for (const char* bad :
+         {"All/Global Scenery/x.dsf.7z", "All/a/Thumbs.db", "All/a/._x", "All/a/.DS_Store", "All/a/x.xSYM/y",
+          "All/a/x.ovw", "All/a/x.ac", "All/a/serverlist.txt", "All/a/Volatra Pilot.txt", "All/a/x.prf",
+          "All/a/x.fms", "All/a/x.sit", "All/a/x.mov", "All/a/x.bak", "All/a/x.dsf.txt",
+          "All/install_zyb Aircraft/a.acf"})
         EXPECT_FALSE(is_good_file(src + bad, 0, 0)) << bad;
     EXPECT_TRUE(is_good_file(src + "All/a/x.acf", 0, 0));
 }
@@ -56,9 +57,9 @@ TEST_F(BuilderWalk, BuildKindsPickTheirScenery) {
         int kind;
         bool mars, moon, earth, red, orbit, plain;
     };
-    for (const row& r : {row{0, false, false, false, false, false, true}, row{1, false, false, true, true, true, true},
-                         row{2, true, false, false, false, false, false},
-                         row{3, false, true, false, false, false, false}}) {
+    for (const row& r :
+         {row{0, false, false, false, false, false, true}, row{1, false, false, true, true, true, true},
+          row{2, true, false, false, false, false, false}, row{3, false, true, false, false, false, false}}) {
         build_type = r.kind;
         EXPECT_EQ(is_good_file(mars, 0, 0), r.mars) << r.kind;
         EXPECT_EQ(is_good_file(moon, 0, 0), r.moon) << r.kind;
@@ -68,7 +69,8 @@ TEST_F(BuilderWalk, BuildKindsPickTheirScenery) {
         EXPECT_EQ(is_good_file(plain, 0, 0), r.plain) << r.kind;
     }
     build_type = 7;
-    EXPECT_EXIT(is_good_file(plain, 0, 0), ::testing::ExitedWithCode(1), "I can not tell what type of install this is!");
+    EXPECT_EXIT(is_good_file(plain, 0, 0), ::testing::ExitedWithCode(1),
+                "I can not tell what type of install this is!");
 }
 
 TEST_F(BuilderWalk, HistoryKeys) {
@@ -77,11 +79,12 @@ TEST_F(BuilderWalk, HistoryKeys) {
         int platform;
         const char* out;
     };
-    for (const row& r : {row{"All/Resources/a.txt", 0, "ALL_os/Resources/a.txt"},
-                         row{"All/Resources/plugins/QORV.shlb", 1, "APL_os/Resources/plugins/QORV.shlb"},
-                         row{"All/Resources/plugins/QORV.so", 6, "/Resources/plugins/QORV.so"},
-                         row{"Windows/x.dll", 2, "IBM_os/x.dll"}, row{"Linux/x", 3, "LIN_os/x"},
-                         row{"Macintosh/Volatra.app/Contents/Info.plist", 1, "APL_os/Volatra.app/Contents/Info.plist"}}) {
+    for (const row& r :
+         {row{"All/Resources/a.txt", 0, "ALL_os/Resources/a.txt"},
+          row{"All/Resources/plugins/QORV.shlb", 1, "APL_os/Resources/plugins/QORV.shlb"},
+          row{"All/Resources/plugins/QORV.so", 6, "/Resources/plugins/QORV.so"},
+          row{"Windows/x.dll", 2, "IBM_os/x.dll"}, row{"Linux/x", 3, "LIN_os/x"},
+          row{"Macintosh/Volatra.app/Contents/Info.plist", 1, "APL_os/Volatra.app/Contents/Info.plist"}}) {
         std::string p = r.in;
         chop_platform(p, r.platform);
         EXPECT_EQ(p, r.out);
@@ -100,7 +103,8 @@ TEST_F(BuilderWalk, SelectsInOrderAndListsTheDiscFolders) {
     walk();
     const std::vector<std::string> want = {src + "All/Aircraft/a.acf", src + "All/Aircraft/b/B.acf",
                                            src + "All/Resources/menus/English/Volatra.txt",
-                                           src + "All/Resources/text/English/Volatra.txt", src + "Linux/volatra"};
+                                           src + "All/Resources/text/English/Volatra.txt",
+                                           src + "Linux/volatra"};
     EXPECT_EQ(comp_files, want);
     EXPECT_EQ(num_files_rec, 6);
     EXPECT_EQ(num_files_use, 5);
@@ -141,21 +145,21 @@ TEST_F(BuilderWalk, ShapeAndNameAlerts) {
         const char* file;
         const char* message;
     };
-    for (const row& r : {row{"All/Docs/a.txt", "What the hell is THIS doing in here"},
-                         row{"All/resources/a.txt", "What the hell is THIS doing in here"},
-                         row{"All/readme.txt", "I FOUND A FILE INSIDE THE 'ALL' FOLDER"},
-                         row{"Windows/Backup copy/x.txt", "found a copy file!"},
-                         row{"Windows/Volatra.exe copy", "found a copy file!"},
-                         row{"Windows/main.cpp", "found a .cpp file!"},
-                         row{"Windows/MAIN.CPP", "found a .CPP file!"},
-                         row{"Windows/x.xSYM/a:b", "found a  : in the path!"},
-                         row{"Windows/a\\b", "found a \\\\ in the path!"},
-                         row{"Windows/trailing ", "with a space at the end!"},
-                         row{"Windows/trailing folder /a", "with a space at the end!"},
-                         row{"Windows/ leading", "with a space at the start!"},
-                         row{"Windows/tab\there", "with a control character in its name!"},
-                         row{"Windows/line\nbreak", "with a control character in its name!"},
-                         row{"All/Resources/preferences/kept.txt", "I found this preferences file!"}}) {
+    for (const row& r :
+         {row{"All/Docs/a.txt", "What the hell is THIS doing in here"},
+          row{"All/resources/a.txt", "What the hell is THIS doing in here"},
+          row{"All/readme.txt", "I FOUND A FILE INSIDE THE 'ALL' FOLDER"},
+          row{"Windows/Backup copy/x.txt", "found a copy file!"},
+          row{"Windows/Volatra.exe copy", "found a copy file!"},
+          row{"Windows/main.cpp", "found a .cpp file!"}, row{"Windows/MAIN.CPP", "found a .CPP file!"},
+          row{"Windows/x.xSYM/a:b", "found a  : in the path!"},
+          row{"Windows/a\\b", "found a \\\\ in the path!"},
+          row{"Windows/trailing ", "with a space at the end!"},
+          row{"Windows/trailing folder /a", "with a space at the end!"},
+          row{"Windows/ leading", "with a space at the start!"},
+          row{"Windows/tab\there", "with a control character in its name!"},
+          row{"Windows/line\nbreak", "with a control character in its name!"},
+          row{"All/Resources/preferences/kept.txt", "I found this preferences file!"}}) {
         ds::scratch other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
@@ -193,8 +197,13 @@ TEST_F(BuilderWalk, RequiredItems) {
         walk();
         builder_check_required();
     }
+    // The forbidden file: the walk itself already refuses its folder as a stray child of All.
+    ds::builder_settings(src, s.path() + "discs/");
+    walk();
+    found_com_file = 1;
+    EXPECT_EXIT(builder_check_required(), ::testing::ExitedWithCode(1), " found_com_file");
     ds::put(src + "All/Resources-JUX/ac_threat.dat", "x");
-    EXPECT_EXIT((walk(), builder_check_required()), ::testing::ExitedWithCode(1), " found_com_file");
+    EXPECT_EXIT(walk(), ::testing::ExitedWithCode(1), "What the hell is THIS doing in here");
 }
 
 int g_progress_calls;

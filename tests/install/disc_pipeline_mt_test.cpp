@@ -1,11 +1,11 @@
 // The pipeline's pools under load: a cancelled run with every slot busy, and a full run.
 #include <gtest/gtest.h>
 
+#include "core/wx.h"
 #include "files/zip_utils.h"
 #include "install/disc_pipeline.h"
 #include "install/disc_set_helpers.h"
 #include "install/manifest.h"
-#include "core/wx.h"
 #include "wizard/wizard_globals.h"
 
 namespace {

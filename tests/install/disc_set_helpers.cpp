@@ -15,9 +15,9 @@
 #include <sstream>
 #include <thread>
 
+#include "core/wx.h"
 #include "files/io_utils.h"
 #include "files/md5.h"
-#include "core/wx.h"
 #include "files/zip_utils.h"
 #include "install/builder.h"
 #include "install/disc_pipeline.h"
@@ -127,9 +127,9 @@ int step_until_answer(int& cursor, int disk) {
 }
 
 void minimal_master(const std::string& root) {
-    for (const char* f : {"All/Aircraft/", "All/Airfoils/", "All/Instructions/", "All/Output/", "All/Weapons/",
-                          "All/Custom Scenery/", "All/Global Scenery/", "All/Resources/plugins/",
-                          "All/Resources/default scenery/900 red terrain/",
+    for (const char* f : {"All/Aircraft/", "All/Airfoils/", "All/Instructions/", "All/Output/",
+                          "All/Weapons/", "All/Custom Scenery/", "All/Global Scenery/",
+                          "All/Resources/plugins/", "All/Resources/default scenery/900 red terrain/",
                           "All/Resources/bitmaps/Earth Orbit Textures/", "Macintosh/", "Windows/", "Linux/"})
         mkdirs(root + f);
     put(root + "All/Resources/menus/English/Volatra.txt", "menus\n");

@@ -21,7 +21,8 @@ TEST(MakeInstallerCli, OptionsAlertsAndExitStatus) {
     ds::minimal_master(master);
     ds::put(master + "Linux/volatra", "x");
     ds::mkdirs(discs);
-    const std::string cmd = builder + " --src " + q(master) + " --dst " + q(discs) + " --disc-kb 100 </dev/null";
+    const std::string cmd =
+        builder + " --src " + q(master) + " --dst " + q(discs) + " --disc-kb 100 </dev/null";
     EXPECT_EQ(ds::run(cmd + " >" + q(s.path() + "out.txt") + " 2>&1"), 0);
     const std::string out = ds::get(s.path() + "out.txt");
     EXPECT_NE(out.find("OK compression is done. Checklist if doing net:"), std::string::npos) << out;
@@ -40,8 +41,12 @@ TEST(SampleMaster, SameCommandSameBytes) {
     ASSERT_EQ(ds::run(gen + " " + q(s.path() + "a") + " >/dev/null"), 0);
     ASSERT_EQ(ds::run(gen + " " + q(s.path() + "b") + " >/dev/null"), 0);
     ASSERT_EQ(ds::run(gen + " " + q(s.path() + "c") + " --variant 1 >/dev/null"), 0);
-    EXPECT_EQ(ds::run("diff -r --no-dereference " + q(s.path() + "a") + " " + q(s.path() + "b") + " >/dev/null"), 0);
-    EXPECT_NE(ds::run("diff -r --no-dereference " + q(s.path() + "a") + " " + q(s.path() + "c") + " >/dev/null"), 0);
+    EXPECT_EQ(
+        ds::run("diff -r --no-dereference " + q(s.path() + "a") + " " + q(s.path() + "b") + " >/dev/null"),
+        0);
+    EXPECT_NE(
+        ds::run("diff -r --no-dereference " + q(s.path() + "a") + " " + q(s.path() + "c") + " >/dev/null"),
+        0);
     EXPECT_EQ(ds::list_tree(s.path() + "a"), ds::list_tree(s.path() + "b"));
     // An existing folder is never written into.
     EXPECT_NE(ds::run(gen + " " + q(s.path() + "a") + " 2>/dev/null"), 0);
