@@ -2,7 +2,7 @@
 // to back, discs switched here) and unpacks the same archives with unzip and 7zz into a fresh
 // folder; prints both times and their ratio.
 //
-//   bench_disc DISCS_DIR WORK_DIR (bench/run_disc_bench.sh makes the disc set)
+//   disc_bench DISCS_DIR WORK_DIR (bench/run_disc_bench.sh makes the disc set)
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -52,7 +52,7 @@ int run_quiet(std::vector<std::string> args) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_disc DISCS_DIR WORK_DIR\n");
+        std::fprintf(stderr, "usage: disc_bench DISCS_DIR WORK_DIR\n");
         return 2;
     }
     const std::string discs = std::string(argv[1]) + "/";
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     mkdirs(work + "manifest");
     if (zip_to_file(discs + "disk_0/" + install_name + "/directory.txt.zip", work + "manifest/") != 0 ||
         read_directory(work + "manifest/directory.txt", "") != 3) {
-        std::fprintf(stderr, "bench_disc: cannot read the manifest of %s\n", discs.c_str());
+        std::fprintf(stderr, "disc_bench: cannot read the manifest of %s\n", discs.c_str());
         return 1;
     }
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         } else if (r == 3) {
             std::string msg;
             install_files_get_error(msg);
-            std::fprintf(stderr, "bench_disc: %s\n", msg.c_str());
+            std::fprintf(stderr, "disc_bench: %s\n", msg.c_str());
             return 1;
         }
     }
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
                     ? run_quiet({"7zz", "x", "-y", "-bd", "-o" + folder, archive + ".7z"})
                     : run_quiet({"unzip", "-qq", "-o", archive + ".zip", "-d", folder});
         if (r != 0) {
-            std::fprintf(stderr, "bench_disc: reference tool failed on %s\n", archive.c_str());
+            std::fprintf(stderr, "disc_bench: reference tool failed on %s\n", archive.c_str());
             return 1;
         }
     }

@@ -9,7 +9,7 @@ root="$PWD"
 work="${1:-$root/out/bench}"
 
 cmake -S . -B build -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target volatra_sample_master volatra_make_installer bench_disc >/dev/null
+cmake --build build --target volatra_sample_master volatra_make_installer disc_bench >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/discs"
@@ -44,4 +44,4 @@ ours, ref = t1 - t0, t2 - t1
 print("builder: %.1f MB/s (%.2f s), zip -r: %.1f MB/s (%.2f s), ratio %.2f"
       % (size / ours / 1e6, ours, size / ref / 1e6, ref, ref / ours))
 PY
-build/bench/bench_disc "$work/discs" "$work/run"
+build/bench/disc_bench "$work/discs" "$work/run"
