@@ -67,7 +67,7 @@ protected:
         struct stat st;
         return stat(p.c_str(), &st) == 0 ? st.st_size : -1;
     }
-    ds::scratch s;
+    temp_folder s;
     std::string src, dst;
 };
 
@@ -77,8 +77,8 @@ TEST_F(BuilderPack, WritesTheDiscIdentityManifestAndArchives) {
     ds::put(src + "Linux/volatra", "#!/bin/sh\n", 0755);
     build_install();
 
-    EXPECT_EQ(ds::get(dst + "disk_0/dvd_version.txt"), "A\n900 version\nDVD\n\nVERSION Volatra 9.10r1\n");
-    EXPECT_FALSE(ds::exists(release(0) + "directory.txt"));
+    EXPECT_EQ(read_file(dst + "disk_0/dvd_version.txt"), "A\n900 version\nDVD\n\nVERSION Volatra 9.10r1\n");
+    EXPECT_FALSE(path_exists(release(0) + "directory.txt"));
     const std::string text = manifest();
     const long long za = size_of(release(0) + "All/Aircraft/a b.acf.zip");
     const long long zs = size_of(release(0) + "All/Aircraft/small.acf.zip");
@@ -103,8 +103,8 @@ TEST_F(BuilderPack, WritesTheDiscIdentityManifestAndArchives) {
     EXPECT_EQ(st.st_mode & 0777, 0755u);
 
     // Discs 1 and 2 get the same empty folders.
-    EXPECT_TRUE(ds::exists(release(1) + "All/Aircraft"));
-    EXPECT_TRUE(ds::exists(release(2) + "Linux"));
+    EXPECT_TRUE(path_exists(release(1) + "All/Aircraft"));
+    EXPECT_TRUE(path_exists(release(2) + "Linux"));
     EXPECT_TRUE(ds::list_tree(dst + "disk_1/").empty());
 
     auto alerts = alert_double_records();
@@ -169,9 +169,9 @@ TEST_F(BuilderPack, DiscSplitAtTheLimit) {
     build_install();
     const std::string text = manifest();
     EXPECT_NE(text.find(" f2.acf\nDISK 1\nFILE 0 0 91001 " + std::to_string(s3)), std::string::npos) << text;
-    EXPECT_TRUE(ds::exists(release(0) + "All/Aircraft/f2.acf.zip"));
-    EXPECT_TRUE(ds::exists(release(1) + "All/Aircraft/f3.acf.zip"));
-    EXPECT_FALSE(ds::exists(release(0) + "All/Aircraft/f3.acf.zip"));
+    EXPECT_TRUE(path_exists(release(0) + "All/Aircraft/f2.acf.zip"));
+    EXPECT_TRUE(path_exists(release(1) + "All/Aircraft/f3.acf.zip"));
+    EXPECT_FALSE(path_exists(release(0) + "All/Aircraft/f3.acf.zip"));
 }
 
 TEST_F(BuilderPack, FourthAndLaterDiscsGetTheirFolders) {
@@ -180,8 +180,8 @@ TEST_F(BuilderPack, FourthAndLaterDiscsGetTheirFolders) {
     build_install();
     const std::string text = manifest();
     for (int d = 1; d <= 5; ++d) EXPECT_NE(text.find("DISK " + std::to_string(d) + "\n"), std::string::npos);
-    EXPECT_TRUE(ds::exists(release(3) + "All/Aircraft/f4.acf.zip"));
-    EXPECT_TRUE(ds::exists(release(4) + "All/Aircraft/f5.acf.zip"));
+    EXPECT_TRUE(path_exists(release(3) + "All/Aircraft/f4.acf.zip"));
+    EXPECT_TRUE(path_exists(release(4) + "All/Aircraft/f5.acf.zip"));
 }
 
 TEST_F(BuilderPack, ReadyArchivesAreLinkedAndChecked) {
@@ -213,7 +213,7 @@ TEST_F(BuilderPack, ArchiveKindMustFollowTheInstallersRule) {
          {row{"no archive", "has no ready .7z archive beside it"}, row{"stale", "does not match its file"},
           row{"not an archive", "does not match its file"},
           row{"not global", "has a ready .7z archive but is not global scenery"}}) {
-        ds::scratch other;
+        temp_folder other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
         const std::string w = r.what;
@@ -252,7 +252,7 @@ class BuilderKindZero : public BuilderPack {
 protected:
     void write_old(const std::string& body) {
         old = s.path() + "old directory.txt";
-        ds::put(old, "A\n900 version\nINSTALLER\n\n" + body);
+        ds::put(old, manifest_text(body));
     }
     void build() {
         build_type = 0;

@@ -18,7 +18,7 @@ protected:
         builder_reset_walk();
         pref_level(src_fold);
     }
-    ds::scratch s;
+    temp_folder s;
     std::string src;
 };
 
@@ -160,7 +160,7 @@ TEST_F(BuilderWalk, ShapeAndNameAlerts) {
           row{"Windows/tab\there", "with a control character in its name!"},
           row{"Windows/line\nbreak", "with a control character in its name!"},
           row{"All/Resources/preferences/kept.txt", "I found this preferences file!"}}) {
-        ds::scratch other;
+        temp_folder other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
         ds::put(m + r.file, "x");
@@ -179,7 +179,7 @@ TEST_F(BuilderWalk, RequiredItems) {
     for (const row& r : {row{"Linux", "!found_X86_fold"}, row{"All/Resources/plugins", "!found_plug\t "},
                          row{"All/Resources/default scenery/900 red terrain", "!found_redt\t "},
                          row{"All/Resources/text/English/Volatra.txt", "!found_tex_file"}}) {
-        ds::scratch other;
+        temp_folder other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
         ASSERT_EQ(ds::run("rm -rf '" + m + r.remove + "'"), 0);
@@ -189,7 +189,7 @@ TEST_F(BuilderWalk, RequiredItems) {
     }
     // Red terrain is required only for the full release.
     {
-        ds::scratch other;
+        temp_folder other;
         const std::string m = other.path() + "master/";
         ds::minimal_master(m);
         ASSERT_EQ(ds::run("rm -rf '" + m + "All/Resources/default scenery'"), 0);

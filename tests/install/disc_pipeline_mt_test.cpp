@@ -13,8 +13,7 @@ namespace {
 class DiscPipelineLoad : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim_info.clear();
-        stg = stg_struct{};
+        reset_engine_state();
         install_name = "Release";
         temp_path = s.path() + "tmp/";
         dest_dir_path = s.path() + "inst/";
@@ -37,7 +36,7 @@ protected:
         }
     }
     void TearDown() override { sim_info.clear(); }
-    ds::scratch s;
+    temp_folder s;
 };
 
 TEST_F(DiscPipelineLoad, KillWithEverySlotBusyReturnsAndFreesAll) {
@@ -56,7 +55,7 @@ TEST_F(DiscPipelineLoad, FullRunInstallsEverything) {
     EXPECT_EQ(ds::step_until_answer(cursor, 0), 1);
     for (int i = 0; i < 80; ++i) {
         EXPECT_EQ(sim_info[i].versions.back().up_to_date, 1);
-        EXPECT_TRUE(ds::exists(dest_dir_path + "many/" + std::to_string(i) + "/item.txt"));
+        EXPECT_TRUE(path_exists(dest_dir_path + "many/" + std::to_string(i) + "/item.txt"));
     }
 }
 

@@ -17,8 +17,7 @@ namespace {
 class DiscPipeline : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim_info.clear();
-        stg = stg_struct{};
+        reset_engine_state();
         stg.log_actions = 1;
         install_name = "Volatra Test 9";
         temp_path = s.path() + "tmp/";
@@ -64,7 +63,7 @@ protected:
     }
     const file_version_struct& cur(int h) { return sim_info[h].versions.back(); }
 
-    ds::scratch s;
+    temp_folder s;
 };
 
 TEST_F(DiscPipeline, InstallsTwoDiscsAskingForTheSecond) {
@@ -76,16 +75,16 @@ TEST_F(DiscPipeline, InstallsTwoDiscsAskingForTheSecond) {
     int cursor = 0;
     EXPECT_EQ(ds::step_until_answer(cursor, 0), 2);
     EXPECT_EQ(cursor, c);
-    EXPECT_EQ(ds::get(dest_dir_path + "Resources/a.txt"), "alpha");
-    EXPECT_EQ(ds::get(dest_dir_path + "lib/b file.so"), std::string(200000, 'b'));
-    EXPECT_FALSE(ds::exists(dest_dir_path + "Resources/not needed.txt"));
-    EXPECT_FALSE(ds::exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/a.txt"), "alpha");
+    EXPECT_EQ(read_file(dest_dir_path + "lib/b file.so"), std::string(200000, 'b'));
+    EXPECT_FALSE(path_exists(dest_dir_path + "Resources/not needed.txt"));
+    EXPECT_FALSE(path_exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
 
     insert_disc(1);
     EXPECT_EQ(ds::step_until_answer(cursor, 1), 1);
     EXPECT_EQ(copy_pool, nullptr);
     EXPECT_EQ(unzip_pool, nullptr);
-    EXPECT_EQ(ds::get(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"), "tile bytes");
+    EXPECT_EQ(read_file(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"), "tile bytes");
     for (int h : {a, b, c}) {
         EXPECT_EQ(cur(h).sig_have, cur(h).sig_want);
         EXPECT_EQ(cur(h).up_to_date, 1);
@@ -105,13 +104,13 @@ TEST_F(DiscPipeline, WaitsForItsDiscWhateverTheOrder) {
     insert_disc(1);
     EXPECT_EQ(ds::step_until_answer(cursor, 1), 2);
     EXPECT_EQ(cursor, third);
-    EXPECT_TRUE(ds::exists(dest_dir_path + "x/one.txt") && ds::exists(dest_dir_path + "x/two.txt"));
+    EXPECT_TRUE(path_exists(dest_dir_path + "x/one.txt") && path_exists(dest_dir_path + "x/two.txt"));
     insert_disc(2);
     EXPECT_EQ(ds::step_until_answer(cursor, 2), 2);
     EXPECT_EQ(cursor, back);  // disc 0 after disc 2 is asked for as well
     insert_disc(0);
     EXPECT_EQ(ds::step_until_answer(cursor, 0), 1);
-    EXPECT_EQ(ds::get(dest_dir_path + "x/four.txt"), "4");
+    EXPECT_EQ(read_file(dest_dir_path + "x/four.txt"), "4");
 }
 
 TEST_F(DiscPipeline, NothingNeededIsDoneAtOnce) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -24,40 +25,15 @@
 
 namespace ds {
 
-scratch::scratch() {
-    char tmpl[] = "/tmp/volatra_disc_XXXXXX";
-    const char* p = mkdtemp(tmpl);
-    if (!p) std::abort();
-    path_ = std::string(p) + "/";
-}
-
-scratch::~scratch() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-
 void mkdirs(const std::string& folder) {
-    for (size_t p = 1; (p = folder.find('/', p)) != std::string::npos; ++p)
-        mkdir(folder.substr(0, p).c_str(), 0755);
-    mkdir(folder.c_str(), 0755);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
 }
 
 void put(const std::string& path, const std::string& data, mode_t mode) {
-    mkdirs(path.substr(0, path.rfind('/')));
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f << data;
-    f.close();
-    ASSERT_TRUE(f) << path;
+    write_file(path, data);
+    ASSERT_EQ(read_file(path).size(), data.size()) << path;
     chmod(path.c_str(), mode);
-}
-
-std::string get(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-bool exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
 }
 
 namespace {
@@ -106,7 +82,7 @@ void put_7z(const std::string& archive_path, const std::string& entry_name, cons
 }
 
 std::string md5_of(const std::string& data) {
-    scratch s;
+    temp_folder s;
     put(s.path() + "f", data);
     std::string hex;
     EXPECT_EQ(calc_file_md5(s.path() + "f", hex), 0);
@@ -152,7 +128,7 @@ std::string built_manifest(const std::string& dst, const std::string& scratch_fo
     const std::string out = scratch_folder + "manifest_out/";
     mkdirs(out);
     EXPECT_EQ(zip_to_file(dst + "disk_0/" + sim_name + "/directory.txt.zip", out), 0);
-    return get(out + "directory.txt");
+    return read_file(out + "directory.txt");
 }
 
 int run(const std::string& command) {

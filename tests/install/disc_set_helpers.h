@@ -1,32 +1,19 @@
 // Shared set-up of the disc pipeline and builder tests: scratch folders, files, archives made the
 // way the disc set holds them, and a run of the pipeline to its end.
 #pragma once
+// Builds on engine_helpers.h (temp_folder, read_file, path_exists).
 
 #include <sys/types.h>
 
 #include <string>
 #include <vector>
 
+#include "install/engine_helpers.h"
+
 namespace ds {
 
-// A fresh folder below /tmp, removed with everything in it at the end. Its path never holds
-// "copy", which the builder refuses.
-class scratch {
-public:
-    scratch();
-    ~scratch();
-    scratch(const scratch&) = delete;
-    scratch& operator=(const scratch&) = delete;
-    const std::string& path() const { return path_; }  // ends in '/'
-
-private:
-    std::string path_;
-};
-
-// Creates the folders of path, then the file.
+// Creates the folders of path, then the file with mode.
 void put(const std::string& path, const std::string& data, mode_t mode = 0644);
-std::string get(const std::string& path);
-bool exists(const std::string& path);  // lstat
 void mkdirs(const std::string& folder);
 // Every file and link below root, relative, sorted.
 std::vector<std::string> list_tree(const std::string& root);

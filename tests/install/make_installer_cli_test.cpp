@@ -11,7 +11,7 @@ const std::string kTools = std::string(VOLATRA_BINARY_DIR) + "/tools/";
 std::string q(const std::string& s) { return "'" + s + "'"; }
 
 TEST(MakeInstallerCli, OptionsAlertsAndExitStatus) {
-    ds::scratch s;
+    temp_folder s;
     const std::string builder = q(kTools + "volatra_make_installer");
     EXPECT_EQ(ds::run(builder + " --kind 9 2>/dev/null"), 2);
     EXPECT_EQ(ds::run(builder + " --disc-kb 2>/dev/null"), 2);
@@ -24,19 +24,19 @@ TEST(MakeInstallerCli, OptionsAlertsAndExitStatus) {
     const std::string cmd =
         builder + " --src " + q(master) + " --dst " + q(discs) + " --disc-kb 100 </dev/null";
     EXPECT_EQ(ds::run(cmd + " >" + q(s.path() + "out.txt") + " 2>&1"), 0);
-    const std::string out = ds::get(s.path() + "out.txt");
+    const std::string out = read_file(s.path() + "out.txt");
     EXPECT_NE(out.find("OK compression is done. Checklist if doing net:"), std::string::npos) << out;
-    EXPECT_EQ(ds::get(discs + "disk_0/dvd_version.txt"), "A\n900 version\nDVD\n\nVERSION Volatra 9.10r1\n");
-    EXPECT_TRUE(ds::exists(discs + "disk_0/Volatra 9.10r1/Linux/volatra.zip"));
+    EXPECT_EQ(read_file(discs + "disk_0/dvd_version.txt"), "A\n900 version\nDVD\n\nVERSION Volatra 9.10r1\n");
+    EXPECT_TRUE(path_exists(discs + "disk_0/Volatra 9.10r1/Linux/volatra.zip"));
 
     // A fatal alert prints its lines and ends with status 1.
     EXPECT_EQ(ds::run(cmd + " >/dev/null 2>" + q(s.path() + "err.txt")), 1);
-    const std::string err = ds::get(s.path() + "err.txt");
+    const std::string err = read_file(s.path() + "err.txt");
     EXPECT_NE(err.find("Could not make the dst_folder!\n" + discs + "disk_0/\n"), std::string::npos) << err;
 }
 
 TEST(SampleMaster, SameCommandSameBytes) {
-    ds::scratch s;
+    temp_folder s;
     const std::string gen = q(kTools + "volatra_sample_master");
     ASSERT_EQ(ds::run(gen + " " + q(s.path() + "a") + " >/dev/null"), 0);
     ASSERT_EQ(ds::run(gen + " " + q(s.path() + "b") + " >/dev/null"), 0);

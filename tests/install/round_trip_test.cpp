@@ -24,7 +24,7 @@ const std::string kGenerator = std::string(VOLATRA_BINARY_DIR) + "/tools/volatra
 class RoundTrip : public ::testing::Test {
 protected:
     void SetUp() override {
-        stg = stg_struct{};
+        reset_engine_state();
         temp_path = s.path() + "tmp/";
         ds::mkdirs(temp_path);
         dest_dir_path = s.path() + "Volatra 9/";
@@ -40,7 +40,7 @@ protected:
         disc_limit_kb = disc_kb;
         if (kind == 0) {
             // The previous release, as the previous builder wrote it: its own release number.
-            std::string text = ds::get(old_manifest);
+            std::string text = read_file(old_manifest);
             for (size_t at; (at = text.find(" 91001 ")) != std::string::npos;) text.replace(at, 7, " 90001 ");
             old_dir_path = s.path() + "previous directory.txt";
             ds::put(old_dir_path, text);
@@ -110,7 +110,7 @@ protected:
                 EXPECT_GT(readlink(b.c_str(), tb, sizeof tb - 1), 0);
                 EXPECT_STREQ(ta, tb) << b;
             } else {
-                EXPECT_EQ(ds::get(a), ds::get(b)) << b;
+                EXPECT_EQ(read_file(a), read_file(b)) << b;
                 EXPECT_EQ(sa.st_mode & 0777, sb.st_mode & 0777) << b;
             }
         }
@@ -133,7 +133,7 @@ protected:
         }
     }
 
-    ds::scratch s;
+    temp_folder s;
     std::string old_manifest;
     int reads = 0;
     int disc_changes = 0;
@@ -151,9 +151,9 @@ TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
     install(set0);
     EXPECT_EQ(disc_changes, 2);
     expect_copy_matches(m0);
-    EXPECT_TRUE(ds::exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
-    EXPECT_TRUE(ds::exists(dest_dir_path + "Resources/old stuff/legacy/old table.dat"));
-    EXPECT_FALSE(ds::exists(dest_dir_path + "Volatra.app"));  // Mac only
+    EXPECT_TRUE(path_exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
+    EXPECT_TRUE(path_exists(dest_dir_path + "Resources/old stuff/legacy/old table.dat"));
+    EXPECT_FALSE(path_exists(dest_dir_path + "Volatra.app"));  // Mac only
     expect_all_up_to_date();
 
     // The next release, without scenery, built against the manifest just installed.
@@ -164,10 +164,10 @@ TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
     // A release without scenery leaves the copy's scenery, orbit textures and red terrain alone.
     expect_copy_matches(m1, {"Global Scenery/", "Resources/bitmaps/Earth Orbit Textures/",
                              "Resources/default scenery/900 red terrain/"});
-    EXPECT_FALSE(ds::exists(dest_dir_path + "Resources/old stuff"));  // emptied folders are pruned
-    EXPECT_EQ(ds::get(dest_dir_path + "Resources/new stuff/fresh table.dat"),
-              ds::get(m1 + "All/Resources/new stuff/fresh table.dat"));
-    EXPECT_TRUE(ds::exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
+    EXPECT_FALSE(path_exists(dest_dir_path + "Resources/old stuff"));  // emptied folders are pruned
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/new stuff/fresh table.dat"),
+              read_file(m1 + "All/Resources/new stuff/fresh table.dat"));
+    EXPECT_TRUE(path_exists(dest_dir_path + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));
     expect_all_up_to_date();
 }
 
