@@ -84,6 +84,8 @@ void comp_file(std::string path);
 void sub_install();
 void build_install();
 
+// Kilobytes of 1000 bytes, truncated, of a 64-bit size: masters of 2 GiB and more are normal.
+int builder_kb(int64_t bytes);
 // The manifest and the disc identity: a file that cannot be opened or written stops the build,
 // so a failed write is never reported as done.
 void builder_open_output(const std::string& path);

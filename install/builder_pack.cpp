@@ -34,9 +34,6 @@ std::string disc_folder(int n) {
     return dst_fold_base + disc;
 }
 
-// Kilobytes of 1000 bytes, truncated; sizes are 64-bit, as masters of 2 GiB and more are normal.
-int kb_of(int64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
-
 void write_file_line(const std::string& name, bool old_list, int platform, int vcode, int size_a, int size_b,
                      const std::string& signature) {
     if (name.empty())
@@ -106,6 +103,8 @@ void write_vanished_files() {
     }
 }
 }  // namespace
+
+int builder_kb(int64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
 
 void builder_open_output(const std::string& path) {
     if (!ouf_open(path, 10001, 900, "no-copyright-string"))
@@ -210,8 +209,8 @@ void comp_file(std::string path) {
 
     const int64_t archive_bytes = APL_file_size(archive);
     if (archive_bytes < 0) builder_fatal("ERROR: could not get file size!", "", "", "");
-    const int size_a = kb_of(archive_bytes);
-    const int size_b = kb_of(src_bytes);
+    const int size_a = builder_kb(archive_bytes);
+    const int size_b = builder_kb(src_bytes);
     zip_size_dvd += size_a;
 
     builder_digest(path, sig);

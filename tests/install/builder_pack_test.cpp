@@ -130,6 +130,13 @@ TEST_F(BuilderPack, SecondRunIntoTheSameFolderStops) {
     EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "Could not make the dst_folder!");
 }
 
+TEST(BuilderSizes, KilobytesOfSixtyFourBitSizes) {
+    EXPECT_EQ(builder_kb(999), 0);
+    EXPECT_EQ(builder_kb(1000), 1);
+    EXPECT_EQ(builder_kb(2147483648LL), 2147483);  // 2 GiB
+    EXPECT_EQ(builder_kb(4294968296LL), 4294968);  // 4 GiB + 1000 bytes
+}
+
 TEST_F(BuilderPack, PlugInPlatforms) {
     EXPECT_EQ(builder_plugin_platform("/m/All/Resources/plugins/QORV.so", 0), 6);
     EXPECT_EQ(builder_plugin_platform("/m/All/Resources/plugins/QORV.framework/Versions/A/QORV", 0), 0);
