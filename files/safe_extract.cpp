@@ -79,14 +79,18 @@ bool link_text_is_safe(const std::string& link_path, const std::string& text, co
     std::string real_root, real_parent;
     if (resolve(root, &real_root) || resolve(parent_of(link_path), &real_parent)) return false;
     if (!is_under(real_parent, real_root)) return false;
-    // Depth of the link's folder below the root, then walk the text lexically.
+    // Depth of the link's folder below the root, then walk the text lexically. ".." may only
+    // lead the text: after a name it climbs from wherever that name resolves, which may be a
+    // link made by this archive (even a later entry) pointing higher than its text suggests.
     size_t depth = split_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    bool named = false;
     for (const std::string& c : split_components(text)) {
         if (c == ".") continue;
         if (c == "..") {
-            if (depth == 0) return false;
+            if (named || depth == 0) return false;
             --depth;
         } else {
+            named = true;
             ++depth;
         }
     }

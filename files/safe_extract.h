@@ -14,8 +14,8 @@ bool archive_name_is_safe(const std::string& name);
 // err_zip_unsafe_path when it lies outside. An empty root means the working folder.
 int check_target_parent(const std::string& target, const std::string& root);
 
-// True when a link at link_path with this text stays inside root: the text is relative and its
-// ".." steps never climb above root, read from the link's resolved folder.
+// True when a link at link_path with this text stays inside root: the text is relative, its ".."
+// steps come before any name and never climb above root, read from the link's resolved folder.
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root);
 
 // A new file beside target under a fresh hidden name, created without following any link.

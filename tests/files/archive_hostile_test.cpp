@@ -66,6 +66,20 @@ TEST_F(HostileTest, ZipLinksLeadingOutsideAreRefused) {
     EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
 }
 
+TEST_F(HostileTest, ZipLinkChainsCannotClimbOut) {
+    // "p/q/top" leads back to the root; read lexically "p/q/top/.." stays inside, but it really
+    // is the folder above the root. The order of the entries must not matter either.
+    const zip_item p = {"p/", "", 0x41ED0000}, q = {"p/q/", "", 0x41ED0000};
+    const zip_item top = link_item("p/q/top", "../.."), up = link_item("up", "p/q/top/..");
+    for (const auto& items : {std::vector<zip_item>{p, q, top, up}, std::vector<zip_item>{p, q, up, top}}) {
+        remove((box.dest + "p/q/top").c_str());
+        make_zip(zip, items);
+        EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+        EXPECT_FALSE(exists_nofollow(box.dest + "up"));
+        expect_outside_unchanged();
+    }
+}
+
 TEST_F(HostileTest, ZipLinksInsideTheRootStillWork) {
     make_zip(zip, {{"A/", "", 0x41ED0000},
                    {"A/lib.so", "code"},
