@@ -258,7 +258,11 @@ int copy_file_recursive(const std::string& src, const std::string& dst) {
     if (!dir_exists(src)) return copy_file(src, dst);
     make_folder(dst + "/");
     std::vector<dir_entry> entries;
-    list_entries(app_path + src, entries);
+    // A folder that cannot be read would otherwise pass for an empty one: the copy is not whole.
+    if (int err = list_entries(app_path + src, entries)) {
+        ERR_MARK();
+        return err;
+    }
     std::sort(entries.begin(), entries.end(),
               [](const dir_entry& a, const dir_entry& b) { return lower(a.name) < lower(b.name); });
     for (const dir_entry& e : entries) {

@@ -319,6 +319,12 @@ int plat_spawn(const std::string& exe, const std::vector<std::string>& argv, pid
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // Ignored signals stay ignored across exec: the started program gets the defaults (we
+        // ignore SIGPIPE, which the simulator must not inherit).
+        for (int sig = 1; sig < NSIG; ++sig) {
+            struct sigaction sa;
+            if (sigaction(sig, nullptr, &sa) == 0 && sa.sa_handler == SIG_IGN) signal(sig, SIG_DFL);
+        }
         close(fds[0]);
         execv(exe.c_str(), args.data());
         // The pipe closes on a successful exec; only a failure writes to it.

@@ -232,6 +232,25 @@ TEST(CopyFile, TreeWithHiddenFilesAndLinks) {
     EXPECT_EQ(copy_file_recursive(src, dst), 0);
 }
 
+TEST(CopyFile, TreeThatCannotBeListedIsNoSuccess) {
+    temp_tree t;
+    mkdir((t / "src").c_str(), 0755);
+    write_file(t / "src/f", "x");
+    // Without a free descriptor the folder cannot be opened (rights would not stop root).
+    pid_t pid = fork();
+    if (pid == 0) {
+        int lowest = dup(0);
+        close(lowest);
+        struct rlimit lim = {rlim_t(lowest), rlim_t(lowest)};
+        setrlimit(RLIMIT_NOFILE, &lim);
+        _exit(copy_file_recursive(t / "src", t / "dst"));
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), EMFILE);
+}
+
 // --- delete and create
 
 TEST(DeleteFile, FilesFoldersAndLinks) {

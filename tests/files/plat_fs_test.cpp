@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "files/files_helpers.h"
 
@@ -65,6 +66,19 @@ TEST(PlatFs, ProcessesReportExecFailures) {
     EXPECT_EQ(plat_spawn("/no/such/program", {"x"}, &pid), ENOENT);
     EXPECT_EQ(pid, 0);
     EXPECT_EQ(plat_find_program("no-such-program-here"), "");
+}
+
+TEST(PlatFs, StartedProgramsGetDefaultSignals) {
+    // The installer ignores SIGPIPE; a program it starts must not inherit that.
+    struct sigaction ignore {
+    }, old{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &old);
+    std::string sh = plat_find_program("sh");
+    int status = 0;
+    EXPECT_EQ(plat_run_wait(sh, {sh, "-c", "kill -PIPE $$; exit 0"}, &status), 0);
+    EXPECT_EQ(status, -1);  // ended by the signal
+    sigaction(SIGPIPE, &old, nullptr);
 }
 
 TEST(PlatFs, MakeDirsAndFreeSpace) {
