@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -42,6 +43,15 @@ std::vector<std::string> lines_of(const std::string& text) {
         i = j + 1;
     }
     return out;
+}
+
+// Runs fn in a forked child, for limits that must not touch the test process; its result.
+int result_in_child(const std::function<int()>& fn) {
+    pid_t pid = fork();
+    if (pid == 0) _exit(fn());
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 }  // namespace
@@ -193,17 +203,13 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
     write_file(t / "src", std::string(200000, 'x'));
     write_file(t / "dst", "precious");
     // A file-size limit makes the writes fail as a full disc would.
-    pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim = {65536, 65536};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        _exit(copy_file(t / "src", t / "dst"));
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), EFBIG);
+    EXPECT_EQ(result_in_child([&] {
+                  signal(SIGXFSZ, SIG_IGN);
+                  struct rlimit lim = {65536, 65536};
+                  setrlimit(RLIMIT_FSIZE, &lim);
+                  return copy_file(t / "src", t / "dst");
+              }),
+              EFBIG);
     EXPECT_EQ(read_file(t / "dst"), "precious");
 }
 
@@ -237,18 +243,14 @@ TEST(CopyFile, TreeThatCannotBeListedIsNoSuccess) {
     mkdir((t / "src").c_str(), 0755);
     write_file(t / "src/f", "x");
     // Without a free descriptor the folder cannot be opened (rights would not stop root).
-    pid_t pid = fork();
-    if (pid == 0) {
-        int lowest = dup(0);
-        close(lowest);
-        struct rlimit lim = {rlim_t(lowest), rlim_t(lowest)};
-        setrlimit(RLIMIT_NOFILE, &lim);
-        _exit(copy_file_recursive(t / "src", t / "dst"));
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), EMFILE);
+    EXPECT_EQ(result_in_child([&] {
+                  int lowest = dup(0);
+                  close(lowest);
+                  struct rlimit lim = {rlim_t(lowest), rlim_t(lowest)};
+                  setrlimit(RLIMIT_NOFILE, &lim);
+                  return copy_file_recursive(t / "src", t / "dst");
+              }),
+              EMFILE);
 }
 
 // --- delete and create
