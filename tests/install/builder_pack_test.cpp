@@ -55,6 +55,9 @@ const file_line* find_line(const std::vector<file_line>& lines, const std::strin
 class BuilderPack : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The builder runs no threads, so a death test may fork where it stands: re-running the
+        // test in a fresh process would leave that process's temporary folder behind.
+        GTEST_FLAG_SET(death_test_style, "fast");
         src = s.path() + "master/";
         dst = s.path() + "discs/";
         ds::minimal_master(src);

@@ -9,6 +9,9 @@ namespace {
 class BuilderWalk : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The builder runs no threads, so a death test may fork where it stands: re-running the
+        // test in a fresh process would leave that process's temporary folder behind.
+        GTEST_FLAG_SET(death_test_style, "fast");
         src = s.path() + "Volatra 9.00/";
         ds::minimal_master(src);
         ds::builder_settings(src, s.path() + "discs/");
