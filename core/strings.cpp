@@ -1,5 +1,6 @@
 #include "core/strings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -68,7 +69,8 @@ void flt_to_str(float value, std::string* out, int digits, int decimals, int pad
                                       : static_cast<double>(p) * static_cast<double>(value);
 
     std::string int_text, frac_text;
-    const int int_digits = digits - decimals;
+    // int_to_str pads to ten digits at most.
+    const int int_digits = std::min(digits - decimals, 10);
     if (std::fabs(product) < 9.2e18) {
         int64_t n = std::llround(product);
         int64_t q = n / p, r = n - p * q;

@@ -1,12 +1,24 @@
 #include "core/wx.h"
 
-log_stream xer;
-// Never destroyed: worker threads may still write versioned files while the process exits.
-std::ofstream& ouf = *new std::ofstream;
+#include <type_traits>
 
+#include "core/never_destroyed.h"
+
+// Worker threads still running while the process exits may write to the log.
+static_assert(std::is_trivially_destructible_v<log_stream>, "xer must never be destroyed");
+log_stream xer;
+
+namespace {
+// Worker threads may still write versioned files and read the paths while the process exits.
+never_destroyed<std::ofstream> ouf_storage;
+never_destroyed<std::string> app_path_storage;
+never_destroyed<std::string> dvd_path_storage;
+}  // namespace
+
+std::ofstream& ouf = ouf_storage.value;
 std::string stl_global;
-std::string app_path;
-std::string dvd_path;
+std::string& app_path = app_path_storage.value;
+std::string& dvd_path = dvd_path_storage.value;
 
 int return_hit = 0;
 int escape_hit = 0;

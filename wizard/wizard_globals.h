@@ -51,9 +51,11 @@ extern download_streams_struct next;
 
 inline constexpr int max_servers = 10;
 
-extern std::string install_name;   // release folder name; "Not Yet Scanned" until read
-extern std::string dest_dir_path;  // the copy being installed, repaired or updated, ending in '/'
-extern std::string temp_path;      // the temporary folder, ending in '/'
+// Read by the install engine's pool threads too, so never destroyed: a pool still running while
+// the process exits finds them intact.
+extern std::string& install_name;   // release folder name; "Not Yet Scanned" until read
+extern std::string& dest_dir_path;  // the copy being installed, repaired or updated, ending in '/'
+extern std::string& temp_path;      // the temporary folder, ending in '/'
 extern std::string server_name[max_servers];
 extern std::string server_path[max_servers];  // release folder on each server, ending in '/'
 extern std::string crnt_file_path;

@@ -1,10 +1,13 @@
 // The program-wide globals as they stand before main, and that they are usable from any
 // unit's static initialiser.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "capture_helpers.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "graphics/colr.h"
@@ -20,6 +23,16 @@ namespace {
 const int early_keylist_up = mnw.keylist_up;
 const float early_fade = ren.global_fade;
 const float early_period = xtim.frame_period;
+
+// In a child that exits, the paths pool threads read, as they stand after every static
+// destructor has run (a destructor function runs after them).
+int paths_after_exit_fd = -1;
+__attribute__((destructor)) void write_paths_after_exit() {
+    if (paths_after_exit_fd < 0) return;
+    std::string text = app_path + "|" + dvd_path + "|" + dest_dir_path + "|" + temp_path + "|" + install_name;
+    ssize_t n = write(paths_after_exit_fd, text.data(), text.size());
+    (void)n;
+}
 }  // namespace
 
 TEST(Globals, ReadyBeforeAnyStaticInitialiser) {
@@ -89,4 +102,22 @@ TEST(Globals, SharedConstants) {
     EXPECT_STREQ(build_name[2], "Moon");
     EXPECT_EQ(degtorad, 0.01745329f);
     EXPECT_EQ(std::string(acf_path_def).rfind(std::string(acf_path) + "General Aviation/", 0), 0u);
+}
+
+// Pool threads may still read these while the process exits, so they are never destroyed.
+TEST(Globals, PathsOutliveTheExit) {
+    const std::string long_path = "/a/folder/name/well/past/the/short/string/buffer/";
+    child_result r = run_in_child([&] {
+        app_path = long_path + "app/";
+        dvd_path = long_path + "dvd/";
+        dest_dir_path = long_path + "dest/";
+        temp_path = long_path + "temp/";
+        install_name = long_path + "name";
+        std::fflush(stdout);
+        paths_after_exit_fd = 1;
+        std::exit(0);
+    });
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, long_path + "app/|" + long_path + "dvd/|" + long_path + "dest/|" + long_path + "temp/|" +
+                         long_path + "name");
 }

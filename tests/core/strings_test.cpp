@@ -63,6 +63,9 @@ TEST(FltToStr, FixedPointText) {
     EXPECT_EQ(fts(2.675f, 1, 2, 0), "2.68");
     EXPECT_EQ(fts(1.0f, 1, -1, 0), "unchanged");
     EXPECT_EQ(fts(1.5f, 1, 3, 0), "1.500");
+    // The integer part is padded as int_to_str pads: to ten places at most.
+    EXPECT_EQ(fts(5.0f, 15, 0, 0), "         5");
+    EXPECT_EQ(fts(-5.0f, 14, 2, 0), "-         5.00");
 }
 
 TEST(FltToStr, LargeValuesAndManyDecimals) {
