@@ -18,6 +18,8 @@ bool log_stream::open(const std::string& path, bool append) {
 }
 
 void log_stream::close() {
+    // As a file stream's close: what this thread wrote so far reaches the file, line or not.
+    emit_lines(true);
     std::lock_guard<std::mutex> g(mu_);
     if (file_) std::fclose(file_);
     file_ = nullptr;

@@ -17,6 +17,7 @@ public:
 
     // Opens the file for writing (truncating unless append is set). Returns false on failure.
     bool open(const std::string& path, bool append = false);
+    // Writes what this thread has buffered, then closes the file.
     void close();
     bool is_open() const;
     // Writes whatever this thread has buffered, even a partial line, and flushes the file.
