@@ -29,9 +29,16 @@ cmake --build build-asan -j "$jobs"
 echo "== build with ThreadSanitizer"
 cmake --build build-tsan -j "$jobs"
 
+# Tests make their folders under the build folder's own tmp/, emptied before each run.
+run_tests() {  # folder, extra ctest arguments...
+  local dir=$1; shift
+  rm -rf "$dir/tmp" && mkdir -p "$dir/tmp"
+  (cd "$dir" && TMPDIR="$PWD/tmp" TEST_TMPDIR="$PWD/tmp/" ctest --output-on-failure -j "$jobs" "$@")
+}
+
 echo "== concurrency tests under ThreadSanitizer"
-(cd build-tsan && ctest --output-on-failure -j "$jobs" -L concurrency)
+run_tests build-tsan -L concurrency
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-(cd build-asan && ctest --output-on-failure -j "$jobs")
+run_tests build-asan
 echo "== tests"
-(cd build && ctest --output-on-failure -j "$jobs")
+run_tests build

@@ -5,14 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/never_destroyed.h"
 #include "core/strings.h"
 #include "files/xmap.h"
 #include "install/checksum.h"
 #include "shell/alert.h"
 #include "wizard/wizard_globals.h"
 
-std::vector<file_history_struct> sim_info;
-std::set<std::string> deleted_files;
+never_destroyed<std::vector<file_history_struct>> sim_info_storage;
+never_destroyed<std::set<std::string>> deleted_files_storage;
+std::vector<file_history_struct>& sim_info = sim_info_storage.value;
+std::set<std::string>& deleted_files = deleted_files_storage.value;
 
 namespace {
 

@@ -32,9 +32,10 @@ struct file_history_struct {
 };
 
 // Every history, in manifest order; histories are addressed by their index here.
-extern std::vector<file_history_struct> sim_info;
+// References to storage that is never destroyed: pool tasks may still read it while the process exits.
+extern std::vector<file_history_struct>& sim_info;
 // Folders touched by the network fetch's deletions, pruned at its end.
-extern std::set<std::string> deleted_files;
+extern std::set<std::string>& deleted_files;
 
 // Reads the manifest into sim_info: 3 when read, 2 when the header is not an accepted one.
 // Stops a running checksum pass first. The second argument is not used.

@@ -13,6 +13,7 @@
 #include "graphics/colr.h"
 #include "graphics/render_state.h"
 #include "graphics/xcam.h"
+#include "install/manifest.h"
 #include "shell/menu.h"
 #include "shell/mnw.h"
 #include "wizard/wizard_globals.h"
@@ -30,6 +31,8 @@ int paths_after_exit_fd = -1;
 __attribute__((destructor)) void write_paths_after_exit() {
     if (paths_after_exit_fd < 0) return;
     std::string text = app_path + "|" + dvd_path + "|" + dest_dir_path + "|" + temp_path + "|" + install_name;
+    for (const file_history_struct& h : sim_info) text += "|" + h.versions.back().path;
+    for (const std::string& f : deleted_files) text += "|" + f;
     ssize_t n = write(paths_after_exit_fd, text.data(), text.size());
     (void)n;
 }
@@ -113,11 +116,15 @@ TEST(Globals, PathsOutliveTheExit) {
         dest_dir_path = long_path + "dest/";
         temp_path = long_path + "temp/";
         install_name = long_path + "name";
+        sim_info.emplace_back();
+        sim_info.back().versions.emplace_back();
+        sim_info.back().versions.back().path = long_path + "file";
+        deleted_files.insert(long_path + "gone/");
         std::fflush(stdout);
         paths_after_exit_fd = 1;
         std::exit(0);
     });
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, long_path + "app/|" + long_path + "dvd/|" + long_path + "dest/|" + long_path + "temp/|" +
-                         long_path + "name");
+                         long_path + "name|" + long_path + "file|" + long_path + "gone/");
 }
