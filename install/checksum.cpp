@@ -46,6 +46,9 @@ int checksum_task::check_error(std::string& msg) {
 int checksum_directory(int& cursor, float& progress) {
     const int total = static_cast<int>(sim_info.size());
     if (!dir_exists(dest_dir_path)) {
+        // A pass left running (its folder since removed or another copy chosen) must not write
+        // these records at the same time.
+        checksum_directory_kill();
         for (file_history_struct& h : sim_info) {
             file_version_struct& v = h.versions.back();
             v.sig_have = "NONE";

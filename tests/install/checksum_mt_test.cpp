@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "engine_helpers.h"
@@ -135,6 +136,29 @@ TEST_F(Checksum, KillInMidPassAndRereadingTheManifest) {
     EXPECT_EQ(read_directory(copy.path() + "directory.txt", ""), 3);
     EXPECT_EQ(checksum_workers, nullptr);
     EXPECT_EQ(sim_info.size(), 1u);
+}
+
+TEST_F(Checksum, FolderGoneWhileAPassRunsStopsThePassFirst) {
+    const std::string folder = copy.path() + "copy/";
+    // More histories than the first step can hand out, whatever the processor count.
+    const int n = 50 * UTL_count_processors();
+    for (int i = 0; i < n; ++i) {
+        write_file(folder + "f" + std::to_string(i), "abc");
+        add_history("All/f" + std::to_string(i), {md5_abc});
+    }
+    dest_dir_path = folder;
+    int cursor = 0;
+    float progress = 0.0f;
+    EXPECT_EQ(checksum_directory(cursor, progress), 0);
+    ASSERT_NE(checksum_workers, nullptr);
+    std::filesystem::remove_all(folder);
+    // The absent marks are written only once no task can write the same records.
+    EXPECT_EQ(checksum_directory(cursor, progress), 1);
+    EXPECT_EQ(checksum_workers, nullptr);
+    for (auto& h : sim_info) {
+        ASSERT_EQ(h.versions.back().sig_have, "NONE");
+        ASSERT_EQ(h.versions.back().up_to_date, 0);
+    }
 }
 
 }  // namespace
