@@ -180,12 +180,13 @@ int calc_file_md5(const std::string& path, std::string& hex) {
         hex = digest_of(reinterpret_cast<const uint8_t*>(link_text.data()), link_text.size());
         return 0;
     }
+    // The buffer first: a failed allocation then cannot leave the descriptor open.
+    const size_t kBlock = 256 * 1024;
+    std::unique_ptr<uint8_t[]> buf(new uint8_t[kBlock]);
     // The rules of the mapped reader: regular files only.
     int fd = plat_open_regular(app_path + path, nullptr);
     if (fd < 0) return err_file_read_open;
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    const size_t kBlock = 256 * 1024;
-    std::unique_ptr<uint8_t[]> buf(new uint8_t[kBlock]);
     MD5Context ctx;
     MD5Init(&ctx);
     for (off_t at = 0;;) {
