@@ -2,9 +2,6 @@
 #include "install/install_run.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <set>
 #include <vector>
 
@@ -12,6 +9,7 @@
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
+#include "files/safe_extract.h"
 #include "install/manifest.h"
 #include "shell/alert.h"
 #include "wizard/wizard_globals.h"
@@ -52,16 +50,10 @@ int make_one_folder(const std::string& path, bool* created = nullptr) {
 
 // True when the folder that holds `location` (a file, or a folder ending in '/') resolves, links
 // followed, to the copy or a folder inside it. A link that an archive left in the copy must not
-// lead a deletion elsewhere.
+// lead a deletion elsewhere; a folder that does not resolve holds nothing to delete.
 bool folder_stays_inside_copy(const std::string& location) {
-    std::string folder;
-    get_path_with_path(folder, location);
-    char root[PATH_MAX], real[PATH_MAX];
-    if (realpath(dest_dir_path.c_str(), root) == nullptr) return false;
-    // A folder that does not resolve holds nothing to delete.
-    if (realpath(folder.c_str(), real) == nullptr) return errno == ENOENT;
-    const size_t n = std::strlen(root);
-    return std::strncmp(real, root, n) == 0 && (real[n] == '\0' || real[n] == '/');
+    const int err = check_target_parent(location, dest_dir_path);
+    return err == 0 || err == ENOENT;
 }
 
 }  // namespace
