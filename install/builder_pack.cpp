@@ -5,6 +5,7 @@
 #include <archive_entry.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -43,9 +44,16 @@ void write_file_line(const std::string& name, bool old_list, int platform, int v
         << name << "\n";
 }
 
+// A size field of the manifest: kilobytes truncated to an int, held at the int's range rather than
+// wrapping (the conversion of an out-of-range value is undefined).
+int kb_field(double kb) {
+    if (kb >= 2147483647.0) return INT_MAX;
+    if (kb <= -2147483648.0) return INT_MIN;
+    return static_cast<int>(kb);
+}
+
 void write_version_line(const file_version_struct& v, const std::string& name) {
-    write_file_line(name, true, v.platform, v.vcode, static_cast<int>(v.size_a), static_cast<int>(v.size_b),
-                    v.sig_want);
+    write_file_line(name, true, v.platform, v.vcode, kb_field(v.size_a), kb_field(v.size_b), v.sig_want);
 }
 
 void write_dir_line(const std::string& dir) {
@@ -104,7 +112,7 @@ void write_vanished_files() {
 }
 }  // namespace
 
-int builder_kb(int64_t bytes) { return static_cast<int>(static_cast<double>(bytes) * 0.001); }
+int builder_kb(int64_t bytes) { return kb_field(static_cast<double>(bytes) * 0.001); }
 
 void builder_open_output(const std::string& path) {
     if (!ouf_open(path, 10001, 900, "no-copyright-string"))

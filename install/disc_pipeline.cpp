@@ -31,6 +31,15 @@ bool ends_with(const std::string& s, const std::string& tail) {
 }
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
+
+// The signature names the temporary copy; one read from a manifest must not lead out of the
+// temporary folder, so anything but letters and digits becomes '_'.
+std::string temp_name_part(const std::string& sig) {
+    std::string out = sig;
+    for (char& c : out)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) c = '_';
+    return out;
+}
 }  // namespace
 
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder) {
@@ -48,7 +57,7 @@ dvd_unpack_task::dvd_unpack_task(int index_, const std::string& temp_dir)
     const file_version_struct& v = current_version(index);
     char tail[64];
     std::snprintf(tail, sizeof tail, "_%d.%s", index, suffix.c_str());
-    temp_file = temp_dir + v.sig_want + tail;
+    temp_file = temp_dir + temp_name_part(v.sig_want) + tail;
     dest_path = install_location(v);
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <climits>
+#include <cstdint>
 #include <sstream>
 
 #include "core/wx.h"
@@ -138,6 +140,7 @@ TEST(BuilderSizes, KilobytesOfSixtyFourBitSizes) {
     EXPECT_EQ(builder_kb(1000), 1);
     EXPECT_EQ(builder_kb(2147483648LL), 2147483);  // 2 GiB
     EXPECT_EQ(builder_kb(4294968296LL), 4294968);  // 4 GiB + 1000 bytes
+    EXPECT_EQ(builder_kb(INT64_MAX), INT_MAX);      // past what the manifest holds: held, not wrapped
 }
 
 TEST_F(BuilderPack, PlugInPlatforms) {
@@ -287,7 +290,8 @@ TEST_F(BuilderKindZero, HistoriesCarryOver) {
         " vanished.acf\n" + "FILE 0 0 90000 1 1 " + m("x") + " already.acf\n" +
         "FILE 0 0 90500 0 0 GONE already.acf\n" + "FILE 0 0 90000 1 1 " + m("p") + " filtered.prf\n" +
         "FILE 0 0 90000 1 1 " + m("r") + " Renamed.acf\n" + "FILE 0 0 90000 1 1 " + m("b1") + " back.acf\n" +
-        "FILE 0 0 90500 0 0 GONE back.acf\n");
+        "FILE 0 0 90500 0 0 GONE back.acf\n" + "FILE 0 0 90000 2147483647 2147483647 " + m("h") +
+        " huge.acf\n");
     ds::put(src + "All/Aircraft/same.acf", "same");
     ds::put(src + "All/Aircraft/changed.acf", "new");
     ds::put(src + "All/Aircraft/renamed.acf", "r2");
@@ -313,6 +317,10 @@ TEST_F(BuilderKindZero, HistoriesCarryOver) {
     EXPECT_EQ(vcodes("All/Aircraft/back.acf"), (V{"90000:" + m("b1"), "91001:" + m("b2")}));
     EXPECT_EQ(vcodes("All/Aircraft/vanished.acf"), (V{"90000:" + m("gone"), "91001:GONE"}));
     EXPECT_EQ(history("All/Aircraft/vanished.acf")->versions.back().size_a, 0.0f);
+    // The largest size an old line can hold is written back as large, not wrapped negative.
+    ASSERT_TRUE(history("All/Aircraft/huge.acf"));
+    EXPECT_GT(history("All/Aircraft/huge.acf")->versions.front().size_a, 2.0e9f);
+    EXPECT_GT(history("All/Aircraft/huge.acf")->versions.front().size_b, 2.0e9f);
     EXPECT_EQ(vcodes("All/Aircraft/already.acf"), (V{"90000:" + m("x"), "90500:GONE"}));
     EXPECT_EQ(history("All/Aircraft/filtered.prf"), nullptr);
     EXPECT_EQ(history("All/Aircraft/Renamed.acf"), nullptr);

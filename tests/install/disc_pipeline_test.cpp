@@ -193,6 +193,18 @@ TEST_F(DiscPipeline, TemporaryNamesAndSuffixes) {
     EXPECT_EQ(suffix_for_file(13), ".7z");
 }
 
+TEST_F(DiscPipeline, SignatureFromTheManifestStaysInTheTemporaryFolder) {
+    int h = add("All/Resources/a.txt", "alpha", 0);
+    sim_info[h].versions.back().sig_want = "../outside/x";
+    dvd_unpack_task task(h, temp_path);
+    EXPECT_EQ(task.temp_file, temp_path + "___outside_x_0..zip");
+    int cursor = 0;
+    EXPECT_EQ(ds::step_until_answer(cursor, 0), 1);
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/a.txt"), "alpha");
+    EXPECT_FALSE(path_exists(s.path() + "outside"));
+    EXPECT_TRUE(ds::list_tree(temp_path).empty());
+}
+
 int throwing_unpack(const std::string&, const std::string&) { throw std::runtime_error("disk on fire"); }
 
 TEST_F(DiscPipeline, AnExceptionInATaskIsAFailureNotAHang) {
