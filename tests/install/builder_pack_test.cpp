@@ -130,6 +130,24 @@ TEST_F(BuilderPack, LinksArePackedAsTheirText) {
     EXPECT_EQ(find_line(lines, "dangling")->sig, ds::md5_of("folder/gone"));
 }
 
+TEST_F(BuilderPack, LinksLeadingOutOfTheCopyStopTheBuild) {
+    // Up to the platform folder is inside the copy: its folders merge into the copy's root.
+    ASSERT_EQ(symlink("../Airfoils", (src + "All/Aircraft/airfoils").c_str()), 0);
+    for (const char* text : {"../../outside", "/etc/passwd", "sub/../../.."}) {
+        temp_folder other;
+        const std::string m = other.path() + "master/";
+        ds::minimal_master(m);
+        ASSERT_EQ(symlink(text, (m + "All/Aircraft/link").c_str()), 0);
+        ds::builder_settings(m, other.path() + "discs/");
+        EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1),
+                    "This link would lead outside the installed copy!")
+            << text;
+    }
+    ds::builder_settings(src, dst);
+    build_install();
+    EXPECT_NE(manifest().find(" airfoils\n"), std::string::npos);
+}
+
 TEST_F(BuilderPack, SecondRunIntoTheSameFolderStops) {
     build_install();
     EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "Could not make the dst_folder!");
@@ -140,7 +158,7 @@ TEST(BuilderSizes, KilobytesOfSixtyFourBitSizes) {
     EXPECT_EQ(builder_kb(1000), 1);
     EXPECT_EQ(builder_kb(2147483648LL), 2147483);  // 2 GiB
     EXPECT_EQ(builder_kb(4294968296LL), 4294968);  // 4 GiB + 1000 bytes
-    EXPECT_EQ(builder_kb(INT64_MAX), INT_MAX);      // past what the manifest holds: held, not wrapped
+    EXPECT_EQ(builder_kb(INT64_MAX), INT_MAX);     // past what the manifest holds: held, not wrapped
 }
 
 TEST_F(BuilderPack, PlugInPlatforms) {
