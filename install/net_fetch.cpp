@@ -1,5 +1,6 @@
 #include "install/net_fetch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -65,6 +66,9 @@ void adapt_streams(int s) {
     if (rate > 150) target = 8;
     if (rate > 200) target = 9;
     if (stg.stream_count) target = stg.stream_count;
+    // A count below 1 from a hand-edited preference file would stop every stream and end the
+    // fetch as done with files still to fetch.
+    target = std::max(target, 1);
 
     int active = 0;
     for (int i = 0; i < stream_max; ++i) active += next.active[i] ? 1 : 0;

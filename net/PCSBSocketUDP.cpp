@@ -10,6 +10,7 @@
 PCSBSocketUDP::~PCSBSocketUDP() { Cleanup(); }
 
 int PCSBSocketUDP::udp_init(unsigned short port, int mode) {
+    Cleanup();  // a second set-up must not leave the first socket open
     mLocal = sockaddr_in{};
     mLocal.sin_family = AF_INET;
     mLocal.sin_port = htons(port);

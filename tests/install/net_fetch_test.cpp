@@ -187,6 +187,15 @@ TEST_F(NetFetch, StreamCountFollowsTheRateAndThePreference) {
     EXPECT_EQ(next.active[0], 0);
     EXPECT_EQ(next.active[1], 1);
     EXPECT_EQ(next.active[2], 0);
+
+    // A count below 1 from a hand-edited preference file still leaves one stream running, so
+    // the fetch is not over before every file was handed out.
+    reset_streams();
+    stg.stream_count = -2;
+    int r = 0;
+    for (int i = 0; i < 20 && !r; ++i) r = grab_files();
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(next.cursor, 6);
 }
 
 TEST_F(NetFetch, FailingMirrorIsLeftForAnother) {

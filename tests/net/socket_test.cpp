@@ -25,14 +25,19 @@ unsigned short local_port(PCSBSocket& s) {
     return ntohs(cd.local_port);
 }
 
-// Polls GetStatus until it leaves `from` (bounded, in case the kernel never answers).
-int wait_status_change(PCSBSocket& s, int from) {
+// Repeats step until it returns true, 1 ms apart; bounded in case the kernel never answers.
+// A count of tries would depend on how fast a loaded machine delivers loopback packets.
+template <class Step>
+void eventually(Step step) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int st = s.GetStatus();
-    while (st == from && std::chrono::steady_clock::now() < until) {
+    while (!step() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        st = s.GetStatus();
-    }
+}
+
+// Polls GetStatus until it leaves `from`.
+int wait_status_change(PCSBSocket& s, int from) {
+    int st = from;
+    eventually([&] { return (st = s.GetStatus()) != from; });
     return st;
 }
 
@@ -94,7 +99,7 @@ TEST(PCSBSocket, ListenerAcceptsAndBothEndsExchangeData) {
     EXPECT_EQ(p.client->http_WriteData("ping", 4), 4);
     char buf[16] = {};
     long got = 0;
-    for (int i = 0; i < 10000 && got == 0; ++i) got = p.server->ReadData(buf, sizeof(buf));
+    eventually([&] { return (got = p.server->ReadData(buf, sizeof(buf))) != 0; });
     EXPECT_EQ(got, 4);
     EXPECT_EQ(std::string(buf, 4), "ping");
     // Nothing more to read: 0, and the connection is still fine.
@@ -134,8 +139,10 @@ TEST(PCSBSocket, PeerCloseIsSeenOnlyThroughReceivedReleaseUntilOwnRelease) {
 
     char buf[16];
     long got = 0;
-    for (int i = 0; i < 10000 && !p.client->ReceivedRelease(); ++i)
+    eventually([&] {
         got = p.client->ReadData(buf, sizeof(buf));
+        return p.client->ReceivedRelease() != 0;
+    });
     EXPECT_EQ(got, 0);
     EXPECT_EQ(p.client->ReceivedRelease(), 1);
     EXPECT_EQ(p.client->GetStatus(), PCSBSocket::status_Connected);
