@@ -18,7 +18,8 @@ namespace {
 
 constexpr long receive_size = 65536;
 constexpr float stall_limit = 30.0f;
-// A header section that never ends is refused past this size instead of growing without bound.
+// A header section that never ends (one endless line, or endless lines) is refused past this
+// size instead of growing without bound.
 constexpr size_t max_header_bytes = 1 << 20;
 constexpr int err_no_connection = 20009;
 constexpr int err_host_not_found = 20011;
@@ -284,6 +285,11 @@ void down_class::parse_headers() {
         }
         std::string line(mIn.begin(), end);
         mIn.erase(mIn.begin(), end + 2);
+        mHeaderBytes += line.size() + 2;
+        if (mHeaderBytes > max_header_bytes) {
+            abandon();
+            return;
+        }
 
         if (line.empty()) {
             if (mStatusCode > 199) {

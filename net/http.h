@@ -63,6 +63,7 @@ private:
     std::vector<char> mOut;
     std::vector<char> mIn;
     int mHeadersDone = 0;
+    size_t mHeaderBytes = 0;  // header bytes parsed so far, interim responses included
     int mStatusCode = 0;
     std::string mReason;
     http_header_map mHeaders;

@@ -163,6 +163,13 @@ TEST_F(NetFetch, StepActionsWithoutTransfer) {
     EXPECT_EQ(grab_files(), 0);
     EXPECT_EQ(stg.current_action, 3);
     EXPECT_EQ(next.cursor, 2);
+    // A file the release removed is deleted in its turn, counted for pruning, and costs no transfer.
+    add_history("All/old/gone.txt", {"GONE"}).need_delete = 1;
+    volatra_test::write_file(in_copy("old/gone.txt"), "bye");
+    EXPECT_EQ(grab_files(), 0);
+    EXPECT_EQ(stg.current_action, 0);
+    EXPECT_FALSE(fs::exists(in_copy("old/gone.txt")));
+    EXPECT_EQ(deleted_files.count(in_copy("old/")), 1u);
     // The stream takes the end of the list and only then is the fetch over.
     EXPECT_EQ(grab_files(), 1);
     EXPECT_TRUE(server_->requests().empty());

@@ -232,6 +232,17 @@ TEST_F(HttpTest, BrokenFramingFailsAtOnceWithTheReport) {
         EXPECT_EQ(pump_slot(3, host, "/s", local("broken2.bin")), 2);
         EXPECT_NE(log_text().find("HTTP Error for", before), std::string::npos);
     }
+    // A header section without end, as one line or as many: refused once past the limit while
+    // the server holds the connection and the clock never moves.
+    std::string lines = "HTTP/1.1 200 OK\r\n";
+    for (int i = 0; lines.size() < 1100000; ++i)
+        lines += "X-Filler-" + std::to_string(i) + ": 0123456789\r\n";
+    for (const std::string& head : {"HTTP/1.1 200 OK\r\nX-Long: " + std::string(1100000, 'x'), lines}) {
+        server_->set_faults("{\"files.example.invalid\": " + script_fault({{head, 0}}, "hold") + "}");
+        size_t before = log_text().size();
+        EXPECT_EQ(pump_slot(3, host, "/s", local("broken3.bin")), 2);
+        EXPECT_NE(log_text().find("HTTP Error for", before), std::string::npos);
+    }
 }
 
 TEST_F(HttpTest, StallFailsAfterThirtySecondsOfTheMovedClockWithoutReport) {
