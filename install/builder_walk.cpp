@@ -1,11 +1,14 @@
 // The builder's settings, the walk of the master folder, the per-file filter and the history key.
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "core/wx.h"
@@ -173,6 +176,12 @@ void builder_reset_walk() {
 }
 
 void pref_level(const std::string& folder) {
+    // A folder that cannot be listed would silently leave its files out of the release.
+    if (DIR* d = opendir((app_path + folder).c_str()))
+        closedir(d);
+    else
+        builder_fatal("I could not read this folder of the master!", app_path + folder, std::strerror(errno),
+                      "");
     std::vector<std::string> names;
     std::vector<int> types;
     opensave_getitems(folder, 0, names, types);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "install/builder.h"
@@ -170,6 +171,20 @@ TEST_F(BuilderWalk, ShapeAndNameAlerts) {
         ds::builder_settings(m, other.path() + "discs/");
         EXPECT_EXIT(walk(), ::testing::ExitedWithCode(1), r.message) << r.file;
     }
+}
+
+// Root reads every folder whatever its mode, so a folder that cannot be opened is made by
+// running out of descriptors.
+TEST_F(BuilderWalk, AFolderThatCannotBeListedStopsTheBuild) {
+    auto walk_without_descriptors = [this] {
+        const rlimit rl{64, 64};
+        setrlimit(RLIMIT_NOFILE, &rl);
+        while (dup(2) >= 0) {
+        }
+        walk();
+    };
+    EXPECT_EXIT(walk_without_descriptors(), ::testing::ExitedWithCode(1),
+                "I could not read this folder of the master!");
 }
 
 TEST_F(BuilderWalk, RequiredItems) {
