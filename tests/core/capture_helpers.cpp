@@ -12,14 +12,19 @@
 
 #include "core/wx.h"
 
-namespace {
-std::string slurp(const std::string& path) {
+std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
 }
-}  // namespace
+
+std::vector<std::string> read_lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
 
 log_capture::log_capture() {
     path_ = ::testing::TempDir() + "xer_capture_" + std::to_string(getpid());
@@ -33,7 +38,7 @@ log_capture::~log_capture() {
 
 std::string log_capture::text() {
     xer.flush();
-    return slurp(path_);
+    return read_file(path_);
 }
 
 child_result run_in_child(const std::function<void()>& body) {
@@ -84,4 +89,4 @@ std::string temp_folder::write(const std::string& name, const std::string& conte
     return p;
 }
 
-std::string temp_folder::read(const std::string& name) const { return slurp(path_ + name); }
+std::string temp_folder::read(const std::string& name) const { return read_file(path_ + name); }

@@ -3,6 +3,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+// The whole file, "" when it cannot be read.
+std::string read_file(const std::string& path);
+// The file's lines without their line ends.
+std::vector<std::string> read_lines(const std::string& path);
 
 // Opens the log `xer` on a fresh temp file for the helper's lifetime.
 class log_capture {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "capture_helpers.h"
@@ -22,12 +20,7 @@ child_result run_options(std::vector<const char*> args) {
     });
 }
 
-std::string golden_usage() {
-    std::ifstream in(VOLATRA_TEST_DATA "/cmdline/usage.txt", std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string golden_usage() { return read_file(VOLATRA_TEST_DATA "/cmdline/usage.txt"); }
 }  // namespace
 
 TEST(Cmdline, SplitsAtTheFirstEqualsSign) {

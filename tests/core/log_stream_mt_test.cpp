@@ -1,23 +1,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <iomanip>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "capture_helpers.h"
 #include "core/wx.h"
 
 namespace {
 std::string temp_file(const char* name) { return ::testing::TempDir() + name + std::to_string(getpid()); }
-std::vector<std::string> read_lines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-}
 }  // namespace
 
 TEST(LogStream, WritesBeforeOpenAndAfterCloseAreDropped) {

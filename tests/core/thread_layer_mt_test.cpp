@@ -2,12 +2,12 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "capture_helpers.h"
 #include "core/thread_layer.h"
 #include "core/wx.h"
 #include "doubles/alert_double.h"
@@ -32,10 +32,7 @@ protected:
     }
     std::vector<std::string> log_lines() {
         xer.flush();
-        std::ifstream in(log_path_);
-        std::vector<std::string> lines;
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
-        return lines;
+        return read_lines(log_path_);
     }
     // Runs body on a thread started by the thread layer and waits for it to end.
     template <class F>

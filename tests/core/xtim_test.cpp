@@ -4,10 +4,9 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "capture_helpers.h"
 #include "core/wx.h"
 #include "doubles/widgets_double.h"
 #include "graphics/colr.h"
@@ -304,10 +303,7 @@ TEST_F(Xtim, ProfileMarksMakeOneLinePerFrame) {
     xer << "after\n";
     xer.close();
 
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(),
+    EXPECT_EQ(read_file(path),
               "a=   100 | b=   200 |    total: 0.000 sec for topwi=0\n"
               "c= 25000 |    total: 0.250 sec for topwi=0\n"
               "after\n");
