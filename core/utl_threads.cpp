@@ -52,8 +52,8 @@ void UTL_message_queue_create(UTL_message_queue** queue) {
     // Deadlines are taken from the monotonic clock, so a change of the time of day neither
     // stretches nor cuts a timed read.
     pthread_condattr_t attr;
-    CHECK_PT("::pthread_cond_init", pthread_condattr_init(&attr));
-    CHECK_PT("::pthread_cond_init", pthread_condattr_setclock(&attr, CLOCK_MONOTONIC));
+    CHECK_PT("::pthread_condattr_init", pthread_condattr_init(&attr));
+    CHECK_PT("::pthread_condattr_setclock", pthread_condattr_setclock(&attr, CLOCK_MONOTONIC));
     CHECK_PT("::pthread_cond_init", pthread_cond_init(&q->condition, &attr));
     pthread_condattr_destroy(&attr);
 }
