@@ -1,11 +1,14 @@
 // Builders for the archive tests: zips through minizip's writer, 7z through libarchive's, and a
-// sandbox folder whose outside part must never change.
+// sandbox folder whose outside part must never change. Files are read and written with the
+// folder's common helpers (files_helpers.h).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "files/files_helpers.h"
 
 namespace archive_test {
 
@@ -32,10 +35,6 @@ std::string apple_double(const std::vector<uint32_t>& descriptors, size_t total,
 
 // The deterministic payload of the checked-in 7z fixtures (tools/make_7z_fixtures.py).
 std::string fixture_payload(size_t size);
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& data);
-bool exists_nofollow(const std::string& path);
 
 // A fresh folder holding dest/ (the destination root) and outside/ with a canary file.
 struct sandbox {
