@@ -56,26 +56,6 @@ int list_entries(const std::string& dir, std::vector<dir_entry>& out) {
     return 0;
 }
 
-struct fd_closer {
-    int fd;
-    ~fd_closer() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-int write_all(int fd, const char* p, size_t n) {
-    while (n) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-    return 0;
-}
-
 int copy_link(const std::string& src, const std::string& dst) {
     std::vector<char> buf(4096);
     ssize_t n;
@@ -216,7 +196,7 @@ bool is_sim_link(const char* path, std::string* target) {
 int copy_file(const std::string& src, const std::string& dst) {
     // The source is opened first, and the copy goes to a temporary name that replaces the
     // destination only once complete: a failed copy never costs the old destination.
-    fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    plat_fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (in.fd < 0) return 2;
     struct stat st;
     if (fstat(in.fd, &st) != 0) return errno;
@@ -226,7 +206,7 @@ int copy_file(const std::string& src, const std::string& dst) {
     // A short hidden name beside the destination, whatever the length of its own name.
     size_t slash = dst.rfind('/');
     std::string tmp = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + ".vtmpXXXXXX";
-    fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
+    plat_fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
     if (out.fd < 0) return 2;
 
     int err = 0;
@@ -239,13 +219,11 @@ int copy_file(const std::string& src, const std::string& dst) {
             break;
         }
         if (n == 0) break;
-        if ((err = write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
+        if ((err = plat_write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
     }
     if (!err && fchmod(out.fd, st.st_mode & 0777) != 0) err = errno;
     // close reports what the last writes could not: a full disc or a failed device.
-    int fd = out.fd;
-    out.fd = -1;
-    if (close(fd) != 0 && !err) err = errno;
+    if (close(out.release()) != 0 && !err) err = errno;
     if (!err && rename(tmp.c_str(), dst.c_str()) != 0) err = errno;
     if (err) {
         unlink(tmp.c_str());

@@ -23,6 +23,7 @@
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "platform/mac_meta.h"
+#include "platform/plat_fs.h"
 
 namespace {
 
@@ -62,17 +63,6 @@ struct unz_closer {
 struct zip_closer {
     void operator()(void* h) const { zipClose(h, nullptr); }
 };
-struct fd_closer {
-    int fd = -1;
-    ~fd_closer() {
-        if (fd >= 0) close(fd);
-    }
-    int release() {
-        int f = fd;
-        fd = -1;
-        return f;
-    }
-};
 // Removes an uncommitted temporary file on every early return.
 struct temp_guard {
     std::string path;
@@ -80,19 +70,6 @@ struct temp_guard {
         if (!path.empty()) unlink(path.c_str());
     }
 };
-
-int write_all(int fd, const uint8_t* p, size_t n) {
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return 0;
-}
 
 // Reads the current (open) entry whole into out. 0, 12, 20002 or the library's error on close.
 int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, std::vector<uint8_t>& out) {
@@ -150,7 +127,7 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
-    fd_closer out{fd};
+    plat_fd_closer out{fd};
     temp_guard guard{temp};
 
     int err = unzOpenCurrentFile(uf);
@@ -162,7 +139,7 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
         int n = unzReadCurrentFile(uf, buf.get(), unsigned(kCopyBlock));
         if (n <= 0) break;
         total += ZPOS64_T(n);
-        if ((write_err = write_all(fd, buf.get(), size_t(n)))) break;
+        if ((write_err = plat_write_all(fd, buf.get(), size_t(n)))) break;
     }
     if (write_err) {  // a full disk, say: reading on would not help
         unzCloseCurrentFile(uf);
@@ -412,7 +389,7 @@ int pack_fork(void* zf, const std::string& src, const std::string& entry) {
 }
 
 int pack_file(void* zf, const std::string& src, const std::string& entry) {
-    fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
+    plat_fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
 
@@ -578,7 +555,7 @@ private:
             if (lseek(fd_, c.off, SEEK_SET) < 0)
                 err = errno;
             else
-                err = write_all(fd_, c.data.data(), c.data.size());
+                err = plat_write_all(fd_, c.data.data(), c.data.size());
             lock.lock();
             if (err && !err_) err_ = err;
             spare_.swap(c.data);
@@ -604,14 +581,15 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
-    fd_closer out{fd};
+    plat_fd_closer out{fd};
     temp_guard guard{temp};
 
     if (archive_entry_filetype(e) == AE_IFLNK) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
         const char* text = archive_entry_symlink_utf8(e);
         if (!text) text = archive_entry_symlink(e);
-        if (text && write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text))) return err_zip_write;
+        if (text && plat_write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
+            return err_zip_write;
     } else {
         std::unique_ptr<chunk_writer> writer;
         if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
@@ -630,7 +608,7 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
                 if (!writer->put(p, n, offset)) return err_zip_write;
             } else {
                 if (offset != written && lseek(fd, offset, SEEK_SET) < 0) return err_zip_write;
-                if (write_all(fd, p, n)) return err_zip_write;
+                if (plat_write_all(fd, p, n)) return err_zip_write;
             }
             written = offset + la_int64_t(n);
         }

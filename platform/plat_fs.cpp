@@ -196,6 +196,24 @@ bool plat_temp_dir(std::string& out) {
     return true;
 }
 
+int plat_write_all(int fd, const void* data, size_t n) {
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+plat_fd_closer::~plat_fd_closer() {
+    if (fd >= 0) close(fd);
+}
+
 int plat_open_regular(const std::string& path, uint64_t* size) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return -1;

@@ -33,6 +33,19 @@ bool plat_temp_dir(std::string& out);
 // Creates every missing folder of path with mode.
 int plat_make_dirs(const std::string& path, mode_t mode);
 
+// Writes all n bytes, going on after short and interrupted writes. 0 or errno.
+int plat_write_all(int fd, const void* data, size_t n);
+// Closes fd when it goes out of scope, unless released first.
+struct plat_fd_closer {
+    int fd = -1;
+    ~plat_fd_closer();
+    int release() {
+        int f = fd;
+        fd = -1;
+        return f;
+    }
+};
+
 // Opens a regular file for reading (close-on-exec, and without blocking on a FIFO); -1 for
 // anything else. *size gets its length.
 int plat_open_regular(const std::string& path, uint64_t* size);
