@@ -10,16 +10,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
+#include "platform/plat_fs.h"
 
-std::string parent_of(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    size_t slash = p.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return p.substr(0, slash);
-}
+namespace {
 
 // realpath of path, or errno.
 int resolve(const std::string& path, std::string* out) {
@@ -28,12 +21,6 @@ int resolve(const std::string& path, std::string* out) {
     *out = r;
     free(r);
     return 0;
-}
-
-bool is_under(const std::string& real, const std::string& real_root) {
-    if (real_root == "/") return true;
-    return real.compare(0, real_root.size(), real_root) == 0 &&
-           (real.size() == real_root.size() || real[real_root.size()] == '/');
 }
 
 std::vector<std::string> split_components(const std::string& s) {
@@ -53,7 +40,7 @@ std::string temp_name_beside(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     char buf[48];
     std::snprintf(buf, sizeof buf, ".vtmp-%d-%u", static_cast<int>(getpid()), counter++);
-    std::string dir = parent_of(target);
+    std::string dir = plat_parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
 }
 
@@ -70,15 +57,15 @@ bool archive_name_is_safe(const std::string& name) {
 int check_target_parent(const std::string& target, const std::string& root) {
     std::string real_root, real_parent;
     if (int err = resolve(root, &real_root)) return err;
-    if (int err = resolve(parent_of(target), &real_parent)) return err;
-    return is_under(real_parent, real_root) ? 0 : err_zip_unsafe_path;
+    if (int err = resolve(plat_parent_of(target), &real_parent)) return err;
+    return plat_path_within(real_parent, real_root) ? 0 : err_zip_unsafe_path;
 }
 
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root) {
     if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
     std::string real_root, real_parent;
-    if (resolve(root, &real_root) || resolve(parent_of(link_path), &real_parent)) return false;
-    if (!is_under(real_parent, real_root)) return false;
+    if (resolve(root, &real_root) || resolve(plat_parent_of(link_path), &real_parent)) return false;
+    if (!plat_path_within(real_parent, real_root)) return false;
     // Depth of the link's folder below the root, then walk the text lexically. ".." may only
     // lead the text: after a name it climbs from wherever that name resolves, which may be a
     // link made by this archive (even a later entry) pointing higher than its text suggests.

@@ -43,13 +43,6 @@ std::string last_component(const std::string& p) {
     return s == std::string::npos ? q : q.substr(s + 1);
 }
 
-std::string parent_of(const std::string& p) {
-    std::string q = without_slash(p);
-    size_t s = q.rfind('/');
-    if (s == std::string::npos) return ".";
-    return s == 0 ? "/" : q.substr(0, s);
-}
-
 std::string real_path(const std::string& p) {
     char buf[PATH_MAX];
     return realpath(p.c_str(), buf) ? buf : "";
@@ -75,22 +68,31 @@ std::string unescape_mount(const std::string& s) {
     return out;
 }
 
-bool path_within(const std::string& path, const std::string& root) {
+}  // namespace
+
+// --- paths
+
+std::string plat_parent_of(const std::string& p) {
+    std::string q = without_slash(p);
+    size_t s = q.rfind('/');
+    if (s == std::string::npos) return ".";
+    return s == 0 ? "/" : q.substr(0, s);
+}
+
+bool plat_path_within(const std::string& path, const std::string& root) {
     if (root == "/") return !path.empty() && path[0] == '/';
     return path == root ||
            (path.size() > root.size() && path.compare(0, root.size(), root) == 0 && path[root.size()] == '/');
 }
-
-}  // namespace
 
 // --- the running program
 
 std::string plat_exe_path() { return real_path("/proc/self/exe"); }
 
 std::string plat_bundle_of_exe(const std::string& exe) {
-    std::string macos = parent_of(exe);
-    std::string contents = parent_of(macos);
-    std::string bundle = parent_of(contents);
+    std::string macos = plat_parent_of(exe);
+    std::string contents = plat_parent_of(macos);
+    std::string bundle = plat_parent_of(contents);
     if (last_component(macos) == "MacOS" && last_component(contents) == "Contents" &&
         ends_with(last_component(bundle), ".app"))
         return bundle;
@@ -136,7 +138,7 @@ int plat_make_dirs(const std::string& path, mode_t mode) {
     std::string p = without_slash(path);
     if (p.empty()) return EINVAL;
     if (is_dir(p)) return 0;
-    std::string parent = parent_of(p);
+    std::string parent = plat_parent_of(p);
     if (parent != p && parent != "." && parent != "/") {
         int err = plat_make_dirs(parent, mode);
         if (err) return err;
@@ -250,7 +252,7 @@ std::string plat_mount_point_in(const std::string& mountinfo, const std::string&
         f >> fstype >> src;
         mp = unescape_mount(mp);
         // Later lines mount over earlier ones at the same point, so ties go to the later.
-        if (path_within(path, mp) && mp.size() >= best.size()) {
+        if (plat_path_within(path, mp) && mp.size() >= best.size()) {
             best = mp;
             best_source = unescape_mount(src);
         }
@@ -265,7 +267,7 @@ int plat_mount_point_of(const std::string& path, std::string& mount_point, std::
     std::string test_root = env_str(kPlatTestVolumesEnv);
     if (!test_root.empty()) {
         std::string root = real_path(test_root);
-        if (!root.empty() && real != root && path_within(real, root)) {
+        if (!root.empty() && real != root && plat_path_within(real, root)) {
             size_t end = real.find('/', root.size() + 1);
             mount_point = real.substr(0, end);
             if (source) source->clear();

@@ -14,6 +14,12 @@ inline constexpr char kPlatTestVolumesEnv[] = "VOLATRA_TEST_VOLUMES";
 // a program run as "<program> <mount point>" instead of the system's eject.
 inline constexpr char kPlatEjectCommandEnv[] = "VOLATRA_EJECT_COMMAND";
 
+// --- paths
+// The folder holding the last component (trailing '/' ignored): "." for a bare name, "/" at the top.
+std::string plat_parent_of(const std::string& path);
+// True when path is root or lies below it (both absolute and normalised, root without a trailing '/').
+bool plat_path_within(const std::string& path, const std::string& root);
+
 // --- the running program
 // realpath of /proc/self/exe; empty when unknown.
 std::string plat_exe_path();
