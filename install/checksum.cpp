@@ -57,8 +57,7 @@ int checksum_directory(int& cursor, float& progress) {
         return 1;
     }
     if (checksum_workers == nullptr) {
-        int processors = UTL_count_processors();
-        if (processors < 1) processors = 1;
+        const int processors = UTL_count_processors();
         checksum_workers = new UTL_worker_threads(processors, tasks_per_processor * processors);
         xer << " Start of MD5 at " << seconds_now() << "\n";
     }
