@@ -79,6 +79,8 @@ void chop_platform(std::string& path, int platform);
 // The closing check of the walk: a missing required item or a forbidden one is fatal.
 void builder_check_required();
 
+// The folder of disc n: dst_fold_base + "disk_N/".
+std::string builder_disc_folder(int n);
 void set_dest_dvd(int n);
 void comp_file(std::string path);
 void sub_install();

@@ -30,12 +30,6 @@ std::map<std::string, int, no_case_compare_string> sim_info_index;
 namespace {
 const char kSameFolderLine[] = "THIS MAY SIMPLY BE BECAUSE THE FOLDER ALREADY EXISTS THOUGH!";
 
-std::string disc_folder(int n) {
-    char disc[32];
-    std::snprintf(disc, sizeof disc, "disk_%d/", n);
-    return dst_fold_base + disc;
-}
-
 void write_file_line(const std::string& name, bool old_list, int platform, int vcode, int size_a, int size_b,
                      const std::string& signature) {
     if (name.empty())
@@ -65,9 +59,9 @@ void write_dir_line(const std::string& dir) {
 
 // The folders of a new disc, laid out as those of disc 0.
 void make_disc_folders(int n) {
-    const std::string first = disc_folder(0);
+    const std::string first = builder_disc_folder(0);
     const std::string first_bare = first.substr(0, first.size() - 1);
-    const std::string target = disc_folder(n);
+    const std::string target = builder_disc_folder(n);
     for (const std::string& p : comp_paths) {
         if (p == first_bare) {
             make_folder(target);
@@ -112,6 +106,12 @@ void write_vanished_files() {
     }
 }
 }  // namespace
+
+std::string builder_disc_folder(int n) {
+    char disc[32];
+    std::snprintf(disc, sizeof disc, "disk_%d/", n);
+    return dst_fold_base + disc;
+}
 
 int builder_kb(int64_t bytes) { return kb_field(static_cast<double>(bytes) * 0.001); }
 
@@ -172,7 +172,7 @@ bool ready_archive_matches(const std::string& archive, const std::string& name, 
     return ok;
 }
 
-void set_dest_dvd(int n) { dst_folder = disc_folder(n); }
+void set_dest_dvd(int n) { dst_folder = builder_disc_folder(n); }
 
 void comp_file(std::string path) {
     const std::string rel = path.substr(src_fold.size());

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 
@@ -91,9 +90,7 @@ bool walk_order(const std::string& a, const std::string& b) {
 void add_disc_folders(const std::string& rel) {
     const std::string rel_in_master = rel.substr(src_fold.size());
     for (int d = 0; d <= 2; ++d) {
-        char disc[32];
-        std::snprintf(disc, sizeof disc, "disk_%d/", d);
-        std::string p = dst_fold_base + disc + sim_name + "/" + rel_in_master;
+        std::string p = builder_disc_folder(d) + sim_name + "/" + rel_in_master;
         for (size_t cut; (cut = p.rfind('/')) != std::string::npos;) {
             p.erase(cut);
             if (!p.empty() && p.size() >= dst_fold_base.size()) comp_paths.insert(p);
