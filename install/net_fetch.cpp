@@ -10,7 +10,7 @@
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/safe_extract.h"
-#include "files/zip_utils.h"
+#include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/manifest.h"
 #include "net/http.h"
@@ -22,10 +22,6 @@ namespace {
 constexpr int stream_max = 4;
 constexpr int first_stream_slot = 2;
 constexpr char download_page[] = "https://www.tessaly.example/download/";
-
-bool ends_with(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 int usable_servers() { return std::min(stg.server_count, max_servers); }
 
@@ -172,14 +168,9 @@ int grab_files() {
 }
 
 int extract_and_delete_file(std::string archive, std::string dest) {
-    std::string folder;
-    size_t slash = dest.rfind('/');
-    if (slash != std::string::npos) folder = dest.substr(0, slash + 1);
-
     // The copy is the root nothing in the archive may leave; the old file is replaced only once
     // the new one was read whole.
-    int err = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0, dest_dir_path)
-                                        : zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
+    int err = unpack_archive_by_suffix(archive, dest.substr(0, dest.rfind('/') + 1));
     if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
