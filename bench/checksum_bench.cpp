@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "install/checksum.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 

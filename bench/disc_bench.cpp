@@ -18,8 +18,8 @@
 #include "files/zip_utils.h"
 #include "install/builder.h"
 #include "install/disc_pipeline.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 using clock_type = std::chrono::steady_clock;

@@ -16,10 +16,10 @@
 #include "../tests/net/test_http_server.h"
 #include "core/xtim.h"
 #include "files/zip_utils.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
 #include "net/http.h"
-#include "wizard/wizard_globals.h"
 
 using namespace volatra_test;
 using clock_type = std::chrono::steady_clock;

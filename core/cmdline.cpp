@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "core/cmnd.h"
 #include "core/wx.h"
-#include "shell/cmnd.h"
 
 UTL_cmdline cmdline;
 

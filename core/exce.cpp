@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "core/alert.h"
 #include "core/thread_layer.h"
 #include "core/wx.h"
-#include "shell/alert.h"
 
 exce_class::exce_class() : file("no exception"), line(0), severity(2) {}
 

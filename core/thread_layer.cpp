@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <exception>
 
+#include "core/alert.h"
+#include "core/gl_hooks.h"
 #include "core/wx.h"
-#include "graphics/ogl_extensions.h"
-#include "shell/alert.h"
-#include "shell/gl_context.h"
 
 pthread_t main_thread;
 std::atomic<int> threads_inited{0};
@@ -34,6 +33,19 @@ struct thread_start {
 
 void* const stop_worker = reinterpret_cast<void*>(intptr_t(-1));
 
+// Without a window there is no context to share: workers get none.
+int no_threaded_gl() { return 0; }
+plat::gl_context_ref no_context() { return nullptr; }
+int no_context_set(plat::gl_context_ref) { return 0; }
+void no_gl_failure() {}
+const gl_thread_hooks no_gl_hooks{no_threaded_gl, no_context, no_context_set, no_gl_failure};
+
+// Read by threads being started; set on the main thread before any is.
+std::atomic<int (*)()> gl_threaded_avail{no_threaded_gl};
+std::atomic<plat::gl_context_ref (*)()> gl_make_loader{no_context};
+std::atomic<int (*)(plat::gl_context_ref)> gl_set_loader{no_context_set};
+std::atomic<void (*)()> gl_failed{no_gl_failure};
+
 void report_queue(UTL_message_queue* queue) {
     if (!queue) return;
     while (exce_class* e = static_cast<exce_class*>(UTL_message_queue_read(queue, 0))) {
@@ -47,6 +59,19 @@ void destroy_records(UTL_message_queue* queue) {
     UTL_message_queue_destroy(queue);
 }
 }  // namespace
+
+gl_thread_hooks set_gl_thread_hooks(const gl_thread_hooks& h) {
+    gl_thread_hooks old;
+    old.threaded_avail =
+        gl_threaded_avail.exchange(h.threaded_avail ? h.threaded_avail : no_gl_hooks.threaded_avail);
+    old.make_context_loader = gl_make_loader.exchange(
+        h.make_context_loader ? h.make_context_loader : no_gl_hooks.make_context_loader);
+    old.set_context_loader =
+        gl_set_loader.exchange(h.set_context_loader ? h.set_context_loader : no_gl_hooks.set_context_loader);
+    old.threaded_ogl_failed =
+        gl_failed.exchange(h.threaded_ogl_failed ? h.threaded_ogl_failed : no_gl_hooks.threaded_ogl_failed);
+    return old;
+}
 
 void THREAD_init() {
     if (threads_inited) return;
@@ -65,13 +90,13 @@ int THREAD_is_main_thread() { return threads_inited && pthread_equal(main_thread
 
 void THREAD_create(void* (*entry)(void*), void* arg, pthread_t* thread, pthread_t* id, pthread_t* join,
                    int want_gl) {
-    if (!glExt.threaded_avail) want_gl = 0;
+    if (!gl_threaded_avail.load()()) want_gl = 0;
     plat::gl_context_ref context = nullptr;
     if (want_gl) {
-        context = MACIBM_make_context_loader();
+        context = gl_make_loader.load()();
         if (!context) {
             want_gl = 0;
-            glExt.threaded_ogl_failed();
+            gl_failed.load()();
         }
     }
     thread_start start{entry, arg, nullptr, want_gl, context};
@@ -80,7 +105,7 @@ void THREAD_create(void* (*entry)(void*), void* arg, pthread_t* thread, pthread_
     UTL_message_queue_read(start.start_queue, -1);
     UTL_message_queue_destroy(start.start_queue);
     // The new thread clears the request when it could not make the context current.
-    if (start.want_gl != want_gl) glExt.threaded_ogl_failed();
+    if (start.want_gl != want_gl) gl_failed.load()();
 }
 
 // The forced-unwind object has no address to bind to, which the null check would flag.
@@ -106,7 +131,7 @@ __attribute__((no_sanitize("null"))) int THREAD_guarded_call(void* (*fn)(void*),
 
 void* THREAD_launch(void* start_record) {
     thread_start* start = static_cast<thread_start*>(start_record);
-    if (start->want_gl && !MACIBM_set_context_loader(start->context)) start->want_gl = 0;
+    if (start->want_gl && !gl_set_loader.load()(start->context)) start->want_gl = 0;
     void* (*entry)(void*) = start->entry;
     void* arg = start->arg;
     UTL_message_queue_write(start->start_queue, nullptr);  // the record is the creator's again

@@ -5,7 +5,6 @@
 #include "core/cmdline.h"
 #include "core/strings.h"
 #include "core/wx.h"
-#include "files/xmap.h"
 
 std::unordered_map<std::string, std::string> dictionary(193);
 std::set<std::string> logged;
@@ -87,14 +86,10 @@ std::string UTL_translate_string(const std::string& text) {
     return text;
 }
 
-void UTL_translate_load(const std::string& path) {
+void UTL_translate_set(const char* text, const char* end) {
     std::lock_guard<std::mutex> g(translate_mu);
     clear_locked();
-    xmap_class file(path);
-    if (!file.base) return;
-    static const int versions[] = {900, 0};
-    if (file.check_file(10001, versions, "TRANSLATION", nullptr) != 900) return;
-    read_entries(reinterpret_cast<const char*>(file.cur), reinterpret_cast<const char*>(file.end));
+    read_entries(text, end);
     has_translation = 1;
     log_missing = cmdline.has_option("--missing_strings");
 }

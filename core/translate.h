@@ -14,9 +14,10 @@ extern int has_translation;
 // 1 when that load saw "--missing_strings" on the command line.
 extern int log_missing;
 
-// Replaces the table with the entries of a language file (versioned text file, type word
-// "TRANSLATION", version 900). The path is relative to app_path.
-void UTL_translate_load(const std::string& path);
+// Replaces the table with the entries of a language file's text after its header: lines of
+// "STRING", blanks, "source====translation". The file itself is read by UTL_translate_load
+// (files/language_file.h).
+void UTL_translate_set(const char* text, const char* end);
 // The translation of text, or text itself when there is none.
 std::string UTL_translate_string(const std::string& text);
 void UTL_translate_clear();

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/alert.h"
 #include "core/wx.h"
-#include "shell/alert.h"
 
 namespace {
 // A failed pthread call is fatal: the alert names the call and gives the error number.

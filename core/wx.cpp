@@ -12,13 +12,11 @@ namespace {
 // Worker threads may still write versioned files and read the paths while the process exits.
 never_destroyed<std::ofstream> ouf_storage;
 never_destroyed<std::string> app_path_storage;
-never_destroyed<std::string> dvd_path_storage;
 }  // namespace
 
 std::ofstream& ouf = ouf_storage.value;
 std::string stl_global;
 std::string& app_path = app_path_storage.value;
-std::string& dvd_path = dvd_path_storage.value;
 
 int return_hit = 0;
 int escape_hit = 0;

@@ -16,8 +16,6 @@ extern std::string stl_global;
 // Prefix put before every relative path by the file functions; empty in the installer. Pool
 // threads read it, so it is never destroyed.
 extern std::string& app_path;
-// Mount path of the install disc, empty while none is known. Never destroyed, as app_path.
-extern std::string& dvd_path;
 
 // Per-frame key flags and the program's state flags.
 extern int return_hit;

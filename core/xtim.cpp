@@ -5,16 +5,18 @@
 #include <cmath>
 #include <sstream>
 
+#include "core/mnw.h"
 #include "core/wx.h"
-#include "graphics/colr.h"
 #include "platform/plat_time.h"
-#include "shell/mnw.h"
-#include "widgets/focus_ring.h"
 
 xtim_class xtim;
 
 namespace {
 std::atomic<xtim_clock_fn> clock_override{nullptr};
+void no_pulse(float) {}
+void no_mouse_down() {}
+std::atomic<xtim_pulse_fn> pulse_hook{no_pulse};
+std::atomic<xtim_mouse_down_fn> mouse_down_hook{no_mouse_down};
 // The shared stamp of del_time(nullptr).
 std::atomic<uint64_t> del_time_stamp{0};
 
@@ -25,6 +27,10 @@ constexpr float mouse_quick = 0.25f;       // seconds for a double press, a clic
 }  // namespace
 
 void xtim_set_clock(xtim_clock_fn fn) { clock_override.store(fn); }
+xtim_pulse_fn xtim_set_pulse_hook(xtim_pulse_fn fn) { return pulse_hook.exchange(fn ? fn : no_pulse); }
+xtim_mouse_down_fn xtim_set_mouse_down_hook(xtim_mouse_down_fn fn) {
+    return mouse_down_hook.exchange(fn ? fn : no_mouse_down);
+}
 
 uint64_t xtim_class::microsecs() {
     if (xtim_clock_fn fake = clock_override.load()) return fake();
@@ -90,7 +96,7 @@ void xtim_class::xtim_update() {
         mnw.mouse_held = 1;
         mnw.mouse_move_time = t;
         mnw.mouse_down_time = t;
-        BTN_unfocus_any();
+        mouse_down_hook.load()();
     }
     if (mnw.mouse_up) {
         mnw.mouse_repeat = 0;
@@ -103,14 +109,7 @@ void xtim_class::xtim_update() {
     my_ = mnw.mouse_y;
 
     // Pulsing colours.
-    float v = 0.7f + 0.3f * std::sin(20.0f * real_time);
-    colr.assign(79, v, v, v);
-    colr.assign(80, v, 0.5f * v, 0);
-    colr.assign(81, v, 0.3f * v, 0.3f * v);
-    colr.assign(82, 0.3f * v, 0.3f * v, v);
-    colr.assign(83, 0.2f * v, 0.8f * v, 0.2f * v);
-    colr.assign(84, 0.7f * v, 0.7f * v, 0.2f * v);
-    colr.pulse = v;
+    pulse_hook.load()(0.7f + 0.3f * std::sin(20.0f * real_time));
 }
 
 void xtim_class::profile_chart(std::string label, int end_of_frame) {

@@ -10,6 +10,15 @@ using xtim_clock_fn = uint64_t (*)();
 // Replaces the clock behind microsecs(); null restores the platform clock.
 void xtim_set_clock(xtim_clock_fn fn);
 
+// What xtim_update calls up to, installed by the layers above at start-up; each setter returns
+// the hook it replaced, null installs the default (nothing).
+// Each frame with the pulse value 0.7 + 0.3 sin(20 t): the palette's pulsing slots.
+using xtim_pulse_fn = void (*)(float value);
+xtim_pulse_fn xtim_set_pulse_hook(xtim_pulse_fn fn);
+// On a mouse press: the widgets drop the keyboard focus.
+using xtim_mouse_down_fn = void (*)();
+xtim_mouse_down_fn xtim_set_mouse_down_hook(xtim_mouse_down_fn fn);
+
 inline constexpr int xtim_ticks = 9;
 // Tick intervals in seconds, in the order of sim_tick and real_tick.
 inline constexpr float xtim_tick_interval[xtim_ticks] = {10, 5, 2, 1, 0.5f, 0.2f, 0.1f, 0.05f, 0.025f};

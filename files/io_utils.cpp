@@ -6,15 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "core/alert.h"
+#include "core/cmnd.h"
 #include "core/wx.h"
 #include "files/errors.h"
 #include "platform/plat_fs.h"
-#include "shell/alert.h"
 
 namespace {
 
@@ -73,7 +75,24 @@ void fatal_path(const char* line1, const std::string& path, const char* file, in
     __MACIBM_alert(0, line1, path, "", "", t_exit, file, line);
 }
 
+int path_as_given(char*) { return 0; }
+std::atomic<find_path_fn> find_path_hook{path_as_given};
+
 }  // namespace
+
+int g_case_sensitive = 0;
+
+find_path_fn set_find_path_hook(find_path_fn fn) { return find_path_hook.exchange(fn ? fn : path_as_given); }
+
+void MACIBM_set_app_path(std::string* out, int keep_bundle) {
+    std::string p = plat_bundle_of_exe(plat_exe_path());
+    if (!keep_bundle) {
+        // A '/' that ends the path is not the separator: the component before it goes too.
+        if (p.size() > 2 && p.back() == '/') p.pop_back();
+        p.erase(p.rfind('/') + 1);
+    }
+    *out = p;
+}
 
 // --- paths
 
@@ -86,7 +105,7 @@ std::string io_case_fix(const std::string& full_path) {
     io_check_path_length(full_path);
     char buf[500];
     std::memcpy(buf, full_path.c_str(), full_path.size() + 1);
-    findPath(buf);
+    find_path_hook.load()(buf);
     return buf;
 }
 

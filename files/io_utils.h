@@ -87,9 +87,11 @@ void io_check_path_length(const std::string& full_path);
 // With g_case_sensitive set, the path after that check and findPath's case correction.
 std::string io_case_fix(const std::string& full_path);
 
-// Provided by other subsystems: the start-up (the program's bundle path and the case flag),
-// the path finder, and the command registry (forwarding to cmnd.get_cmds_in_path).
+// The running program's bundle (keep_bundle 1), or the folder holding it, ending in '/' (0).
 void MACIBM_set_app_path(std::string* out, int keep_bundle);
+// Set: paths are corrected for letter case (the find-path hook) before use. Stays 0 here.
 extern int g_case_sensitive;
-int findPath(char* path);
-void get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out);
+// Corrects the case of a 500-byte path buffer in place (the path finder installs itself here);
+// the default leaves it unchanged. Returns the hook replaced; null installs the default.
+using find_path_fn = int (*)(char* path);
+find_path_fn set_find_path_hook(find_path_fn fn);

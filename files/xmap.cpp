@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
 #include "platform/plat_fs.h"
-#include "shell/alert.h"
 
 namespace {
 

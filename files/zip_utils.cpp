@@ -22,7 +22,7 @@
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
-#include "platform/mac_meta.h"
+#include "files/mac_meta.h"
 #include "platform/plat_fs.h"
 
 namespace {

@@ -39,3 +39,13 @@ colr_class::colr_class() {
     for (int i = 0; i < 256; ++i) gamma_table[i] = static_cast<unsigned char>(i);
     for (const slot_default& d : defaults) assign(d.slot, d.r, d.g, d.b);
 }
+
+void colr_pulse(float v) {
+    colr.assign(79, v, v, v);
+    colr.assign(80, v, 0.5f * v, 0);
+    colr.assign(81, v, 0.3f * v, 0.3f * v);
+    colr.assign(82, 0.3f * v, 0.3f * v, v);
+    colr.assign(83, 0.2f * v, 0.8f * v, 0.2f * v);
+    colr.assign(84, 0.7f * v, 0.7f * v, 0.2f * v);
+    colr.pulse = v;
+}

@@ -28,3 +28,6 @@ public:
 };
 
 extern colr_class colr;
+
+// The time keeper's pulse (xtim_set_pulse_hook): slots 79 to 84 and colr.pulse follow value.
+void colr_pulse(float value);

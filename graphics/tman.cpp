@@ -1,7 +1,7 @@
 #include "graphics/tman.h"
 
+#include "core/mnw.h"
 #include "core/utl_threads.h"
-#include "shell/mnw.h"
 
 tman_class tman;
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/alert.h"
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
@@ -19,7 +20,6 @@
 #include "install/builder.h"
 #include "install/builder_alert.h"
 #include "install/manifest.h"
-#include "shell/alert.h"
 
 int dvd_now = 0;
 double zip_size_dvd = 0.0;

@@ -10,12 +10,12 @@
 #include <cstring>
 #include <iostream>
 
+#include "core/alert.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
 #include "files/xmap.h"
 #include "install/builder.h"
 #include "install/builder_alert.h"
-#include "shell/alert.h"
 
 int build_type = 1;
 double disc_limit_kb = kDiscLimitKb;

@@ -7,8 +7,8 @@
 #include "core/xtim.h"
 #include "files/io_utils.h"
 #include "files/md5.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;

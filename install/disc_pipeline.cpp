@@ -11,8 +11,8 @@
 #include "core/wx.h"
 #include "files/io_utils.h"
 #include "files/zip_utils.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 UTL_worker_threads* copy_pool = nullptr;
 UTL_worker_threads* unzip_pool = nullptr;

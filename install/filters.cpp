@@ -1,8 +1,8 @@
 // The install filter, the tile selection and the size totals.
 #include <cstring>
 
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 int g_want_sim = 1;
 int g_want_global = 1;

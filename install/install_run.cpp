@@ -5,14 +5,14 @@
 #include <set>
 #include <vector>
 
+#include "core/alert.h"
 #include "core/translate.h"
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/safe_extract.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "shell/alert.h"
-#include "wizard/wizard_globals.h"
 
 select_alert_fn g_select_alert = nullptr;
 std::string make_dirs_new_root;

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/never_destroyed.h"
 #include "core/strings.h"
 #include "files/xmap.h"
 #include "install/checksum.h"
-#include "shell/alert.h"
-#include "wizard/wizard_globals.h"
+#include "install/install_state.h"
 
 never_destroyed<std::vector<file_history_struct>> sim_info_storage;
 never_destroyed<std::set<std::string>> deleted_files_storage;

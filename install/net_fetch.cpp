@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/alert.h"
 #include "core/translate.h"
 #include "core/wx.h"
 #include "core/xtim.h"
@@ -12,10 +13,9 @@
 #include "files/safe_extract.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
 #include "net/http.h"
-#include "shell/alert.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "shell/alert.h"
+#include "core/alert.h"
 
 PCSBSocketUDP::~PCSBSocketUDP() { Cleanup(); }
 

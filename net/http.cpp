@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/alert.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "net/PCSBSocket.h"
-#include "shell/alert.h"
 
 http_class http;
 std::vector<std::string> gProxyExclude;

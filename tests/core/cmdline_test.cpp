@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
 
 namespace {
 void parse(UTL_cmdline& c, std::vector<const char*> args) {

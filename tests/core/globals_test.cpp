@@ -7,16 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
+#include "core/mnw.h"
+#include "core/stls.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "graphics/colr.h"
 #include "graphics/render_state.h"
 #include "graphics/xcam.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
 #include "shell/menu.h"
-#include "shell/mnw.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 // Read during static initialisation; the globals are constant-initialised, so the order of

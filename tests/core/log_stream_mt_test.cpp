@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
 #include "core/wx.h"
 
 namespace {

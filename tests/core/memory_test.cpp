@@ -11,7 +11,7 @@
 #include <regex>
 #include <string>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
 #include "core/utl_stat.h"
 #include "core/wx.h"
 

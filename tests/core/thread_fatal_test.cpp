@@ -4,11 +4,11 @@
 
 #include <stdexcept>
 
+#include "common/recorders.h"
+#include "core/alert.h"
 #include "core/thread_layer.h"
 #include "core/utl_threads.h"
 #include "core/utl_workers.h"
-#include "doubles/alert_double.h"
-#include "shell/alert.h"
 
 namespace {
 class fatal_alert_task : public UTL_work_task {

@@ -7,20 +7,50 @@
 #include <thread>
 #include <vector>
 
-#include "capture_helpers.h"
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/alert.h"
+#include "core/gl_hooks.h"
 #include "core/thread_layer.h"
 #include "core/wx.h"
-#include "doubles/alert_double.h"
-#include "doubles/gl_double.h"
 #include "graphics/ogl_extensions.h"
-#include "shell/alert.h"
 
 namespace {
+// The shell's context calls, recorded; the capability record is the real one.
+std::atomic<bool> make_gives{true};
+std::atomic<bool> set_works{true};
+std::atomic<int> make_calls{0};
+std::atomic<int> set_calls{0};
+plat::gl_context_ref fake_context() {
+    static int token;
+    return reinterpret_cast<plat::gl_context_ref>(&token);
+}
+const gl_thread_hooks recording_gl_hooks{[] { return glExt.threaded_avail; },
+                                         []() -> plat::gl_context_ref {
+                                             ++make_calls;
+                                             return make_gives ? fake_context() : nullptr;
+                                         },
+                                         [](plat::gl_context_ref ctx) {
+                                             ++set_calls;
+                                             return set_works && ctx == fake_context() ? 1 : 0;
+                                         },
+                                         [] { glExt.threaded_ogl_failed(); }};
+
+void set_loader_result(bool make_gives_context, bool set_succeeds) {
+    make_gives = make_gives_context;
+    set_works = set_succeeds;
+}
+
 class ThreadLayer : public ::testing::Test {
 protected:
     void SetUp() override {
-        alert_double_reset();
-        gl_double_reset();
+        reset_recorders();
+        make_gives = true;
+        set_works = true;
+        make_calls = 0;
+        set_calls = 0;
+        glExt.threaded_avail = 1;
+        saved_gl_hooks_ = set_gl_thread_hooks(recording_gl_hooks);
         log_path_ = ::testing::TempDir() + "thread_layer_log" + std::to_string(getpid());
         ASSERT_TRUE(xer.open(log_path_));
         THREAD_init();
@@ -29,6 +59,7 @@ protected:
         THREAD_shutdown();
         xer.close();
         unlink(log_path_.c_str());
+        set_gl_thread_hooks(saved_gl_hooks_);
     }
     std::vector<std::string> log_lines() {
         xer.flush();
@@ -52,6 +83,7 @@ protected:
     }
 
     std::string log_path_;
+    gl_thread_hooks saved_gl_hooks_;
 };
 }  // namespace
 
@@ -65,16 +97,16 @@ TEST_F(ThreadLayer, WarningFromWorkerLeavesItRunningAndWaitsForTheFullCheck) {
     });
     EXPECT_TRUE(went_on);
     THREAD_check_exception(0);
-    EXPECT_TRUE(alert_double_records().empty());  // warnings stay queued
+    EXPECT_TRUE(recorded_alerts().empty());  // warnings stay queued
     THREAD_check_exception(1);
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].line1, "careful");
     EXPECT_EQ(alerts[0].line2, "second");
     EXPECT_EQ(alerts[0].type, t_alert);
     EXPECT_EQ(alerts[0].file, "worker.cpp");
     EXPECT_EQ(alerts[0].line, 12);
-    EXPECT_EQ(alert_double_finishup_calls(), 0);
+    EXPECT_EQ(recorded_finishups(), 0);
 }
 
 // A fatal alert ends the worker at once. The thread exit unwinds through the layer's catch
@@ -128,7 +160,7 @@ TEST_F(ThreadLayer, EscapingExceptionsBecomeFatalRecords) {
 
 TEST_F(ThreadLayer, ReportOffTheMainThreadForwardsInsteadOfShuttingDown) {
     run_on_thread([] { exce_class("from worker", "", "", "", "w.cpp", 5, 1).Report(); });
-    EXPECT_EQ(alert_double_finishup_calls(), 0);
+    EXPECT_EQ(recorded_finishups(), 0);
     EXPECT_EQ(app_done, 0);
     std::unique_ptr<exce_class> e(take(warn_exce));
     ASSERT_TRUE(e);
@@ -206,41 +238,41 @@ TEST_F(ThreadLayer, WorkersStartAndStopWithTheirLogLines) {
     THREAD_make_workers();
     int n = UTL_count_processors();
     EXPECT_EQ(worker_threads.size(), size_t(n));
-    EXPECT_EQ(gl_double_make_loader_calls(), 0);  // want-GL while the flag is off asks for nothing
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_EQ(make_calls, 0);  // want-GL while the flag is off asks for nothing
+    EXPECT_TRUE(recorded_alerts().empty());
     THREAD_shutdown();
     EXPECT_FALSE(THREAD_is_inited());
     THREAD_shutdown();  // a second shut-down does nothing
     EXPECT_EQ(log_lines(), (std::vector<std::string>{"CPU count        : " + std::to_string(n),
                                                      "Clean exit from threads."}));
     THREAD_check_exception(1);  // nothing to report, no queues
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_TRUE(recorded_alerts().empty());
 }
 
 TEST_F(ThreadLayer, SharedGlContextIsSetUpOrSwitchedOffOnce) {
     run_on_thread([] {}, 1);
-    EXPECT_EQ(gl_double_make_loader_calls(), 1);
-    EXPECT_EQ(gl_double_set_loader_calls(), 1);
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_EQ(make_calls, 1);
+    EXPECT_EQ(set_calls, 1);
+    EXPECT_TRUE(recorded_alerts().empty());
 
     // The new thread cannot make its context current: threaded GL goes off with one message.
-    gl_double_set_loader_result(true, false);
+    set_loader_result(true, false);
     run_on_thread([] {}, 1);
     EXPECT_EQ(glExt.threaded_avail, 0);
-    ASSERT_EQ(alert_double_records().size(), 1u);
-    EXPECT_EQ(alert_double_records()[0].line1, "There was a problem setting up OpenGL.");
-    EXPECT_EQ(alert_double_records()[0].type, t_alert);
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_EQ(recorded_alerts()[0].line1, "There was a problem setting up OpenGL.");
+    EXPECT_EQ(recorded_alerts()[0].type, t_alert);
 
     // From now on no context is asked for and nothing more is shown.
     run_on_thread([] {}, 1);
-    EXPECT_EQ(gl_double_make_loader_calls(), 2);
-    EXPECT_EQ(alert_double_records().size(), 1u);
+    EXPECT_EQ(make_calls, 2);
+    EXPECT_EQ(recorded_alerts().size(), 1u);
 }
 
 TEST_F(ThreadLayer, NoLoaderContextSwitchesThreadedGlOff) {
-    gl_double_set_loader_result(false, true);
+    set_loader_result(false, true);
     run_on_thread([] {}, 1);
-    EXPECT_EQ(gl_double_set_loader_calls(), 0);
+    EXPECT_EQ(set_calls, 0);
     EXPECT_EQ(glExt.threaded_avail, 0);
-    EXPECT_EQ(alert_double_records().size(), 1u);
+    EXPECT_EQ(recorded_alerts().size(), 1u);
 }

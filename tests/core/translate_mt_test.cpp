@@ -4,10 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
 #include "core/cmdline.h"
 #include "core/translate.h"
 #include "core/wx.h"
+#include "files/language_file.h"
 
 TEST(TranslateMt, LookupsFromManyThreadsLogEachMissingTextOnce) {
     temp_folder dir;

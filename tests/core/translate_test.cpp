@@ -4,9 +4,10 @@
 
 #include <string>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
 #include "core/cmdline.h"
 #include "core/wx.h"
+#include "files/language_file.h"
 
 namespace {
 const char* header = "A\n900 version\nTRANSLATION\n\n";

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "common/recorders.h"
+#include "core/alert.h"
 #include "core/thread_layer.h"
 #include "core/utl_workers.h"
-#include "doubles/alert_double.h"
-#include "shell/alert.h"
 
 namespace {
 // Records the order in which tasks ran.
@@ -129,7 +129,7 @@ TEST(WorkerPool, DestructionRunsEveryQueuedTask) {
 
 // A task that throws is retired and reported as a fatal record instead of aborting the process.
 TEST(WorkerPool, ThrowingTaskIsRetiredAndReportedNotAborting) {
-    alert_double_reset();
+    reset_recorders();
     THREAD_init();
     throwing_task bad;
     {
@@ -144,6 +144,6 @@ TEST(WorkerPool, ThrowingTaskIsRetiredAndReportedNotAborting) {
     EXPECT_EQ(e->severity, 2);
     delete e;
     EXPECT_EQ(UTL_message_queue_read(quit_exce, 0), nullptr);  // exactly one record
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_TRUE(recorded_alerts().empty());
     THREAD_shutdown();
 }

@@ -6,15 +6,16 @@
 #include <cstdio>
 #include <string>
 
-#include "capture_helpers.h"
+#include "common/test_helpers.h"
+#include "core/mnw.h"
 #include "core/wx.h"
-#include "doubles/widgets_double.h"
 #include "graphics/colr.h"
-#include "shell/mnw.h"
 
 namespace {
 uint64_t fake_us = 0;
 uint64_t fake_clock() { return fake_us; }
+int mouse_down_calls = 0;
+void count_mouse_down() { ++mouse_down_calls; }
 
 class Xtim : public ::testing::Test {
 protected:
@@ -23,9 +24,15 @@ protected:
         xtim_set_clock(&fake_clock);
         mnw = mnw_defaults();
         colr = colr_class();
-        widgets_double_reset();
+        mouse_down_calls = 0;
+        saved_mouse_down_ = xtim_set_mouse_down_hook(count_mouse_down);
+        saved_pulse_ = xtim_set_pulse_hook(colr_pulse);
     }
-    void TearDown() override { xtim_set_clock(nullptr); }
+    void TearDown() override {
+        xtim_set_clock(nullptr);
+        xtim_set_mouse_down_hook(saved_mouse_down_);
+        xtim_set_pulse_hook(saved_pulse_);
+    }
 
     // One frame at t seconds, with the mouse events of that frame.
     void frame(double t, int down = 0, int up = 0) {
@@ -41,6 +48,8 @@ protected:
     }
 
     xtim_class xt;
+    xtim_mouse_down_fn saved_mouse_down_ = nullptr;
+    xtim_pulse_fn saved_pulse_ = nullptr;
 };
 }  // namespace
 
@@ -149,7 +158,7 @@ TEST_F(Xtim, DoublePressNeedsUnderAQuarterSecond) {
     EXPECT_EQ(mnw.mouse_dbl, 1);
     frame(10.3);
     EXPECT_EQ(mnw.mouse_dbl, 0);
-    EXPECT_EQ(widgets_double_unfocus_calls(), 2);
+    EXPECT_EQ(mouse_down_calls, 2);
 
     frame(20.0, 1);
     frame(20.1, 0, 1);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "files/files_helpers.h"
+#include "common/test_helpers.h"
 
 namespace archive_test {
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/test_helpers.h"
 #include "files/errors.h"
-#include "files/files_helpers.h"
 #include "files/io_utils.h"
 #include "files/md5.h"
 
@@ -22,7 +22,7 @@ std::string pattern(size_t n, int seed) {
 }  // namespace
 
 TEST(FilesThreads, DigestsAndCopiesInParallel) {
-    temp_tree t;
+    temp_folder t;
     const int kFiles = 8;
     std::vector<std::string> expected(kFiles);
     for (int i = 0; i < kFiles; ++i) {
@@ -49,7 +49,7 @@ TEST(FilesThreads, DigestsAndCopiesInParallel) {
 }
 
 TEST(FilesThreads, ErrorTextsAndFailureRecordsStayPerThread) {
-    temp_tree t;
+    temp_folder t;
     std::atomic<int> wrong{0};
     std::vector<std::thread> threads;
     for (int i = 0; i < 8; ++i)
@@ -72,7 +72,7 @@ TEST(FilesThreads, ErrorTextsAndFailureRecordsStayPerThread) {
 }
 
 TEST(FilesThreads, FileCutShortWhileDigested) {
-    temp_tree t;
+    temp_folder t;
     std::string p = t / "shrinking";
     const std::string data = pattern(8 << 20, 5);
     std::atomic<bool> stop{false};

@@ -17,14 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/cmnd.h"
 #include "core/wx.h"
-#include "doubles/alert_double.h"
 #include "files/errors.h"
-#include "files/files_helpers.h"
 #include "platform/plat_fs.h"
-#include "shell/cmnd.h"
-
-extern std::atomic<int> find_path_double_calls;
 
 namespace {
 
@@ -59,7 +57,7 @@ int result_in_child(const std::function<int()>& fn) {
 // --- tests on paths
 
 TEST(PathTests, ExistsMatrix) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "file", "12345");
     mkdir((t / "folder").c_str(), 0755);
     symlink((t / "file").c_str(), (t / "link_file").c_str());
@@ -90,14 +88,14 @@ TEST(PathTests, ExistsMatrix) {
 }
 
 TEST(PathTests, SizesAreSixtyFourBit) {
-    temp_tree t;
+    temp_folder t;
     const int64_t big = (int64_t(5) << 30) + 7;
     make_sparse_file(t / "sparse", big);
     EXPECT_EQ(APL_file_size(t / "sparse"), big);
 }
 
 TEST(PathTests, LongLinkTextIsCutAt499Bytes) {
-    temp_tree t;
+    temp_folder t;
     std::string text(600, 'x');
     ASSERT_EQ(symlink(text.c_str(), (t / "long").c_str()), 0);
     std::string target;
@@ -105,23 +103,33 @@ TEST(PathTests, LongLinkTextIsCutAt499Bytes) {
     EXPECT_EQ(target, text.substr(0, 499));
 }
 
+namespace {
+std::atomic<int> find_path_calls{0};
+int count_find_path(char*) {
+    ++find_path_calls;
+    return 0;
+}
+}  // namespace
+
 TEST(PathTests, CaseCorrectionOnlyWithTheFlag) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "f", "x");
-    int before = find_path_double_calls;
+    find_path_fn saved = set_find_path_hook(count_find_path);
+    int before = find_path_calls;
     EXPECT_TRUE(file_exists(t / "f"));
-    EXPECT_EQ(find_path_double_calls, before);
+    EXPECT_EQ(find_path_calls, before);
     g_case_sensitive = 1;
     EXPECT_TRUE(file_exists(t / "f"));
-    EXPECT_TRUE(dir_exists(t.dir()));
+    EXPECT_TRUE(dir_exists(t.path()));
     EXPECT_EQ(APL_file_size(t / "f"), 1);
-    EXPECT_EQ(find_path_double_calls, before + 3);
+    EXPECT_EQ(find_path_calls, before + 3);
     EXPECT_EXIT(file_exists(std::string(600, 'a')), ::testing::ExitedWithCode(1), "String too long!");
     g_case_sensitive = 0;
+    set_find_path_hook(saved);
 }
 
 TEST(PathTests, FileReferences) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "sub").c_str(), 0755);
     FSRef ref;
     std::string leaf;
@@ -152,7 +160,7 @@ TEST(PathTests, FileReferences) {
 // --- copy
 
 TEST(CopyFile, CopiesContentAndMode) {
-    temp_tree t;
+    temp_folder t;
     std::string big(200 * 1024 + 17, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + 7);
     write_file(t / "big", big, 0750);
@@ -162,7 +170,7 @@ TEST(CopyFile, CopiesContentAndMode) {
 
     write_file(t / "empty", "");
     EXPECT_EQ(copy_file(t / "empty", t / "empty_copy"), 0);
-    EXPECT_TRUE(exists_nofollow(t / "empty_copy"));
+    EXPECT_TRUE(path_exists(t / "empty_copy"));
     EXPECT_EQ(read_file(t / "empty_copy"), "");
 
     // Over an existing file, and onto itself.
@@ -176,7 +184,7 @@ TEST(CopyFile, CopiesContentAndMode) {
 }
 
 TEST(CopyFile, FailureKeepsTheDestination) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "dst", "precious");
     EXPECT_EQ(copy_file(t / "missing", t / "dst"), 2);
     EXPECT_EQ(read_file(t / "dst"), "precious");
@@ -194,12 +202,12 @@ TEST(CopyFile, FailureKeepsTheDestination) {
 
     // Nothing half-written is left behind, hidden or not.
     std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(t.dir())) names.insert(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(t.path())) names.insert(e.path().filename());
     EXPECT_EQ(names, (std::set<std::string>{"dst", "fifo", "folder", "src"}));
 }
 
 TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "src", std::string(200000, 'x'));
     write_file(t / "dst", "precious");
     // A file-size limit makes the writes fail as a full disc would.
@@ -214,7 +222,7 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
 }
 
 TEST(CopyFile, TreeWithHiddenFilesAndLinks) {
-    temp_tree t;
+    temp_folder t;
     std::string src = t / "src", dst = t / "dst";
     mkdir(src.c_str(), 0755);
     mkdir((src + "/sub").c_str(), 0700);
@@ -239,7 +247,7 @@ TEST(CopyFile, TreeWithHiddenFilesAndLinks) {
 }
 
 TEST(CopyFile, TreeThatCannotBeListedIsNoSuccess) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "src").c_str(), 0755);
     write_file(t / "src/f", "x");
     // Without a free descriptor the folder cannot be opened (rights would not stop root).
@@ -256,25 +264,25 @@ TEST(CopyFile, TreeThatCannotBeListedIsNoSuccess) {
 // --- delete and create
 
 TEST(DeleteFile, FilesFoldersAndLinks) {
-    temp_tree t;
+    temp_folder t;
     EXPECT_EQ(delete_file(""), 2);
     mkdir((t / "empty").c_str(), 0755);
     mkdir((t / "full").c_str(), 0755);
     write_file(t / "full/f", "x");
     EXPECT_EQ(delete_file(t / "empty/"), 0);
-    EXPECT_FALSE(exists_nofollow(t / "empty"));
+    EXPECT_FALSE(path_exists(t / "empty"));
     sErrFile = "";
     EXPECT_EQ(delete_file(t / "full/"), ENOTEMPTY);
     EXPECT_STRNE(sErrFile, "");
     EXPECT_GT(sErrLine, 0);
     symlink((t / "full/f").c_str(), (t / "link").c_str());
     EXPECT_EQ(delete_file(t / "link"), 0);
-    EXPECT_TRUE(exists_nofollow(t / "full/f"));
+    EXPECT_TRUE(path_exists(t / "full/f"));
     EXPECT_EQ(delete_file(t / "missing"), ENOENT);
 }
 
 TEST(DeleteFile, RecursiveWalkRemovesEverythingButOutsideTargets) {
-    temp_tree t;
+    temp_folder t;
     std::string outside = t / "outside", tree = t / "tree/";
     mkdir(outside.c_str(), 0755);
     write_file(outside + "/keep", "k");
@@ -288,20 +296,20 @@ TEST(DeleteFile, RecursiveWalkRemovesEverythingButOutsideTargets) {
     symlink(tree.c_str(), (tree + "x.obj/to_ancestor").c_str());
     symlink((t / "nowhere").c_str(), (tree + "broken").c_str());
     EXPECT_EQ(recursive_delete_folder(tree), 0);
-    EXPECT_FALSE(exists_nofollow(t / "tree"));
+    EXPECT_FALSE(path_exists(t / "tree"));
     EXPECT_EQ(read_file(outside + "/keep"), "k");
 
     // A link standing for the folder goes, its target stays.
     symlink(outside.c_str(), (t / "alias").c_str());
     EXPECT_EQ(recursive_delete_folder(t / "alias/"), 0);
-    EXPECT_FALSE(exists_nofollow(t / "alias"));
+    EXPECT_FALSE(path_exists(t / "alias"));
     EXPECT_EQ(read_file(outside + "/keep"), "k");
 
     EXPECT_EQ(recursive_delete_folder(t / "missing/"), ENOENT);
 }
 
 TEST(MakeFolder, OneLevelAndItsErrors) {
-    temp_tree t;
+    temp_folder t;
     EXPECT_EQ(make_folder(t / "a/"), 0);
     mode_t mask = umask(0);
     umask(mask);
@@ -326,7 +334,7 @@ TEST(MakeFolder, OneLevelAndItsErrors) {
 // --- listing
 
 TEST(Listing, ModesAndOrder) {
-    temp_tree t;
+    temp_folder t;
     for (const char* f : {"b.txt", "A.TXT", "c.Txt", "note.obj", ".hidden.txt", "readme", "zz.png"})
         write_file(t / f, "");
     mkdir((t / "Folder").c_str(), 0755);
@@ -336,16 +344,16 @@ TEST(Listing, ModesAndOrder) {
     std::vector<std::string> names;
     std::vector<int> types;
 
-    EXPECT_EQ(opensave_getitems(t.dir(), 19, names, types), 4);
+    EXPECT_EQ(opensave_getitems(t.path(), 19, names, types), 4);
     EXPECT_EQ(names, (std::vector<std::string>{"A.TXT", "b.txt", "c.Txt", "Folder"}));
     EXPECT_EQ(types, (std::vector<int>{19, 19, 19, 1}));
 
-    EXPECT_EQ(opensave_getitems(t.dir(), 0, names, types), 9);
+    EXPECT_EQ(opensave_getitems(t.path(), 0, names, types), 9);
     EXPECT_EQ(names, (std::vector<std::string>{"A.TXT", "b.txt", "c.Txt", "Folder", "linked", "note.obj",
                                                "readme", "x.obj", "zz.png"}));
     EXPECT_EQ(types, (std::vector<int>{19, 19, 19, 1, 0, 7, 0, 7, 2}));
 
-    EXPECT_EQ(opensave_getitems(t.dir(), 20, names, types), 0);
+    EXPECT_EQ(opensave_getitems(t.path(), 20, names, types), 0);
     EXPECT_TRUE(names.empty() && types.empty());
     EXPECT_EQ(opensave_getitems(t / "missing/", 0, names, types), 0);
     EXPECT_TRUE(names.empty());
@@ -381,11 +389,11 @@ TEST(Listing, CommandsAndPanelBitmaps) {
 // --- volumes
 
 TEST(FreeSpace, LeafThatDoesNotExistYet) {
-    temp_tree t;
+    temp_folder t;
     unsigned long long total = 1, free = 1;
     ASSERT_EQ(get_free_space(t / "not_yet_made/", &total, &free), 0);
     struct statvfs vs;
-    ASSERT_EQ(statvfs(t.dir().c_str(), &vs), 0);
+    ASSERT_EQ(statvfs(t.path().c_str(), &vs), 0);
     EXPECT_EQ(total, (unsigned long long)vs.f_blocks * vs.f_frsize);
     // Free space moves with other processes; it is within the volume and near statvfs.
     EXPECT_LE(free, total);
@@ -399,7 +407,7 @@ TEST(FreeSpace, LeafThatDoesNotExistYet) {
 }
 
 TEST(Eject, RunsTheEjectProgramOnTheMountPoint) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "volumes").c_str(), 0755);
     mkdir((t / "volumes/DISC 1").c_str(), 0755);
     mkdir((t / "volumes/DISC 1/Release").c_str(), 0755);
@@ -419,7 +427,7 @@ TEST(Eject, RunsTheEjectProgramOnTheMountPoint) {
 // --- standard folders
 
 TEST(StandardFolders, UnderAFakeHome) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "home").c_str(), 0755);
     mkdir((t / "tmp").c_str(), 0755);
     scoped_env home("HOME", t / "home");
@@ -454,7 +462,7 @@ TEST(StandardFolders, UnderAFakeHome) {
 }
 
 TEST(StandardFolders, TempFolderTakenByAnotherIsRefused) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "tmp").c_str(), 0755);
     mkdir((t / "elsewhere").c_str(), 0777);
     scoped_env tmp("TMPDIR", t / "tmp");
@@ -532,10 +540,10 @@ protected:
     std::vector<std::string> recorded_argv() {
         std::string out = t / "argv.txt";
         // The stub runs on after the launcher has ended; wait until it has written.
-        for (int i = 0; i < 3000 && !exists_nofollow(out); ++i) usleep(10000);
+        for (int i = 0; i < 3000 && !path_exists(out); ++i) usleep(10000);
         return lines_of(read_file(out));
     }
-    temp_tree t;
+    temp_folder t;
 };
 
 TEST_F(LaunchApp, PlainExecutable) {
@@ -564,9 +572,9 @@ TEST_F(LaunchApp, BundleNamesItsExecutable) {
 }
 
 TEST_F(LaunchApp, FailedStartReturnsTheErrorAndTheCallerGoesOn) {
-    alert_double_reset();
+    reset_recorders();
     write_file(t / "not_executable", "#!/bin/sh\nexit 0\n", 0644);
     EXPECT_EQ(launch_app(t / "not_executable", ""), EACCES);
     EXPECT_EQ(launch_app(t / "missing", "p"), ENOENT);
-    EXPECT_EQ(alert_double_finishup_calls(), 0);
+    EXPECT_EQ(recorded_finishups(), 0);
 }

@@ -6,8 +6,8 @@
 
 #include <random>
 
+#include "common/test_helpers.h"
 #include "files/errors.h"
-#include "files/files_helpers.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ TEST(Md5, PiecesOfAnySizeGiveOneDigest) {
 }
 
 TEST(Md5, FilesMatchMd5sum) {
-    temp_tree t;
+    temp_folder t;
     for (size_t n : {0, 3, 64, 65535, 65536, 65537, 131071, 262144, 262145, 1 << 20}) {
         std::string p = t / ("f" + std::to_string(n));
         write_file(p, random_bytes(n, unsigned(n)));
@@ -80,7 +80,7 @@ TEST(Md5, FilesMatchMd5sum) {
 }
 
 TEST(Md5, LinksAreDigestedByTheirText) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "target", "something else");
     ASSERT_EQ(symlink("abc", (t / "dangling").c_str()), 0);
     std::string hex;
@@ -92,7 +92,7 @@ TEST(Md5, LinksAreDigestedByTheirText) {
 }
 
 TEST(Md5, UnreadableItemsLeaveTheDigestAlone) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "folder").c_str(), 0755);
     ASSERT_EQ(mkfifo((t / "fifo").c_str(), 0644), 0);
     std::string hex = "unchanged";
@@ -107,7 +107,7 @@ TEST(Md5, FileOfMoreThanFourGigabytes) {
     GTEST_SKIP() << "digests 4 GiB: only in optimised builds";
 #endif
     // Holes read fastest from memory: use tmpfs where there is one.
-    temp_tree t(access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : "");
+    temp_folder t(access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : "");
     make_sparse_file(t / "big", (int64_t(4) << 30) + 10, "END");
     std::string hex;
     ASSERT_EQ(calc_file_md5(t / "big", hex), 0);

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "files/files_helpers.h"
+#include "common/test_helpers.h"
 
 TEST(PlatFs, BundleOfExecutable) {
     EXPECT_EQ(plat_bundle_of_exe("/Volumes/DVD/Volatra Installer.app/Contents/MacOS/Volatra Installer"),
@@ -18,7 +18,7 @@ TEST(PlatFs, BundleOfExecutable) {
 }
 
 TEST(PlatFs, BundleExecutableStaysInsideTheBundle) {
-    temp_tree t;
+    temp_folder t;
     std::string app = t / "A.app";
     ASSERT_EQ(plat_make_dirs(app + "/Contents/MacOS", 0755), 0);
     EXPECT_EQ(plat_bundle_executable(app + "/"), app + "/Contents/MacOS/A");
@@ -82,14 +82,14 @@ TEST(PlatFs, StartedProgramsGetDefaultSignals) {
 }
 
 TEST(PlatFs, MakeDirsAndFreeSpace) {
-    temp_tree t;
+    temp_folder t;
     EXPECT_EQ(plat_make_dirs(t / "a/b/c/", 0755), 0);
     struct stat st;
     EXPECT_EQ(stat((t / "a/b/c").c_str(), &st), 0);
     write_file(t / "file", "");
     EXPECT_EQ(plat_make_dirs(t / "file/sub", 0755), ENOTDIR);
     uint64_t total = 0, avail = 0;
-    EXPECT_EQ(plat_free_space(t.dir(), &total, &avail), 0);
+    EXPECT_EQ(plat_free_space(t.path(), &total, &avail), 0);
     EXPECT_GT(total, 0u);
     EXPECT_LE(avail, total);
     EXPECT_EQ(plat_free_space(t / "missing", &total, &avail), ENOENT);

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "common/recorders.h"
+#include "common/test_helpers.h"
 #include "core/wx.h"
-#include "doubles/alert_double.h"
-#include "files/files_helpers.h"
 
 namespace {
 const int k900[] = {840, 900, 0};
@@ -22,7 +22,7 @@ std::string at_cur(const xmap_class& m, size_t n) {
 // --- the text header
 
 TEST(XmapHeader, TextHeaderWithTypeWord) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "dir.txt", "A\n900 version\nINSTALLER\n\nDIR x\n");
     xmap_class m(t / "dir.txt");
     ASSERT_NE(m.base, nullptr);
@@ -42,7 +42,7 @@ TEST(XmapHeader, TextHeaderWithTypeWord) {
 }
 
 TEST(XmapHeader, TextHeaderVariants) {
-    temp_tree t;
+    temp_folder t;
     struct row {
         const char* content;
         const int* versions;
@@ -85,7 +85,7 @@ TEST(XmapHeader, TextHeaderVariants) {
 // --- the binary header
 
 TEST(XmapHeader, BinaryHeaderAndByteOrder) {
-    temp_tree t;
+    temp_folder t;
     const int versions[] = {900, 0};
     write_file(t / "i.bin", std::string("i\x84\x03\x00\x00", 5));
     xmap_class little(t / "i.bin");
@@ -110,7 +110,7 @@ TEST(XmapHeader, BinaryHeaderAndByteOrder) {
 }
 
 TEST(XmapHeader, EmptyMissingAndBadType) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "empty", "");
     xmap_class e(t / "empty");
     ASSERT_NE(e.base, nullptr);  // present, with no bytes
@@ -133,7 +133,7 @@ TEST(XmapHeader, EmptyMissingAndBadType) {
 // --- mapping
 
 TEST(XmapMap, OnlyRegularFilesAreMapped) {
-    temp_tree t;
+    temp_folder t;
     mkdir((t / "folder").c_str(), 0755);
     ASSERT_EQ(mkfifo((t / "fifo").c_str(), 0644), 0);
     xmap_class folder(t / "folder");
@@ -144,7 +144,7 @@ TEST(XmapMap, OnlyRegularFilesAreMapped) {
 }
 
 TEST(XmapMap, FilesOfFourGigabytesAndMore) {
-    temp_tree t;
+    temp_folder t;
     const int64_t len = (int64_t(4) << 30) + 10;
     make_sparse_file(t / "sparse", len, "END");
     xmap_class m(t / "sparse");
@@ -154,7 +154,7 @@ TEST(XmapMap, FilesOfFourGigabytesAndMore) {
 }
 
 TEST(XmapMap, RetryRemapsAndRefusesBadPaths) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "one", "1111");
     write_file(t / "two", "22");
     xmap_class m(t / "one");
@@ -167,7 +167,7 @@ TEST(XmapMap, RetryRemapsAndRefusesBadPaths) {
     EXPECT_EXIT(m.retry(t / "a:b"), ::testing::ExitedWithCode(1), "OOPS! \\| I got a bad dirchar!");
     EXPECT_EXIT(m.retry("a\\b"), ::testing::ExitedWithCode(1), "OOPS!");
     EXPECT_EXIT(m.retry(std::string(500, 'a')), ::testing::ExitedWithCode(1), "String too long!");
-    app_path = t.dir();
+    app_path = t.path();
     EXPECT_NE(m.retry("one"), nullptr);  // relative to the program folder
     EXPECT_EXIT(m.retry(t / "one"), ::testing::ExitedWithCode(1), "not Ostrand relative!");
     app_path.clear();
@@ -176,7 +176,7 @@ TEST(XmapMap, RetryRemapsAndRefusesBadPaths) {
 // --- reading
 
 TEST(XmapRead, ReadNRevSwapsWholeWords) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "d", "ABCDEFGH");
     xmap_class m(t / "d");
     m.swap = 1;
@@ -194,7 +194,7 @@ TEST(XmapRead, ReadNRevSwapsWholeWords) {
 }
 
 TEST(XmapRead, Scanners) {
-    temp_tree t;
+    temp_folder t;
     write_file(t / "s", std::string("abc  \r\n\r\n  word\tnext\0tail", 25));
     xmap_class m(t / "s");
     std::string s;
@@ -216,7 +216,7 @@ TEST(XmapRead, Scanners) {
 }
 
 TEST(XmapRead, LogsTheCurrentLine) {
-    temp_tree t;
+    temp_folder t;
     std::string log = t / "log.txt";
     ASSERT_TRUE(xer.open(log));
     write_file(t / "s", "first\r\nsecond line\nthird");
@@ -232,12 +232,12 @@ TEST(XmapRead, LogsTheCurrentLine) {
 // --- writing
 
 TEST(OufOpen, TextAndBinaryHeadersReadBack) {
-    temp_tree t;
+    temp_folder t;
     ASSERT_EQ(ouf_open(t / "prefs.PRF", xmap_type_text, 9002, "no-copyright-string"), 1);
     ouf << "PREFS\n";
     ouf.close();
     EXPECT_EQ(read_file(t / "prefs.prf"), "A\n9002 version\nPREFS\n");
-    EXPECT_FALSE(exists_nofollow(t / "prefs.PRF"));
+    EXPECT_FALSE(path_exists(t / "prefs.PRF"));
 
     ASSERT_EQ(ouf_open(t / "list", xmap_type_text, 820, " by us"), 1);
     ouf << "SERVERS\n";
@@ -261,15 +261,15 @@ TEST(OufOpen, TextAndBinaryHeadersReadBack) {
 }
 
 TEST(OufOpen, MakesOneMissingFolder) {
-    temp_tree t;
-    alert_double_reset();
+    temp_folder t;
+    reset_recorders();
     EXPECT_EQ(ouf_open(t / "new/f.txt", xmap_type_text, 1, ""), 1);
     ouf.close();
-    EXPECT_TRUE(exists_nofollow(t / "new/f.txt"));
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_TRUE(path_exists(t / "new/f.txt"));
+    EXPECT_TRUE(recorded_alerts().empty());
 
     EXPECT_EQ(ouf_open(t / "a/b/f.txt", xmap_type_text, 1, ""), 0);
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].type, 1);
     EXPECT_EQ(alerts[0].line2, t / "a/b/f.txt");
@@ -278,7 +278,7 @@ TEST(OufOpen, MakesOneMissingFolder) {
 }
 
 TEST(OufOpen, IoFileOpenAndClose) {
-    temp_tree t;
+    temp_folder t;
     int versions[] = {3, 0};
     xmap_class w;
     ASSERT_EQ(w.io_file_open(1, t / "io.txt", versions, xmap_type_text), 1);

@@ -14,7 +14,7 @@
 #include "core/wx.h"
 #include "files/archive_test_helpers.h"
 #include "files/errors.h"
-#include "platform/mac_meta.h"
+#include "files/mac_meta.h"
 
 using namespace archive_test;
 
@@ -78,7 +78,7 @@ TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     EXPECT_EQ(st.st_mtime, when);
     // One entry, no AppleDouble: nothing but the file appears.
-    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
+    EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
 }
 
 TEST_F(ZipTest, LinkRoundTripReplacesExistingFile) {
@@ -127,7 +127,7 @@ TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAppleDouble) {
     uint8_t info[32];
     ASSERT_EQ(get_finder_info(out, info), 0);
     EXPECT_EQ(memcmp(info, finder, 16), 0);
-    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
+    EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
 }
 
 TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
@@ -141,8 +141,8 @@ TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
                           {"__MACOSX", "odd"}});
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0) << log_text(box);
     EXPECT_EQ(read_file(box.dest + "a/b.txt"), "hello");
-    EXPECT_FALSE(exists_nofollow(box.dest + "__MACOSX"));
-    EXPECT_FALSE(exists_nofollow(box.dest + "a/missing.txt"));
+    EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
+    EXPECT_FALSE(path_exists(box.dest + "a/missing.txt"));
 }
 
 TEST_F(ZipTest, DosMadeZipStaysReadableAndZeroAttributesKeepDefaults) {
@@ -173,7 +173,7 @@ TEST_F(ZipTest, NameIoReportsFirstEntryAndUseNameRenamesTheOnlyOne) {
     name = "renamed.txt";
     ASSERT_EQ(zip_to_file(zip_path("one.zip"), box.dest, &name, 1), 0);
     EXPECT_EQ(read_file(box.dest + "renamed.txt"), "one");
-    EXPECT_FALSE(exists_nofollow(box.dest + "orig.txt"));
+    EXPECT_FALSE(path_exists(box.dest + "orig.txt"));
     EXPECT_EQ(name, "orig.txt");
 
     name = "x";
@@ -220,7 +220,7 @@ TEST_F(ZipTest, OverlongNameIsAnErrorNotAShorterPath) {
     ASSERT_EQ(mkdir((box.dest + dir).c_str(), 0755), 0);
     make_zip(zip_path(), {{name, "x"}});
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENAMETOOLONG);
-    EXPECT_FALSE(exists_nofollow(box.dest + name.substr(0, 256)));
+    EXPECT_FALSE(path_exists(box.dest + name.substr(0, 256)));
 }
 
 TEST_F(ZipTest, FileToZipFailures) {

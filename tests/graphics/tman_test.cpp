@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/mnw.h"
+#include "core/mnw.h"
 
 TEST(Tman, FreshManager) {
     tman_class t;

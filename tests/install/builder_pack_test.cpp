@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <sstream>
 
+#include "common/recorders.h"
 #include "core/wx.h"
-#include "doubles/alert_double.h"
 #include "files/zip_utils.h"
 #include "install/builder.h"
 #include "install/disc_set_helpers.h"
@@ -64,7 +64,7 @@ protected:
         dst = s.path() + "discs/";
         ds::minimal_master(src);
         ds::builder_settings(src, dst);
-        alert_double_reset();
+        reset_recorders();
     }
     std::string release(int disc) { return dst + "disk_" + std::to_string(disc) + "/Volatra 9.10r1/"; }
     std::string manifest() { return ds::built_manifest(dst, s.path()); }
@@ -112,7 +112,7 @@ TEST_F(BuilderPack, WritesTheDiscIdentityManifestAndArchives) {
     EXPECT_TRUE(path_exists(release(2) + "Linux"));
     EXPECT_TRUE(ds::list_tree(dst + "disk_1/").empty());
 
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_FALSE(alerts.empty());
     EXPECT_EQ(alerts.back().line1, "OK compression is done. Checklist if doing net:");
     EXPECT_EQ(alerts.back().type, 1);

@@ -5,8 +5,8 @@
 #include "files/zip_utils.h"
 #include "install/disc_pipeline.h"
 #include "install/disc_set_helpers.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "core/wx.h"
 #include "files/zip_utils.h"
 #include "install/disc_set_helpers.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 

@@ -12,38 +12,6 @@
 const char* const md5_abc = "900150983cd24fb0d6963f7d28e17f72";
 const char* const md5_empty = "d41d8cd98f00b204e9800998ecf8427e";
 
-temp_folder::temp_folder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/volatra_engine_XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr) std::abort();
-    path_ = std::string(buf.data()) + "/";
-}
-
-temp_folder::~temp_folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-void write_file(const std::string& path, const std::string& text) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
-bool path_exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
 std::string manifest_text(const std::string& body) { return "A\n900 version\nINSTALLER\n\n" + body; }
 
 void reset_engine_state() {

@@ -2,7 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "doubles/alert_double.h"
+#include "common/recorders.h"
 #include "engine_helpers.h"
 #include "install/install_run.h"
 
@@ -12,7 +12,7 @@ class Folders : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_engine_state();
-        alert_double_reset();
+        reset_recorders();
         dest_dir_path = top.path() + "A/B/";
     }
     file_version_struct& to_install(const std::string& path, int platform = 0) {
@@ -35,7 +35,7 @@ TEST_F(Folders, DestinationFileFoldersAndFixedFolders) {
     to_install("All/top.txt");
     stg.platform = 3;
     EXPECT_EQ(make_dirs(), 0);
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_TRUE(recorded_alerts().empty());
     // Each level is made alone, so a nested folder proves its parents came first.
     EXPECT_TRUE(is_dir(dest_dir_path + "Resources/plugins/y"));
     EXPECT_FALSE(path_exists(dest_dir_path + "Resources/plugins/x"));
@@ -52,7 +52,7 @@ TEST_F(Folders, FolderThatCannotBeMadeStopsWithAlert) {
     write_file(top.path() + "A/B/Resources", "a file where a folder must go");
     to_install("All/Resources/plugins/a.qzl");
     EXPECT_EQ(make_dirs(), ENOTDIR);
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].type, 1);
     EXPECT_EQ(alerts[0].line3, "Install Location: " + dest_dir_path);

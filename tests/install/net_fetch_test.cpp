@@ -6,17 +6,17 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/recorders.h"
+#include "core/alert.h"
 #include "core/wx.h"
 #include "core/xtim.h"
-#include "doubles/alert_double.h"
 #include "files/zip_utils.h"
 #include "install/engine_helpers.h"
 #include "install/install_run.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
 #include "net/http.h"
 #include "net/test_http_server.h"
-#include "shell/alert.h"
-#include "wizard/wizard_globals.h"
 
 namespace fs = std::filesystem;
 
@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         reset_engine_state();
         server_->clear();
-        alert_double_reset();
+        reset_recorders();
         dest_dir_path = tmp_.path() + "copy/";
         temp_path = tmp_.path() + "tmp/";
         staging_ = tmp_.path() + "staging/";
@@ -69,10 +69,10 @@ protected:
     void serve(const std::string& host, const std::string& path, const std::string& content) {
         std::string name = path.substr(path.rfind('/') + 1);
         std::string src = staging_ + name;
-        volatra_test::write_file(src, content);
+        write_file(src, content);
         std::string zip = staging_ + "out.zip";
         ASSERT_EQ(file_to_zip(src, zip), 0);
-        server_->put_file(host, std::string(release) + path + ".zip", volatra_test::read_file(zip));
+        server_->put_file(host, std::string(release) + path + ".zip", read_file(zip));
         fs::remove(src);
         fs::remove(zip);
     }
@@ -104,14 +104,14 @@ volatra_test::test_http_server* NetFetch::server_ = nullptr;
 TEST_F(NetFetch, UpdatesACopyFromTheServer) {
     // A changed file, an added one in a new folder, one the release removed, and two that need
     // no transfer.
-    volatra_test::write_file(in_copy("Resources/changed.txt"), "old");
+    write_file(in_copy("Resources/changed.txt"), "old");
     serve(good, "All/Resources/changed.txt", "new contents");
     file_version_struct& changed = wants_install("All/Resources/changed.txt");
     fs::create_directories(in_copy("Resources/new/deeper"));
     serve(good, "Linux/Resources/new/deeper/added.bin", std::string(100000, 'x'));
     file_version_struct& added = wants_install("Linux/Resources/new/deeper/added.bin");
-    volatra_test::write_file(in_copy("old/deep/gone.txt"), "bye");
-    volatra_test::write_file(in_copy("old/keep.txt"), "stays");
+    write_file(in_copy("old/deep/gone.txt"), "bye");
+    write_file(in_copy("old/keep.txt"), "stays");
     add_history("All/old/deep/gone.txt", {"GONE"}).need_delete = 1;
     add_history("All/same.txt", {"0123456789abcdef0123456789abcdef"}).up_to_date = 1;
     add_history("All/unwanted.txt", {"0123456789abcdef0123456789abcdef"});
@@ -125,8 +125,8 @@ TEST_F(NetFetch, UpdatesACopyFromTheServer) {
     EXPECT_EQ(run_fetch(), 1);
     xer.close();
     EXPECT_EQ(next.finished, 1);
-    EXPECT_EQ(volatra_test::read_file(in_copy("Resources/changed.txt")), "new contents");
-    EXPECT_EQ(volatra_test::read_file(in_copy("Resources/new/deeper/added.bin")), std::string(100000, 'x'));
+    EXPECT_EQ(read_file(in_copy("Resources/changed.txt")), "new contents");
+    EXPECT_EQ(read_file(in_copy("Resources/new/deeper/added.bin")), std::string(100000, 'x'));
     EXPECT_EQ(changed.up_to_date, 1);
     EXPECT_EQ(added.up_to_date, 1);
     // The removed file and the folder it emptied are gone; a folder still holding a file stays.
@@ -141,9 +141,9 @@ TEST_F(NetFetch, UpdatesACopyFromTheServer) {
     EXPECT_EQ(access(in_copy("Volatra.app/Contents/MacOS/Volatra").c_str(), X_OK), 0);
     // Every download was unpacked and removed from the temporary folder.
     EXPECT_TRUE(fs::is_empty(temp_path));
-    EXPECT_TRUE(alert_double_records().empty());
+    EXPECT_TRUE(recorded_alerts().empty());
 
-    std::string text = volatra_test::read_file(log);
+    std::string text = read_file(log);
     for (std::string line :
          {"now we want to nuke a file: DELETING  file " + in_copy("old/deep/gone.txt") + ", with result=0.\n",
           "EXPANDING file " + in_copy("Resources/changed.txt") + ", with result=0.\n",
@@ -165,7 +165,7 @@ TEST_F(NetFetch, StepActionsWithoutTransfer) {
     EXPECT_EQ(next.cursor, 2);
     // A file the release removed is deleted in its turn, counted for pruning, and costs no transfer.
     add_history("All/old/gone.txt", {"GONE"}).need_delete = 1;
-    volatra_test::write_file(in_copy("old/gone.txt"), "bye");
+    write_file(in_copy("old/gone.txt"), "bye");
     EXPECT_EQ(grab_files(), 0);
     EXPECT_EQ(stg.current_action, 0);
     EXPECT_FALSE(fs::exists(in_copy("old/gone.txt")));
@@ -233,30 +233,30 @@ TEST_F(NetFetch, FailingMirrorIsLeftForAnother) {
     }
     EXPECT_EQ(r, 1);
     EXPECT_GE(failures, 1);
-    EXPECT_EQ(volatra_test::read_file(in_copy("a.txt")), "from the good mirror");
+    EXPECT_EQ(read_file(in_copy("a.txt")), "from the good mirror");
     EXPECT_EQ(v.up_to_date, 1);
     EXPECT_EQ(stg.server_index, 1);
     EXPECT_TRUE(fs::is_empty(temp_path));
 }
 
 TEST_F(NetFetch, CorruptDownloadKeepsTheOldFile) {
-    volatra_test::write_file(in_copy("Resources/keep.txt"), "the working old file");
+    write_file(in_copy("Resources/keep.txt"), "the working old file");
     // A real archive whose compressed data is damaged half way: its unpacking starts and fails.
     std::string content;
     for (int i = 0; content.size() < 200000; ++i)
         content += "line " + std::to_string(i * 7919 % 100003) + "\n";
     serve(good, "All/Resources/keep.txt", content);
     std::string zip_path = server_->root() + good + release + "All/Resources/keep.txt.zip";
-    std::string zip = volatra_test::read_file(zip_path);
+    std::string zip = read_file(zip_path);
     for (size_t i = zip.size() / 3; i < zip.size() / 2; ++i) zip[i] = static_cast<char>(zip[i] ^ 0x5A);
-    volatra_test::write_file(zip_path, zip);
+    write_file(zip_path, zip);
     file_version_struct& v = wants_install("All/Resources/keep.txt");
     EXPECT_EQ(run_fetch(), 1);  // extract_error ends the fetch
     EXPECT_EQ(stg.extract_error, 1);
     EXPECT_EQ(v.up_to_date, 0);
-    EXPECT_EQ(volatra_test::read_file(in_copy("Resources/keep.txt")), "the working old file");
+    EXPECT_EQ(read_file(in_copy("Resources/keep.txt")), "the working old file");
     EXPECT_TRUE(fs::is_empty(temp_path));
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].type, t_alert);
     EXPECT_EQ(alerts[0].line1, "The installer cannot extract a file.");
@@ -281,21 +281,21 @@ TEST_F(NetFetch, NoUsableServerEndsTheFetchWithoutIndexingOutside) {
     stg.server_index = 7;
     EXPECT_EQ(run_fetch(), 1);
     EXPECT_EQ(stg.server_index, 0);
-    EXPECT_EQ(volatra_test::read_file(in_copy("b.txt")), "b");
+    EXPECT_EQ(read_file(in_copy("b.txt")), "b");
 }
 
 TEST_F(NetFetch, ManifestPathsNeverReachOutsideTheCopy) {
-    volatra_test::write_file(tmp_.path() + "outside.txt", "precious");
+    write_file(tmp_.path() + "outside.txt", "precious");
     add_history("All/../outside.txt", {"GONE"}).need_delete = 1;
     EXPECT_EQ(run_fetch(), 1);
-    EXPECT_EQ(volatra_test::read_file(tmp_.path() + "outside.txt"), "precious");
+    EXPECT_EQ(read_file(tmp_.path() + "outside.txt"), "precious");
 }
 
 TEST(NetFetchFormat, NewFormatSendsTheUserToTheDownloadPage) {
-    alert_double_reset();
+    reset_recorders();
     app_done = 0;
     new_format("/tmp/serverlist9.txt");
-    auto alerts = alert_double_records();
+    auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].type, t_alert);
     EXPECT_EQ(alerts[0].line2, "In other words, you need to get a new installer!");

@@ -14,8 +14,8 @@
 #include "install/disc_pipeline.h"
 #include "install/disc_set_helpers.h"
 #include "install/install_run.h"
+#include "install/install_state.h"
 #include "install/manifest.h"
-#include "wizard/wizard_globals.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include "shell/mnw.h"
+#include "shell/modifier_keys.h"
 
 TEST(PlatKeys, SdlModifiersBecomeMacBits) {
     EXPECT_EQ(plat::mac_modifiers_from_sdl(KMOD_NONE), 0);

@@ -1,4 +1,4 @@
-#include "platform/mac_meta.h"
+#include "files/mac_meta.h"
 
 #include <sys/xattr.h>
 

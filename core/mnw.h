@@ -1,8 +1,7 @@
-// The window, mouse and key state of the single OpenGL window, and the interface strings.
-// Written on the main thread only.
+// The window, mouse and key state of the single OpenGL window. The shell fills it each frame;
+// the time keeper, the drawing and the widgets read it. Written on the main thread only.
 #pragma once
 
-#include <string>
 #include <type_traits>
 
 #include "platform/plat_handles.h"
@@ -62,13 +61,3 @@ constexpr mnw_struct mnw_defaults() {
 }
 
 extern mnw_struct mnw;
-
-// Interface strings: 0 the current sub-window's title, 603 the alert's button text,
-// 1802 the hover help text; 77 and 601..614 title sources of sub-windows.
-inline constexpr int stls_size = 2048;
-extern std::string stls[stls_size];
-
-// Modifier keys held now: 0 or 1.
-int has_shiftkey();
-int has_capslock();
-int has_optionkey();

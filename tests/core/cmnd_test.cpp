@@ -1,4 +1,4 @@
-#include "shell/cmnd.h"
+#include "core/cmnd.h"
 
 #include <gtest/gtest.h>
 

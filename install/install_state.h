@@ -1,4 +1,5 @@
-// Global state of the installer wizard, shared with the install engine and the shell.
+// The installer's state: what the install engine works on and the wizard's screens show. The
+// engine owns it; the wizard reads and sets it.
 #pragma once
 
 #include <cstdint>
@@ -56,6 +57,7 @@ inline constexpr int max_servers = 10;
 extern std::string& install_name;   // release folder name; "Not Yet Scanned" until read
 extern std::string& dest_dir_path;  // the copy being installed, repaired or updated, ending in '/'
 extern std::string& temp_path;      // the temporary folder, ending in '/'
+extern std::string& dvd_path;       // mount path of the install disc, ending in '/'; empty while none
 extern std::string server_name[max_servers];
 extern std::string server_path[max_servers];  // release folder on each server, ending in '/'
 extern std::string crnt_file_path;

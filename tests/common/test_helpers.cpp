@@ -1,0 +1,156 @@
+#include "common/test_helpers.h"
+
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/wx.h"
+
+temp_folder::temp_folder(const std::string& parent) {
+    std::string tmpl = (parent.empty() ? ::testing::TempDir() : parent) + "volatra_XXXXXX";
+    if (!mkdtemp(tmpl.data())) {
+        ADD_FAILURE() << "mkdtemp failed for " << tmpl;
+        std::abort();
+    }
+    path_ = tmpl + "/";
+}
+
+temp_folder::~temp_folder() { remove_tree(path_); }
+
+std::string temp_folder::write(const std::string& name, const std::string& content) const {
+    write_file(path_ + name, content);
+    return path_ + name;
+}
+
+std::string temp_folder::read(const std::string& name) const { return read_file(path_ + name); }
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+void write_file(const std::string& path, const std::string& data, mode_t mode) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    ASSERT_TRUE(out) << path;
+    chmod(path.c_str(), mode);
+}
+
+bool path_exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+int remove_one(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
+}  // namespace
+
+void remove_tree(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::remove_all(path, ec) != static_cast<std::uintmax_t>(-1) && !ec) return;
+    // A test may have taken the rights away: give them back, then remove.
+    std::string cmd = "chmod -R u+rwx '" + path + "' 2>/dev/null";
+    if (std::system(cmd.c_str())) {
+    }
+    nftw(path.c_str(), remove_one, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+void make_sparse_file(const std::string& path, int64_t len, const std::string& tail) {
+    write_file(path, "");
+    ASSERT_EQ(truncate(path.c_str(), off_t(len - int64_t(tail.size()))), 0);
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << tail;
+    out.close();
+    ASSERT_TRUE(out) << path;
+}
+
+std::string md5sum_of(const std::string& path) {
+    std::string cmd = "md5sum '" + path + "'";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return "";
+    char buf[33] = {0};
+    size_t n = fread(buf, 1, 32, p);
+    pclose(p);
+    return std::string(buf, n);
+}
+
+log_capture::log_capture() {
+    path_ = ::testing::TempDir() + "xer_capture_" + std::to_string(getpid());
+    EXPECT_TRUE(xer.open(path_));
+}
+
+log_capture::~log_capture() {
+    xer.close();
+    unlink(path_.c_str());
+}
+
+std::string log_capture::text() {
+    xer.flush();
+    return read_file(path_);
+}
+
+child_result run_in_child(const std::function<void()>& body) {
+    int fds[2];
+    if (pipe(fds) != 0) return {-1, ""};
+    std::fflush(nullptr);  // nothing buffered may reach the pipe twice
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        close(fds[1]);
+        body();
+        std::fflush(nullptr);
+        _exit(child_returned);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) != 0;) {
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        out.append(buf, n);
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+scoped_env::scoped_env(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* v = std::getenv(name)) old_ = v;
+    if (value)
+        setenv(name, value->c_str(), 1);
+    else
+        unsetenv(name);
+}
+
+scoped_env::~scoped_env() {
+    if (old_)
+        setenv(name_.c_str(), old_->c_str(), 1);
+    else
+        unsetenv(name_.c_str());
+}
