@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/plat_strings.h"
+
 // Decimal text of value into buf (at least 12 bytes), zero-padded to min_digits (at most
 // ten), '+' before values >= 0 when plus_sign is set.
 void int_to_str(int value, char* buf, int min_digits, int plus_sign);
@@ -15,3 +17,9 @@ void flt_to_str(float value, std::string* out, int digits, int decimals, int pad
 void STR_replace_all(std::string& s, const std::string& from, const std::string& to);
 // Turns the two-character sequences \r and \n into the real characters.
 void STR_unescape(std::string& s);
+
+// starts_with, ends_with, is_blank (space or tab) and lower (ASCII), shared with the platform layer.
+using plat::ends_with;
+using plat::is_blank;
+using plat::lower;
+using plat::starts_with;

@@ -15,7 +15,6 @@ namespace {
 // Lookups may come from any thread; a miss also writes `logged`.
 std::mutex translate_mu;
 
-bool blank(char c) { return c == ' ' || c == '\t'; }
 bool line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
 
 void clear_locked() {
@@ -50,14 +49,14 @@ void add_entry(const std::string& entry) {
 // The entries after the file's header: "STRING" + blanks + "source====translation" lines.
 void read_entries(const char* p, const char* end) {
     while (p < end) {
-        while (p < end && blank(*p)) ++p;
-        if (end - p > 6 && std::string(p, 6) == "STRING" && blank(p[6])) {
+        while (p < end && is_blank(*p)) ++p;
+        if (end - p > 6 && std::string(p, 6) == "STRING" && is_blank(p[6])) {
             p += 6;
-            while (p < end && blank(*p)) ++p;
+            while (p < end && is_blank(*p)) ++p;
             const char* start = p;
             while (p < end && !line_end(*p)) ++p;
             std::string entry(start, p);
-            while (p < end && (line_end(*p) || blank(*p))) ++p;
+            while (p < end && (line_end(*p) || is_blank(*p))) ++p;
             add_entry(entry);
         } else {
             while (p < end && !line_end(*p)) ++p;

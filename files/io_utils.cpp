@@ -14,20 +14,19 @@
 
 #include "core/alert.h"
 #include "core/cmnd.h"
+#include "core/strings.h"
 #include "core/wx.h"
 #include "files/errors.h"
-#include "platform/plat_fs.h"
+#include "platform/plat_dynlib.h"
+#include "platform/plat_paths.h"
+#include "platform/plat_process.h"
+#include "platform/plat_volumes.h"
 
 namespace {
 
 std::string strip_one_slash(std::string p) {
     if (p.size() > 1 && p.back() == '/') p.pop_back();
     return p;
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 std::string upper(std::string s) {
@@ -85,7 +84,7 @@ int g_case_sensitive = 0;
 find_path_fn set_find_path_hook(find_path_fn fn) { return find_path_hook.exchange(fn ? fn : path_as_given); }
 
 void MACIBM_set_app_path(std::string* out, int keep_bundle) {
-    std::string p = plat_bundle_of_exe(plat_exe_path());
+    std::string p = plat::bundle_of_exe(plat::exe_path());
     if (!keep_bundle) {
         // A '/' that ends the path is not the separator: the component before it goes too.
         if (p.size() > 2 && p.back() == '/') p.pop_back();
@@ -119,13 +118,13 @@ void get_OS_abs_path(os_dir_type type, std::string& out) {
             break;
         case os_dir_desktop:
         case os_dir_default_apps:
-            if (!plat_desktop_dir(p)) return;
+            if (!plat::desktop_dir(p)) return;
             break;
         case os_dir_temp:
-            if (!plat_temp_dir(p)) return;
+            if (!plat::temp_dir(p)) return;
             break;
         case os_dir_prefs:
-            if (!plat_prefs_dir(p)) return;
+            if (!plat::prefs_dir(p)) return;
             break;
         default:
             return;
@@ -215,7 +214,7 @@ bool is_sim_link(const char* path, std::string* target) {
 int copy_file(const std::string& src, const std::string& dst) {
     // The source is opened first, and the copy goes to a temporary name that replaces the
     // destination only once complete: a failed copy never costs the old destination.
-    plat_fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    plat::fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (in.fd < 0) return 2;
     struct stat st;
     if (fstat(in.fd, &st) != 0) return errno;
@@ -225,7 +224,7 @@ int copy_file(const std::string& src, const std::string& dst) {
     // A short hidden name beside the destination, whatever the length of its own name.
     size_t slash = dst.rfind('/');
     std::string tmp = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + ".vtmpXXXXXX";
-    plat_fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
+    plat::fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
     if (out.fd < 0) return 2;
 
     int err = 0;
@@ -238,7 +237,7 @@ int copy_file(const std::string& src, const std::string& dst) {
             break;
         }
         if (n == 0) break;
-        if ((err = plat_write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
+        if ((err = plat::write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
     }
     if (!err && fchmod(out.fd, st.st_mode & 0777) != 0) err = errno;
     // close reports what the last writes could not: a full disc or a failed device.
@@ -327,7 +326,7 @@ int get_free_space(const std::string& path, unsigned long long* total, unsigned 
     int err = FilePathToFSRefAndName(path.c_str(), &ref, &leaf);
     if (err) return err;
     uint64_t t = 0, f = 0;
-    if ((err = plat_free_space(ref.path, &t, &f)) != 0) return err;
+    if ((err = plat::free_space(ref.path, &t, &f)) != 0) return err;
     if (total) *total = t;
     if (free) *free = f;
     return 0;
@@ -338,8 +337,8 @@ int eject_dvd(std::string path) {
     int err = FilePathToFSRefAndName(path.c_str(), &ref, nullptr);
     if (err) return err;
     std::string mount_point, source;
-    if ((err = plat_mount_point_of(ref.path, mount_point, &source)) != 0) return err;
-    return plat_eject(mount_point, source);
+    if ((err = plat::mount_point_of(ref.path, mount_point, &source)) != 0) return err;
+    return plat::eject(mount_point, source);
 }
 
 // --- listing
@@ -413,10 +412,10 @@ int load_bundle_by_filename(const char* name, int report, CFBundleRef* bundle) {
         return code;
     };
     if (!name) return fail(-50, "Could not make strsing.");
-    std::string library = plat_framework_library(name);
+    std::string library = plat::framework_library(name);
     if (library.empty()) return fail(-43, "Could not find bundle in frameworks folder");
     std::string why;
-    void* h = plat_framework_load(library, &why);
+    void* h = plat::framework_load(library, &why);
     if (!h) {
         xer << "Could not load " << library << " for " << name << ": " << why << "\n";
         return fail(-37, "Could not load code for framework");
@@ -424,18 +423,18 @@ int load_bundle_by_filename(const char* name, int report, CFBundleRef* bundle) {
     if (bundle)
         *bundle = h;
     else
-        plat_framework_release(h);
+        plat::framework_release(h);
     return 0;
 }
 
 void* CFBundleGetFunctionPointerForName(CFBundleRef bundle, const char* name) {
-    return plat_framework_symbol(bundle, name);
+    return plat::framework_symbol(bundle, name);
 }
 
 // --- handing over
 
 int launch_app(const std::string& app, const std::string& path_arg) {
-    std::string exe = plat_bundle_executable(strip_one_slash(app_path + app));
+    std::string exe = plat::bundle_executable(strip_one_slash(app_path + app));
     xer << "Launching: " << exe << " with " << path_arg << "\n";
     xer.flush();
     std::vector<std::string> argv{exe};
@@ -444,7 +443,7 @@ int launch_app(const std::string& app, const std::string& path_arg) {
         argv.push_back(path_arg);
     }
     pid_t child;
-    int err = plat_spawn(exe, argv, &child);
+    int err = plat::spawn(exe, argv, &child);
     if (err) {
         xer << "Launch failed: " << error_str(err) << " (" << err << ")\n";
         return err;

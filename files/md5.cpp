@@ -11,7 +11,7 @@
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
-#include "platform/plat_fs.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
@@ -184,7 +184,7 @@ int calc_file_md5(const std::string& path, std::string& hex) {
     const size_t kBlock = 256 * 1024;
     std::unique_ptr<uint8_t[]> buf(new uint8_t[kBlock]);
     // The rules of the mapped reader: regular files only.
-    int fd = plat_open_regular(app_path + path, nullptr);
+    int fd = plat::open_regular(app_path + path, nullptr);
     if (fd < 0) return err_file_read_open;
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     MD5Context ctx;

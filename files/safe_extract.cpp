@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/plat_fs.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::string temp_name_beside(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     char buf[48];
     std::snprintf(buf, sizeof buf, ".vtmp-%d-%u", static_cast<int>(getpid()), counter++);
-    std::string dir = plat_parent_of(target);
+    std::string dir = plat::parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
 }
 
@@ -57,15 +57,15 @@ bool archive_name_is_safe(const std::string& name) {
 int check_target_parent(const std::string& target, const std::string& root) {
     std::string real_root, real_parent;
     if (int err = resolve(root, &real_root)) return err;
-    if (int err = resolve(plat_parent_of(target), &real_parent)) return err;
-    return plat_path_within(real_parent, real_root) ? 0 : err_zip_unsafe_path;
+    if (int err = resolve(plat::parent_of(target), &real_parent)) return err;
+    return plat::path_within(real_parent, real_root) ? 0 : err_zip_unsafe_path;
 }
 
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root) {
     if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
     std::string real_root, real_parent;
-    if (resolve(root, &real_root) || resolve(plat_parent_of(link_path), &real_parent)) return false;
-    if (!plat_path_within(real_parent, real_root)) return false;
+    if (resolve(root, &real_root) || resolve(plat::parent_of(link_path), &real_parent)) return false;
+    if (!plat::path_within(real_parent, real_root)) return false;
     // Depth of the link's folder below the root, then walk the text lexically. ".." may only
     // lead the text: after a name it climbs from wherever that name resolves, which may be a
     // link made by this archive (even a later entry) pointing higher than its text suggests.

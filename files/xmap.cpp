@@ -9,16 +9,16 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/strings.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
-#include "platform/plat_fs.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
 // What an empty file maps to: present, with no bytes to read. Never unmapped.
 const uint8_t kEmptyFile[1] = {0};
 
-bool is_blank(uint8_t c) { return c == '\t' || c == ' '; }
 bool is_eol(uint8_t c) { return c == 0 || c == '\r' || c == '\n'; }
 bool is_white(uint8_t c) { return is_blank(c) || is_eol(c); }
 
@@ -120,7 +120,7 @@ const uint8_t* xmap_class::retry(const std::string& rel_path) {
 
     // Regular files only: a FIFO would block the open or the reads, a folder has nothing to map.
     uint64_t len = 0;
-    int f = plat_open_regular(full, &len);
+    int f = plat::open_regular(full, &len);
     if (f < 0) return nullptr;
     fd = f;
     if (len == 0) {

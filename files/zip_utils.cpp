@@ -19,11 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/strings.h"
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/mac_meta.h"
-#include "platform/plat_fs.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
@@ -51,10 +52,6 @@ uint32_t get_be32(const uint8_t* p) {
 }
 void put_be32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
-}
-
-bool starts_with(const std::string& s, const char* prefix) {
-    return s.compare(0, strlen(prefix), prefix) == 0;
 }
 
 struct unz_closer {
@@ -127,7 +124,7 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
-    plat_fd_closer out{fd};
+    plat::fd_closer out{fd};
     temp_guard guard{temp};
 
     int err = unzOpenCurrentFile(uf);
@@ -139,7 +136,7 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
         int n = unzReadCurrentFile(uf, buf.get(), unsigned(kCopyBlock));
         if (n <= 0) break;
         total += ZPOS64_T(n);
-        if ((write_err = plat_write_all(fd, buf.get(), size_t(n)))) break;
+        if ((write_err = plat::write_all(fd, buf.get(), size_t(n)))) break;
     }
     if (write_err) {  // a full disk, say: reading on would not help
         unzCloseCurrentFile(uf);
@@ -389,7 +386,7 @@ int pack_fork(void* zf, const std::string& src, const std::string& entry) {
 }
 
 int pack_file(void* zf, const std::string& src, const std::string& entry) {
-    plat_fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
+    plat::fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
 
@@ -555,7 +552,7 @@ private:
             if (lseek(fd_, c.off, SEEK_SET) < 0)
                 err = errno;
             else
-                err = plat_write_all(fd_, c.data.data(), c.data.size());
+                err = plat::write_all(fd_, c.data.data(), c.data.size());
             lock.lock();
             if (err && !err_) err_ = err;
             spare_.swap(c.data);
@@ -581,14 +578,14 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
-    plat_fd_closer out{fd};
+    plat::fd_closer out{fd};
     temp_guard guard{temp};
 
     if (archive_entry_filetype(e) == AE_IFLNK) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
         const char* text = archive_entry_symlink_utf8(e);
         if (!text) text = archive_entry_symlink(e);
-        if (text && plat_write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
+        if (text && plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
             return err_zip_write;
     } else {
         std::unique_ptr<chunk_writer> writer;
@@ -608,7 +605,7 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
                 if (!writer->put(p, n, offset)) return err_zip_write;
             } else {
                 if (offset != written && lseek(fd, offset, SEEK_SET) < 0) return err_zip_write;
-                if (plat_write_all(fd, p, n)) return err_zip_write;
+                if (plat::write_all(fd, p, n)) return err_zip_write;
             }
             written = offset + la_int64_t(n);
         }

@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "core/alert.h"
+#include "core/strings.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
 #include "files/xmap.h"
@@ -71,10 +72,6 @@ const char* const kAllChildren[] = {
     "Resources/", "Weapons/",  "Custom Scenery/", "Global Scenery/"};
 
 bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
-bool ends_with(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 bool has_control_char(const std::string& name) {
     return std::any_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/strings.h"
 #include "core/utl_threads.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
@@ -25,10 +26,6 @@ abort_alert_fn g_abort_alert = nullptr;
 namespace {
 // Tasks out per pool: bounds the archive copies waiting in the temporary folder.
 constexpr int kTasksOut = 30;
-
-bool ends_with(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 

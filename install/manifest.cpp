@@ -19,7 +19,6 @@ std::set<std::string>& deleted_files = deleted_files_storage.value;
 
 namespace {
 
-bool is_blank(uint8_t c) { return c == ' ' || c == '\t'; }
 bool is_white(uint8_t c) { return is_blank(c) || c == 0 || c == '\r' || c == '\n'; }
 
 void skip_blanks(xmap_class& in) {

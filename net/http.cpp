@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/strings.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "net/PCSBSocket.h"
@@ -30,18 +31,11 @@ char* receive_buffer() {
     return buf.data();
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-
 std::string trim_blanks(const std::string& s) {
     size_t b = 0, e = s.size();
     while (b < e && is_blank(s[b])) ++b;
     while (e > b && is_blank(s[e - 1])) --e;
     return s.substr(b, e - b);
-}
-
-std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 bool is_unreserved(unsigned char c) {

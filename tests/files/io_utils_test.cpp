@@ -22,7 +22,7 @@
 #include "core/cmnd.h"
 #include "core/wx.h"
 #include "files/errors.h"
-#include "platform/plat_fs.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
@@ -554,7 +554,7 @@ TEST_F(LaunchApp, PlainExecutable) {
 
 TEST_F(LaunchApp, BundleWithPathArgument) {
     std::string app = t / "Volatra 9.app";
-    ASSERT_EQ(plat_make_dirs(app + "/Contents/MacOS", 0755), 0);
+    ASSERT_EQ(plat::make_dirs(app + "/Contents/MacOS", 0755), 0);
     make_stub(app + "/Contents/MacOS/Volatra 9");
     EXPECT_EQ(launch_in_child(app + "/", "/Users/pilot/Volatra 9/"), 1);
     EXPECT_EQ(recorded_argv(), (std::vector<std::string>{app + "/Contents/MacOS/Volatra 9", "-path",
@@ -563,7 +563,7 @@ TEST_F(LaunchApp, BundleWithPathArgument) {
 
 TEST_F(LaunchApp, BundleNamesItsExecutable) {
     std::string app = t / "Inst.app";
-    ASSERT_EQ(plat_make_dirs(app + "/Contents/MacOS", 0755), 0);
+    ASSERT_EQ(plat::make_dirs(app + "/Contents/MacOS", 0755), 0);
     write_file(app + "/Contents/Info.plist",
                "<plist><dict>\n<key>CFBundleExecutable</key>\n\t<string>runner</string>\n</dict></plist>\n");
     make_stub(app + "/Contents/MacOS/runner");

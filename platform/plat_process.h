@@ -1,0 +1,19 @@
+// Starting other programs. Functions give 0 or an errno value unless noted.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Full path of a program: name itself when it holds '/', else the first match on $PATH.
+std::string find_program(const std::string& name);
+// Starts exe with argv (argv[0] included). 0 and *pid once exec succeeded; otherwise the errno
+// of fork or exec, the failed child already reaped.
+int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* pid);
+// Starts and waits; *status gets the exit status (-1 when killed by a signal).
+int run_wait(const std::string& exe, const std::vector<std::string>& argv, int* status);
+
+}  // namespace plat

@@ -1,0 +1,21 @@
+// Small string tests shared by every layer (core/strings.h makes them the program's own).
+#pragma once
+
+#include <cctype>
+#include <string>
+
+namespace plat {
+inline bool starts_with(const std::string& s, const std::string& head) {
+    return s.size() >= head.size() && s.compare(0, head.size(), head) == 0;
+}
+inline bool ends_with(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+// A blank inside a line: space or tab.
+inline constexpr bool is_blank(int c) { return c == ' ' || c == '\t'; }
+// ASCII lower case; other bytes unchanged.
+inline std::string lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+}  // namespace plat

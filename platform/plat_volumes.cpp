@@ -1,0 +1,104 @@
+#include "platform/plat_volumes.h"
+
+#include <sys/statvfs.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+#include "platform/plat_paths.h"
+#include "platform/plat_process.h"
+
+namespace plat {
+
+namespace {
+// Undoes the octal escapes (\040 and the like) of mountinfo fields.
+std::string unescape_mount(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' &&
+            s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+}  // namespace
+
+int free_space(const std::string& path, uint64_t* total, uint64_t* avail) {
+    struct statvfs vs;
+    if (statvfs(path.c_str(), &vs) != 0) return errno;
+    if (total) *total = static_cast<uint64_t>(vs.f_blocks) * vs.f_frsize;
+    if (avail) *avail = static_cast<uint64_t>(vs.f_bavail) * vs.f_frsize;
+    return 0;
+}
+
+std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source) {
+    std::istringstream in(mountinfo);
+    std::string best, best_source;
+    for (std::string line; std::getline(in, line);) {
+        // id parent major:minor root mount-point options [optional...] - fstype source super-options
+        std::istringstream f(line);
+        std::string id, parent, dev, root, mp, field;
+        if (!(f >> id >> parent >> dev >> root >> mp)) continue;
+        while (f >> field && field != "-") {
+        }
+        std::string fstype, src;
+        f >> fstype >> src;
+        mp = unescape_mount(mp);
+        // Later lines mount over earlier ones at the same point, so ties go to the later.
+        if (path_within(path, mp) && mp.size() >= best.size()) {
+            best = mp;
+            best_source = unescape_mount(src);
+        }
+    }
+    if (source && !best.empty()) *source = best_source;
+    return best;
+}
+
+int mount_point_of(const std::string& path, std::string& mount_point, std::string* source) {
+    std::string real = real_path(path);
+    if (real.empty()) return errno;
+    std::string test_root = env(test_volumes_env);
+    if (!test_root.empty()) {
+        std::string root = real_path(test_root);
+        if (!root.empty() && real != root && path_within(real, root)) {
+            size_t end = real.find('/', root.size() + 1);
+            mount_point = real.substr(0, end);
+            if (source) source->clear();
+            return 0;
+        }
+    }
+    std::ifstream f("/proc/self/mountinfo");
+    if (!f) return errno ? errno : ENOENT;
+    std::stringstream ss;
+    ss << f.rdbuf();
+    std::string mp = mount_point_in(ss.str(), real, source);
+    if (mp.empty()) return ENOENT;
+    mount_point = mp;
+    return 0;
+}
+
+int eject(const std::string& mount_point, const std::string& source) {
+    int status = -1, err;
+    std::string custom = env(eject_command_env);
+    if (!custom.empty()) {
+        std::string exe = find_program(custom);
+        if (exe.empty()) return ENOENT;
+        err = run_wait(exe, {exe, mount_point}, &status);
+    } else if (std::string eject_exe = find_program("eject"); !eject_exe.empty()) {
+        err = run_wait(eject_exe, {eject_exe, mount_point}, &status);
+    } else if (std::string udisks = find_program("udisksctl"); !udisks.empty() && !source.empty()) {
+        err = run_wait(udisks, {udisks, "unmount", "-b", source}, &status);
+        if (!err && status == 0) err = run_wait(udisks, {udisks, "power-off", "-b", source}, &status);
+    } else {
+        return ENOENT;
+    }
+    if (err) return err;
+    return status == 0 ? 0 : EIO;
+}
+
+}  // namespace plat

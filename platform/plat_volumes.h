@@ -1,0 +1,26 @@
+// Volumes: free space, the mount point holding a path, and ejecting a disc.
+// Functions give 0 or an errno value unless noted.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace plat {
+
+// Environment overrides, for tests and for machines without a drive:
+// a folder whose sub-folders act as mounted discs,
+inline constexpr char test_volumes_env[] = "VOLATRA_TEST_VOLUMES";
+// a program run as "<program> <mount point>" instead of the system's eject.
+inline constexpr char eject_command_env[] = "VOLATRA_EJECT_COMMAND";
+
+// Size and space available to the user of the volume holding the existing folder or file.
+int free_space(const std::string& path, uint64_t* total, uint64_t* avail);
+// The mount point (no trailing '/') holding the absolute path, looked up in mountinfo text;
+// source receives the mounted device. Empty when no line matches.
+std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source);
+// The same for an existing path on this system, the test volumes included.
+int mount_point_of(const std::string& path, std::string& mount_point, std::string* source);
+// Ejects the volume mounted at mount_point, waiting for the eject program.
+int eject(const std::string& mount_point, const std::string& source);
+
+}  // namespace plat
