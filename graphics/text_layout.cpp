@@ -1,0 +1,235 @@
+#include "graphics/text_layout.h"
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+// The grid rows, left to right; bytes above 0x7F are ISO 8859-1, 0xFB is the degree ring.
+constexpr const char* grid_rows[glyph_rows] = {
+    " 0123456789AaBbCcDdEe",
+    "FfGgHhIiJjKkLlMmNnOoP",
+    "pQqRrSsTtUuVvWwXxYyZz",
+    "!@#$%^&*()-_+=[]|\\':;",
+    "<.>,?/`\xFB\xC1\xE1\xC9\xE9\xCD\xED\xD3\xF3\xDA\xFA\xD1\xF1\xBF",
+};
+
+struct width_group {
+    int width;
+    const char* bytes;
+};
+constexpr width_group width_groups[] = {
+    {2, ",."},
+    {3, " '/:;I\\`ijl|\xFB"},
+    {4, "!()-J[]frst"},
+    {5, "c"},
+    {6, "#$*?0123456789EFLPSTZ^_aekvxyz\xBF\xC1\xC9\xCD\xD1\xD3\xDA\xE1\xE9\xED\xF1\xF3\xFA"},
+    {7, "+<=>BCKRVXYbdghnopqu"},
+    {8, "&ADGHNU"},
+    {9, "@OQw"},
+    {10, "Mm"},
+    {11, "%W"},
+};
+
+struct tables {
+    std::array<glyph_cell, 256> cell{};
+    std::array<unsigned char, 256> width{};
+};
+
+tables make_tables() {
+    tables t;
+    for (int row = 0; row < glyph_rows; ++row)
+        for (int col = 0; col < glyph_cols; ++col)
+            t.cell[static_cast<unsigned char>(grid_rows[row][col])] = glyph_cell{col, row};
+    for (const width_group& g : width_groups)
+        for (const char* p = g.bytes; *p; ++p) t.width[static_cast<unsigned char>(*p)] = g.width;
+    return t;
+}
+
+const tables& tab() {
+    static const tables t = make_tables();
+    return t;
+}
+
+bool is_break(char c) { return c == ' ' || c == '-' || c == '/'; }
+
+}  // namespace
+
+glyph_cell OGL_glyph_cell(unsigned char c) { return tab().cell[c]; }
+
+int OGL_char_width(unsigned char c) { return tab().width[c]; }
+
+float OGL_string_width(const std::string& text) {
+    int w = 0;
+    for (char c : text) w += OGL_char_width(static_cast<unsigned char>(c));
+    return static_cast<float>(w);
+}
+
+glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h,
+                          unsigned char code, int font, float scale) {
+    int col, row;
+    if (font == font_sheet) {
+        // The byte is taken unsigned, so high bytes stay on the sheet.
+        col = code % 40;
+        row = code / 40;
+    } else {
+        glyph_cell g = OGL_glyph_cell(code);
+        col = g.col;
+        row = g.row;
+    }
+    const float k = scale > 1.0f ? scale : 1.0f;
+    glyph_quad q;
+    q.s0 = (tex_x + col * cell_w) * 0.001953125f;
+    q.t0 = (tex_y + row * cell_h) * 0.001953125f;
+    q.s1 = q.s0 + cell_w * 0.001953125f;
+    q.t1 = q.t0 + cell_h * 0.001953125f;
+    q.x0 = std::trunc(x);
+    q.y0 = std::trunc(y) - 4.0f;
+    q.x1 = q.x0 + cell_w * k;
+    q.y1 = q.y0 + cell_h * k;
+    return q;
+}
+
+std::vector<line_glyph> OGL_line_layout(const std::string& text, float x, int fixed_adv, int align) {
+    if (align == 1)
+        x -= OGL_string_width(text) / 2.0f;
+    else if (align == 2)
+        x -= OGL_string_width(text);
+    std::vector<line_glyph> out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c == 13 || c == 10 || c == 9) continue;
+        out.push_back(line_glyph{x, c});
+        x += fixed_adv > 0 ? static_cast<float>(fixed_adv) : static_cast<float>(OGL_char_width(c));
+    }
+    return out;
+}
+
+wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fixed_adv) {
+    wrapped_text out{{}, 0};
+    if (wrap <= 0.0f || wrap >= 9999.0f) {
+        out.lines.push_back(text);
+        return out;
+    }
+    const float right = x + wrap;
+    const size_t n = text.size();
+    std::string line;
+    float pen = x;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        line += c;
+        pen += fixed_adv > 0 ? static_cast<float>(fixed_adv)
+                             : static_cast<float>(OGL_char_width(static_cast<unsigned char>(c)));
+        bool emit = c == '\n' || i + 1 == n;
+        if (!emit && is_break(c)) {
+            size_t j = i + 1;
+            while (j < n && !is_break(text[j]) && text[j] != '\0') ++j;
+            emit = pen + 6.0f * static_cast<float>(j - i - 1) > right;
+        }
+        if (emit) {
+            out.lines.push_back(line);
+            ++out.lines_emitted;
+            line.clear();
+            pen = x;
+        }
+    }
+    return out;
+}
+
+float OGL_round_half_away(float v) {
+    return v >= 0.0f ? std::trunc(v + 0.5f) : std::trunc(v - 0.5f);
+}
+
+namespace {
+
+// The steps OGL_number's two forms share.
+struct number_parts {
+    float a;          // |value|
+    float rounded;    // |value| x 10^decimals + 0.5
+    int need;         // digit positions the scaled value needs
+    bool show_sign;   // negative and not shown as zero
+};
+
+number_parts split_number(float value, int decimals) {
+    number_parts p;
+    const bool negative = value < 0.0f;
+    p.a = std::fabs(value);
+    const float scaled = static_cast<float>(p.a * std::pow(10.0, decimals));
+    p.rounded = scaled + 0.5f;
+    static constexpr float steps[] = {9.0f,      99.0f,      999.0f,       9999.0f,      99999.0f,
+                                      999999.0f, 9999999.0f, 100000000.0f, 1000000000.0f};
+    p.need = 1;
+    for (int i = 0; i < 9; ++i)
+        if (scaled > steps[i]) p.need = i + 2;
+    if (p.need < decimals + 1) p.need = decimals + 1;
+    p.show_sign = negative && scaled > 0.1f;
+    return p;
+}
+
+// Digit k of the rounded value (k = 0 the units), in double so large values keep their digits.
+char digit_char(float rounded, int k) {
+    const double q = std::trunc(static_cast<double>(rounded) / std::pow(10.0, k));
+    const double d = std::fmod(q, 10.0);
+    if (!(d >= 0.0 && d <= 9.0)) return '0';
+    return static_cast<char>('0' + static_cast<int>(d));
+}
+
+}  // namespace
+
+std::string OGL_number_text(float value, int digits, int decimals) {
+    const int n = digits - decimals;
+    std::string text;
+    if (!std::isfinite(value)) {
+        // No digits to show: a dash in each position keeps the field's shape.
+        for (int p = digits; p >= 1; --p) {
+            if (p == decimals && n > 0) text += '.';
+            text += '-';
+        }
+        return text.empty() ? "-" : text;
+    }
+    const number_parts np = split_number(value, decimals);
+    if (np.show_sign) text += '-';
+    if (digits < np.need) {
+        float a = np.a;
+        int e = 2;
+        while (a >= 999.0f) {
+            a /= 10.0f;
+            ++e;
+        }
+        const int r = static_cast<int>(OGL_round_half_away(a));
+        text += static_cast<char>('0' + (r / 100) % 10);
+        text += '.';
+        text += static_cast<char>('0' + (r / 10) % 10);
+        text += static_cast<char>('0' + r % 10);
+        text += 'x';
+        text += e >= 10 ? '0' : static_cast<char>('0' + e);
+        return text;
+    }
+    for (int p = digits; p >= 1; --p) {
+        if (p == decimals && n > 0) text += '.';
+        const int to_come = p - decimals;
+        if ((to_come == 3 || to_come == 6 || to_come == 9) && n > to_come) text += ',';
+        text += digit_char(np.rounded, p - 1);
+    }
+    return text;
+}
+
+std::vector<number_cell> OGL_number_cells(float value, int digits, int decimals) {
+    constexpr float adv = 10.0f;
+    const bool finite = std::isfinite(value);
+    const number_parts np = finite ? split_number(value, decimals) : number_parts{0, 0, 1, false};
+    const int n = digits - decimals;
+    float s = -adv;
+    std::vector<number_cell> cells;
+    if (np.show_sign) cells.push_back(number_cell{s + 1.0f, '-'});
+    if (decimals > 0) cells.push_back(number_cell{s + (n + 0.5f) * adv, '.'});
+    for (int group : {3, 6, 9})
+        if (n > group) cells.push_back(number_cell{s + (n - group + 0.5f) * adv, ','});
+    const int m = digits < 11 ? digits : 11;
+    for (int k = m - 1; k >= 0; --k) {
+        s += adv;
+        cells.push_back(number_cell{s, finite ? digit_char(np.rounded, k) : '-'});
+    }
+    return cells;
+}

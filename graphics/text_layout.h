@@ -1,0 +1,81 @@
+// Text measures and layout without OpenGL: the glyph grid of the interface atlas, the advance
+// table, line breaking and number texts. The drawing in oglp_text.cpp and the artwork generator
+// both use these, so what is drawn and what is measured cannot drift apart.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Fonts: 100 proportional, 102 fixed 10-pixel advance (both in the interface atlas, ref 392),
+// 103 a second sheet of 40 columns in ref 396 with a fixed 15-pixel advance.
+inline constexpr int font_prop = 100;
+inline constexpr int font_fixed = 102;
+inline constexpr int font_sheet = 103;
+
+// The font-100/102 glyph grid: 21 x 5 cells of 14 x 15 pixels from the atlas origin.
+inline constexpr int glyph_cols = 21;
+inline constexpr int glyph_rows = 5;
+inline constexpr int glyph_cell_w = 14;
+inline constexpr int glyph_cell_h = 15;
+
+struct glyph_cell {
+    int col;
+    int row;
+};
+
+// Cell of a byte in the font-100/102 grid; bytes outside it get (0, 0), the space.
+glyph_cell OGL_glyph_cell(unsigned char c);
+
+// Pen advance of a byte in font 100, 0 for bytes outside the grid and for tab, LF and CR.
+// The one width measure of all text, whatever the font it is drawn in.
+int OGL_char_width(unsigned char c);
+
+// Sum of OGL_char_width over the bytes.
+float OGL_string_width(const std::string& text);
+
+// One glyph quad: screen rectangle and texture rectangle (atlas pixels / 512).
+struct glyph_quad {
+    float x0, y0, x1, y1;
+    float s0, t0, s1, t1;
+};
+
+// The quad of one glyph at pen (x, y). code is the byte; scale enlarges the quad (not the texels)
+// when above 1.
+glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h,
+                          unsigned char code, int font, float scale);
+
+// Pen x of each byte of one line, after alignment (0 starts at x, 1 centred on x, 2 ends at x;
+// always by the font-100 width). fixed_adv > 0 moves the pen that much per byte. Tab, LF and CR
+// get no entry: they draw nothing and take no room.
+struct line_glyph {
+    float x;
+    unsigned char code;
+};
+std::vector<line_glyph> OGL_line_layout(const std::string& text, float x, int fixed_adv, int align);
+
+// Line breaking of OGL_string. wrap <= 0 or >= 9999: one line, no break, lines_emitted 0.
+// Otherwise breaks after space, '-' or '/' when the pen plus 6 per byte of the next word passes
+// wrap, and after every LF; each emitted line lowers the text by 10.
+struct wrapped_text {
+    std::vector<std::string> lines;
+    int lines_emitted;  // lines that moved the pen down (0 when not wrapping)
+};
+// x is the line's start, the pen's origin for the break test.
+wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fixed_adv);
+
+// Rounds to the nearest whole number, halves away from zero.
+float OGL_round_half_away(float v);
+
+// The number of OGL_number as text, for fonts other than 102: zero-filled, with thousands
+// separators, or "d.ddxe" when it needs more than digits positions. A value that is not finite
+// shows one '-' per digit position.
+std::string OGL_number_text(float value, int digits, int decimals);
+
+// The number of OGL_number in font 102: glyphs at x offsets from the rounded left end, in drawing
+// order (sign, point and separators half a cell right of the digit they follow, then at most 11
+// digits, 10 apart).
+struct number_cell {
+    float dx;
+    char c;
+};
+std::vector<number_cell> OGL_number_cells(float value, int digits, int decimals);

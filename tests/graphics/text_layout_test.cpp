@@ -1,0 +1,166 @@
+#include "graphics/text_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string cells_text(const std::vector<number_cell>& cells) {
+    std::string s;
+    for (const number_cell& c : cells) s += c.c;
+    return s;
+}
+
+}  // namespace
+
+TEST(TextTables, WidthsAndCellsFollowTheGridAndTheAdvanceTable) {
+    EXPECT_EQ(OGL_string_width("MW%"), 32.0f);
+    EXPECT_EQ(OGL_string_width(""), 0.0f);
+    // Bytes outside the grid: the space's cell and no width.
+    for (int c : {0x22, 0x7B, 0x7D, 0x7E, 0x7F, 0x80, 0xFF}) {
+        EXPECT_EQ(OGL_glyph_cell(c).col, 0) << int(c);
+        EXPECT_EQ(OGL_glyph_cell(c).row, 0) << int(c);
+        EXPECT_EQ(OGL_char_width(c), 0) << int(c);
+    }
+    for (int c : {9, 10, 13}) EXPECT_EQ(OGL_char_width(c), 0);
+    // Every cell of the grid holds exactly one byte, and each has a width.
+    int cells[glyph_rows][glyph_cols] = {};
+    int with_width = 0;
+    for (int c = 0; c < 256; ++c) {
+        if (OGL_char_width(static_cast<unsigned char>(c)) == 0) continue;
+        ++with_width;
+        const glyph_cell g = OGL_glyph_cell(static_cast<unsigned char>(c));
+        ++cells[g.row][g.col];
+    }
+    EXPECT_EQ(with_width, 105);
+    for (auto& row : cells)
+        for (int n : row) EXPECT_EQ(n, 1);
+    EXPECT_EQ(OGL_glyph_cell('z').col, 20);
+    EXPECT_EQ(OGL_glyph_cell('z').row, 2);
+    EXPECT_EQ(OGL_glyph_cell(0xBF).col, 20);
+    EXPECT_EQ(OGL_glyph_cell(0xBF).row, 4);
+    EXPECT_EQ(OGL_char_width(0xFB), 3);
+}
+
+TEST(TextTables, GlyphQuadTruncatesAndDropsFourPixels) {
+    glyph_quad q = OGL_glyph_quad(12.9f, 30.7f, 0, 0, 14, 15, 'A', font_prop, 1.0f);
+    EXPECT_EQ(q.x0, 12);
+    EXPECT_EQ(q.x1, 26);
+    EXPECT_EQ(q.y0, 26);
+    EXPECT_EQ(q.y1, 41);
+    EXPECT_FLOAT_EQ(q.s0, 11 * 14 / 512.0f);
+    EXPECT_FLOAT_EQ(q.t1, 15 / 512.0f);
+    // A scale above 1 enlarges the quad, not the texels.
+    q = OGL_glyph_quad(0, 0, 0, 0, 14, 15, 'A', font_prop, 2.0f);
+    EXPECT_EQ(q.x1 - q.x0, 28);
+    EXPECT_EQ(q.y1 - q.y0, 30);
+    EXPECT_FLOAT_EQ(q.s1 - q.s0, 14 / 512.0f);
+    // Font 103 takes a high byte unsigned, so it stays on its sheet.
+    q = OGL_glyph_quad(0, 0, 0, 0, 13, 13, 0xE9, font_sheet, 1.0f);
+    EXPECT_FLOAT_EQ(q.s0, (233 % 40) * 13 / 512.0f);
+    EXPECT_FLOAT_EQ(q.t0, (233 / 40) * 13 / 512.0f);
+}
+
+TEST(TextLayout, LineAlignmentUsesTheProportionalWidth) {
+    std::vector<line_glyph> g = OGL_line_layout("MW%", 100, 0, 2);
+    ASSERT_EQ(g.size(), 3u);
+    EXPECT_EQ(g[0].x, 68);
+    EXPECT_EQ(g[1].x, 78);
+    EXPECT_EQ(g[2].x, 89);
+    // Font 102 centred: shifted by half the font-100 width (16), stepping 10.
+    g = OGL_line_layout("MW%", 100, 10, 1);
+    EXPECT_EQ(g[0].x, 84);
+    EXPECT_EQ(g[2].x, 104);
+    // Tab, LF and CR take no room; a byte outside the grid still gets a quad, with no advance.
+    g = OGL_line_layout("a\tb\n\"c", 0, 0, 0);
+    ASSERT_EQ(g.size(), 4u);
+    EXPECT_EQ(g[1].x, 6);
+    EXPECT_EQ(g[2].code, '"');
+    EXPECT_EQ(g[3].x, 13);
+    EXPECT_TRUE(OGL_line_layout("", 5, 0, 1).empty());
+}
+
+TEST(TextLayout, WrapBreaksAfterSpacesHyphensSlashesAndLineFeeds) {
+    struct wrap_case {
+        const char* text;
+        float wrap;
+        std::vector<std::string> lines;
+        int emitted;
+    };
+    const wrap_case cases[] = {
+        // Pen after "aaaa " is 27, plus 6 x 4 for "bbbb" is 51: past 40, not past 60.
+        {"aaaa bbbb", 40, {"aaaa ", "bbbb"}, 2},
+        {"aaaa bbbb", 60, {"aaaa bbbb"}, 1},
+        {"a\nb", 9999, {"a\nb"}, 0},
+        {"a\nb", 0, {"a\nb"}, 0},
+        {"one\ntwo\nthree", 100, {"one\n", "two\n", "three"}, 3},
+        {"well-known/path name", 30, {"well-", "known/", "path ", "name"}, 4},
+        {"averyveryverylongword", 10, {"averyveryverylongword"}, 1},
+        {"", 100, {}, 0},
+    };
+    for (const wrap_case& c : cases) {
+        wrapped_text w = OGL_wrap_text(c.text, 50, c.wrap, 0);
+        EXPECT_EQ(w.lines, c.lines) << c.text << " at " << c.wrap;
+        EXPECT_EQ(w.lines_emitted, c.emitted) << c.text << " at " << c.wrap;
+    }
+    // A fixed advance counts 10 per byte: "aaaa " is 50, plus 24 is past 70.
+    EXPECT_EQ(OGL_wrap_text("aaaa bbbb", 0, 70, 10).lines_emitted, 2);
+    EXPECT_EQ(OGL_wrap_text("aaaa bbbb", 0, 75, 10).lines_emitted, 1);
+}
+
+TEST(TextLayout, RoundsHalvesAwayFromZero) {
+    EXPECT_EQ(OGL_round_half_away(10.5f), 11);
+    EXPECT_EQ(OGL_round_half_away(-10.5f), -11);
+    EXPECT_EQ(OGL_round_half_away(10.49f), 10);
+    EXPECT_EQ(OGL_round_half_away(-0.4f), 0);
+}
+
+TEST(NumberText, BuildsZeroFilledSeparatedAndOverflowTexts) {
+    struct number_case {
+        float value;
+        int digits, decimals;
+        const char* text;
+    };
+    const number_case cases[] = {
+        {123.456f, 5, 2, "123.46"}, {1234567, 7, 0, "1,234,567"}, {42, 5, 0, "00,042"},
+        {12345, 3, 0, "1.23x4"},    {5, 0, 0, "0.05x2"},         {999.6f, 2, 0, "1.00x3"},
+        {-0.04f, 1, 0, "0"},        {-0.5f, 1, 0, "-1"},         {0.25f, 4, 3, "0.250"},
+        {-7.5f, 3, 1, "-07.5"},     {3e38f, 4, 0, "3.00x0"},
+    };
+    for (const number_case& c : cases) EXPECT_EQ(OGL_number_text(c.value, c.digits, c.decimals), c.text) << c.value;
+}
+
+TEST(NumberText, ValuesThatAreNotFiniteShowDashes) {
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(OGL_number_text(inf, 5, 2), "---.--");
+    EXPECT_EQ(OGL_number_text(-inf, 3, 0), "---");
+    EXPECT_EQ(OGL_number_text(std::nanf(""), 0, 0), "-");
+    EXPECT_EQ(cells_text(OGL_number_cells(inf, 4, 1)), ".----");
+    EXPECT_EQ(cells_text(OGL_number_cells(std::nanf(""), 2, 0)), "--");
+}
+
+TEST(NumberCells, FixedFontPlacesSeparatorsBetweenDigitCells) {
+    std::vector<number_cell> c = OGL_number_cells(12345.6f, 7, 1);
+    // Point, one separator, then the seven digits 10 apart from the left end.
+    ASSERT_EQ(c.size(), 9u);
+    EXPECT_EQ(c[0].c, '.');
+    EXPECT_EQ(c[0].dx, 55);
+    EXPECT_EQ(c[1].c, ',');
+    EXPECT_EQ(c[1].dx, 25);
+    EXPECT_EQ(cells_text(c), ".,0123456");
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(c[2 + i].dx, 10 * i);
+    // The sign goes one pixel right of the cell before the first digit.
+    c = OGL_number_cells(-3, 2, 0);
+    EXPECT_EQ(cells_text(c), "-03");
+    EXPECT_EQ(c[0].dx, -9);
+    // At most 11 digits; too large a value loses its leading digits, and digits past the range
+    // of an int are still the value's own.
+    EXPECT_EQ(cells_text(OGL_number_cells(1, 12, 0)), ",,,00000000001");
+    EXPECT_EQ(cells_text(OGL_number_cells(98765432e3f, 11, 0)), ",,,98765430784");
+    EXPECT_EQ(cells_text(OGL_number_cells(123, 2, 0)), "23");
+    EXPECT_EQ(cells_text(OGL_number_cells(5, 0, 0)), "");
+}
