@@ -1,0 +1,90 @@
+// A window backend without a display, for headless tests: a display of a chosen size, windows
+// and contexts that are only records, queued events and a layout given by the test. It records
+// what the program asked of it.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/plat_window.h"
+
+namespace plat {
+
+class null_window_backend : public window_backend {
+public:
+    struct window_rec {
+        int w, h;
+        bool framed;
+        int x, y;
+        int samples;
+        bool destroyed = false;
+    };
+
+    // The display and what the "driver" offers.
+    bool has_display = true;
+    int display_w = 1280, display_h = 1024, display_depth = 32;
+    int max_samples = 0;  // windows asking for more samples fail
+    bool contexts_fail = false;
+    bool make_current_fails = false;
+    int accelerated = 1;
+    long long vram = -1;
+    std::map<int, int> layout;           // Mac key code -> layout character; absent: none
+
+    // Input: events handed out in order, the pointer (pixels, y down) and the modifiers.
+    std::deque<event> events;
+    int mouse_h = 0, mouse_v = 0;
+    uint32_t modifiers = 0;
+
+    // What the program did.
+    std::vector<window_rec> windows;  // every window made, in order
+    std::vector<int> tried_samples;   // every create_gl_window, failed ones too
+    std::vector<int> depth_switches;
+    std::vector<bool> cursor_changes;  // each set_cursor_visible
+    int swaps = 0;
+    int waits = 0;         // wait_next_event calls
+    int last_wait_ticks = -1;
+    int contexts_made = 0;
+    int arrow_cursors = 0;
+
+    // The record of a window made here.
+    window_rec& rec(window_ref w) { return windows.at(reinterpret_cast<size_t>(w) - 1); }
+
+    bool video_init() override { return has_display; }
+    bool main_display(int* w, int* h, int* depth) override;
+    int set_display_depth(int bits) override;
+    window_ref create_gl_window(int w, int h, bool framed, int x, int y, int samples) override;
+    pixel_format_ref format_of(window_ref win) override;
+    bool describe(window_ref win, format_attr attr, int* value) override;
+    gl_context_ref create_context(window_ref win, gl_context_ref share) override;
+    bool make_current(window_ref win, gl_context_ref ctx) override;
+    void swap(window_ref) override { ++swaps; }
+    void destroy_window(window_ref win) override;
+    long long video_memory() override { return vram; }
+    bool wait_next_event(int ticks, event* ev) override;
+    void flush_events() override { events.clear(); }
+    void mouse(window_ref, int* h, int* v) override {
+        *h = mouse_h;
+        *v = mouse_v;
+    }
+    uint32_t key_modifiers() override { return modifiers; }
+    int layout_char(int mac_code) override;
+    void set_cursor_visible(bool visible) override { cursor_changes.push_back(visible); }
+    void arrow_cursor() override { ++arrow_cursors; }
+};
+
+// Installs a fresh null backend for the life of the object, then puts the previous one back.
+class scoped_null_backend {
+public:
+    scoped_null_backend() : old_(set_window_backend(&b_)) {}
+    ~scoped_null_backend() { set_window_backend(old_); }
+    null_window_backend* operator->() { return &b_; }
+    null_window_backend& operator*() { return b_; }
+
+private:
+    null_window_backend b_;
+    window_backend* old_;
+};
+
+}  // namespace plat
