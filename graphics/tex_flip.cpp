@@ -1,7 +1,10 @@
 #include "graphics/tex_flip.h"
 
+#include <squish.h>
+
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "core/alert.h"
 #include "graphics/colr.h"
@@ -35,25 +38,20 @@ void flip_colour(DXTColBlock& b) {
     if (colr.use_gamma_table) nv_gamma_correct(&b);
 }
 
-// Swaps pixel row ra of block a with row rb of block b (the same block allowed) for the block
-// kind of the format: 8-byte DXT1, 16-byte DXT3 or DXT5.
-void swap_pixel_rows(uint8_t* a, int ra, uint8_t* b, int rb, uint32_t format) {
+// Swaps pixel rows 0 and 1 of a block whose colour block starts at byte `colour` (8-byte DXT1,
+// 16-byte DXT3 or DXT5).
+void swap_top_rows(uint8_t* b, uint32_t format) {
     int colour = 0;
     if (format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT) {
         colour = 8;
-        std::swap(a[2 * ra], b[2 * rb]);
-        std::swap(a[2 * ra + 1], b[2 * rb + 1]);
+        std::swap(b[0], b[2]);
+        std::swap(b[1], b[3]);
     } else if (format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT) {
         colour = 8;
-        uint64_t va = get48(a + 2), vb = get48(b + 2);
-        const uint64_t row_a = va >> (12 * ra) & 0xFFF, row_b = vb >> (12 * rb) & 0xFFF;
-        va = (va & ~(uint64_t{0xFFF} << (12 * ra))) | row_b << (12 * ra);
-        put48(a + 2, va);
-        if (b == a) vb = va;
-        vb = (vb & ~(uint64_t{0xFFF} << (12 * rb))) | row_a << (12 * rb);
-        put48(b + 2, vb);
+        const uint64_t v = get48(b + 2);
+        put48(b + 2, (v & ~uint64_t{0xFFFFFF}) | (v & 0xFFF) << 12 | (v >> 12 & 0xFFF));
     }
-    std::swap(a[colour + 4 + ra], b[colour + 4 + rb]);
+    std::swap(b[colour + 4], b[colour + 5]);
 }
 
 // Flips one DXT level; returns the DXT1 transparency finding.
@@ -82,21 +80,28 @@ int flip_dxt_level(const TEX_image_desc& lvl, uint8_t* p) {
         if (rows % 2) found = flip_row(p + rows / 2 * row_bytes, found);
         return found;
     }
-    // Heights 1 and 2 (small mip levels) and others that end in a partial block: pixel row r
-    // changes places with row h - 1 - r wherever their blocks lie.
     const size_t level_bytes = row_bytes * rows;
     const int colour = dxt1 ? 0 : 8;
-    for (size_t off = 0; off < level_bytes; off += bs) {
-        auto& b = *reinterpret_cast<DXTColBlock*>(p + off + colour);
-        if (dxt1 && !found && uses_transparent(b)) found = 1;
-        if (colr.use_gamma_table) nv_gamma_correct(&b);
+    for (size_t off = 0; off < level_bytes; off += bs)
+        if (dxt1 && !found && uses_transparent(*reinterpret_cast<DXTColBlock*>(p + off))) found = 1;
+    if (lvl.height == 2) {
+        // Small mip levels: the two rows of each block change places.
+        for (size_t off = 0; off < level_bytes; off += bs) swap_top_rows(p + off, lvl.format);
+    } else if (lvl.height > 2) {
+        // A partial block row cannot be moved block by block: decode, turn over, encode again.
+        const int kind = dxt1 ? squish::kDxt1 : lvl.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT ? squish::kDxt3
+                                                                                          : squish::kDxt5;
+        const size_t row = static_cast<size_t>(lvl.width) * 4;
+        std::vector<uint8_t> rgba(row * lvl.height);
+        squish::DecompressImage(rgba.data(), lvl.width, lvl.height, p, kind);
+        for (int y = 0; y < lvl.height / 2; ++y)
+            std::swap_ranges(rgba.begin() + y * row, rgba.begin() + (y + 1) * row,
+                             rgba.begin() + (lvl.height - 1 - y) * row);
+        squish::CompressImage(rgba.data(), lvl.width, lvl.height, p, kind);
     }
-    for (int r = 0; r < lvl.height / 2; ++r) {
-        const int s = lvl.height - 1 - r;
-        for (int c = 0; c < cols; ++c)
-            swap_pixel_rows(p + (r / 4) * row_bytes + c * bs, r % 4, p + (s / 4) * row_bytes + c * bs, s % 4,
-                            lvl.format);
-    }
+    if (colr.use_gamma_table)
+        for (size_t off = 0; off < level_bytes; off += bs)
+            nv_gamma_correct(reinterpret_cast<DXTColBlock*>(p + off + colour));
     return found;
 }
 }  // namespace
