@@ -106,6 +106,7 @@ TEST(Geometry, InsetSquareShrinksCounterClockwiseAndGrowsOtherwise) {
     // The same in space, about up.
     Polygon3 sq3, out3;
     for (const Point2& p : kSquare) sq3.push_back({p.x, p.y, 7});
+    sq3.insert(sq3.begin() + 1, Point3{1, 0, 7});  // straight on: no point
     InsetPolygon(sq3, nullptr, 0.5, true, Vector3{0, 0, 1}, out3);
     expect_points(out3, {{0.5, 0.5, 7}, {1.5, 0.5, 7}, {1.5, 1.5, 7}, {0.5, 1.5, 7}});
 }
@@ -175,8 +176,8 @@ TEST(Geometry, ClipToHalfPlane3) {
     expect_points(out, sq);
     ClipToHalfPlane3(sq, Plane3{{1, 0, 0}, -1}, out);
     EXPECT_TRUE(out.empty());
-    ClipToHalfPlane3(sq, Plane3{{1, 0, 0}, 1}, out);
-    expect_points(out, {{0, 0, 0}, {1, 0, 0}, {1, 2, 0}, {0, 2, 0}});
+    ClipToHalfPlane3({{0, 0, 0}, {2, 0, 4}, {2, 2, 4}, {0, 2, 0}}, Plane3{{1, 0, 0}, 1}, out);
+    expect_points(out, {{0, 0, 0}, {1, 0, 2}, {1, 2, 2}, {0, 2, 0}});
     // Vertices exactly on the plane are kept once, and nothing beyond slips through.
     ClipToHalfPlane3({{0, 0, 0}, {1, -1, 0}, {2, 0, 0}, {1, 1, 0}}, Plane3{{1, 0, 0}, 1}, out);
     expect_points(out, {{0, 0, 0}, {1, -1, 0}, {1, 1, 0}});
@@ -204,6 +205,11 @@ TEST(GeometryStrips, ChainToQuadStripStraightTurnAndBack) {
     // A right-angle turn gives the mitre.
     ChainToQuadStrip({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}, {up, up, up}, {2, 2, 2}, strip);
     expect_points(strip, {{0, -1, 0}, {0, 1, 0}, {2, -1, 0}, {0, 1, 0}, {2, 1, 0}, {0, 1, 0}});
+    // A 45 degree turn: each end of the middle rung lies where the two offset sides meet.
+    const double r2 = std::sqrt(2.0);
+    ChainToQuadStrip({{0, 0, 0}, {1, 0, 0}, {2, 1, 0}}, {up, up, up}, {2, 2, 2}, strip);
+    ASSERT_EQ(strip.size(), 6u);
+    expect_points({strip[2], strip[3]}, {{r2, -1, 0}, {2 - r2, 1, 0}});
     // Turning straight back gives two rungs at the turn.
     ChainToQuadStrip({{0, 0, 0}, {1, 0, 0}, {0, 0, 0}}, {up, up, up}, {2, 2, 2}, strip);
     expect_points(strip, {{0, -1, 0}, {0, 1, 0}, {1, -1, 0}, {1, 1, 0}, {1, 1, 0}, {1, -1, 0}, {0, 1, 0}, {0, -1, 0}});
@@ -216,6 +222,9 @@ TEST(GeometryStrips, RemoveFromFrontAndBack) {
     // Three rungs one unit apart, even side at y = 0, odd side at y = 1.
     const std::vector<Point3> ladder = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 1, 0}, {2, 0, 0}, {2, 1, 0}};
     std::vector<Point3> strip = ladder, removed{{7, 7, 7}};
+    ReverseQuadStrip(strip);
+    expect_points(strip, {ladder[5], ladder[4], ladder[3], ladder[2], ladder[1], ladder[0]});
+    strip = ladder;
     RemoveFromQuadStripFront(strip, 1, removed, false);
     expect_points(removed, {ladder[0], ladder[1], ladder[2], ladder[3]});
     expect_points(strip, {ladder[2], ladder[3], ladder[4], ladder[5]});
@@ -224,6 +233,11 @@ TEST(GeometryStrips, RemoveFromFrontAndBack) {
     RemoveFromQuadStripFront(strip, 0.5, removed, false);
     expect_points(removed, {ladder[0], ladder[1], {0.5, 0, 0}, {0.5, 1, 0}});
     expect_points(strip, {{0.5, 0, 0}, {0.5, 1, 0}, ladder[2], ladder[3], ladder[4], ladder[5]});
+    // A cut in the last span.
+    strip = ladder;
+    RemoveFromQuadStripFront(strip, 1.5, removed, false);
+    expect_points(strip, {{1.5, 0, 0}, {1.5, 1, 0}, ladder[4], ladder[5]});
+    EXPECT_EQ(removed.size(), 6u);
     // Nothing to cut: dist 0, too few points, or longer than the strip.
     for (double dist : {0.0, -1.0, 5.0}) {
         strip = ladder;
@@ -253,6 +267,12 @@ TEST(GeometryStrips, SquareCutEvensAFirstRungAtASlant) {
     RemoveFromQuadStripFront(strip, 0.5, removed, true);
     ASSERT_EQ(strip.size(), 6u);
     expect_points({strip[0], strip[1]}, {{0.5, 0, 0}, {0.5, 1, 0}});
+    // The same with the even end ahead.
+    strip = {{-0.5, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 1, 0}, {2, 0, 0}, {2, 1, 0}};
+    EXPECT_DOUBLE_EQ(LongerSideOfQuad(strip), 0.5);
+    RemoveFromQuadStripFront(strip, 0.5, removed, true);
+    ASSERT_EQ(strip.size(), 6u);
+    expect_points({strip[0], strip[1]}, {{0.5, 0, 0}, {0.5, 1, 0}});
 }
 
 // --- spheres and curves
@@ -265,6 +285,10 @@ TEST(GeometrySpheres, FastBoundingSphereSmallCases) {
     expect_points({s.c}, {{1, 2, 3}});
     EXPECT_EQ(s.radius_squared, 0);
     FastBoundingSphere({{0, 0, 0}, {0, 4, 0}}, s);
+    expect_points({s.c}, {{0, 2, 0}});
+    EXPECT_DOUBLE_EQ(s.radius_squared, 4);
+    // The start sphere spans the lowest and highest points, whatever the input order.
+    FastBoundingSphere({{0, 0, 0}, {0, 4, 0}, {0, 2, 1}}, s);
     expect_points({s.c}, {{0, 2, 0}});
     EXPECT_DOUBLE_EQ(s.radius_squared, 4);
 }
