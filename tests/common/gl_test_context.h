@@ -1,0 +1,21 @@
+// The one OpenGL context of a test program: 800 x 600 offscreen (no X server), with the shell's
+// GL defaults, the entry points opened, the capability probe run and the 2-D window space set.
+// Made on the first call, on the calling thread, and kept current until the program ends.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int gl_test_width = 800;
+inline constexpr int gl_test_height = 600;
+
+// Makes the context current; false (with the reason on stderr) when no GL is to be had.
+bool gl_test_context();
+
+struct gl_test_rgba {
+    uint8_t r, g, b, a;
+    bool operator==(const gl_test_rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+// One pixel of the colour buffer, x and y from the bottom left.
+gl_test_rgba gl_test_pixel(int x, int y);
+// Clears the colour buffer to (r, g, b, a), each 0..1.
+void gl_test_clear(float r, float g, float b, float a);
