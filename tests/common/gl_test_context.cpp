@@ -26,8 +26,8 @@ bool gl_test_context() {
             std::fprintf(stderr, "No GL test context: %s\n", why.c_str());
             return false;
         }
-        OGL_set_gl_defaults(0);
         if (glExt.init_entry_points() != 0) return false;
+        OGL_set_gl_defaults(0);
         quiet_probe_env env;
         glExt.init_extensions(env);
         return true;
