@@ -7,7 +7,7 @@
 
 #include "core/utl_stat.h"
 #include "graphics/matrix.h"
-#include "shell/mnw.h"
+#include "core/mnw.h"
 
 xcam_class xcam;
 

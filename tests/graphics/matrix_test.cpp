@@ -10,7 +10,7 @@
 #include "core/utl_stat.h"
 #include "graphics/matrix.h"
 #include "graphics/xcam.h"
-#include "shell/mnw.h"
+#include "core/mnw.h"
 
 namespace {
 void expect_matrix(const double* got, const double* want, const std::string& what, double tol = 1e-12) {
