@@ -1,5 +1,6 @@
 #include "graphics/colr.h"
 
+#include <algorithm>
 #include <cstring>
 
 colr_class colr;
@@ -48,4 +49,25 @@ void colr_pulse(float v) {
     colr.assign(83, 0.2f * v, 0.8f * v, 0.2f * v);
     colr.assign(84, 0.7f * v, 0.7f * v, 0.2f * v);
     colr.pulse = v;
+}
+
+void colr_class::set_lites_for_interface() {
+    for (float& c : rgb[105]) c = std::max(c, 0.75f);
+}
+
+void colr_class::spectrum_init(int kind) {
+    static const float keys[6][3] = {{1, 0, 0}, {1, 0.32f, 0.08f}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f}};
+    if (kind < 0 || kind > 3) return;
+    for (int i = 0; i < 1000; ++i) {
+        const float v = i / 1000.0f;
+        float* e = spectrum[i];
+        if (kind == 0) {
+            const int k = v < 0.2f ? 0 : v < 0.4f ? 1 : v < 0.6f ? 2 : v < 0.8f ? 3 : 4;
+            const float f = (v - 0.2f * k) * 5;
+            for (int c = 0; c < 3; ++c) e[c] = (1 - f) * keys[k][c] + f * keys[k + 1][c];
+        } else {
+            e[0] = e[1] = e[2] = 0;
+            e[kind - 1] = v;
+        }
+    }
 }

@@ -12,6 +12,11 @@ public:
         rgb[slot][1] = g;
         rgb[slot][2] = b;
     }
+    // Raises each component of the tint to at least 0.75.
+    void set_lites_for_interface();
+    // Fills the spectrum: kind 0 a rainbow from red to violet, 1 to 3 a ramp of red, green or
+    // blue; any other kind leaves it as it is.
+    void spectrum_init(int kind);
 
     double gamma1;  // read by the PNG reader
     double gamma2;

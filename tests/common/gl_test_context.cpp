@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/mnw.h"
+#include "graphics/ogl_2d.h"
 #include "graphics/ogl_extensions.h"
 #include "graphics/ogl_state.h"
 #include "platform/plat_offscreen_gl.h"
@@ -30,6 +32,10 @@ bool gl_test_context() {
         OGL_set_gl_defaults(0);
         quiet_probe_env env;
         glExt.init_extensions(env);
+        mnw.x_res = gl_test_width;
+        mnw.y_res = gl_test_height;
+        mnw.curwin = 0;
+        OGL_pix_specs(0);
         return true;
     }();
     return ready;

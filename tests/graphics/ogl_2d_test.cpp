@@ -1,0 +1,186 @@
+// The 2-D window space and the primitives, by GL state and pixels read back.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "common/gl_test_context.h"
+#include "core/mnw.h"
+#include "graphics/colr.h"
+#include "graphics/matrix.h"
+#include "graphics/ogl_2d.h"
+#include "graphics/ogl_prims.h"
+#include "graphics/render_state.h"
+#include "graphics/xcam.h"
+
+namespace {
+class Screen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl_test_context());
+        saved_mnw = mnw;
+        saved_colr_tint = {colr.rgb[105][0], colr.rgb[105][1], colr.rgb[105][2]};
+        window(gl_test_width, gl_test_height, 0);
+        gl_test_clear(0, 0, 0, 1);
+    }
+    void TearDown() override {
+        mnw = saved_mnw;
+        colr.assign(105, saved_colr_tint[0], saved_colr_tint[1], saved_colr_tint[2]);
+        ren.monochrome = 0;
+        ren.global_fade = 1;
+    }
+    static void window(int w, int h, int curwin) {
+        mnw.x_res = w;
+        mnw.y_res = h;
+        mnw.curwin = curwin;
+        mnw.subwin_x = mnw.subwin_y = 0;
+        OGL_pix_specs(0);
+    }
+    static bool lit(int x, int y) { return gl_test_pixel(x, y).r > 128; }
+    mnw_struct saved_mnw;
+    std::array<float, 3> saved_colr_tint;
+};
+
+GLint scissor_box(int i) {
+    GLint box[4];
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    return box[i];
+}
+
+int swaps = 0;
+void count_swap() { ++swaps; }
+}  // namespace
+
+TEST_F(Screen, LayoutOffsetAndProjection) {
+    const struct {
+        int w, h, curwin;
+        float layout_dx, layout_dy;
+    } cases[] = {{800, 600, 0, 0, 0}, {1280, 1024, 0, 128, 256}, {1024, 768, 0, 0, 0}, {1280, 1024, -1, 0, 256}};
+    for (const auto& c : cases) {
+        window(c.w, c.h, c.curwin);
+        EXPECT_EQ(mnw.layout_dx, c.layout_dx) << c.w;
+        EXPECT_EQ(mnw.layout_dy, c.layout_dy) << c.w;
+        EXPECT_EQ(mnw.view_r, static_cast<float>(c.w));
+    }
+    window(gl_test_width, gl_test_height, 0);
+    double gl[16], want[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, gl);
+    buildOrthoMatrix(want, 0, gl_test_width, 0, gl_test_height, -1, 1);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gl[i], want[i], 1e-7) << i;
+    EXPECT_EQ(xcam.mv_from_gl, 0);
+
+    mnw.x_res = 1000;
+    mnw.y_res = 500;
+    mnw.view_r = 1000;
+    mnw.view_t = 500;
+    OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1);
+    EXPECT_EQ(xcam.ortho_top, 250);
+}
+
+TEST_F(Screen, ScissorBoxInWindowUnits) {
+    mnw.subwin_x = 200;
+    mnw.subwin_y = 100;
+    OGL_scissors(10, 20, 100, 50);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_EQ(scissor_box(0), 210);
+    EXPECT_EQ(scissor_box(1), 120);
+    EXPECT_EQ(scissor_box(2), 100);
+    EXPECT_EQ(scissor_box(3), 50);
+    OGL_scissors(10, 20, -5, 50);
+    EXPECT_EQ(scissor_box(2), 0);
+    OGL_scissors_end();
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+}
+
+TEST_F(Screen, FilledRectangleInASubWindow) {
+    mnw.subwin_x = 100;
+    mnw.subwin_y = 50;
+    OGL_fillrect(0, 1, 10, 20, 30, 40);
+    // Inside exactly x 110..139, y 70..109: the corners are wound to survive culling.
+    const struct {
+        int x, y;
+        bool in;
+    } pixels[] = {{110, 70, true},  {139, 109, true},  {125, 90, true},  {109, 70, false},
+                  {140, 70, false}, {110, 69, false}, {110, 110, false}};
+    for (const auto& p : pixels) EXPECT_EQ(lit(p.x, p.y), p.in) << p.x << "," << p.y;
+}
+
+TEST_F(Screen, LinesAndFrames) {
+    OGL_line(0, 1, 0, 10, 10, 10);  // through pixel centres of row 10
+    for (int x = 0; x < 10; ++x) EXPECT_TRUE(lit(x, 10)) << x;
+    EXPECT_FALSE(lit(10, 10));
+    EXPECT_FALSE(lit(5, 11));
+    EXPECT_FALSE(lit(5, 9));
+
+    OGL_framerect(0, 1, 100, 100, 20, 10);
+    EXPECT_TRUE(lit(100, 105));
+    EXPECT_TRUE(lit(120, 105));
+    EXPECT_TRUE(lit(110, 110));
+    EXPECT_FALSE(lit(110, 105));  // hollow
+
+    OGL_fillcircle(0, 300, 300, 5);
+    EXPECT_TRUE(lit(300, 300));
+    EXPECT_TRUE(lit(304, 300));
+    EXPECT_FALSE(lit(304, 304));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(ColourRule, SlotsTintMonochromeAndFade) {
+    colr_class saved = colr;
+    colr.assign(105, 0.5f, 0.5f, 0.5f);
+    colr.assign(5, 1, 1, 0);
+    const struct {
+        int slot, monochrome;
+        float alpha, fade;
+        ogl_rgba want;
+    } cases[] = {
+        {0, 0, 1, 1, {0.5f, 0.5f, 0.5f, 1}},     // tinted
+        {49, 0, 1, 1, {1, 1, 1, 1}},             // not tinted
+        {5, 1, 1, 1, {0, 1, 0, 1}},              // (0.5, 0.5, 0) in green
+        {12, 1, 0.5f, 0.5f, {0, 0.01f, 0, 0.25f}},  // black stays faintly green; fade times alpha
+    };
+    for (const auto& c : cases) {
+        ren.monochrome = c.monochrome;
+        ren.global_fade = c.fade;
+        const ogl_rgba k = OGL_slot_colour(c.slot, c.alpha);
+        EXPECT_FLOAT_EQ(k.r, c.want.r) << c.slot;
+        EXPECT_FLOAT_EQ(k.g, c.want.g) << c.slot;
+        EXPECT_FLOAT_EQ(k.b, c.want.b) << c.slot;
+        EXPECT_FLOAT_EQ(k.a, c.want.a) << c.slot;
+    }
+    ren.monochrome = 0;
+    ren.global_fade = 1;
+    colr = saved;
+
+    const struct {
+        float v;
+        ogl_rgba want;
+    } ramp[] = {{0.25f, {1, 0.16f, 0.04f, 1}}, {2, {0.8f, 0, 0.8f, 1}}, {-1, {0, 0, 0, 1}}, {0.5f, {1, 1, 0, 1}}};
+    for (const auto& c : ramp) {
+        const ogl_rgba k = OGL_spectrum_colour(c.v);
+        EXPECT_NEAR(k.r, c.want.r, 1e-6) << c.v;
+        EXPECT_NEAR(k.g, c.want.g, 1e-6) << c.v;
+        EXPECT_NEAR(k.b, c.want.b, 1e-6) << c.v;
+    }
+}
+
+TEST_F(Screen, OpaqueColoursSetNoAlphaAndTheFrameEndsWhite) {
+    GLfloat c[4];
+    OGL_set_colour(0, 0.5f);
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_FLOAT_EQ(c[3], 0.5f);
+    OGL_set_colour(0, 0.995f);  // above 0.99: drawn opaque
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_FLOAT_EQ(c[3], 1.0f);
+
+    ren.monochrome = 1;
+    ren.global_fade = 0.5f;
+    ogl_swap_fn old = OGL_set_swap_hook(count_swap);
+    OGL_sbuff();
+    OGL_set_swap_hook(old);
+    EXPECT_EQ(swaps, 1);
+    glGetFloatv(GL_CURRENT_COLOR, c);
+    EXPECT_FLOAT_EQ(c[0], 0);
+    EXPECT_FLOAT_EQ(c[1], 1);
+    EXPECT_FLOAT_EQ(c[3], 0.5f);
+}
