@@ -388,12 +388,11 @@ void input_script::save_shot(SDL_Window* w) {
     img.width = static_cast<png_uint_32>(pw);
     img.height = static_cast<png_uint_32>(ph);
     img.format = PNG_FORMAT_RGB;
-    // GL's rows run bottom-up; a negative stride writes them top-down.
+    // GL's rows run bottom-up; a negative stride tells libpng so.
     png_int_32 stride = pw * 3;
-    const unsigned char* last_row = px.data() + static_cast<size_t>(ph - 1) * static_cast<size_t>(stride);
     std::string file = shot_file_;
     shot_file_.clear();
-    if (pw <= 0 || ph <= 0 || !png_image_write_to_file(&img, file.c_str(), 0, last_row, -stride, nullptr))
+    if (pw <= 0 || ph <= 0 || !png_image_write_to_file(&img, file.c_str(), 0, px.data(), -stride, nullptr))
         fail("cannot write " + file + (img.message[0] ? std::string(": ") + img.message : std::string()));
 }
 

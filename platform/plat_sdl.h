@@ -31,8 +31,6 @@ private:
 
 // The environment variable naming the input script.
 inline constexpr char input_script_env[] = "VOLATRA_INPUT_SCRIPT";
-// The log that wait_log reads: the program's log on the desktop.
-inline constexpr char program_log_name[] = "Volatra Installer Log.txt";
 
 // One line of an input script.
 struct script_command {

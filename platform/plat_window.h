@@ -97,6 +97,8 @@ window_backend* set_window_backend(window_backend* b);
 
 // The title of every window the program opens; tests find the window by it.
 inline constexpr char window_title[] = "Volatra Installer";
+// The program's log, in the desktop folder; the input script's wait_log reads it.
+inline constexpr char program_log_name[] = "Volatra Installer Log.txt";
 
 // Shorthands for the installed backend.
 inline bool video_init() { return backend().video_init(); }
