@@ -37,6 +37,11 @@ TEST(TextTables, WidthsAndCellsFollowTheGridAndTheAdvanceTable) {
         ++cells[g.row][g.col];
     }
     EXPECT_EQ(with_width, 105);
+    // One byte of each width 2..11, and the table's total.
+    EXPECT_EQ(OGL_string_width(",Ifc0BAOM%"), 65.0f);
+    int total = 0;
+    for (int c = 0; c < 256; ++c) total += OGL_char_width(static_cast<unsigned char>(c));
+    EXPECT_EQ(total, 624);
     for (auto& row : cells)
         for (int n : row) EXPECT_EQ(n, 1);
     EXPECT_EQ(OGL_glyph_cell('z').col, 20);
@@ -95,6 +100,9 @@ TEST(TextLayout, WrapBreaksAfterSpacesHyphensSlashesAndLineFeeds) {
         // Pen after "aaaa " is 27, plus 6 x 4 for "bbbb" is 51: past 40, not past 60.
         {"aaaa bbbb", 40, {"aaaa ", "bbbb"}, 2},
         {"aaaa bbbb", 60, {"aaaa bbbb"}, 1},
+        {"aaaa bbbb", 48, {"aaaa ", "bbbb"}, 2},
+        // Only the next word is estimated, not the rest of the text.
+        {"aa bb cccccccccc", 30, {"aa bb ", "cccccccccc"}, 2},
         {"a\nb", 9999, {"a\nb"}, 0},
         {"a\nb", 0, {"a\nb"}, 0},
         {"one\ntwo\nthree", 100, {"one\n", "two\n", "three"}, 3},
@@ -129,7 +137,7 @@ TEST(NumberText, BuildsZeroFilledSeparatedAndOverflowTexts) {
         {123.456f, 5, 2, "123.46"}, {1234567, 7, 0, "1,234,567"}, {42, 5, 0, "00,042"},
         {12345, 3, 0, "1.23x4"},    {5, 0, 0, "0.05x2"},         {999.6f, 2, 0, "1.00x3"},
         {-0.04f, 1, 0, "0"},        {-0.5f, 1, 0, "-1"},         {0.25f, 4, 3, "0.250"},
-        {-7.5f, 3, 1, "-07.5"},     {3e38f, 4, 0, "3.00x0"},
+        {-7.5f, 3, 1, "-07.5"},     {3e38f, 4, 0, "3.00x0"},     {9, 1, 0, "9"},
     };
     for (const number_case& c : cases) EXPECT_EQ(OGL_number_text(c.value, c.digits, c.decimals), c.text) << c.value;
 }
@@ -138,6 +146,7 @@ TEST(NumberText, ValuesThatAreNotFiniteShowDashes) {
     const float inf = std::numeric_limits<float>::infinity();
     EXPECT_EQ(OGL_number_text(inf, 5, 2), "---.--");
     EXPECT_EQ(OGL_number_text(-inf, 3, 0), "---");
+    EXPECT_EQ(OGL_number_text(inf, 2, 1), "-.-");
     EXPECT_EQ(OGL_number_text(std::nanf(""), 0, 0), "-");
     EXPECT_EQ(cells_text(OGL_number_cells(inf, 4, 1)), ".----");
     EXPECT_EQ(cells_text(OGL_number_cells(std::nanf(""), 2, 0)), "--");
