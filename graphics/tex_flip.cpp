@@ -24,12 +24,25 @@ void put48(uint8_t* p, uint64_t v) {
     for (int i = 0; i < 6; ++i, v >>= 8) p[i] = static_cast<uint8_t>(v);
 }
 
-bool uses_transparent(const DXTColBlock& b) {
+// Index 3 in three-colour mode among the first cols x rows pixels of the block.
+bool uses_transparent(const DXTColBlock& b, int cols = 4, int rows = 4) {
     if (get16(b.col0) > get16(b.col1)) return false;
-    for (uint8_t r : b.row)
-        for (int s = 0; s < 8; s += 2)
-            if (((r >> s) & 3) == 3) return true;
+    for (int r = 0; r < std::min(rows, 4); ++r)
+        for (int c = 0; c < std::min(cols, 4); ++c)
+            if ((b.row[r] >> (2 * c) & 3) == 3) return true;
     return false;
+}
+
+// The transparency finding of a DXT1 level, over its own pixels only: encoders put index 3
+// in the unused pixels of partial blocks.
+int level_uses_transparent(const uint8_t* p, int w, int h) {
+    const int cols = (w + 3) / 4, rows = (h + 3) / 4;
+    for (int by = 0; by < rows; ++by)
+        for (int bx = 0; bx < cols; ++bx)
+            if (uses_transparent(*reinterpret_cast<const DXTColBlock*>(p + (by * cols + bx) * 8), w - 4 * bx,
+                                 h - 4 * by))
+                return 1;
+    return 0;
 }
 
 void flip_colour(DXTColBlock& b) {
@@ -61,29 +74,30 @@ int flip_dxt_level(const TEX_image_desc& lvl, uint8_t* p) {
     const int bs = dxt1 ? 8 : 16;
     const int cols = (lvl.width + 3) / 4, rows = (lvl.height + 3) / 4;
     const size_t row_bytes = static_cast<size_t>(cols) * bs;
-    auto flip_row = [&](uint8_t* r, int found) {
-        if (dxt1) return nv_flip_blocks_dxtc1(reinterpret_cast<DXTColBlock*>(r), cols, found);
-        if (lvl.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT)
-            return found | nv_flip_blocks_dxtc3(reinterpret_cast<DXT3Block*>(r), cols, found);
-        return found | nv_flip_blocks_dxtc5(reinterpret_cast<DXT5Block*>(r), cols, found);
+    const int found = dxt1 ? level_uses_transparent(p, lvl.width, lvl.height) : 0;
+    // The finding is made above; the row flippers are told it is made.
+    auto flip_row = [&](uint8_t* r) {
+        if (dxt1)
+            nv_flip_blocks_dxtc1(reinterpret_cast<DXTColBlock*>(r), cols, 1);
+        else if (lvl.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT)
+            nv_flip_blocks_dxtc3(reinterpret_cast<DXT3Block*>(r), cols, 1);
+        else
+            nv_flip_blocks_dxtc5(reinterpret_cast<DXT5Block*>(r), cols, 1);
     };
-    int found = 0;
     if (lvl.height % 4 == 0) {
         for (int i = 0; i < rows / 2; ++i) {
             uint8_t* a = p + i * row_bytes;
             uint8_t* b = p + (rows - 1 - i) * row_bytes;
-            found = flip_row(a, found);
-            found = flip_row(b, found);
+            flip_row(a);
+            flip_row(b);
             std::swap_ranges(a, a + row_bytes, b);
         }
         // The middle block row of an odd count turns over in place.
-        if (rows % 2) found = flip_row(p + rows / 2 * row_bytes, found);
+        if (rows % 2) flip_row(p + rows / 2 * row_bytes);
         return found;
     }
     const size_t level_bytes = row_bytes * rows;
     const int colour = dxt1 ? 0 : 8;
-    for (size_t off = 0; off < level_bytes; off += bs)
-        if (dxt1 && !found && uses_transparent(*reinterpret_cast<DXTColBlock*>(p + off))) found = 1;
     if (lvl.height == 2) {
         // Small mip levels: the two rows of each block change places.
         for (size_t off = 0; off < level_bytes; off += bs) swap_top_rows(p + off, lvl.format);

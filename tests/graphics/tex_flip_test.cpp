@@ -143,6 +143,11 @@ TEST(TexFlip, Dxt1TransparencyFinding) {
 
     // A single block row (the middle one) is looked at too.
     EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 4, 4, 0, 0}, img.data() + 8), 1);
+    // Index 3 only in the unused pixels of a 2 x 2 level is no transparency.
+    uint8_t small[8] = {0x34, 0x12, 0x34, 0x12, 0xF0, 0xF0, 0xFF, 0xFF};
+    EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 2, 2, 0, 0}, small), 0);
+    small[5] = 0xF3;
+    EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 2, 2, 0, 0}, small), 1);
 }
 
 TEST(TexFlip, Color565Steps) {

@@ -1,20 +1,60 @@
+// The texture manager's bookkeeping, scaling and file stage, without GL: failed loads never
+// reach an upload.
 #include "graphics/tman.h"
 
 #include <gtest/gtest.h>
 
-#include "core/mnw.h"
+#include <cstring>
+#include <vector>
 
-TEST(Tman, FreshManager) {
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/cmdline.h"
+#include "core/mnw.h"
+#include "core/xtim.h"
+#include "graphics/ogl_extensions.h"
+#include "graphics/scratch.h"
+#include "graphics/tex_dds.h"
+#include "graphics/tex_png.h"
+
+namespace {
+class Tman : public testing::Test {
+protected:
+    void SetUp() override {
+        reset_recorders();
+        mnw.tex_level = 5;
+        glExt.max_tex_size = 4096;
+    }
+    temp_folder dir;
+};
+
+struct scale {
+    int img_dx, img_dy, tex_dx, tex_dy;
+    double s;
+};
+scale get_scale(int flags, int dx, int dy, int source = 2) {
+    scale r{};
+    r.s = TEX_get_scale("x", 1, flags, dx, dy, &r.img_dx, &r.img_dy, &r.tex_dx, &r.tex_dy, source);
+    return r;
+}
+
+int missing(tman_class& t, int manual_ref, const std::string& name, tex_fail_mode mode = tex_fail_quiet) {
+    return t.load_texture(mode, manual_ref, 2, tex_loaded, name);
+}
+}  // namespace
+
+TEST_F(Tman, FreshManager) {
     tman_class t;
     EXPECT_EQ(t.total_texes(), 0);
     EXPECT_EQ(t.loaded_texes(), 0);
-    EXPECT_TRUE(t.ref_dat.empty());
-    mnw.x_res = 1024;
-    mnw.y_res = 768;
-    mnw.col_res = 32;
+    mnw.x_res = 1024, mnw.y_res = 768, mnw.col_res = 32;
     EXPECT_EQ(t.tot_vram(), 3145728);
+    t.ref_dat.resize(3);
+    t.ref_dat[1].vram_bytes = 2000000000;
+    t.ref_dat[2].vram_bytes = 2000000000;
+    EXPECT_EQ(t.tot_vram(), 3145728 + 4000000000LL);
 
-    tman_class::ref_dat_struct r;
+    const tman_class::ref_dat_struct r;
     EXPECT_EQ(r.name, "un-inited");
     EXPECT_EQ(r.load_time, tex_unloaded);
     EXPECT_EQ(r.fail_mode, tex_fail_fatal);
@@ -22,32 +62,211 @@ TEST(Tman, FreshManager) {
     EXPECT_EQ(r.gl_format, 0);
 }
 
-TEST(Tman, VideoMemoryTotalDoesNotOverflow) {
-    tman_class t;
-    mnw.x_res = 2560;
-    mnw.y_res = 1600;
-    mnw.col_res = 32;
-    t.ref_dat.resize(3);
-    t.ref_dat[1].vram_bytes = 2000000000;
-    t.ref_dat[2].vram_bytes = 2000000000;
-    EXPECT_EQ(t.tot_vram(), 2560LL * 1600 * 4 + 4000000000LL);
+TEST_F(Tman, ScaleTable) {
+    EXPECT_EQ(get_scale(0, 1024, 1024).tex_dx, 1024);
+    mnw.tex_level = 3;
+    EXPECT_EQ(get_scale(0, 1024, 1024).img_dx, 256);
+    EXPECT_EQ(get_scale(0x100, 1024, 1024).tex_dx, 1024);
+    EXPECT_EQ(get_scale(0x40, 1024, 1024).tex_dx, 512);
+    EXPECT_EQ(get_scale(0x80, 1024, 1024).tex_dx, 128);
+    EXPECT_EQ(get_scale(0, 1024, 1024, 1).tex_dx, 1024);  // pixels already in the scratch buffer
+    mnw.tex_level = 0;
+    scale s = get_scale(0, 16, 8);
+    EXPECT_DOUBLE_EQ(s.s, 1.0 / 8);
+    EXPECT_EQ(s.img_dx, 2);
+    EXPECT_EQ(s.img_dy, 1);
+    mnw.tex_level = 5;
+    glExt.max_tex_size = 1024;
+    s = get_scale(0, 2048, 512);
+    EXPECT_EQ(s.tex_dx, 1024);
+    EXPECT_EQ(s.tex_dy, 256);
+    EXPECT_EQ(get_scale(0, 2048, 512, 1).tex_dx, 2048);
+    glExt.max_tex_size = 0;  // before the probe: no limit, no endless halving
+    EXPECT_EQ(get_scale(0, 2048, 512).tex_dx, 2048);
+    s = get_scale(0, 300, 200);
+    EXPECT_EQ(s.img_dx, 300);
+    EXPECT_EQ(s.tex_dx, 512);
+    EXPECT_EQ(s.tex_dy, 256);
+    s = get_scale(0x2000, 300, 200);
+    EXPECT_EQ(s.tex_dx, 300);
+    EXPECT_EQ(s.tex_dy, 200);
+    EXPECT_EXIT(get_scale(0, 4096, 4), testing::ExitedWithCode(1),
+                "Trying to create a texture either less than 1 or greater than 2048! \\| x \\| value: \\| 4096");
 }
 
-TEST(Tman, FailureIsReportedOnce) {
+TEST_F(Tman, DynamicRefs) {
     tman_class t;
-    EXPECT_EQ(t.has_plane_load_fail(), 0);
-    t.plane_load_fail = 1;
-    EXPECT_EQ(t.has_plane_load_fail(), 1);
+    EXPECT_EQ(missing(t, 0, "a.png"), 1135);
+    EXPECT_EQ(t.ref_dat.size(), 1136u);
+    EXPECT_EQ(missing(t, 0, "a.png"), 1135);
+    EXPECT_EQ(t.ref_dat[1135].ref_count, 2);
+    for (int i = 1; i <= 5; ++i) EXPECT_EQ(missing(t, 0, "n" + std::to_string(i)), 1135 + i);
+    EXPECT_EQ(t.total_texes(), 6);
+    t.release_texture(1137);
+    t.release_texture(1139);
+    t.purge_unused_texes();
+    EXPECT_EQ(t.total_texes(), 4);
+    EXPECT_EQ(t.tex_hash.count("n2"), 0u);
+    EXPECT_EQ(missing(t, 0, "new"), 1139);  // the highest free one
+    // A failed load leaves the record in use, sharing the placeholder; a manual one answers 0.
+    EXPECT_EQ(t.ref_dat[1139].tex, 930);
+    EXPECT_NE(t.ref_dat[1139].gl_format, 0);
+    EXPECT_EQ(missing(t, 7, "gone.png"), 0);
+    EXPECT_EQ(t.loaded_texes(), 0);
+    EXPECT_EQ(t.total_texes(), 6);
+    t.unload_texture(7);
+    EXPECT_EQ(t.total_texes(), 5);
+    EXPECT_EQ(t.ref_dat[7].name, "un-inited");
+    EXPECT_EQ(t.ref_dat[7].load_time, tex_unloaded);
+}
+
+TEST_F(Tman, SharedNamesKeepTheirIndexEntry) {
+    tman_class t;
+    missing(t, 10, "shared");
+    missing(t, 11, "shared");
+    t.unload_texture(11);
+    ASSERT_EQ(t.tex_hash.count("shared"), 1u);
+    EXPECT_EQ(t.tex_hash["shared"], 10);
+    t.unload_texture(10);
+    EXPECT_EQ(t.tex_hash.count("shared"), 0u);
+}
+
+TEST_F(Tman, FailureModes) {
+    tman_class t;
+    log_capture log;
+    missing(t, 20, "dir/lost.png", tex_fail_scene);
+    EXPECT_EQ(t.has_scene_load_fail(), 1);
+    t.mute_scene_load_fail();
+    missing(t, 21, "dir/lost2.png", tex_fail_scene);
     EXPECT_EQ(t.has_scene_load_fail(), 0);
-    t.mute_plane_load_fail();
-    EXPECT_EQ(t.has_plane_load_fail(), 0);
-    t.reset_plane_load_fail();
-    EXPECT_EQ(t.plane_load_fail, 0);
+    missing(t, 22, "quiet.png", tex_fail_quiet);
+    EXPECT_NE(log.text().find("WARNING: we are missing the texture: dir/lost.png.\n"), std::string::npos);
+    EXPECT_EQ(log.text().find("quiet.png"), std::string::npos);
+    EXPECT_TRUE(recorded_alerts().empty());
+    EXPECT_EXIT(missing(t, 23, "must.png", tex_fail_fatal), testing::ExitedWithCode(1),
+                "Trying to load a texture that you do not have!.*must.png \\(OOPS_cpp/tman line 781\\)");
 }
 
-TEST(Tman, LockIsRecursive) {
+TEST_F(Tman, InvalidArgumentsAreFatal) {
     tman_class t;
-    pthread_mutex_lock(&t.lock);
-    EXPECT_EQ(t.total_texes(), 0);  // locks again on the same thread
-    pthread_mutex_unlock(&t.lock);
+    EXPECT_EXIT(t.load_texture(tex_fail_quiet, 1136, 2, tex_loaded, "x"), testing::ExitedWithCode(1),
+                "Trying to bind too low or high a manual_ref! \\| x \\| value: \\| 1136");
+    EXPECT_EXIT(t.load_texture(tex_fail_quiet, 5, 2, static_cast<tex_load_time>(103), "x"),
+                testing::ExitedWithCode(1), "invalid texture load_time!.*103 \\(OOPS_cpp/tman line 131\\)");
+    EXPECT_EXIT(t.load_texture(tex_fail_quiet, 5, 16384, tex_loaded, "x"), testing::ExitedWithCode(1),
+                "invalid filter type!.*line 132");
+    EXPECT_EXIT(t.load_texture(tex_fail_quiet, 5, 0x100, tex_loaded, "x"), testing::ExitedWithCode(1),
+                "BAD color enum for tman.*line 708");
+    missing(t, 1135, "manual-1135");
+    EXPECT_EXIT(t.release_texture(1135), testing::ExitedWithCode(1), "Ref count is negative - was never reffed.");
+    EXPECT_EXIT(t.release_texture(1134), testing::ExitedWithCode(1), "Trying to release a manual texture");
+    EXPECT_EXIT(t.unload_texture(1135), testing::ExitedWithCode(1), "dynamic textures should be released");
+    missing(t, 0, "held");
+    t.release_texture(1136);
+    EXPECT_EXIT(t.release_texture(1136), testing::ExitedWithCode(1), "Ref count went negative");
+    EXPECT_EXIT(t.bind_ref(10, 0, 0), testing::ExitedWithCode(1), "missing non-scenery texture - how\\?");
+    // Refs beyond the table are refused quietly.
+    t.release_texture(5000);
+    t.unload_texture(5000);
+    EXPECT_EQ(t.ref_dat.size(), 1137u);
+    EXPECT_EQ(missing(t, 0, ""), 0);
+}
+
+TEST_F(Tman, ProgressLineAtMostOncePerSecond) {
+    static uint64_t now;
+    static std::vector<std::string> shown;
+    shown.clear();
+    xtim_set_clock([] { return now; });
+    const tman_progress_fn old = set_tman_progress_hook([](const std::string& m, float* f) {
+        EXPECT_EQ(f, nullptr);
+        shown.push_back(m);
+    });
+    tman_class t;
+    now = 5000000;
+    missing(t, 50, "first.png");
+    now = 5500000;
+    missing(t, 50, "soon.png");
+    now = 7000000;
+    missing(t, 0, "dynamic.png");
+    now = 9000000;
+    missing(t, 392, "atlas.png");
+    now = 13000000;
+    t.load_texture(tex_fail_quiet, 50, 2, tex_deferred, "later.png");
+    now = 15000000;
+    missing(t, 51, "last.png");
+    set_tman_progress_hook(old);
+    xtim_set_clock(nullptr);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Loading bitmap first.png.", "Loading bitmap last.png."}));
+}
+
+// The file stage: which file is found, what it decodes to and how its rows are laid out.
+TEST_F(Tman, FileStage) {
+    struct loaded {
+        int ok, format, mips;
+        char bpp;
+        int img_dx, img_dy, tex_dx, tex_dy;
+    };
+    auto load = [](const std::string& name, int flags, char bpp = 3) {
+        loaded l{};
+        l.bpp = bpp;
+        l.ok = load_any_into_scratch(name, 1, flags, l.format, l.mips, l.bpp, 0, &l.img_dx, &l.img_dy, &l.tex_dx,
+                                     &l.tex_dy);
+        return l;
+    };
+    // A .png name falls back to the .bmp file of the same base name.
+    std::vector<unsigned char> px(300 * 200 * 3);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) {
+            unsigned char* p = &px[(y * 300 + x) * 3];
+            p[0] = static_cast<unsigned char>(x / 2), p[1] = static_cast<unsigned char>(y / 2), p[2] = 7;
+        }
+    ASSERT_EQ(TEX_save_png(dir / "pic.bmp", {GL_RGB, 300, 200, 0, 0}, px.data()), 1);
+    loaded l = load(dir / "pic.png", 1);
+    ASSERT_EQ(l.ok, 1);
+    EXPECT_EQ(l.format, GL_RGB);
+    EXPECT_EQ(l.tex_dx, 512);
+
+    // Reduced by half: rows come out 256 pixels apart, the picture in the first 150 of each.
+    mnw.tex_level = 4;
+    l = load(dir / "pic.png", 1);
+    EXPECT_EQ(l.img_dx, 150);
+    EXPECT_EQ(l.tex_dx, 256);
+    EXPECT_EQ(l.tex_dy, 128);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 150; ++x) {
+            const unsigned char* p = scratch_array_temp + (y * 256 + x) * 3;
+            ASSERT_EQ(p[0], x);
+            ASSERT_EQ(p[1], y);
+        }
+    EXPECT_EQ(scratch_array_temp[(10 * 256 + 200) * 3], 0);
+    EXPECT_EQ(scratch_array_temp[(110 * 256 + 10) * 3 + 2], 0);
+    // At its own size (0x2000) the rows are 300 pixels apart.
+    mnw.tex_level = 5;
+    l = load(dir / "pic.png", 0x2001);
+    EXPECT_EQ(l.tex_dx, 300);
+    EXPECT_EQ(scratch_array_temp[(199 * 300 + 299) * 3 + 0], 149);
+    EXPECT_EQ(scratch_array_temp[(199 * 300 + 299) * 3 + 1], 99);
+
+    // A DDS chain is flipped to bottom row first and found before the .png.
+    std::vector<unsigned char> rgb(8 * 8 * 3);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) rgb[(y * 8 + x) * 3 + (y < 4 ? 2 : 0)] = 255;  // bottom blue, top red
+    ASSERT_EQ(TEX_save_dds(dir / "pic.dds", rgb.data(), {GL_RGB, 8, 8, 0, 0}), 1);
+    l = load(dir / "pic.png", 1);
+    ASSERT_EQ(l.ok, 1);
+    EXPECT_EQ(l.format, GL_COMPRESSED_RGB_S3TC_DXT1_EXT);
+    EXPECT_EQ(l.mips, 1);
+    std::vector<unsigned char> decoded(8 * 8 * 4);
+    TEX_decode_s3tc({static_cast<uint32_t>(l.format), 8, 8, 0, 0}, {}, scratch_array_temp, decoded.data());
+    EXPECT_EQ(decoded[2], 255);              // row 0, the bottom: blue
+    EXPECT_EQ(decoded[7 * 8 * 4 + 0], 255);  // row 7, the top: red
+
+    // --no_dds skips the .dds file.
+    auto without_dds = [&] {
+        const char* argv[] = {"test", "--no_dds"};
+        cmdline.init_unix(2, argv);
+        return load(dir / "pic.png", 1).format;
+    };
+    EXPECT_EXIT(std::exit(without_dds() == GL_RGB ? 0 : 3), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(load(dir / "nothing.png", 1).ok, 0);
 }

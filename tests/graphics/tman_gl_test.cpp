@@ -1,0 +1,197 @@
+// The texture manager on the test GL context: uploads, filters, wraps, replacement in place,
+// mipmaps, bleeding, binding and unloading. This program counts the two upload calls by
+// defining them itself and forwarding to the GL library's own.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "common/gl_test_context.h"
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/mnw.h"
+#include "graphics/ogl_extensions.h"
+#include "graphics/scratch.h"
+#include "graphics/tex_png.h"
+#include "graphics/tman.h"
+
+namespace {
+int tex_image_calls = 0, tex_sub_image_calls = 0;
+}
+
+extern "C" {
+void glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border, GLenum format,
+                  GLenum type, const void* pixels) {
+    ++tex_image_calls;
+    reinterpret_cast<void (*)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*)>(
+        aglGetProcAddress("glTexImage2D"))(target, level, internal, w, h, border, format, type, pixels);
+}
+void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
+                     const void* pixels) {
+    ++tex_sub_image_calls;
+    reinterpret_cast<void (*)(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*)>(
+        aglGetProcAddress("glTexSubImage2D"))(target, level, x, y, w, h, format, type, pixels);
+}
+}
+
+namespace {
+class TmanGl : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl_test_context());
+        reset_recorders();
+        mnw.tex_level = 5;
+        tex_image_calls = tex_sub_image_calls = 0;
+    }
+    // Loads an image of w x h pixels of one colour from the scratch buffer.
+    int from_scratch(tman_class& t, int ref, int flags, int w, int h, unsigned char value = 200) {
+        const int bpp = (flags & 7) == 2 ? 4 : 3;
+        std::memset(scratch_array, value, static_cast<size_t>(TEX_next_pow2(w)) * TEX_next_pow2(h) * bpp);
+        scratch_dx = w;
+        scratch_dy = h;
+        return t.load_texture(tex_fail_fatal, ref, flags, tex_loaded, "scratch_array:hardwired textures");
+    }
+    static GLint level_param(int ref, int level, GLenum what) {
+        glBindTexture(GL_TEXTURE_2D, ref);
+        GLint v = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, what, &v);
+        return v;
+    }
+    static GLint param(int ref, GLenum what) {
+        glBindTexture(GL_TEXTURE_2D, ref);
+        GLint v = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, what, &v);
+        return v;
+    }
+    static std::vector<unsigned char> pixels(int ref, int w, int h) {
+        std::vector<unsigned char> out(static_cast<size_t>(w) * h * 4);
+        glBindTexture(GL_TEXTURE_2D, ref);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+        return out;
+    }
+    temp_folder dir;
+};
+}  // namespace
+
+TEST_F(TmanGl, BuiltInImagesFromTheScratchBuffer) {
+    tman_class t;
+    mnw.tex_level = 3;  // does not reduce what is already in the scratch buffer
+    EXPECT_EQ(from_scratch(t, 395, 0x501, 800, 600), 395);
+    const tman_class::ref_dat_struct& r = t.ref_dat[395];
+    EXPECT_EQ(r.img_dx, 800);
+    EXPECT_EQ(r.img_dy, 600);
+    EXPECT_EQ(r.tex_dx, 1024);
+    EXPECT_EQ(r.tex_dy, 1024);
+    EXPECT_EQ(r.load_time, tex_loaded);
+    EXPECT_EQ(r.tex, 395);
+    EXPECT_EQ(level_param(395, 0, GL_TEXTURE_WIDTH), 1024);
+    from_scratch(t, 393, 0x502, 1024, 70);
+    from_scratch(t, 394, 0x502, 504, 504);
+    from_scratch(t, 392, 0x502, 512, 512);
+    EXPECT_EQ(t.ref_dat.size(), 396u);
+    EXPECT_EQ(t.total_texes(), 4);
+    EXPECT_EQ(t.loaded_texes(), 4);
+    // The atlas is filtered nearest, the others linear; 0x11 clamps both ways, 0x21 only S.
+    EXPECT_EQ(param(392, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(param(392, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(param(393, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    from_scratch(t, 600, 0x11, 4, 4);
+    from_scratch(t, 601, 0x21, 4, 4);
+    EXPECT_EQ(param(600, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(param(600, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(param(601, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(param(601, GL_TEXTURE_WRAP_T), GL_REPEAT);
+
+    // The same shape again is written in place and counted once.
+    tex_image_calls = tex_sub_image_calls = 0;
+    from_scratch(t, 394, 0x502, 504, 504, 10);
+    EXPECT_EQ(tex_sub_image_calls, 1);
+    EXPECT_EQ(tex_image_calls, 0);
+    EXPECT_EQ(t.loaded_texes(), 6);
+    EXPECT_EQ(pixels(394, 512, 512)[0], 10);
+    from_scratch(t, 394, 0x502, 600, 504, 10);  // another shape: made anew
+    EXPECT_EQ(tex_image_calls, 1);
+}
+
+TEST_F(TmanGl, FilesGetPowerOfTwoTexturesAndSoftwareMipmaps) {
+    tman_class t;
+    std::vector<unsigned char> px(300 * 200 * 3, 90);
+    ASSERT_EQ(TEX_save_png(dir / "p.png", {GL_RGB, 300, 200, 0, 0}, px.data()), 1);
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 700, 1, tex_loaded, dir / "p.png"), 700);
+    EXPECT_EQ(level_param(700, 0, GL_TEXTURE_WIDTH), 512);
+    EXPECT_EQ(level_param(700, 0, GL_TEXTURE_HEIGHT), 256);
+    EXPECT_EQ(t.ref_dat[700].img_dx, 300);
+
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 701, 0x2001, tex_loaded, dir / "p.png"), 701);
+    EXPECT_EQ(level_param(701, 0, GL_TEXTURE_WIDTH), 300);
+
+    const int saved = glExt.automini_avail;
+    glExt.automini_avail = 0;
+    tex_image_calls = 0;
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 702, 0x09, tex_loaded, dir / "p.png"), 702);
+    glExt.automini_avail = saved;
+    EXPECT_EQ(tex_image_calls, 10);  // 512 x 256 down to 1 x 1
+    EXPECT_EQ(level_param(702, 9, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(param(702, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(t.ref_dat[702].vram_bytes, static_cast<int>(1.33f * 512 * 256 * 3));
+}
+
+TEST_F(TmanGl, TransparentPixelsTakeTheirNeighboursColour) {
+    tman_class t;
+    std::vector<unsigned char> px(8 * 8 * 4, 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 3; ++x) {
+            unsigned char* p = &px[(y * 8 + x) * 4];
+            p[0] = 255, p[3] = 255;
+        }
+    ASSERT_EQ(TEX_save_png(dir / "edge.png", {GL_RGBA, 8, 8, 0, 0}, px.data()), 1);
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 710, 2, tex_loaded, dir / "edge.png"), 710);
+    const std::vector<unsigned char> got = pixels(710, 8, 8);
+    EXPECT_EQ(got[(3 * 8 + 4) * 4 + 0], 255);  // two pixels from the red: red, still clear
+    EXPECT_EQ(got[(3 * 8 + 4) * 4 + 3], 0);
+    EXPECT_EQ(got[(3 * 8 + 5) * 4 + 0], 0);  // three away: untouched
+}
+
+// Unloading forgets the binding, so a later load of the same ref reaches its own texture.
+TEST_F(TmanGl, PurgedRefsLoadAgainIntoTheirOwnTexture) {
+    tman_class t;
+    std::vector<unsigned char> px(4 * 4 * 3, 0);
+    for (size_t i = 0; i < px.size(); i += 3) px[i] = 255;
+    ASSERT_EQ(TEX_save_png(dir / "a.png", {GL_RGB, 4, 4, 0, 0}, px.data()), 1);
+    EXPECT_EQ(t.load_texture(tex_fail_fatal, 0, 1, tex_loaded, dir / "a.png"), 1135);
+    EXPECT_EQ(t.load_texture(tex_fail_fatal, 0, 1, tex_loaded, dir / "a.png"), 1135);
+    t.bind_ref(1135, 0, 0);
+    t.release_texture(1135);
+    t.release_texture(1135);
+    t.purge_unused_texes();
+    EXPECT_FALSE(glIsTexture(1135));
+    EXPECT_EQ(t.loaded_texes(), 0);
+
+    for (size_t i = 0; i < px.size(); i += 3) px[i] = 0, px[i + 2] = 255;
+    ASSERT_EQ(TEX_save_png(dir / "a.png", {GL_RGB, 4, 4, 0, 0}, px.data()), 1);
+    EXPECT_EQ(t.load_texture(tex_fail_fatal, 0, 1, tex_loaded, dir / "a.png"), 1135);
+    ASSERT_TRUE(glIsTexture(1135));
+    EXPECT_EQ(pixels(1135, 4, 4)[2], 255);
+}
+
+TEST_F(TmanGl, DeferredAndFailedRecordsShowThePlaceholder) {
+    tman_class t;
+    from_scratch(t, 930, 2, 4, 4);
+    from_scratch(t, 720, 2, 4, 4);
+    t.ref_dat[720].load_time = tex_deferred;
+    t.reset_bind();
+    t.bind_ref(720, 0, 0);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 930);
+
+    EXPECT_EQ(t.load_texture(tex_fail_quiet, 721, 2, tex_loaded, dir / "missing.png"), 0);
+    EXPECT_EQ(t.ref_dat[721].tex, 930);
+    EXPECT_EQ(t.ref_dat[721].tex_dx, 4);
+    const int total = t.total_texes(), loaded = t.loaded_texes();
+    t.unload_texture(721);
+    EXPECT_TRUE(glIsTexture(930));
+    EXPECT_EQ(t.total_texes(), total - 1);
+    EXPECT_EQ(t.loaded_texes(), loaded);
+}
