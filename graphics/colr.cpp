@@ -56,7 +56,7 @@ void colr_class::set_lites_for_interface() {
 }
 
 void colr_class::spectrum_init(int kind) {
-    static const float keys[6][3] = {{1, 0, 0}, {1, 0.32f, 0.08f}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f}};
+    const auto* keys = spectrum_keys + 1;  // the rainbow starts at red
     if (kind < 0 || kind > 3) return;
     for (int i = 0; i < 1000; ++i) {
         const float v = i / 1000.0f;

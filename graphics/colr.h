@@ -3,6 +3,10 @@
 
 inline constexpr int colr_slots = 106;  // valid slots 0..105; 105 is the interface tint
 
+// Key colours of the spectra: black, red, orange, yellow, green, blue, violet.
+inline constexpr float spectrum_keys[7][3] = {{0, 0, 0}, {1, 0, 0},    {1, 0.32f, 0.08f}, {1, 1, 0},
+                                              {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f}};
+
 class colr_class {
 public:
     colr_class();

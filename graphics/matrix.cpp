@@ -7,21 +7,6 @@
 
 namespace {
 constexpr double deg_to_rad = 0.017453292519943295;
-
-double length3(const double* v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-void cross3(double* out, const double* a, const double* b) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-// A zero-length vector stays as it is rather than turning into NaN.
-void normalise3(double* v) {
-    const double l = length3(v);
-    if (l == 0) return;
-    v[0] /= l;
-    v[1] /= l;
-    v[2] /= l;
-}
 }  // namespace
 
 const double gIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -110,12 +95,12 @@ void buildLookAtMatrix(double* m, double eye_x, double eye_y, double eye_z, doub
     const double eye[3] = {eye_x, eye_y, eye_z};
     const double up[3] = {up_x, up_y, up_z};
     double z[3] = {eye_x - center_x, eye_y - center_y, eye_z - center_z};
-    normalise3(z);
+    vec3_normalise(z);
     double x[3], y[3];
-    cross3(x, up, z);
-    cross3(y, z, x);
-    normalise3(x);
-    normalise3(y);
+    vec3_cross(x, up, z);
+    vec3_cross(y, z, x);
+    vec3_normalise(x);
+    vec3_normalise(y);
     for (int i = 0; i < 3; ++i) {
         m[4 * i] = x[i];
         m[4 * i + 1] = y[i];
@@ -185,6 +170,20 @@ void vec3_assign(double* v, double x, double y, double z) {
     v[0] = x;
     v[1] = y;
     v[2] = z;
+}
+
+void vec3_cross(double* out, const double* a, const double* b) {
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+void vec3_normalise(double* v) {
+    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (l == 0) return;
+    v[0] /= l;
+    v[1] /= l;
+    v[2] /= l;
 }
 
 void printMatrix(const char* title, const double* m) {

@@ -27,5 +27,8 @@ void applyRotation(double* m, double angle, double x, double y, double z);
 void applyTranslation(double* m, double x, double y, double z);
 
 void vec3_assign(double* v, double x, double y, double z);
+void vec3_cross(double* out, const double* a, const double* b);  // out may not be a or b
+// Divides by the length; a zero-length vector stays as it is rather than turning into NaN.
+void vec3_normalise(double* v);
 // The title line, then the four rows, to standard output.
 void printMatrix(const char* title, const double* m);

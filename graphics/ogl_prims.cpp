@@ -62,8 +62,7 @@ void OGL_set_colour(int c, float alpha) {
 }
 
 ogl_rgba OGL_spectrum_colour(float v) {
-    static const float keys[7][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0.32f, 0.08f}, {1, 1, 0},
-                                     {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f}};
+    const auto& keys = spectrum_keys;
     ogl_rgba out{0, 0, 0, ren.global_fade};
     const float* rgb = keys[0];
     float mixed[3];

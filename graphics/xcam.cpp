@@ -18,20 +18,6 @@ UTL_stat gExtraNear("shadow/extra_near", stat_debug, 0.0f);
 
 constexpr double deg_to_rad = 0.017453292519943295;
 
-void cross3(double* out, const double* a, const double* b) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-// A zero-length vector stays zero rather than turning into NaN.
-void normalise3(double* v) {
-    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (l > 0) {
-        v[0] /= l;
-        v[1] /= l;
-        v[2] /= l;
-    }
-}
 // out = m x v for a 4-vector.
 void transform4(double* out, const double* m, const double* v) {
     for (int r = 0; r < 4; ++r) out[r] = m[r] * v[0] + m[4 + r] * v[1] + m[8 + r] * v[2] + m[12 + r] * v[3];
@@ -92,12 +78,12 @@ void xcam_class::SetupFrustum(double left, double right, double bottom, double t
     const bool cull = gKillCull.value != 0;
     const double l = cull ? nl : left, r = cull ? nr : right, b = cull ? nb : bottom, t = cull ? nt : top;
     double tl[3] = {l, t, -near}, tr[3] = {r, t, -near}, bl[3] = {l, b, -near}, br[3] = {r, b, -near};
-    for (double* v : {tl, tr, bl, br}) normalise3(v);
-    cross3(plane_top, tl, tr);
-    cross3(plane_left, bl, tl);
-    cross3(plane_right, tr, br);
-    cross3(plane_bottom, br, bl);
-    for (double* p : {plane_top, plane_left, plane_right, plane_bottom}) normalise3(p);
+    for (double* v : {tl, tr, bl, br}) vec3_normalise(v);
+    vec3_cross(plane_top, tl, tr);
+    vec3_cross(plane_left, bl, tl);
+    vec3_cross(plane_right, tr, br);
+    vec3_cross(plane_bottom, br, bl);
+    for (double* p : {plane_top, plane_left, plane_right, plane_bottom}) vec3_normalise(p);
     near_z = -near;
     changed = 1;
     far_z = fake_far_z = -far;
@@ -156,7 +142,7 @@ void xcam_class::CalcUp(double* out) {
     out[0] = m[1] + m[3];
     out[1] = m[5] + m[7];
     out[2] = m[9] + m[11];
-    normalise3(out);
+    vec3_normalise(out);
 }
 
 void xcam_class::CalcDirection(double* out) {
@@ -165,14 +151,14 @@ void xcam_class::CalcDirection(double* out) {
     out[0] = m[3] - m[2];
     out[1] = m[7] - m[6];
     out[2] = m[11] - m[10];
-    normalise3(out);
+    vec3_normalise(out);
 }
 
 void xcam_class::CalcRight(double* out) {
     double d[3], u[3];
     CalcDirection(d);
     CalcUp(u);
-    cross3(out, d, u);
+    vec3_cross(out, d, u);
 }
 
 void xcam_class::CalcBillboardGround(float* right, float* up) {
@@ -181,9 +167,9 @@ void xcam_class::CalcBillboardGround(float* right, float* up) {
     r[0] = -d[2];
     r[1] = 0;
     r[2] = d[0];
-    normalise3(r);
-    cross3(u, r, d);
-    normalise3(u);
+    vec3_normalise(r);
+    vec3_cross(u, r, d);
+    vec3_normalise(u);
     for (int i = 0; i < 3; ++i) {
         right[i] = static_cast<float>(r[i]);
         up[i] = static_cast<float>(u[i]);
@@ -194,8 +180,8 @@ void xcam_class::CalcBillboardCamera(float* right, float* up) {
     double u[3], d[3], r[3];
     CalcUp(u);
     CalcDirection(d);
-    cross3(r, d, u);
-    normalise3(r);
+    vec3_cross(r, d, u);
+    vec3_normalise(r);
     for (int i = 0; i < 3; ++i) {
         right[i] = static_cast<float>(r[i]);
         up[i] = static_cast<float>(u[i]);
