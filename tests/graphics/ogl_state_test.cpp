@@ -107,6 +107,8 @@ TEST_F(StateCache, AlphaCodesOutsideFourToSevenChangeNothing) {
     OGL_setstate(1, 0, 3, 5, 9, 11);  // blending is still known to be on
     EXPECT_EQ(take(), list{});
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    OGL_setstate(1, 0, 3, 4, 9, 11);
+    EXPECT_EQ(take(), list{"disable 0xbe2"});
 }
 
 TEST_F(StateCache, TextureUnits) {
@@ -168,15 +170,15 @@ TEST_F(StateCache, CombineModesReadBack) {
         GLint alpha_scale;
         float colour;
     } cases[] = {
-        {11, GL_REPLACE, GL_SUBTRACT, {GL_PREVIOUS}, {GL_SRC_COLOR}, {GL_TEXTURE, GL_PREVIOUS},
-         {GL_SRC_ALPHA, GL_SRC_ALPHA}, 4, -1},
         {13, GL_MODULATE, GL_REPLACE, {GL_PREVIOUS, GL_PREVIOUS}, {GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA},
          {GL_CONSTANT}, {GL_SRC_ALPHA}, 1, 1},
+        {11, GL_REPLACE, GL_SUBTRACT, {GL_PREVIOUS}, {GL_SRC_COLOR}, {GL_TEXTURE, GL_PREVIOUS},
+         {GL_SRC_ALPHA, GL_SRC_ALPHA}, 4, -1},
         {23, GL_MODULATE, GL_REPLACE, {GL_PREVIOUS, GL_PRIMARY_COLOR}, {GL_SRC_COLOR, GL_SRC_COLOR},
-         {GL_PREVIOUS}, {GL_SRC_ALPHA}, 1, -1},  // keeps the scale the mode before set
+         {GL_PREVIOUS}, {GL_SRC_ALPHA}, 4, -1},  // keeps the scale the mode before set
         {17, GL_REPLACE, GL_REPLACE, {GL_TEXTURE}, {GL_SRC_ALPHA}, {GL_CONSTANT}, {GL_SRC_ALPHA}, 1, 1},
         {22, GL_INTERPOLATE, GL_REPLACE, {GL_TEXTURE, GL_CONSTANT, GL_TEXTURE},
-         {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_ALPHA}, {GL_PREVIOUS}, {GL_SRC_ALPHA}, 1, -1},
+         {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_ALPHA}, {GL_PREVIOUS}, {GL_SRC_ALPHA}, 1, 1},  // keeps 17's colour
         {24, GL_INTERPOLATE, GL_REPLACE, {GL_PRIMARY_COLOR, GL_CONSTANT, GL_TEXTURE},
          {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_COLOR}, {GL_TEXTURE}, {GL_SRC_ALPHA}, 1, 0},
     };
@@ -208,11 +210,14 @@ TEST_F(StateCache, CombineModesReadBack) {
     for (const std::string& c : take()) floats += c.rfind("envf 0x8571", 0) == 0;  // GL_COMBINE_RGB
     EXPECT_EQ(floats, 1);
 
+    TEX_set_blend_level(0, 0.25f);
     TEX_set_blend_level(1, 0.5f);
     glActiveTextureARB(GL_TEXTURE1_ARB);
     GLfloat colour[4] = {0, 0, 0, 0};
     glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, colour);
     glActiveTextureARB(GL_TEXTURE0_ARB);
     EXPECT_FLOAT_EQ(colour[1], 0.5f);
+    glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[1], 0.25f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
