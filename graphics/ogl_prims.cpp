@@ -9,6 +9,7 @@
 #include "graphics/colr.h"
 #include "graphics/ogl_state.h"
 #include "graphics/render_state.h"
+#include "graphics/tman.h"
 
 float lookup_sin[361];
 float lookup_cos[361];
@@ -161,6 +162,42 @@ void OGL_arc(int c, float x, float y, float r1, float r2, float d1, float d2) {
             py = qy;
         }
     }
+}
+
+namespace {
+constexpr int alpha_as_grey_ref = 418;
+
+void textured_vertex(float x, float y, float s, float t) {
+    glTexCoord2f(s, t);
+    vertex2(x, y);
+}
+}  // namespace
+
+void OGL_2dquad(int tex, int c, float alpha, float x1, float y1, float s1, float t1, float x2, float y2, float s2,
+                float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
+                int tex_units, int alpha_mode) {
+    OGL_setstate(1, tex_units, 3, alpha_mode, 9, 11);
+    if (tex > 0) tman.bind_ref(tex, 0, tex == alpha_as_grey_ref ? 17 : 0);
+    OGL_set_colour(c, alpha);
+    glBegin(GL_QUADS);
+    textured_vertex(x1, y1, s1, t1);
+    textured_vertex(x2, y2, s2, t2);
+    textured_vertex(x3, y3, s3, t3);
+    textured_vertex(x4, y4, s4, t4);
+    glEnd();
+}
+
+void OGL_2dquad_d(int tex, int c, float alpha, float x, float y, float s, float t, float w, float h, float ds,
+                  float dt, int alpha_mode) {
+    OGL_setstate(1, 1, 3, alpha_mode, 9, 11);
+    if (tex > 0) tman.bind_ref(tex, 0, 0);
+    OGL_set_colour(c, alpha);
+    glBegin(GL_QUADS);
+    textured_vertex(x, y, s, t);
+    textured_vertex(x, y + h, s, t + dt);
+    textured_vertex(x + w, y + h, s + ds, t + dt);
+    textured_vertex(x + w, y, s + ds, t);
+    glEnd();
 }
 
 // --- 3-D

@@ -28,6 +28,13 @@ void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha);
 void OGL_fillcircle(int c, float x, float y, float r);
 void OGL_framecircle(int c, float x, float y, float r);
 void OGL_arc(int c, float x, float y, float r1, float r2, float d1, float d2);
+// Textured quads: tex is a texture manager ref (0 or less keeps the bound texture); ref 418 shows
+// its texture's alpha as grey.
+void OGL_2dquad(int tex, int c, float alpha, float x1, float y1, float s1, float t1, float x2, float y2, float s2,
+                float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
+                int tex_units, int alpha_mode);
+void OGL_2dquad_d(int tex, int c, float alpha, float x, float y, float s, float t, float w, float h, float ds,
+                  float dt, int alpha_mode);
 void OGL_spectrum_rgb(float v);
 void OGL_printer();
 

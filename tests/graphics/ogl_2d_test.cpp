@@ -11,6 +11,8 @@
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_prims.h"
 #include "graphics/render_state.h"
+#include "graphics/scratch.h"
+#include "graphics/tman.h"
 #include "graphics/xcam.h"
 
 namespace {
@@ -183,4 +185,26 @@ TEST_F(Screen, OpaqueColoursSetNoAlphaAndTheFrameEndsWhite) {
     EXPECT_FLOAT_EQ(c[0], 0);
     EXPECT_FLOAT_EQ(c[1], 1);
     EXPECT_FLOAT_EQ(c[3], 0.5f);
+}
+
+TEST_F(Screen, TexturedQuadsAndTheAlphaAsGreyRef) {
+    // 8 x 8 RGBA pixels of (200, 200, 200) with alpha 64.
+    for (int i = 0; i < 8 * 8; ++i) {
+        unsigned char* p = scratch_array + 4 * i;
+        p[0] = p[1] = p[2] = 200;
+        p[3] = 64;
+    }
+    scratch_dx = scratch_dy = 8;
+    mnw.tex_level = 5;
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 418, 2, tex_loaded, "scratch_array:grey"), 418);
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 419, 2, tex_loaded, "scratch_array:colour"), 419);
+    OGL_2dquad(418, 0, 1, 10, 10, 0, 0, 10, 30, 0, 1, 30, 30, 1, 1, 30, 10, 1, 0, 1, 4);
+    OGL_2dquad_d(419, 0, 1, 50, 10, 0, 0, 20, 20, 1, 1, 4);
+    OGL_2dquad(0, 0, 1, 90, 10, 0, 0, 90, 30, 0, 1, 110, 30, 1, 1, 110, 10, 1, 0, 1, 4);  // 419 stays bound
+    EXPECT_NEAR(gl_test_pixel(20, 20).g, 64, 2);   // the texture's alpha, as grey
+    EXPECT_NEAR(gl_test_pixel(60, 20).g, 200, 2);  // the texture's colour
+    EXPECT_NEAR(gl_test_pixel(100, 20).g, 200, 2);
+    EXPECT_EQ(gl_test_pixel(40, 20).g, 0);
+    tman.unload_texture(418);
+    tman.unload_texture(419);
 }
