@@ -71,3 +71,12 @@ void colr_class::spectrum_init(int kind) {
         }
     }
 }
+
+int colr_class::spectrum_index(int j) const {
+    const float low = spectrum_low, high = spectrum_high;
+    const float value = std::clamp(low + j * (high - low) / 999, std::min(low, high), std::max(low, high));
+    // An empty range would divide by zero, and NaN has no int.
+    const float at = (value - low) / spectrum_range * 1000;
+    if (!(at > 0)) return 0;
+    return at >= 999 ? 999 : static_cast<int>(at);
+}

@@ -21,6 +21,9 @@ public:
     // Fills the spectrum: kind 0 a rainbow from red to violet, 1 to 3 a ramp of red, green or
     // blue; any other kind leaves it as it is.
     void spectrum_init(int kind);
+    // The spectrum entry shown j pixels up the scale from spectrum_low to spectrum_high; 0 when
+    // the range is empty or not a number.
+    int spectrum_index(int j) const;
 
     double gamma1;  // read by the PNG reader
     double gamma2;

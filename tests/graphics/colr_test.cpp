@@ -1,6 +1,8 @@
 // The palette's defaults and spectra.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "graphics/colr.h"
 
 namespace {
@@ -30,4 +32,18 @@ TEST(Palette, DefaultsTintAndSpectra) {
     expect_rgb(c.spectrum[999], 0.796f, 0, 0.801f, "rainbow 999");
     c.spectrum_init(2);
     expect_rgb(c.spectrum[500], 0, 0.5f, 0, "green ramp");
+}
+
+TEST(Palette, SpectrumScaleIndex) {
+    colr_class c;
+    const struct {
+        float low, high;
+        int j, index;
+    } cases[] = {{0, 1, 0, 0}, {0, 1, 996, 996}, {10, 0, 500, 500}, {5, 5, 500, 0}, {NAN, 1, 500, 0}};
+    for (const auto& k : cases) {
+        c.spectrum_low = k.low;
+        c.spectrum_high = k.high;
+        c.spectrum_range = k.high - k.low;
+        EXPECT_EQ(c.spectrum_index(k.j), k.index) << k.low << ".." << k.high << " at " << k.j;
+    }
 }
