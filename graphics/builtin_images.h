@@ -31,3 +31,8 @@ inline constexpr builtin_image builtin_images[] = {
 constexpr size_t builtin_image_bytes(const builtin_image& im) {
     return static_cast<size_t>(im.width) * im.height * im.bpp;
 }
+
+// Start-up's loading of the four: each into scratch_array, rows padded to a power of two with the
+// padding zeroed, as texture ref `ref`; then the interface colours read from the atlas's swatches
+// (palette slots 34-47, and 39 between 38 and 35). Main (GL) thread, after the capability probe.
+void OGL_load_builtin_images();

@@ -1,0 +1,114 @@
+// Bitmap text drawn from the real interface atlas on the test GL context, read back as pixels.
+#include "graphics/oglp_text.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "common/gl_test_context.h"
+#include "core/mnw.h"
+#include "graphics/builtin_images.h"
+#include "graphics/colr.h"
+#include "graphics/ogl_2d.h"
+
+namespace {
+
+class Text : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(gl_test_context());
+        OGL_load_builtin_images();
+    }
+    void SetUp() override {
+        saved_mnw = mnw;
+        mnw.subwin_x = mnw.subwin_y = 0;
+        gl_test_clear(0, 0, 0, 1);
+    }
+    void TearDown() override { mnw = saved_mnw; }
+
+    // Lit pixels in [x0, x1) x [y0, y1), and lit pixels anywhere else on the screen.
+    struct ink {
+        int inside = 0, outside = 0;
+    };
+    static ink count_ink(int x0, int y0, int x1, int y1) {
+        ink n;
+        std::vector<unsigned char> px(gl_test_width * gl_test_height * 4);
+        glReadPixels(0, 0, gl_test_width, gl_test_height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        for (int y = 0; y < gl_test_height; ++y)
+            for (int x = 0; x < gl_test_width; ++x) {
+                if (px[(y * gl_test_width + x) * 4] < 64) continue;
+                (x >= x0 && x < x1 && y >= y0 && y < y1 ? n.inside : n.outside)++;
+            }
+        return n;
+    }
+    mnw_struct saved_mnw;
+};
+
+}  // namespace
+
+TEST_F(Text, StringInkStaysInsideItsAdvancesAndCells) {
+    // "MW%" at (100, 100): Y = 98, cells from y 94, ink from the row above, 32 wide.
+    EXPECT_EQ(OGL_string(0, 100, 100, "MW%", 9999, 100, 0), 100);
+    const auto n = count_ink(100, 95, 132, 109);
+    EXPECT_GT(n.inside, 40);
+    EXPECT_EQ(n.outside, 0);
+    // Slot 12 is black: on white the darkest pixel is black.
+    gl_test_clear(1, 1, 1, 1);
+    OGL_string(12, 100, 100, "MW%", 9999, 100, 0);
+    int darkest = 255;
+    for (int x = 100; x < 132; ++x)
+        for (int y = 95; y < 109; ++y) darkest = std::min<int>(darkest, gl_test_pixel(x, y).r);
+    EXPECT_LT(darkest, 40);
+}
+
+TEST_F(Text, SubWindowOffsetWrapAndReturnedY) {
+    mnw.subwin_x = 200;
+    mnw.subwin_y = 150;
+    EXPECT_EQ(OGL_string(0, 10, 20, "ab", 9999, 100, 0), 20);
+    auto n = count_ink(210, 163, 223, 178);
+    EXPECT_GT(n.inside, 0);
+    EXPECT_EQ(n.outside, 0);
+    gl_test_clear(0, 0, 0, 1);
+    // Wrapped: two lines, the second 10 lower; the result is 20 below the start.
+    EXPECT_EQ(OGL_string(0, 10, 20, "aaaa bbbb", 40, 100, 0), 0);
+    n = count_ink(210, 153, 237, 178);
+    EXPECT_GT(n.inside, 0);
+    EXPECT_EQ(n.outside, 0);
+    EXPECT_EQ(count_ink(210, 153, 237, 163).inside > 0, true);  // the second line
+}
+
+TEST_F(Text, FixedFontNumberFillsOneCellPerDigit) {
+    // 12345.6 in 7 positions with 1 decimal reads 012,345.6: digits at X + 10 i.
+    OGL_number(0, 100, 100, 12345.6f, 7, 1, 102);
+    for (int i = 0; i < 7; ++i) {
+        int lit = 0;
+        for (int x = 100 + 10 * i; x < 106 + 10 * i; ++x)
+            for (int y = 95; y < 109; ++y) lit += gl_test_pixel(x, y).r > 64;
+        EXPECT_GT(lit, 3) << i;
+    }
+    // Infinity comes back (a dash per digit).
+    gl_test_clear(0, 0, 0, 1);
+    OGL_number(0, 100, 100, std::numeric_limits<float>::infinity(), 4, 0, 100);
+    EXPECT_GT(count_ink(100, 95, 140, 109).inside, 0);
+}
+
+TEST_F(Text, GreyStringDrawsItsBoxEvenWhenEmpty) {
+    gl_test_clear(1, 1, 1, 1);
+    OGL_gray_string(0, 400, 300, "");
+    // A 4 x 10 box at half alpha, centred on x.
+    EXPECT_LT(gl_test_pixel(399, 303).r, 200);
+    EXPECT_EQ(gl_test_pixel(403, 303).r, 255);
+    EXPECT_EQ(gl_test_pixel(399, 309).r, 255);
+}
+
+TEST(TextDeath, UnknownFontIsFatal) {
+    EXPECT_EXIT(
+        {
+            gl_test_context();
+            OGL_string(0, 0, 0, "x", 9999, 7, 0);
+        },
+        ::testing::ExitedWithCode(1), "String proc with bad charset!");
+}
