@@ -395,8 +395,11 @@ int opensave_getitems(const std::string& dir, int mode, std::vector<std::string>
         int type = e.is_dir ? 1 : 0;
         if (opensave_takeit(dir, e.name, mode, type)) items.emplace_back(e.name, type);
     }
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto& a, const auto& b) { return lower(a.first) < lower(b.first); });
+    // Names equal but for case ("alps", "Alps") go in byte order, not in the folder's order.
+    std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+        std::string la = lower(a.first), lb = lower(b.first);
+        return la != lb ? la < lb : a.first < b.first;
+    });
     for (auto& it : items) {
         names.push_back(it.first);
         types.push_back(it.second);

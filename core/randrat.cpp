@@ -1,0 +1,3 @@
+#include "core/randrat.h"
+
+float randrat[randrat_size];
