@@ -169,7 +169,7 @@ TEST_F(scenery_tree, WrongHeaderSkipsTheFile) {
 }
 
 TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
-    write_file(t / "Custom Scenery/P/map.bmp", bitmap(360, 180, [](int x, int y) { return x == 0 && y == 179; }));
+    write_file(t / "Custom Scenery/P/map.bmp", bitmap(360, 180, [](int x, int y) { return (x == 0 && y == 179) || (x == 359 && y == 0); }));
     write_file(t / "Custom Scenery/P/small.bmp", bitmap(2, 2, [](int, int) { return true; }));
     library("Custom Scenery/P/",
             "EXPORT any/where.obj a.obj\n"
@@ -203,8 +203,9 @@ TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
     EXPECT_EQ(one->mask[0], 1);
     const lib_region* bm = chain("in/bm.obj")[0].region;
     ASSERT_NE(bm, nullptr);
-    EXPECT_EQ(mask_count(bm), 1);
+    EXPECT_EQ(mask_count(bm), 2);
     EXPECT_EQ(bm->mask[0 * 180 + 179], 1);  // the picture's top-left: 180 W, 89 N
+    EXPECT_EQ(bm->mask[359 * 180 + 0], 1);  // its bottom-right: 179 E, 90 S
     for (const char* message : {
              "The boundaries to a REGION_RECT command are out of range: 190,100->185,110\n",
              "The boundaries to a REGION_RECT command are out of range: -1,90->180,90\n",

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -130,12 +131,21 @@ TEST_F(library_lookup, RegionsByTile) {
     std::string path = "r";
     EXPECT_EQ(DSF_LookupLibraryResource(10, 47, path, 0), 1);
     EXPECT_EQ(path, "P0/alps");
-    for (auto [lon, lat] : {std::pair{11, 47}, {10, 46}, {-181, 0}, {180, 0}, {0, -91}, {0, 90}, {100000, -100000}}) {
+    for (auto [lon, lat] : {std::pair{11, 47}, {10, 46}}) {
         path = "r";
         EXPECT_EQ(DSF_LookupLibraryResource(lon, lat, path, 0), 0) << lon << "," << lat;
         EXPECT_EQ(path, "r");
     }
     EXPECT_EQ(DSF_LookupLibraryResourceAnywhere(path, 0), 1);
+    // A tile off the globe is in no region, not even one that covers the globe.
+    lib_region globe{"globe", {}};
+    std::fill(std::begin(globe.mask), std::end(globe.mask), 1);
+    add("g", 0, EXPORT, "globe", &globe);
+    for (auto [lon, lat] : {std::pair{-181, 0}, {180, 0}, {0, -91}, {0, 90}, {100000, -100000}}) {
+        path = "g";
+        EXPECT_EQ(DSF_LookupLibraryResource(lon, lat, path, 0), 0) << lon << "," << lat;
+    }
+    EXPECT_EQ(DSF_LookupLibraryResource(-180, -90, path, 0), 1);
 }
 
 strings logged_lines(const std::function<void()>& body) {
@@ -222,6 +232,10 @@ TEST_F(library_lookup, LibraryFirstThenSearch) {
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourcePrimaryMultiple(0, 0, 9, "no.obj", "G/", true, list); }),
               failed("no.obj", {"G/no.obj"}));
     EXPECT_TRUE(list.empty());
+    EXPECT_EQ(logged_lines([&] {
+                  DSF_LocateResourceSecondaryMultipleWithLibrary(0, 0, 9, 0, "F/", "none.obj", false, list);
+              }),
+              strings{});
     DSF_LocateResourceSecondaryMultipleWithLibrary(0, 0, 9, 0, "F/", "lib.obj", false, list);
     EXPECT_EQ(list, (strings{"P1/from_library.obj", "P1/from_library.obj", "F/lib.obj"}));
 }
