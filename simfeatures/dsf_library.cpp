@@ -34,7 +34,10 @@ constexpr size_t kMaxBitmapBytes = size_t(1) << 26;
 bool is_blank_byte(uint8_t c) { return c == ' ' || c == '\t'; }
 bool is_line_end(uint8_t c) { return c == 0 || c == '\r' || c == '\n'; }
 
-void slashes(std::string& path) { std::replace_if(path.begin(), path.end(), [](char c) { return c == '\\' || c == ':'; }, '/'); }
+void slashes(std::string& path) {
+    std::replace_if(
+        path.begin(), path.end(), [](char c) { return c == '\\' || c == ':'; }, '/');
+}
 
 // The file layer ends the program on a path it cannot take; a folder or bitmap name from a
 // scenery package must not do that.
@@ -57,8 +60,8 @@ int package_of(const char* scenery_file) {
     return -1;
 }
 
-int log_and_find_package(const char* source_file, int source_line, const char* scenery_file, const char* format,
-                         va_list args) {
+int log_and_find_package(const char* source_file, int source_line, const char* scenery_file,
+                         const char* format, va_list args) {
     char message[4096];
     std::vsnprintf(message, sizeof message, format, args);
     xer << "***Error with scenery file \"" << scenery_file << "\" (" << source_file << ": " << source_line
@@ -94,7 +97,8 @@ struct library_reader {
         if (!at_end() && *f.cur == '-') negative = true, ++f.cur;
         if (!at_end() && *f.cur == '+') negative = false, ++f.cur;
         uint32_t n = 0;
-        while (!at_end() && !is_blank_byte(*f.cur) && !is_line_end(*f.cur)) n = n * 10u + uint32_t(*f.cur++ - '0');
+        while (!at_end() && !is_blank_byte(*f.cur) && !is_line_end(*f.cur))
+            n = n * 10u + uint32_t(*f.cur++ - '0');
         return negative ? 0u - n : n;
     }
 
@@ -145,9 +149,10 @@ struct library_reader {
         slashes(real_path);
         if (has_ratio) {
             if (ratio > lib_weight_mask)
-                __DSF_NonFatalError(__FILE__, __LINE__, name(),
-                                    "Library error: you cannot have a ratio of more than 2^24 lib items for %s -> %s.",
-                                    real_path.c_str(), virtual_path.c_str());
+                __DSF_NonFatalError(
+                    __FILE__, __LINE__, name(),
+                    "Library error: you cannot have a ratio of more than 2^24 lib items for %s -> %s.",
+                    real_path.c_str(), virtual_path.c_str());
             flags += ratio & lib_weight_mask;
         }
         DSF_RegisterEntry(virtual_path, new lib_entry{nullptr, current, package, flags, real_path});
@@ -156,8 +161,8 @@ struct library_reader {
     void do_region_define(uint32_t) {
         std::string region_name = word();
         if (dsf_regions.count(region_name)) {
-            __DSF_NonFatalError(__FILE__, __LINE__, name(), "REGION_DEFINE %s - region already defined.  Ignoring.",
-                                region_name.c_str());
+            __DSF_NonFatalError(__FILE__, __LINE__, name(),
+                                "REGION_DEFINE %s - region already defined.  Ignoring.", region_name.c_str());
             defining = nullptr;
             return;
         }
@@ -172,14 +177,16 @@ struct library_reader {
         std::string region_name = word();
         auto it = dsf_regions.find(region_name);
         if (it == dsf_regions.end())
-            __DSF_NonFatalError(__FILE__, __LINE__, name(), "REGION %s - region unknown.  Ingoring", region_name.c_str());
+            __DSF_NonFatalError(__FILE__, __LINE__, name(), "REGION %s - region unknown.  Ingoring",
+                                region_name.c_str());
         else
             current = it->second;
     }
 
     void do_region_rect(uint32_t) {
         if (!defining) {
-            __DSF_NonFatalError(__FILE__, __LINE__, name(), "REGION_RECT command used but no region has been defined.");
+            __DSF_NonFatalError(__FILE__, __LINE__, name(),
+                                "REGION_RECT command used but no region has been defined.");
             return;
         }
         int64_t bounds[4];
@@ -187,8 +194,8 @@ struct library_reader {
         int64_t W = bounds[0] + 180, S = bounds[1] + 90, E = bounds[2] + 180, N = bounds[3] + 90;
         if (W < 0 || S < 0 || E > 359 || N > 179 || N < S || E < W) {
             __DSF_NonFatalError(__FILE__, __LINE__, name(),
-                                "The boundaries to a REGION_RECT command are out of range: %d,%d->%d,%d", int(W), int(S),
-                                int(E), int(N));
+                                "The boundaries to a REGION_RECT command are out of range: %d,%d->%d,%d",
+                                int(W), int(S), int(E), int(N));
             return;
         }
         for (int64_t x = W; x <= E; ++x) std::memset(defining->mask + x * 180 + S, 1, size_t(N - S + 1));
@@ -208,7 +215,8 @@ struct library_reader {
         // The loader may add an extension of four characters.
         if (!mappable(path, 4) || !TEX_load_any_ext(path, pixels, GL_ALPHA, 0, 0, desc, kMaxBitmapBytes)) {
             __DSF_NonFatalError(__FILE__, __LINE__, name(),
-                                "Unable to load bitmap file '%s' for REGION_BITMAP command - will skip.", file.c_str());
+                                "Unable to load bitmap file '%s' for REGION_BITMAP command - will skip.",
+                                file.c_str());
             return;
         }
         if (desc.width == 360 && desc.height == 180) {
@@ -216,9 +224,10 @@ struct library_reader {
             for (int x = 0; x < 360; ++x)
                 for (int y = 0; y < 180; ++y) defining->mask[x * 180 + y] = pixels[y * row + x] ? 1 : 0;
         } else {
-            __DSF_NonFatalError(__FILE__, __LINE__, name(),
-                                "REGION_BITMAP with bitmap %s has a size of %d, %d but need sa size of 360x180.",
-                                file.c_str(), int(desc.width), int(desc.height));
+            __DSF_NonFatalError(
+                __FILE__, __LINE__, name(),
+                "REGION_BITMAP with bitmap %s has a size of %d, %d but need sa size of 360x180.",
+                file.c_str(), int(desc.width), int(desc.height));
         }
         std::free(pixels);
     }
@@ -239,7 +248,8 @@ void DSF_ReadLibraryFile(int package, xmap_class& file) {
     std::string lib_path = scenery_packages[package] + "library.txt";
     static const int versions[] = {800, 0};
     if (!file.check_file(xmap_type_text, versions, "LIBRARY", nullptr)) {
-        __DSF_NonFatalError(__FILE__, __LINE__, lib_path.c_str(), "Incorrect version for scenery library file.  Will skip.");
+        __DSF_NonFatalError(__FILE__, __LINE__, lib_path.c_str(),
+                            "Incorrect version for scenery library file.  Will skip.");
         return;
     }
     dsf_regions.clear();
@@ -291,38 +301,43 @@ void DSF_ScanSceneryFolder() {
     }
 }
 
-void __DSF_NonFatalError(const char* source_file, int source_line, const char* scenery_file, const char* format,
-                         ...) {
+void __DSF_NonFatalError(const char* source_file, int source_line, const char* scenery_file,
+                         const char* format, ...) {
     va_list args;
     va_start(args, format);
     int package = log_and_find_package(source_file, source_line, scenery_file, format, args);
     va_end(args);
     if (package < 0 || !package_problems[package]) {
         if (package >= 0) package_problems[package] = 1;
-        __MACIBM_alert(0, "Error loading the scenery package:", package < 0 ? scenery_file : scenery_packages[package],
-                       "The scenery may not look correct.", "Please see the log.txt file for detailed error information.",
-                       t_alert, source_file, source_line);
+        __MACIBM_alert(
+            0, "Error loading the scenery package:", package < 0 ? scenery_file : scenery_packages[package],
+            "The scenery may not look correct.",
+            "Please see the log.txt file for detailed error information.", t_alert, source_file, source_line);
     }
     xer.flush();
 }
 
-void __DSF_FatalError(const char* source_file, int source_line, const char* scenery_file, const char* format, ...) {
+void __DSF_FatalError(const char* source_file, int source_line, const char* scenery_file, const char* format,
+                      ...) {
     va_list args;
     va_start(args, format);
     int package = log_and_find_package(source_file, source_line, scenery_file, format, args);
     va_end(args);
     xer.flush();
     if (package < 0) {
-        __MACIBM_alert(0, "Error loading the scenery package:", scenery_file, "Volatra cannot run with this corrupt file.",
-                       "Please see the log.txt file for detailed error information.", t_exit, source_file, source_line);
+        __MACIBM_alert(0, "Error loading the scenery package:", scenery_file,
+                       "Volatra cannot run with this corrupt file.",
+                       "Please see the log.txt file for detailed error information.", t_exit, source_file,
+                       source_line);
     } else {
         package_problems[package] = 1;
-        __MACIBM_alert(0, "Error loading the scenery package:", scenery_packages[package],
-                       package_is_custom[package]
-                           ? "Volatra cannot run with this package installed - you may need to remove the custom  "
-                             "scenery package."
-                           : "Volatra cannot run with this package installed - You may need to reinstall Volatra.",
-                       "Please see the log.txt file for detailed error information.", t_exit, source_file, source_line);
+        __MACIBM_alert(
+            0, "Error loading the scenery package:", scenery_packages[package],
+            package_is_custom[package]
+                ? "Volatra cannot run with this package installed - you may need to remove the custom  "
+                  "scenery package."
+                : "Volatra cannot run with this package installed - You may need to reinstall Volatra.",
+            "Please see the log.txt file for detailed error information.", t_exit, source_file, source_line);
     }
     // A fatal alert does not come back; should a hook return all the same, end here.
     std::_Exit(1);

@@ -59,7 +59,7 @@ void DSF_ReadLibraryFile(int package, xmap_class& file);
 void DSF_RegisterEntry(const std::string& virtual_path, lib_entry* entry);
 
 // Log a faulty scenery file and alert once per package; messages past 4,095 bytes are cut.
-void __DSF_NonFatalError(const char* source_file, int source_line, const char* scenery_file, const char* format,
-                         ...) __attribute__((format(printf, 4, 5)));
+void __DSF_NonFatalError(const char* source_file, int source_line, const char* scenery_file,
+                         const char* format, ...) __attribute__((format(printf, 4, 5)));
 [[noreturn]] void __DSF_FatalError(const char* source_file, int source_line, const char* scenery_file,
                                    const char* format, ...) __attribute__((format(printf, 4, 5)));

@@ -95,7 +95,8 @@ void first_existing(const std::vector<std::string>& candidates, bool warn, const
         }
     }
     if (warn)
-        for (const std::string& c : candidates) xer << "Failed to find resource '" << what << "' at '" << c << "'\n";
+        for (const std::string& c : candidates)
+            xer << "Failed to find resource '" << what << "' at '" << c << "'\n";
 }
 
 }  // namespace
@@ -104,9 +105,12 @@ int DSF_LookupLibraryResource(int lon, int lat, std::string& path, int seed) {
     return lookup_one({false, lon, lat}, path, seed);
 }
 
-int DSF_LookupLibraryResourceAnywhere(std::string& path, int seed) { return lookup_one({true, 0, 0}, path, seed); }
+int DSF_LookupLibraryResourceAnywhere(std::string& path, int seed) {
+    return lookup_one({true, 0, 0}, path, seed);
+}
 
-bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path, std::vector<std::string>& out) {
+bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path,
+                                       std::vector<std::string>& out) {
     return lookup_all({false, lon, lat}, path, out);
 }
 
@@ -129,15 +133,16 @@ void DSF_LocateResourceNoLib(int kind, const std::string& name, const std::strin
     first_existing(candidates, warn, name, out);
 }
 
-void DSF_LocateResourceSecondary(int kind, int sub, const std::string& parent, const std::string& name, bool warn,
-                                 std::string& out) {
+void DSF_LocateResourceSecondary(int kind, int sub, const std::string& parent, const std::string& name,
+                                 bool warn, std::string& out) {
     out.clear();
     std::vector<std::string> candidates;
     if (!parent.empty()) add(candidates, kind, parent, name);
     std::string package = extract_package(parent);
     if (!package.empty()) {
         if (kind == 1)
-            add(candidates, kind, package + (sub == 2 ? "custom terrain textures/" : "custom object textures/"), name);
+            add(candidates, kind,
+                package + (sub == 2 ? "custom terrain textures/" : "custom object textures/"), name);
         if (kind == 2) add(candidates, kind, package + "custom terrain textures/", name);
         if (is_object(kind)) add(candidates, kind, package + "custom objects/", name);
     }
@@ -163,16 +168,17 @@ void DSF_LocateResourcePrimary(int lon, int lat, int kind, const std::string& na
         DSF_LocateResourceNoLib(kind, name, folder, warn, out);
 }
 
-void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::string& name, const std::string& folder,
-                                       bool warn, std::vector<std::string>& out) {
+void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::string& name,
+                                       const std::string& folder, bool warn, std::vector<std::string>& out) {
     DSF_LookupLibraryResourceMultiple(lon, lat, name, out);
     std::string found;
     DSF_LocateResourceNoLib(kind, name, folder, warn && out.empty(), found);
     if (!found.empty()) out.push_back(found);
 }
 
-void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, int sub, const std::string& parent,
-                                                    const std::string& name, bool warn, std::vector<std::string>& out) {
+void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, int sub,
+                                                    const std::string& parent, const std::string& name,
+                                                    bool warn, std::vector<std::string>& out) {
     DSF_LookupLibraryResourceMultiple(lon, lat, name, out);
     std::string found;
     DSF_LocateResourceSecondary(kind, sub, parent, name, warn && out.empty(), found);
@@ -181,7 +187,8 @@ void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, 
 
 void return_latlon_str_dsf(int lat, int lon, std::string* out) {
     // 64 bits: coordinates far off the globe must not overflow on the way to the name.
-    const int64_t lat10 = ((int64_t(lat) + 90) / 10) * 10 - 90, lon10 = ((int64_t(lon) + 180) / 10) * 10 - 180;
+    const int64_t lat10 = ((int64_t(lat) + 90) / 10) * 10 - 90,
+                  lon10 = ((int64_t(lon) + 180) / 10) * 10 - 180;
     out->clear();
     auto put = [out](int64_t value, int digits) {
         out->push_back(value < 0 ? '-' : '+');

@@ -12,7 +12,8 @@
 int DSF_LookupLibraryResource(int lon, int lat, std::string& path, int seed);
 int DSF_LookupLibraryResourceAnywhere(std::string& path, int seed);
 // Every export the lookup may pick, each as often as its weight.
-bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path, std::vector<std::string>& out);
+bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path,
+                                       std::vector<std::string>& out);
 bool DSF_LookupLibraryResourceAnywhereMultiple(const std::string& path, std::vector<std::string>& out);
 
 // The first existing file of the candidates for kind (0 anything under Resources/, 1 images as
@@ -22,8 +23,8 @@ void DSF_LocateResourceNoLib(int kind, const std::string& name, const std::strin
                              std::string& out);
 // The same around the folder of the file that names the resource (parent, may be empty) and
 // its package; sub 2 looks for images among terrain textures.
-void DSF_LocateResourceSecondary(int kind, int sub, const std::string& parent, const std::string& name, bool warn,
-                                 std::string& out);
+void DSF_LocateResourceSecondary(int kind, int sub, const std::string& parent, const std::string& name,
+                                 bool warn, std::string& out);
 // The package folder a path lies in ("Custom Scenery/Alps/" for "Custom Scenery/Alps/x.obj"), or "".
 std::string extract_package(const std::string& path);
 
@@ -31,10 +32,11 @@ std::string extract_package(const std::string& path);
 void DSF_LocateResourcePrimary(int lon, int lat, int kind, const std::string& name, const std::string& folder,
                                bool warn, std::string& out, int seed);
 // The library's exports, then the search's file; failures are logged only when both find nothing.
-void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::string& name, const std::string& folder,
-                                       bool warn, std::vector<std::string>& out);
-void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, int sub, const std::string& parent,
-                                                    const std::string& name, bool warn, std::vector<std::string>& out);
+void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::string& name,
+                                       const std::string& folder, bool warn, std::vector<std::string>& out);
+void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, int sub,
+                                                    const std::string& parent, const std::string& name,
+                                                    bool warn, std::vector<std::string>& out);
 
 // The tile's file name, always 19 characters: "+40-130/+47-122.dsf" for latitude 47, longitude -122.
 void return_latlon_str_dsf(int lat, int lon, std::string* out);

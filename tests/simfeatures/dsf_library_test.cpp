@@ -96,10 +96,14 @@ TEST_F(scenery_tree, ScanOrderFlagsAndLog) {
     write_file(t / "Custom Scenery/readme.txt", "not a package");
     ASSERT_EQ(symlink((t / "Custom Scenery/B").c_str(), (t / "Custom Scenery/link").c_str()), 0);
     DSF_ScanSceneryFolder();
-    const std::vector<std::string> want = {
-        "Custom Scenery/A/", "Custom Scenery/a/", "Custom Scenery/B/", "Global Scenery/-global overlays-/",
-        "Global Scenery/G/", "Custom Scenery/-global overlays-/", "Custom Scenery/-global terrain-/",
-        "Resources/default scenery/D/"};
+    const std::vector<std::string> want = {"Custom Scenery/A/",
+                                           "Custom Scenery/a/",
+                                           "Custom Scenery/B/",
+                                           "Global Scenery/-global overlays-/",
+                                           "Global Scenery/G/",
+                                           "Custom Scenery/-global overlays-/",
+                                           "Custom Scenery/-global terrain-/",
+                                           "Resources/default scenery/D/"};
     EXPECT_EQ(scenery_packages, want);
     EXPECT_EQ(package_is_custom, (std::vector<int>{1, 1, 1, 0, 0, 1, 1, 0}));
     EXPECT_EQ(package_problems, std::vector<int>(8, 0));
@@ -169,7 +173,8 @@ TEST_F(scenery_tree, WrongHeaderSkipsTheFile) {
 }
 
 TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
-    write_file(t / "Custom Scenery/P/map.bmp", bitmap(360, 180, [](int x, int y) { return (x == 0 && y == 179) || (x == 359 && y == 0); }));
+    write_file(t / "Custom Scenery/P/map.bmp",
+               bitmap(360, 180, [](int x, int y) { return (x == 0 && y == 179) || (x == 359 && y == 0); }));
     write_file(t / "Custom Scenery/P/small.bmp", bitmap(2, 2, [](int, int) { return true; }));
     library("Custom Scenery/P/",
             "EXPORT any/where.obj a.obj\n"
@@ -190,7 +195,8 @@ TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
             "EXPORT in/bm.obj bm.obj\n"
             "REGION_DEFINE small REGION_BITMAP small.png\n"
             "REGION_BITMAP missing.png\n"
-            "REGION_BITMAP " + std::string(600, 'x') + ".png\n");
+            "REGION_BITMAP " +
+                std::string(600, 'x') + ".png\n");
     library("Custom Scenery/Q/", "REGION one\nEXPORT in/q.obj q.obj\n");
     DSF_ScanSceneryFolder();
     ASSERT_EQ(dsf_regions.size(), 0u);  // the second file defines none
@@ -239,7 +245,8 @@ TEST_F(scenery_tree, BackupsStandBehindEveryOtherEntry) {
     // A rescan starts over.
     write_file(t / "Custom Scenery/B/library.txt", "");
     DSF_ScanSceneryFolder();
-    EXPECT_EQ(real_paths("v.obj"), (std::vector<std::string>{"a.obj", "c_extend.obj", "c.obj", "backup_first.obj"}));
+    EXPECT_EQ(real_paths("v.obj"),
+              (std::vector<std::string>{"a.obj", "c_extend.obj", "c.obj", "backup_first.obj"}));
 }
 
 // Names the file layer would end the program on: a ':' and a path past its length limit.
@@ -266,7 +273,8 @@ TEST_F(scenery_tree, LastLineWithoutNewlineStopsAtTheMappingsEnd) {
     for (const char* tail : {"EXPORT lib/z.obj z.obj", "EXPORT lib/z.obj", "EXPORT", "EXPORT_RATIO 12",
                              "EXPORT_RATIO -", "REGION_DEFINE r", "REGION_DEFINE r\nREGION_RECT 1 2 3",
                              "REGION_DEFINE r\nREGION_BITMAP b", "REGION r", "# comment", "  \t"}) {
-        char* mem = static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        char* mem = static_cast<char*>(
+            mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         ASSERT_NE(mem, MAP_FAILED);
         ASSERT_EQ(mprotect(mem + page, page, PROT_NONE), 0);
         std::string text = std::string(kHeader) + tail;
@@ -305,16 +313,19 @@ TEST_F(scenery_tree, ReportersAlertOncePerPackage) {
     EXPECT_EQ(alerts[2].line2, "");
     EXPECT_EQ(package_problems, (std::vector<int>{1, 0}));
     std::string text = log.text();
-    EXPECT_NE(text.find("***Error with scenery file \"Custom Scenery/x y/a.dsf\" (caller.cpp: 12.)\n  first 1\n"),
-              std::string::npos);
+    EXPECT_NE(
+        text.find("***Error with scenery file \"Custom Scenery/x y/a.dsf\" (caller.cpp: 12.)\n  first 1\n"),
+        std::string::npos);
     EXPECT_NE(text.find("(caller.cpp: 13.)\n  second\n"), std::string::npos);
     // A message is cut at the buffer, not written past it.
     EXPECT_NE(text.find("  " + std::string(4095, 'm') + "\n"), std::string::npos);
 
-    EXPECT_EXIT(__DSF_FatalError("caller.cpp", 20, "Custom Scenery/x y/c.dsf", "bad"), ::testing::ExitedWithCode(1),
-                "Custom Scenery/x y/ \\| Volatra cannot run with this package installed - you may need to remove the "
-                "custom  scenery package. \\| Please see");
-    EXPECT_EXIT(__DSF_FatalError("caller.cpp", 21, "Global Scenery/G/d.dsf", "bad"), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(
+        __DSF_FatalError("caller.cpp", 20, "Custom Scenery/x y/c.dsf", "bad"), ::testing::ExitedWithCode(1),
+        "Custom Scenery/x y/ \\| Volatra cannot run with this package installed - you may need to remove the "
+        "custom  scenery package. \\| Please see");
+    EXPECT_EXIT(__DSF_FatalError("caller.cpp", 21, "Global Scenery/G/d.dsf", "bad"),
+                ::testing::ExitedWithCode(1),
                 "Volatra cannot run with this package installed - You may need to reinstall Volatra.");
     EXPECT_EXIT(__DSF_FatalError("caller.cpp", 22, "elsewhere.dsf", "bad"), ::testing::ExitedWithCode(1),
                 "elsewhere.dsf \\| Volatra cannot run with this corrupt file.");

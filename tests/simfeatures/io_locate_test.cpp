@@ -89,8 +89,8 @@ TEST_F(library_lookup, WeightedChoiceBySeed) {
         float f;
         int seed;
         const char* want;
-    } cases[] = {{0.0f, 4, "P0/three"}, {0.7499f, 5, "P0/three"}, {0.75f, 6, "P0/one"}, {0.9998f, 7, "P0/one"},
-                 {0.75f, -9994, "P0/one"}, {0.75f, 10006, "P0/one"}};
+    } cases[] = {{0.0f, 4, "P0/three"},  {0.7499f, 5, "P0/three"}, {0.75f, 6, "P0/one"},
+                 {0.9998f, 7, "P0/one"}, {0.75f, -9994, "P0/one"}, {0.75f, 10006, "P0/one"}};
     for (const auto& c : cases) {
         randrat[(c.seed % 10000 + 10000) % 10000] = c.f;
         std::string path = "w";
@@ -160,15 +160,17 @@ strings logged_lines(const std::function<void()>& body) {
 
 strings failed(const std::string& what, const strings& candidates) {
     strings out;
-    for (const std::string& c : candidates) out.push_back("Failed to find resource '" + what + "' at '" + c + "'");
+    for (const std::string& c : candidates)
+        out.push_back("Failed to find resource '" + what + "' at '" + c + "'");
     return out;
 }
 
 TEST_F(library_lookup, CandidateOrderAndWarnLines) {
     std::string out = "stale";
     strings want;
-    for (const char* folder : {"Custom Scenery/P/", "Custom Scenery/P/custom terrain textures/",
-                               "Custom Scenery/P/custom object textures/", "Resources/bitmaps/terrain/", "Resources/"})
+    for (const char* folder :
+         {"Custom Scenery/P/", "Custom Scenery/P/custom terrain textures/",
+          "Custom Scenery/P/custom object textures/", "Resources/bitmaps/terrain/", "Resources/"})
         for (const char* ext : {".dds", ".png", ".bmp"}) want.push_back(folder + std::string("grass") + ext);
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourceNoLib(1, "grass.png", "Custom Scenery/P/", true, out); }),
               failed("grass.png", want));
@@ -184,8 +186,8 @@ TEST_F(library_lookup, CandidateOrderAndWarnLines) {
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourceNoLib(0, "n", "F/", true, out); }),
               failed("n", {"F/n", "Resources/n"}));
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourceNoLib(2, "t.ter", "F/", true, out); }),
-              failed("t.ter", {"F/t.ter", "F/custom terrain textures/t.ter", "Resources/bitmaps/terrain/t.ter",
-                               "Resources/t.ter"}));
+              failed("t.ter", {"F/t.ter", "F/custom terrain textures/t.ter",
+                               "Resources/bitmaps/terrain/t.ter", "Resources/t.ter"}));
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourceNoLib(5, "o.obj", "F/", false, out); }), strings{});
     EXPECT_EQ(logged_lines([&] {
                   DSF_LocateResourceSecondary(3, 0, "Custom Scenery/P/objects/", "o.obj", true, out);
@@ -262,8 +264,9 @@ TEST(LibraryNames, TileFileNames) {
         int lat, lon;
         const char* want;
     } cases[] = {
-        {47, -122, "+40-130/+47-122.dsf"}, {-5, 3, "-10+000/-05+003.dsf"},   {0, 0, "+00+000/+00+000.dsf"},
-        {-90, -180, "-90-180/-90-180.dsf"}, {89, 179, "+80+170/+89+179.dsf"}, {123, 4567, "+00+060/+03+067.dsf"},
+        {47, -122, "+40-130/+47-122.dsf"}, {-5, 3, "-10+000/-05+003.dsf"},
+        {0, 0, "+00+000/+00+000.dsf"},     {-90, -180, "-90-180/-90-180.dsf"},
+        {89, 179, "+80+170/+89+179.dsf"},  {123, 4567, "+00+060/+03+067.dsf"},
     };
     std::string out;
     for (const auto& c : cases) {
