@@ -13,6 +13,7 @@
 #include "graphics/builtin_images.h"
 #include "graphics/colr.h"
 #include "graphics/ogl_2d.h"
+#include "graphics/ogl_state.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ TEST_F(Text, StringInkStaysInsideItsAdvancesAndCells) {
     const auto n = count_ink(100, 95, 132, 109);
     EXPECT_GT(n.inside, 40);
     EXPECT_EQ(n.outside, 0);
+    EXPECT_EQ(num_units, 1);
     // Slot 12 is black: on white the darkest pixel is black.
     gl_test_clear(1, 1, 1, 1);
     OGL_string(12, 100, 100, "MW%", 9999, 100, 0);
@@ -89,19 +91,24 @@ TEST_F(Text, FixedFontNumberFillsOneCellPerDigit) {
             for (int y = 95; y < 109; ++y) lit += gl_test_pixel(x, y).r > 64;
         EXPECT_GT(lit, 3) << i;
     }
+    EXPECT_EQ(count_ink(100, 95, 170, 109).outside, 0);
     // Infinity comes back (a dash per digit).
     gl_test_clear(0, 0, 0, 1);
     OGL_number(0, 100, 100, std::numeric_limits<float>::infinity(), 4, 0, 100);
-    EXPECT_GT(count_ink(100, 95, 140, 109).inside, 0);
+    const auto n = count_ink(100, 95, 140, 109);
+    EXPECT_GT(n.inside, 0);
+    EXPECT_EQ(n.outside, 0);  // left-aligned at x
 }
 
 TEST_F(Text, GreyStringDrawsItsBoxEvenWhenEmpty) {
     gl_test_clear(1, 1, 1, 1);
     OGL_gray_string(0, 400, 300, "");
-    // A 4 x 10 box at half alpha, centred on x.
-    EXPECT_LT(gl_test_pixel(399, 303).r, 200);
-    EXPECT_EQ(gl_test_pixel(403, 303).r, 255);
-    EXPECT_EQ(gl_test_pixel(399, 309).r, 255);
+    // A 4 x 10 box at half alpha, centred on x, from 2 below y.
+    for (int y = 296; y < 310; ++y)
+        for (int x = 396; x < 404; ++x) {
+            const bool box = x >= 398 && x < 402 && y >= 298 && y < 308;
+            EXPECT_EQ(gl_test_pixel(x, y).r < 200, box) << x << "," << y;
+        }
 }
 
 TEST(TextDeath, UnknownFontIsFatal) {
