@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,10 +22,22 @@
 #include "install/net_fetch.h"
 #include "net/http.h"
 
-using namespace volatra_test;
 using clock_type = std::chrono::steady_clock;
 
 namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+void write_file(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary) << data;
+}
+std::string make_temp_folder(const char* tag) {
+    std::string t = std::filesystem::temp_directory_path().string() + "/volatra_" + tag + "_XXXXXX";
+    if (!mkdtemp(t.data())) std::exit(1);
+    return t + "/";
+}
 
 const char mirror[] = "mirror.example.invalid";
 const char release[] = "/rel/";

@@ -26,6 +26,9 @@ const err_msg_row kErrMsgs[] = {
     {err_zip_unsafe_path,
      "Part of the zip file is damaged or unsafe: a file in it would be placed outside the destination "
      "folder"},
+    {err_zip_not_manifest,
+     "The file in the archive is not the one the manifest lists. The archive may be damaged or belong to "
+     "another release"},
 
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

@@ -18,7 +18,9 @@ enum {
     err_net_no_server = 20011,
     err_zip_bad_fork_header = 20012,
     // An archive entry whose name or link would lead outside the destination.
-    err_zip_unsafe_path = 20013
+    err_zip_unsafe_path = 20013,
+    // An archive that holds other names than its file, or a file unlike the manifest's digest.
+    err_zip_not_manifest = 20014
 };
 
 struct err_msg_row {

@@ -69,6 +69,13 @@ extern builder_progress_fn g_builder_progress;
 extern builder_key_poll_fn g_builder_key_poll;
 void builder_progress(const std::string& line1, const std::string& line2);
 
+// A name the manifest cannot carry as it is: the alert's second and third lines, or null.
+struct builder_name_fault {
+    const char* what;
+    const char* why;
+};
+const builder_name_fault* builder_check_name(const std::string& name);
+
 // Builds the str_ paths from src_fold.
 void builder_make_paths();
 // Clears the walk's flags, results and counters.

@@ -5,9 +5,12 @@
 #include <archive_entry.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <map>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/wx.h"
@@ -71,9 +74,39 @@ void make_disc_folders(int n) {
     }
 }
 
+// Old histories by install location: a file that moved to another platform folder, or whose
+// plug-in code changed, takes the versions of the history that filled its place before.
+std::multimap<std::string, int> old_by_location;
+
+std::string location_of(const std::string& path) { return path.substr(path.find('/') + 1); }
+
+bool is_signature(const std::string& sig) {
+    if (sig == "GONE") return true;
+    return sig.size() == 32 && sig.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+// An old line is copied back out only when it passes the checks a new file passes: otherwise
+// the manifest written would name another file, or stop every install.
+void check_old_version(const file_version_struct& v) {
+    const std::string line = "FILE 0 " + std::to_string(v.platform) + " " + std::to_string(v.vcode) + " " +
+                             std::to_string(kb_field(v.size_a)) + " " + std::to_string(kb_field(v.size_b)) +
+                             " " + v.sig_want + " " + v.path;
+    const char* fault = is_signature(v.sig_want) ? nullptr : "Its signature is neither an MD5 nor GONE.";
+    for (size_t start = 0; !fault && start <= v.path.size();) {
+        const size_t slash = std::min(v.path.find('/', start), v.path.size());
+        if (const builder_name_fault* f = builder_check_name(v.path.substr(start, slash - start)))
+            fault = f->what;
+        start = slash + 1;
+    }
+    if (fault) builder_fatal("I can not copy this line of the old directory!", fault, line, old_dir_path);
+}
+
 void index_old_manifest() {
+    old_by_location.clear();
     for (size_t h = 0; h < sim_info.size(); ++h) {
+        for (const file_version_struct& v : sim_info[h].versions) check_old_version(v);
         file_version_struct& first = sim_info[h].versions.front();
+        old_by_location.emplace(location_of(first.path), static_cast<int>(h));
         std::string key = first.path;
         chop_platform(key, first.platform);
         if (sim_info_index.count(key))
@@ -176,10 +209,8 @@ void set_dest_dvd(int n) { dst_folder = builder_disc_folder(n); }
 
 void comp_file(std::string path) {
     const std::string rel = path.substr(src_fold.size());
-    std::string last = rel;
-    if (!last.empty() && last.back() == '/') last.pop_back();
-    const std::string name = last.substr(last.rfind('/') + 1);
-    const std::string dir = rel.substr(0, rel.size() - name.size() - (rel.size() > last.size() ? 1 : 0));
+    const std::string name = rel.substr(rel.rfind('/') + 1);
+    const std::string dir = rel.substr(0, rel.size() - name.size());
 
     // The installer fetches .7z exactly for paths that contain "Global Scenery"; a disc set packed
     // by any other rule could not be installed.
@@ -226,7 +257,8 @@ void comp_file(std::string path) {
     if (archive_bytes < 0) builder_fatal("ERROR: could not get file size!", "", "", "");
     const int size_a = builder_kb(archive_bytes);
     const int size_b = builder_kb(src_bytes);
-    zip_size_dvd += size_a;
+    // An archive under 1000 bytes still takes room: many of them must not overfill a disc.
+    zip_size_dvd += std::max(size_a, 1);
 
     builder_digest(path, sig);
 
@@ -247,14 +279,22 @@ void comp_file(std::string path) {
     }
     code = builder_plugin_platform(path, code);
 
+    // Earlier versions: the history of the same key, then those that filled the same place under
+    // another key. Each is used once; a version equal to the new file, and a removal, are dropped.
     std::string key = rel;
     chop_platform(key, code);
+    std::vector<int> earlier;
     auto found = sim_info_index.find(key);
-    if (found != sim_info_index.end()) {
-        file_history_struct& h = sim_info[found->second];
-        for (const file_version_struct& v : h.versions)
+    if (found != sim_info_index.end()) earlier.push_back(found->second);
+    auto same_place = old_by_location.equal_range(location_of(rel));
+    for (auto it = same_place.first; it != same_place.second; ++it)
+        if (sim_info[it->second].versions.front().need_install == 1 &&
+            (earlier.empty() || it->second != earlier[0]))
+            earlier.push_back(it->second);
+    for (int h : earlier) {
+        for (const file_version_struct& v : sim_info[h].versions)
             if (v.sig_want != sig && v.sig_want != "GONE") write_version_line(v, name);
-        h.versions.front().need_install = 0;
+        sim_info[h].versions.front().need_install = 0;
     }
     write_file_line(name, false, code, kBuildVcode, size_a, size_b, sig);
 

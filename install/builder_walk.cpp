@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <map>
 
 #include "core/alert.h"
 #include "core/strings.h"
@@ -96,22 +97,33 @@ void add_disc_folders(const std::string& rel) {
 }
 
 void check_name(const std::string& name, const std::string& full) {
-    if (!name.empty() && name.back() == ' ')
-        builder_fatal("YOU IDIOT!", "You tried to include a file or directory with a space at the end!",
-                      "Names with a trailing blank lose it on the way to the user.", full);
-    // The manifest reader drops a name's leading blanks and ends a name at a line break, so such
-    // names would install under another name, or their archive would never be found.
-    if (!name.empty() && name.front() == ' ')
-        builder_fatal("YOU IDIOT!", "You tried to include a file or directory with a space at the start!",
-                      "The manifest cannot hold a name that begins with a blank.", full);
-    if (has_control_char(name))
-        builder_fatal(
-            "YOU IDIOT!", "You tried to include a file or directory with a control character in its name!",
-            "The manifest cannot hold tabs, line breaks or other control characters in a name.", full);
+    if (const builder_name_fault* f = builder_check_name(name))
+        builder_fatal("YOU IDIOT!", f->what, f->why, full);
     if (contains(full, ":")) builder_fatal("YOU IDIOT!", "found a  : in the path!", full, "");
     if (contains(full, "\\")) builder_fatal("YOU IDIOT!", "found a \\ in the path!", full, "");
 }
+
+// Install locations of the files selected so far, each with its master path.
+std::map<std::string, std::string> comp_locations;
 }  // namespace
+
+const builder_name_fault* builder_check_name(const std::string& name) {
+    static const builder_name_fault trailing{
+        "You tried to include a file or directory with a space at the end!",
+        "Names with a trailing blank lose it on the way to the user."};
+    // The manifest reader drops a name's leading blanks and ends a name at a line break, so such
+    // names would install under another name, or their archive would never be found.
+    static const builder_name_fault leading{
+        "You tried to include a file or directory with a space at the start!",
+        "The manifest cannot hold a name that begins with a blank."};
+    static const builder_name_fault control{
+        "You tried to include a file or directory with a control character in its name!",
+        "The manifest cannot hold tabs, line breaks or other control characters in a name."};
+    if (!name.empty() && name.back() == ' ') return &trailing;
+    if (!name.empty() && name.front() == ' ') return &leading;
+    if (has_control_char(name)) return &control;
+    return nullptr;
+}
 
 builder_progress_fn g_builder_progress = print_progress;
 builder_key_poll_fn g_builder_key_poll = no_key;
@@ -166,6 +178,7 @@ void builder_reset_walk() {
     found_men_file = found_tex_file = found_com_file = 0;
     comp_files.clear();
     comp_paths.clear();
+    comp_locations.clear();
     num_files_rec = num_files_use = num_files_com = 0;
 }
 
@@ -216,10 +229,20 @@ void pref_level(const std::string& folder) {
         ++num_files_rec;
 
         const std::string rel = folder + name;
-        if (is_good_file(rel, 0, 1)) {
+        if (is_good_file(rel, 0, 0)) {
+            // Left out, it would be recorded as removed and deleted from every copy.
+            if (!is_good_file(rel, 0, 1))
+                builder_fatal("YOU IDIOT!", "I could not read this file!", full, "");
             if (contains(folder, "/All/Resources/preferences/"))
                 builder_fatal("YOU IGNORANT SLUT!", "I found this preferences file!", name,
                               "And is_good_file says I should keep it!!!!");
+            // The platform folders merge into one tree: two files there would overwrite each other.
+            std::string location = rel.substr(src_fold.size());
+            location.erase(0, location.find('/') + 1);
+            auto placed = comp_locations.emplace(location, full);
+            if (!placed.second)
+                builder_fatal("YOU IDIOT!", "Two files would be installed at the same place!",
+                              placed.first->second, full);
             ++num_files_use;
             comp_files.push_back(rel);
             add_disc_folders(rel);

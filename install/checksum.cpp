@@ -9,6 +9,7 @@
 #include "files/md5.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/temp_files.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;
@@ -22,14 +23,19 @@ double seconds_now() { return static_cast<double>(xtim.microsecs()) / 1000000.0;
 }  // namespace
 
 void checksum_task::do_it() {
+    std::string swept;
     for (int h = first; h < end; ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
+        // What an interrupted extraction left beside the files goes first.
+        const std::string location = install_location(v);
+        const std::string folder = location.substr(0, location.rfind('/') + 1);
+        if (folder != swept) sweep_stale_temp_items(swept = folder);
         if (!want_this_f(h, last)) continue;
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
-            checksum_file_md5(install_location(v), v.sig_have);
+            checksum_file_md5(location, v.sig_have);
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

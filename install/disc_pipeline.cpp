@@ -2,18 +2,26 @@
 
 #include <cxxabi.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <unzip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "core/strings.h"
 #include "core/utl_threads.h"
 #include "core/wx.h"
+#include "files/errors.h"
 #include "files/io_utils.h"
+#include "files/md5.h"
+#include "files/safe_extract.h"
 #include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/temp_files.h"
 
 UTL_worker_threads* copy_pool = nullptr;
 UTL_worker_threads* unzip_pool = nullptr;
@@ -43,6 +51,110 @@ int unpack_archive_by_suffix(const std::string& archive, const std::string& fold
     // Nothing an archive holds may land outside the copy being installed.
     if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, dest_dir_path);
     return zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
+}
+
+namespace {
+
+// 0 when the file at path has the digest the manifest gives.
+int check_digest(const std::string& path, const std::string& sig_want) {
+    std::string have;
+    return calc_file_md5(path, have) == 0 && have == sig_want ? 0 : err_zip_not_manifest;
+}
+
+// A zip's central directory must name the file and at most its resource fork: nothing else may
+// be written into the copy.
+int zip_holds_only(const std::string& zip, const std::string& leaf) {
+    unzFile uf = unzOpen64((app_path + zip).c_str());
+    if (!uf) return err_zip_open;
+    int files = 0, others = 0;
+    int err = unzGoToFirstFile(uf);
+    for (; err == UNZ_OK; err = unzGoToNextFile(uf)) {
+        unz_file_info64 info;
+        char raw[512];
+        if ((err = unzGetCurrentFileInfo64(uf, &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) != UNZ_OK)
+            break;
+        const std::string name(raw, std::min<size_t>(info.size_filename, sizeof raw));
+        if (name == leaf)
+            ++files;
+        else if (name != "__MACOSX/._" + leaf)
+            ++others;
+    }
+    unzClose(uf);
+    if (err != UNZ_END_OF_LIST_OF_FILE) return err_zip_read;
+    return files == 1 && others == 0 ? 0 : err_zip_not_manifest;
+}
+
+// A fresh hidden name beside target (the sweep of stale temporary items knows it).
+int hidden_name_beside(const std::string& target, std::string* name) {
+    int fd = create_temp_beside(target, name);
+    if (fd < 0) return -fd;
+    close(fd);
+    return 0;
+}
+
+// Runs its action when the scope ends, also by an exception, unless dismissed.
+template <class F>
+struct on_exit {
+    F action;
+    bool armed = true;
+    ~on_exit() {
+        if (armed) action();
+    }
+};
+template <class F>
+on_exit(F) -> on_exit<F>;
+
+// Zip: the old file waits aside under a hidden name until the new one proved right.
+int unpack_zip_checked(const std::string& archive, const std::string& dest, const std::string& sig_want) {
+    const std::string folder = dest.substr(0, dest.rfind('/') + 1);
+    if (int err = zip_holds_only(archive, dest.substr(folder.size()))) return err;
+    std::string aside;
+    struct stat st;
+    if (lstat(dest.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        if (int err = hidden_name_beside(dest, &aside)) return err;
+        if (rename(dest.c_str(), aside.c_str()) != 0) {
+            int err = errno;
+            unlink(aside.c_str());
+            return err;
+        }
+    }
+    // Whatever the unpacking did goes, and the old file comes back.
+    on_exit undo{[&] {
+        if (aside.empty())
+            unlink(dest.c_str());
+        else
+            rename(aside.c_str(), dest.c_str());
+    }};
+    int err = g_unpack_archive(archive, folder);
+    if (!err) err = check_digest(dest, sig_want);
+    if (err) return err;
+    undo.armed = false;
+    if (!aside.empty()) unlink(aside.c_str());
+    return 0;
+}
+
+// 7z: unpacked into a hidden folder beside the file, so entries of other names never reach the
+// copy; the file is moved into place once it proved right.
+int unpack_7z_checked(const std::string& archive, const std::string& dest, const std::string& sig_want) {
+    const std::string leaf = dest.substr(dest.rfind('/') + 1);
+    std::string stage;
+    if (int err = hidden_name_beside(dest, &stage)) return err;
+    unlink(stage.c_str());
+    if (mkdir(stage.c_str(), 0700) != 0) return errno;
+    stage += "/";
+    on_exit remove_stage{[&] { recursive_delete_folder(stage); }};
+    if (int err = g_unpack_archive(archive, stage)) return err;
+    const std::vector<std::string> names = folder_names(stage);
+    if (names.size() != 1 || names[0] != leaf) return err_zip_not_manifest;
+    if (int err = check_digest(stage + leaf, sig_want)) return err;
+    return rename((stage + leaf).c_str(), dest.c_str()) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want) {
+    return ends_with(archive, ".7z") ? unpack_7z_checked(archive, dest, sig_want)
+                                     : unpack_zip_checked(archive, dest, sig_want);
 }
 
 std::string suffix_for_file(int history) {
@@ -108,18 +220,15 @@ void dvd_unpack_task::unpack_phase() {
         delete_file(temp_file);
         return;
     }
-    const std::string folder = dest_path.substr(0, dest_path.rfind('/') + 1);
-    err = g_unpack_archive(temp_file, folder);
-    // An archive that held another name leaves the file missing: that is a failure too.
-    struct stat st;
-    if (!err && lstat(dest_path.c_str(), &st) != 0) err = ENOENT;
+    file_version_struct& v = sim_info[index].versions.back();
+    err = install_from_archive(temp_file, dest_path, v.sig_want);
     delete_file(temp_file);
     if (err) {
-        err_msg = "I was unable to unzip the file " + temp_file + " to the folder " + folder + ".";
+        err_msg = "I was unable to unzip the file " + temp_file + " to the folder " +
+                  dest_path.substr(0, dest_path.rfind('/') + 1) + ".";
         return;
     }
     if (dest_path.find("Contents/MacOS/") != std::string::npos) make_file_executable(dest_path.c_str());
-    file_version_struct& v = sim_info[index].versions.back();
     v.sig_have = v.sig_want;
     v.up_to_date = 1;
 }

@@ -52,6 +52,11 @@ std::string suffix_for_file(int history);
 using unpack_archive_fn = int (*)(const std::string& archive, const std::string& folder);
 extern unpack_archive_fn g_unpack_archive;
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder);
+// Unpacks the archive of one file into its install location dest, through g_unpack_archive.
+// The archive must hold the file's own name (and in a zip its resource fork) and nothing else,
+// and the file must have the manifest's digest sig_want; otherwise nothing else is written, dest
+// keeps what it held and an error comes back (err_zip_not_manifest for a wrong name or digest).
+int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want);
 
 // The two-button question (sub-window 997): 1 first button, 0 second, 3 closed otherwise.
 using abort_alert_fn = int (*)(std::string question, std::string label1, std::string text1,

@@ -34,7 +34,20 @@ void scenery_from_install() {
     }
 }
 
+std::set<std::string> filled_locations() {
+    std::set<std::string> out;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+        const file_version_struct& v = sim_info[h].versions[last];
+        if (v.sig_want == "GONE" || !want_this_f(static_cast<int>(h), last)) continue;
+        if (v.is_global && !tile_selected(v)) continue;
+        out.insert(install_location(v));
+    }
+    return out;
+}
+
 void recalc_disk_sizes() {
+    const std::set<std::string> filled = filled_locations();
     double kb_archive = 0.0, kb_unpacked = 0.0;
     int to_add = 0, to_remove = 0;
     for (size_t h = 0; h < sim_info.size(); ++h) {
@@ -49,7 +62,8 @@ void recalc_disk_sizes() {
         }
         if (v.is_global && !tile_selected(v) && v.up_to_date) ++to_remove;
         // A file the release removed and the copy still holds: choose_files deletes it.
-        if (gone && !v.sig_have.empty() && v.sig_have != "NONE") ++to_remove;
+        if (gone && !v.sig_have.empty() && v.sig_have != "NONE" && !filled.count(install_location(v)))
+            ++to_remove;
     }
     stg.kb_to_download = static_cast<float>(kb_archive);
     stg.kb_to_install = static_cast<float>(kb_unpacked);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/alert.h"
+#include "core/strings.h"
 #include "core/translate.h"
 #include "core/wx.h"
 #include "files/errors.h"
@@ -61,6 +62,9 @@ bool folder_stays_inside_copy(const std::string& location) {
 int choose_files() {
     // Folders whose changed files the user chose to replace (or delete) all, or keep all.
     std::set<std::string> act_folders, keep_folders;
+    // A file that moved to another platform folder leaves a removal behind at the location its
+    // new history fills: that location is never deleted.
+    const std::set<std::string> filled = filled_locations();
     for (size_t h = 0; h < sim_info.size(); ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
@@ -79,7 +83,9 @@ int choose_files() {
         }
 
         bool act;
-        if (absent) {
+        if (gone && filled.count(local)) {
+            act = false;
+        } else if (absent) {
             act = !gone;
         } else if (current) {
             act = false;
@@ -187,12 +193,27 @@ void get_path_with_path(std::string& out, const std::string& path) {
     if (slash != std::string::npos) out = path.substr(0, slash + 1);
 }
 
+void add_parent_folders(const std::string& location, std::set<std::string>& out) {
+    std::string folder;
+    get_path_with_path(folder, location);
+    while (folder.size() > dest_dir_path.size() && starts_with(folder, dest_dir_path)) {
+        out.insert(folder);
+        std::string parent;
+        get_path_with_path(parent, folder);
+        folder = parent;
+    }
+}
+
 void prune_empty_folders(const std::set<std::string>& folders) {
+    // make_dirs made these for files still to come: a folder emptied by a rename stays.
+    std::set<std::string> needed;
+    for (const file_history_struct& h : sim_info)
+        if (h.versions.back().need_install) add_parent_folders(install_location(h.versions.back()), needed);
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const std::string& folder = *it;
         // The copy itself and anything outside it are never removed.
-        if (folder.size() <= dest_dir_path.size() ||
-            folder.compare(0, dest_dir_path.size(), dest_dir_path) != 0 || !folder_stays_inside_copy(folder))
+        if (folder.size() <= dest_dir_path.size() || !starts_with(folder, dest_dir_path) ||
+            needed.count(folder) || !folder_stays_inside_copy(folder))
             continue;
         std::vector<std::string> names;
         std::vector<int> types;
@@ -216,14 +237,7 @@ void delete_files() {
         }
         int err = delete_file(location);
         if (stg.log_actions) xer << "DELETING  file " << location << ", with result=" << err << ".\n";
-        std::string folder;
-        get_path_with_path(folder, location);
-        while (folder.size() > dest_dir_path.size()) {
-            folders.insert(folder);
-            std::string parent;
-            get_path_with_path(parent, folder);
-            folder = parent;
-        }
+        add_parent_folders(location, folders);
         // Only a file that is really gone counts as absent; one that refused to go is still there.
         if (err == 0 || err == ENOENT) {
             v.up_to_date = 0;

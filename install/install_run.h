@@ -28,5 +28,8 @@ void make_dir_error(std::string path, int err);
 void delete_files();
 // path without its last component: a/b/c.txt gives a/b/, a/b/ gives a/, c.txt gives "".
 void get_path_with_path(std::string& out, const std::string& path);
-// Removes, deepest first, every folder of the set below dest_dir_path that holds nothing.
+// Adds every folder between location and dest_dir_path (that one excluded), each ending in '/'.
+void add_parent_folders(const std::string& location, std::set<std::string>& out);
+// Removes, deepest first, every folder of the set below dest_dir_path that holds nothing and
+// that no file still to be installed needs.
 void prune_empty_folders(const std::set<std::string>& folders);

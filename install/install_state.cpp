@@ -22,3 +22,4 @@ std::string server_name[max_servers];
 std::string server_path[max_servers];
 std::string crnt_file_path;
 std::string crnt_file_name;
+std::string download_error_text;

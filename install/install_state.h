@@ -62,3 +62,5 @@ extern std::string server_name[max_servers];
 extern std::string server_path[max_servers];  // release folder on each server, ending in '/'
 extern std::string crnt_file_path;
 extern std::string crnt_file_name;
+// Why the last failed download failed (a full disk, a 404, a refused connection), for the screens.
+extern std::string download_error_text;

@@ -1,6 +1,7 @@
 // Reader of the manifest "directory.txt" and the tile table it offers.
 #include "install/manifest.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,37 +20,58 @@ std::set<std::string>& deleted_files = deleted_files_storage.value;
 
 namespace {
 
-bool is_white(uint8_t c) { return is_blank(c) || c == 0 || c == '\r' || c == '\n'; }
+bool is_line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
 
-void skip_blanks(xmap_class& in) {
-    while (in.cur < in.end && is_blank(*in.cur)) ++in.cur;
-}
+// A cursor over one line of the manifest (its end excluded).
+struct line_scan {
+    const char* p;
+    const char* e;
 
-// The keyword followed by a blank or a tab; the cursor then stands on that blank.
-bool scan_keyword(xmap_class& in, const char* word) {
-    const size_t n = std::strlen(word);
-    if (static_cast<size_t>(in.end - in.cur) <= n) return false;
-    if (std::memcmp(in.cur, word, n) != 0 || !is_blank(in.cur[n])) return false;
-    in.cur += n;
-    return true;
-}
-
-// Lenient integer: every byte of the token counts as a digit. Accumulated unsigned, so that a
-// garbage token wraps instead of overflowing.
-int scan_int(xmap_class& in) {
-    skip_blanks(in);
-    bool negative = false;
-    if (in.cur < in.end && *in.cur == '-') {
-        negative = true;
-        ++in.cur;
+    void skip_blanks() {
+        while (p < e && is_blank(*p)) ++p;
     }
-    if (in.cur < in.end && *in.cur == '+') ++in.cur;
-    uint32_t value = 0;
-    for (; in.cur < in.end && !is_white(*in.cur); ++in.cur)
-        value = value * 10u + static_cast<uint32_t>(*in.cur - '0');
-    if (negative) value = 0u - value;
-    return static_cast<int32_t>(value);
-}
+    // The keyword followed by a blank or a tab; the cursor then stands on that blank.
+    bool keyword(const char* word) {
+        const size_t n = std::strlen(word);
+        if (static_cast<size_t>(e - p) <= n || std::memcmp(p, word, n) != 0 || !is_blank(p[n])) return false;
+        p += n;
+        return true;
+    }
+    std::string token() {
+        skip_blanks();
+        const char* b = p;
+        while (p < e && !is_blank(*p)) ++p;
+        return std::string(b, p);
+    }
+    // The rest of the line after its blanks; trailing blanks belong to it.
+    std::string rest() {
+        skip_blanks();
+        std::string r(p, e);
+        p = e;
+        return r;
+    }
+    // Lenient number: every byte of the token counts as a digit (its code less '0'). Held at
+    // the range of 64 bits instead of wrapping, so a huge size never turns negative. False when
+    // the line has no token left.
+    bool number(int64_t* out) {
+        skip_blanks();
+        if (p == e) return false;
+        const bool negative = *p == '-';
+        if (negative) ++p;
+        if (p < e && *p == '+') ++p;
+        int64_t v = 0;
+        for (; p < e && !is_blank(*p); ++p) {
+            const __int128 next = static_cast<__int128>(v) * 10 + (static_cast<unsigned char>(*p) - '0');
+            v = next > INT64_MAX ? INT64_MAX : next < INT64_MIN ? INT64_MIN : static_cast<int64_t>(next);
+        }
+        *out = !negative ? v : v == INT64_MIN ? INT64_MAX : -v;
+        return true;
+    }
+};
+
+int32_t as_int32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+// Sizes are counts of kilobytes: a negative one would lower the totals of the disk-space check.
+float as_size(int64_t v) { return v < 0 ? 0.0f : static_cast<float>(v); }
 
 bool ends_with_nocase(const std::string& s, const char* tail) {
     size_t n = std::strlen(tail);
@@ -151,33 +173,49 @@ int read_directory(const std::string& path, std::string) {
     static const int versions[] = {840, 900, 0};
     if (file.check_file(10001, versions, "INSTALLER", nullptr) == 0) return 2;
 
-    std::string prefix, previous_path, ignored;
+    std::string prefix, previous_path;
     int disk = 0;
     while (file.cur < file.end) {
-        skip_blanks(file);
-        if (scan_keyword(file, "DIR")) {
-            file.TXT_str_scan_eoln(&prefix);
-        } else if (scan_keyword(file, "DISK")) {
-            disk = scan_int(file);
-        } else if (scan_keyword(file, "FILE")) {
+        const char* line = reinterpret_cast<const char*>(file.cur);
+        while (file.cur < file.end && !is_line_end(static_cast<char>(*file.cur))) ++file.cur;
+        line_scan in{line, reinterpret_cast<const char*>(file.cur)};
+        while (file.cur < file.end && (is_line_end(static_cast<char>(*file.cur)) || is_blank(*file.cur)))
+            ++file.cur;
+
+        in.skip_blanks();
+        // What follows a disc number is read as a new line start.
+        while (in.keyword("DISK")) {
+            int64_t n = 0;
+            in.number(&n);
+            disk = as_int32(n);
+            in.skip_blanks();
+        }
+        if (in.keyword("DIR")) {
+            prefix = in.rest();
+        } else if (in.keyword("FILE")) {
             file_version_struct v;
-            file.TXT_str_scan_space(&ignored);
-            v.platform = scan_int(file);
-            if (v.platform < 0) v.platform = 0;
-            if (v.platform > 6) v.platform = 6;
-            v.vcode = scan_int(file);
-            v.size_a = static_cast<float>(scan_int(file));
-            v.size_b = static_cast<float>(scan_int(file));
-            file.TXT_str_scan_space(&v.sig_want);
-            std::string name;
-            file.TXT_str_scan_eoln(&name);
+            int64_t platform = 0, vcode = 0, size_a = 0, size_b = 0;
+            const bool numbers = !in.token().empty() && in.number(&platform) && in.number(&vcode) &&
+                                 in.number(&size_a) && in.number(&size_b);
+            v.sig_want = numbers ? in.token() : std::string();
+            const std::string name = in.rest();
+            // A missing field must not be read as 0 or "": the file would install as another.
+            if (!numbers || v.sig_want.empty() || name.empty())
+                bad_path_alert(
+                    "I am reading the directory text file and found a FILE line that lacks a field!",
+                    "It needs a platform, a release, two sizes, a signature and a name.",
+                    std::string(line, in.e));
+            v.platform = static_cast<int>(std::clamp<int64_t>(platform, 0, 6));
+            v.vcode = as_int32(vcode);
+            v.size_a = as_size(size_a);
+            v.size_b = as_size(size_b);
             v.path = prefix + name;
             v.disk = disk;
             v.is_global = is_global_scenery_f(v.path.c_str());
             if (v.is_global && !find_sector(&v.lon_idx, &v.lat_idx, v.path)) v.is_global = 0;
             if (v.path != previous_path || sim_info.empty()) sim_info.emplace_back();
             previous_path = v.path;
-            if (v.path.empty() || path_has_no_file(v.path))
+            if (path_has_no_file(v.path))
                 bad_path_alert("I am reading the directory text file and found a path that has no file!",
                                "This is impossible to download or delete!", v.path);
             // Manifests come from discs and mirror servers: nothing may reach outside the copy.
@@ -185,8 +223,6 @@ int read_directory(const std::string& path, std::string) {
                 bad_path_alert("I am reading the directory text file and found a path that is not allowed!",
                                "It would lead outside the folder I install to!", v.path);
             sim_info.back().versions.push_back(std::move(v));
-        } else {
-            file.TXT_str_scan_eoln(nullptr);  // not a record: the whole line goes
         }
     }
     fill_tile_table();

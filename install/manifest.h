@@ -58,5 +58,8 @@ void set_install_filter(int want_sim, int want_global);
 bool want_this_f(int history, int version);
 void scenery_take_all();
 void scenery_from_install();
+// Install locations of the files a run keeps or installs: wanted current versions that are not
+// removals, tiles only when selected. A removal never deletes one of these.
+std::set<std::string> filled_locations();
 // Recounts kb_to_download, kb_to_install, num_to_add and num_to_remove of stg.
 void recalc_disk_sizes();

@@ -23,6 +23,21 @@ constexpr int stream_max = 4;
 constexpr int first_stream_slot = 2;
 constexpr char download_page[] = "https://www.tessaly.example/download/";
 
+// A failed transfer is tried again after this many seconds, not on the next frame.
+constexpr float retry_pause = 1.0f;
+// When each stream's last transfer failed; the clock of an earlier run may lie ahead.
+float failed_at[stream_max] = {-1e30f, -1e30f, -1e30f, -1e30f};
+
+std::string failure_text(const http_failure& f) {
+    if (f.os_err) return error_str(f.os_err);
+    if (f.stalled) return UTL_translate_string("The server sent nothing for 30 seconds.");
+    if (f.status >= 100 && (f.status < 200 || f.status > 299))
+        return UTL_translate_string("The server answered: ") + f.reason + " (#" + std::to_string(f.status) +
+               ")";
+    if (f.status >= 200) return UTL_translate_string("The transfer ended before the whole file arrived.");
+    return UTL_translate_string("The server closed the connection without an answer.");
+}
+
 int usable_servers() { return std::min(stg.server_count, max_servers); }
 
 // Servers near the top of the list are drawn more often: index = u^1.5 * count.
@@ -37,19 +52,6 @@ bool pick_usable_server() {
     if (usable_servers() < 1) return false;
     if (stg.server_index < 0 || stg.server_index >= usable_servers()) draw_server();
     return true;
-}
-
-// Every folder between the file and dest_dir_path (that one excluded), for pruning at the end.
-void record_parent_folders(const std::string& location) {
-    std::string folder;
-    get_path_with_path(folder, location);
-    while (folder.size() > dest_dir_path.size() &&
-           folder.compare(0, dest_dir_path.size(), dest_dir_path) == 0) {
-        deleted_files.insert(folder);
-        std::string up;
-        get_path_with_path(up, folder);
-        folder = up;
-    }
 }
 
 // After a finished file: more streams when the rate allows, fewer when the choice says so.
@@ -100,8 +102,12 @@ int grab_files() {
         if (next.file_index[s] < 0 || next.file_index[s] >= count) continue;
 
         file_version_struct& v = sim_info[next.file_index[s]].versions.back();
-        std::string location = install_location(v);
-        std::string temp = grab_stream_file(s);
+        const std::string location = install_location(v);
+        const std::string temp = grab_stream_file(s);
+        const bool have_server = pick_usable_server();
+        const std::string server_file = (have_server ? server_path[stg.server_index] : "") + v.path + ".zip";
+        crnt_file_path = server_file;
+        crnt_file_name = server_file.substr(server_file.rfind('/') + 1);
         next.wants_file[s] = 0;
         bool done = false;
 
@@ -118,23 +124,23 @@ int grab_files() {
             if (stg.log_actions)
                 xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
                     << ".\n";
-            record_parent_folders(location);
+            add_parent_folders(location, deleted_files);
             done = true;
         } else if (!v.need_install) {
             stg.current_action = v.up_to_date ? 2 : 3;
             done = true;
         } else {
             stg.current_action = 1;
-            if (!pick_usable_server()) {
+            if (!have_server) {
                 // No server to ask: the fetch ends as a failed one, with the update screen's texts.
                 stg.download_failed = 1;
                 stg.extract_error = 1;
                 continue;
             }
-            std::string server_file = server_path[stg.server_index] + v.path + ".zip";
-            crnt_file_path = server_file;
-            crnt_file_name = server_file.substr(server_file.rfind('/') + 1);
-            int r = http.net_check(s + first_stream_slot, server_name[stg.server_index], server_file, temp);
+            const float since_failure = xtim.real_time - failed_at[s];
+            if (since_failure >= 0 && since_failure < retry_pause) continue;
+            const std::string& server = server_name[stg.server_index];
+            int r = http.net_check(s + first_stream_slot, server, server_file, temp);
             if (r == 0) {
                 down_class* d = http.slot(s + first_stream_slot);
                 if (!d)
@@ -147,11 +153,18 @@ int grab_files() {
                 next.kb_partial += stg.file_fraction * v.size_a;
             } else if (r == 2) {
                 stg.download_failed = 1;
+                download_error_text = failure_text(http.last_failure(s + first_stream_slot));
+                xer << "Download of " << server_file << " from " << server
+                    << " failed: " << download_error_text << "\n";
+                failed_at[s] = xtim.real_time;
                 delete_file(temp);  // the partial download; the next try starts afresh
                 draw_server();
             } else {
                 stg.download_failed = 0;
-                if (extract_and_delete_file(temp, location) == 0) v.up_to_date = 1;
+                if (extract_and_delete_file(temp, location, v.sig_want) == 0) {
+                    v.sig_have = v.sig_want;
+                    v.up_to_date = 1;
+                }
                 next.kb_done_download += v.size_a;
                 next.kb_done_install += v.size_b;
                 done = true;
@@ -167,10 +180,10 @@ int grab_files() {
     return 1;
 }
 
-int extract_and_delete_file(std::string archive, std::string dest) {
+int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want) {
     // The copy is the root nothing in the archive may leave; the old file is replaced only once
-    // the new one was read whole.
-    int err = unpack_archive_by_suffix(archive, dest.substr(0, dest.rfind('/') + 1));
+    // the new one proved right.
+    int err = install_from_archive(archive, dest, sig_want);
     if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),

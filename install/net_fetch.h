@@ -8,10 +8,10 @@
 // else the extract_error word of stg (0 while all is well).
 int grab_files();
 
-// Expands archive into the folder of dest (never outside dest_dir_path; the old file stays
-// until the new one is whole) and deletes archive. Returns the expansion's error code; on an
-// error, also the message and extract_error of stg.
-int extract_and_delete_file(std::string archive, std::string dest);
+// Expands archive into dest (install_from_archive: only that file, with the digest sig_want; the
+// old file stays until the new one proved right) and deletes archive. Returns the expansion's
+// error code; on an error, also the message and extract_error of stg.
+int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want);
 
 // The servers hold a format newer than this installer reads: message, the download page in
 // the browser, and the program ends after this frame.

@@ -103,6 +103,7 @@ long PCSBSocket::io_failure(const char* what) {
     int err = errno;
     if (is_would_block(err)) return 0;
     if (is_closing_cause(err)) {
+        mOSErr = err;  // kept as the cause a caller may show
         mStatus = status_Closed;
         return -1;
     }

@@ -11,7 +11,7 @@ public:
         status_Idle = 1,        // bound, no connection under way (listener: nothing waiting)
         status_Connecting = 2,  // connect under way (listener: a connection waits)
         status_Connected = 3,
-        status_Closed = 4,  // a closing cause, or Disconnect
+        status_Closed = 4,  // a closing cause (GetOSError then holds it), or Disconnect
         status_Error = 5    // a system call failed otherwise; GetOSError holds errno
     };
 

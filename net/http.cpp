@@ -262,12 +262,11 @@ void down_class::DoProcessing() {
         }
         return;
     }
+    // Header bytes are progress too: a slow server is not a silent one.
+    mLastActivity = xtim.real_time;
     mIn.insert(mIn.end(), buf, buf + got);
     if (!mHeadersDone) parse_headers();
-    if (mHeadersDone && mSocket->GetStatus() == PCSBSocket::status_Connected) {
-        mLastActivity = xtim.real_time;
-        handle_body();
-    }
+    if (mHeadersDone && mSocket->GetStatus() == PCSBSocket::status_Connected) handle_body();
 }
 
 void down_class::parse_headers() {
@@ -373,7 +372,8 @@ size_t down_class::decode_chunks() {
             case chunk_state::trailer: {
                 size_t eol = find_crlf();
                 if (eol == std::string::npos) {
-                    if (mIn.size() - pos > 4096) abandon();
+                    // An endless line is refused like an endless header section.
+                    if (mIn.size() - pos > max_header_bytes) abandon();
                     return pos;
                 }
                 std::string line(mIn.begin() + static_cast<long>(pos), mIn.begin() + static_cast<long>(eol));
@@ -422,6 +422,11 @@ down_class* http_class::slot(int index) const {
     return index >= 0 && index < slot_count ? mSlots[index] : nullptr;
 }
 
+const http_failure& http_class::last_failure(int index) const {
+    static const http_failure none;
+    return index >= 0 && index < slot_count ? mFailures[index] : none;
+}
+
 void http_class::report(down_class& d, const std::string& local_file, const std::string& server,
                         const std::string& path) {
     xer << "HTTP Error for " << local_file << "\n"
@@ -466,7 +471,8 @@ int http_class::net_check(int slot, std::string server, std::string path, const 
     down_class* d = mSlots[slot];
     d->DoProcessing();
     int result;
-    if (!d->IsDone() && !d->IsComplete() && !d->IsErr()) {
+    const bool finished = d->IsDone() || d->IsComplete() || d->IsErr();
+    if (!finished) {
         if (!(xtim.real_time > d->last_activity() + stall_limit)) return 0;
         result = 2;
     } else if (d->status_code() >= 200 && d->status_code() <= 299 && d->IsComplete() && !d->IsErr()) {
@@ -475,6 +481,7 @@ int http_class::net_check(int slot, std::string server, std::string path, const 
         report(*d, local_file, server, path);
         result = 2;
     }
+    if (result == 2) mFailures[slot] = {d->status_code(), d->reason(), d->GetOSErr(), !finished};
     delete d;
     mSlots[slot] = nullptr;
     return result;

@@ -82,6 +82,14 @@ private:
     uint64_t mChunkLeft = 0;
 };
 
+// Why a slot's last transfer failed.
+struct http_failure {
+    int status = 0;        // the status code; -1 when no status line came
+    std::string reason;    // the text behind it
+    int os_err = 0;        // the transfer's error number (GetOSErr), 0 for none
+    bool stalled = false;  // nothing came for the stall limit
+};
+
 class http_class {
 public:
     static constexpr int slot_count = 6;
@@ -93,6 +101,8 @@ public:
     int net_check(int slot, std::string server, std::string path, const std::string& local_file);
     // The transfer in a slot, null when the slot is free (or the number is out of range).
     down_class* slot(int index) const;
+    // Why the last transfer of a slot that answered 2 failed.
+    const http_failure& last_failure(int index) const;
 
     std::string proxy_host;       // empty: no proxy
     std::string proxy_port_text;  // as the user typed it; the client never reads it
@@ -103,6 +113,7 @@ private:
                 const std::string& path);
 
     down_class* mSlots[slot_count] = {};
+    http_failure mFailures[slot_count];
 };
 
 extern http_class http;

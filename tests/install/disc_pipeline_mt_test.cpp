@@ -1,62 +1,215 @@
-// The pipeline's pools under load: a cancelled run with every slot busy, and a full run.
+// The disc pipeline on its two pools: disc changes, failures, archives that hold something else,
+// and runs abandoned with every slot busy.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "core/wx.h"
-#include "files/zip_utils.h"
+#include <filesystem>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+#include "engine_helpers.h"
+#include "files/errors.h"
 #include "install/disc_pipeline.h"
-#include "install/disc_set_helpers.h"
-#include "install/install_state.h"
-#include "install/manifest.h"
 
 namespace {
 
-class DiscPipelineLoad : public ::testing::Test {
+class DiscPipeline : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_engine_state();
-        install_name = "Release";
-        temp_path = s.path() + "tmp/";
-        dest_dir_path = s.path() + "inst/";
-        dvd_path = s.path() + "disc/";
-        ds::mkdirs(temp_path);
-        ds::mkdirs(dest_dir_path + "many");
-        // One archive shared by every history: each unpacks the same name into its own folder.
-        ds::put(s.path() + "master/item.txt", std::string(30000, 'i'));
-        for (int i = 0; i < 80; ++i) {
-            const std::string path = "All/many/" + std::to_string(i) + "/item.txt";
-            const std::string archive = dvd_path + install_name + "/" + path + ".zip";
-            ds::mkdirs(archive.substr(0, archive.rfind('/')));
-            ASSERT_EQ(file_to_zip(s.path() + "master/item.txt", archive), 0);
-            ds::mkdirs(dest_dir_path + "many/" + std::to_string(i));
-            file_version_struct v;
-            v.path = path;
-            v.sig_want = "d41d8cd98f00b204e9800998ecf8427e";
-            v.need_install = 1;
-            sim_info.push_back(file_history_struct{{v}});
-        }
+        stg.log_actions = 1;
+        install_name = "Volatra Test 9";
+        temp_path = s / "tmp/";
+        dest_dir_path = s / "inst/";
+        write_file(temp_path + "keep", "");
+        insert_disc(0);
     }
-    void TearDown() override { sim_info.clear(); }
+    void TearDown() override {
+        install_files_kill();
+        std::string msg;
+        install_files_get_error(msg);
+        g_unpack_archive = unpack_archive_by_suffix;
+        EXPECT_EQ(list_tree(temp_path), std::vector<std::string>{"keep"});  // no copy is left behind
+    }
+    void insert_disc(int n) { dvd_path = s / ("disk_" + std::to_string(n) + "/"); }
+    std::string archive_of(const std::string& path, int disc) {
+        return s / ("disk_" + std::to_string(disc) + "/" + install_name + "/" + path) +
+               (path.find("Global Scenery") != std::string::npos ? ".7z" : ".zip");
+    }
+    // A file of the release on disc n: its archive there, its history in sim_info and its folder.
+    int add(const std::string& path, const std::string& data, int disc, int need = 1) {
+        const std::string name = path.substr(path.rfind('/') + 1), archive = archive_of(path, disc);
+        if (archive.back() == 'z')
+            put_7z(archive, {{name, data}});
+        else
+            put_zip(archive, name, data);
+        file_version_struct& v = add_history(path, {md5_of(data)});
+        v.sig_have = "NONE";
+        v.disk = disc;
+        v.need_install = need;
+        std::filesystem::create_directories(std::filesystem::path(install_location(v)).parent_path());
+        return static_cast<int>(sim_info.size()) - 1;
+    }
+    // Runs to the end from disc 0: every failure's code and message, in the order found.
+    std::map<int, std::string> failures() {
+        std::map<int, std::string> out;
+        int cursor = 0, r;
+        while ((r = step_until_answer(cursor, 0)) == 3) {
+            std::string msg;
+            int code = install_files_get_error(msg);
+            out[static_cast<int>(out.size())] = std::to_string(code) + " " + msg;
+        }
+        EXPECT_EQ(r, 1);
+        return out;
+    }
     temp_folder s;
 };
 
-TEST_F(DiscPipelineLoad, KillWithEverySlotBusyReturnsAndFreesAll) {
+TEST_F(DiscPipeline, InstallsFromTwoDiscsAskingForEachInTurn) {
+    int a = add("All/Resources/a.txt", "alpha", 1);
+    int b = add("Linux/lib/b file.so", std::string(200000, 'b'), 1);
+    add("All/Resources/not needed.txt", "zzz", 1, 0);
+    int c = add("All/Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile bytes", 2);
+    int d = add("All/x/back.txt", "on disc 0 after disc 2", 0);
+    add("Macintosh/Volatra.app/Contents/MacOS/Volatra", "#!/bin/sh\n", 0);
+
+    int cursor = 0;
+    EXPECT_EQ(install_files(cursor, 0), 2);  // nothing outstanding: the first file's disc is asked for
+    insert_disc(1);
+    EXPECT_EQ(step_until_answer(cursor, 1), 2);
+    EXPECT_EQ(cursor, c);
+    EXPECT_EQ(read_file(dest_dir_path + "lib/b file.so"), std::string(200000, 'b'));
+    EXPECT_FALSE(path_exists(install_location(cur(c))));
+    insert_disc(2);
+    EXPECT_EQ(step_until_answer(cursor, 2), 2);
+    EXPECT_EQ(cursor, d);
+    insert_disc(0);
+    EXPECT_EQ(step_until_answer(cursor, 0), 1);
+    EXPECT_EQ(copy_pool, unzip_pool);  // both deleted
+    EXPECT_EQ(copy_pool, nullptr);
+    EXPECT_EQ(
+        list_tree(dest_dir_path),
+        (std::vector<std::string>{"Global Scenery/-global terrain-/+40-130/+47-123.dsf", "Resources/a.txt",
+                                  "Volatra.app/Contents/MacOS/Volatra", "lib/b file.so", "x/back.txt"}));
+    for (int h : {a, b, c, d})
+        EXPECT_EQ(cur(h).sig_have + std::to_string(cur(h).up_to_date), cur(h).sig_want + "1");
+    EXPECT_EQ(cur(2).up_to_date, 0);
+    struct stat st;
+    ASSERT_EQ(stat((dest_dir_path + "Volatra.app/Contents/MacOS/Volatra").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    EXPECT_EQ(install_files(cursor = 0, 0), 2);  // nothing needs installing on disc 0 any more...
+    for (auto& h : sim_info) h.versions.back().need_install = 0;
+    EXPECT_EQ(install_files(cursor = 0, 0), 1);  // ...and with nothing needed, done at once
+}
+
+TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
+    int lost = add("All/Resources/lost.txt", "lost", 0);
+    int bad = add("All/Resources/bad.txt", std::string(5000, 'q'), 0);
+    int kept = add("All/Resources/kept.txt", "kept", 0);
+    ASSERT_EQ(unlink(archive_of(cur(lost).path, 0).c_str()), 0);
+    write_file(archive_of(cur(bad).path, 0), "PK\x03\x04 this is not a zip at all");
+    std::set<std::string> found;
+    for (auto& f : failures()) found.insert(f.second);
+    EXPECT_EQ(found, (std::set<std::string>{
+                         std::to_string(ENOENT) + " I was unable to copy the file " +
+                             archive_of(cur(lost).path, 0) + " from the DVD to the hard drive.",
+                         std::to_string(err_zip_open) + " I was unable to unzip the file " + temp_path +
+                             cur(bad).sig_want + "_1..zip to the folder " + dest_dir_path + "Resources/."}));
+    std::string msg;
+    EXPECT_EQ(install_files_get_error(msg), 0);  // read once, then cleared
+    EXPECT_EQ(msg, "");
+    EXPECT_EQ(cur(lost).sig_have + cur(bad).sig_have, "NONENONE");
+    EXPECT_EQ(cur(kept).up_to_date, 1);
+}
+
+TEST_F(DiscPipeline, AnArchiveHoldingAnythingElseInstallsNothing) {
+    // Each replaces a file of the copy; none may change it or write anything beside it.
+    const std::string tile = "All/Global Scenery/-global terrain-/+40-130/+46-122.dsf";
+    int other_name = add("All/r/a.txt", "right", 0);
+    put_zip(archive_of(cur(other_name).path, 0), "b.txt", "right");
+    int extra_zip = add("All/r/c.txt", "right", 0);
+    {
+        temp_folder t;
+        write_file(t / "c.txt", "right");
+        write_file(t / "d.txt", "a sibling");
+        ASSERT_EQ(run("cd '" + t.path() + "' && zip -q -X '" + archive_of(cur(extra_zip).path, 0) +
+                      "' c.txt d.txt"),
+                  0);
+    }
+    add(tile, "right", 0);
+    put_7z(archive_of(tile, 0), {{"+46-122.dsf", "right"}, {"+46-123.dsf", "a sibling"}});
+    int wrong_zip = add("All/r/e.txt", "right", 0);
+    put_zip(archive_of(cur(wrong_zip).path, 0), "e.txt", "wrong");
+    int wrong_7z = add("All/Global Scenery/-global terrain-/+40-130/+45-122.dsf", "right", 0);
+    put_7z(archive_of(cur(wrong_7z).path, 0), {{"+45-122.dsf", "wrong"}});
+    int new_wrong = add("All/r/f.txt", "right", 0);
+    put_zip(archive_of(cur(new_wrong).path, 0), "f.txt", "wrong");
+    for (int h = 0; h < new_wrong; ++h) write_file(install_location(cur(h)), "the old file");
+
+    auto found = failures();
+    EXPECT_EQ(found.size(), 6u);
+    for (auto& f : found)
+        EXPECT_EQ(f.second.rfind(std::to_string(err_zip_not_manifest) + " I was unable to unzip", 0), 0u);
+    for (int h = 0; h < new_wrong; ++h) EXPECT_EQ(read_file(install_location(cur(h))), "the old file") << h;
+    EXPECT_FALSE(path_exists(install_location(cur(new_wrong))));
+    EXPECT_EQ(list_tree(dest_dir_path).size(), 5u);
+    for (auto& h : sim_info) EXPECT_EQ(h.versions.back().up_to_date, 0);
+}
+
+TEST_F(DiscPipeline, TemporaryNamesStayInTheTemporaryFolder) {
+    for (int i = 0; i < 12; ++i) add_history("All/f" + std::to_string(i), {md5_abc});
+    int zip = add("All/a.txt", "alpha", 0);
+    int tile = add("All/Global Scenery/-global terrain-/+40-130/+47-123.dsf", "t", 0, 0);
+    cur(zip).sig_want = "../out/" + cur(zip).sig_want;  // a digest read from a manifest
+    EXPECT_EQ(dvd_unpack_task(zip, "/t/").temp_file, "/t/___out_" + cur(zip).sig_want.substr(7) + "_12..zip");
+    dvd_unpack_task task(tile, "/t/");
+    EXPECT_EQ(task.temp_file + task.dest_path,
+              "/t/" + cur(tile).sig_want + "_13..7z" + install_location(cur(tile)));
+    EXPECT_EQ(task.phase + task.err, 0);
+    EXPECT_EQ(suffix_for_file(zip) + suffix_for_file(tile), ".zip.7z");
+}
+
+int throwing_unpack(const std::string&, const std::string&) { throw std::runtime_error("disk on fire"); }
+
+TEST_F(DiscPipeline, AnExceptionInATaskIsAFailureNotAHang) {
+    for (int i = 0; i < 5; ++i) add("All/t/" + std::to_string(i) + ".txt", "x", 0);
+    g_unpack_archive = throwing_unpack;
+    int cursor = 0;
+    EXPECT_EQ(step_until_answer(cursor, 0), 3);
+    std::string msg;
+    EXPECT_EQ(install_files_get_error(msg), EIO);
+    EXPECT_NE(msg.find("disk on fire"), std::string::npos);
+    install_files_kill();
+    EXPECT_EQ(copy_pool, unzip_pool);
+    EXPECT_EQ(copy_pool, nullptr);
+}
+
+TEST_F(DiscPipeline, KillWithEverySlotBusyStillUnpacksWhatWasQueued) {
+    for (int i = 0; i < 80; ++i)
+        add("All/many/" + std::to_string(i) + "/item.txt", std::string(30000, 'i'), 0);
     int cursor = 0;
     EXPECT_EQ(install_files(cursor, 0), 0);
     EXPECT_EQ(cursor, 30);
     install_files_kill();
+    EXPECT_EQ(copy_pool, unzip_pool);
     EXPECT_EQ(copy_pool, nullptr);
-    EXPECT_EQ(unzip_pool, nullptr);
     install_files_kill();  // no run: nothing to do
-    EXPECT_TRUE(ds::list_tree(temp_path).empty());
+    EXPECT_EQ(list_tree(dest_dir_path).size(), 30u);
+    EXPECT_EQ(step_until_answer(cursor = 0, 0), 1);
+    for (int i = 0; i < 80; ++i) EXPECT_EQ(cur(i).up_to_date, 1);
 }
 
-TEST_F(DiscPipelineLoad, FullRunInstallsEverything) {
-    int cursor = 0;
-    EXPECT_EQ(ds::step_until_answer(cursor, 0), 1);
-    for (int i = 0; i < 80; ++i) {
-        EXPECT_EQ(sim_info[i].versions.back().up_to_date, 1);
-        EXPECT_TRUE(path_exists(dest_dir_path + "many/" + std::to_string(i) + "/item.txt"));
-    }
+int answer_first(std::string q, std::string l1, std::string, std::string l2, std::string) {
+    return q == "Stop?" && l1 == "Cancel" && l2 == "Continue" ? 1 : 0;
+}
+
+TEST(AbortAlert, AnswersThroughItsHook) {
+    EXPECT_EQ(abort_alert("Stop?", "Cancel", "a", "Continue", "b"), 3);
+    g_abort_alert = answer_first;
+    EXPECT_EQ(abort_alert("Stop?", "Cancel", "a", "Continue", "b"), 1);
+    g_abort_alert = nullptr;
 }
 
 }  // namespace

@@ -1,20 +1,18 @@
+// Slots are meant for the main thread, but the receive area must not be shared between threads:
+// two threads pumping their own slots each get their own files intact.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <thread>
 
-#include "core/wx.h"
+#include "common/test_helpers.h"
 #include "core/xtim.h"
 #include "net/http.h"
 #include "net/test_http_server.h"
 
-using namespace volatra_test;
-
-// Slots are meant for the main thread, but the receive area must not be shared between
-// threads: two threads pumping their own slots each get their own files intact.
 TEST(HttpThreads, TwoThreadsOnTheirOwnSlotsGetIntactFiles) {
     test_http_server server;
-    std::string work = make_temp_folder("http_mt");
+    temp_folder work;
     std::string bodies[4];
     std::mt19937 gen(5);
     for (int i = 0; i < 4; ++i) {
@@ -25,19 +23,17 @@ TEST(HttpThreads, TwoThreadsOnTheirOwnSlotsGetIntactFiles) {
     http.proxy_host = "127.0.0.1";
     http.proxy_port = server.port();
     xtim.real_time = 0;
-
     int result[4] = {};
     auto worker = [&](int first) {
         for (int i = first; i < first + 2; ++i)
             result[i] =
-                pump_slot(2 + i, "mt.example.invalid", "/f" + std::to_string(i), work + std::to_string(i));
+                pump_slot(2 + i, "mt.example.invalid", "/f" + std::to_string(i), work / std::to_string(i));
     };
     std::thread a(worker, 0), b(worker, 2);
     a.join();
     b.join();
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(result[i], 1) << i;
-        EXPECT_TRUE(read_file(work + std::to_string(i)) == bodies[i]) << i;
+        EXPECT_TRUE(read_file(work / std::to_string(i)) == bodies[i]) << i;
     }
-    std::filesystem::remove_all(work);
 }

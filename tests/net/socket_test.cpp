@@ -1,19 +1,18 @@
+// The TCP and UDP sockets on the loopback interface.
 #include <arpa/inet.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstring>
+#include <cerrno>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "common/test_helpers.h"
 #include "net/PCSBSocket.h"
+#include "net/PCSBSocketUDP.h"
 
 namespace {
 
@@ -25,137 +24,76 @@ unsigned short local_port(PCSBSocket& s) {
     return ntohs(cd.local_port);
 }
 
-// Repeats step until it returns true, 1 ms apart; bounded in case the kernel never answers.
-// A count of tries would depend on how fast a loaded machine delivers loopback packets.
+// Repeats step until it returns true, 1 ms apart, with a bound far above what the kernel needs.
 template <class Step>
-void eventually(Step step) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!step() && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+bool eventually(Step step) {
+    for (int i = 0; i < 10000; ++i, usleep(1000))
+        if (step()) return true;
+    return false;
 }
 
-// Polls GetStatus until it leaves `from`.
-int wait_status_change(PCSBSocket& s, int from) {
+int status_after(PCSBSocket& s, int from) {
     int st = from;
     eventually([&] { return (st = s.GetStatus()) != from; });
     return st;
 }
 
-// A port with nothing listening on it.
-unsigned short closed_port() {
-    PCSBSocket probe(0, false);
-    return local_port(probe);  // freed again when probe goes
-}
-
-struct connected_pair {
-    std::unique_ptr<PCSBSocket> listener, client, server;
-};
-
-connected_pair connect_pair() {
-    connected_pair p;
-    p.listener = std::make_unique<PCSBSocket>(0, true);
-    p.client = std::make_unique<PCSBSocket>(0, false);
-    p.client->Connect(loopback, local_port(*p.listener));
-    EXPECT_EQ(wait_status_change(*p.client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
-    EXPECT_EQ(wait_status_change(*p.listener, PCSBSocket::status_Idle), PCSBSocket::status_Connecting);
-    p.server.reset(p.listener->Accept());
-    return p;
-}
-
-// Runs fn in a child process with a network namespace of its own (nothing can leave the
-// machine there). Returns the child's exit code; 77 when namespaces are not permitted.
-template <class Fn>
-int in_private_network(Fn fn) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (unshare(CLONE_NEWNET) != 0) _exit(77);
-        _exit(fn());
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-}
-
 }  // namespace
 
-TEST(PCSBSocket, ListenerAcceptsAndBothEndsExchangeData) {
-    connected_pair p = connect_pair();
-    ASSERT_NE(p.server, nullptr);
-    EXPECT_EQ(p.server->GetStatus(), PCSBSocket::status_Connected);
-    EXPECT_EQ(p.listener->GetStatus(), PCSBSocket::status_Idle);
+TEST(PCSBSocket, ConnectAcceptExchangeAndCloseFromEitherSide) {
+    PCSBSocket listener(0, true), client(0, false);
+    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Idle);
+    client.Connect(loopback, local_port(listener));
+    EXPECT_EQ(status_after(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
+    EXPECT_EQ(status_after(listener, PCSBSocket::status_Idle), PCSBSocket::status_Connecting);
+    std::unique_ptr<PCSBSocket> server(listener.Accept());
+    ASSERT_NE(server, nullptr);
+    EXPECT_EQ(listener.GetStatus(), PCSBSocket::status_Idle);
+    EXPECT_EQ(std::unique_ptr<PCSBSocket>(listener.Accept()), nullptr);  // nobody else waits
 
-    // Nothing else waiting: Accept gives null and leaves the listener idle.
-    std::unique_ptr<PCSBSocket> none(p.listener->Accept());
-    EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(p.listener->GetStatus(), PCSBSocket::status_Idle);
+    PCSBSocket::ConnectionData c{}, s{};
+    ASSERT_EQ(client.GetAddresses(&c) + server->GetAddresses(&s), 0);
+    EXPECT_EQ(s.remote_port, c.local_port);
+    EXPECT_EQ(s.local_port, c.remote_port);
+    EXPECT_EQ(c.remote_address, loopback);
 
-    PCSBSocket::ConnectionData client{}, server{};
-    ASSERT_EQ(p.client->GetAddresses(&client), 0);
-    ASSERT_EQ(p.server->GetAddresses(&server), 0);
-    EXPECT_EQ(server.remote_port, client.local_port);
-    EXPECT_EQ(server.local_port, client.remote_port);
-    EXPECT_EQ(client.remote_address, loopback);
-
-    EXPECT_EQ(p.client->http_WriteData("ping", 4), 4);
+    EXPECT_EQ(client.http_WriteData("ping", 4), 4);
     char buf[16] = {};
     long got = 0;
-    eventually([&] { return (got = p.server->ReadData(buf, sizeof(buf))) != 0; });
-    EXPECT_EQ(got, 4);
-    EXPECT_EQ(std::string(buf, 4), "ping");
-    // Nothing more to read: 0, and the connection is still fine.
-    EXPECT_EQ(p.server->ReadData(buf, sizeof(buf)), 0);
-    EXPECT_EQ(p.server->ReceivedRelease(), 0);
-    EXPECT_EQ(p.server->GetStatus(), PCSBSocket::status_Connected);
-}
+    eventually([&] { return (got = server->ReadData(buf, sizeof buf)) != 0; });
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(got)), "ping");
+    EXPECT_EQ(server->ReadData(buf, sizeof buf), 0);  // nothing more, and still fine
+    EXPECT_EQ(server->GetStatus() * 10 + server->ReceivedRelease(), PCSBSocket::status_Connected * 10);
 
-TEST(PCSBSocket, IdleSocketStaysIdleAndLoopbackConnectIsInProgress) {
-    PCSBSocket idle(0, false);
-    EXPECT_EQ(idle.GetStatus(), PCSBSocket::status_Idle);
-
-    PCSBSocket listener(0, true);
-    PCSBSocket client(0, false);
-    client.Connect(loopback, local_port(listener));
-    EXPECT_EQ(wait_status_change(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
-}
-
-TEST(PCSBSocket, RefusedConnectClosesAtFirstWriteAndNeverRaisesSigpipe) {
-    PCSBSocket client(0, false);
-    client.Connect(loopback, closed_port());
-    // The poll does not ask for the pending error: the refused connect looks connected...
-    EXPECT_EQ(wait_status_change(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
-    // ...until the first write reports the refusal as a close.
-    EXPECT_EQ(client.http_WriteData("x", 1), -1);
-    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Closed);
-    // A second write to the dead connection is EPIPE: an error, and the process lives on.
-    EXPECT_EQ(client.http_WriteData("x", 1), -1);
-    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Error);
-    EXPECT_EQ(client.GetOSError(), EPIPE);
-}
-
-TEST(PCSBSocket, PeerCloseIsSeenOnlyThroughReceivedReleaseUntilOwnRelease) {
-    connected_pair p = connect_pair();
-    ASSERT_NE(p.server, nullptr);
-    p.server.reset();  // the peer closes
-
-    char buf[16];
-    long got = 0;
-    eventually([&] {
-        got = p.client->ReadData(buf, sizeof(buf));
-        return p.client->ReceivedRelease() != 0;
-    });
+    // The peer closes: seen only through ReceivedRelease until this end releases too.
+    server.reset();
+    eventually([&] { return (got = client.ReadData(buf, sizeof buf), client.ReceivedRelease() != 0); });
     EXPECT_EQ(got, 0);
-    EXPECT_EQ(p.client->ReceivedRelease(), 1);
-    EXPECT_EQ(p.client->GetStatus(), PCSBSocket::status_Connected);
-
-    EXPECT_EQ(p.client->Release(), 0);
-    EXPECT_EQ(p.client->ReadData(buf, sizeof(buf)), -1);
-    EXPECT_EQ(p.client->GetStatus(), PCSBSocket::status_Closed);
-}
-
-TEST(PCSBSocket, DisconnectClosesWhateverTheState) {
+    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Connected);
+    EXPECT_EQ(client.Release(), 0);
+    EXPECT_EQ(client.ReadData(buf, sizeof buf), -1);
+    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Closed);
     PCSBSocket idle(0, false);
     idle.Disconnect();
     EXPECT_EQ(idle.GetStatus(), PCSBSocket::status_Closed);
+}
+
+TEST(PCSBSocket, RefusedConnectClosesAtFirstWriteWithItsCauseAndNeverRaisesSigpipe) {
+    PCSBSocket client(0, false);
+    client.Connect(loopback, [] {
+        PCSBSocket probe(0, false);
+        return local_port(probe);  // freed again when probe goes
+    }());
+    // The poll does not ask for the pending error: the refused connect looks connected...
+    EXPECT_EQ(status_after(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
+    EXPECT_EQ(client.http_WriteData("x", 1), -1);  // ...until the first write reports it as a close
+    EXPECT_EQ(client.GetStatus(), PCSBSocket::status_Closed);
+    EXPECT_EQ(client.GetOSError(), ECONNREFUSED);
+    EXPECT_EQ(client.http_WriteData("x", 1), -1);  // EPIPE: an error, and the process lives on
+    EXPECT_EQ(client.GetStatus() * 1000 + client.GetOSError(), PCSBSocket::status_Error * 1000 + EPIPE);
+
+    PCSBSocket holder(0, true), second(local_port(holder), true);  // a port in use
+    EXPECT_EQ(second.GetStatus() * 1000 + second.GetOSError(), PCSBSocket::status_Error * 1000 + EADDRINUSE);
 }
 
 TEST(PCSBSocket, DescriptorsAbove1023ArePolledSafely) {
@@ -165,43 +103,56 @@ TEST(PCSBSocket, DescriptorsAbove1023ArePolledSafely) {
     raised.rlim_cur = std::min<rlim_t>(lim.rlim_max, 4096);
     if (raised.rlim_cur < 1200 || setrlimit(RLIMIT_NOFILE, &raised) != 0)
         GTEST_SKIP() << "cannot open 1200 files";
-
     std::vector<int> filler;
     for (int fd = open("/dev/null", O_RDONLY); fd >= 0 && fd < 1100; fd = open("/dev/null", O_RDONLY))
         filler.push_back(fd);
     {
-        PCSBSocket listener(0, true);
-        PCSBSocket client(0, false);
+        PCSBSocket listener(0, true), client(0, false);
         ASSERT_GE(client.descriptor(), 1024);
         client.Connect(loopback, local_port(listener));
-        EXPECT_EQ(wait_status_change(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
-        EXPECT_EQ(wait_status_change(listener, PCSBSocket::status_Idle), PCSBSocket::status_Connecting);
+        EXPECT_EQ(status_after(client, PCSBSocket::status_Connecting), PCSBSocket::status_Connected);
+        EXPECT_EQ(status_after(listener, PCSBSocket::status_Idle), PCSBSocket::status_Connecting);
     }
     for (int fd : filler) close(fd);
     setrlimit(RLIMIT_NOFILE, &lim);
 }
 
-TEST(PCSBSocket, LookupAddressOfDottedQuadNeedsNoResolver) {
+TEST(PCSBSocket, LookupAddress) {
     EXPECT_EQ(PCSBSocket::LookupAddress("127.0.0.1"), loopback);
     EXPECT_EQ(PCSBSocket::LookupAddress("10.1.2.3"), inet_addr("10.1.2.3"));
-}
-
-TEST(PCSBSocket, LookupAddressOfUnknownNameGivesZero) {
-    // Only in a network namespace of its own, so no resolver query leaves the machine.
-    int rc = in_private_network([] {
-        if (PCSBSocket::LookupAddress("no-such-host.invalid") != 0) return 1;
+    // In a network namespace of its own, so no resolver query leaves the machine.
+    child_result r = run_in_child([] {
+        if (unshare(CLONE_NEWNET) != 0) _exit(77);
         // All ones is the failure value of inet_addr, so it goes to the resolver, which parses it.
-        if (PCSBSocket::LookupAddress("255.255.255.255") != 0xFFFFFFFFul) return 2;
-        return 0;
+        _exit(PCSBSocket::LookupAddress("no-such-host.invalid") != 0         ? 1
+              : PCSBSocket::LookupAddress("255.255.255.255") != 0xFFFFFFFFul ? 2
+                                                                             : 0);
     });
-    if (rc == 77) GTEST_SKIP() << "network namespaces not permitted";
-    EXPECT_EQ(rc, 0);
+    if (r.exit_code == 77) GTEST_SKIP() << "network namespaces not permitted";
+    EXPECT_EQ(r.exit_code, 0);
 }
 
-TEST(PCSBSocket, FailedCreationIsHarmlessToDestroy) {
-    // Binding a port that is in use fails: status 5 with the errno, and destruction is safe.
-    PCSBSocket holder(0, true);
-    PCSBSocket second(local_port(holder), true);
-    EXPECT_EQ(second.GetStatus(), PCSBSocket::status_Error);
-    EXPECT_EQ(second.GetOSError(), EADDRINUSE);
+TEST(PCSBSocketUDP, LoopbackRoundTripReportsTheSenderAndTakenPortsFail) {
+    PCSBSocketUDP a, b, c;
+    ASSERT_EQ(a.udp_init(0, 2) + b.udp_init(0, 2), 2);
+    char buf[64];
+    unsigned long from = 123;
+    unsigned short from_port = 456;
+    EXPECT_EQ(a.ReadData(buf, sizeof buf, &from, &from_port), -1);  // non-blocking, nothing there
+    EXPECT_EQ(from + from_port, 0u);
+    ASSERT_EQ(b.udp_WriteData(const_cast<char*>("hello"), 5, loopback, a.local_port()), 5);
+    long got = -1;
+    eventually([&] { return (got = a.ReadData(buf, sizeof buf, &from, &from_port)) >= 0; });
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(got)), "hello");
+    EXPECT_EQ(from, loopback);
+    EXPECT_EQ(from_port, b.local_port());
+    ASSERT_EQ(b.udp_WriteData(const_cast<char*>("again"), 5, loopback, a.local_port()), 5);
+    EXPECT_TRUE(eventually([&] { return a.ReadData(buf, sizeof buf, nullptr, nullptr) == 5; }));
+
+    EXPECT_EQ(c.udp_init(a.local_port(), 0), 0);
+    EXPECT_EQ(c.descriptor(), -1);
+    EXPECT_EQ(a.Cleanup(), 0);
+    EXPECT_EQ(a.Cleanup(), -1);
+    EXPECT_EXIT(a.ReadData(buf, sizeof buf, &from, &from_port), testing::ExitedWithCode(1),
+                "Bad mWinSocket!");
 }

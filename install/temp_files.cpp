@@ -1,0 +1,86 @@
+#include "install/temp_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "core/strings.h"
+#include "files/io_utils.h"
+
+namespace {
+
+constexpr char kTempPrefix[] = ".vtmp-";
+constexpr char kLockName[] = ".lock";
+
+// ".vtmp-PID-N" of a process other than this one that no longer runs.
+bool is_stale_temp_item(const std::string& name) {
+    if (!starts_with(name, kTempPrefix)) return false;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + sizeof kTempPrefix - 1, &end, 10);
+    if (pid <= 0 || *end != '-' || pid == getpid()) return false;
+    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// A folder goes with everything in it (a link as a link); anything else is unlinked.
+int remove_item(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno;
+    return S_ISDIR(st.st_mode) ? recursive_delete_folder(path + "/") : delete_file(path);
+}
+
+}  // namespace
+
+std::vector<std::string> folder_names(const std::string& folder) {
+    std::vector<std::string> out;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") out.push_back(name);
+        }
+        closedir(d);
+    }
+    return out;
+}
+
+void sweep_stale_temp_items(const std::string& folder) {
+    for (const std::string& name : folder_names(folder))
+        if (is_stale_temp_item(name)) remove_item(folder + name);
+}
+
+int empty_private_temp_folder(const std::string& folder, const std::string& keep) {
+    struct stat st;
+    if (folder.size() < 2 || folder[0] != '/' || folder.back() != '/') return EINVAL;
+    if (lstat(folder.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != getuid()) return EPERM;
+
+    static int lock_fd = -1;
+    static std::string locked;
+    if (locked != folder) {
+        const int fd = open((folder + kLockName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return errno;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno == EWOULDBLOCK ? EBUSY : errno;
+            close(fd);
+            return err;
+        }
+        if (lock_fd >= 0) close(lock_fd);
+        lock_fd = fd;
+        locked = folder;
+    }
+
+    std::string kept;
+    if (starts_with(keep, folder))
+        kept = keep.substr(folder.size(), keep.find('/', folder.size()) - folder.size());
+    int err = 0;
+    for (const std::string& name : folder_names(folder)) {
+        if (name == kLockName || name == kept) continue;
+        if (int e = remove_item(folder + name)) err = err ? err : e;
+    }
+    return err;
+}

@@ -1,0 +1,18 @@
+// Temporary items of the install engine. The extractors write each file under a hidden name
+// ".vtmp-PID-N" beside its target and rename it into place, and archives wait in the private
+// temporary folder: an interrupted run leaves both behind.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Every name in folder but "." and "..", hidden ones included; empty when it cannot be read.
+std::vector<std::string> folder_names(const std::string& folder);
+// Removes from folder (ending in '/') the hidden temporary items, files or folders, of
+// processes that no longer run.
+void sweep_stale_temp_items(const std::string& folder);
+// Start-up: empties the private temporary folder (ending in '/', a real folder of this user)
+// of what earlier runs left, except the item that holds keep (the running program may have been
+// started from a copy there). A lock taken for the life of the process keeps a second installer
+// from emptying it under the first. 0, EBUSY when another installer holds it, or an error.
+int empty_private_temp_folder(const std::string& folder, const std::string& keep);

@@ -1,0 +1,349 @@
+// Preparing a run: the install filter and totals, the choice of files, folder creation, the
+// removal of obsolete files, and the private temporary folder.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+
+#include "engine_helpers.h"
+#include "install/install_run.h"
+#include "install/temp_files.h"
+
+namespace {
+
+const char* const md5_old = "0cc175b9c0f1b6a831c399e269772661";
+const char* const md5_user = "ffffffffffffffffffffffffffffffff";
+const char* const tile_path = "All/Global Scenery/-global terrain-/+40-120/+40-120.dsf";
+
+std::deque<int> script;  // the scripted user's answers, in order
+std::vector<std::pair<std::string, int>> asked;
+
+int scripted_alert(std::string path, int is_delete) {
+    asked.emplace_back(path, is_delete);
+    if (script.empty()) return ADD_FAILURE() << "unexpected question about " << path, 3;
+    int answer = script.front();
+    script.pop_front();
+    return answer;
+}
+
+bool is_dir(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_engine_state();
+        dest_dir_path = top / "A/B/";
+        script.clear();
+        asked.clear();
+        g_select_alert = scripted_alert;
+    }
+    void TearDown() override {
+        g_select_alert = nullptr;
+        EXPECT_TRUE(script.empty()) << "answers left over";
+    }
+    // A history whose copy holds `have`, with stale marks of an earlier call.
+    file_version_struct& file(const std::string& path, std::initializer_list<std::string> sigs,
+                              const char* have, int platform = 0) {
+        file_version_struct& v = add_history(path, sigs, platform);
+        v.sig_have = have;
+        v.need_install = v.need_delete = 1;
+        return v;
+    }
+    // need_install, need_delete of every history as "10 01 00 ...".
+    std::string marks() {
+        std::string out;
+        for (auto& h : sim_info)
+            out += std::to_string(h.versions.back().need_install) +
+                   std::to_string(h.versions.back().need_delete) + " ";
+        return out;
+    }
+    temp_folder top;
+};
+
+TEST_F(Engine, WantMatrixAndTotals) {
+    add_history("All/a.txt", {md5_abc});
+    add_history(tile_path, {md5_abc});
+    for (int run = 1; run <= 3; ++run)
+        for (int platform = 0; platform <= 6; ++platform)
+            for (int filter = 0; filter < 4; ++filter) {
+                stg.platform = run;
+                set_install_filter(filter & 1, filter >> 1);
+                sim_info[0].versions[0].platform = sim_info[1].versions[0].platform = platform;
+                bool ok = platform == 0 || platform == run || (platform == 6 && run == 3);
+                EXPECT_EQ(want_this_f(0, 0), (filter & 1) && ok) << run << platform << filter;
+                EXPECT_EQ(want_this_f(1, 0), (filter >> 1) && ok) << run << platform << filter;
+            }
+    reset_engine_state();
+    recalc_disk_sizes();
+    EXPECT_EQ(stg.num_to_add + stg.kb_to_install, 0);
+
+    add_history("All/a.txt", {md5_abc}, 0, 10.0f);
+    file_version_struct& tile = add_history(tile_path, {md5_abc}, 0, 100.0f);
+    add_history("All/mac.txt", {md5_abc}, 1, 1000.0f);  // another platform
+    file_version_struct& gone = add_history("All/old.txt", {md5_abc, "GONE"});
+    gone.sig_have = "NONE";
+    recalc_disk_sizes();  // the tile is not selected
+    EXPECT_EQ(stg.num_to_add, 1);
+    EXPECT_EQ(stg.kb_to_install, 10.0f);
+    EXPECT_EQ(stg.kb_to_download, 5.0f);
+    stg.tile_selected[tile.lon_idx][tile.lat_idx] = 1;
+    recalc_disk_sizes();
+    EXPECT_EQ(stg.num_to_add, 2);
+    EXPECT_EQ(stg.kb_to_install, 110.0f);
+    EXPECT_EQ(stg.num_to_remove, 0);
+    tile.up_to_date = 1;
+    stg.tile_selected[tile.lon_idx][tile.lat_idx] = 0;  // deselected while installed
+    gone.sig_have = md5_abc;                            // the copy holds a file the release removed
+    recalc_disk_sizes();
+    EXPECT_EQ(stg.num_to_add, 1);
+    EXPECT_EQ(stg.num_to_remove, 2);
+    add_history("Linux/old.txt", {md5_abc}, 3);  // the removed file moved: nothing to remove there
+    recalc_disk_sizes();
+    EXPECT_EQ(stg.num_to_remove, 1);
+}
+
+TEST_F(Engine, TileSelectionFromInstallAndFromManifest) {
+    file("All/Global Scenery/-global terrain-/-10+010/-10+010.dsf", {md5_abc}, "NONE");
+    file("All/Global Scenery/-global terrain-/+00+000/+00+000.dsf", {md5_abc}, "");  // never scanned
+    file(tile_path, {md5_abc}, md5_abc);
+    stg.tile_selected[0][0] = 1;
+    scenery_from_install();
+    EXPECT_EQ(stg.tile_selected[0][0] + stg.tile_selected[19][8], 0);
+    EXPECT_EQ(stg.tile_selected[18][9] + stg.tile_selected[6][13], 2);
+    stg.tile_available[35][17] = 1;
+    scenery_take_all();
+    EXPECT_EQ(0, std::memcmp(stg.tile_selected, stg.tile_available, sizeof(stg.tile_selected)));
+}
+
+TEST_F(Engine, DecisionsWithoutQuestions) {
+    file("All/absent.txt", {md5_abc}, "NONE");
+    file("All/absent_gone.txt", {md5_abc, "GONE"}, "NONE");
+    file("All/current.txt", {md5_old, md5_abc}, md5_abc);
+    file("All/older.txt", {md5_old, md5_abc}, md5_old);
+    file("All/older_gone.txt", {md5_old, "GONE"}, md5_old);
+    file("Macintosh/mac.txt", {md5_abc}, "NONE", 1);  // not wanted: stale marks cleared
+    file(tile_path, {md5_abc}, md5_abc);              // installed, tile deselected
+    // A file moved from All to Linux: the removal left at the old path never deletes the place
+    // the new history fills.
+    file("All/moved.txt", {md5_old, "GONE"}, md5_old);
+    file("Linux/moved.txt", {md5_old, md5_abc}, md5_old, 3);
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(marks(), "10 00 00 10 01 00 01 00 10 ");
+    stg.tile_selected[6][13] = 1;  // selected, the tile stays
+    stg.platform = 1;              // on the Mac the Linux file is not wanted: the removal goes
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(marks(), "10 00 00 10 01 10 00 01 00 ");
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(Engine, ChangedFilesAskAndFolderAnswersStick) {
+    file("All/a/one.txt", {md5_abc}, md5_user);          // 1 overwrite
+    file("All/a/two.txt", {md5_abc, "GONE"}, md5_user);  // 2 keep
+    file("All/b/one.txt", {md5_abc}, md5_user);          // 4 overwrite all of b/
+    file("All/b/two.txt", {md5_abc, "GONE"}, md5_user);  // silent: delete
+    file("All/c/one.txt", {md5_abc}, md5_user);          // 5 keep all of c/
+    file("All/c/two.txt", {md5_abc}, md5_user);          // silent: keep
+    file("All/b/sub/x.txt", {md5_abc}, md5_user);        // another folder: asked, 2
+    script = {1, 2, 4, 5, 2};
+    log_capture log;
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(marks(), "10 00 10 01 00 00 00 ");
+    ASSERT_EQ(asked.size(), 5u);
+    EXPECT_EQ(asked[0], std::make_pair(dest_dir_path + "a/one.txt", 0));
+    EXPECT_EQ(asked[1].second, 1);
+    EXPECT_EQ(asked[4].first, dest_dir_path + "b/sub/x.txt");
+    EXPECT_NE(log.text().find("File: " + dest_dir_path + "a/one.txt  sig_want=" + md5_abc +
+                              "  sig_have=" + md5_user),
+              std::string::npos);
+}
+
+TEST_F(Engine, CancelStopsAtTheQuestion) {
+    file("All/absent.txt", {md5_abc}, "NONE");
+    file("All/changed.txt", {md5_abc}, md5_user);
+    file("All/after.txt", {md5_abc}, "NONE");
+    script = {3};
+    EXPECT_EQ(choose_files(), 0);
+    EXPECT_EQ(marks(), "10 00 11 ");  // the last one was not reached
+    g_select_alert = nullptr;         // no question window: cancel
+    EXPECT_EQ(choose_files(), 0);
+}
+
+TEST_F(Engine, StartFractionsFollowUnpackedSizes) {
+    for (float kb : {30.0f, 500.0f, 10.0f, 60.0f})
+        add_history("All/f" + std::to_string(kb), {md5_abc}, 0, kb).sig_have = "NONE";
+    cur(1).sig_have = md5_abc;  // current: not installed
+    EXPECT_EQ(choose_files(), 1);
+    std::vector<float> want = {0.0f, 0.3f, 0.3f, 0.4f}, got;
+    for (auto& h : sim_info) got.push_back(h.versions.back().start_fraction);
+    EXPECT_EQ(got, want);
+    for (auto& h : sim_info) h.versions.back().size_b = 0.0f;
+    EXPECT_EQ(choose_files(), 1);
+    EXPECT_EQ(cur(3).start_fraction, 0.5f);
+}
+
+TEST_F(Engine, MakeDirsCreatesTheDestinationFileFoldersAndFixedFolders) {
+    for (const char* p : {"All/Resources/plugins/a.qzl", "Linux/Resources/plugins/y/c.qzl", "All/z/top.txt"})
+        add_history(p, {md5_abc}).need_install = 1;
+    add_history("Macintosh/Resources/plugins/x/b.qzl", {md5_abc}, 1).need_install = 1;  // not wanted
+    add_history("All/Aircraft/d.acf", {md5_abc});  // wanted, nothing to install
+    EXPECT_EQ(make_dirs(), 0);
+    EXPECT_TRUE(recorded_alerts().empty());
+    EXPECT_TRUE(is_dir(dest_dir_path + "Resources/plugins/y") && is_dir(dest_dir_path + "z"));
+    EXPECT_FALSE(path_exists(dest_dir_path + "Resources/plugins/x") ||
+                 path_exists(dest_dir_path + "Aircraft"));
+    for (const char* f : {"Output/FMS plans", "Output/logbooks", "Output/movies", "Output/situations",
+                          "Resources/preferences"})
+        EXPECT_TRUE(is_dir(dest_dir_path + f)) << f;
+    EXPECT_EQ(make_dirs_new_root, top / "A/");
+    EXPECT_EQ(make_dirs(), 0);  // existing folders are fine
+    EXPECT_EQ(make_dirs_new_root, "");
+
+    // A file's folder that cannot be made stops the run with its alert; a fixed one only alerts.
+    remove_tree(dest_dir_path + "Output");
+    write_file(dest_dir_path + "Output", "x");
+    write_file(dest_dir_path + "z/w", "x");
+    add_history("All/z/w/deeper/file", {md5_abc}).need_install = 1;
+    reset_recorders();
+    EXPECT_EQ(make_dirs(), ENOTDIR);
+    auto alerts = recorded_alerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].type, 1);
+    EXPECT_EQ(alerts[0].line3 + "|" + alerts[0].line4,
+              "Install Location: " + dest_dir_path + "|Install Path:" + dest_dir_path + "z/w/deeper");
+    std::remove((dest_dir_path + "z/w").c_str());
+    reset_recorders();
+    EXPECT_EQ(make_dirs(), 0);
+    EXPECT_EQ(recorded_alerts().size(), 4u);
+
+    dest_dir_path = top / "file/new/";  // a file in the destination's own path
+    write_file(top / "file", "x");
+    EXPECT_EQ(make_dirs(), ENOTDIR);
+}
+
+TEST_F(Engine, FrameworkItemsThatAreNotLinksAreMovedAside) {
+    const std::string qorv = dest_dir_path + "Resources/plugins/QORV.framework/";
+    const std::string tarn = dest_dir_path + "Resources/plugins/TarnWidgets.framework/";
+    write_file(qorv + "Versions/Current/lib", "x");  // real folders
+    write_file(qorv + "Resources/info", "x");
+    write_file(tarn + "Versions/A/lib", "x");
+    ASSERT_EQ(symlink("A", (tarn + "Versions/Current").c_str()), 0);
+    ASSERT_EQ(symlink("Versions/Current/Resources", (tarn + "Resources").c_str()), 0);
+    EXPECT_EQ(make_dirs(), 0);
+    EXPECT_TRUE(is_dir(qorv + "Versions/_Current") && is_dir(qorv + "_Resources"));
+    EXPECT_FALSE(path_exists(qorv + "Versions/Current") || path_exists(qorv + "Resources"));
+    EXPECT_FALSE(is_dir(tarn + "Versions/Current") || is_dir(tarn + "Resources"));
+    EXPECT_TRUE(path_exists(tarn + "Versions/Current") && path_exists(tarn + "Resources"));
+}
+
+TEST_F(Engine, DeletingPrunesOnlyWhatNoFileNeeds) {
+    auto to_delete = [&](const std::string& path) {
+        std::string rel = path;
+        trim_dest_folder(rel);
+        write_file(dest_dir_path + rel, "abc");
+        file_version_struct& v = file(path, {md5_abc, "GONE"}, md5_abc);
+        v.up_to_date = 1;
+        v.need_install = 0;
+    };
+    to_delete("All/a/b/c.txt");
+    to_delete("All/keep/d.txt");
+    write_file(dest_dir_path + "keep/other.txt", "stays");
+    to_delete("All/top.txt");
+    // A file renamed within its folder: the folder make_dirs made for the new name stays.
+    to_delete("All/r/old name.txt");
+    add_history("All/r/new name.txt", {md5_abc}).need_install = 1;
+    to_delete("All/stuck");  // a folder: cannot go, stays installed
+    std::remove((dest_dir_path + "stuck").c_str());
+    write_file(dest_dir_path + "stuck/inside", "x");
+    to_delete("All/missing.txt");  // already gone counts as gone
+    std::remove((dest_dir_path + "missing.txt").c_str());
+    stg.log_actions = 1;
+    log_capture log;
+    delete_files();
+    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"keep/other.txt", "stuck/inside"}));
+    EXPECT_TRUE(is_dir(dest_dir_path + "r"));
+    for (int h : {0, 5})
+        EXPECT_EQ(cur(h).sig_have + std::to_string(cur(h).up_to_date),
+                  h ? md5_abc + std::string("1") : "NONE0");
+    EXPECT_EQ(cur(6).sig_have, "NONE");
+    EXPECT_NE(log.text().find("DELETING  file " + dest_dir_path + "a/b/c.txt, with result=0.\n"),
+              std::string::npos);
+    EXPECT_NE(log.text().find("cleanup: DELETING  file " + dest_dir_path + "a/b/, with result=0.\n"),
+              std::string::npos);
+    EXPECT_EQ(log.text().find("cleanup: DELETING  file " + dest_dir_path + "keep/"), std::string::npos);
+    EXPECT_EQ(log.text().find("cleanup: DELETING  file " + dest_dir_path + "r/"), std::string::npos);
+}
+
+TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
+    write_file(top / "outside/precious.txt", "abc");
+    ASSERT_EQ(mkdir((top / "outside/empty").c_str(), 0755), 0);
+    write_file(dest_dir_path + "inside/x.txt", "abc");
+    write_file(dest_dir_path + "hidden/.dotfile", "x");
+    ASSERT_EQ(symlink((top / "outside").c_str(), (dest_dir_path + "evil").c_str()), 0);
+    ASSERT_EQ(symlink("inside", (dest_dir_path + "fine").c_str()), 0);
+    file("All/evil/precious.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
+    file("All/fine/x.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
+    delete_files();
+    EXPECT_EQ(read_file(top / "outside/precious.txt"), "abc");
+    EXPECT_EQ(cur(0).sig_have, md5_abc);
+    EXPECT_FALSE(path_exists(dest_dir_path + "inside/x.txt"));  // a link that stays inside is fine
+    EXPECT_EQ(cur(1).sig_have, "NONE");
+    prune_empty_folders({top / "outside/empty/", top / "A/", dest_dir_path, dest_dir_path + "hidden/",
+                         dest_dir_path + "inside/", dest_dir_path + "evil/empty/"});
+    EXPECT_TRUE(is_dir(top / "outside/empty") && is_dir(dest_dir_path + "hidden"));
+    EXPECT_FALSE(path_exists(dest_dir_path + "inside"));
+}
+
+TEST(GetPathWithPath, CutsTheLastComponent) {
+    std::string out = "x", all;
+    for (const char* p : {"a/b/c.txt", "a/b/", "c.txt", "/"}) {
+        get_path_with_path(out, p);
+        all += out + "|";
+    }
+    EXPECT_EQ(all, "a/b/|a/|||");
+}
+
+TEST(PrivateTempFolder, StartUpEmptiesItButForTheRunningProgramAndAnotherInstaller) {
+    temp_folder t;
+    const std::string tmp = t / "volatra-installer/";
+    write_file(tmp + "copy.app/Contents/MacOS/installer", "the running program");
+    write_file(tmp + "old.app/x", "an earlier copy");
+    write_file(tmp + "0.zip", "a download");
+    write_file(tmp + ".vtmp-1-1", "hidden");
+    ASSERT_EQ(symlink("/", (tmp + "root link").c_str()), 0);
+    // Another installer holds the folder: nothing goes.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        int fd = open((tmp + ".lock").c_str(), O_RDWR | O_CREAT, 0600);
+        flock(fd, LOCK_EX);
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_EQ(empty_private_temp_folder(tmp, tmp + "copy.app/Contents/MacOS/installer"), EBUSY);
+    EXPECT_TRUE(path_exists(tmp + "0.zip"));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(empty_private_temp_folder(tmp, tmp + "copy.app/Contents/MacOS/installer"), 0);
+    EXPECT_EQ(list_tree(tmp), (std::vector<std::string>{".lock", "copy.app/Contents/MacOS/installer"}));
+    EXPECT_TRUE(path_exists("/bin"));
+    EXPECT_EQ(empty_private_temp_folder(tmp, "/elsewhere"), 0);
+    EXPECT_EQ(list_tree(tmp), std::vector<std::string>{".lock"});
+    for (const std::string& bad : {std::string(), std::string("relative/"), t / "volatra-installer"})
+        EXPECT_EQ(empty_private_temp_folder(bad, ""), EINVAL) << bad;
+    close(ready[0]);
+    close(ready[1]);
+}
+
+}  // namespace
