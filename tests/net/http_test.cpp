@@ -225,26 +225,6 @@ TEST_F(Http, AStallFailsAfterThirtySecondsWithoutReportButHeaderBytesAreProgress
     EXPECT_EQ(read_file(local("slow")), "x");
 }
 
-TEST_F(Http, FourSlotsAtOnceShareTheReceiveBuffer) {
-    std::string bodies[4];
-    for (int i = 0; i < 4; ++i)
-        server_->put_file(host, "/s" + std::to_string(i),
-                          bodies[i] = random_bytes(150000 + 1000 * i, 10 + i));
-    fault(R"({"mode": "throttle", "rate": 3000000})");
-    int result[4] = {};
-    for (int round = 0; round < 100000 && !(result[0] && result[1] && result[2] && result[3]); ++round) {
-        for (int i = 0; i < 4; ++i)
-            if (!result[i])
-                result[i] =
-                    http.net_check(2 + i, host, "/s" + std::to_string(i), local("s" + std::to_string(i)));
-        usleep(200);
-    }
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(result[i], 1) << i;
-        EXPECT_TRUE(read_file(local("s" + std::to_string(i))) == bodies[i]) << i;
-    }
-}
-
 TEST_F(Http, RefusedConnectionsAndUnwritableFilesAreReportedWithTheirCause) {
     http.proxy_port = closed_port();
     EXPECT_EQ(pump_slot(0, host, "/a", local("refused")), 2);
@@ -263,21 +243,20 @@ TEST_F(Http, RefusedConnectionsAndUnwritableFilesAreReportedWithTheirCause) {
 }
 
 TEST_F(Http, TheProxyIsUsedOnlyWithHostAndPortAndOutsideTheExclusions) {
-    EXPECT_EQ(UseProxy("a.example.invalid", 80), 1);
-    EXPECT_EQ(ProxyPort("a.example.invalid", 80), server_->port());
-    EXPECT_STREQ(ProxyHost("a.example.invalid", 80), "127.0.0.1");
+    auto choice = [](const char* host) {
+        return std::to_string(UseProxy(host, 80)) + ProxyHost(host, 80) + ":" +
+               std::to_string(ProxyPort(host, 80)) + " ";
+    };
+    const std::string proxy = "1127.0.0.1:" + std::to_string(server_->port()) + " ";
     gProxyExclude = {"example.invalid", "much.longer.than.the.host.example.invalid"};
-    EXPECT_EQ(UseProxy("a.example.invalid", 80) * 100 + UseProxy("b.example.org", 80) * 10 +
-                  UseProxy("invalid", 80),
-              11);
+    EXPECT_EQ(choice("a.example.invalid") + choice("b.example.org") + choice("invalid"),
+              "0a.example.invalid:80 " + proxy + proxy);
     gProxyExclude.clear();
     http.proxy_port = 0;
-    EXPECT_EQ(UseProxy("a.example.invalid", 80), 0);
-    EXPECT_EQ(ProxyPort("a.example.invalid", 80), 80);
+    EXPECT_EQ(choice("a.invalid"), "0a.invalid:80 ");
     http.proxy_port = server_->port();
     http.proxy_host.clear();
-    EXPECT_EQ(UseProxy("a.example.invalid", 80), 0);
-    EXPECT_STREQ(ProxyHost("a.example.invalid", 80), "a.example.invalid");
+    EXPECT_EQ(choice("a.invalid"), "0a.invalid:80 ");
 }
 
 // The direct road on port 80 and an unresolvable host, in a network namespace of the test's own
