@@ -35,6 +35,7 @@ void OGL_load_builtin_images() {
         const unsigned char* p = atlas + (static_cast<size_t>(s.v) * 512 + s.u) * 4;
         colr.assign(s.slot, p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
     }
-    colr.assign(39, (colr.rgb[38][0] + colr.rgb[35][0]) * 0.5f, (colr.rgb[38][1] + colr.rgb[35][1]) * 0.5f,
-                (colr.rgb[38][2] + colr.rgb[35][2]) * 0.5f);
+    float mean[3];
+    for (int k = 0; k < 3; ++k) mean[k] = (colr.rgb[38][k] + colr.rgb[35][k]) * 0.5f;
+    colr.assign(39, mean[0], mean[1], mean[2]);
 }

@@ -2,7 +2,10 @@
 // repeats itself, and the art lies where the widget kit, the shell and the wizard cut it.
 #include "graphics/builtin_images.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <cmath>
 #include <cstdlib>
@@ -11,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "common/gl_test_context.h"
 #include "graphics/atlas_layout.h"
+#include "graphics/colr.h"
+#include "graphics/ogl_state.h"
+#include "graphics/scratch.h"
 #include "graphics/text_layout.h"
 
 namespace {
@@ -215,4 +222,34 @@ TEST(BuiltinImages, BackgroundCarriesTheNameInTheBandAbovePanels) {
         }
     EXPECT_GT(bright_band, 500);
     EXPECT_EQ(bright_below, 0);
+}
+
+TEST(BuiltinImagesLoad, PaddingIsZeroedAndTheInterfaceColoursComeFromTheAtlas) {
+    ASSERT_TRUE(gl_test_context());
+    // Whatever an earlier user left in the scratch buffer must not reach the textures' padding.
+    std::memset(scratch_array, 0xAB, scratch_bytes);
+    OGL_load_builtin_images();
+    std::vector<unsigned char> tex(512 * 512 * 4);
+    glBindTexture(GL_TEXTURE_2D, 394);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, tex.data());
+    int stray = 0;
+    for (int v = 0; v < 512; ++v)
+        for (int u = 0; u < 512; ++u)
+            if (u >= 504 || v >= 504)
+                for (int k = 0; k < 4; ++k) stray += tex[(v * 512 + u) * 4 + k] != 0;
+    EXPECT_EQ(stray, 0);
+    EXPECT_EQ(tex[(0 * 512 + 100) * 4 + 3], 255);  // the base picture is there from its first row
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, 392);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 512);
+    TEX_reset_bind();
+
+    const px ink = swatch(43);
+    EXPECT_FLOAT_EQ(colr.rgb[43][0], ink.r / 255.0f);
+    EXPECT_FLOAT_EQ(colr.rgb[43][2], ink.b / 255.0f);
+    EXPECT_FLOAT_EQ(colr.rgb[44][1], swatch(44).g / 255.0f);
+    EXPECT_FLOAT_EQ(colr.rgb[39][0], (swatch(38).r + swatch(35).r) / 510.0f);
+    EXPECT_FLOAT_EQ(colr.rgb[39][1], (swatch(38).g + swatch(35).g) / 510.0f);
+    EXPECT_FLOAT_EQ(colr.rgb[39][2], (swatch(38).b + swatch(35).b) / 510.0f);
 }
