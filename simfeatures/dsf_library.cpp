@@ -28,7 +28,7 @@ namespace {
 std::vector<std::unique_ptr<lib_entry>> owned_entries;
 std::vector<std::unique_ptr<lib_region>> owned_regions;
 
-// A region bitmap larger than this is refused as unloadable rather than read whole.
+// A region bitmap is 360 x 180 bytes; the loader is not asked to hold pictures past this size.
 constexpr size_t kMaxBitmapBytes = size_t(1) << 26;
 
 bool is_blank_byte(uint8_t c) { return c == ' ' || c == '\t'; }

@@ -12,6 +12,7 @@
 #include "common/test_helpers.h"
 #include "core/wx.h"
 #include "files/xmap.h"
+#include "graphics/tex_png.h"
 
 namespace {
 
@@ -43,24 +44,17 @@ struct scenery_tree : ::testing::Test {
     }
 };
 
-struct link_view {
-    std::string real_path;
-    int package;
-    uint32_t flags;
-    const lib_region* region;
-};
-
-std::vector<link_view> chain(const std::string& virtual_path) {
-    std::vector<link_view> out;
+std::vector<const lib_entry*> chain(const std::string& virtual_path) {
+    std::vector<const lib_entry*> out;
     auto it = dsf_library.find(virtual_path);
-    for (lib_entry* e = it == dsf_library.end() ? nullptr : it->second; e; e = e->next)
-        out.push_back({e->real_path, e->package, e->flags, e->region});
+    for (const lib_entry* e = it == dsf_library.end() ? nullptr : it->second; e; e = e->next)
+        out.push_back(e);
     return out;
 }
 
 std::vector<std::string> real_paths(const std::string& virtual_path) {
     std::vector<std::string> out;
-    for (const link_view& l : chain(virtual_path)) out.push_back(l.real_path);
+    for (const lib_entry* e : chain(virtual_path)) out.push_back(e->real_path);
     return out;
 }
 
@@ -70,20 +64,11 @@ int mask_count(const lib_region* r) {
     return n;
 }
 
-// A 24-bit bitmap, bottom row first, white where set(x, y) with y counted from the bottom.
-std::string bitmap(int w, int h, bool (*set)(int, int)) {
-    std::string px;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) px.append(3, set(x, y) ? '\xff' : '\0');
-        px.append((4 - (w * 3) % 4) % 4, '\0');
-    }
-    auto le = [](uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i) s += char(v >> (8 * i));
-        return s;
-    };
-    return "BM" + le(54 + px.size(), 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) + le(h, 4) + le(1, 2) +
-           le(24, 2) + le(0, 4) + le(px.size(), 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + px;
+// A grey picture, bottom row first, white at the given (x, y).
+void save_png(const std::string& rel_path, int w, int h, std::vector<std::pair<int, int>> white) {
+    std::vector<unsigned char> px(size_t(w) * h);
+    for (auto [x, y] : white) px[size_t(y) * w + x] = 255;
+    ASSERT_TRUE(TEX_save_png(rel_path, TEX_image_desc{GL_ALPHA, w, h, 0, 0}, px.data()));
 }
 
 }  // namespace
@@ -147,12 +132,12 @@ TEST_F(scenery_tree, ExportLinesAndRatios) {
         {"lib/last.obj", "last.obj", 0x02000001},
     };
     for (const auto& w : want) {
-        std::vector<link_view> c = chain(w.virtual_path);
+        std::vector<const lib_entry*> c = chain(w.virtual_path);
         ASSERT_EQ(c.size(), 1u) << w.virtual_path;
-        EXPECT_EQ(c[0].real_path, w.real_path);
-        EXPECT_EQ(c[0].flags, w.flags) << w.virtual_path;
-        EXPECT_EQ(c[0].package, 0);
-        EXPECT_EQ(c[0].region, nullptr);
+        EXPECT_EQ(c[0]->real_path, w.real_path);
+        EXPECT_EQ(c[0]->flags, w.flags) << w.virtual_path;
+        EXPECT_EQ(c[0]->package, 0);
+        EXPECT_EQ(c[0]->region, nullptr);
     }
     EXPECT_EQ(dsf_library.size(), std::size(want));
     EXPECT_EQ(count_in_log("Library error: you cannot have a ratio of more than 2^24 lib items for "), 3u);
@@ -173,9 +158,9 @@ TEST_F(scenery_tree, WrongHeaderSkipsTheFile) {
 }
 
 TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
-    write_file(t / "Custom Scenery/P/map.bmp",
-               bitmap(360, 180, [](int x, int y) { return (x == 0 && y == 179) || (x == 359 && y == 0); }));
-    write_file(t / "Custom Scenery/P/small.bmp", bitmap(2, 2, [](int, int) { return true; }));
+    folder("Custom Scenery/P");
+    save_png("Custom Scenery/P/map.png", 360, 180, {{0, 179}, {359, 0}});
+    save_png("Custom Scenery/P/small.png", 2, 2, {{0, 0}});
     library("Custom Scenery/P/",
             "EXPORT any/where.obj a.obj\n"
             "REGION_DEFINE one\n"
@@ -200,14 +185,14 @@ TEST_F(scenery_tree, RegionsHoldWithinOneFile) {
     library("Custom Scenery/Q/", "REGION one\nEXPORT in/q.obj q.obj\n");
     DSF_ScanSceneryFolder();
     ASSERT_EQ(dsf_regions.size(), 0u);  // the second file defines none
-    EXPECT_EQ(chain("any/where.obj")[0].region, nullptr);
-    EXPECT_EQ(chain("in/q.obj")[0].region, nullptr);
-    const lib_region* one = chain("in/one.obj")[0].region;
+    EXPECT_EQ(chain("any/where.obj").at(0)->region, nullptr);
+    EXPECT_EQ(chain("in/q.obj").at(0)->region, nullptr);
+    const lib_region* one = chain("in/one.obj").at(0)->region;
     ASSERT_NE(one, nullptr);
     EXPECT_EQ(one->name, "one");
     EXPECT_EQ(mask_count(one), 1);
     EXPECT_EQ(one->mask[0], 1);
-    const lib_region* bm = chain("in/bm.obj")[0].region;
+    const lib_region* bm = chain("in/bm.obj").at(0)->region;
     ASSERT_NE(bm, nullptr);
     EXPECT_EQ(mask_count(bm), 2);
     EXPECT_EQ(bm->mask[0 * 180 + 179], 1);  // the picture's top-left: 180 W, 89 N
