@@ -1,0 +1,148 @@
+#include "widget_helpers.h"
+
+#include <cctype>
+
+#include "core/mnw.h"
+#include "core/stls.h"
+#include "widgets/focus_ring.h"
+
+paint_recorder::paint_recorder() : previous_(set_widget_painter(this)) {}
+paint_recorder::~paint_recorder() { set_widget_painter(previous_); }
+
+std::vector<painted> paint_recorder::of(const std::string& kind) const {
+    std::vector<painted> out;
+    for (const painted& p : calls)
+        if (p.kind == kind) out.push_back(p);
+    return out;
+}
+
+std::vector<std::string> paint_recorder::texts() const {
+    std::vector<std::string> out;
+    for (const painted& p : calls)
+        if (p.kind == "string") out.push_back(p.text);
+    return out;
+}
+
+const painted* paint_recorder::find_text(const std::string& text) const {
+    for (const painted& p : calls)
+        if (p.kind == "string" && p.text == text) return &p;
+    return nullptr;
+}
+
+void paint_recorder::quads(int tex, int colour, const std::vector<atlas_quad>& q) {
+    painted p;
+    p.kind = "quads", p.tex = tex, p.colour = colour, p.quads = q;
+    calls.push_back(p);
+}
+
+void paint_recorder::quads_rotated(int tex, int colour, float cx, float cy, float degrees,
+                                   const std::vector<atlas_quad>& q) {
+    painted p;
+    p.kind = "rotated", p.tex = tex, p.colour = colour, p.quads = q, p.x = cx, p.y = cy, p.angle = degrees;
+    calls.push_back(p);
+}
+
+float paint_recorder::string(int colour, float x, float y, const std::string& text, float wrap, int font, int align) {
+    painted p;
+    p.kind = "string", p.colour = colour, p.x = x, p.y = y, p.text = text, p.w = wrap, p.font = font, p.align = align;
+    calls.push_back(p);
+    return y;
+}
+
+void paint_recorder::number(int colour, float x, float y, float value, int digits, int decimals, int font) {
+    painted p;
+    p.kind = "number", p.colour = colour, p.x = x, p.y = y, p.alpha = value, p.font = font;
+    p.text = std::to_string(digits) + "." + std::to_string(decimals);
+    calls.push_back(p);
+}
+
+void paint_recorder::line(int colour, float alpha, float x1, float y1, float x2, float y2) {
+    painted p;
+    p.kind = "line", p.colour = colour, p.alpha = alpha, p.x = x1, p.y = y1, p.w = x2, p.h = y2;
+    calls.push_back(p);
+}
+
+void paint_recorder::fillrect(int colour, float alpha, float x, float y, float w, float h) {
+    painted p;
+    p.kind = "fill", p.colour = colour, p.alpha = alpha, p.x = x, p.y = y, p.w = w, p.h = h;
+    calls.push_back(p);
+}
+
+void paint_recorder::scissors(float x, float y, float w, float h) {
+    painted p;
+    p.kind = "scissors", p.x = x, p.y = y, p.w = w, p.h = h;
+    calls.push_back(p);
+}
+
+void paint_recorder::scissors_end() {
+    calls.emplace_back();
+    calls.back().kind = "scissors_end";
+}
+void paint_recorder::swap() {
+    calls.emplace_back();
+    calls.back().kind = "swap";
+}
+
+std::vector<key_event> key_stroke(int c, int vkey, int shift) {
+    int mods = shift ? key_flag_shift : 0;
+    return {{c, vkey, mods | key_flag_down}, {c, vkey, mods | key_flag_up}};
+}
+
+std::vector<key_event> typed(const std::string& text) {
+    std::vector<key_event> out;
+    for (unsigned char c : text) {
+        int vkey = std::isalnum(c) ? std::toupper(c) : (c == ' ' ? 32 : 0);
+        for (const key_event& k : key_stroke(c, vkey, std::isupper(c) ? 1 : 0)) out.push_back(k);
+    }
+    return out;
+}
+
+void enter_window(int id, float x, float y, float w, float h) {
+    mnw.curwin = id;
+    mnw.subwin_x = x, mnw.subwin_y = y, mnw.subwin_dx = w, mnw.subwin_dy = h;
+    BTN_unfocus_any();
+}
+
+frame_driver::frame_driver() {
+    enter_window(0, 0, 0, 800, 600);
+    mnw.open_menu = -1;
+    mnw.mouse_x = mnw.mouse_y = -1000;
+    mnw.mouse_down = mnw.mouse_held = 0;
+    stls[1802].clear();
+    BTN_begin_focus_ring();
+}
+
+void frame_driver::frame(const std::function<void()>& draw, const std::vector<key_event>& keys) {
+    bool down = mnw.mouse_down != 0;
+    for (const key_event& k : keys) dispatched.push_back(BTN_dispatch_to_focus(k.c, k.vkey, k.flags));
+    mnw.mouse_held = held_ ? 1 : 0;
+    if (down) BTN_unfocus_any();
+    BTN_begin_focus_ring();
+    paint.clear();
+    draw();
+    mnw.mouse_down = 0;
+}
+
+void frame_driver::press(float x, float y, const std::function<void()>& draw) {
+    mnw.mouse_x = x, mnw.mouse_y = y;
+    mnw.mouse_down = 1;
+    held_ = true;
+    frame(draw);
+}
+
+void frame_driver::hold(float x, float y, const std::function<void()>& draw) {
+    mnw.mouse_x = x, mnw.mouse_y = y;
+    held_ = true;
+    frame(draw);
+}
+
+void frame_driver::move(float x, float y) {
+    mnw.mouse_x = x, mnw.mouse_y = y;
+    held_ = false;
+}
+
+void frame_driver::click(float x, float y, const std::function<void()>& draw) {
+    press(x, y, draw);
+    held_ = false;
+    frame(draw);
+}

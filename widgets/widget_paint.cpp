@@ -1,0 +1,80 @@
+#include "widgets/widget_paint.h"
+
+#include <GL/gl.h>
+
+#include "graphics/ogl_2d.h"
+#include "graphics/ogl_prims.h"
+#include "graphics/ogl_state.h"
+#include "graphics/oglp_text.h"
+#include "graphics/tman.h"
+
+namespace {
+
+// The state, colour and texture of a batch of atlas quads: one texture unit, blended, no depth.
+void begin_quads(int tex, int colour) {
+    OGL_setstate(1, 1, 3, 5, 9, 11);
+    OGL_set_colour(colour, 1.0f);
+    tman.bind_ref(tex, 0, 0);
+}
+
+// Quads from lower left, counter-clockwise; texture coordinates are the image's pixels over its size.
+void emit_quads(int tex, const std::vector<atlas_quad>& q) {
+    const float sw = tex == tex_elements ? 1024 : 512, sh = tex == tex_elements ? 128 : 512;
+    glBegin(GL_QUADS);
+    for (const atlas_quad& a : q) {
+        glTexCoord2f(a.u0 / sw, a.v0 / sh);
+        glVertex2f(a.x0, a.y0);
+        glTexCoord2f(a.u0 / sw, a.v1 / sh);
+        glVertex2f(a.x0, a.y1);
+        glTexCoord2f(a.u1 / sw, a.v1 / sh);
+        glVertex2f(a.x1, a.y1);
+        glTexCoord2f(a.u1 / sw, a.v0 / sh);
+        glVertex2f(a.x1, a.y0);
+    }
+    glEnd();
+}
+
+class gl_painter final : public widget_painter {
+public:
+    void quads(int tex, int colour, const std::vector<atlas_quad>& q) override {
+        begin_quads(tex, colour);
+        emit_quads(tex, q);
+    }
+    void quads_rotated(int tex, int colour, float cx, float cy, float degrees,
+                       const std::vector<atlas_quad>& q) override {
+        begin_quads(tex, colour);
+        glPushMatrix();
+        glTranslatef(cx, cy, 0);
+        glRotatef(-degrees, 0, 0, 1);
+        emit_quads(tex, q);
+        glPopMatrix();
+    }
+    float string(int colour, float x, float y, const std::string& text, float wrap, int font, int align) override {
+        return OGL_string(colour, x, y, text, wrap, font, align);
+    }
+    void number(int colour, float x, float y, float value, int digits, int decimals, int font) override {
+        OGL_number(colour, x, y, value, digits, decimals, font);
+    }
+    void line(int colour, float alpha, float x1, float y1, float x2, float y2) override {
+        OGL_line(colour, alpha, x1, y1, x2, y2);
+    }
+    void fillrect(int colour, float alpha, float x, float y, float w, float h) override {
+        OGL_fillrect(colour, alpha, x, y, w, h);
+    }
+    void scissors(float x, float y, float w, float h) override { OGL_scissors(x, y, w, h); }
+    void scissors_end() override { OGL_scissors_end(); }
+    void swap() override { OGL_sbuff(); }
+};
+
+gl_painter gl;
+widget_painter* installed = nullptr;
+
+}  // namespace
+
+widget_painter& widget_paint() { return installed ? *installed : gl; }
+
+widget_painter* set_widget_painter(widget_painter* p) {
+    widget_painter* old = installed;
+    installed = p;
+    return old;
+}
