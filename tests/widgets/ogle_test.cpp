@@ -130,6 +130,7 @@ TEST(OgleWrap, UntrustworthyCallbacksStillEnd) {
 TEST(OgleSelection, SetSelectionOrdersAndClamps) {
     fake_edit e("abcdefgh");
     e.Repaginate();
+    EXPECT_EQ(selection(e), (sel{0, 0, 1}));
     e.SetSelection(5, 2);
     EXPECT_EQ(selection(e), (sel{2, 5, 0}));
     e.SetSelection(-4, 99);
@@ -145,6 +146,11 @@ TEST(OgleKeys, ArrowsMoveCollapseAndExtend) {
     e.Key(29, 0);  // right at the end stays
     EXPECT_EQ(selection(e), (sel{6, 6, 1}));
 
+    e.SetSelection(3, 3);
+    e.Key(29, 0);
+    e.Key(28, 0);
+    e.Key(29, 0);
+    EXPECT_EQ(selection(e), (sel{4, 4, 1}));
     e.SetSelection(3, 3);
     e.Key(29, 1);
     e.Key(29, 1);
@@ -225,6 +231,8 @@ TEST(OgleMouse, ClicksMapToPositions) {
     EXPECT_EQ(selection(e), (sel{1, 6, 0}));
     e.Drag(-20, 5);
     EXPECT_EQ(selection(e), (sel{0, 6, 0}));
+    e.Click(31, 5, 1);  // extending past the start moves the end
+    EXPECT_EQ(selection(e), (sel{0, 3, 1}));
 }
 
 TEST(OgleReveal, ScrollsOnlyWhenTheActiveEndLeavesTheBox) {
