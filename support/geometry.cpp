@@ -7,7 +7,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-// Headings go through float on purpose: callers' thresholds were tuned to it.
+// Headings are single precision by definition: results at the boundaries depend on it.
 double heading(const Vector2& v) { return std::atan2(static_cast<float>(v.y), static_cast<float>(v.x)); }
 
 double sign_of(double v) { return v > 0 ? 1.0 : (v < 0 ? -1.0 : 0.0); }
