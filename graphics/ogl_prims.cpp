@@ -57,8 +57,9 @@ void OGL_set_colour(int c, float alpha) {
     if (k.a <= 0.99f) {
         glColor4f(k.r, k.g, k.b, k.a);
     } else {
-        const float rgb[3] = {k.r, k.g, k.b};
-        glColor3fv(rgb);
+        // Opaque with an explicit alpha of 1: Mesa's immediate mode can keep the alpha of an
+        // earlier glColor4f for a glColor3fv that follows it in the same batch.
+        glColor4f(k.r, k.g, k.b, 1.0f);
     }
 }
 
