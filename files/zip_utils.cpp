@@ -31,9 +31,10 @@ namespace {
 constexpr size_t kCopyBlock = 1 << 20;
 // Names are read into a buffer of this many bytes; a longer name is an error, never cut short.
 constexpr unsigned kMaxEntryName = 256;
-// Whole-entry reads (link texts, AppleDouble records) larger than this are not believable.
+// Whole-entry reads (link texts, AppleDouble records) larger than this are not believable: a
+// resource fork holds at most 16 MiB, and the record adds a header and a few entries to it.
 constexpr ZPOS64_T kMaxLinkText = 4095;
-constexpr ZPOS64_T kMaxAppleDouble = ZPOS64_T(1) << 30;
+constexpr ZPOS64_T kMaxAppleDouble = (ZPOS64_T(16) << 20) + 4096;
 
 constexpr char kMacMeta[] = "__MACOSX";
 
@@ -68,24 +69,20 @@ struct temp_guard {
     }
 };
 
-// Reads the current (open) entry whole into out. 0, 12, 20002 or the library's error on close.
-int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, std::vector<uint8_t>& out) {
-    if (info.uncompressed_size > cap) return ENOMEM;
-    try {
-        out.resize(size_t(info.uncompressed_size));
-    } catch (const std::bad_alloc&) {
-        return ENOMEM;
-    }
+// Reads the current entry whole into out, which grows as data arrives: a header may claim any
+// size. An entry claiming more than cap gives too_big unread; 20002 when it gives fewer bytes
+// than it claims; else the library's result of the close (a checksum error, say).
+int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, int too_big,
+                     std::vector<uint8_t>& out) {
+    if (info.uncompressed_size > cap) return too_big;
+    out.clear();
     int err = unzOpenCurrentFile(uf);
     if (err != UNZ_OK) return err;
-    size_t got = 0;
-    while (got < out.size()) {
-        int n = unzReadCurrentFile(uf, out.data() + got,
-                                   unsigned(std::min<size_t>(out.size() - got, kCopyBlock)));
-        if (n <= 0) break;
-        got += size_t(n);
-    }
-    if (got != out.size()) {
+    uint8_t block[16384];
+    int n;
+    while (out.size() < info.uncompressed_size && (n = unzReadCurrentFile(uf, block, sizeof block)) > 0)
+        out.insert(out.end(), block, block + n);
+    if (out.size() != info.uncompressed_size) {
         unzCloseCurrentFile(uf);
         return err_zip_read;
     }
@@ -185,7 +182,8 @@ int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info6
         return err;
     };
     std::vector<uint8_t> rec;
-    if (int err = read_whole_entry(zip_handle, info, kMaxAppleDouble, rec)) return ERR_MARK(), fail(err);
+    if (int err = read_whole_entry(zip_handle, info, kMaxAppleDouble, err_zip_bad_fork_header, rec))
+        return ERR_MARK(), fail(err);
     if (rec.size() < kAppleDoubleHeader + 2 ||
         memcmp(rec.data(), kAppleDoubleTemplate, kAppleDoubleHeader) != 0)
         return ERR_MARK(), fail(err_zip_bad_fork_header);
@@ -228,8 +226,7 @@ int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& inf
         return err;
     };
     std::vector<uint8_t> data;
-    int err = read_whole_entry(zip_handle, info, kMaxLinkText, data);
-    if (err == ENOMEM) err = ENAMETOOLONG;  // a link text that long is no link text
+    int err = read_whole_entry(zip_handle, info, kMaxLinkText, ENAMETOOLONG, data);
     if (err) return ERR_MARK(), fail(err);
     std::string text(data.begin(), data.end());
     if (!link_text_is_safe(path, text, root)) {
@@ -321,7 +318,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             if (r) {
                 ERR_MARK();
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
-            } else if (name.back() == '/') {
+            } else if (!name.empty() && name.back() == '/') {
                 r = make_folder(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
@@ -581,12 +578,14 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
     plat::fd_closer out{fd};
     temp_guard guard{temp};
 
+    // Write failures keep their errno: a full disc must say so.
     if (archive_entry_filetype(e) == AE_IFLNK) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
         const char* text = archive_entry_symlink_utf8(e);
         if (!text) text = archive_entry_symlink(e);
-        if (text && plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
-            return err_zip_write;
+        if (text)
+            if (int err = plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
+                return err;
     } else {
         std::unique_ptr<chunk_writer> writer;
         if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
@@ -602,16 +601,17 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
             if (r != ARCHIVE_OK) return err_zip_read;
             const uint8_t* p = static_cast<const uint8_t*>(block);
             if (writer) {
-                if (!writer->put(p, n, offset)) return err_zip_write;
+                if (!writer->put(p, n, offset)) return writer->finish();
             } else {
-                if (offset != written && lseek(fd, offset, SEEK_SET) < 0) return err_zip_write;
-                if (plat::write_all(fd, p, n)) return err_zip_write;
+                if (offset != written && lseek(fd, offset, SEEK_SET) < 0) return errno;
+                if (int err = plat::write_all(fd, p, n)) return err;
             }
             written = offset + la_int64_t(n);
         }
-        if (writer && writer->finish()) return err_zip_write;
+        if (writer)
+            if (int err = writer->finish()) return err;
     }
-    if (close(out.release()) != 0) return err_zip_write;
+    if (close(out.release()) != 0) return errno;
     int err = commit_temp(temp, target);
     guard.path.clear();
     return err;

@@ -2,11 +2,13 @@
 
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -138,6 +140,21 @@ child_result run_in_child(const std::function<void()>& body) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+int result_in_child(const std::function<int()>& fn) {
+    return run_in_child([&] {
+               int r = fn();
+               std::fflush(nullptr);
+               _exit(r);
+           })
+        .exit_code;
+}
+
+void limit_file_size(long bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = {rlim_t(bytes), rlim_t(bytes)};
+    setrlimit(RLIMIT_FSIZE, &lim);
 }
 
 scoped_env::scoped_env(const char* name, std::optional<std::string> value) : name_(name) {

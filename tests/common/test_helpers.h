@@ -64,6 +64,10 @@ struct child_result {
 constexpr int child_returned = 120;
 // Forks; the child runs body with its standard output going to a pipe.
 child_result run_in_child(const std::function<void()>& body);
+// Forks; the child's exit code is fn's result (0 to 255), -1 when it did not exit normally.
+int result_in_child(const std::function<int()>& fn);
+// For a child: writes beyond bytes fail with EFBIG, as writes to a full disc fail.
+void limit_file_size(long bytes);
 
 // Sets (or with nullopt, unsets) an environment variable for the life of the object.
 class scoped_env {

@@ -26,11 +26,14 @@ void make_zip(const std::string& path, const std::vector<zip_item>& items) {
         fi.tmz_date.tm_min = uInt(it.minute);
         fi.tmz_date.tm_sec = uInt(it.second);
         fi.external_fa = it.external_fa;
-        int err = zipOpenNewFileInZip4_64(zf, it.name.c_str(), &fi, nullptr, 0, nullptr, 0, nullptr,
-                                          it.method, it.method ? Z_DEFAULT_COMPRESSION : 0, 0, -MAX_WBITS,
-                                          DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, it.made_by, 0, 0);
+        const int method = it.claimed_size ? 0 : it.method;
+        int err =
+            zipOpenNewFileInZip4_64(zf, it.name.c_str(), &fi, nullptr, 0, nullptr, 0, nullptr, method,
+                                    method ? Z_DEFAULT_COMPRESSION : 0, it.claimed_size ? 1 : 0, -MAX_WBITS,
+                                    DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, it.made_by, 0, 0);
         if (!err && !it.data.empty()) err = zipWriteInFileInZip(zf, it.data.data(), unsigned(it.data.size()));
-        if (!err) err = zipCloseFileInZip(zf);
+        if (!err)
+            err = it.claimed_size ? zipCloseFileInZipRaw64(zf, it.claimed_size, 0) : zipCloseFileInZip(zf);
         if (err) throw std::runtime_error("zip entry " + it.name);
     }
     if (zipClose(zf, nullptr) != ZIP_OK) throw std::runtime_error("zipClose " + path);

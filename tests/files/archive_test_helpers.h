@@ -19,6 +19,7 @@ struct zip_item {
     int method = 8;                                                             // 0 stored, 8 deflated
     int year = 2009, month = 5, day = 14, hour = 10, minute = 20, second = 30;  // month 0-11
     uint32_t made_by = 0x031E;                                                  // Unix; 0 for a DOS-made zip
+    uint64_t claimed_size = 0;  // when set: stored raw, its header claiming this uncompressed size
 };
 void make_zip(const std::string& path, const std::vector<zip_item>& items);
 

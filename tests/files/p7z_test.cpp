@@ -77,3 +77,16 @@ TEST_F(P7zTest, LargeItemsAreWholeOrNotAtAll) {
     EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
     EXPECT_EQ(read_file(box.dest + "big.dsf"), "previous");
 }
+
+// A full disc says so: write failures keep their errno, small items and large ones.
+TEST_F(P7zTest, WriteFailuresKeepTheirErrno) {
+    make_7z(p7z, {{"small.bin", std::string(100000, 's')}}, "store");
+    make_7z(box.dir + "/big.7z", {{"big.bin", fixture_payload(17u << 20)}}, "store");
+    for (const std::string& archive : {p7z, box.dir + "/big.7z"})
+        EXPECT_EQ(result_in_child([&] {
+                      limit_file_size(65536);
+                      return p7z_to_file(archive, box.dest);
+                  }),
+                  EFBIG)
+            << archive;
+}

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -246,4 +247,23 @@ TEST_F(ZipTest, ForkTooLargeForTheFileSystemIsLoggedNotFatal) {
                                  box.dest + "big.rsrc"),
               std::string::npos)
         << log_text(box);
+}
+
+// A record whose header claims a size near 1 GiB is refused before anything is allocated for it.
+TEST_F(ZipTest, AppleDoubleClaimingAHugeSizeCostsNoMemory) {
+    zip_item rec{"__MACOSX/._f.txt", "tiny"};
+    rec.claimed_size = (uint64_t(1) << 30) - 1;
+    make_zip(zip_path(), {{"f.txt", "data"}, rec});
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), err_zip_bad_fork_header);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "KiB";
+}
+
+TEST_F(ZipTest, GivenNameServesAnEntryWithoutOne) {
+    make_zip(zip_path(), {{"", "content"}});
+    std::string name = "given.txt";
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, &name, 1), 0);
+    EXPECT_EQ(read_file(box.dest + "given.txt"), "content");
 }
