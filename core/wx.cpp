@@ -1,5 +1,6 @@
 #include "core/wx.h"
 
+#include <cstdlib>
 #include <type_traits>
 
 #include "core/never_destroyed.h"
@@ -12,6 +13,9 @@ namespace {
 // Worker threads may still write versioned files and read the paths while the process exits.
 never_destroyed<std::ofstream> ouf_storage;
 never_destroyed<std::string> app_path_storage;
+// Never destroyed, so never flushed by a destructor: a versioned file still open at exit keeps
+// what was written to it.
+const int ouf_flushed_at_exit = std::atexit([] { ouf_storage.value.flush(); });
 }  // namespace
 
 std::ofstream& ouf = ouf_storage.value;

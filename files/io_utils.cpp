@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -57,13 +58,20 @@ int list_entries(const std::string& dir, std::vector<dir_entry>& out) {
     return 0;
 }
 
-int copy_link(const std::string& src, const std::string& dst) {
+// The whole text of a link, whatever its length. 0 or errno.
+int read_link_text(const std::string& path, std::string* text) {
     std::vector<char> buf(4096);
     ssize_t n;
-    while ((n = readlink(src.c_str(), buf.data(), buf.size())) == static_cast<ssize_t>(buf.size()))
+    while ((n = readlink(path.c_str(), buf.data(), buf.size())) == static_cast<ssize_t>(buf.size()))
         buf.resize(buf.size() * 2);
     if (n < 0) return errno;
-    std::string text(buf.data(), static_cast<size_t>(n));
+    text->assign(buf.data(), static_cast<size_t>(n));
+    return 0;
+}
+
+int copy_link(const std::string& src, const std::string& dst) {
+    std::string text;
+    if (int err = read_link_text(src, &text)) return err;
     struct stat st;
     if (lstat(dst.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink(dst.c_str());
     if (symlink(text.c_str(), dst.c_str()) != 0) return errno;
@@ -129,8 +137,7 @@ void get_OS_abs_path(os_dir_type type, std::string& out) {
         default:
             return;
     }
-    std::replace(p.begin(), p.end(), '\\', '/');
-    std::replace(p.begin(), p.end(), ':', '/');
+    // ':' and '\\' are ordinary characters of a Linux name: the folder is used as it is.
     out = p;
 }
 
@@ -211,7 +218,23 @@ bool is_sim_link(const char* path, std::string* target) {
 
 // --- copy
 
-int copy_file(const std::string& src, const std::string& dst) {
+// The file that opening path for writing would write: path itself, or the end of its chain of
+// links (which need not exist yet). 0 or errno (ELOOP for a chain that never ends).
+int final_target(std::string path, std::string* out) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *out = path;
+            return 0;
+        }
+        std::string text;
+        if (int err = read_link_text(path, &text)) return err;
+        path = text.front() == '/' ? text : plat::parent_of(path) + "/" + text;
+    }
+    return ELOOP;
+}
+
+int copy_file(const std::string& src, const std::string& dst_given) {
     // The source is opened first, and the copy goes to a temporary name that replaces the
     // destination only once complete: a failed copy never costs the old destination.
     plat::fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
@@ -220,6 +243,9 @@ int copy_file(const std::string& src, const std::string& dst) {
     if (fstat(in.fd, &st) != 0) return errno;
     if (S_ISDIR(st.st_mode)) return EISDIR;
     if (!S_ISREG(st.st_mode)) return 2;
+    // Onto a link: its target gets the copy and the link stays, as writing through it would do.
+    std::string dst;
+    if (int err = final_target(dst_given, &dst)) return ERR_MARK(), err;
 
     // A short hidden name beside the destination, whatever the length of its own name.
     size_t slash = dst.rfind('/');
@@ -252,19 +278,17 @@ int copy_file(const std::string& src, const std::string& dst) {
 
 int copy_file_recursive(const std::string& src, const std::string& dst) {
     if (!dir_exists(src)) return copy_file(src, dst);
-    make_folder(dst + "/");
+    int err = make_folder(dst + "/");
+    if (err == EEXIST && dir_exists(dst)) err = 0;  // copying over an earlier copy
     std::vector<dir_entry> entries;
     // A folder that cannot be read would otherwise pass for an empty one: the copy is not whole.
-    if (int err = list_entries(app_path + src, entries)) {
-        ERR_MARK();
-        return err;
-    }
+    if (!err) err = list_entries(app_path + src, entries);
+    if (err) return ERR_MARK(), err;
     std::sort(entries.begin(), entries.end(),
               [](const dir_entry& a, const dir_entry& b) { return lower(a.name) < lower(b.name); });
     for (const dir_entry& e : entries) {
         std::string s = src + "/" + e.name, d = dst + "/" + e.name;
-        int err = e.is_link ? copy_link(app_path + s, d) : copy_file_recursive(s, d);
-        if (err) return err;
+        if ((err = e.is_link ? copy_link(app_path + s, d) : copy_file_recursive(s, d)) != 0) return err;
     }
     return 0;
 }
@@ -280,21 +304,73 @@ int delete_file(std::string path) {
     return errno;
 }
 
-int recursive_delete_folder(std::string dir) {
-    if (dir.empty() || dir.back() != '/') dir += '/';
+namespace {
+
+// The components of path made absolute (against the working folder), "." and ".." applied.
+std::vector<std::string> absolute_components(const std::string& path) {
+    std::string p = path;
+    if (p.empty() || p[0] != '/') {
+        char cwd[PATH_MAX];
+        p = std::string(getcwd(cwd, sizeof cwd) ? cwd : "") + "/" + p;
+    }
+    std::vector<std::string> out;
+    for (size_t i = 0; i < p.size();) {
+        size_t j = std::min(p.find('/', i), p.size());
+        std::string c = p.substr(i, j - i);
+        if (c == "..") {
+            if (!out.empty()) out.pop_back();
+        } else if (!c.empty() && c != ".") {
+            out.push_back(c);
+        }
+        i = j + 1;
+    }
+    return out;
+}
+
+// True when removing the folder at these components would take the root, a top-level folder,
+// or a home folder (or a folder holding one) with it.
+bool too_precious(const std::vector<std::string>& folder,
+                  const std::vector<std::vector<std::string>>& homes) {
+    if (folder.size() < 2) return true;
+    for (const auto& home : homes)
+        if (home.size() >= folder.size() && std::equal(folder.begin(), folder.end(), home.begin()))
+            return true;
+    return false;
+}
+
+int delete_tree(const std::string& dir) {
     // A link standing for the folder goes as a link; its target is not ours to empty.
     if (is_sim_link(strip_one_slash(dir).c_str(), nullptr)) return delete_file(strip_one_slash(dir));
     std::vector<dir_entry> entries;
     int err = list_entries(app_path + dir, entries);
-    if (err) {
-        ERR_MARK();
-        return err;
-    }
-    for (const dir_entry& e : entries) {
-        err = e.is_dir ? recursive_delete_folder(dir + e.name + "/") : delete_file(dir + e.name);
-        if (err) return err;
-    }
+    if (err) return ERR_MARK(), err;
+    for (const dir_entry& e : entries)
+        if ((err = e.is_dir ? delete_tree(dir + e.name + "/") : delete_file(dir + e.name)) != 0) return err;
     return delete_file(dir);
+}
+
+}  // namespace
+
+int recursive_delete_folder(std::string dir) {
+    // A caller's empty or half-built path must never become the root or the user's home: the
+    // path must name a folder (trailing '/'), read as written and with its links resolved.
+    std::string full = app_path + dir;
+    bool refuse = full.empty() || full.back() != '/';
+    if (!refuse) {
+        std::vector<std::vector<std::string>> homes;
+        for (const std::string& h : {plat::home_dir(), plat::real_path(plat::home_dir())})
+            if (!h.empty()) homes.push_back(absolute_components(h));
+        const std::string bare = strip_one_slash(full), real_parent = plat::real_path(plat::parent_of(bare));
+        refuse =
+            too_precious(absolute_components(full), homes) ||
+            (!real_parent.empty() &&
+             too_precious(absolute_components(real_parent + "/" + bare.substr(bare.rfind('/') + 1)), homes));
+    }
+    if (refuse) {
+        xer << "Refused to delete the folder \"" << full << "\" with everything in it.\n";
+        return ERR_MARK(), EINVAL;
+    }
+    return delete_tree(dir);
 }
 
 int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name) {
@@ -336,9 +412,9 @@ int eject_dvd(std::string path) {
     FSRef ref;
     int err = FilePathToFSRefAndName(path.c_str(), &ref, nullptr);
     if (err) return err;
-    std::string mount_point, source;
-    if ((err = plat::mount_point_of(ref.path, mount_point, &source)) != 0) return err;
-    return plat::eject(mount_point, source);
+    std::string mount_point, source, fstype;
+    if ((err = plat::mount_point_of(ref.path, mount_point, &source, &fstype)) != 0) return err;
+    return plat::eject(mount_point, source, fstype);
 }
 
 // --- listing

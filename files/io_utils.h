@@ -42,14 +42,18 @@ int64_t APL_file_size(const std::string& path);
 bool is_sim_link(const char* path, std::string* target);
 
 // 2 when the source or the destination cannot be opened; the destination is replaced only
-// when the whole copy succeeded. The destination gets the source's mode & 0777.
+// when the whole copy succeeded. The destination gets the source's mode & 0777. Onto a
+// symbolic link the copy replaces the link's target, and the link stays.
 int copy_file(const std::string& src, const std::string& dst);
-// A file, or a whole folder tree; links inside the tree are copied as links.
+// A file, or a whole folder tree; links inside the tree are copied as links. A folder that
+// cannot be made (or listed) is the error returned.
 int copy_file_recursive(const std::string& src, const std::string& dst);
 
 // A trailing '/' removes an (empty) folder, otherwise the item itself (a link, never its target).
 int delete_file(std::string path);
 // dir ends in '/'. Depth first; links are removed as links; stops at the first error.
+// EINVAL, with nothing touched, for a path without the '/', the root, a top-level folder, or
+// the home folder or one holding it (as written or with its links resolved).
 int recursive_delete_folder(std::string dir);
 int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name);
 // One level, mode 0755; an existing folder gives EEXIST.

@@ -110,9 +110,6 @@ const uint8_t* xmap_class::retry(const std::string& rel_path) {
         fatal("retry: We are getting a file string that is not Ostrand relative!",
               "This is illegal! All paths must be Ostrand relative!", "The path in question is:", rel_path,
               __LINE__);
-    if (rel_path.find_first_of("\\:") != std::string::npos)
-        fatal("OOPS!", "I got a bad dirchar! I only want '/'!", "The path in question is:", rel_path,
-              __LINE__);
     std::string full = app_path + rel_path;
     io_check_path_length(full);
     full = io_case_fix(full);

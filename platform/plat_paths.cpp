@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "platform/plat_strings.h"
@@ -163,6 +164,15 @@ bool prefs_dir(std::string& out) {
     return true;
 }
 
+namespace {
+// True when dir is a real folder of this user's alone (its rights tightened when loose).
+bool own_private_folder(const std::string& dir) {
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
+    return (st.st_mode & 077) == 0 || chmod(dir.c_str(), 0700) == 0;
+}
+}  // namespace
+
 bool temp_dir(std::string& out) {
     std::string base = env("TMPDIR");
     if (base.empty() || base[0] != '/') base = "/tmp";
@@ -170,10 +180,19 @@ bool temp_dir(std::string& out) {
     if (base == "/") base.clear();
     std::string dir = base + "/volatra-installer-" + std::to_string(getuid());
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    // Someone else may have made the name first: take it only when it is our own real folder.
-    struct stat st;
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) return false;
-    if ((st.st_mode & 077) != 0 && chmod(dir.c_str(), 0700) != 0) return false;
+    // Someone else may have made the name first: take it only when it is our own real folder,
+    // else a fresh one of our own under a name nobody could foresee, the same for the whole run.
+    if (!own_private_folder(dir)) {
+        static std::mutex mu;
+        static std::string made;
+        std::lock_guard<std::mutex> lock(mu);
+        if (made.empty() || made.compare(0, dir.size(), dir) != 0 || !own_private_folder(made)) {
+            std::string name = dir + "-XXXXXX";
+            if (!mkdtemp(&name[0])) return false;
+            made = name;
+        }
+        dir = made;
+    }
     out = dir + "/";
     return true;
 }

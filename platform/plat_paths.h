@@ -32,7 +32,8 @@ std::string home_dir();
 bool desktop_dir(std::string& out);  // XDG desktop, else $HOME/Desktop; created when missing
 bool prefs_dir(std::string& out);    // $XDG_CONFIG_HOME, else $HOME/.config
 // A private folder ${TMPDIR:-/tmp}/volatra-installer-<uid>/, mode 0700 and owned by the user:
-// the program writes fixed names there, which a shared /tmp would open to link attacks.
+// the program writes fixed names there, which a shared /tmp would open to link attacks. When
+// another user holds that name, a fresh volatra-installer-<uid>-XXXXXX/ serves the whole run.
 bool temp_dir(std::string& out);
 // Creates every missing folder of path with mode.
 int make_dirs(const std::string& path, mode_t mode);

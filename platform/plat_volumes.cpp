@@ -36,9 +36,10 @@ int free_space(const std::string& path, uint64_t* total, uint64_t* avail) {
     return 0;
 }
 
-std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source) {
+std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source,
+                           std::string* fstype_out) {
     std::istringstream in(mountinfo);
-    std::string best, best_source;
+    std::string best, best_source, best_fstype;
     for (std::string line; std::getline(in, line);) {
         // id parent major:minor root mount-point options [optional...] - fstype source super-options
         std::istringstream f(line);
@@ -53,13 +54,16 @@ std::string mount_point_in(const std::string& mountinfo, const std::string& path
         if (path_within(path, mp) && mp.size() >= best.size()) {
             best = mp;
             best_source = unescape_mount(src);
+            best_fstype = fstype;
         }
     }
     if (source && !best.empty()) *source = best_source;
+    if (fstype_out && !best.empty()) *fstype_out = best_fstype;
     return best;
 }
 
-int mount_point_of(const std::string& path, std::string& mount_point, std::string* source) {
+int mount_point_of(const std::string& path, std::string& mount_point, std::string* source,
+                   std::string* fstype) {
     std::string real = real_path(path);
     if (real.empty()) return errno;
     std::string test_root = env(test_volumes_env);
@@ -69,6 +73,7 @@ int mount_point_of(const std::string& path, std::string& mount_point, std::strin
             size_t end = real.find('/', root.size() + 1);
             mount_point = real.substr(0, end);
             if (source) source->clear();
+            if (fstype) *fstype = test_volume_fstype;
             return 0;
         }
     }
@@ -76,13 +81,30 @@ int mount_point_of(const std::string& path, std::string& mount_point, std::strin
     if (!f) return errno ? errno : ENOENT;
     std::stringstream ss;
     ss << f.rdbuf();
-    std::string mp = mount_point_in(ss.str(), real, source);
+    std::string mp = mount_point_in(ss.str(), real, source, fstype);
     if (mp.empty()) return ENOENT;
     mount_point = mp;
     return 0;
 }
 
-int eject(const std::string& mount_point, const std::string& source) {
+bool removable_media(const std::string& fstype, const std::string& source, const std::string& sys_block) {
+    if (fstype == "iso9660" || fstype == "udf" || fstype == test_volume_fstype) return true;
+    // /dev/disk/by-label/X and the like are links to the device node.
+    std::string dev = real_path(source);
+    if (dev.empty()) dev = source;
+    if (dev.compare(0, 5, "/dev/") != 0 || dev.size() == 5) return false;
+    std::string node = real_path(sys_block + "/" + dev.substr(dev.rfind('/') + 1));
+    if (node.empty()) return false;
+    // A partition has no removable flag of its own: its disc, the folder above, has.
+    std::ifstream flag(node + "/removable");
+    if (!flag) flag.open(parent_of(node) + "/removable");
+    char c = 0;
+    return flag.get(c) && c == '1';
+}
+
+int eject(const std::string& mount_point, const std::string& source, const std::string& fstype) {
+    // A fixed disc is never unmounted, ejected or powered off.
+    if (!removable_media(fstype, source)) return ENODEV;
     int status = -1, err;
     std::string custom = env(eject_command_env);
     if (!custom.empty()) {

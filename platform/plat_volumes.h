@@ -16,11 +16,21 @@ inline constexpr char eject_command_env[] = "VOLATRA_EJECT_COMMAND";
 // Size and space available to the user of the volume holding the existing folder or file.
 int free_space(const std::string& path, uint64_t* total, uint64_t* avail);
 // The mount point (no trailing '/') holding the absolute path, looked up in mountinfo text;
-// source receives the mounted device. Empty when no line matches.
-std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source);
-// The same for an existing path on this system, the test volumes included.
-int mount_point_of(const std::string& path, std::string& mount_point, std::string* source);
-// Ejects the volume mounted at mount_point, waiting for the eject program.
-int eject(const std::string& mount_point, const std::string& source);
+// source receives the mounted device and fstype its file system. Empty when no line matches.
+std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source,
+                           std::string* fstype = nullptr);
+// The same for an existing path on this system, the test volumes included (their file system
+// is test_volume_fstype, their source empty).
+int mount_point_of(const std::string& path, std::string& mount_point, std::string* source,
+                   std::string* fstype = nullptr);
+inline constexpr char test_volume_fstype[] = "volatra-test-volume";
+// Whether a volume can be taken out of the machine: an optical file system (iso9660, udf), a
+// test volume, or a block device (or the disc holding a partition) that sys_block
+// (/sys/class/block) reports removable.
+bool removable_media(const std::string& fstype, const std::string& source,
+                     const std::string& sys_block = "/sys/class/block");
+// Ejects the volume mounted at mount_point, waiting for the eject program. A volume that is
+// not removable media is left alone: ENODEV.
+int eject(const std::string& mount_point, const std::string& source, const std::string& fstype);
 
 }  // namespace plat

@@ -26,6 +26,13 @@ TEST(ErrorStr, TableTextsByHostConstants) {
     EXPECT_EQ(error_str(20008), "We wre unable to connect to the network due to a bad state error");
 }
 
+// Every error a Linux user may meet has words; the number comes with the system's own.
+TEST(ErrorStr, LinuxErrorsAreNeverUnknown) {
+    for (int code : {EDQUOT, ELOOP, ETXTBSY, EROFS, ENAMETOOLONG, ECONNREFUSED, EOVERFLOW, ENOTRECOVERABLE})
+        EXPECT_EQ(error_str(code).find("Unknown"), std::string::npos) << code;
+    EXPECT_EQ(error_str(ENOTRECOVERABLE), "State not recoverable (" + std::to_string(ENOTRECOVERABLE) + ")");
+}
+
 TEST(ErrorStr, EveryCodeHasOneRow) {
     std::set<int> codes;
     int rows = 0;

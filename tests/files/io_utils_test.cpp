@@ -43,15 +43,6 @@ std::vector<std::string> lines_of(const std::string& text) {
     return out;
 }
 
-// Runs fn in a forked child, for limits that must not touch the test process; its result.
-int result_in_child(const std::function<int()>& fn) {
-    pid_t pid = fork();
-    if (pid == 0) _exit(fn());
-    int st = 0;
-    waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
-
 }  // namespace
 
 // --- tests on paths
@@ -221,6 +212,27 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
     EXPECT_EQ(read_file(t / "dst"), "precious");
 }
 
+// Writing onto a link writes its target, as opening the link for writing would.
+TEST(CopyFile, OntoALinkReplacesItsTarget) {
+    temp_folder t;
+    write_file(t / "src", "new");
+    write_file(t / "real/target", "old");
+    ASSERT_EQ(symlink("real/target", (t / "link").c_str()), 0);
+    ASSERT_EQ(symlink("link", (t / "link2").c_str()), 0);
+    ASSERT_EQ(symlink("real/not_yet", (t / "dangling").c_str()), 0);
+    EXPECT_EQ(copy_file(t / "src", t / "link2"), 0);
+    EXPECT_EQ(read_file(t / "real/target"), "new");
+    EXPECT_TRUE(is_sim_link((t / "link").c_str(), nullptr));
+    EXPECT_TRUE(is_sim_link((t / "link2").c_str(), nullptr));
+    EXPECT_EQ(copy_file(t / "src", t / "dangling"), 0);
+    EXPECT_EQ(read_file(t / "real/not_yet"), "new");
+    ASSERT_EQ(symlink("loop", (t / "loop").c_str()), 0);
+    EXPECT_EQ(copy_file(t / "src", t / "loop"), ELOOP);
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(t / "real")) names.insert(e.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"not_yet", "target"}));  // no temporary left
+}
+
 TEST(CopyFile, TreeWithHiddenFilesAndLinks) {
     temp_folder t;
     std::string src = t / "src", dst = t / "dst";
@@ -244,6 +256,16 @@ TEST(CopyFile, TreeWithHiddenFilesAndLinks) {
     EXPECT_EQ(read_file(t / "one"), "deep");
     // Copying again over the first copy works, links included.
     EXPECT_EQ(copy_file_recursive(src, dst), 0);
+}
+
+TEST(CopyFile, TreeWhoseFolderCannotBeMadeIsNoSuccess) {
+    temp_folder t;
+    mkdir((t / "empty").c_str(), 0755);
+    write_file(t / "file", "x");
+    EXPECT_EQ(copy_file_recursive(t / "empty", t / "no/such/parent"), ENOENT);
+    EXPECT_EQ(copy_file_recursive(t / "empty", t / "file"), EEXIST);
+    EXPECT_EQ(copy_file_recursive(t / "empty", t / "copy"), 0);
+    EXPECT_EQ(copy_file_recursive(t / "empty", t / "copy"), 0);  // again over the first copy
 }
 
 TEST(CopyFile, TreeThatCannotBeListedIsNoSuccess) {
@@ -306,6 +328,26 @@ TEST(DeleteFile, RecursiveWalkRemovesEverythingButOutsideTargets) {
     EXPECT_EQ(read_file(outside + "/keep"), "k");
 
     EXPECT_EQ(recursive_delete_folder(t / "missing/"), ENOENT);
+}
+
+// Nothing but a folder named with its '/' is walked, and never the root, a top-level folder
+// or the home folder, however the path is spelled.
+TEST(DeleteFile, RecursiveDeleteRefusesPreciousFolders) {
+    temp_folder t;
+    write_file(t / "home/keep", "k");
+    write_file(t / "tree/keep", "k");
+    ASSERT_EQ(symlink((t / "home").c_str(), (t / "tree/to_home").c_str()), 0);
+    scoped_env home("HOME", t / "home");
+    for (const std::string& path : {std::string(), t / "tree", t / "home/", t / "home/sub/../",
+                                    t / "tree/to_home/../home/", t.path(), std::string("/proc/")}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(recursive_delete_folder(path), EINVAL);
+    }
+    EXPECT_EQ(read_file(t / "home/keep"), "k");
+    EXPECT_EQ(read_file(t / "tree/keep"), "k");
+    EXPECT_EQ(recursive_delete_folder(t / "tree/to_home/"), 0);  // only the link goes
+    EXPECT_EQ(read_file(t / "home/keep"), "k");
+    EXPECT_EQ(recursive_delete_folder(t / "tree/"), 0);
 }
 
 TEST(MakeFolder, OneLevelAndItsErrors) {
@@ -424,6 +466,17 @@ TEST(Eject, RunsTheEjectProgramOnTheMountPoint) {
     EXPECT_NE(eject_dvd(t / "volumes/DISC 1"), 0);
 }
 
+// A folder on a fixed disc is never ejected (nor unmounted, nor powered off).
+TEST(Eject, LeavesFixedDiscsAlone) {
+    temp_folder t;
+    std::string log = t / "eject.log";
+    write_file(t / "eject.sh", "#!/bin/sh\necho ran > '" + log + "'\n", 0755);
+    scoped_env vols("VOLATRA_TEST_VOLUMES", std::nullopt);
+    scoped_env cmd("VOLATRA_EJECT_COMMAND", t / "eject.sh");
+    EXPECT_EQ(eject_dvd(t.path()), ENODEV);
+    EXPECT_FALSE(path_exists(log));
+}
+
 // --- standard folders
 
 TEST(StandardFolders, UnderAFakeHome) {
@@ -461,16 +514,20 @@ TEST(StandardFolders, UnderAFakeHome) {
     EXPECT_EQ(out, "as it was");
 }
 
-TEST(StandardFolders, TempFolderTakenByAnotherIsRefused) {
+// Another user holding the name gets nothing from us: we make a private folder of our own.
+TEST(StandardFolders, TempFolderTakenByAnotherGivesAFreshOne) {
     temp_folder t;
     mkdir((t / "tmp").c_str(), 0755);
     mkdir((t / "elsewhere").c_str(), 0777);
     scoped_env tmp("TMPDIR", t / "tmp");
     std::string name = t / "tmp/volatra-installer-" + std::to_string(getuid());
     symlink((t / "elsewhere").c_str(), name.c_str());
-    std::string out = "as it was";
+    std::string out, again;
     get_OS_abs_path(os_dir_temp, out);
-    EXPECT_EQ(out, "as it was");
+    get_OS_abs_path(os_dir_temp, again);
+    EXPECT_EQ(out.rfind(name + "-", 0), 0u) << out;
+    EXPECT_EQ(again, out);  // the same one for the whole run
+    EXPECT_EQ(mode_of(out.substr(0, out.size() - 1)), 0700u);
 
     // Our own folder with loose rights is tightened.
     unlink(name.c_str());
@@ -479,6 +536,17 @@ TEST(StandardFolders, TempFolderTakenByAnotherIsRefused) {
     get_OS_abs_path(os_dir_temp, out);
     EXPECT_EQ(out, name + "/");
     EXPECT_EQ(mode_of(name), 0700u);
+}
+
+// ':' and '\\' are ordinary characters in Linux names.
+TEST(StandardFolders, NamesWithColonsAndBackslashes) {
+    temp_folder t;
+    scoped_env home("HOME", t / "a:b\\c");
+    scoped_env config("XDG_CONFIG_HOME", std::nullopt);
+    std::string desk;
+    get_OS_abs_path(os_dir_desktop, desk);
+    EXPECT_EQ(desk, t / "a:b\\c/Desktop/");
+    EXPECT_TRUE(dir_exists(desk));
 }
 
 TEST(StandardFolders, ProgramFolderAndBundle) {

@@ -42,6 +42,9 @@ TEST(PlatFiles, MountPointFromMountinfo) {
     EXPECT_EQ(plat::mount_point_in(info, "/media/VOLATRA DISC 1/Volatra 9/x.zip", &src),
               "/media/VOLATRA DISC 1");
     EXPECT_EQ(src, "/dev/sr0");
+    std::string fstype;
+    plat::mount_point_in(info, "/media/VOLATRA DISC 1", &src, &fstype);
+    EXPECT_EQ(fstype, "iso9660");
     EXPECT_EQ(plat::mount_point_in(info, "/mediax/file", &src), "/mediax");
     EXPECT_EQ(src, "/dev/sda2");
     EXPECT_EQ(plat::mount_point_in(info, "/media", &src), "/media");
@@ -55,6 +58,25 @@ TEST(PlatFiles, MountPointFromMountinfo) {
     EXPECT_EQ(plat::mount_point_of("/proc/self", mp, nullptr), 0);
     EXPECT_EQ(mp, "/proc");
     EXPECT_EQ(plat::mount_point_of("/no/such/path", mp, nullptr), ENOENT);
+}
+
+// Only what a user can take out of the machine counts as a disc to eject.
+TEST(PlatFiles, RemovableMediaAsTheKernelReportsThem) {
+    temp_folder sys;
+    write_file(sys / "devices/sda/removable", "0\n");
+    write_file(sys / "devices/sdb/removable", "1\n");
+    write_file(sys / "devices/sdb/sdb1/partition", "1\n");
+    for (const char* dev : {"sda", "sdb"}) symlink((sys / "devices/" + dev).c_str(), (sys / dev).c_str());
+    symlink((sys / "devices/sdb/sdb1").c_str(), (sys / "sdb1").c_str());
+    struct {
+        const char *fstype, *source;
+        bool removable;
+    } rows[] = {{"iso9660", "/dev/sr0", true}, {"udf", "", true},
+                {"ext4", "/dev/sda", false},   {"vfat", "/dev/sdb", true},
+                {"vfat", "/dev/sdb1", true},   {"ext4", "/dev/sdc1", false},
+                {"tmpfs", "tmpfs", false},     {"overlay", "overlay", false}};
+    for (const auto& r : rows)
+        EXPECT_EQ(plat::removable_media(r.fstype, r.source, sys.path()), r.removable) << r.fstype << r.source;
 }
 
 TEST(PlatFiles, ProcessesReportExecFailures) {
