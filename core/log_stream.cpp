@@ -2,13 +2,28 @@
 
 #include <memory>
 
-namespace {
-struct thread_buffer {
+// A thread's text not yet handed over; what is left when the thread ends goes to the log it
+// was written for, line or not.
+struct log_thread_buffer {
     std::ostringstream out;
     unsigned gen = 0;
+    log_stream* owner = nullptr;
+    ~log_thread_buffer() {
+        std::string rest = out.str();
+        if (owner && !rest.empty()) owner->write_text(rest);
+    }
 };
-thread_local std::unique_ptr<thread_buffer> tl_buffer;
+
+namespace {
+thread_local std::unique_ptr<log_thread_buffer> tl_buffer;
 }  // namespace
+
+void log_stream::write_text(const std::string& text) {
+    if (text.empty()) return;
+    std::lock_guard<std::mutex> g(mu_);
+    // Before the log is opened (and after it is closed) text is dropped.
+    if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+}
 
 bool log_stream::open(const std::string& path, bool append) {
     std::lock_guard<std::mutex> g(mu_);
@@ -20,6 +35,7 @@ bool log_stream::open(const std::string& path, bool append) {
 void log_stream::close() {
     // As a file stream's close: what this thread wrote so far reaches the file, line or not.
     emit_lines(true);
+    if (tl_buffer && tl_buffer->owner == this) tl_buffer->owner = nullptr;
     std::lock_guard<std::mutex> g(mu_);
     if (file_) std::fclose(file_);
     file_ = nullptr;
@@ -68,7 +84,8 @@ std::streamsize log_stream::precision(std::streamsize p) {
 std::streamsize log_stream::width(std::streamsize w) { return buffer().width(w); }
 
 std::ostream& log_stream::buffer() {
-    if (!tl_buffer) tl_buffer = std::make_unique<thread_buffer>();
+    if (!tl_buffer) tl_buffer = std::make_unique<log_thread_buffer>();
+    tl_buffer->owner = this;
     unsigned gen = format_gen_.load();
     if (tl_buffer->gen != gen) {
         tl_buffer->out.flags(flags());
@@ -107,11 +124,7 @@ void log_stream::emit_lines(bool all) {
     size_t end = all ? text.size() : text.rfind('\n');
     if (end == std::string::npos) return;
     if (!all) ++end;
-    {
-        std::lock_guard<std::mutex> g(mu_);
-        // Before the log is opened (and after it is closed) text is dropped.
-        if (file_) std::fwrite(text.data(), 1, end, file_);
-    }
+    write_text(text.substr(0, end));
     out.str(text.substr(end));
     out.seekp(0, std::ios::end);
 }

@@ -46,8 +46,10 @@ public:
     log_stream& operator<<(std::ios_base& (*manip)(std::ios_base&));
 
 private:
+    friend struct log_thread_buffer;
     std::ostream& buffer();
     void emit_lines(bool all);
+    void write_text(const std::string& text);
 
     mutable std::mutex mu_;
     FILE* file_ = nullptr;

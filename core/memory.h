@@ -42,14 +42,15 @@ struct symbol_info {
     int source_line;  // -1 when unknown
 };
 
-// A call frame; stack listings start at the caller's frame (see UTL_dump_stack).
+// A call frame, as __builtin_frame_address gives it.
 struct stack_frame;
 
 void UTL_get_debug_symbol(void* address, symbol_info* out);
 // One line: symbol + offset, (source file:line), (image + offset).
 void print_symbol(FILE* f, void* address);
-// Numbered listing of the call stack, at most 100 lines; with pc, line 0 shows pc. The
-// walk always begins at the caller's frame: start is accepted for the callers' sake only.
+// Numbered listing of the call stack, at most 100 lines, C++ names demangled; with pc, line 0
+// shows pc. The walk begins at the function whose frame start is (on this thread's stack), or
+// at the caller's when start is null.
 void UTL_dump_stack(FILE* f, stack_frame* start, void* pc);
 
 void dump_hex(FILE* f, const void* bytes, int count);

@@ -2,12 +2,14 @@
 // symbol; libbacktrace reads the executable's symbol and DWARF line tables for the function,
 // source file and line.
 #include <backtrace.h>
+#include <cxxabi.h>
 #include <dlfcn.h>
-#include <execinfo.h>
+#include <unwind.h>
 
 #include <cctype>
 #include <cinttypes>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/memory.h"
@@ -36,11 +38,48 @@ int take_line(void* data, uintptr_t, const char* file, int line, const char*) {
     return 1;
 }
 
+// C++ names as a reader writes them, not as the linker keeps them.
+void copy_symbol_name(char* dst, const char* name) {
+    int status = -1;
+    char* plain = name ? abi::__cxa_demangle(name, nullptr, nullptr, &status) : nullptr;
+    copy_text(dst, status == 0 && plain ? plain : name);
+    std::free(plain);
+}
+
 void take_symbol(void* data, uintptr_t, const char* name, uintptr_t value, uintptr_t) {
     if (!name) return;
     symbol_info* out = static_cast<symbol_info*>(data);
-    copy_text(out->symbol_name, name);
+    copy_symbol_name(out->symbol_name, name);
     out->symbol_address = value;
+}
+
+// The return addresses of a stack walk, innermost first, from the frame that holds the address
+// `from` on: the last frame whose stack pointer is at or below it. A few spare entries: the
+// caller's frame may not be the first.
+struct frame_walk {
+    static const int kMax = 108;
+    uintptr_t from = 0;
+    bool started = false;
+    uintptr_t pending = 0;  // the frame before, while not started
+    uintptr_t ip[kMax];
+    int count = 0;
+};
+
+_Unwind_Reason_Code take_frame(_Unwind_Context* ctx, void* data) {
+    frame_walk* w = static_cast<frame_walk*>(data);
+    // Inside the callback this is the frame's own stack pointer as it made its call.
+    const uintptr_t sp = _Unwind_GetCFA(ctx);
+    const uintptr_t ip = _Unwind_GetIP(ctx);
+    if (!w->started) {
+        if (sp <= w->from) {
+            w->pending = ip;
+            return _URC_NO_REASON;
+        }
+        w->started = true;
+        if (w->pending) w->ip[w->count++] = w->pending;
+    }
+    if (w->count < frame_walk::kMax) w->ip[w->count++] = ip;
+    return w->count == frame_walk::kMax ? _URC_END_OF_STACK : _URC_NO_REASON;
 }
 
 const char* file_part(const char* path) {
@@ -60,7 +99,7 @@ void UTL_get_debug_symbol(void* address, symbol_info* out) {
     if (!dladdr(address, &info)) return;
     copy_text(out->image_path, info.dli_fname);
     out->image_address = info.dli_fbase;
-    copy_text(out->symbol_name, info.dli_sname);
+    copy_symbol_name(out->symbol_name, info.dli_sname);
     out->symbol_address = reinterpret_cast<uintptr_t>(info.dli_saddr);
 
     backtrace_state* state = debug_state();
@@ -96,26 +135,30 @@ void print_symbol(FILE* f, void* address) {
         std::fprintf(f, " (\?\?\?)\n");
 }
 
-void UTL_dump_stack(FILE* f, stack_frame*, void* pc) {
+void UTL_dump_stack(FILE* f, stack_frame* start, void* pc) {
     const int max_lines = 100;
     int line = 0;
     if (pc) {
         std::fprintf(f, " % 2d) ", line++);
         print_symbol(f, pc);
     }
-    // A few spare entries: sanitizers may add frames of their own above this one.
-    void* frames[max_lines + 8];
-    const int depth = backtrace(frames, max_lines + 8);
-    // The listing starts with the caller: the frame holding our return address.
-    int first = 1;
-    for (int i = 0; i < depth; ++i)
-        if (frames[i] == __builtin_return_address(0)) {
-            first = i;
-            break;
-        }
-    for (int i = first; i < depth && line < max_lines; ++i) {
+    // Unwound from the tables, so frames without a frame pointer are found too.
+    frame_walk walk;
+    walk.from = reinterpret_cast<uintptr_t>(start);
+    _Unwind_Backtrace(take_frame, &walk);
+    int first = 0;
+    if (!start) {
+        // The listing starts with the caller: the frame holding our return address.
+        first = walk.count > 1 ? 1 : 0;
+        for (int i = 0; i < walk.count; ++i)
+            if (walk.ip[i] == reinterpret_cast<uintptr_t>(__builtin_return_address(0))) {
+                first = i;
+                break;
+            }
+    }
+    for (int i = first; i < walk.count && line < max_lines; ++i) {
         std::fprintf(f, " % 2d) ", line++);
-        print_symbol(f, frames[i]);
+        print_symbol(f, reinterpret_cast<void*>(walk.ip[i]));
     }
 }
 

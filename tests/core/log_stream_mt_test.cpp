@@ -29,6 +29,17 @@ TEST(LogStream, WritesBeforeOpenAndAfterCloseAreDropped) {
     unlink(path.c_str());
 }
 
+// What a thread wrote without a line end still reaches the log when the thread ends.
+TEST(LogStream, EndingThreadHandsOverItsUnfinishedLine) {
+    std::string path = temp_file("log_end");
+    ASSERT_TRUE(xer.open(path));
+    std::thread t([] { xer << "last words"; });
+    t.join();
+    xer.close();
+    EXPECT_EQ(read_file(path), "last words");
+    unlink(path.c_str());
+}
+
 TEST(LogStream, SharedFormatReachesEveryThread) {
     log_stream log;
     std::string path = temp_file("log_fmt");

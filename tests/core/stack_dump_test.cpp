@@ -36,6 +36,24 @@ extern "C" __attribute__((noinline)) int volatra_recurse(int depth, FILE* f) {
     return r + 1;
 }
 
+namespace stack_test {
+__attribute__((noinline)) void inner(FILE* f, void* start) {
+    UTL_dump_stack(f, static_cast<stack_frame*>(start), nullptr);
+    asm volatile("" ::: "memory");
+}
+__attribute__((noinline)) void outer(FILE* f) {
+    inner(f, __builtin_frame_address(0));
+    asm volatile("" ::: "memory");
+}
+}  // namespace stack_test
+
+// The listing starts at the frame it is given, and names C++ functions as they are written.
+TEST(StackDump, StartsAtTheGivenFrameWithReadableNames) {
+    std::string text = listing([](FILE* f) { stack_test::outer(f); });
+    EXPECT_EQ(text.rfind("  0) stack_test::outer(_IO_FILE*) + ", 0), 0u) << text.substr(0, 300);
+    EXPECT_EQ(text.find("inner"), std::string::npos);
+}
+
 TEST(StackDump, PcLineNamesTheFunctionWithFileAndLine) {
     std::string text = listing([](FILE* f) { UTL_dump_stack(f, nullptr, (void*)&volatra_known_function); });
     std::string first = text.substr(0, text.find('\n') + 1);
