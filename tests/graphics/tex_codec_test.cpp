@@ -136,8 +136,8 @@ TEST_F(TexCodec, PngRoundTripsKeepValuesAndOrientation) {
         EXPECT_EQ(r.desc.height, h);
         EXPECT_EQ(r.desc.pad, 0);
         for (int y = 0; y < h; ++y)
-            EXPECT_EQ(bytes(&r.data[y * bpp * w], &r.data[(y + 1) * bpp * w]),
-                      bytes(&px[y * (bpp * w + pad)], &px[y * (bpp * w + pad) + bpp * w]));
+            EXPECT_EQ(bytes(r.data.data() + y * bpp * w, r.data.data() + (y + 1) * bpp * w),
+                      bytes(px.data() + y * (bpp * w + pad), px.data() + y * (bpp * w + pad) + bpp * w));
         // The buffer's first row is the file's last.
         const bytes top_first = png_rows(path);
         EXPECT_EQ(bytes(top_first.end() - bpp * w, top_first.end()), bytes(px.begin(), px.begin() + bpp * w));
