@@ -184,14 +184,9 @@ void round_rect(canvas& cv, double x0, double y0, double x1, double y1, double r
           [=](double x, double y) { return sd_round_box(x, y, x0, y0, x1, y1, r); }, fill, border, bw);
 }
 
-void circle(canvas& cv, double cx, double cy, double r, const paint_fn& fill, rgba border = rgba{0, 0, 0, 0},
-            double bw = 0) {
-    paint(cv, static_cast<int>(std::floor(cx - r - 1)), static_cast<int>(std::floor(cy - r - 1)),
-          static_cast<int>(std::ceil(cx + r + 1)), static_cast<int>(std::ceil(cy + r + 1)),
-          [=](double x, double y) { return sd_circle(x, y, cx, cy, r); }, fill, border, bw);
-}
-
-void polygon(canvas& cv, const std::vector<double>& pts, rgba c) {
+// Paints a shape over the box round its points, widened by margin.
+void paint_around(canvas& cv, const std::vector<double>& pts, double margin, const sdf_fn& sdf, const paint_fn& fill,
+                  rgba border = rgba{0, 0, 0, 0}, double bw = 0) {
     double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
     for (size_t i = 0; i < pts.size(); i += 2) {
         x0 = std::min(x0, pts[i]);
@@ -199,30 +194,31 @@ void polygon(canvas& cv, const std::vector<double>& pts, rgba c) {
         y0 = std::min(y0, pts[i + 1]);
         y1 = std::max(y1, pts[i + 1]);
     }
-    paint(cv, static_cast<int>(std::floor(x0 - 1)), static_cast<int>(std::floor(y0 - 1)),
-          static_cast<int>(std::ceil(x1 + 1)), static_cast<int>(std::ceil(y1 + 1)),
-          [&pts](double x, double y) { return sd_convex(x, y, pts); }, flat(c));
+    paint(cv, static_cast<int>(std::floor(x0 - margin)), static_cast<int>(std::floor(y0 - margin)),
+          static_cast<int>(std::ceil(x1 + margin)), static_cast<int>(std::ceil(y1 + margin)), sdf, fill, border, bw);
+}
+
+void circle(canvas& cv, double cx, double cy, double r, const paint_fn& fill, rgba border = rgba{0, 0, 0, 0},
+            double bw = 0) {
+    paint_around(cv, {cx, cy}, r + 1, [=](double x, double y) { return sd_circle(x, y, cx, cy, r); }, fill, border,
+                 bw);
+}
+
+void polygon(canvas& cv, const std::vector<double>& pts, rgba c) {
+    paint_around(cv, pts, 1, [&pts](double x, double y) { return sd_convex(x, y, pts); }, flat(c));
 }
 
 // A polyline of the given width with round ends.
 void stroke(canvas& cv, const std::vector<double>& pts, double width, rgba c) {
-    double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
-    for (size_t i = 0; i < pts.size(); i += 2) {
-        x0 = std::min(x0, pts[i]);
-        x1 = std::max(x1, pts[i]);
-        y0 = std::min(y0, pts[i + 1]);
-        y1 = std::max(y1, pts[i + 1]);
-    }
     const double hw = width / 2;
-    paint(cv, static_cast<int>(std::floor(x0 - hw - 1)), static_cast<int>(std::floor(y0 - hw - 1)),
-          static_cast<int>(std::ceil(x1 + hw + 1)), static_cast<int>(std::ceil(y1 + hw + 1)),
-          [&pts, hw](double x, double y) {
-              double d = 1e9;
-              for (size_t i = 0; i + 3 < pts.size(); i += 2)
-                  d = std::min(d, sd_segment(x, y, pts[i], pts[i + 1], pts[i + 2], pts[i + 3]));
-              return d - hw;
-          },
-          flat(c));
+    paint_around(cv, pts, hw + 1,
+                 [&pts, hw](double x, double y) {
+                     double d = 1e9;
+                     for (size_t i = 0; i + 3 < pts.size(); i += 2)
+                         d = std::min(d, sd_segment(x, y, pts[i], pts[i + 1], pts[i + 2], pts[i + 3]));
+                     return d - hw;
+                 },
+                 flat(c));
 }
 
 void fill_rect(canvas& cv, int u0, int v0, int u1, int v1, rgba c) {
