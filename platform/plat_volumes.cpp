@@ -1,7 +1,10 @@
 #include "platform/plat_volumes.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -69,6 +72,12 @@ int mount_point_of(const std::string& path, std::string& mount_point, std::strin
     std::string test_root = env(test_volumes_env);
     if (!test_root.empty()) {
         std::string root = real_path(test_root);
+        // A volume may be a link to its disc's folder (the disc changer's): named by the link
+        // itself, the path is a child of the volumes folder whose target lies elsewhere.
+        std::string named = path;
+        while (named.size() > 1 && named.back() == '/') named.pop_back();
+        const std::string parent = real_path(parent_of(named));
+        if (!root.empty() && parent == root) real = parent + "/" + named.substr(named.rfind('/') + 1);
         if (!root.empty() && real != root && path_within(real, root)) {
             size_t end = real.find('/', root.size() + 1);
             mount_point = real.substr(0, end);
@@ -100,6 +109,45 @@ bool removable_media(const std::string& fstype, const std::string& source, const
     if (!flag) flag.open(parent_of(node) + "/removable");
     char c = 0;
     return flag.get(c) && c == '1';
+}
+
+std::vector<std::string> volume_roots_in(const std::string& mountinfo) {
+    std::vector<std::string> roots;
+    std::istringstream in(mountinfo);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream f(line);
+        std::string id, parent, dev, root, mp, field, fstype;
+        if (!(f >> id >> parent >> dev >> root >> mp)) continue;
+        while (f >> field && field != "-") {
+        }
+        f >> fstype;
+        mp = unescape_mount(mp);
+        bool removable_place = path_within(mp, "/media") || path_within(mp, "/run/media") || path_within(mp, "/mnt");
+        if (fstype == "iso9660" || fstype == "udf" || removable_place) roots.push_back(mp);
+    }
+    return roots;
+}
+
+std::vector<std::string> volume_roots() {
+    std::string test_root = env(test_volumes_env);
+    if (test_root.empty()) {
+        std::ifstream f("/proc/self/mountinfo");
+        std::stringstream ss;
+        ss << f.rdbuf();
+        return volume_roots_in(ss.str());
+    }
+    std::vector<std::string> roots;
+    if (test_root.size() > 1 && test_root.back() == '/') test_root.pop_back();
+    DIR* d = opendir(test_root.c_str());
+    if (!d) return roots;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name, full = test_root + "/" + name;
+        struct stat st;
+        if (name[0] != '.' && stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) roots.push_back(full);
+    }
+    closedir(d);
+    std::sort(roots.begin(), roots.end());
+    return roots;
 }
 
 int eject(const std::string& mount_point, const std::string& source, const std::string& fstype) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plat {
 
@@ -29,6 +30,12 @@ inline constexpr char test_volume_fstype[] = "volatra-test-volume";
 // (/sys/class/block) reports removable.
 bool removable_media(const std::string& fstype, const std::string& source,
                      const std::string& sys_block = "/sys/class/block");
+// Where discs may be mounted, each without a trailing '/': with the test-volume folder set, its
+// sub-folders (links to folders included) and nothing else; otherwise the mount points of the
+// mountinfo text that hold an optical file system (iso9660, udf) or lie under /media,
+// /run/media or /mnt. Network and system mounts are never touched.
+std::vector<std::string> volume_roots_in(const std::string& mountinfo);
+std::vector<std::string> volume_roots();
 // Ejects the volume mounted at mount_point, waiting for the eject program. A volume that is
 // not removable media is left alone: ENODEV.
 int eject(const std::string& mount_point, const std::string& source, const std::string& fstype);
