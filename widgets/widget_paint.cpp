@@ -11,15 +11,16 @@
 namespace {
 
 // The state, colour and texture of a batch of atlas quads: one texture unit, blended, no depth.
-void begin_quads(int tex, int colour) {
+void begin_quads(int tex, int colour, float alpha) {
     OGL_setstate(1, 1, 3, 5, 9, 11);
-    OGL_set_colour(colour, 1.0f);
+    OGL_set_colour(colour, alpha);
     tman.bind_ref(tex, 0, 0);
 }
 
 // Quads from lower left, counter-clockwise; texture coordinates are the image's pixels over its size.
 void emit_quads(int tex, const std::vector<atlas_quad>& q) {
-    const float sw = tex == tex_elements ? 1024 : 512, sh = tex == tex_elements ? 128 : 512;
+    const float sw = tex == tex_elements || tex == tex_background ? 1024 : 512;
+    const float sh = tex == tex_elements ? 128 : (tex == tex_background ? 1024 : 512);
     glBegin(GL_QUADS);
     for (const atlas_quad& a : q) {
         glTexCoord2f(a.u0 / sw, a.v0 / sh);
@@ -36,13 +37,13 @@ void emit_quads(int tex, const std::vector<atlas_quad>& q) {
 
 class gl_painter final : public widget_painter {
 public:
-    void quads(int tex, int colour, const std::vector<atlas_quad>& q) override {
-        begin_quads(tex, colour);
+    void quads(int tex, int colour, const std::vector<atlas_quad>& q, float alpha) override {
+        begin_quads(tex, colour, alpha);
         emit_quads(tex, q);
     }
     void quads_rotated(int tex, int colour, float cx, float cy, float degrees,
                        const std::vector<atlas_quad>& q) override {
-        begin_quads(tex, colour);
+        begin_quads(tex, colour, 1.0f);
         glPushMatrix();
         glTranslatef(cx, cy, 0);
         glRotatef(-degrees, 0, 0, 1);

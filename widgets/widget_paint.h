@@ -14,12 +14,14 @@ struct atlas_quad {
 
 inline constexpr int tex_interface = 392;  // 512 x 512: widget art and font 100
 inline constexpr int tex_elements = 393;   // 1024 x 128
+inline constexpr int tex_map = 394;        // 512 x 512
+inline constexpr int tex_background = 395; // 1024 x 1024
 
 class widget_painter {
 public:
     virtual ~widget_painter() = default;
-    // One batch of quads from texture ref tex in palette slot colour, alpha 1, blended.
-    virtual void quads(int tex, int colour, const std::vector<atlas_quad>& q) = 0;
+    // One batch of quads from texture ref tex in palette slot colour at alpha, blended.
+    virtual void quads(int tex, int colour, const std::vector<atlas_quad>& q, float alpha = 1.0f) = 0;
     // The same, rotated by -degrees about the window point (cx, cy) (clockwise for positive
     // degrees); the quads' corners are relative to that point.
     virtual void quads_rotated(int tex, int colour, float cx, float cy, float degrees,

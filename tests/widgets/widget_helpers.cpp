@@ -29,9 +29,9 @@ const painted* paint_recorder::find_text(const std::string& text) const {
     return nullptr;
 }
 
-void paint_recorder::quads(int tex, int colour, const std::vector<atlas_quad>& q) {
+void paint_recorder::quads(int tex, int colour, const std::vector<atlas_quad>& q, float alpha) {
     painted p;
-    p.kind = "quads", p.tex = tex, p.colour = colour, p.quads = q;
+    p.kind = "quads", p.tex = tex, p.colour = colour, p.quads = q, p.alpha = alpha;
     calls.push_back(p);
 }
 

@@ -32,7 +32,7 @@ public:
     std::vector<std::string> texts() const;
     const painted* find_text(const std::string& text) const;
 
-    void quads(int tex, int colour, const std::vector<atlas_quad>& q) override;
+    void quads(int tex, int colour, const std::vector<atlas_quad>& q, float alpha) override;
     void quads_rotated(int tex, int colour, float cx, float cy, float degrees, const std::vector<atlas_quad>& q) override;
     float string(int colour, float x, float y, const std::string& text, float wrap, int font, int align) override;
     void number(int colour, float x, float y, float value, int digits, int decimals, int font) override;
