@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "core/wx.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "wizard/disc.h"
+#include "wizard/dvd_install.h"
+#include "wizard/wizard_frame.h"
+#include "wizard_helpers.h"
+
+namespace {
+
+// Two files on disc 0, a scenery tile on disc 1 and one file on disc 2.
+const char* const manifest_body =
+    "DIR All/Resources/\n"
+    "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 a.txt\n"
+    "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 b.txt\n"
+    "DISK 1\n"
+    "DIR All/Global Scenery/-global terrain-/+40-120/\n"
+    "FILE 0 0 91001 12 345 e2fc714c4727ee9395f324cd2e7f331f +40-120.dsf\n"
+    "DISK 2\n"
+    "DIR All/Instructions/\n"
+    "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 c.txt\n";
+
+class Disc : public ::testing::Test {
+protected:
+    wizard_world w;
+    std::string version_file(const std::string& text) { return w.root.write("dvd_version.txt", text); }
+};
+
+TEST_F(Disc, IdentityFileGivesTheLastVersionLine) {
+    EXPECT_EQ(read_dvd_version(version_file(dvd_version_text(" \tVERSION  \t Volatra 9 DVD  \r\n"))), "Volatra 9 DVD  ");
+    EXPECT_EQ(read_dvd_version(version_file(dvd_version_text("VERSION A\nVERSIONX B\nNAME C\nVERSION D\n"))), "D");
+    EXPECT_EQ(read_dvd_version(version_file(dvd_version_text("VERSION A\n", 840))), "");
+    EXPECT_EQ(read_dvd_version(version_file(dvd_version_text("VERSION A\n", 900, "INSTALLER"))), "");
+    EXPECT_EQ(read_dvd_version(version_file(dvd_version_text("VERSIONX A\n"))), "");
+    // A name that would lead out of the disc leaves the disc unidentified.
+    for (const char* bad : {"VERSION ../x\n", "VERSION a/b\n", "VERSION ..\n", "VERSION\n"})
+        EXPECT_EQ(read_dvd_version(version_file(dvd_version_text(bad))), "") << bad;
+    EXPECT_EQ(read_dvd_version(w.root / "missing.txt"), "");
+}
+
+TEST_F(Disc, ScanReadsTheDiscSetOnceAndKnowsLaterDiscsByTheirReleaseFolder) {
+    UTIL_scan_dvd();
+    EXPECT_TRUE(dvd_path.empty());
+
+    const std::string d0 = w.disc("DVD", "Volatra 9", manifest_body);
+    UTIL_scan_dvd();
+    EXPECT_EQ(dvd_path, d0);
+    EXPECT_EQ(install_name, "Volatra 9");
+    EXPECT_EQ(stg.dir_state, 3);
+    EXPECT_EQ(stg.server_count, 0);
+    ASSERT_EQ(sim_info.size(), 4u);
+    EXPECT_EQ(stg.tile_available[6][13], 1);
+
+    // Another disc set afterwards changes nothing.
+    remove_tree(d0);
+    w.disc("DVD", "Other", "DIR All/\n");
+    UTIL_scan_dvd();
+    EXPECT_EQ(install_name, "Volatra 9");
+    EXPECT_EQ(sim_info.size(), 4u);
+
+    // Disc 2 has no identity file; with two drives the one holding the wanted archive wins.
+    remove_tree(w.volumes() + "DVD");
+    const std::string d1 = w.disc("A drive", "Volatra 9", manifest_body, false);
+    const std::string d2 = w.disc("B drive", "Volatra 9", manifest_body, false);
+    w.archive(d2, "Volatra 9", "All/Instructions/c.txt.zip");
+    want_file_disk = 3;
+    current_disk = 0;
+    EXPECT_TRUE(UTIL_verify_disk());
+    EXPECT_EQ(dvd_path, d2);
+    EXPECT_EQ(current_disk, 2);
+
+    want_file_disk = 2;  // the tile's .7z is on neither
+    EXPECT_FALSE(UTIL_verify_disk());
+    EXPECT_EQ(dvd_path, d1);
+    EXPECT_EQ(current_disk, 2);
+}
+
+TEST_F(Disc, UnrecognisedDiscIsLookedForAgainEachFrame) {
+    write_file(w.volumes() + "DVD/dvd_version.txt", dvd_version_text("VERSION ../../etc\n"));
+    UTIL_scan_dvd();
+    EXPECT_EQ(install_name, no_install_name);
+    EXPECT_EQ(stg.dir_state, 0);
+    remove_tree(w.volumes() + "DVD");
+    const std::string d0 = w.disc("DVD2", "Volatra 9", manifest_body);
+    UTIL_scan_dvd();
+    EXPECT_EQ(dvd_path, d0);
+    EXPECT_EQ(stg.dir_state, 3);
+}
+
+TEST_F(Disc, ChangeScreenEjectsOncePerEntryAndAsksForTheDiscCountedFromOne) {
+    const std::string ejects = w.root / "ejects.txt";
+    const std::string script = w.root.write("eject.sh", "#!/bin/sh\necho \"$1\" >> '" + ejects + "'\n");
+    chmod(script.c_str(), 0755);
+    scoped_env eject("VOLATRA_EJECT_COMMAND", script);
+    const std::string d0 = w.disc("DVD", "Volatra 9", manifest_body);
+    UTIL_scan_dvd();
+    want_file_disk = 3;
+
+    wizard_screen s1, s2, s3;
+    dvd_switch_disk_install(1, s1);
+    EXPECT_TRUE(dvd_path.empty());
+    dvd_path = d0;  // found again by a verify
+    dvd_switch_disk_install(0, s2);
+    dvd_switch_disk_install(0, s3);
+    EXPECT_EQ(read_lines(ejects), (std::vector<std::string>{d0.substr(0, d0.size() - 1)}));
+    EXPECT_EQ(s3.text, "Please insert DVD number 3 and click continue.");
+    EXPECT_EQ(s3.title, "Installing Volatra - Please Change DVDs");
+    EXPECT_EQ(s3.back, dvd_scenery_install);
+    EXPECT_EQ(s3.next, dvd_verify_disk_install);
+
+    wizard_screen v;
+    EXPECT_EQ(dvd_verify_disk_install(1, v), 1);
+    EXPECT_EQ(v.next, dvd_switch_disk_install);
+    w.archive(d0, "Volatra 9", "All/Instructions/c.txt.zip");
+    EXPECT_EQ(dvd_verify_disk_install(1, v), 1);
+    EXPECT_EQ(v.next, dvd_run_install);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include "wizard_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "core/wx.h"
+#include "files/zip_utils.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "wizard/dvd_install.h"
+#include "wizard/wizard_frame.h"
+
+wizard_world::fixed_folder::fixed_folder() : path_(::testing::TempDir() + "wizard-" + std::to_string(getpid()) + "/") {
+    remove_tree(path_);
+    write_file(path_ + ".keep", "");
+}
+wizard_world::fixed_folder::~fixed_folder() { remove_tree(path_); }
+std::string wizard_world::fixed_folder::write(const std::string& name, const std::string& content) const {
+    write_file(path_ + name, content);
+    return path_ + name;
+}
+
+wizard_world::wizard_world() {
+    write_file(home() + "Desktop/.keep", "");
+    write_file(prefs() + ".keep", "");
+    write_file(volumes() + ".keep", "");
+    write_file(temp() + ".keep", "");
+    env_[0] = std::make_unique<scoped_env>("HOME", home().substr(0, home().size() - 1));
+    env_[1] = std::make_unique<scoped_env>("XDG_CONFIG_HOME", prefs());
+    env_[3] = std::make_unique<scoped_env>("VOLATRA_TEST_VOLUMES", volumes());
+    env_[4] = std::make_unique<scoped_env>("VOLATRA_EJECT_COMMAND", std::nullopt);
+    env_[2] = std::make_unique<scoped_env>("TMPDIR", temp());
+    sim_info.clear();
+    std::memset(&stg, 0, sizeof stg);
+    stg.platform = 1;
+    stg.server_count = -1;
+    set_install_filter(1, 1);
+    install_name = no_install_name;
+    dvd_path.clear();
+    dest_dir_path.clear();
+    temp_path = temp();
+    all_ostrands.clear();
+    current_disk = want_file_disk = num_install_errors = 0;
+    dvd_install_is_running = 0;
+    install_marks_ready = 0;
+    app_done = 0;
+}
+
+wizard_world::~wizard_world() {
+    sim_info.clear();
+    install_name = no_install_name;
+    dvd_path.clear();
+    dest_dir_path.clear();
+    temp_path.clear();
+    app_done = 0;
+}
+
+std::string dvd_version_text(const std::string& body, int version, const std::string& type) {
+    return "A\n" + std::to_string(version) + " version\n" + type + "\n\n" + body;
+}
+
+std::string wizard_world::disc(const std::string& name, const std::string& release, const std::string& manifest_body,
+                               bool version_file) {
+    const std::string r = volumes() + name + "/";
+    if (version_file) write_file(r + "dvd_version.txt", dvd_version_text("VERSION " + release + "\n"));
+    const std::string manifest = root / "manifest/directory.txt";
+    write_file(manifest, "A\n900 version\nINSTALLER\n\n" + manifest_body);
+    write_file(r + release + "/.keep", "");
+    EXPECT_EQ(file_to_zip(manifest, r + release + "/directory.txt.zip"), 0);
+    return r;
+}
+
+void wizard_world::archive(const std::string& disc_root, const std::string& release, const std::string& rel_path) {
+    write_file(disc_root + release + "/" + rel_path, "archive");
+}
+
+#include "core/mnw.h"
+
+const painted* drawn_text(const paint_recorder& paint, const std::string& text) {
+    for (const painted& p : paint.calls)
+        if (p.kind == "string" && p.text.find(text) != std::string::npos) return &p;
+    return nullptr;
+}
+
+void wizard_frame(float x, float y, bool down) {
+    mnw.curwin = 0;
+    mnw.open_menu = -1;
+    mnw.subwin_x = mnw.subwin_y = 0;
+    mnw.x_res = 800;
+    mnw.y_res = 600;
+    mnw.mouse_x = x;
+    mnw.mouse_y = y;
+    mnw.mouse_down = down;
+    mnw.mouse_held = down;
+    APP_update();
+}

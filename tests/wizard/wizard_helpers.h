@@ -1,0 +1,52 @@
+// Shared set-up of the wizard tests: the engine's and the wizard's state reset, the user's
+// folders inside a temporary home, and fake discs in a test-volume folder.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/test_helpers.h"
+
+// A fresh home (HOME, XDG_CONFIG_HOME and TMPDIR inside it) and test volumes, with the wizard's
+// and the engine's globals as main leaves them. The folder's name is the same for every test
+// of a process: the screens keep folders in statics for the program's life, as a user's
+// desktop stays where it is.
+class wizard_world {
+public:
+    wizard_world();
+    ~wizard_world();
+    struct fixed_folder {
+        fixed_folder();
+        ~fixed_folder();
+        std::string path_;
+        const std::string& path() const { return path_; }
+        std::string operator/(const std::string& rel) const { return path_ + rel; }
+        std::string write(const std::string& name, const std::string& content) const;
+    } root;
+    std::string home() const { return root / "home/"; }
+    std::string prefs() const { return root / "home/.config/"; }
+    std::string volumes() const { return root / "volumes/"; }
+    std::string temp() const { return root / "tmp/"; }
+
+    // A disc mounted as volumes/<name>/ holding "dvd_version.txt" (when version_file is set)
+    // naming release and release/directory.txt.zip of the manifest body; returns its root.
+    std::string disc(const std::string& name, const std::string& release, const std::string& manifest_body,
+                     bool version_file = true);
+    // The archive of a manifest path on a disc (empty content is enough to be found).
+    void archive(const std::string& disc_root, const std::string& release, const std::string& rel_path);
+
+private:
+    std::unique_ptr<scoped_env> env_[5];
+};
+
+// "A\n900 version\nDVD\n\n" + body: the disc identity file.
+std::string dvd_version_text(const std::string& body, int version = 900, const std::string& type = "DVD");
+
+#include "widget_helpers.h"
+
+// The first text drawn that holds text, null when none.
+const painted* drawn_text(const paint_recorder& paint, const std::string& text);
+
+// One frame of the wizard on the main screen with the mouse at (x, y), pressed on this frame
+// when down is set.
+void wizard_frame(float x = -100, float y = -100, bool down = false);

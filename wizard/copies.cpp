@@ -1,0 +1,130 @@
+#include "wizard/copies.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <vector>
+
+#include "core/alert.h"
+#include "core/translate.h"
+#include "core/wx.h"
+#include "files/io_utils.h"
+#include "install/install_state.h"
+#include "platform/plat_paths.h"
+#include "widgets/butn.h"
+#include "wizard/folder_dialog.h"
+#include "wizard/wizard_draw.h"
+#include "wizard/wizard_frame.h"
+
+namespace {
+
+// The record's path, empty (after the warning) when there is no preferences folder.
+std::string record_path() {
+    std::string prefs;
+    get_OS_abs_path(os_dir_prefs, prefs);
+    if (prefs.empty()) {
+        xer << "WARNING: registration of this Ostrand folder failed!\n";
+        return std::string();
+    }
+    return prefs + copies_record_name;
+}
+
+// Every line of the record, cut at its first CR or LF; a line of any length stays one line.
+std::vector<std::string> record_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        size_t cut = line.find_first_of("\r\n");
+        if (cut != std::string::npos) line.erase(cut);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+void locate_all_volatras() {
+    all_ostrands.clear();
+    std::string path = record_path();
+    if (path.empty()) return;
+    for (const std::string& line : record_lines(path))
+        if (dir_exists(line)) all_ostrands.push_back(line);
+}
+
+void register_new_volatra() {
+    std::string path = record_path();
+    if (path.empty()) return;
+    for (const std::string& line : record_lines(path))
+        if (line == dest_dir_path) return;
+    // One write with O_APPEND: two programs recording at once cannot interleave their lines.
+    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int err = fd < 0 ? errno : plat::write_all(fd, (dest_dir_path + "\n").data(), dest_dir_path.size() + 1);
+    if (fd >= 0 && close(fd) != 0 && !err) err = errno;
+    if (err) xer << "WARNING: could not append registration file: " << path << "\n";
+}
+
+bool path_is_to_a_sim() {
+    std::vector<std::string> names;
+    std::vector<int> types;
+    if (dest_dir_path.empty() || dest_dir_path.back() != '/') return false;
+    if (opensave_getitems(dest_dir_path, 0, names, types) == 0) return false;
+    static const char* const words[] = {"Airfoils", "Instructions", "Output", "Resources"};
+    bool found[4] = {false, false, false, false};
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (types[i] != 1) continue;
+        for (int w = 0; w < 4; ++w)
+            if (names[i].find(words[w]) != std::string::npos) found[w] = true;
+    }
+    return found[0] && found[1] && found[2] && found[3];
+}
+
+std::string find_copy_above(const std::string& chosen) {
+    const std::string kept = dest_dir_path;
+    dest_dir_path = chosen;
+    if (dest_dir_path.empty() || dest_dir_path.back() != '/') dest_dir_path += '/';
+    std::string found;
+    while (true) {
+        if (path_is_to_a_sim()) {
+            found = dest_dir_path;
+            break;
+        }
+        // The parent: drop the last component with its '/'.
+        std::string parent = dest_dir_path.substr(0, dest_dir_path.size() - 1);
+        size_t slash = parent.rfind('/');
+        parent = slash == std::string::npos ? std::string() : parent.substr(0, slash + 1);
+        if (parent.empty() || parent == dest_dir_path) break;
+        dest_dir_path = parent;
+    }
+    dest_dir_path = kept;
+    return found;
+}
+
+void UTIL_pick_install() {
+    const int n = static_cast<int>(all_ostrands.size());
+    for (int i = 0; i < n; ++i) {
+        const float y = 400 - 25.0f * i;
+        wizard_text(45, 280, y, all_ostrands[i], 500, 0);
+        int ticked = dest_dir_path == all_ostrands[i];
+        if (BTN_bool(250, y, &ticked, "", 0)) dest_dir_path = all_ostrands[i];
+    }
+    wizard_text(45, 230, 400 - 25.0f * n,
+                UTL_translate_string("Is the copy of Volatra 9 you're looking for missing from this list?"), 500, 0);
+    if (!BTN_action(605, 403 - 25.0f * n, 100, 0, 0, UTL_translate_string("Find It"), "-")) return;
+    std::string path;
+    if (!choose_folder(UTL_translate_string("Please select your Volatra 9 folder."), UTL_translate_string("Select"),
+                       dest_dir_path, &path))
+        return;
+    const std::string found = find_copy_above(path);
+    if (found.empty()) {
+        __MACIBM_alert(0, UTL_translate_string("You selected the folder path:"), path,
+                       UTL_translate_string("But it does not appear to be an installed copy of Volatra 9."),
+                       UTL_translate_string("Please be sure to select the folder that contains the Volatra application."),
+                       t_alert, __FILE__, __LINE__);
+        return;
+    }
+    dest_dir_path = found;
+    register_new_volatra();
+    locate_all_volatras();
+}

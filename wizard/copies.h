@@ -1,0 +1,20 @@
+// The record of installed copies ("volatra_install.txt" in the preferences folder, one folder
+// path per line, only ever appended to) and the copy picker.
+#pragma once
+
+#include <string>
+
+inline constexpr char copies_record_name[] = "volatra_install.txt";
+
+// Rebuilds all_ostrands from the record: the lines that name an existing folder, in file order.
+void locate_all_volatras();
+// Appends dest_dir_path to the record unless a line equals it exactly.
+void register_new_volatra();
+// Whether dest_dir_path (ending in '/') holds folders whose names contain "Airfoils",
+// "Instructions", "Output" and "Resources".
+bool path_is_to_a_sim();
+// The copy that holds the folder chosen (itself or the nearest parent that is a copy), ending
+// in '/'; empty when none is. dest_dir_path is left as it was.
+std::string find_copy_above(const std::string& chosen);
+// Draws the list of copies bound to dest_dir_path and the "Find It" button.
+void UTIL_pick_install();

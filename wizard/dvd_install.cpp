@@ -1,0 +1,324 @@
+#include "wizard/dvd_install.h"
+
+#include <sys/stat.h>
+
+
+#include "core/translate.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/errors.h"
+#include "files/io_utils.h"
+#include "install/checksum.h"
+#include "install/disc_pipeline.h"
+#include "install/install_run.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "platform/plat_paths.h"
+#include "widgets/butn.h"
+#include "wizard/copies.h"
+#include "wizard/disc.h"
+#include "wizard/disk_space.h"
+#include "wizard/folder_dialog.h"
+#include "wizard/run_sim.h"
+#include "wizard/wizard_draw.h"
+#include "wizard/wizard_frame.h"
+#include "wizard/world_map.h"
+
+int install_marks_ready = 0;
+std::string run_created_dir;
+
+namespace {
+
+std::string tr(const char* text) { return UTL_translate_string(text); }
+
+void set_install_steps() {
+    set_steps({{"Welcome", dvd_start},
+               {"Pick Destination", dvd_pick_install},
+               {"License", dvd_eula_install},
+               {"Select Scenery", dvd_scenery_install},
+               {"Install", dvd_run_install},
+               {"Finish", dvd_done_install}});
+}
+
+// Marks every file of the new copy absent, selects every tile the disc set offers and totals it.
+void prepare_new_install() {
+    checksum_directory_kill();
+    int cursor = 0;
+    float fraction = 0;
+    while (!checksum_directory(cursor, fraction)) {
+    }
+    set_install_filter(1, 1);
+    scenery_take_all();
+    recalc_disk_sizes();
+    install_marks_ready = 1;
+}
+
+// Anything at path, a dangling link included.
+bool something_at(const std::string& folder) {
+    struct stat st;
+    std::string p = folder;
+    if (p.size() > 1 && p.back() == '/') p.pop_back();
+    return lstat(p.c_str(), &st) == 0;
+}
+
+// A folder name the user may give: not empty, one component.
+bool folder_name_ok(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+}  // namespace
+
+int dvd_start(int entered, wizard_screen& screen) {
+    if (entered) {
+        locate_all_volatras();
+        set_install_steps();
+    }
+    screen.title = tr("Volatra 9 Installer");
+    UTIL_scan_dvd();
+    if (dvd_path.empty()) {
+        screen.text = tr("Please insert Volatra 9 DVD number one to begin.");
+    } else if (install_name == no_install_name || stg.dir_state == 2) {
+        screen.text = tr("This DVD does not appear to be an Volatra 9 DVD.");
+    } else if (stg.dir_state == 3 && all_ostrands.empty()) {
+        if (stg.has_sim) {
+            screen.text = tr("Welcome to the Volatra 9 Installer.  I will guide you through the proess of installing ") +
+                          install_name + ".";
+            screen.next = dvd_pick_install;
+        } else {
+            screen.text = tr("This DVD (") + install_name +
+                          tr(") contains global scenery.  You must install the sim before you install the global scenery.");
+        }
+    } else if (stg.dir_state == 3) {
+        screen.text = tr("You already have Volatra 9 installed on this computer.  What would you like to do?");
+        auto choice = [&](const char* label, screen_fn target) {
+            screen.choice_labels.push_back(tr(label));
+            screen.choice_targets.push_back(target);
+        };
+        choice("Run Volatra Now", dvd_pick_run_sim);
+        if (stg.has_sim) choice("Install A Second Copy of Volatra", dvd_pick_install);
+    }
+    return 0;
+}
+
+int dvd_pick_install(int entered, wizard_screen& screen) {
+    static std::string parent_dir, install_folder, desktop_f;
+    // Set by a change of place or name, and on entry after another flow used the marks; done on
+    // the first frame that shows a new folder.
+    static bool prepare_pending = false;
+    if (entered) {
+        desktop_f.clear();
+        get_OS_abs_path(os_dir_desktop, desktop_f);
+        accept_eula = 0;
+        set_install_steps();
+        if (!install_marks_ready) prepare_pending = true;
+    }
+    if (parent_dir.empty()) {
+        get_OS_abs_path(os_dir_default_apps, parent_dir);
+        if (parent_dir.empty()) parent_dir = "/";
+        install_folder = install_name;
+        prepare_pending = true;
+    }
+    screen.title = tr("Pick Install Destination.");
+    screen.back = dvd_start;
+    screen.next = dvd_eula_install;
+
+    if (BTN_action(300, 203, 0, 0, 0, tr("Change Destination"), "-")) {
+        std::string path;
+        if (choose_folder(tr("Pick a folder to install Volatra 9 into."), tr("Select"), parent_dir, &path)) {
+            parent_dir = path;
+            if (parent_dir != "/" && parent_dir.back() != '/') parent_dir += '/';
+            prepare_pending = true;
+        }
+    }
+    if (BTN_enterstring(420, 200, &install_folder, 256, tr("Install Name:"), 340, 0)) prepare_pending = true;
+
+    if (!folder_name_ok(install_folder)) {
+        dest_dir_path = parent_dir;
+        screen.next = nullptr;
+        screen.text = tr("Please pick a name for your Volatra 9 installation...");
+        return 0;
+    }
+    dest_dir_path = parent_dir + install_folder + "/";
+    if (something_at(dest_dir_path)) {
+        screen.next = nullptr;
+        screen.text = tr("The folder '") + install_folder + tr("' already exists in the dir '") + parent_dir +
+                      tr("'.\n\nPlease change the install name or destination.");
+        return 0;
+    }
+    screen.text = tr("I will create the folder '") + install_folder + tr("' in the directory '") + parent_dir + tr("'.");
+    if (parent_dir == desktop_f)
+        screen.text += tr("\n\n(The folder ") + install_folder + tr(" will appear on your desktop.)");
+    if (prepare_pending) {
+        prepare_new_install();
+        prepare_pending = false;
+    }
+    UTIL_disk_space(tr("You have enough free disk space to install Volatra 9 at this location."),
+                    tr("You do not have enough free disk space to install Volatra 9 at this location.  You can install "
+                       "to a different location, or save disk space by installing only some of the global scenery."));
+    return 0;
+}
+
+int dvd_eula_install(int, wizard_screen& screen) {
+    screen.title = tr("End User License Agreement (EULA)");
+    screen.text = tr(
+        "Volatra 9 is licensed, not sold.  You may install it on the computers you use yourself and make copies "
+        "for your own backup.  You may not rent, lend or resell it, nor pass on the scenery of the discs on its "
+        "own.\n\nVolatra 9 is a simulation for entertainment and training at home; it is no substitute for flight "
+        "instruction, and it may not be used for real-world navigation.\n\nThe software comes as it is, without "
+        "warranty of any kind; the maker's liability is limited to the price you paid for it.\n\nPlease read the "
+        "agreement and tick the box below to go on.");
+    screen.back = dvd_pick_install;
+    wizard_text(45, 250, 100, tr("I accept this agreement."), 560, 0);
+    BTN_bool(230, 100, &accept_eula, "", 0);
+    screen.next = accept_eula ? dvd_scenery_install : nullptr;
+    return 0;
+}
+
+int delete_cancelled_install() {
+    if (run_created_dir.empty()) return 0;
+    const std::string target = run_created_dir;
+    run_created_dir.clear();
+    for (const std::string& copy : all_ostrands) {
+        // A copy registered before this run lies in or is the folder: never ours to delete.
+        if (copy != dest_dir_path && copy.compare(0, target.size(), target) == 0) {
+            xer << "Cancel: " << target << " holds the installed copy " << copy << "; nothing deleted.\n";
+            return EPERM;
+        }
+    }
+    int err = recursive_delete_folder(target);
+    if (err) xer << "Cancel: could not delete " << target << ": " << error_str(err) << "\n";
+    return err;
+}
+
+int dvd_scenery_install(int entered, wizard_screen& screen) {
+    if (entered) {
+        if (dvd_install_is_running) {
+            int answer = abort_alert(
+                tr("Are you sure you want to cancel the installation?  This will delete the partially installed copy "
+                   "of Volatra 9."),
+                tr("Cancel"), tr("the installation and delete partial installation."), tr("Continue"),
+                tr("the installation process."));
+            if (answer == 0) {
+                screen.next = dvd_run_install;
+                return 1;
+            }
+            install_files_kill();
+            delete_cancelled_install();
+            dvd_install_is_running = 0;
+        }
+        int cursor = 0;
+        float fraction = 0;
+        while (!checksum_directory(cursor, fraction)) {
+        }
+        recalc_disk_sizes();
+    }
+    UTIL_world_map();
+    screen.text = tr("Please pick the scenery you would like to install now.  You can use this installer to add more "
+                     "scenery or remove scenery later.  If you fly into an area with no scenery installed, you will "
+                     "see only ocean.\n\nClick on the world map to pick select regions to install.");
+    screen.title = tr("Select Scenery");
+    screen.back = dvd_eula_install;
+    screen.next = dvd_run_install;
+    if (!UTIL_disk_space(tr("You have enough free disk space to install Volatra 9 with the selected scenery."),
+                         tr("You do not have enough free disk space to install Volatra 9 with the selected scenery; "
+                            "change the install location to another hard driver or select less scenery.")))
+        screen.next = nullptr;
+    return 0;
+}
+
+int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,
+                        const std::string& caption1, const std::string& label2, const std::string& caption2) {
+    std::string msg;
+    int err = install_files_get_error(msg);
+    msg += " (" + error_str(err) + ")";
+    return abort_alert(title + "\n\n" + msg + "\n\n" + text, label1, caption1, label2, caption2);
+}
+
+int dvd_run_install(int, wizard_screen& screen) {
+    static int cursor = 0;
+    if (!dvd_install_is_running) {
+        cursor = 0;
+        xer << "Starting install at " << xtim_class::microsecs() / 1000000 << "\n";
+        // The place was new on the destination screen; if something appeared there since, the
+        // run would install into it and a cancel would delete it.
+        if (something_at(dest_dir_path)) {
+            xer << "The destination " << dest_dir_path << " exists now; back to the destination screen.\n";
+            screen.next = dvd_pick_install;
+            return 1;
+        }
+        if (!choose_files()) {
+            screen.next = dvd_scenery_install;
+            return 1;
+        }
+        if (make_dirs()) {
+            run_created_dir = make_dirs_new_root;
+            delete_cancelled_install();
+            screen.next = dvd_pick_install;
+            return 1;
+        }
+        run_created_dir = make_dirs_new_root;
+        register_new_volatra();
+        delete_files();
+        dvd_install_is_running = 1;
+        num_install_errors = 0;
+    }
+    screen.title = tr("Installing Volatra");
+    screen.on_quit = install_files_kill;
+    screen.text = tr("I am installing Volatra in ") + dest_dir_path + ".";
+    switch (install_files(cursor, current_disk)) {
+        case 0: {
+            screen.back = dvd_scenery_install;
+            if (cursor < static_cast<int>(sim_info.size())) {
+                const file_version_struct& v = sim_info[cursor].versions.back();
+                screen.progress = v.start_fraction;
+                screen.progress_caption = tr("Installing: ") + v.path;
+            } else {
+                screen.progress = 1.0f;
+                screen.progress_caption = tr("Finishing up...");
+            }
+            return 0;
+        }
+        case 1:
+            screen.next = dvd_done_install;
+            dvd_install_is_running = 0;
+            return 1;
+        case 2:
+            want_file_disk = cursor;
+            screen.next = dvd_verify_disk_install;
+            return 1;
+        case 3:
+            ++num_install_errors;
+            if (UTIL_cancel_install(tr("An error occurred during installation:"),
+                                    tr("You can continue with the installation and attempt to repair the damaged "
+                                       "files later, or you can cancel the installation."),
+                                    tr("Cancel"), tr("the install."), tr("Continue"), tr("the install."))) {
+                screen.next = dvd_scenery_install;
+                return 1;
+            }
+            return 0;
+    }
+    return 0;
+}
+
+int dvd_done_install(int, wizard_screen& screen) {
+    screen.title = tr("Finished Installing Volatra");
+    if (num_install_errors <= 0) {
+        screen.text = tr("Installation was successful.");
+        screen.choice_labels.push_back(tr("Run Volatra Now"));
+        screen.choice_targets.push_back(dvd_do_run_sim);
+    } else {
+        screen.text = tr("There were errors during the install; your copy of Volatra may not be usable.\n\nYou can "
+                         "click Go Back and use the repair and add-remove scenery functions to try to reinstall any "
+                         "missing or damaged files.");
+    }
+    screen.back = dvd_start;
+    screen.next = wizard_quit;
+    return 0;
+}
+
+static wizard_screen_names install_names({{dvd_start, "dvd_start"},
+                                          {dvd_pick_install, "dvd_pick_install"},
+                                          {dvd_eula_install, "dvd_eula_install"},
+                                          {dvd_scenery_install, "dvd_scenery_install"},
+                                          {dvd_run_install, "dvd_run_install"},
+                                          {dvd_done_install, "dvd_done_install"}});

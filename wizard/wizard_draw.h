@@ -1,0 +1,22 @@
+// What the wizard draws besides the widgets: images of the four built-in textures, text in the
+// interface font and outlines. Everything goes through the widgets' painter, so tests without
+// GL record it instead. Positions are window units of the current sub-window.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One quad: window corners, then the matching corners in texels of the texture (v from its
+// first stored row).
+struct wizard_quad {
+    float x0, y0, x1, y1;
+    float u0, v0, u1, v1;
+};
+
+// Quads of texture ref tex in palette slot colour at alpha; colour -1 is plain white, which
+// neither the global fade nor the monochrome mode changes.
+void wizard_image(int tex, int colour, float alpha, const std::vector<wizard_quad>& quads);
+// Text in font 100; wrap <= 0 keeps one line; align 0 left, 1 centred, 2 right.
+void wizard_text(int colour, float x, float y, const std::string& text, float wrap, int align);
+// A closed line through the points (x, y pairs).
+void wizard_outline(int colour, float alpha, const std::vector<float>& points);
