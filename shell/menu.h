@@ -1,4 +1,6 @@
-// Menu data: the table of menus drawn by the shell, and the pop-up list (menu 1519).
+// The shell's own menus, drawn with OpenGL: a fixed table of 1,520 menus, each with a title in
+// the menu bar (or hanging from an item of another menu) and items with command codes. Menu
+// 1519 is the pop-up list of the widget kit. The installer defines no menus; the table stays empty.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +21,32 @@ struct menu_struct {
     std::vector<item_struct> items;
 };
 
+inline constexpr int menu_count = 1520;
+inline constexpr int popup_menu = 1519;
+inline constexpr int menu_max_items = 300;
+
 // Empty until start-up makes its 1520 entries.
 extern std::vector<menu_struct> menu;
+// The pop-up list's hand-over: the list now open, the list whose choice was just made, the item.
+extern int active_popup_code;
+extern int select_popup_code;
+extern int popup_menu_select;
+// The open menu's drop-down box, as last drawn.
+extern float m_x1, m_y1, m_x2, m_y2;
+
+// With 1: 1520 empty menus. Other values do nothing.
+void MACIBM_clear_menus(int all);
+void MACIBM_clear_menu(int m);
+void MACIBM_clear_items(int m);
+// parent_code 0 puts the title in the menu bar; else it hangs from item parent_code % 300 of
+// menu parent_code / 300.
+void MACIBM_create_menu(int m, int parent_code, std::string title);
+void MACIBM_append_menu(int m, int item, int code, std::string text, int no_glyphs);
+void MACIBM_remove_menu_item(int m, int item);
+// Width of text in the menu font, in pixels.
+int menu_dx(const std::string& text);
+// Turns a list of glyph numbers ("200 5") into the Korean font's two-byte codes.
+void char_string_to_int_string(std::string* text);
+int accept_item(int);
+// Draws the menu bar and the open menu; nothing while none is open.
+void standard_gui();
