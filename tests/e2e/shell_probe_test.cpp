@@ -1,0 +1,90 @@
+// The shell on its own under X: the window, the frame loop's view of clicks and keys, and the
+// picture it shows.
+#include <gtest/gtest.h>
+
+#include "e2e_session.h"
+
+namespace {
+
+const std::string probe = VOLATRA_TOOLS_DIR "/volatra_shell_probe";
+
+// Each expected line must come after the one before it.
+void expect_in_order(const std::string& log, const std::vector<std::string>& lines) {
+    size_t at = 0;
+    for (const std::string& l : lines) {
+        size_t found = log.find(l, at);
+        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << l;
+        if (found != std::string::npos) at = found + l.size();
+    }
+}
+
+TEST(ShellProbe, ClicksAndKeysArriveAsMacRecordsAndThePictureIsWhatWasDrawn) {
+    e2e_session s("shell_probe");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    int status = s.run(probe, {},
+                       "wait_log probe ready\n"
+                       "shot first.png\n"
+                       "click 100 500\n"
+                       "key a\n"
+                       "key shift+a\n"
+                       "key Return\n"
+                       "key Keypad Enter\n"
+                       "key Escape\n"
+                       "key Backspace\n"
+                       "key Delete\n"
+                       "key Left\n"
+                       "key F1\n"
+                       "type \xC3\xA9\n"
+                       "wheel 2\n"
+                       "wait_log wheel 2\n"
+                       "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    std::string log = s.log();
+    expect_in_order(log, {
+                             "probe ready 800x600 framed 1",
+                             "event what=1 code=0 char=0 mods=0x0",
+                             "click x=100 y=500 curwin=0",
+                             "event what=3 code=0 char=97 mods=0x0",
+                             "key what=3 vkey=65 flags=0 last_char=97 return=0 escape=0 delete=0",
+                             "event what=4 code=0 char=97 mods=0x0",
+                             "event what=3 code=0 char=65 mods=0x200",
+                             "key what=3 vkey=65 flags=1 last_char=65",
+                             "event what=3 code=36 char=13",
+                             "key what=3 vkey=13 flags=0 last_char=13 return=1",
+                             "event what=3 code=76 char=3",
+                             "key what=3 vkey=188 flags=0 last_char=3 return=0",
+                             "key what=3 vkey=27 flags=0 last_char=27 return=0 escape=1",
+                             "key what=3 vkey=8 flags=0 last_char=8 return=0 escape=0 delete=1",
+                             "key what=3 vkey=46 flags=0 last_char=127 return=0 escape=0 delete=1",
+                             "key what=3 vkey=37 flags=0 last_char=28",
+                             "key what=3 vkey=112 flags=0 last_char=16",
+                             "event what=3 code=255 char=233",
+                             "key what=4 vkey=0 flags=0 last_char=233",  // down and up in one frame
+                             "event what=100 code=0 char=0 mods=0x0 wheel=2",
+                             "probe quit",
+                         });
+    EXPECT_EQ(log.find("mods=0x1000"), std::string::npos) << "no key may look control-held";
+
+    e2e_image shot;
+    ASSERT_TRUE(read_png(s.work() + "first.png", &shot));
+    EXPECT_EQ(shot.width, 800);
+    EXPECT_EQ(shot.height, 600);
+    using px = e2e_image::px;
+    EXPECT_EQ(shot.at(100, 100), (px{255, 0, 0}));
+    EXPECT_EQ(shot.at(700, 500), (px{0, 255, 0}));
+    EXPECT_EQ(shot.at(400, 300), (px{0, 0, 255}));
+    EXPECT_EQ(shot.at(5, 595), (px{255, 255, 255})) << "the top-left corner, y up";
+    EXPECT_EQ(shot.at(300, 100), (px{64, 64, 64}));
+}
+
+TEST(ShellProbe, AScriptLineThatCannotBeCarriedOutEndsTheRunWithStatus3) {
+    e2e_session s("shell_probe_fail");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    int status = s.run(probe, {}, "wait_log probe ready\n# waits one second only\nwait_log never there 1\nquit\n");
+    EXPECT_EQ(status, 3) << s.report();
+    EXPECT_NE(s.log().find("input script line 3 failed: wait_log never there 1"), std::string::npos) << s.report();
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// The shell on its own, for whole-program tests: an 800 x 600 window, the frame loop and the key
+// translation, a screen of four coloured rectangles, and a log line for every event record, click
+// and key as the frame loop saw it. The window's close box (or the script's quit) ends it.
+#include <cstdio>
+
+#include "core/cmdline.h"
+#include "core/mnw.h"
+#include "core/wx.h"
+#include "graphics/colr.h"
+#include "graphics/ogl_2d.h"
+#include "graphics/ogl_prims.h"
+#include "platform/plat_paths.h"
+#include "platform/plat_window.h"
+#include "shell/frame.h"
+#include "shell/keys.h"
+#include "shell/menu.h"
+#include "shell/window.h"
+
+namespace {
+
+// Passes every call on and logs the event records the frame loop receives.
+class logging_backend final : public plat::window_backend {
+public:
+    explicit logging_backend(plat::window_backend& b) : b_(b) {}
+
+    int key_events = 0;
+    int last_key_what = 0;
+
+    bool wait_next_event(int ticks, plat::event* ev) override {
+        if (!b_.wait_next_event(ticks, ev)) return false;
+        char line[160];
+        std::snprintf(line, sizeof line, "event what=%d code=%u char=%u mods=0x%x wheel=%d\n", ev->what,
+                      (ev->message >> 8) & 0xFF, ev->message & 0xFF, ev->modifiers, ev->wheel);
+        xer << line;
+        if (ev->what >= plat::ev_key_down && ev->what <= plat::ev_auto_key) {
+            ++key_events;
+            last_key_what = ev->what;
+        }
+        return true;
+    }
+
+    bool video_init() override { return b_.video_init(); }
+    bool main_display(int* w, int* h, int* d) override { return b_.main_display(w, h, d); }
+    int set_display_depth(int bits) override { return b_.set_display_depth(bits); }
+    plat::window_ref create_gl_window(int w, int h, bool framed, int x, int y, int samples) override {
+        return b_.create_gl_window(w, h, framed, x, y, samples);
+    }
+    plat::pixel_format_ref format_of(plat::window_ref w) override { return b_.format_of(w); }
+    bool describe(plat::window_ref w, plat::format_attr a, int* v) override { return b_.describe(w, a, v); }
+    plat::gl_context_ref create_context(plat::window_ref w, plat::gl_context_ref s) override {
+        return b_.create_context(w, s);
+    }
+    bool make_current(plat::window_ref w, plat::gl_context_ref c) override { return b_.make_current(w, c); }
+    void swap(plat::window_ref w) override { b_.swap(w); }
+    void destroy_window(plat::window_ref w) override { b_.destroy_window(w); }
+    long long video_memory() override { return b_.video_memory(); }
+    void flush_events() override { b_.flush_events(); }
+    void mouse(plat::window_ref w, int* h, int* v) override { b_.mouse(w, h, v); }
+    uint32_t key_modifiers() override { return b_.key_modifiers(); }
+    int layout_char(int code) override { return b_.layout_char(code); }
+    void set_cursor_visible(bool v) override { b_.set_cursor_visible(v); }
+    void arrow_cursor() override { b_.arrow_cursor(); }
+
+private:
+    plat::window_backend& b_;
+};
+
+logging_backend* logger = nullptr;
+int keys_seen = 0;
+
+// Palette slots above the tinted range, so the rectangles keep their exact colours.
+enum { slot_red = 60, slot_green = 61, slot_blue = 62, slot_white = 63, slot_grey = 64 };
+
+void probe_frame() {
+    OGL_fillrect(slot_grey, 1, 0, 0, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+    OGL_fillrect(slot_red, 1, 50, 50, 100, 100);
+    OGL_fillrect(slot_green, 1, 650, 450, 100, 100);
+    OGL_fillrect(slot_blue, 1, 350, 250, 100, 100);
+    OGL_fillrect(slot_white, 1, 0, 590, 10, 10);
+
+    char line[200];
+    if (mnw.mouse_down) {
+        std::snprintf(line, sizeof line, "click x=%g y=%g curwin=%d\n", mnw.mouse_x, mnw.mouse_y, mnw.curwin);
+        xer << line;
+    }
+    if (mnw.wheel != 0) {
+        std::snprintf(line, sizeof line, "wheel %d\n", mnw.wheel);
+        xer << line;
+        mnw.wheel = 0;
+    }
+    if (logger->key_events != keys_seen) {
+        keys_seen = logger->key_events;
+        std::snprintf(line, sizeof line, "key what=%d vkey=%d flags=%d last_char=%d return=%d escape=%d delete=%d\n",
+                      logger->last_key_what, keys.last_vkey, keys.last_flags, mnw.last_char, return_hit, escape_hit,
+                      delete_hit);
+        xer << line;
+    }
+    xer.flush();
+}
+
+void probe_quit() {
+    xer << "probe quit\n";
+    app_done = 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string desktop;
+    if (!plat::desktop_dir(desktop) || !xer.open(desktop + plat::program_log_name)) {
+        std::fprintf(stderr, "shell probe: no log on the desktop\n");
+        return 1;
+    }
+    cmdline.init_unix(argc, argv);
+    logging_backend log_events(plat::backend());
+    logger = &log_events;
+    plat::set_window_backend(&log_events);
+
+    mnw.x_res_req = 800;
+    mnw.y_res_req = 600;
+    mnw.col_res_req = 32;
+    mnw.tex_level = 5;
+    MACIBM_setres(1);
+    if (!MACIBM_make_context(0)) {
+        xer << "shell probe: no window\n";
+        xer.close();
+        return 1;
+    }
+    OGL_pix_specs(0);
+    MACIBM_clear_menus(1);
+    mnw.curwin = -1;
+    colr.assign(slot_red, 1, 0, 0);
+    colr.assign(slot_green, 0, 1, 0);
+    colr.assign(slot_blue, 0, 0, 1);
+    colr.assign(slot_white, 1, 1, 1);
+    colr.assign(slot_grey, 0.25f, 0.25f, 0.25f);
+    set_app_hooks({probe_frame, nullptr, probe_quit});
+
+    xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820) << std::endl;
+    while (!app_done) MACIBM_event_proc();
+    MACIBM_nuke_context(0);
+    plat::set_window_backend(nullptr);
+    xer.close();
+    return 0;
+}
