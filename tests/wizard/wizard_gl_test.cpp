@@ -1,0 +1,78 @@
+// The install's screens drawn on the test GL context from the built-in images, saved as
+// build/wizard_screens/<screen>.png for looking at; the test checks a few pixels.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/gl_test_context.h"
+#include "core/mnw.h"
+#include "core/wx.h"
+#include "graphics/builtin_images.h"
+#include "graphics/ogl_back.h"
+#include "install/install_state.h"
+#include "wizard/disc.h"
+#include "wizard/dvd_install.h"
+#include "wizard/wizard_frame.h"
+#include "wizard_helpers.h"
+
+namespace {
+
+const char* const manifest_body =
+    "DIR All/Resources/\n"
+    "FILE 0 0 91001 1 3000 900150983cd24fb0d6963f7d28e17f72 a.txt\n"
+    "DIR All/Global Scenery/-global terrain-/+40-130/\n"
+    "FILE 0 0 91001 12 345000 e2fc714c4727ee9395f324cd2e7f331f +47-123.dsf\n"
+    "DIR All/Global Scenery/-global terrain-/-40+170/\n"
+    "FILE 0 0 91001 12 145000 e2fc714c4727ee9395f324cd2e7f331f -37+174.dsf\n";
+
+// Saves the frame just drawn as dir/name.png.
+void save(const std::string& name) {
+    const std::string dir = VOLATRA_BINARY_DIR "/wizard_screens";
+    write_file(dir + "/.keep", "");
+    char old_cwd[4096];
+    ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    OGL_screenshot(1);
+    ASSERT_EQ(chdir(old_cwd), 0);
+    for (int n = 0; n < 100; ++n) std::rename((dir + "/screenshot_" + std::to_string(n) + ".png").c_str(), (dir + "/" + name + ".png").c_str());
+    EXPECT_TRUE(path_exists(dir + "/" + name + ".png"));
+}
+
+TEST(WizardGl, InstallScreensFromTheBuiltInImages) {
+    ASSERT_TRUE(gl_test_context());
+    OGL_load_builtin_images();
+    wizard_world w;
+    const mnw_struct saved = mnw;
+    w.disc("DVD", "Volatra 9", manifest_body);
+    for (screen_fn s : {dvd_start, dvd_pick_install, dvd_eula_install, dvd_scenery_install}) {
+        g_wizard = s;
+        wizard_frame();
+        wizard_frame();
+        save(wizard_screen_name(s));
+    }
+    // A run half way through a file on disc 2, and the disc change it leads to.
+    g_wizard = [](int, wizard_screen& s) {
+        s.title = "Installing Volatra";
+        s.text = "I am installing Volatra in " + dest_dir_path + ".";
+        s.back = dvd_scenery_install;
+        s.progress = 0.5f;
+        s.progress_caption = "Installing: All/Resources/a.txt";
+        return 0;
+    };
+    wizard_frame();
+    save("dvd_run_install");
+    int filled = 0;  // the fill's blue reaches 240 + 520 x 0.52 and stops there
+    for (int x = 245; x < 760; ++x) filled += gl_test_pixel(x, 155).b > gl_test_pixel(x, 155).r + 40;
+    EXPECT_NEAR(filled, 270 - 5, 12);
+    want_file_disk = 2;
+    for (screen_fn s : {dvd_switch_disk_install, dvd_done_install}) {
+        g_wizard = s;
+        wizard_frame();
+        wizard_frame();
+        save(wizard_screen_name(s));
+    }
+    mnw = saved;
+}
+
+}  // namespace
