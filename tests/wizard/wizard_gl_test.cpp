@@ -9,10 +9,14 @@
 #include "core/mnw.h"
 #include "core/wx.h"
 #include "graphics/builtin_images.h"
+#include "graphics/ogl_2d.h"
 #include "graphics/ogl_back.h"
 #include "install/install_state.h"
+#include "platform/plat_window_null.h"
+#include "shell/frame.h"
 #include "wizard/disc.h"
 #include "wizard/dvd_install.h"
+#include "wizard/questions.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
 
@@ -72,6 +76,45 @@ TEST(WizardGl, InstallScreensFromTheBuiltInImages) {
         wizard_frame();
         save(wizard_screen_name(s));
     }
+    mnw = saved;
+}
+
+// The two questions over the frozen screen, answered by a click on their first button.
+TEST(WizardGl, QuestionWindows) {
+    ASSERT_TRUE(gl_test_context());
+    OGL_load_builtin_images();
+    plat::scoped_null_backend backend;
+    const mnw_struct saved = mnw;
+    mnw = mnw_defaults();
+    mnw.x_res = 800;
+    mnw.y_res = 600;
+    mnw.scale = 1;
+    MACIBM_startwind(0, 0);
+    // The first frame of each question is the one saved; the click comes on the second.
+    auto click = [&](int x, int y) {
+        backend->mouse_h = x;
+        backend->mouse_v = 600 - y;
+        plat::event e;
+        backend->events.push_back(e);
+        e.what = plat::ev_mouse_down;
+        backend->events.push_back(e);
+    };
+    static std::string shot;
+    const ogl_swap_fn old_swap = OGL_set_swap_hook([] {
+        if (!shot.empty()) save(shot);
+        shot.clear();
+    });
+    shot = "abort_alert";
+    click(146, 253);
+    EXPECT_EQ(wizard_abort_alert("Are you sure you want to cancel the installation?  This will delete the partially "
+                                 "installed copy of Volatra 9.",
+                                 "Cancel", "the installation and delete partial installation.", "Continue",
+                                 "the installation process."),
+              1);
+    shot = "select_alert";
+    click(146, 280);
+    EXPECT_EQ(wizard_select_alert("/home/user/Desktop/Volatra 9/Resources/settings.txt", 0), 1);
+    OGL_set_swap_hook(old_swap);
     mnw = saved;
 }
 
