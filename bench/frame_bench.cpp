@@ -162,6 +162,7 @@ int main() {
     std::printf("  shell loop:     %6.1f frames/s  %7.4f CPU s/frame\n", shell.fps(), shell.cpu_per_frame());
     std::printf("  ratio (shell / bare): %.2f frames/s, %.2f CPU per frame (bare / shell)\n",
                 shell.fps() / bare.fps(), bare.cpu_per_frame() / shell.cpu_per_frame());
-    std::printf("  idle shell loop: %.1f frames/s, %.0f%% of one core\n", idle.fps(), 100 * idle.cpu / idle.wall);
+    std::printf("  idle shell loop: %.1f frames/s, %.0f%% of one core\n", idle.fps(),
+                100 * idle.cpu / idle.wall);
     return 0;
 }

@@ -11,6 +11,7 @@ struct scan_mac {
 
 // Keys by position; the Mac code is where the key sits on a Mac ANSI keyboard. Where two
 // scancodes share a Mac code the first row is its reverse mapping.
+// clang-format off
 constexpr scan_mac kScanToMac[] = {
     {SDL_SCANCODE_A, 0x00}, {SDL_SCANCODE_S, 0x01}, {SDL_SCANCODE_D, 0x02}, {SDL_SCANCODE_F, 0x03},
     {SDL_SCANCODE_H, 0x04}, {SDL_SCANCODE_G, 0x05}, {SDL_SCANCODE_Z, 0x06}, {SDL_SCANCODE_X, 0x07},
@@ -60,6 +61,7 @@ constexpr scan_char kControlChars[] = {
     {SDL_SCANCODE_PAGEUP, 11},   {SDL_SCANCODE_PAGEDOWN, 12},    {SDL_SCANCODE_INSERT, 5},
     {SDL_SCANCODE_HELP, 5},      {SDL_SCANCODE_NUMLOCKCLEAR, 27},
 };
+// clang-format on
 }  // namespace
 
 int mac_modifiers_from_sdl(unsigned sdl_mod) {
@@ -101,15 +103,24 @@ int layout_char_from_keysym(int sym) {
     if (sym >= 0 && sym < 128) return sym;
     if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) return '1' + (sym - SDLK_KP_1);
     switch (sym) {
-        case SDLK_KP_0: return '0';
-        case SDLK_KP_PERIOD: return '.';
-        case SDLK_KP_DIVIDE: return '/';
-        case SDLK_KP_MULTIPLY: return '*';
-        case SDLK_KP_MINUS: return '-';
-        case SDLK_KP_PLUS: return '+';
-        case SDLK_KP_EQUALS: return '=';
-        case SDLK_KP_ENTER: return 3;
-        default: return -1;
+        case SDLK_KP_0:
+            return '0';
+        case SDLK_KP_PERIOD:
+            return '.';
+        case SDLK_KP_DIVIDE:
+            return '/';
+        case SDLK_KP_MULTIPLY:
+            return '*';
+        case SDLK_KP_MINUS:
+            return '-';
+        case SDLK_KP_PLUS:
+            return '+';
+        case SDLK_KP_EQUALS:
+            return '=';
+        case SDLK_KP_ENTER:
+            return 3;
+        default:
+            return -1;
     }
 }
 

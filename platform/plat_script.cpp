@@ -12,15 +12,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/plat_paths.h"
 #include "platform/plat_keys.h"
+#include "platform/plat_paths.h"
 #include "platform/plat_sdl.h"
 
 namespace plat {
 namespace {
 
-constexpr double kDefaultLogWait = 60;   // seconds
-constexpr double kQuitWait = 30;         // seconds the program has to end after quit
+constexpr double kDefaultLogWait = 60;  // seconds
+constexpr double kQuitWait = 30;        // seconds the program has to end after quit
 constexpr char kUnshifted[] = "`1234567890-=[]\\;',./";
 constexpr char kShifted[] = "~!@#$%^&*()_+{}|:\"<>?";
 
@@ -87,39 +87,40 @@ std::vector<uint32_t> code_points(const std::string& s) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
         uint32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        for (int k = 1; k < n && i + k < s.size(); ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         out.push_back(cp);
         i += static_cast<size_t>(n);
     }
     return out;
 }
 
+struct scan_ascii {
+    SDL_Scancode scan;
+    char ch;
+};
+// clang-format off
+constexpr scan_ascii kUsOthers[] = {
+    {SDL_SCANCODE_SPACE, ' '}, {SDL_SCANCODE_MINUS, '-'}, {SDL_SCANCODE_EQUALS, '='},
+    {SDL_SCANCODE_LEFTBRACKET, '['}, {SDL_SCANCODE_RIGHTBRACKET, ']'}, {SDL_SCANCODE_BACKSLASH, '\\'},
+    {SDL_SCANCODE_SEMICOLON, ';'}, {SDL_SCANCODE_APOSTROPHE, '\''}, {SDL_SCANCODE_GRAVE, '`'},
+    {SDL_SCANCODE_COMMA, ','}, {SDL_SCANCODE_PERIOD, '.'}, {SDL_SCANCODE_SLASH, '/'},
+    {SDL_SCANCODE_KP_DIVIDE, '/'}, {SDL_SCANCODE_KP_MULTIPLY, '*'}, {SDL_SCANCODE_KP_MINUS, '-'},
+    {SDL_SCANCODE_KP_PLUS, '+'}, {SDL_SCANCODE_KP_EQUALS, '='},
+};
+// clang-format on
+
 // What a key prints on a US keyboard without modifiers; 0 for nothing. Scripts are written
 // for that layout, whatever the machine's keymap.
 char us_char(SDL_Scancode scan) {
-    if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z) return static_cast<char>('a' + (scan - SDL_SCANCODE_A));
+    if (scan >= SDL_SCANCODE_A && scan <= SDL_SCANCODE_Z)
+        return static_cast<char>('a' + (scan - SDL_SCANCODE_A));
     if (scan >= SDL_SCANCODE_1 && scan <= SDL_SCANCODE_0) return "1234567890"[scan - SDL_SCANCODE_1];
-    if (scan >= SDL_SCANCODE_KP_1 && scan <= SDL_SCANCODE_KP_PERIOD) return "1234567890."[scan - SDL_SCANCODE_KP_1];
-    switch (scan) {
-        case SDL_SCANCODE_SPACE: return ' ';
-        case SDL_SCANCODE_MINUS: return '-';
-        case SDL_SCANCODE_EQUALS: return '=';
-        case SDL_SCANCODE_LEFTBRACKET: return '[';
-        case SDL_SCANCODE_RIGHTBRACKET: return ']';
-        case SDL_SCANCODE_BACKSLASH: return '\\';
-        case SDL_SCANCODE_SEMICOLON: return ';';
-        case SDL_SCANCODE_APOSTROPHE: return '\'';
-        case SDL_SCANCODE_GRAVE: return '`';
-        case SDL_SCANCODE_COMMA: return ',';
-        case SDL_SCANCODE_PERIOD: return '.';
-        case SDL_SCANCODE_SLASH: return '/';
-        case SDL_SCANCODE_KP_DIVIDE: return '/';
-        case SDL_SCANCODE_KP_MULTIPLY: return '*';
-        case SDL_SCANCODE_KP_MINUS: return '-';
-        case SDL_SCANCODE_KP_PLUS: return '+';
-        case SDL_SCANCODE_KP_EQUALS: return '=';
-        default: return 0;
-    }
+    if (scan >= SDL_SCANCODE_KP_1 && scan <= SDL_SCANCODE_KP_PERIOD)
+        return "1234567890."[scan - SDL_SCANCODE_KP_1];
+    for (const scan_ascii& r : kUsOthers)
+        if (r.scan == scan) return r.ch;
+    return 0;
 }
 
 bool is_keypad(SDL_Scancode scan) { return scan >= SDL_SCANCODE_KP_DIVIDE && scan <= SDL_SCANCODE_KP_PERIOD; }
@@ -150,7 +151,8 @@ SDL_Event key_event(Uint32 type, SDL_Scancode scan, Uint16 mod, Uint32 window_id
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.scancode = scan;
     e.key.keysym.sym = SDL_GetKeyFromScancode(scan);
-    if (e.key.keysym.sym == SDLK_UNKNOWN) e.key.keysym.sym = us_char(scan) ? us_char(scan) : SDL_SCANCODE_TO_KEYCODE(scan);
+    if (e.key.keysym.sym == SDLK_UNKNOWN)
+        e.key.keysym.sym = us_char(scan) ? us_char(scan) : SDL_SCANCODE_TO_KEYCODE(scan);
     e.key.keysym.mod = mod;
     return e;
 }
@@ -255,7 +257,8 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
     }
     if (word == "sleep") {
         out->kind = c::sleep;
-        if (!to_number(a, &out->number) || out->number < 0 || !b.empty()) return *why = "wants seconds", false;
+        if (!to_number(a, &out->number) || out->number < 0 || !b.empty())
+            return *why = "wants seconds", false;
         return true;
     }
     *why = "unknown command";
@@ -282,7 +285,8 @@ bool key_events(const std::string& name, uint32_t window_id, std::vector<SDL_Eve
     return true;
 }
 
-void type_events(uint32_t cp, uint32_t window_id, std::vector<SDL_Event>* first, std::vector<SDL_Event>* second) {
+void type_events(uint32_t cp, uint32_t window_id, std::vector<SDL_Event>* first,
+                 std::vector<SDL_Event>* second) {
     if (cp >= 32 && cp < 127) {
         char base = static_cast<char>(cp);
         bool shift = false;
@@ -321,8 +325,9 @@ input_script* input_script::from_environment() {
 input_script::input_script(std::vector<std::string> lines) : lines_(std::move(lines)) {}
 
 void input_script::fail(const std::string& why) {
-    std::string msg = "input script line " + std::to_string(current_ + 1) + " failed: " +
-                      trim(current_ < lines_.size() ? lines_[current_] : std::string()) + " (" + why + ")\n";
+    std::string msg = "input script line " + std::to_string(current_ + 1) +
+                      " failed: " + trim(current_ < lines_.size() ? lines_[current_] : std::string()) + " (" +
+                      why + ")\n";
     std::fputs(msg.c_str(), stderr);
     std::fflush(nullptr);
     std::string dir;

@@ -34,7 +34,20 @@ inline constexpr char input_script_env[] = "VOLATRA_INPUT_SCRIPT";
 
 // One line of an input script.
 struct script_command {
-    enum kind_t { none, wait_log, click, move, press, release, key, type, wheel, shot, sleep, quit } kind = none;
+    enum kind_t {
+        none,
+        wait_log,
+        click,
+        move,
+        press,
+        release,
+        key,
+        type,
+        wheel,
+        shot,
+        sleep,
+        quit
+    } kind = none;
     std::string text;   // wait_log text, key name, typed text, shot file
     double number = 0;  // seconds, wheel steps
     int x = 0, y = 0;   // window units, y up
@@ -70,10 +83,10 @@ private:
     void save_shot(SDL_Window* w);
 
     std::vector<std::string> lines_;
-    size_t next_ = 0;       // index of the next line to start
-    size_t current_ = 0;    // line now running, for messages
-    script_command cmd_;    // the command now running
-    int phase_ = 0;         // frames the command has run
+    size_t next_ = 0;                // index of the next line to start
+    size_t current_ = 0;             // line now running, for messages
+    script_command cmd_;             // the command now running
+    int phase_ = 0;                  // frames the command has run
     int mouse_x_ = 0, mouse_y_ = 0;  // where the script last put the pointer, window pixels
     uint64_t deadline_ms_ = 0;
     std::vector<SDL_Event> later_;  // events of the command's next frame

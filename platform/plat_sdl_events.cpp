@@ -18,7 +18,8 @@ bool sdl_event_translator::translate(const SDL_Event& e, const SDL_Event* next, 
         case SDL_KEYUP: {
             const SDL_Keysym& k = e.key.keysym;
             modifiers = static_cast<uint32_t>(mac_modifiers_from_sdl(k.mod));
-            if (k.scancode < 0 || k.scancode >= SDL_NUM_SCANCODES || is_modifier_scancode(k.scancode)) return false;
+            if (k.scancode < 0 || k.scancode >= SDL_NUM_SCANCODES || is_modifier_scancode(k.scancode))
+                return false;
             int code = mac_code_from_scancode(k.scancode);
             if (e.type == SDL_KEYUP) {
                 out.push_back(key_record(ev_key_up, code, down_char_[k.scancode], modifiers));

@@ -108,7 +108,9 @@ inline window_ref create_gl_window(int w, int h, bool framed, int x, int y, int 
     return backend().create_gl_window(w, h, framed, x, y, samples);
 }
 inline pixel_format_ref format_of(window_ref win) { return backend().format_of(win); }
-inline bool describe(window_ref win, format_attr attr, int* value) { return backend().describe(win, attr, value); }
+inline bool describe(window_ref win, format_attr attr, int* value) {
+    return backend().describe(win, attr, value);
+}
 inline gl_context_ref create_context(window_ref win, gl_context_ref share) {
     return backend().create_context(win, share);
 }

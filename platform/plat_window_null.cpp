@@ -1,6 +1,5 @@
 #include "platform/plat_window_null.h"
 
-
 namespace plat {
 
 // Windows are numbered from 1 in the order they were made; contexts likewise.
@@ -25,19 +24,29 @@ window_ref null_window_backend::create_gl_window(int w, int h, bool framed, int 
     return reinterpret_cast<window_ref>(windows.size());
 }
 
-pixel_format_ref null_window_backend::format_of(window_ref win) { return reinterpret_cast<pixel_format_ref>(win); }
+pixel_format_ref null_window_backend::format_of(window_ref win) {
+    return reinterpret_cast<pixel_format_ref>(win);
+}
 
 bool null_window_backend::describe(window_ref win, format_attr attr, int* value) {
     if (!win) return false;
     switch (attr) {
         case fa_rgba:
-        case fa_doublebuffer: *value = 1; return true;
+        case fa_doublebuffer:
+            *value = 1;
+            return true;
         case fa_red_size:
         case fa_green_size:
         case fa_blue_size:
-        case fa_alpha_size: *value = 8; return true;
-        case fa_depth_size: *value = 24; return true;
-        case fa_accelerated: *value = accelerated; return true;
+        case fa_alpha_size:
+            *value = 8;
+            return true;
+        case fa_depth_size:
+            *value = 24;
+            return true;
+        case fa_accelerated:
+            *value = accelerated;
+            return true;
     }
     return false;
 }

@@ -30,7 +30,7 @@ public:
     bool make_current_fails = false;
     int accelerated = 1;
     long long vram = -1;
-    std::map<int, int> layout;           // Mac key code -> layout character; absent: none
+    std::map<int, int> layout;  // Mac key code -> layout character; absent: none
 
     // Input: events handed out in order, the pointer (pixels, y down) and the modifiers.
     std::deque<event> events;
@@ -43,7 +43,7 @@ public:
     std::vector<int> depth_switches;
     std::vector<bool> cursor_changes;  // each set_cursor_visible
     int swaps = 0;
-    int waits = 0;         // wait_next_event calls
+    int waits = 0;  // wait_next_event calls
     int last_wait_ticks = -1;
     int contexts_made = 0;
     int arrow_cursors = 0;

@@ -100,13 +100,26 @@ public:
             case fa_accelerated:
                 *value = 1;
                 return true;
-            case fa_doublebuffer: a = SDL_GL_DOUBLEBUFFER; break;
-            case fa_red_size: a = SDL_GL_RED_SIZE; break;
-            case fa_green_size: a = SDL_GL_GREEN_SIZE; break;
-            case fa_blue_size: a = SDL_GL_BLUE_SIZE; break;
-            case fa_alpha_size: a = SDL_GL_ALPHA_SIZE; break;
-            case fa_depth_size: a = SDL_GL_DEPTH_SIZE; break;
-            default: return false;
+            case fa_doublebuffer:
+                a = SDL_GL_DOUBLEBUFFER;
+                break;
+            case fa_red_size:
+                a = SDL_GL_RED_SIZE;
+                break;
+            case fa_green_size:
+                a = SDL_GL_GREEN_SIZE;
+                break;
+            case fa_blue_size:
+                a = SDL_GL_BLUE_SIZE;
+                break;
+            case fa_alpha_size:
+                a = SDL_GL_ALPHA_SIZE;
+                break;
+            case fa_depth_size:
+                a = SDL_GL_DEPTH_SIZE;
+                break;
+            default:
+                return false;
         }
         return SDL_GL_GetAttribute(a, value) == 0;
     }
@@ -172,8 +185,8 @@ public:
                 int wait_ms = now < deadline ? static_cast<int>(deadline - now) : 0;
                 if (!SDL_WaitEventTimeout(&e, wait_ms)) break;
                 SDL_Event next;
-                bool have_next =
-                    e.type == SDL_KEYDOWN && SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
+                bool have_next = e.type == SDL_KEYDOWN &&
+                                 SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
                 if (tr_.translate(e, have_next ? &next : nullptr, pending_))
                     SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
             }

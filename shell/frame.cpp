@@ -13,8 +13,8 @@
 #include "graphics/tman.h"
 #include "shell/keys.h"
 #include "shell/menu.h"
-#include "widgets/focus_ring.h"
 #include "widgets/butn.h"
+#include "widgets/focus_ring.h"
 
 int plot_init_lights = 0;
 
@@ -46,15 +46,21 @@ struct texture_failure {
     const char* text[3];
 };
 const texture_failure kTextureFailures[] = {
-    {&tman_class::has_scene_load_fail, &tman_class::mute_scene_load_fail, 1566,
+    {&tman_class::has_scene_load_fail,
+     &tman_class::mute_scene_load_fail,
+     1566,
      {"Some scenery textures could not be loaded.",
       "This may be an installation problem or you may have a damaged add-on scenery package.",
       "Please see the log.txt file for a detailed list of missing files."}},
-    {&tman_class::has_plane_load_fail, &tman_class::mute_plane_load_fail, 1567,
+    {&tman_class::has_plane_load_fail,
+     &tman_class::mute_plane_load_fail,
+     1567,
      {"Some textures for the aircraft you selected could not be loaded.",
       "This may be an installation problem or you may have a damaged add-on aircraft package.",
       "Please see the log.txt file for a detailed list of missing files."}},
-    {&tman_class::has_instl_load_fail, &tman_class::mute_instl_load_fail, 1568,
+    {&tman_class::has_instl_load_fail,
+     &tman_class::mute_instl_load_fail,
+     1568,
      {"Some textures could not be loaded.",
       "This may be an installation problem.  Run the installer/updater again to get these missing textures.",
       "Please see the log.txt file for a detailed list of missing files."}},
@@ -222,7 +228,8 @@ void MACIBM_handleclick(int key) {
         // Empty titles are the point (0, 0): nothing to press.
         for (size_t i = 0; i < menu.size() && i < popup_menu; ++i) {
             const menu_struct& m = menu[i];
-            if ((m.parent != -1 && m.parent != mnw.open_menu) || m.title.empty() || !inside(m, x, y)) continue;
+            if ((m.parent != -1 && m.parent != mnw.open_menu) || m.title.empty() || !inside(m, x, y))
+                continue;
             mnw.open_menu = mnw.open_menu == static_cast<int>(i) ? -1 : static_cast<int>(i);
             mnw.mouse_down = 0;
             return;

@@ -22,6 +22,7 @@ struct ascii_translation {
 };
 }  // namespace
 
+// clang-format off
 const key_name_row kKeyNameTable[] = {
     {8, "QORV_VK_BACK", "Backspace"}, {9, "QORV_VK_TAB", "Tab"}, {12, "QORV_VK_CLEAR", "Clear"},
     {13, "QORV_VK_RETURN", "Return"}, {27, "QORV_VK_ESCAPE", "Escape"}, {32, "QORV_VK_SPACE", "Space"},
@@ -98,6 +99,7 @@ constexpr ascii_translation kAsciiTranslations[] = {
     {'r', 82, 0}, {'s', 83, 0}, {'t', 84, 0}, {'u', 85, 0}, {'v', 86, 0}, {'w', 87, 0}, {'x', 88, 0}, {'y', 89, 0},
     {'z', 90, 0}, {'{', 179, 1}, {'|', 182, 1}, {'}', 178, 1}, {'~', 186, 1}, {0, 0, 0},
 };
+// clang-format on
 
 keys_class keys;
 
@@ -187,7 +189,8 @@ std::string keys_class::get_key_for_cmnd(int command) {
     for (const key_binding& b : bindings) {
         if (b.command != command) continue;
         std::string name = vkey_to_str(b.vkey);
-        if (!name.empty() && name[0] >= 'A' && name[0] <= 'Z') name[0] = static_cast<char>(name[0] - 'A' + 'a');
+        if (!name.empty() && name[0] >= 'A' && name[0] <= 'Z')
+            name[0] = static_cast<char>(name[0] - 'A' + 'a');
         return b.flags ? flag_to_str(b.flags) + "-" + name : name;
     }
     return std::string();
@@ -235,7 +238,8 @@ int keys_class::str_to_flag(const std::string& text) {
 }
 
 namespace {
-std::string join_flags(int flags, const char* shift, const char* option, const char* control, const char* none) {
+std::string join_flags(int flags, const char* shift, const char* option, const char* control,
+                       const char* none) {
     std::string out;
     const char* names[3] = {shift, option, control};
     for (int bit = 0; bit < 3; ++bit) {

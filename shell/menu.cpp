@@ -16,27 +16,28 @@ float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
 
 namespace {
 // Advance of each byte in the menu font; 0 for bytes it has no glyph for.
+struct advance_group {
+    int advance;
+    const char* bytes;
+};
+constexpr advance_group kAdvances[] = {
+    {2, ",."},
+    {3, " '/:;I\\`ijl\xFB"},
+    {4, "!()-J[]frst"},
+    {5, "c"},
+    {6, "#$*0123456789?EFLPSTZ^_aekvxyz\xBF\xC1\xC9\xCD\xD1\xD3\xDA\xE1\xE9\xED\xF1\xF3\xFA"},
+    {7, "+<=>BCKRVXYbdghnopqu"},
+    {8, "&ADGHNU"},
+    {9, "@OQw"},
+    {10, "Mm"},
+    {11, "%W"},
+};
+
 int byte_advance(unsigned char c) {
-    switch (c) {
-        case ',': case '.': return 2;
-        case ' ': case '\'': case '/': case ':': case ';': case 'I': case '\\': case '`': case 'i': case 'j':
-        case 'l': case 0xFB: return 3;
-        case '!': case '(': case ')': case '-': case 'J': case '[': case ']': case 'f': case 'r': case 's':
-        case 't': return 4;
-        case 'c': return 5;
-        case '#': case '$': case '*': case '?': case 'E': case 'F': case 'L': case 'P': case 'S': case 'T':
-        case 'Z': case '^': case '_': case 'a': case 'e': case 'k': case 'v': case 'x': case 'y': case 'z':
-        case 0xBF: case 0xC1: case 0xC9: case 0xCD: case 0xD1: case 0xD3: case 0xDA: case 0xE1: case 0xE9:
-        case 0xED: case 0xF1: case 0xF3: case 0xFA: return 6;
-        case '+': case '<': case '=': case '>': case 'B': case 'C': case 'K': case 'R': case 'V': case 'X':
-        case 'Y': case 'b': case 'd': case 'g': case 'h': case 'n': case 'o': case 'p': case 'q': case 'u':
-            return 7;
-        case '&': case 'A': case 'D': case 'G': case 'H': case 'N': case 'U': return 8;
-        case '@': case 'O': case 'Q': case 'w': return 9;
-        case 'M': case 'm': return 10;
-        case '%': case 'W': return 11;
-        default: return c >= '0' && c <= '9' ? 6 : 0;
-    }
+    for (const advance_group& g : kAdvances)
+        for (const char* p = g.bytes; *p; ++p)
+            if (static_cast<unsigned char>(*p) == c) return g.advance;
+    return 0;
 }
 
 // A fatal alert; the callers return after it all the same.
@@ -169,7 +170,10 @@ void char_string_to_int_string(std::string* text) {
         int n = 0;
         for (int k = 0; k < 3 && i < text->size() && (*text)[i] != ' '; ++k, ++i) {
             char c = (*text)[i];
-            n = n * 10 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c == '+' ? 1 : c == '-' ? -1 : 0);
+            n = n * 10 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                          : c == '+'                                  ? 1
+                          : c == '-'                                  ? -1
+                                                                      : 0);
         }
         while (i < text->size() && (*text)[i] != ' ') ++i;
         if (n < 0) continue;
@@ -188,7 +192,8 @@ void standard_gui() {
     if (mnw.open_menu != popup_menu) {
         BTN_frame1(0, mnw.x_res / 2.0f, mnw.y_res - 9.0f, static_cast<float>(mnw.x_res), 0);
         for (const menu_struct& m : menu)
-            if (m.parent == -1 && !m.title.empty()) OGL_string(38, m.l + 10.0f, m.b + 6.0f, m.title, 9999, font, 0);
+            if (m.parent == -1 && !m.title.empty())
+                OGL_string(38, m.l + 10.0f, m.b + 6.0f, m.title, 9999, font, 0);
     }
 
     m_x1 = m_y1 = 9999;
@@ -201,13 +206,15 @@ void standard_gui() {
         if (it.b - 2 < m_y1) m_y1 = it.b - 2;
         if (it.t + 2 > m_y2) m_y2 = it.t + 2;
         bool active = it.text[0] != '-' && it.text[0] != '=';
-        if (active && mnw.mouse_x >= it.l && mnw.mouse_x <= it.r && mnw.mouse_y >= it.b && mnw.mouse_y <= it.t - 1)
+        if (active && mnw.mouse_x >= it.l && mnw.mouse_x <= it.r && mnw.mouse_y >= it.b &&
+            mnw.mouse_y <= it.t - 1)
             hovered = &it;
     }
     if (m_x1 == 9999) m_x1 = m_y1 = 0;
     BTN_frame2(17, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
     if (open.parent == -1) OGL_fillrect(36, 0.25f, open.l, open.b, open.r - open.l, open.t - open.b);
-    if (hovered) OGL_fillrect(36, 0.25f, hovered->l, hovered->b, hovered->r - hovered->l, hovered->t - hovered->b);
+    if (hovered)
+        OGL_fillrect(36, 0.25f, hovered->l, hovered->b, hovered->r - hovered->l, hovered->t - hovered->b);
 
     const item_struct* prev = nullptr;
     for (const item_struct& it : open.items) {

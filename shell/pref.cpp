@@ -67,7 +67,8 @@ scan_class::scan_class(const std::string& path, int m) : mode(m) {
     } else if (mode == 0) {
         xmap_class map(path);
         const int versions[] = {kPrefVersion, 0};
-        if (map.base && map.check_file(xmap_type_text, versions, nullptr, nullptr)) parse(map.cur, map.end, values);
+        if (map.base && map.check_file(xmap_type_text, versions, nullptr, nullptr))
+            parse(map.cur, map.end, values);
     }
 }
 

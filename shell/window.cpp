@@ -150,7 +150,9 @@ plat::gl_context_ref MACIBM_make_context_loader() {
     return ctx;
 }
 
-int MACIBM_set_context_loader(plat::gl_context_ref ctx) { return plat::make_current(mnw.window[0], ctx) ? 1 : 0; }
+int MACIBM_set_context_loader(plat::gl_context_ref ctx) {
+    return plat::make_current(mnw.window[0], ctx) ? 1 : 0;
+}
 
 void MACIBM_install_gl_thread_hooks() {
     gl_thread_hooks h;

@@ -90,9 +90,10 @@ void probe_frame() {
     }
     if (logger->key_events != keys_seen) {
         keys_seen = logger->key_events;
-        std::snprintf(line, sizeof line, "key what=%d vkey=%d flags=%d last_char=%d return=%d escape=%d delete=%d\n",
-                      logger->last_key_what, keys.last_vkey, keys.last_flags, mnw.last_char, return_hit, escape_hit,
-                      delete_hit);
+        std::snprintf(line, sizeof line,
+                      "key what=%d vkey=%d flags=%d last_char=%d return=%d escape=%d delete=%d\n",
+                      logger->last_key_what, keys.last_vkey, keys.last_flags, mnw.last_char, return_hit,
+                      escape_hit, delete_hit);
         xer << line;
     }
     xer.flush();
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
     colr.assign(slot_grey, 0.25f, 0.25f, 0.25f);
     set_app_hooks({probe_frame, nullptr, probe_quit});
 
-    xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820) << std::endl;
+    xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820)
+        << std::endl;
     while (!app_done) MACIBM_event_proc();
     MACIBM_nuke_context(0);
     plat::set_window_backend(nullptr);

@@ -1,9 +1,9 @@
 #include "e2e_session.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <png.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +20,8 @@ extern char** environ;
 namespace {
 // The variables that would let a run reach the user's own desktop session or settings.
 bool inherited(const char* entry) {
-    static const char* const dropped[] = {"DISPLAY=", "WAYLAND_DISPLAY=", "HOME=", "TMPDIR=", "XDG_",
-                                          "XAUTHORITY=", "VOLATRA_", "SDL_", "LSAN_OPTIONS="};
+    static const char* const dropped[] = {"DISPLAY=",    "WAYLAND_DISPLAY=", "HOME=", "TMPDIR=",      "XDG_",
+                                          "XAUTHORITY=", "VOLATRA_",         "SDL_",  "LSAN_OPTIONS="};
     for (const char* d : dropped)
         if (std::strncmp(entry, d, std::strlen(d)) == 0) return false;
     return true;
@@ -91,10 +91,12 @@ bool e2e_session::start_display(std::string* why, int w, int h) {
     return true;
 }
 
-void e2e_session::set_env(const std::string& name, const std::string& value) { env_.push_back(name + "=" + value); }
+void e2e_session::set_env(const std::string& name, const std::string& value) {
+    env_.push_back(name + "=" + value);
+}
 
-int e2e_session::run(const std::string& program, const std::vector<std::string>& args, const std::string& script,
-                     int timeout_s) {
+int e2e_session::run(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& script, int timeout_s) {
     write_file(dir_ + "script.txt", script);
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -143,11 +145,13 @@ std::string e2e_session::out() const { return read_file(dir_ + "stdout.txt"); }
 std::string e2e_session::err() const { return read_file(dir_ + "stderr.txt"); }
 
 std::string e2e_session::report() const {
-    return "--- log\n" + log() + "--- stdout\n" + out() + "--- stderr\n" + err() + "--- folder " + dir_ + "\n";
+    return "--- log\n" + log() + "--- stdout\n" + out() + "--- stderr\n" + err() + "--- folder " + dir_ +
+           "\n";
 }
 
 e2e_image::px e2e_image::at(int x, int y) const {
-    size_t i = (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
+    size_t i =
+        (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
 }
 

@@ -30,7 +30,7 @@ public:
     // Adds NAME=VALUE to the next runs' environment.
     void set_env(const std::string& name, const std::string& value);
 
-    const std::string& folder() const { return dir_; }  // ends in '/'
+    const std::string& folder() const { return dir_; }       // ends in '/'
     const std::string& display() const { return display_; }  // ":N", empty before start_display
     std::string home() const { return dir_ + "home/"; }
     std::string work() const { return dir_ + "work/"; }

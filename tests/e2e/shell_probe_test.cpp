@@ -82,9 +82,11 @@ TEST(ShellProbe, AScriptLineThatCannotBeCarriedOutEndsTheRunWithStatus3) {
     e2e_session s("shell_probe_fail");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
-    int status = s.run(probe, {}, "wait_log probe ready\n# waits one second only\nwait_log never there 1\nquit\n");
+    int status =
+        s.run(probe, {}, "wait_log probe ready\n# waits one second only\nwait_log never there 1\nquit\n");
     EXPECT_EQ(status, 3) << s.report();
-    EXPECT_NE(s.log().find("input script line 3 failed: wait_log never there 1"), std::string::npos) << s.report();
+    EXPECT_NE(s.log().find("input script line 3 failed: wait_log never there 1"), std::string::npos)
+        << s.report();
 }
 
 }  // namespace

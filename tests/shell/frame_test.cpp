@@ -70,14 +70,11 @@ TEST_F(Frame, SubWindowsAreCentredSizedAndTitledFromTheTable) {
     stls[614] = "save";
     const row rows[] = {
         {2560, 1024, 994, 430, 387, 420, 250, 1, "alert"},  // twice as wide as high: centred on the left half
-        {800, 600, 999, 235, 63, 330, 474, 1, "open"},
-        {800, 600, 1, 150, 150, 500, 300, 1, "EULA"},
-        {1024, 768, 0, 0, 0, 1024, 768, 0, "EULA"},  // the main screen keeps the title
+        {800, 600, 999, 235, 63, 330, 474, 1, "open"},     {800, 600, 1, 150, 150, 500, 300, 1, "EULA"},
+        {1024, 768, 0, 0, 0, 1024, 768, 0, "EULA"},        // the main screen keeps the title
         {640, 480, 997, 0, 137, 700, 206, 1, "question"},  // wider than the window: origin 0, never negative
-        {800, 600, 993, 100, 150, 600, 300, 1, "t613"},
-        {800, 600, 995, 250, 217, 300, 166, 1, "question"},
-        {800, 600, 998, 120, 63, 561, 474, 1, "save"},
-        {800, 600, 2, 100, 110, 600, 380, 1, "Prefs"},
+        {800, 600, 993, 100, 150, 600, 300, 1, "t613"},    {800, 600, 995, 250, 217, 300, 166, 1, "question"},
+        {800, 600, 998, 120, 63, 561, 474, 1, "save"},     {800, 600, 2, 100, 110, 600, 380, 1, "Prefs"},
         {800, 600, 992, 120, 63, 561, 474, 1, "Livery"},
     };
     for (const row& r : rows) {
@@ -111,10 +108,10 @@ TEST_F(Frame, HoverHelpSitsNearTheMouseInsideTheWindowWithAHeightForItsText) {
         int h;
     };
     const row rows[] = {
-        {120, 500, 200, 0, 0, 85, 215, 60},     // left of and above the mouse
-        {1600, 500, 200, 0, 0, 85, 215, 300},   // the tallest box
-        {420, 100, -50, 0, 0, 10, 10, 100},     // held off the left and bottom edges
-        {60, 900, 590, 0, 0, 390, 520, 60},     // and off the right and top edges
+        {120, 500, 200, 0, 0, 85, 215, 60},       // left of and above the mouse
+        {1600, 500, 200, 0, 0, 85, 215, 300},     // the tallest box
+        {420, 100, -50, 0, 0, 10, 10, 100},       // held off the left and bottom edges
+        {60, 900, 590, 0, 0, 390, 520, 60},       // and off the right and top edges
         {60, 100, 100, 190, 175, -180, 115, 60},  // in a sub-window the edges are the window's
         {60, 700, 400, 190, 175, 200, 345, 60},
     };
@@ -140,7 +137,7 @@ TEST_F(Frame, CloseBoxesAndReturnCloseOnlyTheWindowsThatHaveThem) {
         bool in_box;
     };
     // 700 x 206 (997) and 700 x 146 (996): boxes at x 0-25 and 675-700, y dy-20 to dy.
-    const row points[] = {{0, 0, true},    {25, -20, true},  {26, 0, false},  {675, 0, true},
+    const row points[] = {{0, 0, true},     {25, -20, true}, {26, 0, false},  {675, 0, true},
                           {700, -20, true}, {701, 0, false}, {10, -21, false}};
     for (int id : {997, 994, 996}) {
         for (const row& p : points) {
@@ -217,7 +214,9 @@ TEST_F(Frame, TextureFailuresWaitForTheMainScreenAndShowOnce) {
     EXPECT_EQ(a[0].line, 1566);
     EXPECT_EQ(a[0].file, "GenC/hl_mnw");
     EXPECT_EQ(a[0].type, 1);
-    EXPECT_EQ(a[1].line2, "This may be an installation problem.  Run the installer/updater again to get these missing textures.");
+    EXPECT_EQ(a[1].line2,
+              "This may be an installation problem.  Run the installer/updater again to get these missing "
+              "textures.");
     EXPECT_EQ(tman.scene_load_fail, 2);
 }
 

@@ -23,7 +23,9 @@ protected:
         BTN_unfocus_any();
     }
     // One key event: Mac key code, typed character, Mac modifier bits.
-    void key(long what, int code, int ch, long mods = 0) { keys.handle_key_raw(what, (code << 8) | ch, mods); }
+    void key(long what, int code, int ch, long mods = 0) {
+        keys.handle_key_raw(what, (code << 8) | ch, mods);
+    }
 
     plat::scoped_null_backend backend;
 };
@@ -78,8 +80,9 @@ TEST_F(Keys, FrameFlagsOnKeyDownOnly) {
         int ret, esc, del;
     };
     const row rows[] = {
-        {36, 13, kDown, 1, 0, 0}, {52, 3, kDown, 1, 0, 0},   {76, 3, kDown, 0, 0, 0},  {53, 27, kDown, 0, 1, 0},
-        {51, 8, kDown, 0, 0, 1},  {117, 127, kDown, 0, 0, 1}, {36, 13, kUp, 0, 0, 0},   {53, 27, kRepeat, 0, 1, 0},
+        {36, 13, kDown, 1, 0, 0}, {52, 3, kDown, 1, 0, 0},    {76, 3, kDown, 0, 0, 0},
+        {53, 27, kDown, 0, 1, 0}, {51, 8, kDown, 0, 0, 1},    {117, 127, kDown, 0, 0, 1},
+        {36, 13, kUp, 0, 0, 0},   {53, 27, kRepeat, 0, 1, 0},
     };
     for (const row& r : rows) {
         return_hit = escape_hit = delete_hit = 0;
@@ -173,8 +176,8 @@ TEST(KeyTexts, ConversionsBetweenKeysFlagsAndTexts) {
     struct row {
         int ascii, vkey, shift, found;
     };
-    for (row r : {row{13, 13, 0, 1}, row{28, 37, 0, 1}, row{'?', 184, 1, 1}, row{'A', 65, 1, 1}, row{'a', 65, 0, 1},
-                  row{'~', 186, 1, 1}, row{0, 0, 0, 0}, row{127, 0, 0, 0}}) {
+    for (row r : {row{13, 13, 0, 1}, row{28, 37, 0, 1}, row{'?', 184, 1, 1}, row{'A', 65, 1, 1},
+                  row{'a', 65, 0, 1}, row{'~', 186, 1, 1}, row{0, 0, 0, 0}, row{127, 0, 0, 0}}) {
         int vkey = -1, shift = -1;
         EXPECT_EQ(keys_class::ascii_to_vkey(r.ascii, vkey, shift), r.found) << r.ascii;
         EXPECT_EQ(vkey, r.vkey) << r.ascii;

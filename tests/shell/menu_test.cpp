@@ -79,9 +79,12 @@ TEST_F(Menus, BarTitlesItemsAndHangingMenusTakeTheirPlaces) {
 }
 
 TEST_F(Menus, IndexesAndTextsOutOfRangeAreFatal) {
-    EXPECT_EXIT(MACIBM_create_menu(1520, 0, "t"), ::testing::ExitedWithCode(1), "Menu index out of range in create_menu!");
-    EXPECT_EXIT(MACIBM_create_menu(-1, 0, "t"), ::testing::ExitedWithCode(1), "Menu index out of range in create_menu!");
-    EXPECT_EXIT(MACIBM_create_menu(3, 4 * 300 + 3, "t"), ::testing::ExitedWithCode(1), "Menu index out of range");
+    EXPECT_EXIT(MACIBM_create_menu(1520, 0, "t"), ::testing::ExitedWithCode(1),
+                "Menu index out of range in create_menu!");
+    EXPECT_EXIT(MACIBM_create_menu(-1, 0, "t"), ::testing::ExitedWithCode(1),
+                "Menu index out of range in create_menu!");
+    EXPECT_EXIT(MACIBM_create_menu(3, 4 * 300 + 3, "t"), ::testing::ExitedWithCode(1),
+                "Menu index out of range");
     EXPECT_EXIT(MACIBM_append_menu(0, 300, 0, "t", 0), ::testing::ExitedWithCode(1),
                 "Item index out of range in append_menu!");
     EXPECT_EXIT(MACIBM_append_menu(0, 0, 0, std::string(40, 'x'), 0), ::testing::ExitedWithCode(1),
@@ -94,8 +97,8 @@ TEST_F(Menus, GlyphNumbersBecomeTwoByteCodes) {
     struct row {
         std::string in, out;
     };
-    for (const row& r : {row{"200 5", std::string("\x02\x4A\x01\x06")}, row{"-sep", "-sep"}, row{"=off", "=off"},
-                         row{"1+ 9x", std::string("\x01\x0C\x01\x5B")}, row{"", ""}}) {
+    for (const row& r : {row{"200 5", std::string("\x02\x4A\x01\x06")}, row{"-sep", "-sep"},
+                         row{"=off", "=off"}, row{"1+ 9x", std::string("\x01\x0C\x01\x5B")}, row{"", ""}}) {
         std::string t = r.in;
         char_string_to_int_string(&t);
         EXPECT_EQ(t, r.out) << r.in;

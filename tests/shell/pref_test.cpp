@@ -24,8 +24,8 @@ protected:
         ASSERT_EQ(chdir(cwd), 0);
     }
 
-    static void set_targets(int streams, int log_actions, const std::string& host, const std::string& port_text,
-                            uint32_t port, int beta, int lang) {
+    static void set_targets(int streams, int log_actions, const std::string& host,
+                            const std::string& port_text, uint32_t port, int beta, int lang) {
         stg.stream_count = streams;
         stg.log_actions = log_actions;
         http.proxy_host = host;
@@ -109,7 +109,9 @@ TEST_F(Prefs, AWrongHeaderReadsNothingButOverridesStillApply) {
 }
 
 TEST_F(Prefs, JunkLinesAndACutLastLineAreSkippedAndTheSoundOnesRead) {
-    std::string junk = "_proxy_host ab\x01" "cd\n";
+    std::string junk =
+        "_proxy_host ab\x01"
+        "cd\n";
     junk += "_get_beta 1\n";
     junk += "_proxy_port_int " + std::string(5000, '7') + "\n";
     junk += std::string("\xff\xfe\x00\x00", 4) + "_log_actions 1\n";
@@ -154,9 +156,9 @@ TEST_F(Prefs, ResolutionSetHoldsTheRequestedSizeWithinItsRange) {
         int x, y, want_x, want_y;
     };
     for (row r : {row{320, 200, 1024, 768}, row{600, 600, 600, 600}, row{9999, 10000, 9999, 768}}) {
-        work.write("Resources/preferences/Res Ostrand.prf",
-                   "A\n9002 version\n_x_res_req_ALL " + std::to_string(r.x) + "\n_y_res_req_ALL " +
-                       std::to_string(r.y) + "\n_alias_req 2\n");
+        work.write("Resources/preferences/Res Ostrand.prf", "A\n9002 version\n_x_res_req_ALL " +
+                                                                std::to_string(r.x) + "\n_y_res_req_ALL " +
+                                                                std::to_string(r.y) + "\n_alias_req 2\n");
         pref.IO_set(10, 0);
         EXPECT_EQ(mnw.x_res_req, r.want_x) << r.x;
         EXPECT_EQ(mnw.y_res_req, r.want_y) << r.y;

@@ -35,7 +35,8 @@ TEST_F(Window, FramedAt0And40OnlyWhenTheDisplayIsClearlyLarger) {
         int w, h;
         bool framed;
     };
-    for (row r : {row{1280, 1024, true}, row{821, 1024, true}, row{820, 1024, false}, row{1280, 620, false}}) {
+    for (row r :
+         {row{1280, 1024, true}, row{821, 1024, true}, row{820, 1024, false}, row{1280, 620, false}}) {
         mnw.pixel_format = nullptr;
         ASSERT_EQ(open(r.w, r.h), 1);
         const plat::null_window_backend::window_rec& w = backend->windows.back();
@@ -97,7 +98,8 @@ TEST_F(Window, TheFormatAndTheVideoMemoryAreLoggedAs64BitBytes) {
     ASSERT_EQ(open(1280, 1024), 1);
     EXPECT_EQ(log.text(),
               "AGL_RGBA         : 1\nAGL_DOUBLEBUFFER : 1\nAGL_RED_SIZE     : 8\nAGL_GREEN_SIZE   : 8\n"
-              "AGL_BLUE_SIZE    : 8\nAGL_ALPHA_SIZE   : 8\nAGL_DEPTH_SIZE   : 24\nVRAM             : 25273827328\n");
+              "AGL_BLUE_SIZE    : 8\nAGL_ALPHA_SIZE   : 8\nAGL_DEPTH_SIZE   : 24\nVRAM             : "
+              "25273827328\n");
 }
 
 TEST_F(Window, WorkerContextsShareTheMainOneOrSayWhyNot) {
