@@ -186,7 +186,10 @@ int delete_cancelled_install() {
         }
     }
     int err = recursive_delete_folder(target);
-    if (err) xer << "Cancel: could not delete " << target << ": " << error_str(err) << "\n";
+    if (err)
+        xer << "Cancel: could not delete " << target << ": " << error_str(err) << "\n";
+    else
+        xer << "Cancel: deleted " << target << "\n";
     return err;
 }
 
@@ -300,7 +303,9 @@ int dvd_run_install(int, wizard_screen& screen) {
     return 0;
 }
 
-int dvd_done_install(int, wizard_screen& screen) {
+int dvd_done_install(int entered, wizard_screen& screen) {
+    if (entered)
+        xer << "Install finished with " << num_install_errors << (num_install_errors == 1 ? " error" : " errors") << "\n";
     screen.title = tr("Finished Installing Volatra");
     if (num_install_errors <= 0) {
         screen.text = tr("Installation was successful.");

@@ -2,6 +2,7 @@
 
 #include "core/mnw.h"
 #include "core/translate.h"
+#include "core/wx.h"
 #include "graphics/ogl_back.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
@@ -26,6 +27,8 @@ bool answer_button(float x, float y, float w, const std::string& label) {
 int wizard_abort_alert(std::string question, std::string label1, std::string text1, std::string label2,
                        std::string text2) {
     MACIBM_startwind(997, 0);
+    xer << "WIZARD asks: " << question.substr(0, question.find('\n')) << "\n";
+    xer.flush();
     while (mnw.curwin == 997) {
         question_frame();
         const float wrap = mnw.subwin_dx;

@@ -17,7 +17,10 @@
 #include "wizard/questions.h"
 
 void hand_over_from_disc(const std::string& app, const std::string& temp) {
-    if (dvd_path.empty() || app.compare(0, dvd_path.size(), dvd_path) != 0) return;
+    if (dvd_path.empty()) return;
+    // Compared resolved: the disc's mount point may be reached through a link.
+    const std::string disc = plat::real_path(dvd_path) + "/";
+    if (disc.size() < 2 || app.compare(0, disc.size(), disc) != 0) return;
     std::string name = app;
     if (name.size() > 1 && name.back() == '/') name.pop_back();
     name = name.substr(name.rfind('/') + 1);
