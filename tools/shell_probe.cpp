@@ -1,12 +1,17 @@
 // The shell on its own, for whole-program tests: an 800 x 600 window, the frame loop and the key
 // translation, a screen of four coloured rectangles, and a log line for every event record, click
-// and key as the frame loop saw it. The window's close box (or the script's quit) ends it.
+// and key as the frame loop saw it. With --widgets the screen holds a button, a check box, a radio
+// group and a text field instead, and the log says each change of their values. The window's
+// close box (or the script's quit) ends it.
 #include <cstdio>
 
 #include "core/cmdline.h"
 #include "core/mnw.h"
 #include "core/wx.h"
+#include "core/xtim.h"
+#include "graphics/builtin_images.h"
 #include "graphics/colr.h"
+#include "graphics/ogl_extensions.h"
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_prims.h"
 #include "platform/plat_paths.h"
@@ -15,6 +20,8 @@
 #include "shell/keys.h"
 #include "shell/menu.h"
 #include "shell/window.h"
+#include "widgets/butn.h"
+#include "widgets/focus_ring.h"
 
 namespace {
 
@@ -99,6 +106,27 @@ void probe_frame() {
     xer.flush();
 }
 
+// The widget screen's values, and the frame's answers that changed them.
+struct {
+    int presses = 0, check = 0, radio = 0;
+    std::string name;
+} widgets_state;
+
+void widgets_frame() {
+    OGL_fillrect(slot_grey, 1, 0, 0, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+    BTN_frame2(13, 60, 60, 680, 460, "Widgets");
+    auto& w = widgets_state;
+    if (BTN_action(400, 480, 0, 0, 1, "Press me", "-")) xer << "button pressed " << ++w.presses << "\n";
+    if (BTN_bool(200, 400, &w.check, "|Check me", 0)) xer << "check " << w.check << "\n";
+    for (int i = 0; i < 3; ++i) {
+        int was = w.radio;
+        BTN_is_int(200, 350 - 25.0f * static_cast<float>(i), &w.radio, i, "|Option " + std::to_string(i + 1));
+        if (w.radio != was) xer << "radio " << w.radio << "\n";
+    }
+    if (BTN_enterstring(200, 220, &w.name, 20, "Name:", 200, 0)) xer << "text '" << w.name << "'\n";
+    xer.flush();
+}
+
 void probe_quit() {
     xer << "probe quit\n";
     app_done = 1;
@@ -135,7 +163,15 @@ int main(int argc, char** argv) {
     colr.assign(slot_blue, 0, 0, 1);
     colr.assign(slot_white, 1, 1, 1);
     colr.assign(slot_grey, 0.25f, 0.25f, 0.25f);
-    set_app_hooks({probe_frame, nullptr, probe_quit});
+    bool widgets = cmdline.has_option("--widgets");
+    if (widgets) {
+        // The texture units the state cache may use come from the capability probe.
+        glExt.init_extensions();
+        OGL_load_builtin_images();
+        xtim_set_pulse_hook(colr_pulse);
+        xtim_set_mouse_down_hook(BTN_unfocus_any);
+    }
+    set_app_hooks({widgets ? widgets_frame : probe_frame, nullptr, probe_quit});
 
     xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820)
         << std::endl;
