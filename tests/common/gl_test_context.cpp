@@ -3,7 +3,9 @@
 #include <GL/gl.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/mnw.h"
 #include "graphics/ogl_2d.h"
@@ -16,6 +18,15 @@ namespace {
 class quiet_probe_env : public gl_probe_env {
 public:
     void log(const std::string&) override {}
+    // The command line's switches, unless a test gives its own.
+    int has_option(const char* name) override {
+        if (!forced) return gl_probe_env::has_option(name);
+        for (const char* o : options)
+            if (!std::strcmp(o, name)) return 1;
+        return 0;
+    }
+    bool forced = false;
+    std::vector<const char*> options;
 };
 }  // namespace
 
@@ -39,6 +50,13 @@ bool gl_test_context() {
         return true;
     }();
     return ready;
+}
+
+void gl_test_probe_with(std::initializer_list<const char*> options) {
+    quiet_probe_env env;
+    env.forced = true;
+    env.options.assign(options.begin(), options.end());
+    glExt.init_extensions(env);
 }
 
 gl_test_rgba gl_test_pixel(int x, int y) {

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 inline constexpr int gl_test_width = 800;
 inline constexpr int gl_test_height = 600;
 
 // Makes the context current; false (with the reason on stderr) when no GL is to be had.
 bool gl_test_context();
+
+// Runs the capability probe again as if the command line held these switches ("--no_fbos",
+// "--no_pbos", ...); an empty list gives the plain probe back.
+void gl_test_probe_with(std::initializer_list<const char*> options);
 
 struct gl_test_rgba {
     uint8_t r, g, b, a;
