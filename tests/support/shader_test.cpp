@@ -207,7 +207,7 @@ TEST_F(Shaders, BuildFailuresAndMissingFilesAreFatalAtConstruction) {
 }
 
 const char* const kArbGood = "!!ARBfp1.0\nMOV result.color, fragment.color;\nEND\n";
-const char* const kArbBad = "!!ARBfp1.0\nMOV result.color, nonsense;\nEND\n";
+const char* const kArbBad = "!!ARBfp1.0\nMOV result.color fragment.color;\nEND\n";
 const char* const kArbVertex = "!!ARBvp1.0\nMOV result.position, vertex.position;\nEND\n";
 
 GLint bound_program(GLenum target) {
@@ -229,7 +229,7 @@ TEST_F(Shaders, ArbProgramsBindPerTargetAndAreMendedAfterAnError) {
     ASSERT_EQ(recorded_alerts().size(), 1u);
     const recorded_alert a = recorded_alerts()[0];
     EXPECT_EQ(a.line1, "There was an error with your fragment program");
-    EXPECT_EQ(a.line2, "29.000000");  // where Mesa stops reading
+    EXPECT_EQ(a.line2, "28.000000");  // where Mesa stops reading
     EXPECT_FALSE(a.line4.empty());
 
     OGL_shader_prog vert(OGL_shader_prog::vertex, "vp");
