@@ -13,6 +13,7 @@ PACKAGES=(
   python3 file curl
   7zip unzip  # reference tools of the archive benchmark; 7zz also makes the BCJ/BCJ2 test fixtures
   zip  # reference tool of the builder benchmark
+  ffmpeg  # ffprobe checks that the movie recorder's files open in a player
 )
 
 missing=()
