@@ -12,6 +12,7 @@
 #include "graphics/oglp_text.h"
 #include "graphics/tman.h"
 #include "shell/keys.h"
+#include "simfeatures/qtim.h"
 #include "shell/menu.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
@@ -153,7 +154,8 @@ void MACIBM_event_proc() {
     if (!mnw.modal) hooks.update();
     mouse_help_per_wind(mnw.curwin);
     standard_gui();
-    OGL_sbuff();
+    // A recording movie swaps the buffers itself.
+    if (!qtim.mov_per_frame()) OGL_sbuff();
     xtim.profile_chart("sbuff", 0);
     xtim.profile_chart("oglwork", 0);
     xtim.profile_chart("finish", 1);

@@ -5,6 +5,7 @@
 #include <pthread.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <deque>
 #include <vector>
@@ -48,7 +49,9 @@ struct frame_buffer {
 };
 
 int qt_thread_made = 0;
-int control_value = 0;
+// Read by the worker after each end of batch: 0 ends it. The main thread may set it while the
+// worker still reads the value of an earlier batch.
+std::atomic<int> control_value{0};
 UTL_message_queue* q_to_thread = nullptr;
 UTL_message_queue* q_from_thread = nullptr;
 pthread_t qt_thread, qt_thread_id, qt_thread_join;

@@ -14,6 +14,8 @@
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_extensions.h"
 #include "movie_helpers.h"
+#include "platform/plat_window_null.h"
+#include "shell/frame.h"
 #include "simfeatures/qtim.h"
 
 namespace {
@@ -106,6 +108,33 @@ TEST_P(RecorderGl, PicturesArriveUprightInTheirColours) {
     EXPECT_GE(second.at(160, 10)[1], 245);
     EXPECT_LE(second.at(160, 10)[0], 10);
     EXPECT_TRUE(recorded_alerts().empty());
+}
+
+int swaps = 0;
+void count_swap() { ++swaps; }
+
+// The shell's frame swaps unless the recorder did: one swap a frame, idle or recording.
+TEST_P(RecorderGl, TheFrameLoopSwapsOnceAFrame) {
+    plat::scoped_null_backend backend;
+    const app_hooks old_hooks = set_app_hooks({nullptr, nullptr, nullptr});
+    const ogl_swap_fn old_swap = OGL_set_swap_hook(count_swap);
+    const int curwin = mnw.curwin;
+    mnw.curwin = 0;
+    swaps = 0;
+    MACIBM_event_proc();
+    EXPECT_EQ(swaps, 1);
+    qtim.mov_toggle(1);
+    MACIBM_event_proc();  // simulated time stands still: the frame swaps
+    for (int i = 0; i < 3; ++i) {
+        xtim.sim_time += 0.06f;
+        MACIBM_event_proc();
+    }
+    EXPECT_EQ(swaps, 5);
+    qtim.stop_thread();
+    EXPECT_FALSE(read_movie(dir_ / "Volatra movie take-1.mov").samples.empty());
+    OGL_set_swap_hook(old_swap);
+    set_app_hooks(old_hooks);
+    mnw.curwin = curwin;
 }
 
 INSTANTIATE_TEST_SUITE_P(Readback, RecorderGl, ::testing::Values(true, false),
