@@ -83,7 +83,7 @@ TEST_P(RecorderGl, PicturesArriveUprightInTheirColours) {
         xtim.sim_time += 0.06f;
         EXPECT_EQ(qtim.mov_per_frame(), 1);
     }
-    for (int i = 0; i < 5000 && qtim.state; ++i) {
+    for (int i = 0; i < 30000 && qtim.state; ++i) {
         qtim.mov_toggle(0);
         if (qtim.state) UTL_sleep(1);
     }

@@ -78,7 +78,7 @@ protected:
     }
     // Asks for the stop until the frames in flight have come back and it is granted.
     void stop_when_frames_are_back() {
-        for (int i = 0; i < 5000 && qtim.state; ++i) {
+        for (int i = 0; i < 30000 && qtim.state; ++i) {
             qtim.mov_toggle(0);
             if (qtim.state) UTL_sleep(1);
         }
@@ -135,7 +135,7 @@ TEST_F(Recorder, StopsWaitForFramesOnlyWhileSomeAreInFlight) {
     frame(0.06f);
     frame(0.06f);
     // Two frames back are not enough to stop a recording.
-    for (int i = 0; i < 5000 && qtim.mov_frames < 2; ++i) {
+    for (int i = 0; i < 30000 && qtim.mov_frames < 2; ++i) {
         qtim.mov_toggle(0);
         UTL_sleep(1);
     }
