@@ -13,6 +13,7 @@
 #include "core/mnw.h"
 #include "graphics/ogl_extensions.h"
 #include "graphics/scratch.h"
+#include "graphics/tex_dds.h"
 #include "graphics/tex_png.h"
 #include "graphics/tman.h"
 
@@ -96,6 +97,10 @@ TEST_F(TmanGl, BuiltInImagesFromTheScratchBuffer) {
     EXPECT_EQ(param(392, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
     EXPECT_EQ(param(392, GL_TEXTURE_MIN_FILTER), GL_NEAREST);
     EXPECT_EQ(param(393, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    from_scratch(t, 419, 1, 4, 4);
+    from_scratch(t, 425, 1, 4, 4);
+    EXPECT_EQ(param(419, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(param(425, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
     from_scratch(t, 600, 0x11, 4, 4);
     from_scratch(t, 601, 0x21, 4, 4);
     EXPECT_EQ(param(600, GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
@@ -108,7 +113,7 @@ TEST_F(TmanGl, BuiltInImagesFromTheScratchBuffer) {
     from_scratch(t, 394, 0x502, 504, 504, 10);
     EXPECT_EQ(tex_sub_image_calls, 1);
     EXPECT_EQ(tex_image_calls, 0);
-    EXPECT_EQ(t.loaded_texes(), 6);
+    EXPECT_EQ(t.loaded_texes(), 8);
     EXPECT_EQ(pixels(394, 512, 512)[0], 10);
     from_scratch(t, 394, 0x502, 600, 504, 10);  // another shape: made anew
     EXPECT_EQ(tex_image_calls, 1);
@@ -116,7 +121,8 @@ TEST_F(TmanGl, BuiltInImagesFromTheScratchBuffer) {
 
 TEST_F(TmanGl, FilesGetPowerOfTwoTexturesAndSoftwareMipmaps) {
     tman_class t;
-    std::vector<unsigned char> px(300 * 200 * 3, 90);
+    std::vector<unsigned char> px(300 * 200 * 3);
+    for (size_t i = 0; i < px.size(); i += 3) px[i] = 90, px[i + 1] = 30, px[i + 2] = 200;
     ASSERT_EQ(TEX_save_png(dir / "p.png", {GL_RGB, 300, 200, 0, 0}, px.data()), 1);
     ASSERT_EQ(t.load_texture(tex_fail_fatal, 700, 1, tex_loaded, dir / "p.png"), 700);
     EXPECT_EQ(level_param(700, 0, GL_TEXTURE_WIDTH), 512);
@@ -133,8 +139,29 @@ TEST_F(TmanGl, FilesGetPowerOfTwoTexturesAndSoftwareMipmaps) {
     glExt.automini_avail = saved;
     EXPECT_EQ(tex_image_calls, 10);  // 512 x 256 down to 1 x 1
     EXPECT_EQ(level_param(702, 9, GL_TEXTURE_WIDTH), 1);
+    std::vector<unsigned char> half(256 * 128 * 4);
+    glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, half.data());
+    EXPECT_EQ(std::vector<unsigned char>(&half[(10 * 256 + 10) * 4], &half[(10 * 256 + 10) * 4 + 3]),
+              (std::vector<unsigned char>{90, 30, 200}));
     EXPECT_EQ(param(702, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
     EXPECT_EQ(t.ref_dat[702].vram_bytes, static_cast<int>(1.33f * 512 * 256 * 3));
+}
+
+// A DDS chain goes up as it is stored, level by level, bottom row first.
+TEST_F(TmanGl, CompressedChains) {
+    tman_class t;
+    std::vector<unsigned char> rgb(16 * 16 * 3);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) rgb[(y * 16 + x) * 3 + (y < 8 ? 2 : 0)] = 255;  // bottom blue, top red
+    ASSERT_EQ(TEX_save_dds(dir / "c.dds", rgb.data(), {GL_RGB, 16, 16, 0, 0}), 1);
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 730, 0x09, tex_loaded, dir / "c.png"), 730);
+    EXPECT_EQ(level_param(730, 0, GL_TEXTURE_COMPRESSED_ARB), 1);
+    EXPECT_EQ(level_param(730, 4, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(t.ref_dat[730].gl_format, GL_COMPRESSED_RGB_S3TC_DXT1_EXT);
+    EXPECT_EQ(t.ref_dat[730].vram_bytes, static_cast<int>(1.33f * 128));
+    const std::vector<unsigned char> got = pixels(730, 16, 16);
+    EXPECT_EQ(got[2], 255);                  // bottom row blue
+    EXPECT_EQ(got[15 * 16 * 4 + 0], 255);    // top row red
 }
 
 TEST_F(TmanGl, TransparentPixelsTakeTheirNeighboursColour) {

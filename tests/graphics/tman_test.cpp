@@ -140,6 +140,10 @@ TEST_F(Tman, FailureModes) {
     missing(t, 21, "dir/lost2.png", tex_fail_scene);
     EXPECT_EQ(t.has_scene_load_fail(), 0);
     missing(t, 22, "quiet.png", tex_fail_quiet);
+    missing(t, 24, "plane.png", tex_fail_plane);
+    missing(t, 25, "instl.png", tex_fail_instl);
+    EXPECT_EQ(t.plane_load_fail, 1);
+    EXPECT_EQ(t.instl_load_fail, 1);
     EXPECT_NE(log.text().find("WARNING: we are missing the texture: dir/lost.png.\n"), std::string::npos);
     EXPECT_EQ(log.text().find("quiet.png"), std::string::npos);
     EXPECT_TRUE(recorded_alerts().empty());
@@ -165,11 +169,55 @@ TEST_F(Tman, InvalidArgumentsAreFatal) {
     t.release_texture(1136);
     EXPECT_EXIT(t.release_texture(1136), testing::ExitedWithCode(1), "Ref count went negative");
     EXPECT_EXIT(t.bind_ref(10, 0, 0), testing::ExitedWithCode(1), "missing non-scenery texture - how\\?");
+    EXPECT_EXIT(get_scale(0, 0, 8), testing::ExitedWithCode(1), "greater than 2048! \\| x \\| value: \\| 0");
+    scratch_dx = 0;
+    EXPECT_EXIT(t.load_texture(tex_fail_quiet, 5, 2, tex_loaded, "scratch_array:x"), testing::ExitedWithCode(1),
+                "greater than 2048! \\| scratch_array:x");
     // Refs beyond the table are refused quietly.
     t.release_texture(5000);
     t.unload_texture(5000);
+    t.force_load_tex(static_cast<int>(t.ref_dat.size()));
     EXPECT_EQ(t.ref_dat.size(), 1137u);
     EXPECT_EQ(missing(t, 0, ""), 0);
+    EXPECT_EQ(t.load_texture(tex_fail_quiet, 5, 2, tex_unloaded, "late.png"), 0);
+    EXPECT_EQ(t.ref_dat[5].load_time, tex_loaded);
+}
+
+// Deferred records load all at once with a progress line, or one at a time in three steps.
+TEST_F(Tman, DeferredScenery) {
+    static std::vector<std::pair<std::string, float>> shown;
+    const tman_progress_fn old =
+        set_tman_progress_hook([](const std::string& m, float* f) { shown.push_back({m, f ? *f : -1}); });
+    tman_class t;
+    for (int ref = 30; ref < 33; ++ref) {
+        missing(t, ref, "scenery/tex" + std::to_string(ref) + ".png");
+        t.ref_dat[ref].load_time = tex_deferred;
+    }
+    EXPECT_EQ(t.num_remaining_async_texes(), 3);
+    t.force_load_tex(30);
+    EXPECT_EQ(t.ref_dat[30].load_time, tex_loaded);
+
+    struct finisher : tman_force_finish_obj {
+        void finish() override { ++calls; }
+        int calls = 0;
+    } obj;
+    ASSERT_EQ(t.load_scenery_async_register(&obj), 1);
+    EXPECT_EQ(t.async_vars_ptr->ref, 31);
+    EXPECT_EQ(t.load_scenery_async_work(), 0);  // the file is missing
+    missing(t, 40, "other.png");                // a file load first finishes the registered one
+    EXPECT_EQ(obj.calls, 1);
+    t.load_scenery_async_finalize();
+    EXPECT_EQ(t.ref_dat[31].load_time, tex_loaded);
+    EXPECT_EQ(t.force_finish_obj, nullptr);
+
+    t.load_all_scenery_texes();
+    set_tman_progress_hook(old);
+    EXPECT_EQ(t.ref_dat[32].load_time, tex_loaded);
+    EXPECT_EQ(t.num_remaining_async_texes(), 0);
+    EXPECT_EQ(t.load_scenery_async_register(&obj), 0);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].first, "Loading scenery texture tex32.png.");
+    EXPECT_EQ(shown[0].second, 0.0f);
 }
 
 TEST_F(Tman, ProgressLineAtMostOncePerSecond) {
