@@ -93,6 +93,7 @@ int TEX_save_dds(const std::string& name, const unsigned char* data, const TEX_i
         __MACIBM_alert(0, "rel_assert Error! Possibly an out of range vector! Attach the debugger and see who called this!",
                        "in_desc.format == GL_RGBA || in_desc.format == GL_RGB", "TEX_save_dds",
                        "Please report this to Tessaly.", t_exit, "TEX/TEX_dds", 223);
+    if (desc.width < 1 || desc.height < 1) return 0;
     const std::string path = app_path + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;

@@ -28,16 +28,19 @@ std::vector<unsigned char> fill(OGL_chunkybuffer& b) {
 }  // namespace
 
 TEST(ChunkyBuffer, OffsetsAndMemoryStore) {
+    OGL_chunkybuffer a;
+    fill(a);
+    a.calc_offsets();
+    EXPECT_EQ(a.first_region->offset, 0);
+    EXPECT_EQ(a.last_region->offset, 1124);
+    EXPECT_EQ(a.total_size, 1172);
+    EXPECT_EQ(a.first_region->first_chunk->next->bytes_free, 1024 - 100);
+
     OGL_chunkybuffer b;
     const std::vector<unsigned char> all = fill(b);
-    b.calc_offsets();
-    EXPECT_EQ(b.first_region->offset, 0);
-    EXPECT_EQ(b.last_region->offset, 1124);
-    EXPECT_EQ(b.total_size, 1172);
-    EXPECT_EQ(b.first_region->first_chunk->next->bytes_free, 1024 - 100);
-
     const float before = g_mem_used.value;
     b.finalize_mem();
+    EXPECT_EQ(b.last_region->offset, 1124);
     EXPECT_EQ(g_mem_used.value, before + 1172);
     ASSERT_NE(b.data, nullptr);
     EXPECT_EQ(std::vector<unsigned char>(static_cast<unsigned char*>(b.data), static_cast<unsigned char*>(b.data) + 1172),
@@ -52,11 +55,13 @@ TEST(ChunkyBuffer, VertexBufferObject) {
     ASSERT_TRUE(gl_test_context());
     ASSERT_TRUE(glExt.vbo_avail);
     std::vector<unsigned char> all;
+    GLuint name = 0;
     {
         OGL_chunkybuffer b;
         all = fill(b);
         b.finalize_vbo(1);
         ASSERT_NE(b.vbo, 0u);
+        name = b.vbo;
         EXPECT_EQ(b.data, nullptr);
         std::vector<unsigned char> got(1172);
         glExt.glBindBufferARB(GL_ARRAY_BUFFER_ARB, b.vbo);
@@ -82,7 +87,8 @@ TEST(ChunkyBuffer, VertexBufferObject) {
         EXPECT_EQ(OGL_vbo_binds().value, binds + 1);
         EXPECT_EQ(OGL_vbo_ind_binds().value, ind + 1);
     }
-    // Destroying a buffer leaves nothing bound and both caches empty.
+    // Destroying a buffer deletes it, leaves nothing bound and both caches empty.
+    EXPECT_FALSE(glExt.glIsBufferARB(name));
     GLint bound = -1;
     glGetIntegerv(GL_ARRAY_BUFFER_BINDING_ARB, &bound);
     EXPECT_EQ(bound, 0);

@@ -129,7 +129,12 @@ TEST(OglBack, PictureTiles) {
     OGL_plot_back_tex();
     EXPECT_EQ(gl_test_pixel(0, 0), (gl_test_rgba{87, 0, 255, 255}));    // picture (700, 0)
     EXPECT_EQ(gl_test_pixel(90, 520), (gl_test_rgba{98, 65, 255, 255}));  // picture (790, 520)
+    // In a window: from the layout's left edge and the bottom.
     mnw.curwin = 0;
+    mnw.layout_dx = 0;
+    OGL_plot_back_tex();
+    EXPECT_EQ(gl_test_pixel(5, 5), (gl_test_rgba{0, 0, 255, 255}));
+    EXPECT_EQ(gl_test_pixel(600, 10), (gl_test_rgba{75, 1, 255, 255}));
 }
 
 TEST(OglBack, APictureWiderThanTheTilesIsRefused) {

@@ -308,7 +308,7 @@ TEST_F(TexCodec, DdsWrittenAndReadBack) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 256; ++x) {
             unsigned char* p = &rgba[(y * 256 + x) * 4];
-            p[0] = y >= 32 ? 255 : 0, p[1] = 0, p[2] = y >= 32 ? 0 : 255, p[3] = 255;
+            p[0] = y >= 32 ? 255 : 0, p[1] = 0, p[2] = y >= 32 ? 0 : 255, p[3] = x < 128 ? 255 : 0;
         }
     ASSERT_EQ(TEX_save_dds(dir / "chain.dds", rgba.data(), {GL_RGBA, 256, 64, 0, 0}), 1);
     xmap_class f(dir / "chain.dds");
@@ -323,6 +323,8 @@ TEST_F(TexCodec, DdsWrittenAndReadBack) {
     TEX_decode_s3tc(d, d, data, top.data());
     EXPECT_EQ(top[0], 255);                    // first file row: the picture's top, red
     EXPECT_EQ(top[63 * 256 * 4 + 2], 255);     // last file row: blue
+    EXPECT_EQ(top[3], 255);                    // alpha kept
+    EXPECT_EQ(top[200 * 4 + 3], 0);
 
     // Refused: truncated data, an unknown FourCC, 32-bit RGB without alpha, no mip caps.
     std::string body = read_file(dir / "chain.dds");
@@ -345,6 +347,12 @@ TEST_F(TexCodec, DdsWrittenAndReadBack) {
     xmap_class g(dir.write("bgr.dds", rgb24));
     EXPECT_EQ(TEX_load_dds("bgr.dds", &g, data, d), 1);
     EXPECT_EQ(d.format, static_cast<uint32_t>(GL_BGR));
+    bytes row(4 * 1 * 4, 200);
+    ASSERT_EQ(TEX_save_dds(dir / "row.dds", row.data(), {GL_RGBA, 4, 1, 0, 0}), 1);
+    xmap_class r1(dir / "row.dds");
+    EXPECT_EQ(TEX_load_dds("row.dds", &r1, data, d), 1);
+    EXPECT_EQ(d.height, 1);
+    EXPECT_EQ(TEX_save_dds(dir / "none.dds", row.data(), {GL_RGBA, 0, 4, 0, 0}), 0);
     std::string no_caps = body;
     no_caps[108 + 2] = 0;  // MIPMAP caps bit cleared
     xmap_class h(dir.write("flat.dds", no_caps));

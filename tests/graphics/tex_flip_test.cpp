@@ -148,6 +148,10 @@ TEST(TexFlip, Dxt1TransparencyFinding) {
     EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 2, 2, 0, 0}, small), 0);
     small[5] = 0xF3;
     EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 2, 2, 0, 0}, small), 1);
+    EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 4, 1, 0, 0}, small), 1);
+    // 6 x 4: the second block holds two columns; index 3 beyond them does not count.
+    uint8_t pair[16] = {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0x34, 0x12, 0x34, 0x12, 0xF0, 0xF0, 0xF0, 0xF0};
+    EXPECT_EQ(TEX_flip_y({GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 6, 4, 0, 0}, pair), 0);
 }
 
 TEST(TexFlip, Color565Steps) {
