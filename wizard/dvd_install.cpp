@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 
 #include "core/translate.h"
 #include "core/wx.h"
@@ -25,6 +29,7 @@
 #include "wizard/world_map.h"
 
 int install_marks_ready = 0;
+
 std::string run_created_dir;
 
 namespace {
@@ -237,6 +242,20 @@ int UTIL_cancel_install(const std::string& title, const std::string& text, const
     return abort_alert(title + "\n\n" + msg + "\n\n" + text, label1, caption1, label2, caption2);
 }
 
+int install_files_for_a_frame(int& cursor, int disk) {
+    // The pools finish their queued tasks while the frame draws and waits for events: the steps
+    // take four times that long, so the pools are fed most of the time however slow drawing is.
+    static uint64_t last_end = 0;
+    const uint64_t start = xtim_class::microsecs();
+    const uint64_t rest_of_frame = start - last_end;
+    const uint64_t budget = std::clamp<uint64_t>(4 * rest_of_frame, 10000, 200000);
+    int r;
+    while ((r = install_files(cursor, disk)) == 0 && xtim_class::microsecs() - start < budget)
+        std::this_thread::sleep_for(std::chrono::microseconds(250));
+    last_end = xtim_class::microsecs();
+    return r;
+}
+
 int dvd_run_install(int, wizard_screen& screen) {
     static int cursor = 0;
     if (!dvd_install_is_running) {
@@ -268,7 +287,7 @@ int dvd_run_install(int, wizard_screen& screen) {
     screen.title = tr("Installing Volatra");
     screen.on_quit = install_files_kill;
     screen.text = tr("I am installing Volatra in ") + dest_dir_path + ".";
-    switch (install_files(cursor, current_disk)) {
+    switch (install_files_for_a_frame(cursor, current_disk)) {
         case 0: {
             screen.back = dvd_scenery_install;
             if (cursor < static_cast<int>(sim_info.size())) {

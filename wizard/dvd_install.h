@@ -23,6 +23,11 @@ extern int install_marks_ready;
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,
                         const std::string& caption1, const std::string& label2, const std::string& caption2);
 
+// One frame's worth of install_files: steps again while it is busy, pausing briefly between
+// steps, for a time in proportion to the rest of the frame, so the pools are kept fed however
+// slowly frames are drawn. The step's last result.
+int install_files_for_a_frame(int& cursor, int disk);
+
 // The folder a new install's preparation created (make_dirs), the only thing its cancel may
 // delete; empty when none.
 extern std::string run_created_dir;
