@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <sstream>
+#include <thread>
 
 #include "platform/plat_paths.h"
 
@@ -29,7 +30,7 @@ std::string find_program(const std::string& name) {
     return "";
 }
 
-int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* pid) {
+int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* pid, int out_fd) {
     // Everything the child needs is built before fork: after it only async-signal-safe calls.
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -54,6 +55,7 @@ int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* p
             if (sigaction(sig, nullptr, &sa) == 0 && sa.sa_handler == SIG_IGN) signal(sig, SIG_DFL);
         }
         close(fds[0]);
+        if (out_fd >= 0 && out_fd != 1 && dup2(out_fd, 1) < 0) _exit(127);
         execv(exe.c_str(), args.data());
         // The pipe closes on a successful exec; only a failure writes to it.
         int err = errno;
@@ -77,15 +79,52 @@ int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* p
     return 0;
 }
 
-int run_wait(const std::string& exe, const std::vector<std::string>& argv, int* status) {
-    pid_t child;
-    int err = spawn(exe, argv, &child);
-    if (err) return err;
+namespace {
+int wait_status(pid_t child, int* status) {
     int st = 0;
     while (waitpid(child, &st, 0) < 0) {
         if (errno != EINTR) return errno;
     }
     if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return 0;
+}
+}  // namespace
+
+int run_wait(const std::string& exe, const std::vector<std::string>& argv, int* status) {
+    pid_t child;
+    int err = spawn(exe, argv, &child);
+    if (err) return err;
+    return wait_status(child, status);
+}
+
+int run_capture(const std::string& exe, const std::vector<std::string>& argv, std::string* out, int* status) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return errno;
+    pid_t child;
+    int err = spawn(exe, argv, &child, fds[1]);
+    close(fds[1]);
+    if (err) {
+        close(fds[0]);
+        return err;
+    }
+    out->clear();
+    char buf[4096];
+    for (;;) {
+        ssize_t got = read(fds[0], buf, sizeof buf);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        out->append(buf, static_cast<size_t>(got));
+    }
+    close(fds[0]);
+    return wait_status(child, status);
+}
+
+int start_detached(const std::string& exe, const std::vector<std::string>& argv) {
+    pid_t child;
+    int err = spawn(exe, argv, &child);
+    if (err) return err;
+    // A thread of its own waits, so the caller's frame loop never does and no zombie stays.
+    std::thread([child] { wait_status(child, nullptr); }).detach();
     return 0;
 }
 

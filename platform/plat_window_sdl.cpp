@@ -37,6 +37,25 @@ void set_gl_attributes(int samples, int depth, int alpha) {
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
 }
 
+// SDL's video on a real display. Left to itself SDL would fall back to its offscreen driver
+// and run invisibly when there is none; SDL_VIDEODRIVER still chooses when it is set.
+bool init_display_driver() {
+    const char* forced = SDL_getenv("SDL_VIDEODRIVER");
+    if (forced && *forced) return SDL_Init(SDL_INIT_VIDEO) == 0;
+    const struct {
+        const char* env;
+        const char* driver;
+    } kDisplays[] = {{"DISPLAY", "x11"}, {"WAYLAND_DISPLAY", "wayland"}};
+    for (const auto& d : kDisplays) {
+        const char* v = SDL_getenv(d.env);
+        if (!v || !*v) continue;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, d.driver);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    }
+    SDL_SetError("no display (DISPLAY and WAYLAND_DISPLAY are not set)");
+    return false;
+}
+
 class sdl_backend final : public window_backend {
 public:
     bool video_init() override {
@@ -45,7 +64,7 @@ public:
         // Without this SDL turns SIGINT and SIGTERM into a quit event, and they stop ending
         // the program.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
+        ok_ = init_display_driver();
         if (!ok_) {
             std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());
             return false;

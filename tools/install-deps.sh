@@ -10,6 +10,8 @@ PACKAGES=(
   libegl-dev libegl-mesa0  # GL tests and tools run offscreen on Mesa's surfaceless EGL, no X server
   libfreetype-dev libjpeg-dev fonts-dejavu-core xplanet-images  # the built-in images' generator
   xvfb xauth
+  zenity xdg-utils  # the desktop's folder dialog and browser hand-over
+  xdotool  # answers the platform's message boxes in whole-program tests
   python3 file curl
   7zip unzip  # reference tools of the archive benchmark; 7zz also makes the BCJ/BCJ2 test fixtures
   zip  # reference tool of the builder benchmark

@@ -1,0 +1,88 @@
+#include "platform/plat_dialogs.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/plat_paths.h"
+#include "platform/plat_process.h"
+
+namespace plat {
+
+namespace {
+// The index of the button pressed, or -1 when no box could be shown.
+int message_box(Uint32 kind, const std::string& title, const std::string& text,
+                const std::vector<SDL_MessageBoxButtonData>& buttons) {
+    // Without a display SDL would try other ways (a helper program) before giving up.
+    if (env("DISPLAY").empty() && env("WAYLAND_DISPLAY").empty()) return -1;
+    SDL_MessageBoxData box{};
+    box.flags = kind;
+    box.window = nullptr;
+    box.title = title.c_str();
+    box.message = text.c_str();
+    box.numbuttons = static_cast<int>(buttons.size());
+    box.buttons = buttons.data();
+    int hit = -1;
+    if (SDL_ShowMessageBox(&box, &hit) != 0) return -1;
+    return hit;
+}
+
+std::string joined(const std::string& a, const std::string& b) { return b.empty() ? a : a + "\n\n" + b; }
+}  // namespace
+
+void stop_alert(const std::string& text, const std::string& explanation) {
+    const std::vector<SDL_MessageBoxButtonData> ok{
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"}};
+    if (message_box(SDL_MESSAGEBOX_ERROR, "Volatra Installer", joined(text, explanation), ok) >= 0) return;
+    std::fprintf(stderr, "%s\n%s\n", text.c_str(), explanation.c_str());
+    std::fflush(stderr);
+}
+
+bool confirm_alert(const std::string& message, const std::string& ok_label, const std::string& cancel_label) {
+    // The default button first: where SDL shows the box through zenity, the first has the focus.
+    const std::vector<SDL_MessageBoxButtonData> buttons{
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, ok_label.c_str()},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, cancel_label.c_str()}};
+    int hit = message_box(SDL_MESSAGEBOX_WARNING, "Volatra Installer", message, buttons);
+    if (hit >= 0) return hit == 1;
+    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fflush(stderr);
+    return false;
+}
+
+choose_result choose_path(int mode, const std::string& title, const std::string& ok_label,
+                          const std::string& initial, std::string* path) {
+    if (mode != choose_open && mode != choose_save && mode != choose_folder) return choose_cancelled;
+    std::string zenity = find_program("zenity");
+    if (zenity.empty()) return choose_failed;
+    std::vector<std::string> argv{"zenity", "--file-selection", "--title=" + title};
+    if (!ok_label.empty()) argv.push_back("--ok-label=" + ok_label);
+    if (mode == choose_folder) argv.push_back("--directory");
+    if (mode == choose_save) {
+        argv.push_back("--save");
+        argv.push_back("--confirm-overwrite");
+    }
+    if (!initial.empty()) argv.push_back("--filename=" + initial);
+    std::string out;
+    int status = 0;
+    if (run_capture(zenity, argv, &out, &status) != 0) return choose_failed;
+    if (status == 1) return choose_cancelled;
+    if (status != 0) return choose_failed;
+    // One chosen item: its absolute path and a line end.
+    size_t end = out.find('\n');
+    std::string chosen = out.substr(0, end);
+    if (chosen.empty() || chosen[0] != '/') return choose_failed;
+    *path = chosen;
+    return choose_chosen;
+}
+
+int open_url(const std::string& url) {
+    std::string opener = find_program("xdg-open");
+    if (opener.empty()) return ENOENT;
+    // The address is one argument: nothing in it reaches a shell.
+    return start_detached(opener, {"xdg-open", url});
+}
+
+}  // namespace plat
