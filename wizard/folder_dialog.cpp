@@ -1,9 +1,7 @@
 #include "wizard/folder_dialog.h"
 
-#include "core/wx.h"
+#include "shell/dialogs.h"
 
-// The platform's folder dialog arrives with the shell's dialogs; until then no folder is chosen.
-bool choose_folder(const std::string& message, const std::string&, const std::string&, std::string*) {
-    xer << "No folder dialog: " << message << "\n";
-    return false;
+bool choose_folder(const std::string& message, const std::string& button, const std::string& start, std::string* out) {
+    return GetFilePathFromUser(2, message, button, 1, start.empty() ? nullptr : start.c_str(), *out) == 1;
 }

@@ -1,0 +1,314 @@
+#include "shell/alerts.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "common/gl_test_context.h"
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/alert.h"
+#include "core/cmdline.h"
+#include "core/mnw.h"
+#include "core/stls.h"
+#include "core/thread_layer.h"
+#include "core/translate.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "graphics/builtin_images.h"
+#include "platform/plat_window_null.h"
+#include "shell/frame.h"
+#include "shell_helpers.h"
+
+namespace {
+
+constexpr int kReturnCode = 36;  // the Mac key code of Return
+
+int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The test's folder. A death test's child runs the test again up to its statement and must
+// find the same folder, so the path goes to it through the environment.
+class shared_folder {
+public:
+    shared_folder() {
+        if (const char* p = std::getenv(kEnv)) {
+            path_ = p;
+            return;
+        }
+        std::string t = ::testing::TempDir() + "shell_alert_XXXXXX";
+        EXPECT_TRUE(mkdtemp(&t[0]));
+        path_ = t + "/";
+        setenv(kEnv, path_.c_str(), 1);
+        owner_ = true;
+    }
+    ~shared_folder() {
+        if (!owner_) return;
+        remove_tree(path_);
+        unsetenv(kEnv);
+    }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + rel; }
+
+private:
+    static constexpr const char* kEnv = "VOLATRA_SHELL_ALERT_TEST_DIR";
+    std::string path_;
+    bool owner_ = false;
+};
+
+// The GL alert in the test context, driven by events queued on the null window backend; the
+// memory report goes to the test's folder.
+class Alert : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(gl_test_context());
+        static bool images = (OGL_load_builtin_images(), true);
+        (void)images;
+        mnw = mnw_defaults();
+        mnw.x_res = 800;
+        mnw.y_res = 600;
+        mnw.scale = 1;
+        MACIBM_startwind(0, 0);
+        ogl_inited = 1;
+        app_done = 0;
+        saved_app_path = app_path;
+        app_path = tmp.path();
+        old_alert = set_alert_hook(shell_alert);
+        stls[603] = "OK";
+    }
+    void TearDown() override {
+        set_alert_hook(old_alert);
+        app_path = saved_app_path;
+        if (!old_cwd.empty()) {
+            EXPECT_EQ(chdir(old_cwd.c_str()), 0);
+        }
+        ogl_inited = 0;
+    }
+    // Crash files land in the working folder.
+    void chdir_to_tmp() {
+        char cwd[4096];
+        ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+        old_cwd = cwd;
+        ASSERT_EQ(chdir(tmp.path().c_str()), 0);
+    }
+    void click_at(float x, float y) {  // window units
+        backend->mouse_h = static_cast<int>(x);
+        backend->mouse_v = static_cast<int>(600 - y);
+        push(plat::ev_mouse_down, 0);
+        push(plat::ev_mouse_up, 0);
+    }
+    void press_return() {
+        push(plat::ev_key_down, (kReturnCode << 8) | 13);
+        push(plat::ev_key_up, (kReturnCode << 8) | 13);
+    }
+    void push(int what, uint32_t message) {
+        plat::event e;
+        e.what = what;
+        e.message = message;
+        backend->events.push_back(e);
+    }
+
+    shared_folder tmp;
+    std::string saved_app_path;
+    std::string old_cwd;
+    alert_hook_fn old_alert = nullptr;
+    plat::scoped_null_backend backend;
+};
+
+TEST_F(Alert, MessageAnsweredByReturnGoesBackWithItsMouse) {
+    log_capture log;
+    mnw.mouse_x = 123;
+    mnw.mouse_y = 45;
+    press_return();
+    string_tap tap;
+    shell_alert(0, "one", "two", "three", "four", t_alert, "GenC/test", 12);
+
+    EXPECT_EQ(mnw.curwin, 0);
+    EXPECT_EQ(mnw.modal, 0);
+    EXPECT_EQ(mnw.mouse_x, 123);
+    EXPECT_EQ(mnw.mouse_y, 45);
+    EXPECT_EQ(return_hit, 0);
+    // Centred in the 420-unit box, in the ink colour, 40 units apart; the OK button below.
+    const float ys[] = {205, 165, 125, 85};
+    const char* lines[] = {"one", "two", "three", "four"};
+    for (int i = 0; i < 4; ++i) {
+        const tapped_string* s = tap.find(lines[i]);
+        ASSERT_TRUE(s) << lines[i];
+        EXPECT_EQ(s->colour, 43);
+        EXPECT_EQ(s->x, 210);
+        EXPECT_EQ(s->y, ys[i]);
+        EXPECT_FLOAT_EQ(s->wrap, 378);
+        EXPECT_EQ(s->align, 1);
+    }
+    EXPECT_TRUE(tap.find("OK"));
+    EXPECT_FALSE(tap.find("(GenC/test line 12)"));  // the location shows in fatal alerts only
+    EXPECT_NE(log.text().find("\none\ntwo\nthree\nfour\n(GenC/test line 12)\n"), std::string::npos);
+    EXPECT_TRUE(path_exists(tmp / "MemoryLog.txt"));
+}
+
+TEST_F(Alert, FourEmptyLinesShowNothingButAreLogged) {
+    log_capture log;
+    shell_alert(0, "", "", "", "", t_alert, "GenC/test", 3);
+    EXPECT_EQ(backend->waits, 0);
+    EXPECT_EQ(mnw.curwin, 0);
+    EXPECT_NE(log.text().find("\n\n\n\n\n(GenC/test line 3)\n"), std::string::npos);
+}
+
+TEST_F(Alert, LanguageChooserKeepsTheChoice) {
+    // "|French" is the second radio button, 25 units left of the box's middle, at y 160.
+    click_at(mnw.x_res / 2.0f - 25, 175 + 164);
+    press_return();
+    string_tap tap;
+    shell_alert(-1, "-", "-", "-", "-", t_lang, "GenC/hl_init", 1664);
+    EXPECT_EQ(mnw.lang, 1);
+    EXPECT_EQ(mnw.curwin, -1);
+    EXPECT_EQ(stls[0], "Language/");
+    EXPECT_TRUE(tap.find("Accept"));
+    EXPECT_FALSE(tap.find("-"));
+    EXPECT_FALSE(path_exists(tmp / "MemoryLog.txt"));
+}
+
+TEST_F(Alert, FatalAlertListsTheStackAndEndsTheProgram) {
+    chdir_to_tmp();
+    for (int run = 1; run <= 2; ++run) {
+        // Before the window stands the platform's alert shows it; without a display, on stderr.
+        EXPECT_EXIT(
+            {
+                scoped_env display("DISPLAY", std::nullopt);
+                scoped_env config("XDG_CONFIG_HOME", tmp / "config");
+                ogl_inited = 0;
+                shell_alert(0, "Disc", "unreadable", "Try", "again", t_exit, "GenC/test", 7);
+            },
+            ::testing::ExitedWithCode(1), "Disc unreadable\nTry again");
+        EXPECT_EQ(count_of(read_file(tmp / "stack_crawl.txt"), "  0) "), run);
+    }
+    EXPECT_TRUE(path_exists(tmp / "MemoryLog.txt"));
+    EXPECT_FALSE(path_exists(tmp / "config/Volatra Installer.prf"));
+}
+
+TEST_F(Alert, UnderFpsTestAlertsAreOnlyLogged) {
+    chdir_to_tmp();
+    const char* argv[] = {"installer", "--fps_test"};
+    child_result r = run_in_child([&] {
+        log_capture log;
+        cmdline.init_unix(2, argv);
+        shell_alert(0, "a", "b", "c", "d", t_alert, "GenC/test", 9);
+        std::printf("waits=%d\n%s", backend->waits, log.text().c_str());
+    });
+    EXPECT_EQ(r.exit_code, child_returned);
+    EXPECT_EQ(r.out.rfind("waits=0\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\na\nb\nc\nd\n(GenC/test line 9)\n"), std::string::npos) << r.out;
+    EXPECT_FALSE(path_exists(tmp / "MemoryLog.txt"));
+
+    EXPECT_EXIT(
+        {
+            cmdline.init_unix(2, argv);
+            shell_alert(0, "a", "b", "c", "d", t_exit, "GenC/test", 9);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(count_of(read_file(tmp / "stack_crawl.txt"), "  0) "), 1);
+    EXPECT_FALSE(path_exists(tmp / "MemoryLog.txt"));
+}
+
+// An alert raised while one is shown (here by the frame that the alert's own loop runs) is the
+// platform's, and ends the program whatever its type.
+void alert_from_a_frame(float) { __MACIBM_alert(0, "nested", "", "", "", t_alert, "GenC/test", 2); }
+
+TEST_F(Alert, NestedAlertEndsTheProgram) {
+    chdir_to_tmp();
+    EXPECT_EXIT(
+        {
+            scoped_env display("DISPLAY", std::nullopt);
+            xtim_set_pulse_hook(alert_from_a_frame);
+            shell_alert(0, "outer", "", "", "", t_alert, "GenC/test", 1);
+        },
+        ::testing::ExitedWithCode(1), "nested");
+}
+
+TEST(Finishup, WritesThePreferencesOnceAndStopsTheThreads) {
+    temp_folder tmp;
+    scoped_env config("XDG_CONFIG_HOME", tmp / "config");
+    plat::scoped_null_backend backend;
+    const std::string prefs = tmp / "config/Volatra Installer.prf";
+    child_result r = run_in_child([&] {
+        THREAD_init();
+        mnw.lang = 2;
+        shell_finishup(1);
+        std::printf("threads=%d\n", THREAD_is_inited());
+        remove_tree(prefs);
+        shell_finishup(1);
+    });
+    EXPECT_EQ(r.exit_code, child_returned);
+    EXPECT_EQ(r.out, "threads=0\n");
+    EXPECT_FALSE(path_exists(prefs));  // the second call wrote nothing
+
+    r = run_in_child([&] {
+        shell_finishup(1);
+        std::printf("%s", read_file(prefs).c_str());
+    });
+    EXPECT_NE(r.out.find("\n_lang 0\n"), std::string::npos) << r.out;
+
+    remove_tree(prefs);
+    r = run_in_child([&] {
+        const char* argv[] = {"installer", "--fps_test"};
+        cmdline.init_unix(2, argv);
+        THREAD_init();
+        shell_finishup(1);
+        std::printf("threads=%d\n", THREAD_is_inited());
+    });
+    EXPECT_EQ(r.out, "threads=0\n");
+    EXPECT_FALSE(path_exists(prefs));
+}
+
+TEST(Language, FilesByLanguageNumber) {
+    const char* paths[] = {"Resources/text/english/Installer2.txt", "Resources/text/french/Installer2.txt",
+                           "Resources/text/german/Installer2.txt",  "Resources/text/italian/Installer2.txt",
+                           "Resources/text/spanish/Installer2.txt", "Resources/text/portugese/Installer2.txt",
+                           "Resources/text/korean/Installer2.txt"};
+    for (int lang = 0; lang <= 6; ++lang) EXPECT_EQ(language_file_path(lang), paths[lang]);
+    EXPECT_EQ(language_file_path(9), "Resources/Installer2.txt");
+
+    // Read from the working folder; English clears the table even where a file exists.
+    temp_folder tmp;
+    for (const char* folder : {"english", "french"})
+        tmp.write(std::string("Resources/text/") + folder + "/Installer2.txt",
+                  "A\n900 version\nTRANSLATION\nSTRING OK====D'accord\n");
+    child_result r = run_in_child([&] {
+        if (chdir(tmp.path().c_str()) != 0) return;
+        mnw.lang = 1;
+        MACIBM_setupforlang();
+        std::printf("%s|", UTL_translate_string("OK").c_str());
+        mnw.lang = 0;
+        MACIBM_setupforlang();
+        std::printf("%s", UTL_translate_string("OK").c_str());
+    });
+    EXPECT_EQ(r.out, "D'accord|OK");
+}
+
+TEST(GoToUrl, OneArgumentForTheOpenerAndNoOverlongAddress) {
+    temp_folder tmp;
+    const std::string record = tmp / "record.txt";
+    scoped_env path("PATH", std::string(VOLATRA_TEST_DATA "/standins:/usr/bin:/bin"));
+    scoped_env rec("STANDIN_RECORD", record);
+    const std::string url = "http://example.invalid/a b;$(touch " + tmp.path() + "x)?q=1&r=2";
+    shell_go_to_url(url + std::string(499 - url.size(), 'z'));
+    // The opener runs on its own; its record appears whole once it is done.
+    for (int i = 0; i < 600 && !path_exists(record); ++i) usleep(50000);
+    EXPECT_EQ(read_lines(record), (std::vector<std::string>{"call xdg-open", url + std::string(499 - url.size(), 'z')}));
+    EXPECT_FALSE(path_exists(tmp / "x"));
+
+    reset_recorders();
+    remove_tree(record);
+    shell_go_to_url(std::string(500, 'h'));
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_EQ(recorded_alerts()[0].line1, "String too long!");
+    EXPECT_EQ(recorded_alerts()[0].type, t_alert);
+    usleep(200000);
+    EXPECT_FALSE(path_exists(record));
+}
+
+}  // namespace

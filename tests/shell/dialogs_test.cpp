@@ -1,0 +1,137 @@
+#include "shell/dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+#include "common/test_helpers.h"
+
+namespace {
+
+// zenity's stand-in first on PATH, answering as the test says and recording its arguments.
+class Dialogs : public ::testing::Test {
+protected:
+    std::vector<std::string> calls() { return read_lines(record); }
+    // The arguments of the one recorded call.
+    std::vector<std::string> argv() {
+        std::vector<std::string> lines = calls();
+        EXPECT_FALSE(lines.empty());
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    }
+    bool has(const std::string& arg) {
+        std::vector<std::string> a = argv();
+        return std::find(a.begin(), a.end(), arg) != a.end();
+    }
+
+    temp_folder tmp;
+    std::string record = tmp / "record.txt";
+    scoped_env path{"PATH", std::string(VOLATRA_TEST_DATA "/standins:/usr/bin:/bin")};
+    scoped_env rec{"STANDIN_RECORD", record};
+    scoped_env answer{"STANDIN_ANSWER", std::string("/tmp/x")};
+    scoped_env status{"STANDIN_STATUS", std::string("0")};
+};
+
+TEST_F(Dialogs, TheChoiceCancelOrFailureOfTheChooser) {
+    struct row {
+        const char* answer;
+        const char* status;
+        int result;
+        const char* path;
+    };
+    const row rows[] = {
+        {"/tmp/x", "0", 1, "/tmp/x"},     {"/tmp/with space/é", "0", 1, "/tmp/with space/é"},
+        {"", "1", 0, "unchanged"},        // cancelled
+        {"/tmp/x", "5", 0, "unchanged"},  // the dialog failed
+        {"relative", "0", 0, "unchanged"},
+        {"", "0", 0, "unchanged"},
+    };
+    for (const row& r : rows) {
+        scoped_env a("STANDIN_ANSWER", std::string(r.answer));
+        scoped_env s("STANDIN_STATUS", std::string(r.status));
+        std::string path = "unchanged";
+        EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, path), r.result) << r.answer << r.status;
+        EXPECT_EQ(path, r.path);
+    }
+    // No chooser on the system at all.
+    scoped_env none("PATH", tmp.path());
+    std::string path = "unchanged";
+    EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, path), 0);
+    EXPECT_EQ(path, "unchanged");
+}
+
+TEST_F(Dialogs, WhatTheChooserIsAsked) {
+    std::string path;
+    ASSERT_EQ(GetFilePathFromUser(2, "Pick a folder", "Select", 1, tmp.path().c_str(), path), 1);
+    EXPECT_EQ(argv(), (std::vector<std::string>{"--file-selection", "--title=Pick a folder", "--ok-label=Select",
+                                                "--directory", "--filename=" + tmp.path()}));
+
+    // A start folder that does not exist is not passed on.
+    remove_tree(record);
+    ASSERT_EQ(GetFilePathFromUser(0, "Open", "Open", 1, (tmp / "missing").c_str(), path), 1);
+    for (const std::string& a : argv()) EXPECT_NE(a.rfind("--filename", 0), 0u) << a;
+    EXPECT_FALSE(has("--directory"));
+
+    // Saving proposes the name held in path, in the start folder.
+    remove_tree(record);
+    path = "notes.txt";
+    ASSERT_EQ(GetFilePathFromUser(1, "Save", "Save", 1, tmp.path().substr(0, tmp.path().size() - 1).c_str(), path),
+              1);
+    EXPECT_TRUE(has("--save") && has("--confirm-overwrite") && has("--filename=" + tmp.path() + "notes.txt"));
+
+    // Texts are cut to 255 bytes, never inside a character.
+    remove_tree(record);
+    const std::string long_message = std::string(254, 'a') + "\xc3\xa9" + std::string(44, 'b');
+    ASSERT_EQ(GetFilePathFromUser(2, long_message, "Select", 1, nullptr, path), 1);
+    EXPECT_TRUE(has("--title=" + std::string(254, 'a')));
+
+    // Another mode shows nothing.
+    remove_tree(record);
+    path = "kept";
+    EXPECT_EQ(GetFilePathFromUser(3, "Pick", "Select", 1, nullptr, path), 0);
+    EXPECT_EQ(path, "kept");
+    EXPECT_FALSE(path_exists(record));
+}
+
+TEST_F(Dialogs, ACharacterArrayTakesOnlyAPathThatFits) {
+    char small[6] = "old";
+    EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, small), 0);
+    EXPECT_STREQ(small, "old");
+    char fits[7] = "old";
+    EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, fits), 1);
+    EXPECT_STREQ(fits, "/tmp/x");
+}
+
+TEST(DialogsWithoutDisplay, AlertsGoToStandardErrorAndConfirmNothing) {
+    scoped_env display("DISPLAY", std::nullopt);
+    scoped_env wayland("WAYLAND_DISPLAY", std::nullopt);
+    testing::internal::CaptureStderr();
+    DoUserAlert("Disc error");
+    EXPECT_FALSE(ConfirmMessage("Replace the file?", "Replace", "Keep"));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Disc error"), std::string::npos);
+    EXPECT_NE(err.find("Replace the file?"), std::string::npos);
+}
+
+// The bytes of a value after flip.
+template <class T>
+std::array<unsigned char, sizeof(T)> flipped(void (*flip)(T*), std::array<unsigned char, sizeof(T)> bytes) {
+    T v;
+    std::memcpy(&v, bytes.data(), sizeof v);
+    flip(&v);
+    std::memcpy(bytes.data(), &v, sizeof v);
+    return bytes;
+}
+
+TEST(DialogHelpers, ProgressBarAndByteOrder) {
+    EXPECT_EQ(progress_bar_value(0.5f), 500);
+    EXPECT_EQ(progress_bar_value(0.9999f), 999);  // cut toward zero
+    EXPECT_EQ(progress_bar_value(-1.0f), -1);
+    EXPECT_EQ(progress_bar_value(2.0f), 1000);
+
+    EXPECT_EQ(flipped(EndianFlipShort, {1, 2}), (std::array<unsigned char, 2>{2, 1}));
+    EXPECT_EQ(flipped(EndianFlipLong, {1, 2, 3, 4}), (std::array<unsigned char, 4>{4, 3, 2, 1}));
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+#include "shell_helpers.h"
+
+string_tap::string_tap() : real_(widget_paint()), previous_(set_widget_painter(this)) {}
+
+string_tap::~string_tap() { set_widget_painter(previous_); }
+
+const tapped_string* string_tap::find(const std::string& text) const {
+    for (const tapped_string& s : strings)
+        if (s.text == text) return &s;
+    return nullptr;
+}
+
+float string_tap::string(int colour, float x, float y, const std::string& text, float wrap, int font, int align) {
+    strings.push_back({colour, x, y, text, wrap, font, align});
+    return real_.string(colour, x, y, text, wrap, font, align);
+}
