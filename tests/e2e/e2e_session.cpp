@@ -99,8 +99,14 @@ int e2e_session::run(const std::string& program, const std::vector<std::string>&
                      const std::string& script, int timeout_s) {
     write_file(dir_ + "script.txt", script);
     std::vector<std::string> env;
+    // A variable set for the runs replaces the inherited one (PATH with stand-ins first).
+    auto overridden = [this](const char* entry) {
+        for (const std::string& own : env_)
+            if (std::strncmp(entry, own.c_str(), own.find('=') + 1) == 0) return true;
+        return false;
+    };
     for (char** e = environ; *e; ++e)
-        if (inherited(*e)) env.push_back(*e);
+        if (inherited(*e) && !overridden(*e)) env.push_back(*e);
     env.push_back("HOME=" + dir_ + "home");
     env.push_back("XDG_CONFIG_HOME=" + dir_ + "home/.config");
     env.push_back("XDG_CACHE_HOME=" + dir_ + "home/.cache");

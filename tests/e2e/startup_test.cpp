@@ -1,0 +1,137 @@
+// The three programs and the shell's start-up under X: the splash and the empty wizard frame,
+// alerts answered by the input script, the folder dialog answered by zenity's stand-in, the
+// preferences written at shut-down, and a start without any display.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "common/test_helpers.h"
+#include "e2e_session.h"
+#include "platform/plat_process.h"
+
+namespace {
+
+const std::string probe = VOLATRA_TOOLS_DIR "/volatra_startup_probe";
+const e2e_image::px navy{30, 43, 69};  // palette slot 34, the window's background
+
+bool near(const e2e_image::px& a, const e2e_image::px& b) {
+    return std::abs(a.r - b.r) < 12 && std::abs(a.g - b.g) < 12 && std::abs(a.b - b.b) < 12;
+}
+bool light(const e2e_image::px& p) { return p.r > 200 && p.g > 200 && p.b > 200; }
+// Whether any pixel of the rectangle (window units, edges included) is not light: ink drawn there.
+bool ink_in(const e2e_image& im, int x0, int y0, int x1, int y1) {
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (!light(im.at(x, y))) return true;
+    return false;
+}
+
+TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
+    for (const char* name : {"volatra_installer", "volatra_updater", "volatra_webdemo"}) {
+        e2e_session s(std::string("startup_") + name);
+        std::string why;
+        ASSERT_TRUE(s.start_display(&why)) << why;
+        // The script starts after the first splash frame; the next is the second.
+        int status = s.run(std::string(VOLATRA_PROGRAMS_DIR "/") + name, {},
+                           "shot splash.png\n"
+                           "wait_log \"WIZARD entered\"\n"
+                           "shot frame.png\n"
+                           "click 55 23\n");
+        ASSERT_EQ(status, 0) << name << "\n" << s.report();
+        const std::string log = s.log();
+        EXPECT_EQ(log.rfind("Installer log.txt for Volatra DVD Installer 2.01r1 compiled on ", 0), 0u) << log;
+        EXPECT_NE(log.find("\nOstrand folder:'', case sensitive=0\n"), std::string::npos);
+        EXPECT_NE(log.find("Will init plugins.\nStarting application.\n"), std::string::npos);
+
+        e2e_image splash, frame;
+        ASSERT_TRUE(read_png(s.work() + "splash.png", &splash));
+        EXPECT_TRUE(near(splash.at(600, 400), navy)) << name;
+        EXPECT_TRUE(light(splash.at(240, 120))) << name;  // the panel
+        EXPECT_TRUE(light(splash.at(700, 15))) << name;   // the empty part of the bar
+        EXPECT_FALSE(light(splash.at(12, 15))) << name;   // its filled start
+        ASSERT_TRUE(read_png(s.work() + "frame.png", &frame));
+        EXPECT_FALSE(near(frame.at(600, 400), navy)) << name;  // the wizard's own picture
+    }
+}
+
+TEST(Programs, WithoutADisplayTheStartFailsWithItsAlertAndCrashFiles) {
+    e2e_session s("startup_no_display");
+    int status = s.run(VOLATRA_PROGRAMS_DIR "/volatra_installer", {}, "");
+    EXPECT_EQ(status, 1) << s.report();
+    const std::string log = s.log();
+    EXPECT_EQ(log.rfind("Installer log.txt for ", 0), 0u) << log;
+    const std::string lines =
+        "I could not set up the graphics for Volatra! I hope your monitor is at 1024x768 or higher! It must be!\n"
+        "You do not meet the system requirements or you do not have OpenGL drivers or you entered a bad resolution "
+        "in Volatra!\n"
+        "You need at least 256 meg of RAM, 16 meg of VRAM, and OpenGl drivers for your 3-D accelerator card!\n"
+        "If you reset the resolution, you can try launching Volatra again, since I am resetting Volatra to default "
+        "resolution now.\n"
+        "(GenC/hl_init line 1574)\n";
+    EXPECT_NE(log.find(lines), std::string::npos) << log;
+    EXPECT_NE(s.err().find("I could not set up the graphics for Volatra!"), std::string::npos) << s.err();
+    EXPECT_NE(read_file(s.work() + "stack_crawl.txt").find("MACIBM_init"), std::string::npos);
+    EXPECT_TRUE(path_exists(s.work() + "MemoryLog.txt"));
+}
+
+TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
+    e2e_session s("startup_probe");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
+    s.set_env("STANDIN_RECORD", s.folder() + "zenity.txt");
+    s.set_env("STANDIN_ANSWER", "/media/chosen folder");
+    // The chooser's "French" sits 25 units left of the middle of the 420 x 250 box, 160 up.
+    int status = s.run(probe, {},
+                       "wait_log \"probe alert\"\n"
+                       "shot alert.png\n"
+                       "key Return\n"
+                       "wait_log \"probe chooser\"\n"
+                       "click 375 339\n"
+                       "shot chooser.png\n"
+                       "key Return\n"
+                       "wait_log \"probe folder\"\n"
+                       "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_NE(log.find("probe alert answered, window 0\nprobe chooser\nprobe language 1\n"
+                       "probe folder 1 /media/chosen folder\nprobe quit\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(read_lines(s.folder() + "zenity.txt"),
+              (std::vector<std::string>{"call zenity", "--file-selection", "--title=Pick a folder",
+                                        "--ok-label=Select", "--directory", "--filename=/"}));
+    const std::string prefs = read_file(s.config() + "Volatra Installer.prf");
+    EXPECT_NE(prefs.find("\n_lang 1\n"), std::string::npos) << prefs;
+
+    e2e_image alert, chooser;
+    ASSERT_TRUE(read_png(s.work() + "alert.png", &alert));
+    EXPECT_TRUE(near(alert.at(50, 50), navy));
+    EXPECT_FALSE(ink_in(alert, 205, 220, 595, 235));  // the box's inner panel, empty below the lines
+    EXPECT_TRUE(ink_in(alert, 380, 376, 420, 390));   // the first line, centred
+    EXPECT_FALSE(ink_in(alert, 205, 376, 340, 390));
+    ASSERT_TRUE(read_png(s.work() + "chooser.png", &chooser));
+    EXPECT_TRUE(ink_in(chooser, 371, 336, 372, 339));   // French's radio button, chosen
+    EXPECT_FALSE(ink_in(chooser, 371, 356, 372, 359));  // English's, empty in its middle
+}
+
+TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {
+    e2e_session s("startup_confirm");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    // xdotool stands in for the user: it finds the box by its title, focuses it and presses Return.
+    int user_status = -1;
+    std::thread user([&] {
+        plat::run_wait(plat::find_program("timeout"),
+                       {"timeout", "60", "env", "DISPLAY=" + s.display(), "xdotool", "search", "--sync", "--name",
+                        "^Volatra Installer$", "windowfocus", "--sync", "key", "Return"},
+                       &user_status);
+    });
+    int status = s.run(probe, {"--confirm"}, "", 120);
+    user.join();
+    EXPECT_EQ(user_status, 0);
+    ASSERT_EQ(status, 0) << s.report();
+    EXPECT_EQ(s.out(), "confirmed 1\n");
+}
+
+}  // namespace
