@@ -13,8 +13,8 @@
 #include "files/io_utils.h"
 #include "install/install_state.h"
 #include "platform/plat_paths.h"
+#include "shell/dialogs.h"
 #include "widgets/butn.h"
-#include "wizard/folder_dialog.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
 
@@ -112,9 +112,9 @@ void UTIL_pick_install() {
     wizard_text(45, 230, 400 - 25.0f * n,
                 UTL_translate_string("Is the copy of Volatra 9 you're looking for missing from this list?"), 500, 0);
     if (!BTN_action(605, 403 - 25.0f * n, 100, 0, 0, UTL_translate_string("Find It"), "-")) return;
-    std::string path;
-    if (!choose_folder(UTL_translate_string("Please select your Volatra 9 folder."), UTL_translate_string("Select"),
-                       dest_dir_path, &path))
+    std::string path = dest_dir_path;
+    if (!GetFilePathFromUser(2, UTL_translate_string("Please select your Volatra 9 folder."),
+                             UTL_translate_string("Select"), 0, dest_dir_path.c_str(), path))
         return;
     const std::string found = find_copy_above(path);
     if (found.empty()) {

@@ -18,11 +18,11 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "platform/plat_paths.h"
+#include "shell/dialogs.h"
 #include "widgets/butn.h"
 #include "wizard/copies.h"
 #include "wizard/disc.h"
 #include "wizard/disk_space.h"
-#include "wizard/folder_dialog.h"
 #include "wizard/run_sim.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
@@ -128,8 +128,9 @@ int dvd_pick_install(int entered, wizard_screen& screen) {
     screen.next = dvd_eula_install;
 
     if (BTN_action(300, 203, 0, 0, 0, tr("Change Destination"), "-")) {
-        std::string path;
-        if (choose_folder(tr("Pick a folder to install Volatra 9 into."), tr("Select"), parent_dir, &path)) {
+        std::string path = parent_dir;
+        if (GetFilePathFromUser(2, tr("Pick a folder to install Volatra 9 into."), tr("Select"), 1, parent_dir.c_str(),
+                                path)) {
             parent_dir = path;
             if (parent_dir != "/" && parent_dir.back() != '/') parent_dir += '/';
             prepare_pending = true;
