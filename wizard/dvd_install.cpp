@@ -249,7 +249,8 @@ int install_files_for_a_frame(int& cursor, int disk) {
     static uint64_t last_end = 0;
     const uint64_t start = xtim_class::microsecs();
     const uint64_t rest_of_frame = start - last_end;
-    const uint64_t budget = std::clamp<uint64_t>(4 * rest_of_frame, 10000, 200000);
+    // After a pause (a disc change, another screen) the last frame says nothing: start small.
+    const uint64_t budget = rest_of_frame > 250000 ? 10000 : std::clamp<uint64_t>(4 * rest_of_frame, 10000, 200000);
     int r;
     while ((r = install_files(cursor, disk)) == 0 && xtim_class::microsecs() - start < budget)
         std::this_thread::sleep_for(std::chrono::microseconds(250));
@@ -259,7 +260,9 @@ int install_files_for_a_frame(int& cursor, int disk) {
 
 int dvd_run_install(int, wizard_screen& screen) {
     static int cursor = 0;
+    bool prepared = false;
     if (!dvd_install_is_running) {
+        prepared = true;
         cursor = 0;
         xer << "Starting install at " << xtim_class::microsecs() / 1000000 << "\n";
         // The place was new on the destination screen; if something appeared there since, the
@@ -288,7 +291,8 @@ int dvd_run_install(int, wizard_screen& screen) {
     screen.title = tr("Installing Volatra");
     screen.on_quit = install_files_kill;
     screen.text = tr("I am installing Volatra in ") + dest_dir_path + ".";
-    switch (install_files_for_a_frame(cursor, current_disk)) {
+    // The preparation's frame takes one step, so the run shows itself before it moves on.
+    switch (prepared ? install_files(cursor, current_disk) : install_files_for_a_frame(cursor, current_disk)) {
         case 0: {
             screen.back = dvd_scenery_install;
             if (cursor < static_cast<int>(sim_info.size())) {
