@@ -1,0 +1,258 @@
+// The installer's disc install from start to end under Xvfb: the sample disc set made by the
+// builder, a disc changer in the test-volume folder, scripted clicks on the real screens.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "common/test_helpers.h"
+#include "e2e_session.h"
+
+namespace {
+
+const std::string tools = VOLATRA_TOOLS_DIR;
+const std::string installer = VOLATRA_PROGRAMS_DIR "/volatra_installer";
+const std::string changer = VOLATRA_SOURCE_DIR "/tools/disc_changer.sh";
+const std::string release = "Volatra 9.10r1";
+
+// Runs a program with its output dropped; its exit status.
+int run_tool(const std::vector<std::string>& argv) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The sample master and its three discs below the session's folder, disc 0 in the drive.
+struct sample_set {
+    std::string master, discs, volumes;
+};
+sample_set make_sample(e2e_session& s, const std::vector<std::string>& order) {
+    sample_set set{s.folder() + "sample/master", s.folder() + "sample/discs", s.folder() + "volumes"};
+    write_file(set.discs + "/.keep", "");
+    write_file(set.volumes + "/.keep", "");
+    EXPECT_EQ(run_tool({tools + "/volatra_sample_master", set.master}), 0);
+    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb", "350"}),
+              0);
+    std::vector<std::string> load = {changer, "load", set.volumes, set.discs};
+    load.insert(load.end(), order.begin(), order.end());
+    EXPECT_EQ(run_tool(load), 0);
+    s.set_env("VOLATRA_TEST_VOLUMES", set.volumes);
+    s.set_env("VOLATRA_EJECT_COMMAND", changer);
+    return set;
+}
+
+// The screens the log says were entered, in order.
+std::vector<std::string> screens_entered(const std::string& log) {
+    std::vector<std::string> out;
+    std::istringstream in(log);
+    const std::string mark = "WIZARD entered ";
+    for (std::string line; std::getline(in, line);)
+        if (line.compare(0, mark.size(), mark) == 0) out.push_back(line.substr(mark.size()));
+    return out;
+}
+
+// Every file of the manifest for this platform (1) and all (0), by its path in the copy, with
+// its path in the master.
+std::vector<std::pair<std::string, std::string>> manifest_files(const std::string& manifest) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::ifstream in(manifest);
+    std::string folder;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, 4, "DIR ") == 0) folder = line.substr(4);
+        if (line.compare(0, 5, "FILE ") != 0) continue;
+        std::istringstream f(line.substr(5));
+        std::string unused, platform, vcode, size_a, size_b, sig;
+        f >> unused >> platform >> vcode >> size_a >> size_b >> sig;
+        std::string name;
+        std::getline(f, name);
+        name = name.substr(1);
+        if ((platform != "0" && platform != "1") || sig == "GONE") continue;
+        const std::string rel = folder + name;
+        out.emplace_back(rel.substr(rel.find('/') + 1), rel);
+    }
+    return out;
+}
+
+bool is_link(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+std::string link_text(const std::string& path) {
+    char buf[4096];
+    ssize_t n = readlink(path.c_str(), buf, sizeof buf);
+    return n < 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
+}
+
+bool same_item(const std::string& installed, const std::string& master) {
+    if (is_link(master)) return is_link(installed) && link_text(installed) == link_text(master);
+    return !is_link(installed) && path_exists(installed) && md5sum_of(installed) == md5sum_of(master);
+}
+
+// The steps from the start screen to the running install, with the default destination.
+const char* const to_the_run =
+    "wait_log \"Disc read:\"\n"
+    "click 720 23\n"
+    "wait_log \"WIZARD entered dvd_pick_install\"\n"
+    "click 720 23\n"
+    "wait_log \"WIZARD entered dvd_eula_install\"\n"
+    "click 230 103\n"
+    "sleep 0.2\n"
+    "click 720 23\n"
+    "wait_log \"WIZARD entered dvd_scenery_install\"\n";
+
+TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
+    e2e_session s("wizard_install");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const sample_set set = make_sample(s, {"0", "2", "1", "2"});
+    const std::string script = std::string(to_the_run) +
+                               "click 745 227\n"  // tile (35, 5): deselected
+                               "sleep 0.2\n"
+                               "shot scenery.png\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "shot change.png\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_done_install\" 120\n"
+                               "shot done.png\n"
+                               "click 695 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_EQ(screens_entered(log),
+              (std::vector<std::string>{"dvd_start", "dvd_pick_install", "dvd_eula_install", "dvd_scenery_install",
+                                        "dvd_run_install", "dvd_verify_disk_install", "dvd_switch_disk_install",
+                                        "dvd_verify_disk_install", "dvd_switch_disk_install", "dvd_verify_disk_install",
+                                        "dvd_run_install", "dvd_verify_disk_install", "dvd_switch_disk_install",
+                                        "dvd_verify_disk_install", "dvd_run_install", "dvd_done_install",
+                                        "wizard_quit"}));
+    EXPECT_EQ(read_lines(set.volumes + "/.disc_changer.log").size(), 3u);
+
+    const std::string copy = s.desktop() + release + "/";
+    EXPECT_EQ(read_lines(s.config() + "volatra_install.txt"), std::vector<std::string>{copy});
+    const auto files = manifest_files(s.folder() + "tmp/volatra-installer-" + std::to_string(getuid()) + "/directory.txt");
+    ASSERT_GT(files.size(), 30u);
+    int tiles_left_out = 0;
+    for (const auto& [rel, master_rel] : files) {
+        if (rel.find("-40+170/") != std::string::npos) {
+            ++tiles_left_out;
+            EXPECT_FALSE(path_exists(copy + rel)) << rel;
+        } else {
+            EXPECT_TRUE(same_item(copy + rel, set.master + "/" + master_rel)) << rel;
+        }
+    }
+    EXPECT_EQ(tiles_left_out, 1);
+
+    // The deselected tile shows the base picture, a selected one the lit picture.
+    e2e_image shot;
+    ASSERT_TRUE(read_png(s.work() + "scenery.png", &shot));
+    const e2e_image::px off = shot.at(745, 227), on = shot.at(248 + 14 * 5 + 7, 150 + 14 * 13 + 7);
+    EXPECT_FALSE(off == on);
+}
+
+TEST(WizardInstall, AFailedFileThenContinueEndsWithTheErrorText) {
+    e2e_session s("wizard_install_error");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const sample_set set = make_sample(s, {"0", "1", "2"});
+    write_file(set.discs + "/disk_2/" + release + "/All/Weapons/AIM-9 Sidewinder.wpn.zip", "not a zip archive");
+    const std::string script = std::string(to_the_run) +
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 720 23\n"
+                               "wait_log \"WIZARD asks: An error occurred during installation:\" 120\n"
+                               "shot question.png\n"
+                               "click 146 228\n"  // Continue
+                               "wait_log \"WIZARD entered dvd_done_install\" 120\n"
+                               "shot done.png\n"
+                               "click 500 350\n"  // where "Run Volatra Now" would be
+                               "sleep 0.5\n"
+                               "click 695 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_NE(log.find("Install finished with 1 error"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Launching:"), std::string::npos);
+    // Every other file is there; the failed one is not.
+    const std::string copy = s.desktop() + release + "/";
+    EXPECT_FALSE(path_exists(copy + "Weapons/AIM-9 Sidewinder.wpn"));
+    EXPECT_TRUE(path_exists(copy + "Macintosh/Volatra.app/Contents/MacOS/Volatra") ||
+                path_exists(copy + "Volatra.app/Contents/MacOS/Volatra"));
+    e2e_image done;
+    ASSERT_TRUE(read_png(s.work() + "done.png", &done));
+    EXPECT_EQ(done.at(500, 350), done.at(700, 350));  // no button where the choice would be
+}
+
+TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
+    e2e_session s("wizard_install_cancel");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    make_sample(s, {"0", "1", "2"});
+    write_file(s.desktop() + release + " old/keep.txt", "keep");
+    const std::string script = std::string(to_the_run) +
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 600 23\n"  // Back, while the run is under way
+                               "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
+                               "shot question.png\n"
+                               "click 146 253\n"  // Cancel
+                               "wait_log \"Cancel: \"\n"
+                               "click 50 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    EXPECT_FALSE(path_exists(s.desktop() + release)) << s.report();
+    EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
+}
+
+TEST(WizardInstall, StartedFromTheDiscItHandsOverToACopyAndKeepsThePreferences) {
+    e2e_session s("wizard_handover");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const sample_set set = make_sample(s, {"0"});
+    // The disc as a folder of its own (no changer link), the program on it.
+    const std::string disc = s.folder() + "volumes/DVD0/";
+    ASSERT_EQ(run_tool({"/bin/cp", "-R", set.discs + "/disk_0/.", disc}), 0);
+    ASSERT_EQ(unlink((s.folder() + "volumes/DVD").c_str()), 0);
+    ASSERT_EQ(run_tool({"/bin/cp", installer, disc + "volatra_installer"}), 0);
+    const std::string prefs = s.config() + "Volatra Installer.prf";
+    write_file(prefs, "A\n9002 version\n_stream_count 3\n_proxy_host proxy.example\n");
+
+    const int status = s.run(disc + "volatra_installer", {}, "wait_log \"WIZARD entered dvd_start\"\nquit\n");
+    EXPECT_EQ(status, 1) << s.report();
+    const std::string copy = s.folder() + "tmp/volatra-installer-" + std::to_string(getuid()) + "/volatra_installer";
+    EXPECT_EQ(md5sum_of(copy), md5sum_of(installer));
+    // The copy runs the same script: it starts on the start screen and quits.
+    std::string log;
+    for (int i = 0; i < 600 && log.find("WIZARD entered dvd_start") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        log = s.log();
+    }
+    EXPECT_NE(log.find("os_dir_this_app\t\t=" + copy.substr(0, copy.rfind('/') + 1)), std::string::npos) << log;
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Saved at the hand-over, after it was read: the user's values, not the built-in ones.
+    const std::string after = read_file(prefs);
+    EXPECT_NE(after.find("_stream_count 3"), std::string::npos) << after;
+    EXPECT_NE(after.find("_proxy_host proxy.example"), std::string::npos) << after;
+}
+
+}  // namespace
