@@ -18,6 +18,8 @@
 
 #include "files/zip_utils.h"
 
+#include "bench_common.h"
+
 namespace {
 
 std::string g_dir;
@@ -27,23 +29,7 @@ void fail(const std::string& what) {
     std::exit(2);
 }
 
-int run(const std::vector<std::string>& argv) {
-    std::fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        if (!freopen("/dev/null", "w", stdout)) _exit(126);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-}
-
-bool have(const char* tool) { return run({"sh", "-c", std::string("command -v ") + tool}) == 0; }
+bool have(const char* tool) { return run_quiet({"sh", "-c", std::string("command -v ") + tool}) == 0; }
 
 // Text-like content that compresses about as well as simulator data does.
 std::string make_content(size_t size, uint32_t seed) {
@@ -78,7 +64,7 @@ void write(const std::string& path, const std::string& data) {
 }
 
 void fresh(const std::string& dir) {
-    run({"rm", "-rf", dir});
+    run_quiet({"rm", "-rf", dir});
     mkdir(dir.c_str(), 0755);
 }
 
@@ -133,7 +119,7 @@ int main(int argc, char** argv) {
         std::string c = src + "C" + std::to_string(i) + ".dsf";
         write(c, make_code(large_mb << 20, uint32_t(2000 + i)));
         sevens.push_back(arc + "C" + std::to_string(i) + ".7z");
-        if (run({"7zz", "a", "-bd", "-y", "-m0=BCJ2", "-m1=LZMA:d24", "-m2=LZMA:d20", "-m3=LZMA:d20", "-mb0:1",
+        if (run_quiet({"7zz", "a", "-bd", "-y", "-m0=BCJ2", "-m1=LZMA:d24", "-m2=LZMA:d20", "-m3=LZMA:d20", "-mb0:1",
                  "-mb0s1:2", "-mb0s2:3", sevens.back(), c}))
             fail("7zz a " + c);
     }
@@ -147,7 +133,7 @@ int main(int argc, char** argv) {
     auto unzip_zip = [&](const std::vector<std::string>& set) {
         return best(out, [&] {
             for (const std::string& z : set)
-                if (run({"unzip", "-o", "-qq", z, "-d", out})) fail("unzip " + z);
+                if (run_quiet({"unzip", "-o", "-qq", z, "-d", out})) fail("unzip " + z);
         });
     };
     double s_ours = ours_zip(small), s_ref = unzip_zip(small);
@@ -158,7 +144,7 @@ int main(int argc, char** argv) {
     });
     double p_ref = best(out, [&] {
         for (const std::string& a : sevens)
-            if (run({"7zz", "x", "-bd", "-y", "-o" + out, a})) fail("7zz x " + a);
+            if (run_quiet({"7zz", "x", "-bd", "-y", "-o" + out, a})) fail("7zz x " + a);
     });
 
     report("small zips", s_ours, s_ref, "unzip -o");
@@ -166,6 +152,6 @@ int main(int argc, char** argv) {
     report("large 7z (BCJ2)", p_ours, p_ref, "7zz x");
     double total_ours = s_ours + l_ours + p_ours, total_ref = s_ref + l_ref + p_ref;
     report("all", total_ours, total_ref, "both");
-    run({"rm", "-rf", g_dir});
+    run_quiet({"rm", "-rf", g_dir});
     return 0;
 }

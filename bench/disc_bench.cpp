@@ -4,10 +4,6 @@
 //
 //   disc_bench DISCS_DIR WORK_DIR (bench/run_disc_bench.sh makes the disc set)
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +16,9 @@
 #include "install/disc_pipeline.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "platform/plat_paths.h"
+
+#include "bench_common.h"
 
 namespace {
 using clock_type = std::chrono::steady_clock;
@@ -28,26 +27,6 @@ double seconds_since(clock_type::time_point t) {
     return std::chrono::duration<double>(clock_type::now() - t).count();
 }
 
-void mkdirs(const std::string& folder) {
-    for (size_t p = 1; (p = folder.find('/', p)) != std::string::npos; ++p)
-        mkdir(folder.substr(0, p).c_str(), 0755);
-    mkdir(folder.c_str(), 0755);
-}
-
-int run_quiet(std::vector<std::string> args) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (!freopen("/dev/null", "w", stdout)) _exit(127);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int st = 0;
-    waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -60,8 +39,8 @@ int main(int argc, char** argv) {
     install_name = build_name[0];
     temp_path = work + "tmp/";
     dest_dir_path = work + "pipeline/";
-    mkdirs(temp_path);
-    mkdirs(work + "manifest");
+    plat::make_dirs(temp_path, 0755);
+    plat::make_dirs(work + "manifest", 0755);
     if (zip_to_file(discs + "disk_0/" + install_name + "/directory.txt.zip", work + "manifest/") != 0 ||
         read_directory(work + "manifest/directory.txt", "") != 3) {
         std::fprintf(stderr, "disc_bench: cannot read the manifest of %s\n", discs.c_str());
@@ -73,24 +52,13 @@ int main(int argc, char** argv) {
         file_version_struct& v = h.versions.back();
         v.need_install = v.sig_want != "GONE";
         const std::string dest = install_location(v);
-        mkdirs(dest.substr(0, dest.rfind('/')));
+        plat::make_dirs(dest.substr(0, dest.rfind('/')), 0755);
     }
 
     auto t0 = clock_type::now();
-    int cursor = 0, disk = 0;
-    dvd_path = discs + "disk_0/";
-    for (;;) {
-        int r = install_files(cursor, disk);
-        if (r == 1) break;
-        if (r == 2) {
-            disk = sim_info[cursor].versions.back().disk;
-            dvd_path = discs + "disk_" + std::to_string(disk) + "/";
-        } else if (r == 3) {
-            std::string msg;
-            install_files_get_error(msg);
-            std::fprintf(stderr, "disc_bench: %s\n", msg.c_str());
-            return 1;
-        }
+    if (std::string failed = install_from_discs(discs); !failed.empty()) {
+        std::fprintf(stderr, "disc_bench: %s\n", failed.c_str());
+        return 1;
     }
     const double ours = seconds_since(t0);
 
@@ -103,7 +71,7 @@ int main(int argc, char** argv) {
         std::string rel = v.path;
         trim_dest_folder(rel);
         const std::string folder = ref + rel.substr(0, rel.rfind('/') + 1);
-        mkdirs(folder);
+        plat::make_dirs(folder, 0755);
         const std::string archive =
             discs + "disk_" + std::to_string(v.disk) + "/" + install_name + "/" + v.path;
         int r = v.path.find("Global Scenery") != std::string::npos

@@ -14,20 +14,7 @@ cmake --build build --target volatra_sample_master volatra_make_installer disc_b
 rm -rf "$work"
 mkdir -p "$work/discs"
 build/tools/volatra_sample_master "$work/master" >/dev/null
-python3 - "$work/master/All/Resources/bench" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-rnd = random.Random(9100)
-for i in range(2000):
-    d = os.path.join(root, "small", "%02d" % (i % 40))
-    os.makedirs(d, exist_ok=True)
-    with open(os.path.join(d, "item %04d.txt" % i), "w") as f:
-        f.write("".join("row %d %d\n" % (k, rnd.randrange(10**6)) for k in range(rnd.randrange(5, 200))))
-os.makedirs(os.path.join(root, "large"), exist_ok=True)
-for i in range(20):
-    with open(os.path.join(root, "large", "blob %02d.bin" % i), "wb") as f:
-        f.write(rnd.randbytes(4 * 1024 * 1024 if i % 2 else 2 * 1024 * 1024))
-PY
+python3 bench/bench_master.py "$work/master/All/Resources/bench"
 master_bytes=$(du -sb "$work/master" | cut -f1)
 
 now() { date +%s.%N; }
