@@ -141,6 +141,9 @@ TEST(SdlEvents, PointerWheelWindowAndQuit) {
     SDL_Event wheel = other(SDL_MOUSEWHEEL);
     wheel.wheel.y = 2;
     wheel.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+    SDL_Event sideways = other(SDL_MOUSEWHEEL);
+    sideways.wheel.x = 1;
+    SDL_Event still = other(SDL_MOUSEWHEEL);
     SDL_Event expose = other(SDL_WINDOWEVENT);
     expose.window.event = SDL_WINDOWEVENT_EXPOSED;
     SDL_Event focus = other(SDL_WINDOWEVENT);
@@ -153,15 +156,28 @@ TEST(SdlEvents, PointerWheelWindowAndQuit) {
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(t.mouse_x, 121);
     EXPECT_EQ(t.mouse_y, 41);
-    out = translate_all({left_down, left_up, wheel, expose, focus, blur, other(SDL_QUIT)}, &t);
+    out =
+        translate_all({left_down, left_up, wheel, sideways, still, expose, focus, blur, other(SDL_QUIT)}, &t);
     std::vector<int> whats;
     for (const event& r : out) whats.push_back(r.what);
     EXPECT_EQ(whats,
-              (std::vector<int>{plat::ev_mouse_down, plat::ev_mouse_up, plat::ev_wheel, plat::ev_update,
-                                plat::ev_activate, plat::ev_activate, plat::ev_quit}));
+              (std::vector<int>{plat::ev_mouse_down, plat::ev_mouse_up, plat::ev_wheel, plat::ev_wheel,
+                                plat::ev_update, plat::ev_activate, plat::ev_activate, plat::ev_quit}));
     EXPECT_EQ(out[2].wheel, -2);
-    EXPECT_EQ(out[4].modifiers, plat::activate_flag);
-    EXPECT_EQ(out[5].modifiers, 0u);
+    EXPECT_EQ(out[3].wheel, 1);
+    EXPECT_EQ(out[5].modifiers, plat::activate_flag);
+    EXPECT_EQ(out[6].modifiers, 0u);
+}
+
+TEST(SdlKeys, KeysThatTypeNothingCarryTheMacControlCharacters) {
+    const std::pair<SDL_Scancode, int> rows[] = {
+        {SDL_SCANCODE_TAB, 9},     {SDL_SCANCODE_HOME, 1},          {SDL_SCANCODE_END, 4},
+        {SDL_SCANCODE_PAGEUP, 11}, {SDL_SCANCODE_INSERT, 5},        {SDL_SCANCODE_UP, 30},
+        {SDL_SCANCODE_DOWN, 31},   {SDL_SCANCODE_RIGHT, 29},        {SDL_SCANCODE_F12, 16},
+        {SDL_SCANCODE_F13, 16},    {SDL_SCANCODE_NUMLOCKCLEAR, 27}, {SDL_SCANCODE_A, 0},
+        {SDL_SCANCODE_LSHIFT, 0},
+    };
+    for (const auto& r : rows) EXPECT_EQ(plat::mac_control_char(r.first), r.second) << r.first;
 }
 
 TEST(SdlKeys, LayoutCharactersAndUtf8) {

@@ -48,7 +48,9 @@ protected:
 
 TEST_F(Prefs, InstallerSetWritesEveryKeyInOrderAndReadsBackTheSame) {
     set_targets(3, 1, "proxy.example  lan", "8080", 8080, 1, 2);
+    log_capture log;
     pref.IO_set(11, 1);
+    EXPECT_EQ(log.text(), "");
     EXPECT_EQ(read_file(file()),
               "A\n9002 version\n_stream_count 3\n_log_actions 1\n_proxy_host proxy.example  lan\n"
               "_proxy_port 8080\n_proxy_port_int 8080\n_get_beta 1\n_lang 2\n");
@@ -130,8 +132,10 @@ TEST_F(Prefs, AFailedSaveKeepsTheOldFile) {
     // A folder where the new file would go makes the write fail.
     ASSERT_EQ(mkdir((file() + ".new").c_str(), 0700), 0);
     mnw.lang = 6;
+    log_capture log;
     pref.IO_set(11, 1);
     EXPECT_EQ(read_file(file()), "A\n9002 version\n_lang 1\n");
+    EXPECT_NE(log.text().find("Could not save the preferences"), std::string::npos);
 }
 
 TEST_F(Prefs, NoPreferencesFolderMeansNoFileAnywhere) {
