@@ -8,10 +8,6 @@
 #include "graphics/oglp_text.h"
 #include "widgets/butn.h"
 
-std::vector<menu_struct> menu;
-int active_popup_code = 0;
-int select_popup_code = 0;
-int popup_menu_select = 0;
 float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
 
 namespace {

@@ -1,19 +1,8 @@
 // Push buttons, check boxes, radio buttons, the number display and boxed text.
-#include "core/mnw.h"
-#include "core/stls.h"
 #include "graphics/text_layout.h"
 #include "widgets/butn.h"
+#include "widgets/butn_util.h"
 #include "widgets/widget_paint.h"
-
-namespace {
-constexpr int help_string = 1802;
-
-bool no_menu_open() { return mnw.open_menu == -1; }
-
-bool mouse_in(float x0, float x1, float y0, float y1) {
-    return mnw.mouse_x >= x0 && mnw.mouse_x <= x1 && mnw.mouse_y >= y0 && mnw.mouse_y <= y1;
-}
-}  // namespace
 
 int BTN_action(float x, float y, float w, int lit, int mode, std::string label, std::string side_text) {
     std::string left, right, help;

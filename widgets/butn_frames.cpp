@@ -3,19 +3,13 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/alert.h"
 #include "core/mnw.h"
 #include "graphics/text_layout.h"
 #include "widgets/butn.h"
+#include "widgets/butn_util.h"
 #include "widgets/widget_paint.h"
 
 namespace {
-
-constexpr const char* butn_file = "OOPS_cpp/butn";
-
-void fatal(const std::string& line1, const std::string& line4, int line) {
-    __MACIBM_alert(0, line1, "", "", line4, t_exit, butn_file, line);
-}
 
 struct bar_style {
     int style;
@@ -122,7 +116,7 @@ void BTN_frame1(int style, float x, float y, float w, int colour) {
     for (const bar_style& b : bar_styles)
         if (b.style == style) s = &b;
     if (!s) {
-        fatal("Bad BTN_frame1 call!", "", 378);
+        butn_fatal("Bad BTN_frame1 call!", "", 378);
         return;
     }
     float half = OGL_round_half_away(w / 2);
@@ -158,9 +152,9 @@ void BTN_frame1(int style, float x, float y, float w, int colour) {
 }
 
 void BTN_frame0(int style, float x, float y, float h) {
-    if (style != 6) return fatal("Bad BTN_frame0 call!", "", 304);
-    if (x != std::floor(x)) return fatal("BTN_frame0 non-int x_center!", "", 305);
-    if (y != std::floor(y)) return fatal("BTN_frame0 non-int y_center!", "", 306);
+    if (style != 6) return butn_fatal("Bad BTN_frame0 call!", "", 304);
+    if (x != std::floor(x)) return butn_fatal("BTN_frame0 non-int x_center!", "", 305);
+    if (y != std::floor(y)) return butn_fatal("BTN_frame0 non-int y_center!", "", 306);
     float H = 2 * OGL_round_half_away(h / 2) + 8;
     float cx = x + mnw.subwin_x, bottom = y + mnw.subwin_y - H / 2;
     constexpr float u0 = 102, u1 = 122;
@@ -222,7 +216,7 @@ void BTN_frame2(int style, float x, float y, float w, float h, std::string title
     for (const panel_style& p : panel_styles)
         if (p.style == style) s = &p;
     if (!s) {
-        fatal("Bad BTN_frame2 call!", title, 443);
+        butn_fatal("Bad BTN_frame2 call!", title, 443);
         return;
     }
     float tx = style == 20 ? x + 10 : x + w / 2 - OGL_string_width(title) / 2;

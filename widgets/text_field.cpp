@@ -10,6 +10,7 @@
 #include "graphics/colr.h"
 #include "graphics/text_layout.h"
 #include "widgets/butn.h"
+#include "widgets/butn_util.h"
 #include "widgets/focus_ring.h"
 #include "widgets/widget_paint.h"
 
@@ -238,7 +239,14 @@ int BTN_enterstring(float x, float y, char* value, int max_len, std::string labe
     if (max_len < 0) return 0;
     std::string text(value);
     int result = BTN_enterstring(x, y, &text, max_len, std::move(label), width, want_focus);
-    if (text.size() > 499) __MACIBM_alert(0, "String too long!", text, "", "", t_exit, "GenH/hl_string", 137);
-    std::memcpy(value, text.c_str(), text.size() + 1);
+    copy_to_chars(value, text);
     return result;
+}
+
+void copy_to_chars(char* dst, const std::string& text) {
+    if (text.size() > 499) {
+        __MACIBM_alert(0, "String too long!", text, "", "", t_exit, "GenH/hl_string", 137);
+        return;
+    }
+    std::memcpy(dst, text.c_str(), text.size() + 1);
 }

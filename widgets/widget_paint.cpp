@@ -2,7 +2,9 @@
 
 #include <GL/gl.h>
 
+#include "core/utl_threads.h"
 #include "graphics/ogl_2d.h"
+#include "graphics/ogl_back.h"
 #include "graphics/ogl_prims.h"
 #include "graphics/ogl_state.h"
 #include "graphics/oglp_text.h"
@@ -61,6 +63,24 @@ public:
     }
     void fillrect(int colour, float alpha, float x, float y, float w, float h) override {
         OGL_fillrect(colour, alpha, x, y, w, h);
+    }
+    void framerect(int colour, float alpha, float x, float y, float w, float h) override {
+        OGL_framerect(colour, alpha, x, y, w, h);
+    }
+    void back_colour() override { OGL_plot_back_col(); }
+    int load_image(int ref, int flags, const std::string& file) override {
+        return tman.load_texture(tex_fail_quiet, ref, flags, tex_loaded, file);
+    }
+    void image(int ref, int colour, float alpha, float x0, float y0, float x1, float y1) override {
+        // The image fills the lower left of its power-of-two texture.
+        float s = 0, t = 0;
+        UTL_critical_section_lock(&tman.lock);
+        if (static_cast<size_t>(ref) < tman.ref_dat.size()) {
+            const tman_class::ref_dat_struct& r = tman.ref_dat[static_cast<size_t>(ref)];
+            if (r.tex_dx > 0 && r.tex_dy > 0) s = r.img_dx / r.tex_dx, t = r.img_dy / r.tex_dy;
+        }
+        UTL_critical_section_unlock(&tman.lock);
+        OGL_2dquad(ref, colour, alpha, x0, y0, 0, 0, x0, y1, 0, t, x1, y1, s, t, x1, y0, s, 0, 1, 4);
     }
     void scissors(float x, float y, float w, float h) override { OGL_scissors(x, y, w, h); }
     void scissors_end() override { OGL_scissors_end(); }

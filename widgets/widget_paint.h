@@ -31,6 +31,20 @@ public:
     virtual void number(int colour, float x, float y, float value, int digits, int decimals, int font) = 0;
     virtual void line(int colour, float alpha, float x1, float y1, float x2, float y2) = 0;
     virtual void fillrect(int colour, float alpha, float x, float y, float w, float h) = 0;
+    // The outline of a rectangle; by default four lines.
+    virtual void framerect(int colour, float alpha, float x, float y, float w, float h) {
+        line(colour, alpha, x, y, x + w, y);
+        line(colour, alpha, x + w, y, x + w, y + h);
+        line(colour, alpha, x + w, y + h, x, y + h);
+        line(colour, alpha, x, y + h, x, y);
+    }
+    // The whole window in the background colour (slot 34), also inside a sub-window.
+    virtual void back_colour() {}
+    // Loads an image file as the texture of ref with the texture manager's flags, failing
+    // silently: ref, or 0 when it could not be loaded. Painters without GL load nothing.
+    virtual int load_image(int, int, const std::string&) { return 0; }
+    // The loaded image of ref over the rectangle (sub-window relative), unblended.
+    virtual void image(int, int, float, float, float, float, float) {}
     virtual void scissors(float x, float y, float w, float h) = 0;
     virtual void scissors_end() = 0;
     // Shows the frame at once (a pressed button before the screen moves on).
