@@ -4,6 +4,7 @@
 
 #include "core/mnw.h"
 #include "core/stls.h"
+#include "core/wx.h"
 #include "widgets/focus_ring.h"
 
 paint_recorder::paint_recorder() : previous_(set_widget_painter(this)) {}
@@ -65,6 +66,30 @@ void paint_recorder::line(int colour, float alpha, float x1, float y1, float x2,
 void paint_recorder::fillrect(int colour, float alpha, float x, float y, float w, float h) {
     painted p;
     p.kind = "fill", p.colour = colour, p.alpha = alpha, p.x = x, p.y = y, p.w = w, p.h = h;
+    calls.push_back(p);
+}
+
+void paint_recorder::framerect(int colour, float alpha, float x, float y, float w, float h) {
+    painted p;
+    p.kind = "frame", p.colour = colour, p.alpha = alpha, p.x = x, p.y = y, p.w = w, p.h = h;
+    calls.push_back(p);
+}
+
+void paint_recorder::back_colour() {
+    calls.emplace_back();
+    calls.back().kind = "back";
+}
+
+int paint_recorder::load_image(int ref, int flags, const std::string& file) {
+    painted p;
+    p.kind = "load", p.tex = ref, p.colour = flags, p.text = file;
+    calls.push_back(p);
+    return load_answer;
+}
+
+void paint_recorder::image(int ref, int colour, float alpha, float x0, float y0, float x1, float y1) {
+    painted p;
+    p.kind = "image", p.tex = ref, p.colour = colour, p.alpha = alpha, p.x = x0, p.y = y0, p.w = x1, p.h = y1;
     calls.push_back(p);
 }
 
@@ -145,4 +170,98 @@ void frame_driver::click(float x, float y, const std::function<void()>& draw) {
     press(x, y, draw);
     held_ = false;
     frame(draw);
+}
+
+void frame_driver::double_press(float x, float y, const std::function<void()>& draw) {
+    mnw.mouse_dbl = 1;
+    press(x, y, draw);
+    mnw.mouse_dbl = 0;
+}
+
+modal_frame at(float x, float y) {
+    modal_frame f;
+    f.x = x, f.y = y;
+    return f;
+}
+modal_frame pressed_at(float x, float y) {
+    modal_frame f = at(x, y);
+    f.press = true;
+    return f;
+}
+modal_frame double_pressed_at(float x, float y) {
+    modal_frame f = pressed_at(x, y);
+    f.dbl = true;
+    return f;
+}
+modal_frame with_keys(const std::vector<key_event>& keys) {
+    modal_frame f;
+    f.keys = keys;
+    return f;
+}
+
+namespace {
+modal_driver* active_modal = nullptr;
+}
+
+modal_driver::modal_driver() {
+    active_modal = this;
+    saved_ = set_widget_shell_hooks({startwind, event_proc, nullptr});
+    enter_window(0, 0, 0, 800, 600);
+    mnw.open_menu = -1;
+    mnw.y_res = 600;
+    mnw.mouse_down = mnw.mouse_held = mnw.mouse_dbl = mnw.wheel = 0;
+    return_hit = escape_hit = delete_hit = 0;
+    BTN_begin_focus_ring();
+}
+
+modal_driver::~modal_driver() {
+    set_widget_shell_hooks(saved_);
+    active_modal = nullptr;
+    return_hit = escape_hit = delete_hit = 0;
+}
+
+void modal_driver::startwind(int id, int) {
+    modal_driver& m = *active_modal;
+    m.windows.push_back(id);
+    // The sizes of the shell's table, centred in an 800 x 600 window.
+    float w = 800, h = 600;
+    if (id == 998) w = 561, h = 474;
+    if (id == 999) w = 330, h = 474;
+    enter_window(id, id == 0 ? 0 : (800 - w) / 2, id == 0 ? 0 : (600 - h) / 2, w, h);
+    mnw.open_menu = -1;
+    mnw.mouse_down = mnw.mouse_held = mnw.wheel = 0;
+}
+
+void modal_driver::event_proc() {
+    modal_driver& m = *active_modal;
+    m.drawn.push_back(m.paint.calls);
+    m.paint.clear();
+    ++m.frames;
+    return_hit = escape_hit = delete_hit = 0;
+    mnw.mouse_down = mnw.mouse_dbl = 0;
+    if (m.next_ >= m.script.size()) {
+        mnw.curwin = 0;  // the close box
+        return;
+    }
+    const modal_frame& f = m.script[m.next_++];
+    mnw.mouse_x = f.x, mnw.mouse_y = f.y;
+    for (const key_event& k : f.keys) {
+        if (BTN_dispatch_to_focus(k.c, k.vkey, k.flags) || (k.flags & key_flag_up)) continue;
+        if (k.vkey == 13) return_hit = 1;
+        if (k.vkey == 27) escape_hit = 1;
+        if (k.vkey == 8 || k.vkey == 46) delete_hit = 1;
+    }
+    mnw.wheel += f.wheel;
+    mnw.mouse_down = f.press ? 1 : 0;
+    mnw.mouse_held = f.press ? 1 : 0;
+    mnw.mouse_dbl = f.dbl ? 1 : 0;
+    if (f.press) BTN_unfocus_any();
+    BTN_begin_focus_ring();
+}
+
+const painted* modal_driver::last_text(const std::string& text) const {
+    const std::vector<painted>& last = paint.calls.empty() && !drawn.empty() ? drawn.back() : paint.calls;
+    for (const painted& p : last)
+        if (p.kind == "string" && p.text == text) return &p;
+    return nullptr;
 }

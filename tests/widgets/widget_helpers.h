@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "widgets/widget_paint.h"
+#include "widgets/widget_shell.h"
 
 struct painted {
-    std::string kind;  // quads, string, number, line, fill, scissors, scissors_end, swap
+    std::string kind;  // quads, string, number, line, fill, frame, back, load, image, scissors, scissors_end, swap
     int tex = 0;
     int colour = 0;
     std::vector<atlas_quad> quads;
@@ -38,6 +39,12 @@ public:
     void number(int colour, float x, float y, float value, int digits, int decimals, int font) override;
     void line(int colour, float alpha, float x1, float y1, float x2, float y2) override;
     void fillrect(int colour, float alpha, float x, float y, float w, float h) override;
+    void framerect(int colour, float alpha, float x, float y, float w, float h) override;
+    void back_colour() override;
+    // Records the load ("load", text = file) and answers load_answer.
+    int load_image(int ref, int flags, const std::string& file) override;
+    void image(int ref, int colour, float alpha, float x0, float y0, float x1, float y1) override;
+    int load_answer = 0;
     void scissors(float x, float y, float w, float h) override;
     void scissors_end() override;
     void swap() override;
@@ -71,6 +78,8 @@ public:
     void move(float x, float y);
     // A press frame then a frame with the button up.
     void click(float x, float y, const std::function<void()>& draw);
+    // A press that the time keeper counts as the second of a double click.
+    void double_press(float x, float y, const std::function<void()>& draw);
 
 private:
     bool held_ = false;
@@ -78,3 +87,38 @@ private:
 
 // Sets the current window as the shell would: id, origin and size.
 void enter_window(int id, float x, float y, float w, float h);
+
+// One frame of the shell's loop as a modal dialog sees it: the mouse, a press, a double click,
+// keys (Return, Escape and Backspace that no widget takes set the shell's flags), the wheel.
+struct modal_frame {
+    float x = -1000, y = -1000;
+    bool press = false, dbl = false;
+    std::vector<key_event> keys;
+    int wheel = 0;
+};
+modal_frame at(float x, float y);
+modal_frame pressed_at(float x, float y);
+modal_frame double_pressed_at(float x, float y);
+modal_frame with_keys(const std::vector<key_event>& keys);
+
+// Installs itself as the shell the widgets call up to: entering a window sets it as the shell's
+// table would, and each frame of the loop plays the next scripted frame; when the script runs
+// out the frame closes the sub-window, as its close box would. What each frame drew is kept.
+class modal_driver {
+public:
+    modal_driver();
+    ~modal_driver();
+    std::vector<modal_frame> script;
+    std::vector<std::vector<painted>> drawn;  // per frame, the last one when the dialog returned
+    std::vector<int> windows;                 // each window entered, in order
+    int frames = 0;
+    paint_recorder paint;
+    // What the last frame drew, found by its text.
+    const painted* last_text(const std::string& text) const;
+
+private:
+    static void startwind(int id, int);
+    static void event_proc();
+    widget_shell_hooks saved_;
+    size_t next_ = 0;
+};
