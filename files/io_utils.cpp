@@ -465,7 +465,8 @@ int opensave_getitems(const std::string& dir, int mode, std::vector<std::string>
                        "I need to end all paths with the directory indicator!", full, t_exit, __FILE__,
                        __LINE__);
     std::vector<dir_entry> entries;
-    if (list_entries(full, entries) != 0) return 0;
+    // An empty path is the working folder.
+    if (list_entries(full.empty() ? "./" : full, entries) != 0) return 0;
     std::vector<std::pair<std::string, int>> items;
     for (const dir_entry& e : entries) {
         int type = e.is_dir ? 1 : 0;

@@ -249,6 +249,8 @@ int BTN_opensave(int which, int file_type, std::string* path) {
     d.enter(d.dir);
     d.scroll = d.selection;
     shell.startwind(which, 0);
+    // The keys of the frame that opened the dialog were the caller's.
+    return_hit = escape_hit = delete_hit = 0;
 
     std::vector<std::string> levels;
     while (mnw.curwin == which) {

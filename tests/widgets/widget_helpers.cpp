@@ -220,6 +220,15 @@ modal_driver::~modal_driver() {
     return_hit = escape_hit = delete_hit = 0;
 }
 
+void modal_driver::play(std::vector<modal_frame> frames) {
+    script = std::move(frames);
+    drawn.clear();
+    windows.clear();
+    paint.clear();
+    frames_run = 0;
+    next_ = 0;
+}
+
 void modal_driver::startwind(int id, int) {
     modal_driver& m = *active_modal;
     m.windows.push_back(id);
@@ -236,7 +245,7 @@ void modal_driver::event_proc() {
     modal_driver& m = *active_modal;
     m.drawn.push_back(m.paint.calls);
     m.paint.clear();
-    ++m.frames;
+    ++m.frames_run;
     return_hit = escape_hit = delete_hit = 0;
     mnw.mouse_down = mnw.mouse_dbl = 0;
     if (m.next_ >= m.script.size()) {
@@ -257,6 +266,7 @@ void modal_driver::event_proc() {
     mnw.mouse_dbl = f.dbl ? 1 : 0;
     if (f.press) BTN_unfocus_any();
     BTN_begin_focus_ring();
+    if (f.then) f.then();
 }
 
 const painted* modal_driver::last_text(const std::string& text) const {

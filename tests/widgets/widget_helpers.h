@@ -95,6 +95,7 @@ struct modal_frame {
     bool press = false, dbl = false;
     std::vector<key_event> keys;
     int wheel = 0;
+    std::function<void()> then;  // runs after the frame's input, before the dialog draws
 };
 modal_frame at(float x, float y);
 modal_frame pressed_at(float x, float y);
@@ -108,10 +109,12 @@ class modal_driver {
 public:
     modal_driver();
     ~modal_driver();
+    // Starts over with a new script.
+    void play(std::vector<modal_frame> frames);
     std::vector<modal_frame> script;
     std::vector<std::vector<painted>> drawn;  // per frame, the last one when the dialog returned
     std::vector<int> windows;                 // each window entered, in order
-    int frames = 0;
+    int frames_run = 0;
     paint_recorder paint;
     // What the last frame drew, found by its text.
     const painted* last_text(const std::string& text) const;
