@@ -1,12 +1,13 @@
 // The shell on its own, for whole-program tests: an 800 x 600 window, the frame loop and the key
 // translation, a screen of four coloured rectangles, and a log line for every event record, click
 // and key as the frame loop saw it. With --widgets the screen holds a button, a check box, a radio
-// group and a text field instead, and the log says each change of their values. The window's
-// close box (or the script's quit) ends it.
+// group and a text field instead, and the log says each change of their values; with
+// --more_widgets the rest of the kit. The window's close box (or the script's quit) ends it.
 #include <cstdio>
 
 #include "core/cmdline.h"
 #include "core/mnw.h"
+#include "core/stls.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "graphics/builtin_images.h"
@@ -14,6 +15,7 @@
 #include "graphics/ogl_extensions.h"
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_prims.h"
+#include "graphics/oglp_text.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_window.h"
 #include "shell/frame.h"
@@ -22,6 +24,7 @@
 #include "shell/window.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_shell.h"
 
 namespace {
 
@@ -127,6 +130,78 @@ void widgets_frame() {
     xer.flush();
 }
 
+// The rest of the kit on one screen: the list with its search field and scroll bar, sliders,
+// character cells, number fields, the pop-up list, the position entry, path pickers and the
+// buttons that open the open and save dialog. Each change is logged.
+std::string name_of(int i, void* names) { return (*static_cast<std::vector<std::string>*>(names))[static_cast<size_t>(i)]; }
+
+struct {
+    std::vector<std::string> names{"Alpha",  "Bravo",   "Charlie", "Delta",  "Echo",    "Foxtrot", "Golf",
+                                   "Hotel",  "India",   "Juliett", "Kilo",   "Lima",    "Mike",    "November",
+                                   "Oscar",  "Papa",    "Quebec",  "Romeo",  "Sierra",  "Tango",   "Uniform",
+                                   "Victor", "Whiskey", "X-ray",   "Yankee", "Zulu"};
+    std::vector<int> kinds = std::vector<int>(26, 3);
+    int scroll = 4, selection = 4, bar = 10, count = 42, colour = 0;
+    float volume = 0.3f, altitude = 1234.5f, lon = 11.5f, lat = 47.25f;
+    char code[7] = "VOL-01";
+    std::string search, folder = "Scenery/Alps/", file_folder = "Aircraft/Trainer", chosen = "planes/big.acf",
+                        saved = "planes/untitled.acf";
+    char file_name[64] = "Trainer";
+} kit;
+
+template <class T>
+void log_change(const char* what, const T& value, const T& before) {
+    if (!(value == before)) xer << what << " " << value << "\n";
+}
+
+void more_widgets_frame() {
+    OGL_fillrect(slot_grey, 1, 0, 0, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+    BTN_frame2(13, 20, 20, 760, 560, "Widget kit");
+    auto& k = kit;
+    const int selection = k.selection, bar = k.bar, count = k.count, colour = k.colour;
+    const float volume = k.volume, altitude = k.altitude, lon = k.lon, lat = k.lat;
+    const std::string code(k.code), search = k.search, folder = k.folder;
+
+    BTN_list_and_search(0, 40, 400, 0, 0, &k.scroll, &k.selection, 0, static_cast<int>(k.names.size()) - 1, &k.search,
+                        "Find:", name_of, &k.names, nullptr, nullptr, BTN_type_from_vector, &k.kinds);
+    BTN_horz_slider(70, 215, 250, 44, 0, 1, &k.volume, 1, "Vol|max{ How loud", "Volume");
+    BTN_textlist(150, 170, &k.colour, "Red-Green-Blue-Yellow", "Colour:|{ Pick a colour");
+    float x = 90, y = 140;
+    BTN_vert_slider(1, 740, 300, 500, 0, 50, &k.bar);
+    BTN_chars(480, 500, k.code, 6, "Code:");
+    BTN_flt_range(480, 440, &k.altitude, 6, 1, 0, 99999.9f, "Alt:|ft{ Altitude in feet");
+    BTN_int(480, 380, &k.count, 4, 1, "Count:");
+    BTN_select_path_stl(480, 320, 998, 0, &k.folder, 200, "Folder:", 220, 0);
+    BTN_select_file_chr(480, 270, 998, 3, k.file_name, &k.file_folder, 64, "File:", 220);
+    if (BTN_action(520, 200, 0, 0, 1, "Open...", "-")) {
+        xer << "opening dialog\n";
+        xer.flush();
+        if (BTN_opensave(998, 3, &k.chosen)) xer << "opened " << k.chosen << "\n";
+    }
+    if (BTN_action(640, 200, 0, 0, 1, "Save...", "-")) {
+        xer << "saving dialog\n";
+        xer.flush();
+        if (BTN_opensave(999, 3, &k.saved)) xer << "saved " << k.saved << "\n";
+    }
+    OGL_string(43, 440, 150, "Opened: " + k.chosen, 9999, 100, 0);
+    OGL_string(43, 440, 130, "Saved: " + k.saved, 9999, 100, 0);
+    enter_lat_lon(&x, &y, &k.lon, &k.lat);
+
+    log_change("selection", k.selection, selection);
+    log_change("bar", k.bar, bar);
+    log_change("count", k.count, count);
+    log_change("colour", k.colour, colour);
+    log_change("volume", k.volume, volume);
+    log_change("altitude", k.altitude, altitude);
+    log_change("lon", k.lon, lon);
+    log_change("lat", k.lat, lat);
+    const std::string now(k.code);
+    log_change("code", now, code);
+    log_change("search", k.search, search);
+    log_change("folder", k.folder, folder);
+    xer.flush();
+}
+
 void probe_quit() {
     xer << "probe quit\n";
     app_done = 1;
@@ -164,14 +239,21 @@ int main(int argc, char** argv) {
     colr.assign(slot_white, 1, 1, 1);
     colr.assign(slot_grey, 0.25f, 0.25f, 0.25f);
     bool widgets = cmdline.has_option("--widgets");
-    if (widgets) {
+    bool more_widgets = cmdline.has_option("--more_widgets");
+    if (widgets || more_widgets) {
         // The texture units the state cache may use come from the capability probe.
         glExt.init_extensions();
         OGL_load_builtin_images();
         xtim_set_pulse_hook(colr_pulse);
         xtim_set_mouse_down_hook(BTN_unfocus_any);
     }
-    set_app_hooks({widgets ? widgets_frame : probe_frame, nullptr, probe_quit});
+    if (more_widgets) {
+        MACIBM_clear_menus(1);
+        set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, nullptr});
+        stls[614] = "Open a vehicle";
+        stls[77] = "Save a vehicle";
+    }
+    set_app_hooks({more_widgets ? more_widgets_frame : widgets ? widgets_frame : probe_frame, nullptr, probe_quit});
 
     xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820)
         << std::endl;
