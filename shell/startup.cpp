@@ -29,12 +29,14 @@
 #include "platform/plat_time.h"
 #include "platform/plat_window.h"
 #include "shell/alerts.h"
+#include "shell/dialogs.h"
 #include "shell/frame.h"
 #include "shell/menu.h"
 #include "shell/window.h"
 #include "support/find_path.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_shell.h"
 
 namespace {
 // A fact as the header prints it: the number, or "?" when the system has no answer.
@@ -153,6 +155,7 @@ void MACIBM_install_hooks() {
     set_tman_progress_hook(MACIBM_show_init);
     xtim_set_pulse_hook(colr_pulse);
     xtim_set_mouse_down_hook(BTN_unfocus_any);
+    set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, GetFilePathFromUser});
     MACIBM_install_gl_thread_hooks();
 }
 

@@ -18,6 +18,7 @@
 #include "graphics/oglp_text.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_window.h"
+#include "shell/dialogs.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/menu.h"
@@ -249,7 +250,7 @@ int main(int argc, char** argv) {
     }
     if (more_widgets) {
         MACIBM_clear_menus(1);
-        set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, nullptr});
+        set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, GetFilePathFromUser});
         stls[614] = "Open a vehicle";
         stls[77] = "Save a vehicle";
     }

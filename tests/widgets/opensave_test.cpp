@@ -79,13 +79,13 @@ protected:
 };
 
 TEST_F(OpenSave, OpensInTheTypesFolderAndThePathPopUpGoesBackToTheRoot) {
-    run(998, 9, "",
-        {at(0, 0), modal_frame{.then = [] {
-                                   // The shell's click on the pop-up's first item.
-                                   select_popup_code = static_cast<int>(434.0f * 1024 + 150);
-                                   popup_menu_select = 0;
-                               }},
-         at(0, 0), with_keys(keys(vk_escape))});
+    modal_frame choose_root;
+    choose_root.then = [] {
+        // The shell's click on the pop-up's first item.
+        select_popup_code = static_cast<int>(434.0f * 1024 + 150);
+        popup_menu_select = 0;
+    };
+    run(998, 9, "", {at(0, 0), choose_root, at(0, 0), with_keys(keys(vk_escape))});
     EXPECT_EQ(result, 0);
     EXPECT_EQ(path, "");
     EXPECT_EQ(rows(0), (std::vector<std::string>{"a.sit", "b.sit", "c.sit", "sub"}));
