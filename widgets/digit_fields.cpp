@@ -25,6 +25,13 @@ int wrap_cell(int cell, int cells) {
     return cell;
 }
 
+// The selected cell after a key: Left and Right move it; every key wraps it into the row.
+int key_cell(int cell, int vkey, int cells) {
+    if (vkey == vk_left) --cell;
+    if (vkey == vk_right) ++cell;
+    return wrap_cell(cell, cells);
+}
+
 // The step arrows above and below each of n cells from x.
 void draw_cell_arrows(float x, float y, int n) {
     const float ox = mnw.subwin_x, oy = mnw.subwin_y;
@@ -89,9 +96,7 @@ int digit_row(float x, float y, double* value, int digits, int decimals, double 
     int changed = 0;
     number_keys.drain(id, [&](int c, int vkey, int flags) {
         if (flags & key_flag_up) return;
-        if (vkey == vk_left) --hot_digit;
-        if (vkey == vk_right) ++hot_digit;
-        hot_digit = wrap_cell(hot_digit, digits);
+        hot_digit = key_cell(hot_digit, vkey, digits);
         if (vkey == vk_up || vkey == vk_down) {
             v += vkey == vk_up ? place(hot_digit) : -place(hot_digit);
             changed = 1;
@@ -240,9 +245,7 @@ void BTN_chars(float x, float y, char* text, int len, std::string label) {
 
     cell_keys.drain(id, [&](int c, int vkey, int flags) {
         if (flags & key_flag_up) return;
-        if (vkey == vk_left) --hot_cell;
-        if (vkey == vk_right) ++hot_cell;
-        hot_cell = wrap_cell(hot_cell, len);
+        hot_cell = key_cell(hot_cell, vkey, len);
         if (vkey == vk_down || vkey == vk_up) {
             text[hot_cell] = step_char(text[hot_cell], vkey == vk_down ? 1 : -1);
         } else if (cell_char(c)) {
