@@ -221,6 +221,12 @@ void down_class::close_file() {
     mFile = nullptr;
 }
 
+void down_class::discard_file() {
+    close_file();
+    if (mFileMade) std::remove(mLocalPath.c_str());
+    mFileMade = false;
+}
+
 void down_class::abandon() {
     mSocket->Disconnect();
     close_file();
@@ -315,6 +321,7 @@ void down_class::start_body() {
     if (!mLocalPath.empty()) {
         mFile = std::fopen(mLocalPath.c_str(), "wb");
         if (!mFile) mErr = errno;
+        mFileMade = mFile != nullptr;
     }
     auto te = mHeaders.find("Transfer-Encoding");
     std::string coding = te == mHeaders.end() ? std::string() : lower(te->second);
@@ -425,6 +432,13 @@ down_class* http_class::slot(int index) const {
 const http_failure& http_class::last_failure(int index) const {
     static const http_failure none;
     return index >= 0 && index < slot_count ? mFailures[index] : none;
+}
+
+void http_class::cancel(int index) {
+    if (index < 0 || index >= slot_count || !mSlots[index]) return;
+    mSlots[index]->discard_file();
+    delete mSlots[index];
+    mSlots[index] = nullptr;
 }
 
 void http_class::report(down_class& d, const std::string& local_file, const std::string& server,

@@ -46,6 +46,8 @@ public:
     const std::string& reason() const { return mReason; }
     const http_header_map& headers() const { return mHeaders; }
     float last_activity() const { return mLastActivity; }
+    // Closes the file and deletes it when this transfer wrote it, whole or in part.
+    void discard_file();
 
 private:
     enum class body_kind { by_length, chunked, until_close };
@@ -68,6 +70,7 @@ private:
     std::string mReason;
     http_header_map mHeaders;
     FILE* mFile = nullptr;
+    bool mFileMade = false;  // this transfer created the file at mLocalPath
     std::string mLocalPath;
     int mErr = 0;
     int64_t mContentLength = -1;
@@ -101,6 +104,9 @@ public:
     int net_check(int slot, std::string server, std::string path, const std::string& local_file);
     // The transfer in a slot, null when the slot is free (or the number is out of range).
     down_class* slot(int index) const;
+    // Ends the transfer of a slot at once and deletes the file it was writing; the slot is free
+    // for a new transfer. Nothing happens to a free slot.
+    void cancel(int slot);
     // Why the last transfer of a slot that answered 2 failed.
     const http_failure& last_failure(int index) const;
 

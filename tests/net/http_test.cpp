@@ -225,6 +225,32 @@ TEST_F(Http, AStallFailsAfterThirtySecondsWithoutReportButHeaderBytesAreProgress
     EXPECT_EQ(read_file(local("slow")), "x");
 }
 
+TEST_F(Http, CancelEndsTheTransferAndDeletesOnlyTheFileItWrote) {
+    server_->put_file(host, "/a.bin", random_bytes(10000, 5));
+    server_->put_file(host, "/b.bin", "file B");
+    fault(R"({"mode": "stall"})");
+    for (int i = 0; i < 10000 && (!http.slot(2) || http.slot(2)->received() < 5000); ++i) {
+        ASSERT_EQ(http.net_check(2, host, "/a.bin", local("stream")), 0);
+        usleep(500);
+    }
+    ASSERT_TRUE(path_exists(local("stream")));
+    http.cancel(2);
+    EXPECT_EQ(http.slot(2), nullptr);
+    EXPECT_FALSE(path_exists(local("stream")));
+    // The slot's next transfer is the one asked for, not the old one going on.
+    server_->clear();
+    EXPECT_EQ(pump_slot(2, host, "/b.bin", local("stream")), 1);
+    EXPECT_EQ(read_file(local("stream")), "file B");
+
+    // A transfer that has not begun its body leaves an existing file alone; a free slot is no error.
+    http.proxy_port = closed_port();
+    http.net_check(3, host, "/b.bin", local("stream"));
+    http.cancel(3);
+    http.cancel(3);
+    http.cancel(-1);
+    EXPECT_EQ(read_file(local("stream")), "file B");
+}
+
 TEST_F(Http, RefusedConnectionsAndUnwritableFilesAreReportedWithTheirCause) {
     http.proxy_port = closed_port();
     EXPECT_EQ(pump_slot(0, host, "/a", local("refused")), 2);

@@ -1,0 +1,26 @@
+// The web variants' manifest: the server list from the maker's host, the pick of an update
+// server, and the release's zipped manifest from that server, one step per frame.
+#pragma once
+
+#include <string>
+
+// The host that serves "/serverlist9.txt".
+inline constexpr char server_list_host[] = "update.tessaly.example";
+// A failed fetch of the list or the manifest is tried again after this many seconds.
+inline constexpr float server_retry_pause = 1.0f;
+
+// One step of the fetch, every frame of a search screen: the list while server_count is -1,
+// then the manifest while dir_state is 0, then read_directory while it is 1.
+void UTL_download_directory();
+
+// Reads a server list file into the server tables and install_name (the FINAL or, with
+// get_beta, the BETA release): the number of servers kept (0 to 10), or -1 when the file is
+// missing or its header is not version 820 of type "SERVERS". Records the HTTP client could not
+// use (an empty host, a host ending in '/', a path not starting with '/') are dropped and logged.
+int read_server_list(const std::string& path);
+
+// The first pick, biased to the top of the list: r (a rand() value) scaled to u in 0..1 in
+// single precision, index u^1.5 * count, within 0 .. count - 1.
+int biased_server_index(int r, int count);
+// The pick after a failed manifest download: any server, the failed one included.
+int uniform_server_index(int r, int count);
