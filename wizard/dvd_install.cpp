@@ -45,7 +45,8 @@ void set_install_steps() {
                {"Finish", dvd_done_install}});
 }
 
-// Marks every file of the new copy absent, selects every tile the disc set offers and totals it.
+}  // namespace
+
 void prepare_new_install() {
     checksum_directory_kill();
     int cursor = 0;
@@ -58,7 +59,6 @@ void prepare_new_install() {
     install_marks_ready = 1;
 }
 
-// Anything at path, a dangling link included.
 bool something_at(const std::string& folder) {
     struct stat st;
     std::string p = folder;
@@ -66,12 +66,9 @@ bool something_at(const std::string& folder) {
     return lstat(p.c_str(), &st) == 0;
 }
 
-// A folder name the user may give: not empty, one component.
 bool folder_name_ok(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
-
-}  // namespace
 
 int dvd_start(int entered, wizard_screen& screen) {
     if (entered) {
@@ -105,66 +102,73 @@ int dvd_start(int entered, wizard_screen& screen) {
     return 0;
 }
 
-int dvd_pick_install(int entered, wizard_screen& screen) {
-    static std::string parent_dir, install_folder, desktop_f;
-    // Set by a change of place or name, and on entry after another flow used the marks; done on
-    // the first frame that shows a new folder.
-    static bool prepare_pending = false;
+int UTIL_pick_new_folder(int entered, wizard_screen& screen, new_folder_choice& c, const std::string& default_name,
+                         const new_folder_texts& texts) {
     if (entered) {
-        desktop_f.clear();
-        get_OS_abs_path(os_dir_desktop, desktop_f);
-        accept_eula = 0;
-        set_install_steps();
-        if (!install_marks_ready) prepare_pending = true;
+        c.desktop.clear();
+        get_OS_abs_path(os_dir_desktop, c.desktop);
     }
-    if (parent_dir.empty()) {
-        get_OS_abs_path(os_dir_default_apps, parent_dir);
-        if (parent_dir.empty()) parent_dir = "/";
-        install_folder = install_name;
-        prepare_pending = true;
+    if (c.parent_dir.empty()) {
+        get_OS_abs_path(os_dir_default_apps, c.parent_dir);
+        if (c.parent_dir.empty()) c.parent_dir = "/";
+        c.install_folder = default_name;
+        c.prepare_pending = true;
     }
     screen.title = tr("Pick Install Destination.");
-    screen.back = dvd_start;
-    screen.next = dvd_eula_install;
 
     if (BTN_action(300, 203, 0, 0, 0, tr("Change Destination"), "-")) {
-        std::string path = parent_dir;
-        if (GetFilePathFromUser(2, tr("Pick a folder to install Volatra 9 into."), tr("Select"), 1, parent_dir.c_str(),
-                                path)) {
-            parent_dir = path;
-            if (parent_dir != "/" && parent_dir.back() != '/') parent_dir += '/';
-            prepare_pending = true;
+        std::string path = c.parent_dir;
+        if (GetFilePathFromUser(2, tr(texts.dialog_message), tr("Select"), 1, c.parent_dir.c_str(), path)) {
+            c.parent_dir = path;
+            if (c.parent_dir != "/" && c.parent_dir.back() != '/') c.parent_dir += '/';
+            c.prepare_pending = true;
         }
     }
-    if (BTN_enterstring(420, 200, &install_folder, 256, tr("Install Name:"), 340, 0)) prepare_pending = true;
+    if (BTN_enterstring(420, 200, &c.install_folder, 256, tr("Install Name:"), 340, 0)) c.prepare_pending = true;
 
-    if (!folder_name_ok(install_folder)) {
-        dest_dir_path = parent_dir;
-        screen.next = nullptr;
+    if (!folder_name_ok(c.install_folder)) {
+        dest_dir_path = c.parent_dir;
         screen.text = tr("Please pick a name for your Volatra 9 installation...");
         return 0;
     }
-    dest_dir_path = parent_dir + install_folder + "/";
+    dest_dir_path = c.parent_dir + c.install_folder + "/";
     if (something_at(dest_dir_path)) {
-        screen.next = nullptr;
-        screen.text = tr("The folder '") + install_folder + tr("' already exists in the dir '") + parent_dir +
+        screen.text = tr("The folder '") + c.install_folder + tr("' already exists in the dir '") + c.parent_dir +
                       tr("'.\n\nPlease change the install name or destination.");
         return 0;
     }
-    screen.text = tr("I will create the folder '") + install_folder + tr("' in the directory '") + parent_dir + tr("'.");
-    if (parent_dir == desktop_f)
-        screen.text += tr("\n\n(The folder ") + install_folder + tr(" will appear on your desktop.)");
-    if (prepare_pending) {
+    screen.text =
+        tr("I will create the folder '") + c.install_folder + tr("' in the directory '") + c.parent_dir + tr("'.");
+    if (c.parent_dir == c.desktop)
+        screen.text += tr("\n\n(The folder ") + c.install_folder + tr(" will appear on your desktop.)");
+    if (c.prepare_pending) {
         prepare_new_install();
-        prepare_pending = false;
+        c.prepare_pending = false;
     }
-    UTIL_disk_space(tr("You have enough free disk space to install Volatra 9 at this location."),
-                    tr("You do not have enough free disk space to install Volatra 9 at this location.  You can install "
-                       "to a different location, or save disk space by installing only some of the global scenery."));
+    return UTIL_disk_space(tr(texts.enough), tr(texts.short_of_space)) ? 2 : 1;
+}
+
+int dvd_pick_install(int entered, wizard_screen& screen) {
+    static new_folder_choice choice;
+    if (entered) {
+        accept_eula = 0;
+        set_install_steps();
+        // Another flow used the marks: prepared again on the first frame that shows a new folder.
+        if (!install_marks_ready) choice.prepare_pending = true;
+    }
+    static const new_folder_texts texts = {
+        "Pick a folder to install Volatra 9 into.",
+        "You have enough free disk space to install Volatra 9 at this location.",
+        "You do not have enough free disk space to install Volatra 9 at this location.  You can install to a "
+        "different location, or save disk space by installing only some of the global scenery."};
+    // Too little room is told here and enforced on the scenery screen, where the choice is made.
+    const int valid = UTIL_pick_new_folder(entered, screen, choice, install_name, texts);
+    screen.back = dvd_start;
+    screen.next = valid ? dvd_eula_install : nullptr;
     return 0;
 }
 
-int dvd_eula_install(int, wizard_screen& screen) {
+bool UTIL_licence(wizard_screen& screen, int* accepted) {
     screen.title = tr("End User License Agreement (EULA)");
     screen.text = tr(
         "Volatra 9 is licensed, not sold.  You may install it on the computers you use yourself and make copies "
@@ -173,10 +177,14 @@ int dvd_eula_install(int, wizard_screen& screen) {
         "instruction, and it may not be used for real-world navigation.\n\nThe software comes as it is, without "
         "warranty of any kind; the maker's liability is limited to the price you paid for it.\n\nPlease read the "
         "agreement and tick the box below to go on.");
-    screen.back = dvd_pick_install;
     wizard_text(45, 250, 100, tr("I accept this agreement."), 560, 0);
-    BTN_bool(230, 100, &accept_eula, "", 0);
-    screen.next = accept_eula ? dvd_scenery_install : nullptr;
+    BTN_bool(230, 100, accepted, "", 0);
+    return *accepted != 0;
+}
+
+int dvd_eula_install(int, wizard_screen& screen) {
+    screen.back = dvd_pick_install;
+    screen.next = UTIL_licence(screen, &accept_eula) ? dvd_scenery_install : nullptr;
     return 0;
 }
 

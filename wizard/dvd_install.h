@@ -13,6 +13,35 @@ int dvd_scenery_install(int entered, wizard_screen& screen);
 int dvd_run_install(int entered, wizard_screen& screen);
 int dvd_done_install(int entered, wizard_screen& screen);
 
+// The choice of a new folder for a copy, kept for the program's run: the parent and the name.
+struct new_folder_choice {
+    std::string parent_dir;      // ending in '/'; empty until the screen is first shown
+    std::string install_folder;  // the new folder's name
+    std::string desktop;         // the desktop folder, read on entry
+    bool prepare_pending = false;  // the marks are prepared on the next frame showing a new folder
+};
+struct new_folder_texts {
+    const char* dialog_message;
+    const char* enough;
+    const char* short_of_space;
+};
+// Draws the destination choice (a button opening the folder dialog at the parent, a field for
+// the name, the verdict and the space report) and sets dest_dir_path. The first time, the parent is
+// the applications folder and the name default_name. 0 when the name is unusable or the folder
+// exists, 1 when it is new but the volume is short of space, 2 when it is new and there is room.
+int UTIL_pick_new_folder(int entered, wizard_screen& screen, new_folder_choice& choice,
+                         const std::string& default_name, const new_folder_texts& texts);
+
+// Anything at folder (ending in '/' or not), a dangling link included.
+bool something_at(const std::string& folder);
+// A folder name the user may give for a new copy: not empty, one component.
+bool folder_name_ok(const std::string& name);
+// Prepares the marks of a new copy at dest_dir_path (nothing there yet): every file absent,
+// every tile the manifest offers selected, the totals counted.
+void prepare_new_install();
+// The licence screen's title, text and acceptance box bound to accepted; true once accepted.
+bool UTIL_licence(wizard_screen& screen, int* accepted);
+
 // The file marks and totals were prepared for a new install by the destination screen. Any
 // other flow that changes the install filter, the marks or the tile selection clears it, so the
 // next visit of the destination screen prepares again.

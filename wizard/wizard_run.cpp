@@ -2,17 +2,13 @@
 
 #include "shell/frame.h"
 #include "wizard/dvd_install.h"
+#include "wizard/web_demo.h"
+#include "wizard/web_update.h"
 #include "wizard/wizard_frame.h"
 #include "wizard/wizard_main.h"
 
-namespace {
-// The first screen of a variant whose flow is not built yet: the frame with nothing in it, and Quit.
-int empty_screen(int, wizard_screen&) { return 0; }
-const wizard_screen_names names({{empty_screen, "empty_screen"}});
-}  // namespace
-
 int wizard_run(int argc, char** argv, wizard_variant variant) {
-    const screen_fn first = variant == variant_installer ? dvd_start : empty_screen;
+    const screen_fn first = variant == variant_updater ? net_start : variant == variant_webdemo ? demo_start : dvd_start;
     set_app_hooks({APP_update, APP_handlemenu, nullptr});
     return wizard_main(argc, argv, first);
 }
