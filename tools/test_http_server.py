@@ -16,7 +16,8 @@ Keys of a fault:
   mode      normal | refuse (reset at once) | close (close without answering) | status |
             stall (headers and half the body, then hold) | short (announce more than is sent,
             then close) | long (announce less than is sent) | no_length (no Content-Length,
-            close ends the body) | chunked | throttle | script
+            close ends the body) | chunked | throttle | script | html (a 200 whose body is a
+            web page, as a captive portal answers)
   status    the status code for mode "status" (its body is a short text)
   extra     bytes announced too many (short) or too few (long); default 100
   chunk     chunk size for mode "chunked"; default 1000
@@ -134,6 +135,11 @@ class Handler(socketserver.BaseRequestHandler):
             return
         if mode == "script":
             return self.play(fault)
+        if mode == "html":
+            page = b"<html><head><title>Sign in</title></head><body>Please sign in.</body></html>\n"
+            head = self.status_head(200, fault, [("Content-Type", "text/html"), ("Content-Length", len(page)),
+                                                 ("Connection", "close")])
+            return self.write(head + page)
         if mode == "status":
             code = int(fault.get("status", 500))
             return self.send_simple(code, ("error %d for %s\n" % (code, path)).encode(), fault)

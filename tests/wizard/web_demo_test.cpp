@@ -1,0 +1,168 @@
+// The web demo's screens against the loopback server: an install into a new folder that is not
+// recorded, Back from the run with its question, and the parent folder chosen.
+#include "wizard/web_demo.h"
+
+#include <gtest/gtest.h>
+
+#include "common/recorders.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "install/disc_pipeline.h"
+#include "install/install_state.h"
+#include "net/http.h"
+#include "web_helpers.h"
+#include "wizard/copies.h"
+#include "wizard/dvd_install.h"
+#include "wizard_helpers.h"
+
+namespace {
+
+const char mirror[] = "mirror1.test";
+int answer = 0;
+int questions = 0;
+int answer_question(std::string, std::string, std::string, std::string, std::string) {
+    ++questions;
+    return answer;
+}
+
+class WebDemo : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        web_ = new web_server();
+        std::vector<web_file> files;
+        for (int i = 0; i < 6; ++i) {
+            std::string data(20000, '\0');
+            for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<char>((k * 7919 + i * 104729) >> 3 ^ k);
+            files.push_back({"All/Resources/part " + std::to_string(i) + ".dat", data});
+        }
+        files.push_back({"All/Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile"});
+        files_ = new std::vector<web_file>(files);
+    }
+    static void TearDownTestSuite() {
+        delete web_;
+        delete files_;
+    }
+    void SetUp() override {
+        web_->http_server().clear();
+        web_->server_list("Demo 9", {mirror});
+        web_->publish("Demo 9", *files_, {mirror});
+        reset_recorders();
+        xtim.real_time = 100;
+        g_wizard = nullptr;
+        wizard_frame();
+        app_done = 0;
+        saved_question_ = g_abort_alert;
+        g_abort_alert = answer_question;
+        questions = 0;
+    }
+    void TearDown() override {
+        g_abort_alert = saved_question_;
+        g_wizard = nullptr;
+        wizard_frame();
+        app_done = 0;
+    }
+    // From the welcome over the licence to the target screen.
+    void run_until(screen_fn target) {
+        if (!g_wizard) g_wizard = demo_start;
+        ASSERT_TRUE(frames_while_not([&] {
+            if (g_wizard == target) return true;
+            if (g_wizard == demo_eula && !accept_eula_demo) wizard_frame(232, 102, true);  // the box
+            if (g_wizard == demo_start || g_wizard == demo_eula || g_wizard == demo_pick_dest)
+                wizard_frame(720, 20, true);
+            return false;
+        })) << "stuck at " << wizard_screen_name(g_wizard) << "\n"
+            << log.text();
+    }
+    std::string desktop() { return w.home() + "Desktop/"; }
+
+    wizard_world w;
+    log_capture log;
+    paint_recorder paint;
+    abort_alert_fn saved_question_ = nullptr;
+    static web_server* web_;
+    static std::vector<web_file>* files_;
+};
+web_server* WebDemo::web_ = nullptr;
+std::vector<web_file>* WebDemo::files_ = nullptr;
+
+TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
+    write_file(desktop() + "other/keep.txt", "keep");
+    run_until(demo_done);
+    const std::string copy = desktop() + "Demo 9 Demo/";
+    EXPECT_EQ(dest_dir_path, copy);
+    for (const web_file& f : *files_) EXPECT_TRUE(read_file(copy + f.path.substr(4)) == f.content) << f.path;
+    EXPECT_FALSE(path_exists(w.prefs() + copies_record_name));
+    EXPECT_EQ(read_file(desktop() + "other/keep.txt"), "keep");
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I have finished installing the Volatra 9 web demo at: " + copy + "."));
+    EXPECT_TRUE(drawn_text(paint, "Fly Volatra 9 Now"));
+    for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
+}
+
+TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
+    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 3.dat.zip": {"mode": "throttle", "rate": 5000}})");
+    run_until(demo_pick_dest);
+    // The name field's text decides the folder; the default is the release's name with " Demo".
+    const std::string copy = desktop() + "Demo 9 Demo/";
+    write_file(desktop() + "beside.txt", "the user's");
+    run_until(demo_run_patch);
+    ASSERT_TRUE(frames_while_not([] { return next.cursor >= 4; })) << log.text();
+    const int cursor = next.cursor;
+    answer = 0;  // Continue
+    wizard_frame(600, 20, true);
+    wizard_frame();
+    wizard_frame();
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(g_wizard, demo_run_patch);
+    EXPECT_EQ(demo_install_is_running, 1);
+    EXPECT_GE(next.cursor, cursor);  // going on, not started again
+
+    answer = 1;  // Cancel
+    wizard_frame(600, 20, true);
+    wizard_frame();
+    EXPECT_EQ(questions, 2);
+    EXPECT_EQ(g_wizard, demo_pick_dest);
+    EXPECT_EQ(demo_install_is_running, 0);
+    EXPECT_FALSE(path_exists(copy));
+    EXPECT_EQ(read_file(desktop() + "beside.txt"), "the user's");
+    for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
+
+    // A closed question cancels too; then the install starts afresh and completes.
+    web_->faults("{}");
+    run_until(demo_run_patch);
+    ASSERT_TRUE(frames_while_not([] { return next.cursor >= 2; }));
+    answer = 3;
+    wizard_frame(600, 20, true);
+    wizard_frame();
+    EXPECT_FALSE(path_exists(copy));
+    run_until(demo_done);
+    for (const web_file& f : *files_) EXPECT_TRUE(read_file(copy + f.path.substr(4)) == f.content) << f.path;
+}
+
+TEST_F(WebDemo, TheParentChosenAndWhatIsAlreadyThere) {
+    run_until(demo_pick_dest);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "(The folder Demo 9 Demo will appear on your desktop.)"));
+    EXPECT_TRUE(drawn_text(paint, "You have enough free disk space to install the Volatra9  demo at this location."));
+
+    scoped_env path("PATH", std::string(VOLATRA_TEST_DATA "/standins:") + getenv("PATH"));
+    scoped_env chosen("STANDIN_ANSWER", "/");
+    wizard_frame(300, 203, true);  // Change Destination
+    EXPECT_EQ(dest_dir_path, "/Demo 9 Demo/");
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I will create the folder 'Demo 9 Demo' in the directory '/'."));
+
+    scoped_env back("STANDIN_ANSWER", desktop());
+    write_file(desktop() + "Demo 9 Demo/mine.txt", "mine");
+    wizard_frame(300, 203, true);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "The folder 'Demo 9 Demo' already exists in the dir '" + desktop() + "'."));
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(g_wizard, demo_pick_dest);
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// The web updater's screens against the loopback server: a whole update, a copy with only
+// deletions to make, Back during the run and during the scan, the copy given with "-path", and
+// the run's texts.
+#include "wizard/web_update.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#include "common/recorders.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/md5.h"
+#include "install/checksum.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "install/net_fetch.h"
+#include "net/http.h"
+#include "web_helpers.h"
+#include "wizard/copies.h"
+#include "wizard/run_sim.h"
+#include "wizard_helpers.h"
+
+namespace {
+
+const char mirror[] = "mirror1.test";
+
+// Bytes deflate cannot shrink, so the archives are as large as the files.
+std::string noise(size_t n, unsigned seed) {
+    std::string s(n, '\0');
+    uint32_t x = 2463534242u + seed;
+    for (char& c : s) {
+        x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return s;
+}
+
+class WebUpdate : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { web_ = new web_server(); }
+    static void TearDownTestSuite() { delete web_; }
+    void SetUp() override {
+        web_->http_server().clear();
+        reset_recorders();
+        xtim.real_time = 100;
+        g_wizard = nullptr;
+        wizard_frame();
+        app_done = 0;
+        cmd_line_path.clear();
+        copy = w.root / "Volatra 9/";
+        for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"}) write_file(copy + d + "/.keep", "");
+    }
+    void TearDown() override {
+        g_wizard = nullptr;
+        wizard_frame();
+        app_done = 0;
+        cmd_line_path.clear();
+    }
+    void register_copy() {
+        dest_dir_path = copy;
+        register_new_volatra();
+    }
+    // The update from net_start up to the screen target.
+    void run_until(screen_fn target) {
+        g_wizard = net_start;
+        ASSERT_TRUE(frames_while_not([&] {
+            if (g_wizard == target) return true;
+            if (g_wizard == net_start || g_wizard == net_check_disk) wizard_frame(720, 20, true);  // Next
+            return false;
+        })) << "stuck at " << wizard_screen_name(g_wizard) << "\n"
+            << log.text();
+    }
+    void expect_file(const std::string& rel, const std::string& content) {
+        EXPECT_EQ(read_file(copy + rel), content) << rel;
+    }
+    void expect_no_stream_files() {
+        for (int s = 0; s < 4; ++s) EXPECT_FALSE(path_exists(w.temp() + std::to_string(s) + ".zip")) << s;
+        for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr) << s;
+    }
+
+    wizard_world w;
+    log_capture log;
+    paint_recorder paint;
+    std::string copy;
+    static web_server* web_;
+};
+web_server* WebUpdate::web_ = nullptr;
+
+TEST_F(WebUpdate, BringsTheCopyToTheReleaseAndKeepsItsScenery) {
+    register_copy();
+    write_file(copy + "Resources/changed.txt", "old text");
+    write_file(copy + "Resources/old stuff/legacy/old.dat", "legacy");
+    write_file(copy + "Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile");
+    write_file(copy + "Output/mine.txt", "the user's own");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2",
+                  {{"All/Resources/changed.txt", "new text", false, {"old text"}},
+                   {"All/Resources/new stuff/added.txt", "added"},
+                   {"All/Resources/old stuff/legacy/old.dat", "", true, {"legacy"}},
+                   {"All/Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile"},
+                   {"All/Global Scenery/-global terrain-/+30-120/+33-117.dsf", "a tile the copy never had"}},
+                  {mirror});
+    run_until(net_done);
+    expect_file("Resources/changed.txt", "new text");
+    expect_file("Resources/new stuff/added.txt", "added");
+    expect_file("Output/mine.txt", "the user's own");
+    expect_file("Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile");
+    EXPECT_FALSE(path_exists(copy + "Global Scenery/-global terrain-/+30-120"));
+    EXPECT_FALSE(path_exists(copy + "Resources/old stuff"));  // emptied folders pruned
+    expect_no_stream_files();
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I have finished updating " + copy + "."));
+    EXPECT_TRUE(drawn_text(paint, "Fly Volatra Now"));
+    EXPECT_EQ(step_names.size(), 5u);  // one copy: no step to pick it
+
+    // Run again: nothing to do.
+    run_until(net_done);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "This copy of Volatra (" + copy + ") is already up to date."));
+}
+
+TEST_F(WebUpdate, FilesOnlyToDeleteAreDeletedThoughNothingIsFetched) {
+    register_copy();
+    write_file(copy + "Resources/kept.txt", "kept");
+    write_file(copy + "Resources/dropped.txt", "dropped");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/kept.txt", "kept"}, {"All/Resources/dropped.txt", "", true, {"dropped"}}},
+                  {mirror});
+    run_until(net_check_disk);
+    frames_while_not([] { return g_wizard != net_check_disk; }, 3);
+    EXPECT_EQ(g_wizard, net_check_disk);  // waits for Next instead of calling the copy up to date
+    run_until(net_done);
+    EXPECT_FALSE(path_exists(copy + "Resources/dropped.txt"));
+    expect_file("Resources/kept.txt", "kept");
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I have finished updating "));
+}
+
+TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
+    register_copy();
+    std::vector<web_file> files;
+    for (int i = 0; i < 4; ++i)
+        files.push_back({"All/Resources/f" + std::to_string(i) + ".bin", noise(30000 + i, i)});
+    // Where a stream's archive once was looked for inside the copy: a file of the user's.
+    write_file(copy + "Resources/f0.bin.zip", "the user's");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", files, {mirror});
+    web_->faults(R"({"mirror1.test": {"mode": "throttle", "rate": 40000}})");
+    run_until(net_run_patch);
+    ASSERT_TRUE(frames_while_not([] { return http.slot(2) && http.slot(2)->received() > 0; })) << log.text();
+    wizard_frame(600, 20, true);  // Back
+    wizard_frame();
+    EXPECT_EQ(g_wizard, net_check_disk);
+    expect_no_stream_files();
+    expect_file("Resources/f0.bin.zip", "the user's");
+    web_->faults("{}");
+    run_until(net_done);
+    for (const web_file& f : files) EXPECT_EQ(md5sum_of(copy + f.path.substr(4)), md5_text(f.content)) << f.path;
+    expect_no_stream_files();
+}
+
+TEST_F(WebUpdate, BackDuringTheScanStopsThePassBeforeTheManifestIsReadAgain) {
+    register_copy();
+    std::vector<web_file> files;
+    for (int i = 0; i < 60; ++i) {
+        files.push_back({"All/Resources/s" + std::to_string(i) + ".txt", "same " + std::to_string(i)});
+        write_file(copy + "Resources/s" + std::to_string(i) + ".txt", "same " + std::to_string(i));
+    }
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", files, {mirror});
+    // A slow disk: each digest takes a while, so the pass is still running when Back comes.
+    static std::atomic<int> digests{0};
+    auto* const saved = checksum_file_md5;
+    checksum_file_md5 = [](const std::string& path, std::string& hex) {
+        ++digests;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return calc_file_md5(path, hex);
+    };
+    run_until(net_get_updates);
+    ASSERT_TRUE(frames_while_not([] { return checksum_workers != nullptr && digests > 0; }));
+    wizard_frame(600, 20, true);  // Back
+    wizard_frame();
+    EXPECT_EQ(g_wizard, net_pick_dest);
+    EXPECT_EQ(checksum_workers, nullptr);
+    const int at_back = digests;
+    wizard_frame();
+    EXPECT_EQ(digests, at_back);
+    run_until(net_done);
+    checksum_file_md5 = saved;
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "is already up to date."));
+}
+
+TEST_F(WebUpdate, TheFolderGivenWithPathGetsItsSlashAndMustHoldACopy) {
+    cmd_line_path = copy.substr(0, copy.size() - 1);
+    g_wizard = net_start;
+    wizard_frame();
+    wizard_frame();
+    EXPECT_EQ(dest_dir_path, copy);
+    EXPECT_EQ(step_names, (std::vector<std::string>{"Welcome", "Search for Updates", "Check Disk Space",
+                                                    "Install Updates", "Finish"}));
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(g_wizard, net_get_updates);
+
+    // A folder that holds no copy: the updater has nothing to update.
+    cmd_line_path = w.root / "elsewhere";
+    write_file(cmd_line_path + "/Resources/x", "");
+    register_copy();
+    g_wizard = nullptr;
+    wizard_frame();
+    g_wizard = net_start;
+    paint.clear();
+    wizard_frame();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "You do not appear to have Volatra 9 installed."));
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(g_wizard, net_start);
+}
+
+TEST_F(WebUpdate, CopiesToPickFromAndTheNoCopyCase) {
+    g_wizard = net_start;
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "You do not appear to have Volatra 9 installed."));
+    register_copy();
+    const std::string second = w.root / "Second/";
+    for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"}) write_file(second + d + "/.keep", "");
+    dest_dir_path = second;
+    register_new_volatra();
+    g_wizard = nullptr;
+    wizard_frame();
+    g_wizard = net_start;
+    wizard_frame();
+    EXPECT_EQ(dest_dir_path, "");
+    EXPECT_EQ(step_names.size(), 6u);
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(g_wizard, net_pick_dest);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "You have more than one copy of Volatra 9 installed on this computer.  Please select"));
+    wizard_frame(720, 20, true);  // nothing chosen: Next is off
+    EXPECT_EQ(g_wizard, net_pick_dest);
+    wizard_frame(252, 375, true);  // the second copy's box
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(dest_dir_path, second);
+    EXPECT_EQ(g_wizard, net_get_updates);
+}
+
+TEST(WebRunTexts, TimesRatesAndProgressStayFinite) {
+    EXPECT_EQ(time_left_text(7200), "2 hours");
+    EXPECT_EQ(time_left_text(7199), "119 minutes");
+    EXPECT_EQ(time_left_text(120), "2 minutes");
+    EXPECT_EQ(time_left_text(119.9f), "119 seconds");
+    EXPECT_EQ(time_left_text(std::numeric_limits<float>::infinity()), "277777 hours");
+    EXPECT_EQ(rate_text(1000, 100, 10, 2),
+              "About 90 seconds left in the install, downloading at 10 kilobytes/second with 2 simultaneous "
+              "download streams.");
+    EXPECT_EQ(rate_text(1000, 0, 10, 2), "");  // nothing arrived yet: no rate to tell a time by
+    EXPECT_EQ(rate_text(1000, 100, 0, 2), "");
+    EXPECT_EQ(rate_text(10, 100, 1, 4).substr(0, 16), "About 0 seconds ");
+
+    EXPECT_FLOAT_EQ(smoothed_progress(0.5f, 0.25f, 100, 200, 0, 0), 0.5f);
+    EXPECT_FLOAT_EQ(smoothed_progress(0, 0.5f, 0, 0, 1, 4), 0.125f);  // nothing to unpack: by files
+    EXPECT_FLOAT_EQ(smoothed_progress(0, 1, 0, 0, 0, 0), 1);
+    EXPECT_FLOAT_EQ(smoothed_progress(std::nanf(""), 0.5f, 0, 0, 2, 2), 0.5f);
+    EXPECT_FLOAT_EQ(smoothed_progress(0.9f, 0.5f, 300, 100, 0, 0), 1);
+}
+
+}  // namespace
