@@ -1,0 +1,251 @@
+// The web updater and the web demo as programs: releases of the sample master made by our builder
+// and served by the loopback test server (a proxy for made-up mirror names), the programs driven
+// by scripted clicks. The updater updates a copy installed from the sample disc set.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "common/test_helpers.h"
+#include "core/wx.h"
+#include "e2e_session.h"
+#include "files/zip_utils.h"
+#include "install/checksum.h"
+#include "install/disc_pipeline.h"
+#include "install/install_run.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
+#include "net/test_http_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string updater = VOLATRA_PROGRAMS_DIR "/volatra_updater";
+const std::string webdemo = VOLATRA_PROGRAMS_DIR "/volatra_webdemo";
+const std::string web_release = VOLATRA_SOURCE_DIR "/tools/web_release.py";
+// The programs install the Mac files (their platform setting), as the copy below does.
+constexpr int programs_platform = 1;
+
+// The sample master in two releases (R1, and R2 built against it), made once per test program.
+const std::string& sample() {
+    static const std::string folder = [] {
+        const std::string f = ::testing::TempDir() + "web-sample-" + std::to_string(getpid()) + "/";
+        const std::string cmd = "python3 '" + web_release + "' sample --tools '" VOLATRA_TOOLS_DIR "' --out '" + f + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        return f;
+    }();
+    return folder;
+}
+
+// The manifest of a release, read into sim_info.
+void read_release_manifest(const std::string& release, const std::string& temp) {
+    std::string name = "directory.txt";
+    fs::create_directories(temp);
+    ASSERT_EQ(zip_to_file(sample() + "releases/" + release + "/directory.txt.zip", temp, &name, 1), 0);
+    ASSERT_EQ(read_directory(temp + "directory.txt", ""), 3);
+}
+
+// Installs the R1 disc set into dest as the disc installer's run does: every file of the
+// programs' platform and every tile, disc after disc.
+void install_sample_copy(const std::string& dest, const std::string& temp) {
+    temp_path = temp;
+    dest_dir_path = dest;
+    stg.platform = programs_platform;
+    set_install_filter(1, 1);
+    read_release_manifest("R1", temp);
+    install_name = build_name[0];
+    int cursor = 0;
+    float progress = 0;
+    while (!checksum_directory(cursor, progress)) {
+    }
+    scenery_take_all();
+    ASSERT_EQ(choose_files(), 1);
+    ASSERT_EQ(make_dirs(), 0);
+    delete_files();
+    int disk = 0, r;
+    cursor = 0;
+    while ((dvd_path = sample() + "discs R1/disk_" + std::to_string(disk) + "/", r = install_files(cursor, disk)) != 1) {
+        ASSERT_NE(r, 3);
+        if (r == 2) disk = sim_info[cursor].versions.back().disk;
+        usleep(500);
+    }
+}
+
+// Every current file of the release for the programs' platform is in the copy with the release's
+// digest (or gone when the release removed it).
+void expect_copy_is_release(const std::string& copy, const std::string& release, const std::string& temp) {
+    read_release_manifest(release, temp);
+    int checked = 0;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const file_version_struct& v = sim_info[h].versions.back();
+        if (v.platform != 0 && v.platform != programs_platform) continue;
+        std::string rel = v.path;
+        trim_dest_folder(rel);
+        if (v.sig_want == "GONE") {
+            EXPECT_FALSE(path_exists(copy + rel)) << rel;
+        } else {
+            EXPECT_TRUE(fs::is_symlink(copy + rel) || md5sum_of(copy + rel) == v.sig_want) << rel;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20);
+}
+
+// No archive, list or manifest of a run is left anywhere below the session's temporary folder.
+void expect_no_leftovers(const std::string& tmp) {
+    for (auto& e : fs::recursive_directory_iterator(tmp)) {
+        const std::string name = e.path().filename().string();
+        EXPECT_FALSE(name.size() == 5 && name[0] >= '0' && name[0] <= '3' && name.substr(1) == ".zip") << e.path();
+        EXPECT_NE(name, "directory.txt.zip") << e.path();
+    }
+}
+
+class WebFlows : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_FALSE(sample().empty()); }
+    // The server's root serves the releases on the mirrors and the list naming them, FINAL final.
+    void serve(const std::string& final, const std::string& mirrors) {
+        const std::string cmd = "python3 '" + web_release + "' serve --root '" + server.root() + "' --releases '" +
+                                sample() + "releases' --final " + final + " --mirrors " + mirrors;
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+    // The updater's session with the sample copy installed and recorded in its preferences folder.
+    void copy_in(e2e_session& s) {
+        copy = s.desktop() + "Volatra 9/";
+        install_sample_copy(copy, s.folder() + "install temp/");
+        write_file(s.config() + "volatra_install.txt", copy + "\n");
+    }
+    std::vector<std::string> proxy() {
+        return {"--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=" + std::to_string(server.port())};
+    }
+
+    test_http_server server{600.0};
+    std::string copy;
+};
+
+const char update_script[] =
+    "wait_log \"WIZARD entered net_start\"\n"
+    "shot start.png\n"
+    "click 720 23\n"
+    "wait_log \"WIZARD entered net_check_disk\" 120\n"
+    "shot disk.png\n"
+    "click 720 23\n"
+    "wait_log \"WIZARD entered net_done\" 240\n"
+    "shot done.png\n"
+    "click 695 23\n";
+
+TEST_F(WebFlows, UpdaterBringsASampleCopyToTheNextRelease) {
+    e2e_session s("web_update");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    copy_in(s);
+    const std::string user_file = copy + "Output/my flight.txt";
+    write_file(user_file, "mine");
+    serve("R2", "mirror1.test,mirror2.test");
+    ASSERT_EQ(s.run(updater, proxy(), update_script), 0) << s.report();
+
+    expect_copy_is_release(copy, "R2", s.folder() + "check/");
+    EXPECT_TRUE(read_file(copy + "Resources/new stuff/fresh table.dat") ==
+                read_file(sample() + "master R2/All/Resources/new stuff/fresh table.dat"));
+    EXPECT_FALSE(path_exists(copy + "Resources/old stuff"));  // its files removed, its folders pruned
+    EXPECT_EQ(read_file(user_file), "mine");
+    EXPECT_TRUE(path_exists(copy + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));  // R2 has no scenery
+    expect_no_leftovers(s.folder() + "tmp/");
+    EXPECT_NE(s.log().find("Web update ended.\n"), std::string::npos);
+
+    e2e_image disk, done;
+    ASSERT_TRUE(read_png(s.work() + "disk.png", &disk));
+    ASSERT_TRUE(read_png(s.work() + "done.png", &done));
+    // The server rows of the disk check: two radio buttons at x 30, y 118 and 78.
+    EXPECT_FALSE(disk.at(34, 122) == disk.at(34, 100));
+}
+
+TEST_F(WebFlows, UpdaterFailsOverToTheSecondMirror) {
+    e2e_session s("web_failover");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    copy_in(s);
+    serve("R2", "mirror1.test,mirror2.test");
+    server.set_faults(R"({"mirror1.test": {"mode": "status", "status": 404}})");
+    ASSERT_EQ(s.run(updater, proxy(), update_script), 0) << s.report();
+    expect_copy_is_release(copy, "R2", s.folder() + "check/");
+    bool second_used = false;
+    for (const std::string& r : server.requests()) second_used = second_used || r.find("mirror2.test/rel/R2/") != std::string::npos;
+    EXPECT_TRUE(second_used);
+    expect_no_leftovers(s.folder() + "tmp/");
+}
+
+TEST_F(WebFlows, BackAndNextDuringAThrottledRunLeaveEveryFileRight) {
+    e2e_session s("web_back_next");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    copy_in(s);
+    serve("R2", "mirror1.test");
+    server.set_faults(R"({"mirror1.test": {"mode": "throttle", "rate": 2000}})");
+    ASSERT_EQ(s.run(updater, proxy(),
+                    "wait_log \"WIZARD entered net_start\"\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered net_check_disk\" 120\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered net_run_patch\"\n"
+                    "sleep 1\n"
+                    "shot run.png\n"
+                    "click 600 23\n"
+                    "wait_log \"WIZARD entered net_check_disk\"\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered net_done\" 240\n"
+                    "click 695 23\n"),
+              0)
+        << s.report();
+    expect_copy_is_release(copy, "R2", s.folder() + "check/");
+    expect_no_leftovers(s.folder() + "tmp/");
+    e2e_image run;
+    ASSERT_TRUE(read_png(s.work() + "run.png", &run));
+    EXPECT_FALSE(run.at(245, 155) == run.at(780, 155));  // the bar's fill has begun
+}
+
+TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {
+    e2e_session s("web_demo");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    serve("R1", "mirror1.test");
+    write_file(s.desktop() + "notes.txt", "the user's");
+    const std::string demo = s.desktop() + "R1 Demo/";
+    // One slow file keeps the first run busy until Back.
+    server.set_faults(
+        R"({"mirror1.test/rel/R1/All/Aircraft/Heavy Metal/B747-400/cockpit/panel.png.zip": {"mode": "throttle", "rate": 5000, "count": 1}})");
+    ASSERT_EQ(s.run(webdemo, proxy(),
+                    "wait_log \"WIZARD entered demo_start\"\n"
+                    "shot welcome.png\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered demo_eula\"\n"
+                    "click 232 102\n"
+                    "shot eula.png\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered demo_pick_dest\" 120\n"
+                    "shot dest.png\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered demo_run_patch\"\n"
+                    "sleep 1\n"
+                    "click 600 23\n"
+                    "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
+                    "shot question.png\n"
+                    "click 146 253\n"
+                    "wait_log \"Cancel: deleted\"\n"
+                    "shot cancelled.png\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered demo_done\" 240\n"
+                    "shot done.png\n"
+                    "click 695 23\n"),
+              0)
+        << s.report();
+    EXPECT_NE(s.log().find("Cancel: deleted " + demo + "\n"), std::string::npos) << s.log();
+    EXPECT_EQ(read_file(s.desktop() + "notes.txt"), "the user's");
+    EXPECT_FALSE(path_exists(s.config() + "volatra_install.txt"));  // the demo is not recorded
+    expect_copy_is_release(demo, "R1", s.folder() + "check/");
+    EXPECT_TRUE(path_exists(demo + "Global Scenery/-global terrain-/-40+170/-37+174.dsf"));
+    expect_no_leftovers(s.folder() + "tmp/");
+}
+
+}  // namespace
