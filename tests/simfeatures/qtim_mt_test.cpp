@@ -17,6 +17,7 @@
 #include "graphics/ogl_2d.h"
 #include "graphics/tman.h"
 #include "movie_helpers.h"
+#include "simfeatures/sim_ui.h"
 
 namespace {
 
@@ -213,6 +214,27 @@ TEST_F(Recorder, SizesFollowTheWindowWhichBoundsThem) {
     qtim.mov_toggle(1);
     EXPECT_EQ(qtim.state, 0);
     EXPECT_EQ(capture_.starts, 2);
+}
+
+std::vector<std::string> fields;
+void record_flt(float x, float y, float* v, int digits, int decimals, float lo, float hi, std::string) {
+    fields.push_back("flt " + std::to_string(int(x)) + "," + std::to_string(int(y)) + (v == &qtim.mov_fps ? " fps " : " ? ") +
+                     std::to_string(digits) + "." + std::to_string(decimals) + " " + std::to_string(int(lo)) + ".." +
+                     std::to_string(int(hi)));
+}
+void record_int(float x, float y, int* v, int digits, float lo, float hi, std::string) {
+    fields.push_back("int " + std::to_string(int(x)) + "," + std::to_string(int(y)) + (v == &qtim.mov_dx ? " dx " : " ? ") +
+                     std::to_string(digits) + " " + std::to_string(int(lo)) + ".." + std::to_string(int(hi)));
+}
+
+TEST_F(Recorder, ThePanelEditsRateAndWidthAndStopsARecording) {
+    const sim_ui_hooks old = set_sim_ui_hooks({nullptr, nullptr, nullptr, nullptr, nullptr, record_flt, record_int});
+    fields.clear();
+    qtim.mov_toggle(2);
+    qtim.qtim_wind();
+    EXPECT_EQ(qtim.state, 0);
+    EXPECT_EQ(fields, (std::vector<std::string>{"flt 150,415 fps 2.0 10..99", "int 130,365 dx 4 32..2048"}));
+    set_sim_ui_hooks(old);
 }
 
 }  // namespace

@@ -1,0 +1,233 @@
+#include "simfeatures/about.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "core/alert.h"
+#include "core/mnw.h"
+#include "core/strings.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/errors.h"
+#include "files/io_utils.h"
+#include "files/xmap.h"
+#include "files/zip_utils.h"
+#include "graphics/ogl_back.h"
+#include "graphics/oglp_text.h"
+#include "net/http.h"
+#include "platform/plat_paths.h"
+#include "simfeatures/sim_ui.h"
+
+about_state about_box;
+
+namespace {
+
+constexpr char list_folder[] = "Resources/preferences/";
+constexpr char list_file[] = "Resources/preferences/serverlist9.txt";
+constexpr char installer_zip[] = "Resources/preferences/installer.zip";
+
+const char* const credits[8] = {
+    "Artwork: the Tessaly art team.",
+    "Code subroutines: contributors to the Volatra libraries.",
+    "Port to Linux: the Volatra installer team.",
+    "Airport and navigation-aid data: the Volatra data contributors.",
+    "Intro screen: the Tessaly art team.",
+    "Icons: the Tessaly art team.",
+    "Additional elevation data: the public elevation survey, www.elevation.example.",
+    "Forest prototypes: the Volatra scenery team.",
+};
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// The first word of text and the word after it (spaces and tabs between).
+void two_words(const std::string& text, std::string& first, std::string& second) {
+    size_t a = 0;
+    while (a < text.size() && blank(text[a])) ++a;
+    size_t b = a;
+    while (b < text.size() && !blank(text[b])) ++b;
+    first = text.substr(a, b - a);
+    while (b < text.size() && blank(text[b])) ++b;
+    size_t c = b;
+    while (c < text.size() && !blank(text[c])) ++c;
+    second = text.substr(b, c - b);
+}
+
+// The HTTP client ends the program on a host with a '/' at its end or a path without one in
+// front, and these words come from the network: anything but a plain host name and an absolute
+// path counts as no installer location.
+bool usable_location(const std::string& host, const std::string& path) {
+    if (host.empty() || path.empty() || path[0] != '/') return false;
+    for (char c : host)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-'))
+            return false;
+    return true;
+}
+
+void decide(about_state& st, const std::string& final_host, const std::string& final_path,
+            const std::string& beta_host, const std::string& beta_path) {
+    st.is_latest = 1;
+    st.is_beta = 0;
+    st.ins_state = 4;
+    if (st.version_final == -1) {
+        st.err_msg = "Can't connect to the net to find latest version.";
+    } else if (st.version_final == kThisRelease) {
+        st.err_msg = "Your version of Volatra is up to date.";
+    } else if (st.version_final > kThisRelease) {
+        st.is_latest = 0;
+    } else if (st.version_beta > kThisRelease) {
+        st.is_beta = 1;
+        st.is_latest = 0;
+    } else {
+        st.err_msg = "You have the latest Volatra beta.";
+    }
+    if (st.is_latest) return;
+    st.installer_server = st.is_beta ? beta_host : final_host;
+    st.installer_path = st.is_beta ? beta_path : final_path;
+    if (usable_location(st.installer_server, st.installer_path)) {
+        st.ins_state = 1;
+        return;
+    }
+    st.installer_server.clear();
+    st.installer_path.clear();
+    st.err_msg = std::string(st.is_beta ? "There is a newer beta of Volatra available! Visit "
+                                        : "There is a new version of Volatra available! Visit ") +
+                 kMakerWebAddress + " to download the update.";
+}
+
+std::string with_error(const char* format, int err) {
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, format, error_str(err).c_str(), err);
+    return buf;
+}
+
+}  // namespace
+
+bool about_read_list(about_state& st, const std::string& rel_path) {
+    xmap_class f(rel_path);
+    static const int versions[] = {820, 0};
+    if (!f.base || f.check_file(xmap_type_text, versions, "SERVERS", nullptr) != 820) return false;
+    // The installer locations count only for the reading that gives them.
+    std::string final_host, final_path, beta_host, beta_path;
+    // The whole file: past "ENDOFLIST", and the lines of server records like any other.
+    while (f.cur < f.end) {
+        std::string word, value;
+        f.TXT_str_scan_space(&word);
+        f.TXT_str_scan_eoln(&value);
+        if (word == "FINAL") {
+            st.version_str_net = value;
+            st.version_str_found = 1;
+        } else if (word == "BETA") {
+            st.version_str_net_beta = value;
+        } else if (word == "FINAL_VERSION" || word == "BETA_VERSION") {
+            std::string number, rest;
+            two_words(value, number, rest);
+            (word == "FINAL_VERSION" ? st.version_final : st.version_beta) = str_to_int(number);
+        } else if (word == "FINAL_INSTALLER_MAC") {
+            two_words(value, final_host, final_path);
+        } else if (word == "BETA_INSTALLER_MAC") {
+            two_words(value, beta_host, beta_path);
+        }
+    }
+    // A download the user started is not called off by a later reading.
+    if (st.ins_state != 2 && st.ins_state != 3) decide(st, final_host, final_path, beta_host, beta_path);
+    return true;
+}
+
+std::string about_status_line(const about_state& st) {
+    if (!st.version_str_found)
+        return "I could not connect to the Volatra web site to find out the current version of Volatra.";
+    return std::string("The current ") + (st.is_beta ? "beta version" : "version") + " of Volatra is now " +
+           (st.is_beta ? st.version_str_net_beta : st.version_str_net) + ".";
+}
+
+std::string about_progress_text(int64_t received, int64_t length) {
+    // An unknown length, or none at all, gives no percentage (and no division by zero).
+    if (length <= 0) return "Downloading the installer...";
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Downloading the installer...%d%% complete",
+                  static_cast<int>(static_cast<double>(received) * 100.0 / static_cast<double>(length)));
+    return buf;
+}
+
+void about_pass(about_state& st) {
+    const sim_ui_hooks& ui = sim_ui();
+
+    // 1. The version check, until a list with a release name was read. The host-name lookup
+    // blocks the frame, so after a failure the next try waits a few seconds.
+    const uint64_t now = xtim_class::microsecs();
+    if (!st.version_str_found && now >= st.next_fetch) {
+        plat::make_dirs(app_path + list_folder, 0755);
+        const int r = http.net_check(0, kServerListHost, "/serverlist9.txt", list_file);
+        if (r == 2 || (r == 1 && (!about_read_list(st, list_file) || !st.version_str_found)))
+            st.next_fetch = now + kAboutRetryMicros;
+    }
+
+    // 2. The box.
+    static float wx, wy;
+    OGL_plot_back_col();
+    ui.fillwin(1, 21);
+    ui.subwin(0, 15, -1, 35, -1, -1, "", &wx, &wy);
+    const float H = mnw.subwin_dy, wrap = mnw.subwin_dx - 40;
+    auto line = [&](int colour, float y, const std::string& text) { OGL_string(colour, 20, y, text, wrap, 100, 0); };
+    line(49, H - 45, build_name[0]);
+    line(49, H - 55, "Volatra is created by Tessaly.");
+    line(49, H - 65, kMakerWebAddress);
+    line(47, H - 85, about_status_line(st));
+    for (int i = 0; i < 8; ++i) line(47, H - 115 - 10 * i, credits[i]);
+    const float Y = H - 185;
+
+    if (ui.action(191, 17, 0, 0, 1, "Visit the Volatra web site for free updates!", "-")) go_to_URL(kMakerWebAddress);
+
+    // 3. The installer. It comes over plain HTTP and is started as it is: that is how the
+    // maker ships it; only its place in the program folder is checked.
+    switch (st.ins_state) {
+    case 1:
+        if (ui.action(492, 17, 0, 0, 1, st.is_beta ? " Get New Beta! " : "Update Volatra!", "-")) st.ins_state = 2;
+        break;
+    case 2: {
+        const int r = http.net_check(1, st.installer_server, st.installer_path, installer_zip);
+        if (r == 0) {
+            const down_class* d = http.slot(1);
+            st.progress = d ? about_progress_text(d->received(), d->content_length()) : about_progress_text(0, 1);
+            line(58, Y - 40, st.progress);
+        } else if (r == 2) {
+            st.ins_state = 4;
+            st.err_msg = "I was unable to download the installer from the net.";
+        } else {
+            std::string name;
+            int err = zip_to_file(installer_zip, "", &name);
+            if (!err) {
+                if (!name.empty() && name.back() == '/') name.pop_back();
+                // What is started must be one item of the program folder itself.
+                if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
+                    err = err_zip_unsafe_path;
+            }
+            if (err) {
+                st.ins_state = 4;
+                st.err_msg = with_error("There was an error unzipping the installer: %s (%d)", err);
+            } else {
+                st.installer_app_name = name;
+                st.ins_state = 3;
+            }
+        }
+        break;
+    }
+    case 3: {
+        const int err = launch_app(st.installer_app_name, app_path);
+        st.ins_state = 4;
+        st.err_msg = with_error("There was an error launching the installer: %s (%d)", err);
+        break;
+    }
+    case 4: line(58, Y - 40, st.err_msg); break;
+    default: break;
+    }
+}
+
+void MACIBM_about() {
+    const sim_ui_hooks& ui = sim_ui();
+    ui.startwind(993, 0);
+    do {
+        about_pass(about_box);
+        ui.event_proc();
+    } while (mnw.curwin == 993);
+}

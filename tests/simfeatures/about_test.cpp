@@ -1,0 +1,232 @@
+#include "simfeatures/about.h"
+
+#include <gtest/gtest.h>
+
+#include "archive_test_helpers.h"
+#include "common/recorders.h"
+#include "common/test_helpers.h"
+#include "core/mnw.h"
+#include "core/utl_threads.h"
+#include "core/wx.h"
+#include "core/xtim.h"
+#include "files/errors.h"
+#include "graphics/builtin_images.h"
+#include "net/http.h"
+#include "net/test_http_server.h"
+#include "simfeatures/sim_ui.h"
+
+namespace {
+
+const std::string kHeader = "A\n820 version\nSERVERS\n";
+const std::string kNewVersion = "There is a new version of Volatra available! Visit http://www.tessaly.example to "
+                                "download the update.";
+
+uint64_t fake_now = 0;
+uint64_t fake_clock() { return fake_now; }
+
+class About : public ::testing::Test {
+protected:
+    // The box's text font; without a GL context its uploads do nothing.
+    static void SetUpTestSuite() { OGL_load_builtin_images(); }
+    void SetUp() override {
+        reset_recorders();
+        app_path = dir_.path();
+        fake_now = 0;
+        xtim_set_clock(fake_clock);
+    }
+    void TearDown() override {
+        app_path = saved_path_;
+        xtim_set_clock(nullptr);
+        http.proxy_host.clear();
+        http.proxy_port = 0;
+    }
+    about_state read(const std::string& body, bool* ok = nullptr) {
+        about_state st;
+        write_file(dir_ / "list.txt", body);
+        const bool r = about_read_list(st, "list.txt");
+        if (ok) *ok = r;
+        return st;
+    }
+
+    temp_folder dir_;
+    std::string saved_path_ = app_path;
+};
+
+TEST_F(About, TheListDecidesWhatIsOffered) {
+    struct row {
+        const char* body;
+        int ins_state, is_beta;
+        std::string err_msg, status, server, path;
+    };
+    const std::string up_to_date = "Your version of Volatra is up to date.";
+    const row rows[] = {
+        {"FINAL Volatra 9.10r1\nFINAL_VERSION 91001\n", 4, 0, up_to_date,
+         "The current version of Volatra is now Volatra 9.10r1.", "", ""},
+        {"FINAL Volatra 9.10r2\nFINAL_VERSION 91002\nFINAL_INSTALLER_MAC dl.example  /inst/v.zip\n", 1, 0, "",
+         "The current version of Volatra is now Volatra 9.10r2.", "dl.example", "/inst/v.zip"},
+        {"FINAL_VERSION 91002\nBETA_INSTALLER_MAC b.example /b.zip\nFINAL R2\n", 4, 0, kNewVersion,
+         "The current version of Volatra is now R2.", "", ""},
+        {"FINAL R\nBETA Beta R\nFINAL_VERSION 91000\nBETA_VERSION +91005\nBETA_INSTALLER_MAC b.example /b.zip\n", 1, 1,
+         "", "The current beta version of Volatra is now Beta R.", "b.example", "/b.zip"},
+        {"FINAL R\nFINAL_VERSION 91000\n", 4, 0, "You have the latest Volatra beta.",
+         "The current version of Volatra is now R.", "", ""},
+        {"FINAL Volatra 9.10r1\n", 4, 0, "Can't connect to the net to find latest version.",
+         "The current version of Volatra is now Volatra 9.10r1.", "", ""},
+        // The last of two lines wins; the whole file is read, server records and all.
+        {"FINAL_VERSION 91002\nSERVER a.example\n/p/\nFINAL_VERSION 1\nENDOFLIST\nFINAL X\n  FINAL_VERSION 91001\n",
+         4, 0, up_to_date, "The current version of Volatra is now X.", "", ""},
+        // Words the HTTP client would end the program on mean no installer location.
+        {"FINAL R\nFINAL_VERSION 91002\nFINAL_INSTALLER_MAC evil.example/ /i.zip\n", 4, 0, kNewVersion,
+         "The current version of Volatra is now R.", "", ""},
+        {"FINAL R\nFINAL_VERSION 91002\nFINAL_INSTALLER_MAC h.example i.zip\n", 4, 0, kNewVersion,
+         "The current version of Volatra is now R.", "", ""},
+        {"FINAL R\nFINAL_VERSION 91002\nFINAL_INSTALLER_MAC h.example\n", 4, 0, kNewVersion,
+         "The current version of Volatra is now R.", "", ""},
+        // Keys are whole words in capitals; a number that is no number counts as none read.
+        {"final_version 91002\nFINAL_VERSIONS 91002\nFINAL_VERSION 9x\nFINAL R", 4, 0,
+         "Can't connect to the net to find latest version.", "The current version of Volatra is now R.", "", ""},
+    };
+    for (const row& r : rows) {
+        bool ok = false;
+        const about_state st = read(kHeader + r.body, &ok);
+        SCOPED_TRACE(r.body);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(st.ins_state, r.ins_state);
+        EXPECT_EQ(st.is_beta, r.is_beta);
+        EXPECT_EQ(st.is_latest, r.ins_state == 1 || r.err_msg == kNewVersion ? 0 : 1);
+        if (r.ins_state == 4) {
+            EXPECT_EQ(st.err_msg, r.err_msg);
+        }
+        EXPECT_EQ(about_status_line(st), r.status);
+        EXPECT_EQ(st.installer_server, r.server);
+        EXPECT_EQ(st.installer_path, r.path);
+    }
+    bool ok = true;
+    const about_state refused = read("A\n821 version\nSERVERS\nFINAL R\nFINAL_VERSION 91002\n", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(refused.version_str_found, 0);
+    EXPECT_EQ(refused.ins_state, 0);
+    EXPECT_EQ(about_status_line(refused),
+              "I could not connect to the Volatra web site to find out the current version of Volatra.");
+    const about_state beta = read(kHeader + "FINAL_VERSION 90000\nBETA_VERSION 91002\n");
+    EXPECT_EQ(beta.err_msg,
+              "There is a newer beta of Volatra available! Visit http://www.tessaly.example to download the update.");
+
+    EXPECT_EQ(about_progress_text(512, 1024), "Downloading the installer...50% complete");
+    EXPECT_EQ(about_progress_text(512, -1), "Downloading the installer...");
+    EXPECT_EQ(about_progress_text(0, 0), "Downloading the installer...");
+}
+
+TEST_F(About, AFailedFetchWaitsBeforeTheNextTry) {
+    test_http_server server;
+    server.set_faults(std::string("{\"") + kServerListHost + "\": {\"mode\": \"status\", \"status\": 404}}");
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port = server.port();
+    about_state st;
+    auto fetch_until = [&](uint64_t next) {
+        for (int i = 0; i < 30000 && st.next_fetch != next; ++i) {
+            about_pass(st);
+            UTL_sleep(1);
+        }
+        EXPECT_EQ(st.next_fetch, next);
+    };
+    fetch_until(kAboutRetryMicros);
+    for (int i = 0; i < 20; ++i) about_pass(st);
+    EXPECT_EQ(server.requests().size(), 1u);  // nothing asked while it waits
+    fake_now = kAboutRetryMicros;
+    fetch_until(2 * kAboutRetryMicros);
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(st.ins_state, 0);
+    EXPECT_EQ(st.version_str_found, 0);
+}
+
+// Presses the update button and closes the box once nothing more is going on.
+int button_presses = 0;
+int press_update(float x, float, float, int, int, std::string label, std::string) {
+    if (x != 492) return 0;
+    EXPECT_EQ(label, "Update Volatra!");
+    ++button_presses;
+    return 1;
+}
+int about_frames = 0;
+void frame() {
+    if (about_box.ins_state == 4 || ++about_frames > 20000) mnw.curwin = 0;
+    UTL_sleep(1);
+}
+
+class AboutOnline : public About {
+protected:
+    void SetUp() override {
+        About::SetUp();
+        http.proxy_host = "127.0.0.1";
+        http.proxy_port = server_.port();
+        server_.put_file(kServerListHost, "/serverlist9.txt",
+                         kHeader + "FINAL Volatra 9.10r2\nFINAL_VERSION 91002\n"
+                                   "FINAL_INSTALLER_MAC dl.example /inst/installer.zip\n");
+        about_box = about_state{};
+        about_frames = button_presses = 0;
+        old_ui_ = set_sim_ui_hooks({nullptr, frame, nullptr, nullptr, press_update, nullptr, nullptr});
+    }
+    void TearDown() override {
+        set_sim_ui_hooks(old_ui_);
+        About::TearDown();
+    }
+    void serve_installer(const std::vector<archive_test::zip_item>& items) {
+        archive_test::make_zip(dir_ / "made.zip", items);
+        server_.put_file("dl.example", "/inst/installer.zip", read_file(dir_ / "made.zip"));
+    }
+
+    test_http_server server_;
+    sim_ui_hooks old_ui_{};
+};
+
+TEST_F(AboutOnline, TheNewInstallerIsDownloadedUnpackedAndStartedWithThisFolder) {
+    archive_test::zip_item run;
+    run.name = "run-me";
+    run.data = "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/launched.txt\"\n";
+    run.external_fa = 0x81ED0000;  // a file, 0755
+    serve_installer({run});
+    server_.set_faults("{\"dl.example\": {\"mode\": \"no_length\"}}");
+    const child_result r = run_in_child([] { MACIBM_about(); });
+    EXPECT_EQ(r.exit_code, 1);  // the program hands over and ends
+    std::string launched;
+    for (int i = 0; i < 30000 && launched.empty(); ++i) {
+        launched = read_file(dir_ / "launched.txt");
+        if (launched.empty()) UTL_sleep(1);
+    }
+    EXPECT_EQ(launched, "-path " + dir_.path() + "\n");
+}
+
+TEST_F(AboutOnline, AnInstallerOutsideTheProgramFolderIsNeitherUnpackedNorStarted) {
+    archive_test::zip_item evil;
+    evil.name = "../evil";
+    evil.data = "#!/bin/sh\ntouch \"$(dirname \"$0\")/launched.txt\"\n";
+    evil.external_fa = 0x81ED0000;
+    serve_installer({evil});
+    server_.set_faults("{\"dl.example\": {\"mode\": \"no_length\"}}");
+    MACIBM_about();
+    EXPECT_EQ(mnw.curwin, 0);
+    EXPECT_EQ(button_presses, 1);
+    EXPECT_EQ(about_box.ins_state, 4);
+    EXPECT_EQ(about_box.err_msg, "There was an error unzipping the installer: " + error_str(err_zip_unsafe_path) +
+                                     " (20013)");
+    // The transfer had no length: the line never showed a percentage.
+    EXPECT_EQ(about_box.progress, "Downloading the installer...");
+    EXPECT_FALSE(path_exists(dir_ / "../evil"));
+    EXPECT_FALSE(path_exists(dir_ / "launched.txt"));
+
+    // A nested first entry is inside the folder but is no program of it.
+    about_box = about_state{};
+    write_file(dir_ / "a/.keep", "");
+    archive_test::zip_item nested;
+    nested.name = "a/b";
+    serve_installer({nested});
+    MACIBM_about();
+    EXPECT_EQ(about_box.ins_state, 4);
+    EXPECT_EQ(about_box.err_msg, "There was an error unzipping the installer: " + error_str(err_zip_unsafe_path) +
+                                     " (20013)");
+    EXPECT_TRUE(path_exists(dir_ / "a/b"));
+    EXPECT_TRUE(recorded_urls().empty());
+}
+
+}  // namespace
