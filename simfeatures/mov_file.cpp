@@ -56,6 +56,16 @@ struct atom_writer {
         b.insert(b.end(), text, text + n);
         if (field > n + 1) zeros(field - n - 1);
     }
+    // A handler reference: its kind, subtype and name.
+    void handler(const char* kind, const char* subtype, const char* name) {
+        const size_t at = begin("hdlr");
+        u32(0);
+        tag(kind);
+        tag(subtype);
+        zeros(12);
+        pascal(name, 0);
+        end(at);
+    }
 };
 
 constexpr uint64_t kMdatHeader = 16;  // 32-bit size 1, the tag, then the 64-bit size
@@ -180,13 +190,7 @@ int qt_movie_file::finish() {
     a.u16(0);  // language
     a.u16(0);  // quality
     a.end(mdhd);
-    const size_t hdlr = a.begin("hdlr");
-    a.u32(0);
-    a.tag("mhlr");
-    a.tag("vide");
-    a.zeros(12);
-    a.pascal("VideoHandler", 0);
-    a.end(hdlr);
+    a.handler("mhlr", "vide", "VideoHandler");
 
     const size_t minf = a.begin("minf");
     const size_t vmhd = a.begin("vmhd");
@@ -194,13 +198,7 @@ int qt_movie_file::finish() {
     a.u16(0x40);  // copy, dithered
     a.zeros(6);
     a.end(vmhd);
-    const size_t dhlr = a.begin("hdlr");
-    a.u32(0);
-    a.tag("dhlr");
-    a.tag("alis");
-    a.zeros(12);
-    a.pascal("DataHandler", 0);
-    a.end(dhlr);
+    a.handler("dhlr", "alis", "DataHandler");
     const size_t dinf = a.begin("dinf");
     const size_t dref = a.begin("dref");
     a.u32(0);
