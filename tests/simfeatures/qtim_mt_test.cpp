@@ -10,6 +10,7 @@
 #include "common/test_helpers.h"
 #include "core/alert.h"
 #include "core/mnw.h"
+#include "core/stls.h"
 #include "core/utl_threads.h"
 #include "core/wx.h"
 #include "core/xtim.h"
@@ -217,24 +218,50 @@ TEST_F(Recorder, SizesFollowTheWindowWhichBoundsThem) {
 }
 
 std::vector<std::string> fields;
-void record_flt(float x, float y, float* v, int digits, int decimals, float lo, float hi, std::string) {
+void record_flt(float x, float y, float* v, int digits, int decimals, float lo, float hi, std::string label) {
     fields.push_back("flt " + std::to_string(int(x)) + "," + std::to_string(int(y)) + (v == &qtim.mov_fps ? " fps " : " ? ") +
                      std::to_string(digits) + "." + std::to_string(decimals) + " " + std::to_string(int(lo)) + ".." +
-                     std::to_string(int(hi)));
+                     std::to_string(int(hi)) + " " + label);
 }
-void record_int(float x, float y, int* v, int digits, float lo, float hi, std::string) {
+void record_int(float x, float y, int* v, int digits, float lo, float hi, std::string label) {
     fields.push_back("int " + std::to_string(int(x)) + "," + std::to_string(int(y)) + (v == &qtim.mov_dx ? " dx " : " ? ") +
-                     std::to_string(digits) + " " + std::to_string(int(lo)) + ".." + std::to_string(int(hi)));
+                     std::to_string(digits) + " " + std::to_string(int(lo)) + ".." + std::to_string(int(hi)) + " " + label);
+}
+
+void record_subwin(float reserve, int style, float x, float y, float w, float h, std::string title, float*, float*) {
+    fields.push_back("panel " + std::to_string(int(reserve)) + " " + std::to_string(style) + " " +
+                     std::to_string(int(x)) + "," + std::to_string(int(y)) + " " + std::to_string(int(w)) + "x" +
+                     std::to_string(int(h)) + " '" + title + "'");
 }
 
 TEST_F(Recorder, ThePanelEditsRateAndWidthAndStopsARecording) {
-    const sim_ui_hooks old = set_sim_ui_hooks({nullptr, nullptr, nullptr, nullptr, nullptr, record_flt, record_int});
+    const sim_ui_hooks old =
+        set_sim_ui_hooks({nullptr, nullptr, nullptr, record_subwin, nullptr, record_flt, record_int});
+    stls[528] = "rate";
+    stls[529] = "width";
     fields.clear();
     qtim.mov_toggle(2);
     qtim.qtim_wind();
     EXPECT_EQ(qtim.state, 0);
-    EXPECT_EQ(fields, (std::vector<std::string>{"flt 150,415 fps 2.0 10..99", "int 130,365 dx 4 32..2048"}));
+    EXPECT_EQ(fields, (std::vector<std::string>{"panel 0 15 -1,-1 -1x296 ''", "flt 150,415 fps 2.0 10..99 rate",
+                                                "int 130,365 dx 4 32..2048 width"}));
+    stls[528].clear();
+    stls[529].clear();
     set_sim_ui_hooks(old);
+}
+
+TEST_F(Recorder, AStartWhileAMovieIsOpenIsRefused) {
+    qtim.mov_toggle(1);
+    qtim.state = 0;  // left without its stop
+    qtim.mov_toggle(1);
+    EXPECT_EQ(qtim.state, 0);
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_EQ(recorded_alerts()[0].line1, "Trying to create a movie but one already exists");
+    EXPECT_EQ(recorded_alerts()[0].line2, take(2));
+    EXPECT_FALSE(path_exists(take(2)));
+    qtim.state = 1;  // the first recording still finishes its movie
+    qtim.stop_thread();
+    EXPECT_TRUE(read_movie(take(1)).ok);
 }
 
 }  // namespace
