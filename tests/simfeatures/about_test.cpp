@@ -229,4 +229,18 @@ TEST_F(AboutOnline, AnInstallerOutsideTheProgramFolderIsNeitherUnpackedNorStarte
     EXPECT_TRUE(recorded_urls().empty());
 }
 
+TEST_F(AboutOnline, AFailedDownloadIsTheEndAndALaterListDoesNotCallItOff) {
+    server_.set_faults("{\"dl.example\": {\"mode\": \"status\", \"status\": 404}}");
+    MACIBM_about();
+    EXPECT_EQ(about_box.ins_state, 4);
+    EXPECT_EQ(about_box.err_msg, "I was unable to download the installer from the net.");
+    // A list read while the download runs leaves the download alone.
+    about_state st;
+    st.ins_state = 2;
+    write_file(dir_ / "list.txt", kHeader + "FINAL R\nFINAL_VERSION 91001\n");
+    ASSERT_TRUE(about_read_list(st, "list.txt"));
+    EXPECT_EQ(st.ins_state, 2);
+    EXPECT_EQ(st.version_str_net, "R");
+}
+
 }  // namespace

@@ -97,6 +97,13 @@ TEST_F(Framebuffers, CopyPathHalvesToFitTheWindowAndReusesItsTexture) {
     gl_test_clear(0, 1, 0, 1);
     target.end_render();
     expect_mnw_restored();
+    // Later drawing finds blending on, no depth test and no depth writes.
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    GLboolean depth_writes = GL_TRUE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_writes);
+    EXPECT_FALSE(depth_writes);
     int w = 0;
     texel t = texture_texel(602, 0, &w);
     EXPECT_EQ(w, 512);

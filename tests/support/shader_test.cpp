@@ -84,6 +84,11 @@ TEST(ShaderFamilyDeathTest, FlagValuesAndIdsOutsideTheirRangeAreFatal) {
     EXPECT_EXIT(family.id_from_flags(negative), ::testing::ExitedWithCode(1), "A shader flag is out of range");
     EXPECT_EXIT(family.bind(6), ::testing::ExitedWithCode(1), "A shader variant is out of range");
     EXPECT_EXIT(family.get_uniform_loc(-1, 0), ::testing::ExitedWithCode(1), "A shader variant is out of range");
+    int values[2];
+    EXPECT_EXIT(family.flags_from_id(6, values), ::testing::ExitedWithCode(1), "A shader variant is out of range");
+    const int no_values[] = {3, 0};
+    EXPECT_EXIT(OGL_shader_conditional("v", "f", nullptr, flags, no_values, nullptr), ::testing::ExitedWithCode(1),
+                "A shader flag needs at least one value: \\| B \\| 0.000000");
 }
 
 // Shader files in a temporary program folder, on the test GL context.
@@ -123,7 +128,9 @@ void APIENTRY counting_use(GLhandleARB p) {
 
 TEST_F(Shaders, CompilesCachesUniformsAndBindsOnce) {
     const char* names[] = {"colour", "nothing", "scale", nullptr};
+    log_capture log;
     OGL_shader s("v", "f", nullptr, names);
+    EXPECT_EQ(log.text(), "");  // a clean build logs nothing
     EXPECT_EQ(s.vertex_path, "Resources/shaders/v");
     EXPECT_EQ(s.prefix, "// no prefix\n");
     ASSERT_EQ(s.uniform_locs.size(), 3u);
