@@ -33,6 +33,7 @@
 #include "shell/frame.h"
 #include "shell/menu.h"
 #include "shell/window.h"
+#include "simfeatures/sim_ui.h"
 #include "support/find_path.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
@@ -157,6 +158,8 @@ void MACIBM_install_hooks() {
     xtim_set_mouse_down_hook(BTN_unfocus_any);
     set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, GetFilePathFromUser});
     MACIBM_install_gl_thread_hooks();
+    // The widget kit has no float or int range fields yet: the recorder's panel shows none.
+    set_sim_ui_hooks({MACIBM_startwind, MACIBM_event_proc, BTN_fillwin, BTN_subwin, BTN_action, nullptr, nullptr});
 }
 
 void MACIBM_init(int argc, const char* const* argv) {
