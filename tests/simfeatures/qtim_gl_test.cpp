@@ -75,7 +75,9 @@ TEST_P(RecorderGl, PicturesArriveUprightInTheirColours) {
     EXPECT_EQ(glExt.pbo_avail != 0, pbo);
     qtim.mov_toggle(1);
     ASSERT_EQ(qtim.state, 1);
-    for (int i = 0; i < 4; ++i) {
+    // Three frames sent, as many as there are buffers however slow the worker is; the pixel
+    // buffer sends each capture at the next one, so it takes a fourth.
+    for (int i = 0; i < (pbo ? 4 : 3); ++i) {
         if (i == 1)
             paint(0, 1, 0, 0, 1, 0);
         else
@@ -94,8 +96,7 @@ TEST_P(RecorderGl, PicturesArriveUprightInTheirColours) {
     ASSERT_TRUE(m.ok);
     EXPECT_EQ(m.width, 320);
     EXPECT_EQ(m.height, 240);
-    // Through the pixel buffer the last capture is still on its way when the recording stops.
-    ASSERT_EQ(m.samples.size(), pbo ? 3u : 4u);
+    ASSERT_EQ(m.samples.size(), 3u);
     rgb_picture first, second;
     ASSERT_TRUE(decode_jpeg(m.samples[0], first));
     ASSERT_TRUE(decode_jpeg(m.samples[1], second));
