@@ -4,8 +4,10 @@
 
 #include <string>
 
-// The host that serves "/serverlist9.txt".
-inline constexpr char server_list_host[] = "update.tessaly.example";
+#include "simfeatures/about.h"
+
+// The host that serves "/serverlist9.txt" (the about box asks it too).
+inline constexpr const char* server_list_host = kServerListHost;
 // A failed fetch of the list or the manifest is tried again after this many seconds.
 inline constexpr float server_retry_pause = 1.0f;
 
