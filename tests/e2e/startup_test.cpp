@@ -3,6 +3,9 @@
 // preferences written at shut-down, and a start without any display.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <thread>
 
 #include "common/test_helpers.h"
@@ -18,19 +21,24 @@ bool near(const e2e_image::px& a, const e2e_image::px& b) {
     return std::abs(a.r - b.r) < 12 && std::abs(a.g - b.g) < 12 && std::abs(a.b - b.b) < 12;
 }
 bool light(const e2e_image::px& p) { return p.r > 200 && p.g > 200 && p.b > 200; }
-// Whether any pixel of the rectangle (window units, edges included) is not light: ink drawn there.
-bool ink_in(const e2e_image& im, int x0, int y0, int x1, int y1) {
+// Whether any pixel of the rectangle (window units, edges included) is (not) light: text there.
+bool any_in(const e2e_image& im, int x0, int y0, int x1, int y1, bool want_light) {
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x)
-            if (!light(im.at(x, y))) return true;
+            if (light(im.at(x, y)) == want_light) return true;
     return false;
 }
+bool ink_in(const e2e_image& im, int x0, int y0, int x1, int y1) { return any_in(im, x0, y0, x1, y1, false); }
+bool light_in(const e2e_image& im, int x0, int y0, int x1, int y1) { return any_in(im, x0, y0, x1, y1, true); }
 
 TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
     for (const char* name : {"volatra_installer", "volatra_updater", "volatra_webdemo"}) {
         e2e_session s(std::string("startup_") + name);
         std::string why;
         ASSERT_TRUE(s.start_display(&why)) << why;
+        // What an earlier run left in the private temporary folder goes at start-up.
+        const std::string stale = s.folder() + "tmp/volatra-installer-" + std::to_string(getuid()) + "/old.zip";
+        write_file(stale, "left behind");
         // The script starts after the first splash frame; the next is the second.
         int status = s.run(std::string(VOLATRA_PROGRAMS_DIR "/") + name, {},
                            "shot splash.png\n"
@@ -42,6 +50,7 @@ TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
         EXPECT_EQ(log.rfind("Installer log.txt for Volatra DVD Installer 2.01r1 compiled on ", 0), 0u) << log;
         EXPECT_NE(log.find("\nOstrand folder:'', case sensitive=0\n"), std::string::npos);
         EXPECT_NE(log.find("Will init plugins.\nStarting application.\n"), std::string::npos);
+        EXPECT_FALSE(path_exists(stale));
 
         e2e_image splash, frame;
         ASSERT_TRUE(read_png(s.work() + "splash.png", &splash));
@@ -49,6 +58,11 @@ TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
         EXPECT_TRUE(light(splash.at(240, 120))) << name;  // the panel
         EXPECT_TRUE(light(splash.at(700, 15))) << name;   // the empty part of the bar
         EXPECT_FALSE(light(splash.at(12, 15))) << name;   // its filled start
+        // The web address on the panel's dark band, the message inside it, both from the left.
+        EXPECT_TRUE(light_in(splash, 22, 206, 140, 220)) << name;
+        EXPECT_FALSE(light_in(splash, 300, 206, 460, 220)) << name;
+        EXPECT_TRUE(ink_in(splash, 22, 58, 130, 70)) << name;
+        EXPECT_FALSE(ink_in(splash, 200, 58, 460, 70)) << name;
         ASSERT_TRUE(read_png(s.work() + "frame.png", &frame));
         EXPECT_FALSE(near(frame.at(600, 400), navy)) << name;  // the wizard's own picture
     }
@@ -72,6 +86,17 @@ TEST(Programs, WithoutADisplayTheStartFailsWithItsAlertAndCrashFiles) {
     EXPECT_NE(s.err().find("I could not set up the graphics for Volatra!"), std::string::npos) << s.err();
     EXPECT_NE(read_file(s.work() + "stack_crawl.txt").find("MACIBM_init"), std::string::npos);
     EXPECT_TRUE(path_exists(s.work() + "MemoryLog.txt"));
+
+    // Under --fps_test the failure is only logged: no alert, no memory report.
+    remove_tree(s.work() + "MemoryLog.txt");
+    EXPECT_EQ(s.run(VOLATRA_PROGRAMS_DIR "/volatra_installer", {"--fps_test"}, ""), 1);
+    EXPECT_NE(s.log().find(lines), std::string::npos);
+    EXPECT_EQ(s.err().find("I could not set up"), std::string::npos) << s.err();
+    EXPECT_FALSE(path_exists(s.work() + "MemoryLog.txt"));
+    // A second listing appended to the first.
+    const std::vector<std::string> crawl = read_lines(s.work() + "stack_crawl.txt");
+    EXPECT_EQ(std::count_if(crawl.begin(), crawl.end(), [](const std::string& l) { return l.rfind("  0) ", 0) == 0; }),
+              2);
 }
 
 TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {

@@ -125,6 +125,7 @@ std::array<unsigned char, sizeof(T)> flipped(void (*flip)(T*), std::array<unsign
 }
 
 TEST(DialogHelpers, ProgressBarAndByteOrder) {
+    EXPECT_EQ(progress_bar_value(0.0f), 0);
     EXPECT_EQ(progress_bar_value(0.5f), 500);
     EXPECT_EQ(progress_bar_value(0.9999f), 999);  // cut toward zero
     EXPECT_EQ(progress_bar_value(-1.0f), -1);
