@@ -1,7 +1,6 @@
 #include "simfeatures/about.h"
 
 #include <cstdio>
-#include <string_view>
 
 #include "core/alert.h"
 #include "core/mnw.h"
@@ -156,7 +155,7 @@ void about_pass(about_state& st) {
     // blocks the frame, so after a failure the next try waits a few seconds.
     const uint64_t now = xtim_class::microsecs();
     if (!st.version_str_found && now >= st.next_fetch) {
-        plat::make_dirs(app_path + list_folder, 0755);
+        if (!http.slot(0)) plat::make_dirs(app_path + list_folder, 0755);
         const int r = http.net_check(0, kServerListHost, "/serverlist9.txt", list_file);
         if (r == 2 || (r == 1 && (!about_read_list(st, list_file) || !st.version_str_found)))
             st.next_fetch = now + kAboutRetryMicros;

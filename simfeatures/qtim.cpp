@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <deque>
 #include <vector>
 
