@@ -56,6 +56,14 @@ struct atom_writer {
         b.insert(b.end(), text, text + n);
         if (field > n + 1) zeros(field - n - 1);
     }
+    // Version and flags 0, created and changed now, the time scale and the duration.
+    void times(uint32_t now, uint32_t scale, uint32_t duration) {
+        u32(0);
+        u32(now);
+        u32(now);
+        u32(scale);
+        u32(duration);
+    }
     // A handler reference: its kind, subtype and name.
     void handler(const char* kind, const char* subtype, const char* name) {
         const size_t at = begin("hdlr");
@@ -139,11 +147,7 @@ int qt_movie_file::finish() {
     atom_writer a;
     const size_t moov = a.begin("moov");
     const size_t mvhd = a.begin("mvhd");
-    a.u32(0);
-    a.u32(now);
-    a.u32(now);
-    a.u32(time_scale);
-    a.u32(duration);
+    a.times(now, time_scale, duration);
     a.u32(0x10000);  // rate 1.0
     a.u16(0x100);    // volume 1.0
     a.zeros(10);
@@ -182,11 +186,7 @@ int qt_movie_file::finish() {
 
     const size_t mdia = a.begin("mdia");
     const size_t mdhd = a.begin("mdhd");
-    a.u32(0);
-    a.u32(now);
-    a.u32(now);
-    a.u32(time_scale);
-    a.u32(duration);
+    a.times(now, time_scale, duration);
     a.u16(0);  // language
     a.u16(0);  // quality
     a.end(mdhd);
