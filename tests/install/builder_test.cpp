@@ -217,6 +217,12 @@ TEST_F(Builder, WritesTheDiscIdentityManifestAndArchives) {
     EXPECT_TRUE(path_exists(release(2) + "All/Aircraft") && list_tree(dst + "disk_1/").empty());
     EXPECT_EQ(recorded_alerts().back().line1, "OK compression is done. Checklist if doing net:");
     EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "Could not make the dst_folder!");
+    setup(s, 2);  // the Mars scenery: its own release name and region
+    write_file(src + "All/Custom Scenery/DSF 900 Mars World-Wide/+00+000.dsf", "mars");
+    dst = s / "mars/";
+    builder_settings(src, dst, 2);
+    build_install();
+    EXPECT_EQ(read_file(dst + "disk_0/dvd_version.txt").substr(19) + std::to_string(reg), "VERSION Mars\n1");
     for (const char* link : {"../../outside", "/etc/passwd", "sub/../../.."}) {
         temp_folder t;
         setup(t);
