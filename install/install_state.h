@@ -44,6 +44,7 @@ struct download_streams_struct {
     float kb_partial;  // KB received of the downloads in progress
     float kb_done_download;
     float kb_done_install;
+    float retry_at[4];  // a stream whose transfer failed tries again from this real_time on
 };
 static_assert(std::is_trivial_v<download_streams_struct>);
 

@@ -25,8 +25,6 @@ constexpr char download_page[] = "https://www.tessaly.example/download/";
 
 // A failed transfer is tried again after this many seconds, not on the next frame.
 constexpr float retry_pause = 1.0f;
-// When each stream's last transfer failed; the clock of an earlier run may lie ahead.
-float failed_at[stream_max] = {-1e30f, -1e30f, -1e30f, -1e30f};
 
 std::string failure_text(const http_failure& f) {
     if (f.os_err) return error_str(f.os_err);
@@ -137,8 +135,7 @@ int grab_files() {
                 stg.extract_error = 1;
                 continue;
             }
-            const float since_failure = xtim.real_time - failed_at[s];
-            if (since_failure >= 0 && since_failure < retry_pause) continue;
+            if (xtim.real_time < next.retry_at[s]) continue;
             const std::string& server = server_name[stg.server_index];
             int r = http.net_check(s + first_stream_slot, server, server_file, temp);
             if (r == 0) {
@@ -156,7 +153,7 @@ int grab_files() {
                 download_error_text = failure_text(http.last_failure(s + first_stream_slot));
                 xer << "Download of " << server_file << " from " << server
                     << " failed: " << download_error_text << "\n";
-                failed_at[s] = xtim.real_time;
+                next.retry_at[s] = xtim.real_time + retry_pause;
                 delete_file(temp);  // the partial download; the next try starts afresh
                 draw_server();
             } else {
