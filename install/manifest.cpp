@@ -21,15 +21,15 @@ std::set<std::string>& deleted_files = deleted_files_storage.value;
 namespace {
 
 bool is_line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
+bool is_blank_char(char c) { return is_blank(c); }
+bool is_white(char c) { return is_blank(c) || is_line_end(c); }
 
 // A cursor over one line of the manifest (its end excluded).
 struct line_scan {
     const char* p;
     const char* e;
 
-    void skip_blanks() {
-        while (p < e && is_blank(*p)) ++p;
-    }
+    void skip_blanks() { p = std::find_if_not(p, e, is_blank_char); }
     // The keyword followed by a blank or a tab; the cursor then stands on that blank.
     bool keyword(const char* word) {
         const size_t n = std::strlen(word);
@@ -40,7 +40,7 @@ struct line_scan {
     std::string token() {
         skip_blanks();
         const char* b = p;
-        while (p < e && !is_blank(*p)) ++p;
+        p = std::find_if(p, e, is_blank_char);
         return std::string(b, p);
     }
     // The rest of the line after its blanks; trailing blanks belong to it.
@@ -58,9 +58,9 @@ struct line_scan {
         if (p == e) return false;
         const bool negative = *p == '-';
         if (negative) ++p;
-        if (p < e && *p == '+') ++p;
+        if (p != e && *p == '+') ++p;
         int64_t v = 0;
-        for (; p < e && !is_blank(*p); ++p) {
+        for (const char* end = std::find_if(p, e, is_blank_char); p != end; ++p) {
             const __int128 next = static_cast<__int128>(v) * 10 + (static_cast<unsigned char>(*p) - '0');
             v = next > INT64_MAX ? INT64_MAX : next < INT64_MIN ? INT64_MIN : static_cast<int64_t>(next);
         }
@@ -72,17 +72,6 @@ struct line_scan {
 int32_t as_int32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 // Sizes are counts of kilobytes: a negative one would lower the totals of the disk-space check.
 float as_size(int64_t v) { return v < 0 ? 0.0f : static_cast<float>(v); }
-
-bool ends_with_nocase(const std::string& s, const char* tail) {
-    size_t n = std::strlen(tail);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        char a = s[s.size() - n + i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (a != tail[i]) return false;
-    }
-    return true;
-}
 
 [[noreturn]] void bad_path_alert(const char* what, const char* why, const std::string& path) {
     __MACIBM_alert(0, what, why, "It is:", path, t_exit, __FILE__, __LINE__);
@@ -113,7 +102,7 @@ bool is_global_scenery_f(const char* path) {
                   p.find("/-global overlays-/") != std::string::npos ||
                   p.find("/-global terrain-/") != std::string::npos ||
                   p.find("/default scenery/DSF 820") != std::string::npos;
-    return marked && p.size() >= 5 && ends_with_nocase(p, ".dsf");
+    return marked && p.size() >= 5 && ends_with(lower(p), ".dsf");
 }
 
 int find_sector(int* lon_idx, int* lat_idx, std::string path) {
@@ -177,12 +166,10 @@ int read_directory(const std::string& path, std::string) {
     int disk = 0;
     while (file.cur < file.end) {
         const char* line = reinterpret_cast<const char*>(file.cur);
-        while (file.cur < file.end && !is_line_end(static_cast<char>(*file.cur))) ++file.cur;
-        line_scan in{line, reinterpret_cast<const char*>(file.cur)};
-        while (file.cur < file.end && (is_line_end(static_cast<char>(*file.cur)) || is_blank(*file.cur)))
-            ++file.cur;
+        const char* end = reinterpret_cast<const char*>(file.end);
+        line_scan in{line, std::find_if(line, end, is_line_end)};
+        file.cur = reinterpret_cast<const uint8_t*>(std::find_if_not(in.e, end, is_white));
 
-        in.skip_blanks();
         // What follows a disc number is read as a new line start.
         while (in.keyword("DISK")) {
             int64_t n = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "core/alert.h"
 #include "core/strings.h"
@@ -64,16 +65,11 @@ bool header_text_is_safe(const std::string& s) {
     return true;
 }
 
-// Decimal digits only (blanks trimmed already); false on anything else or on overflow.
-bool parse_length(const std::string& s, int64_t* out) {
-    if (s.empty() || s.size() > 18) return false;
-    int64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    *out = v;
-    return true;
+// Decimal digits only (blanks trimmed already); none on anything else or on overflow.
+std::optional<int64_t> parse_length(const std::string& s) {
+    if (s.empty() || s.size() > 18 || s.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoll(s);
 }
 
 int hex_value(char c) {
@@ -95,12 +91,6 @@ bool parse_chunk_size(const std::string& line, uint64_t* out) {
     }
     *out = v;
     return true;
-}
-
-std::string ip_text(unsigned long address) {
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
-    return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
-           std::to_string(b[3]);
 }
 
 }  // namespace
@@ -163,8 +153,8 @@ down_class::down_class(const char* server, unsigned short port, const char* path
     const char* target = proxy ? http.proxy_host.c_str() : server;
     unsigned long address = *target ? PCSBSocket::LookupAddress(target) : 0;
     if (address == 0) {
-        xer << "Translated server " << server << " to IP addy: " << ip_text(address) << " and port = " << port
-            << "\n";
+        // The failed address is 0: four zero bytes.
+        xer << "Translated server " << server << " to IP addy: 0.0.0.0 and port = " << port << "\n";
         mErr = err_host_not_found;
         return;
     }
@@ -332,10 +322,10 @@ void down_class::start_body() {
         abandon();  // a coding we cannot undo would put its framing into the file
     } else if (cl != mHeaders.end()) {
         mBody = body_kind::by_length;
-        if (!parse_length(cl->second, &mContentLength)) {
-            mContentLength = -1;
+        if (std::optional<int64_t> length = parse_length(cl->second))
+            mContentLength = *length;
+        else
             abandon();
-        }
     } else {
         mBody = body_kind::until_close;
     }
@@ -475,7 +465,7 @@ int http_class::net_check(int slot, std::string server, std::string path, const 
                 path, t_exit, __FILE__, __LINE__);
         std::string version = build_name[0];
         std::string agent =
-            "Installer-APL/" + (version.size() > 4 ? version.substr(version.size() - 4) : version);
+            "Installer-APL/" + version.substr(version.size() - std::min<size_t>(4, version.size()));
         std::map<std::string, std::string> headers{
             {"Host", server}, {"User-agent", agent}, {"Connection", "close"}};
         mSlots[slot] =

@@ -28,8 +28,8 @@ Keys of a fault:
   script    for mode "script": a list of [text, delay seconds] written in order (text is
             latin-1, so any byte can be given), then "end": close | half | hold
   count     the fault applies to the first N matching requests only, then the host is normal
-Every request head is stored as it came in, as REQUESTS/0001.req, 0002.req, ... with
---requests REQUESTS.
+Every request head (with any body bytes that came in the same reads) is stored as it came in,
+as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS.
 """
 
 import argparse
@@ -107,8 +107,8 @@ class Handler(socketserver.BaseRequestHandler):
                 head += data
         except OSError:
             return
+        self.server.record(head)  # with a body that came in the same reads
         head = head[: head.index(b"\r\n\r\n") + 4] if b"\r\n\r\n" in head else head
-        self.server.record(head)
 
         lines = head.split(b"\r\n")
         parts = lines[0].split(b" ")

@@ -121,6 +121,9 @@ TEST_F(Checksum, APassEndsOnlyOnceEveryTaskIsBack) {
     g_hold = false;
     while (!checksum_directory(cursor, progress)) usleep(100);
     EXPECT_EQ(cur(0).up_to_date, 1);
+    std::string msg = "x";  // a checksum task never fails
+    EXPECT_EQ(checksum_task(0, 1).check_error(msg), 0);
+    EXPECT_EQ(msg, "");
 }
 
 TEST_F(Checksum, AbandonedPassesAndRereadManifests) {

@@ -303,11 +303,11 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
 
 TEST(GetPathWithPath, CutsTheLastComponent) {
     std::string out = "x", all;
-    for (const char* p : {"a/b/c.txt", "a/b/", "c.txt", "/"}) {
+    for (const char* p : {"a/b/c.txt", "a/b/", "c.txt", "/", "a/b/c"}) {
         get_path_with_path(out, p);
         all += out + "|";
     }
-    EXPECT_EQ(all, "a/b/|a/|||");
+    EXPECT_EQ(all, "a/b/|a/|||a/b/|");
 }
 
 TEST(PrivateTempFolder, StartUpEmptiesItButForTheRunningProgramAndAnotherInstaller) {
