@@ -187,6 +187,8 @@ TEST_F(CharCells, AClickSelectsAndTheArrowsStep) {
     std::memcpy(text, "ABCD", 4);
     driver.press(125, 100, field);
     EXPECT_STREQ(text, "ABCD####");
+    EXPECT_FLOAT_EQ(driver.paint.find_text("C")->x, 122);  // one character a cell
+    EXPECT_FLOAT_EQ(driver.paint.find_text("Code")->x, 94);
     EXPECT_FLOAT_EQ(driver.paint.of("fill").at(0).x, 122);
     driver.press(115, 120, field);
     EXPECT_EQ(text[1], 'A');
