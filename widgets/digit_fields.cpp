@@ -87,7 +87,8 @@ int digit_row(float x, float y, double* value, int digits, int decimals, double 
     if (hovered) stls[help_string] = help;
     const bool clicked = no_menu_open() && mnw.mouse_down && hovered;
     if (clicked) hot_digit = static_cast<int>((mnw.mouse_x - 2 - x) / 10);
-    const int has = number_keys.register_focus(id, focus_navigation | focus_digits | focus_plus_minus, clicked);
+    const int has =
+        number_keys.register_focus(id, focus_navigation | focus_digits | focus_plus_minus, clicked);
     if (has) hot_digit = std::clamp(hot_digit, 0, digits - 1);
 
     // Place value of cell i.
@@ -149,13 +150,15 @@ int int_field(float x, float y, int* value, int digits, double min, double max, 
     double v = *value;
     const int r = digit_row(x, y, &v, digits, 0, min, max, label);
     // Written back every call, within the int's range: an int above 2^24 keeps every digit.
-    *value = static_cast<int>(std::trunc(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX))));
+    *value = static_cast<int>(
+        std::trunc(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX))));
     return r;
 }
 
 }  // namespace
 
-int BTN_flt_range(float x, float y, float* value, int digits, int decimals, float min, float max, std::string label) {
+int BTN_flt_range(float x, float y, float* value, int digits, int decimals, float min, float max,
+                  std::string label) {
     double v = *value;
     const int r = digit_row(x, y, &v, digits, decimals, min, max, label);
     *value = static_cast<float>(v);
@@ -187,15 +190,16 @@ int BTN_int(float x, float y, int* value, int digits, int allow_negative, std::s
     return int_field(x, y, value, digits, allow_negative ? -max : 0.0, max, label);
 }
 
-int BTN_fltij(float i, float j, float* value, int digits, int decimals, int allow_negative, std::string label) {
+int BTN_fltij(float i, float j, float* value, int digits, int decimals, int allow_negative,
+              std::string label) {
     return BTN_flt(75 * i + 75 - 10.0f * static_cast<float>(digits), 50 * j + 25, value, digits, decimals,
                    allow_negative, std::move(label));
 }
 
 int BTN_flt_rangeij(float i, float j, float* value, int digits, int decimals, float min, float max,
                     std::string label) {
-    return BTN_flt_range(75 * i + 75 - 10.0f * static_cast<float>(digits), 50 * j + 25, value, digits, decimals, min,
-                         max, std::move(label));
+    return BTN_flt_range(75 * i + 75 - 10.0f * static_cast<float>(digits), 50 * j + 25, value, digits,
+                         decimals, min, max, std::move(label));
 }
 
 // --- character cells
@@ -238,9 +242,8 @@ void BTN_chars(float x, float y, char* text, int len, std::string label) {
     const bool clicked = no_menu_open() && mnw.mouse_down && mouse_in(x, x + row_w, y - 2, y + 8);
     if (clicked) hot_cell = static_cast<int>((mnw.mouse_x - x) / 10);
     const int id = focus_id_at(x, y);
-    const int has = cell_keys.register_focus(id, focus_navigation | focus_letters | focus_digits | focus_plus_minus |
-                                                     focus_printable,
-                                             clicked);
+    const int has = cell_keys.register_focus(
+        id, focus_navigation | focus_letters | focus_digits | focus_plus_minus | focus_printable, clicked);
     if (has) hot_cell = std::clamp(hot_cell, 0, len - 1);
 
     cell_keys.drain(id, [&](int c, int vkey, int flags) {

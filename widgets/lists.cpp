@@ -107,10 +107,11 @@ constexpr kind_icon kind_icons[] = {{1, 17}, {3, 24}, {4, 31}, {5, 45}, {9, 52},
 
 }  // namespace
 
-int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* scroll, int* selection, int first,
-                        int last, std::string* search, const std::string& label,
-                        std::string (*get_text)(int, void*), void* text_ref, std::string (*get_text2)(int, void*),
-                        void* text2_ref, int (*get_kind)(int, void*), void* kind_ref) {
+int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* scroll, int* selection,
+                        int first, int last, std::string* search, const std::string& label,
+                        std::string (*get_text)(int, void*), void* text_ref,
+                        std::string (*get_text2)(int, void*), void* text2_ref, int (*get_kind)(int, void*),
+                        void* kind_ref) {
     x = OGL_round_half_away(x);
     y = OGL_round_half_away(y);
     if (w <= 0) w = io_dx;
@@ -123,9 +124,9 @@ int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* 
     const int id = focus_id_at(x, y);
     const bool in_box = mouse_in(x, x + w, y + below, y + above);
 
-    const int focused = list_keys.register_focus(id, focus_navigation | focus_letters | focus_digits |
-                                                         focus_plus_minus | focus_printable,
-                                                 no_menu_open() && mnw.mouse_down && in_box);
+    const int focused = list_keys.register_focus(
+        id, focus_navigation | focus_letters | focus_digits | focus_plus_minus | focus_printable,
+        no_menu_open() && mnw.mouse_down && in_box);
     if (focused && id != current_list_id) {
         type_ahead.clear();
         current_list_id = id;
@@ -151,7 +152,8 @@ int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* 
             last_type_ahead = now;
             type_ahead += static_cast<char>(c);
             for (int k = first; k <= last; ++k) {
-                if (strncasecmp(get_text(k, text_ref).c_str(), type_ahead.c_str(), type_ahead.size()) != 0) continue;
+                if (strncasecmp(get_text(k, text_ref).c_str(), type_ahead.c_str(), type_ahead.size()) != 0)
+                    continue;
                 *selection = k;
                 follow_down();
                 follow_up();
@@ -163,8 +165,7 @@ int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* 
     if (search) BTN_enterstring(x + 35, y - 131, search, 36, label, 252, 1);
     if (last < first) return 0;
     BTN_frame2(16, x, y + below, w, h, "");
-    if (last > first)
-        BTN_vert_slider(slider_id, x + w + 16, y + below, y + above, first, last, scroll);
+    if (last > first) BTN_vert_slider(slider_id, x + w + 16, y + below, y + above, first, last, scroll);
     if (in_box) {
         *scroll -= mnw.wheel;
         mnw.wheel = 0;
@@ -193,7 +194,8 @@ int BTN_list_and_search(int slider_id, float x, float y, float w, float h, int* 
                 // Atlas 256ths in the 512-pixel atlas.
                 const float ox = mnw.subwin_x, oy = mnw.subwin_y;
                 p.quads(tex_interface, 0,
-                        {{x + 4 + ox, yr - 6 + oy, x + 16 + ox, yr + 6 + oy, 2 * icon.s0, 82, 2 * icon.s0 + 12, 94}});
+                        {{x + 4 + ox, yr - 6 + oy, x + 16 + ox, yr + 6 + oy, 2 * icon.s0, 82,
+                          2 * icon.s0 + 12, 94}});
             }
         }
         if (i == *selection) p.fillrect(12, 0.25f, x + 18, yr - 5, w - 22, 10);

@@ -24,40 +24,26 @@ constexpr int max_levels = 300;  // the pop-up path's items: the root and 299 fo
 constexpr int icon_ref = 408;
 constexpr size_t path_limit = 499;  // what the file layer takes
 
-const char* start_folder(int file_type) {
-    switch (file_type) {
-    case 9: return "Output/situations/";
-    case 10: return "Output/movies/";
-    case 11: return "Output/FMS plans/";
-    case 13: return "Output/TRA files/";
-    case 14: return "Output/CAR files/";
-    case 15: return "Output/SPA files/";
-    case 16: return "Output/REG files/";
-    case 20:
-    case 21: return "sim/";
-    default: return "";
-    }
-}
+// Per file type: the folder the dialog starts in when no path is given, and the extension a
+// saved name gets. Types not listed start in the application folder and add nothing.
+struct type_files {
+    int type;
+    const char* start;
+    const char* extension;
+};
+// clang-format off
+constexpr type_files type_table[] = {
+    {2, "", ".BMP"},  {3, "", ".ACF"},  {4, "", ".AFL"},  {5, "", ".WPN"},  {6, "", ".WAV"},  {7, "", ".OBJ"},
+    {9, "Output/situations/", ".SIT"},  {10, "Output/movies/", ".SMO"},    {11, "Output/FMS plans/", ".FMS"},
+    {13, "Output/TRA files/", ".TRA"},  {14, "Output/CAR files/", ".CAR"}, {15, "Output/SPA files/", ".SPA"},
+    {16, "Output/REG files/", ".REG"},  {18, "", ".HGT"},  {19, "", ".TXT"},  {20, "sim/", ""},  {21, "sim/", ""},
+};
+// clang-format on
 
-const char* save_extension(int file_type) {
-    switch (file_type) {
-    case 2: return ".BMP";
-    case 3: return ".ACF";
-    case 4: return ".AFL";
-    case 5: return ".WPN";
-    case 6: return ".WAV";
-    case 7: return ".OBJ";
-    case 9: return ".SIT";
-    case 10: return ".SMO";
-    case 11: return ".FMS";
-    case 13: return ".TRA";
-    case 14: return ".CAR";
-    case 15: return ".SPA";
-    case 16: return ".REG";
-    case 18: return ".HGT";
-    case 19: return ".TXT";
-    default: return "";
-    }
+type_files files_of(int file_type) {
+    for (const type_files& t : type_table)
+        if (t.type == file_type) return t;
+    return {file_type, "", ""};
 }
 
 // A file name to save under stays in the folder shown: no '/', no control characters, and not
@@ -105,7 +91,8 @@ void read_vehicle(const std::string& path) {
         if (file.check_file(xmap_type_binary, veh_versions, nullptr, nullptr)) {
             file.swap = 0;
             // A header without its whole block shows empty texts.
-            if (file.end - file.cur >= static_cast<long>(sizeof top_of_veh)) file.read_n_rev(top_of_veh, sizeof top_of_veh);
+            if (file.end - file.cur >= static_cast<long>(sizeof top_of_veh))
+                file.read_n_rev(top_of_veh, sizeof top_of_veh);
         }
     }
     const std::string icon = without_extension(path) + "_icon.png";
@@ -143,7 +130,8 @@ void read_comment(const std::string& path) {
     if (!previewable(path)) return;
     xmap_class file(path);
     static const int fdr_versions[] = {1, 0};
-    if (file.check_file(xmap_type_text, fdr_versions, nullptr, nullptr)) comment = fdr_comment(file.cur, file.end);
+    if (file.check_file(xmap_type_text, fdr_versions, nullptr, nullptr))
+        comment = fdr_comment(file.cur, file.end);
 }
 
 struct dialog {
@@ -198,7 +186,8 @@ std::string path_popup(const std::string& dir, std::vector<std::string>& levels)
 
 std::string BTN_path_leaf(const std::string& p) {
     if (p.empty()) return p;
-    size_t slash = p.back() == '/' ? (p.size() >= 2 ? p.rfind('/', p.size() - 2) : std::string::npos) : p.rfind('/');
+    size_t slash =
+        p.back() == '/' ? (p.size() >= 2 ? p.rfind('/', p.size() - 2) : std::string::npos) : p.rfind('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
@@ -214,7 +203,8 @@ void stand_io_dialog(int which, int file_type, std::string path) {
         BTN_frame2(15, 331, 300, 220, 120, "");
     }
     widget_painter& p = widget_paint();
-    if (file_type == 3 && (path.find(".acf") != std::string::npos || path.find(".ACF") != std::string::npos)) {
+    if (file_type == 3 &&
+        (path.find(".acf") != std::string::npos || path.find(".ACF") != std::string::npos)) {
         if (path != old_path) read_vehicle(path);
         float y = p.string(47, 341, 405, veh_text(1552, 500), 200, font_prop, 0);
         y = p.string(47, 341, y - 10, veh_text(1052, 500), 200, font_prop, 0);
@@ -243,7 +233,7 @@ int BTN_opensave(int which, int file_type, std::string* path) {
     const bool saving = which == save_window;
     dialog d{which, file_type, "", {}, {}, 0, 0, 0, ""};
     if (path->empty())
-        d.dir = start_folder(file_type);
+        d.dir = files_of(file_type).start;
     else if (path->find('/') != std::string::npos)
         d.dir = BTN_path_parent(*path);
     d.enter(d.dir);
@@ -253,17 +243,20 @@ int BTN_opensave(int which, int file_type, std::string* path) {
     return_hit = escape_hit = delete_hit = 0;
 
     std::vector<std::string> levels;
-    while (mnw.curwin == which) {
-        const bool have_selection = !d.names.empty() && d.selection >= 0 && d.selection < static_cast<int>(d.names.size());
-        stand_io_dialog(which, file_type, have_selection ? d.dir + d.names[static_cast<size_t>(d.selection)] : "-");
+    // Also a request to end the program (the window's close box) ends the dialog.
+    while (mnw.curwin == which && !app_done) {
+        const bool have_selection =
+            !d.names.empty() && d.selection >= 0 && d.selection < static_cast<int>(d.names.size());
+        stand_io_dialog(which, file_type,
+                        have_selection ? d.dir + d.names[static_cast<size_t>(d.selection)] : "-");
         d.relist();
-        const int list_hit =
-            BTN_list_and_search(0, 10, 180, 0, 0, &d.scroll, &d.selection, 0, d.count - 1, saving ? &d.name : nullptr,
-                                "File:", BTN_name_from_vector, &d.names, nullptr, nullptr, BTN_type_from_vector, &d.kinds);
+        const int list_hit = BTN_list_and_search(0, 10, 180, 0, 0, &d.scroll, &d.selection, 0, d.count - 1,
+                                                 saving ? &d.name : nullptr, "File:", BTN_name_from_vector,
+                                                 &d.names, nullptr, nullptr, BTN_type_from_vector, &d.kinds);
         const std::string items = path_popup(d.dir, levels);
         const int pressed = BTN_action(saving ? 282 : 280, 18, 0, 0, 1, saving ? "Save" : "Open", "-");
         const int cancelled = BTN_action(33, 18, 0, 0, 1, "Cancel", "-");
-        const std::string file_name = without_extension(d.name) + save_extension(file_type);
+        const std::string file_name = without_extension(d.name) + files_of(file_type).extension;
         const bool bad_name = saving && !d.name.empty() && !saveable(file_name);
         if (bad_name) widget_paint().string(19, 157, 14, "No '/' or control characters", 9999, font_prop, 1);
 

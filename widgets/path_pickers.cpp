@@ -39,7 +39,8 @@ int BTN_select_path_stl(float x, float y, int which, int file_type, std::string*
     BTN_util_draw_label(x - 32, y, 0, left, 0);
     BTN_util_draw_label(x + width + 6, y, 2, right, 0);
     const float ox = mnw.subwin_x, oy = mnw.subwin_y;
-    widget_paint().quads(tex_interface, 0, {{x - 30 + ox, y - 10 + oy, x - 4 + ox, y + 16 + oy, 208, 133, 234, 159}});
+    widget_paint().quads(tex_interface, 0,
+                         {{x - 30 + ox, y - 10 + oy, x - 4 + ox, y + 16 + oy, 208, 133, 234, 159}});
 
     const bool whole = file_type == 20 || file_type == 21;
     std::string shown = whole ? *path : BTN_path_leaf(*path);
@@ -50,26 +51,28 @@ int BTN_select_path_stl(float x, float y, int which, int file_type, std::string*
     stls[help_string] = help;
     if (!mnw.mouse_down) return 0;
     std::string chosen;
-    if (!widget_shell().choose_path(2, "Please pick an Ostrand to update", "Update", 1, nullptr, chosen)) return 0;
+    if (!widget_shell().choose_path(2, "Please pick an Ostrand to update", "Update", 1, nullptr, chosen))
+        return 0;
     *path = chosen;
     return 1;
 }
 
-int BTN_select_path_chr(float x, float y, int which, int file_type, char* path, int max_len, std::string label,
-                        float width, int take_focus) {
+int BTN_select_path_chr(float x, float y, int which, int file_type, char* path, int max_len,
+                        std::string label, float width, int take_focus) {
     if (!valid_args(which, file_type, "Bad open_save arg to BTN_select_file_chr!",
                     "Bad file_type arg to BTN_select_file_chr!", 703))
         return 0;
     // No room for even the terminator: nothing to show or write.
     if (max_len < 1) return 0;
     std::string s(path, strnlen(path, static_cast<size_t>(max_len)));
-    const int r = BTN_select_path_stl(x, y, which, file_type, &s, max_len, std::move(label), width, take_focus);
+    const int r =
+        BTN_select_path_stl(x, y, which, file_type, &s, max_len, std::move(label), width, take_focus);
     copy_to_chars(path, fitted(s, max_len));
     return r;
 }
 
-int BTN_select_file_chr(float x, float y, int which, int file_type, char* name, std::string* folder, int max_len,
-                        std::string label, float width) {
+int BTN_select_file_chr(float x, float y, int which, int file_type, char* name, std::string* folder,
+                        int max_len, std::string label, float width) {
     if (!valid_args(which, file_type, "Bad open_save arg to BTN_select_file_chr!",
                     "Bad file_type arg to BTN_select_file_chr!", 718))
         return 0;

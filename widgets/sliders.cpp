@@ -16,7 +16,8 @@ int BTN_vert_slider(int id, float x, float y0, float y1, int min, int max, int* 
     BTN_frame0(6, x, (y0 + y1) / 2, y1 - y0);
     if (min >= max) return 0;
     const float lo = y0 + 9, hi = y1 - 10;
-    float ty = hi + (lo - hi) * static_cast<float>(static_cast<double>(*value) - min) / static_cast<float>(max - min);
+    float ty = hi + (lo - hi) * static_cast<float>(static_cast<double>(*value) - min) /
+                        static_cast<float>(max - min);
     ty = std::fmin(std::fmax(ty, lo), hi);
     if (id < 0 || id > 3) {
         butn_fatal("Too many sliders!", "", 593);
@@ -42,7 +43,8 @@ int BTN_vert_slider(int id, float x, float y0, float y1, int min, int max, int* 
         if (top == bottom) {
             v = (static_cast<long long>(min) + max) / 2;
         } else {
-            double f = min + static_cast<double>(max - static_cast<long long>(min)) * (my - top) / (bottom - top);
+            double f =
+                min + static_cast<double>(max - static_cast<long long>(min)) * (my - top) / (bottom - top);
             v = static_cast<long long>(std::trunc(std::fmin(std::fmax(f, min), max)));
         }
     }
@@ -57,8 +59,8 @@ int BTN_vert_slider(int id, float x, float y0, float y1, int min, int max, int* 
     return grabbed;
 }
 
-int BTN_horz_slider(float x, float y, float w, int fill_colour, float min, float max, float* value, int enabled,
-                    std::string label, std::string caption) {
+int BTN_horz_slider(float x, float y, float w, int fill_colour, float min, float max, float* value,
+                    int enabled, std::string label, std::string caption) {
     // No width, nothing to slide along (and nothing to divide by).
     if (!(w > 0)) return 0;
     std::string left, right, help;

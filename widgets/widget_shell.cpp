@@ -12,7 +12,9 @@ void headless_startwind(int id, int) {
 
 void headless_event_proc() { mnw.curwin = 0; }
 
-int headless_choose_path(int, const std::string&, const std::string&, int, const char*, std::string&) { return 0; }
+int headless_choose_path(int, const std::string&, const std::string&, int, const char*, std::string&) {
+    return 0;
+}
 
 constexpr widget_shell_hooks defaults{headless_startwind, headless_event_proc, headless_choose_path};
 widget_shell_hooks current = defaults;

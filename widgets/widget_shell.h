@@ -12,8 +12,8 @@ struct widget_shell_hooks {
     void (*startwind)(int id, int unused);
     void (*event_proc)();
     // Mode 2 chooses a folder; 1 with path set to the chosen item, 0 when cancelled.
-    int (*choose_path)(int mode, const std::string& message, const std::string& button_label, int preference_key,
-                       const char* start_folder, std::string& path);
+    int (*choose_path)(int mode, const std::string& message, const std::string& button_label,
+                       int preference_key, const char* start_folder, std::string& path);
 };
 
 // Installs the hooks (null members: the defaults) and returns those replaced.

@@ -38,7 +38,8 @@ TEST(MoreWidgets, EveryWidgetTakesInputAndTheDialogPreviewsAndChooses) {
     write_file(s.work() + "planes/big.acf", vehicle("Big Trainer", "Two seats, high wing."));
     std::vector<unsigned char> red(32 * 32 * 3);
     for (size_t i = 0; i < red.size(); i += 3) red[i] = 230;
-    ASSERT_TRUE(TEX_save_png(s.work() + "planes/big_icon.png", {0x1907 /* GL_RGB */, 32, 32, 0, 0}, red.data()));
+    ASSERT_TRUE(
+        TEX_save_png(s.work() + "planes/big_icon.png", {0x1907 /* GL_RGB */, 32, 32, 0, 0}, red.data()));
 
     int status = s.run(probe, {"--more_widgets"},
                        "wait_log probe ready\n"
@@ -101,11 +102,11 @@ TEST(MoreWidgets, EveryWidgetTakesInputAndTheDialogPreviewsAndChooses) {
         int x0, y0, x1, y1;
         bool changes;
     } regions[] = {
-        {"list", 40, 290, 330, 510, true},       {"search field", 75, 262, 330, 280, false},
-        {"slider", 70, 205, 320, 225, true},     {"scroll bar", 730, 280, 750, 520, true},
-        {"pop-up", 120, 165, 190, 180, true},    {"cells", 480, 498, 540, 510, true},
+        {"list", 40, 290, 330, 510, true},           {"search field", 75, 262, 330, 280, false},
+        {"slider", 70, 205, 320, 225, true},         {"scroll bar", 730, 280, 750, 520, true},
+        {"pop-up", 120, 165, 190, 180, true},        {"cells", 480, 498, 540, 510, true},
         {"altitude", 480, 98 + 340, 540, 448, true}, {"count", 480, 378, 520, 388, true},
-        {"folder", 450, 310, 700, 330, false},   {"file", 450, 260, 700, 280, false},
+        {"folder", 450, 310, 700, 330, false},       {"file", 450, 260, 700, 280, false},
         {"position", 70, 30, 220, 100, true},
     };
     for (const region& r : regions) {

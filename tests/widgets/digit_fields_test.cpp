@@ -62,8 +62,8 @@ TEST_F(NumberField, SignKeysFollowTheRange) {
         std::string key;
         int start, expected, changed;
     } cases[] = {
-        {0, "-", 5, 0, 1},     // made negative, then pulled back to min
-        {0, "+", 5, 5, 0},     // no negatives: nothing to do
+        {0, "-", 5, 0, 1},  // made negative, then pulled back to min
+        {0, "+", 5, 5, 0},  // no negatives: nothing to do
         {-99, "-", 5, -5, 1},
         {-99, "+", -5, 5, 1},
     };

@@ -21,7 +21,9 @@ protected:
     int value = 0, result = -1;
     std::string items = "a-b-c";
     float y = 300;
-    std::function<void()> list = [this] { result = BTN_textlist(200, y, &value, items, "Pick:|after{ help"); };
+    std::function<void()> list = [this] {
+        result = BTN_textlist(200, y, &value, items, "Pick:|after{ help");
+    };
     int id() const { return static_cast<int>(y * 1024 + 200); }
     void SetUp() override {
         mnw.y_res = 600;
@@ -128,8 +130,9 @@ protected:
     int scroll = 50, selection = 50, first = 0, last = 99, result = -1;
     float h = 0;
     std::function<void()> list = [this] {
-        result = BTN_list_and_search(2, 100, 300, 0, h, &scroll, &selection, first, last, nullptr, "",
-                                     BTN_name_from_vector, &rows, nullptr, nullptr, BTN_type_from_vector, &kinds);
+        result =
+            BTN_list_and_search(2, 100, 300, 0, h, &scroll, &selection, first, last, nullptr, "",
+                                BTN_name_from_vector, &rows, nullptr, nullptr, BTN_type_from_vector, &kinds);
     };
     void TearDown() override {
         mnw.wheel = 0;
@@ -166,7 +169,8 @@ TEST_F(ListSearch, ClicksSelectByRowAndDoubleClicksAct) {
         bool dbl;
         int selection, result;
     } cases[] = {
-        {300, false, 50, 0}, {285, true, 52, 1}, {305, false, 49, 0}, {410, false, 39, 0}, {500, false, 50, 0},
+        {300, false, 50, 0}, {285, true, 52, 1},  {305, false, 49, 0},
+        {410, false, 39, 0}, {500, false, 50, 0},
     };
     for (const auto& c : cases) {
         selection = 50;

@@ -19,7 +19,7 @@ constexpr int vk_return = 13, vk_escape = 27, vk_backspace = 8;
 
 // A vehicle file: the binary header in either byte order and the 2092-byte block with its texts.
 std::string vehicle(char order, int version, const std::string& a, const std::string& b, const std::string& c,
-                     const std::string& d, size_t block = 2092) {
+                    const std::string& d, size_t block = 2092) {
     std::string f(1, order);
     for (int i = 0; i < 4; ++i) {
         int shift = order == 'a' ? 24 - 8 * i : 8 * i;
@@ -43,8 +43,8 @@ protected:
 
     void SetUp() override {
         for (const char* f : {"Output/situations/a.sit", "Output/situations/b.sit", "Output/situations/c.sit",
-                              "Output/situations/notes.txt", "Output/situations/sub/d.sit", "planes/small/x.acf",
-                              "planes/big.acf", ".hidden/y.acf", "top.acf"})
+                              "Output/situations/notes.txt", "Output/situations/sub/d.sit",
+                              "planes/small/x.acf", "planes/big.acf", ".hidden/y.acf", "top.acf"})
             write_file(tree / f, "");
         char buf[4096];
         saved_cwd = getcwd(buf, sizeof buf) ? buf : "";
@@ -74,7 +74,9 @@ protected:
         return out;
     }
     // A double click on index k of the list, while index `middle` is the middle row.
-    static modal_frame double_click_row(int k, int middle) { return double_pressed_at(100, 180 + 10.0f * (middle - k)); }
+    static modal_frame double_click_row(int k, int middle) {
+        return double_pressed_at(100, 180 + 10.0f * (middle - k));
+    }
     static std::vector<key_event> keys(int vkey, int c = 0) { return key_stroke(c, vkey); }
 };
 
@@ -115,8 +117,8 @@ TEST_F(OpenSave, SavingAddsTheTypesExtensionInTheFolderShown) {
 
 TEST_F(OpenSave, WithoutANameSavingDoesNothingButFoldersStillOpen) {
     run(999, 3, "",
-        {with_keys(keys(vk_return)), pressed_at(282, 18), double_click_row(1, 1), at(0, 0), double_click_row(0, 1),
-         at(0, 0)});
+        {with_keys(keys(vk_return)), pressed_at(282, 18), double_click_row(1, 1), at(0, 0),
+         double_click_row(0, 1), at(0, 0)});
     EXPECT_EQ(result, 0);  // the script ran out: the close box
     EXPECT_EQ(path, "");
     EXPECT_EQ(rows(2), (std::vector<std::string>{"Output", "planes", "top.acf"}));
@@ -163,6 +165,12 @@ TEST_F(OpenSave, OpeningAFileOrCancelling) {
     return_hit = 1;  // the key that opened the dialog is not the dialog's
     run(998, 0, "planes/small/x.acf", {at(0, 0)});
     EXPECT_EQ(result, 0);
+    modal_frame close_program;  // the window's close box: the program is to end
+    close_program.then = [] { app_done = 1; };
+    run(998, 0, "top.acf", {close_program});
+    app_done = 0;
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(shell.windows, std::vector<int>{998});
     run(998, 0, "top.acf", {pressed_at(33, 18)});
     EXPECT_EQ(result, 0);
     EXPECT_EQ(path, "top.acf");
@@ -189,7 +197,8 @@ TEST_F(OpenSave, ALinkIsNeitherEnteredNorReadUnlessChosen) {
 TEST(OpenSaveDeath, BadArgumentsAreFatal) {
     std::string p;
     EXPECT_EXIT(BTN_opensave(997, 0, &p), ::testing::ExitedWithCode(1), "Bad open_save arg to BTN_opensave!");
-    EXPECT_EXIT(BTN_opensave(998, 22, &p), ::testing::ExitedWithCode(1), "Bad file_type arg to BTN_opensave!");
+    EXPECT_EXIT(BTN_opensave(998, 22, &p), ::testing::ExitedWithCode(1),
+                "Bad file_type arg to BTN_opensave!");
 }
 
 class Preview : public ::testing::Test {
@@ -261,7 +270,8 @@ TEST_F(Preview, TheFlightCommentFollowsALineWithoutAComma) {
     for (const auto& c : cases) {
         preview(8, tree.write(c.name, c.bytes));
         std::vector<std::string> t = texts_at_341();
-        EXPECT_EQ(t, c.comment.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.comment}) << c.name;
+        EXPECT_EQ(t, c.comment.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.comment})
+            << c.name;
     }
 }
 

@@ -47,13 +47,13 @@ TEST_F(VertSlider, ArrowsStepByOneAndTheTrackPagesByTen) {
         float y;
         int expected;
     } cases[] = {
-        {0, 210, 0},     // up arrow at min stays
-        {50, 210, 49},   // up arrow
-        {50, -10, 51},   // down arrow
-        {50, 150, 40},   // track above the thumb (at 99.5)
-        {50, 60, 60},    // below it
-        {95, 5, 100},    // paging clamps
-        {50, 225, 50},   // above the arrow
+        {0, 210, 0},    // up arrow at min stays
+        {50, 210, 49},  // up arrow
+        {50, -10, 51},  // down arrow
+        {50, 150, 40},  // track above the thumb (at 99.5)
+        {50, 60, 60},   // below it
+        {95, 5, 100},   // paging clamps
+        {50, 225, 50},  // above the arrow
     };
     for (const auto& c : cases) {
         value = c.start;
@@ -91,8 +91,8 @@ TEST_F(VertSlider, DraggingTheThumbFollowsTheMouseUntilRelease) {
     EXPECT_EQ(driver.paint.of("quads").at(1).colour, 47);
     driver.hold(300, 189, bar);  // far off the thumb: still dragging
     EXPECT_EQ(grabbed, 1);
-    EXPECT_EQ(value, 0);          // y1 - 11 gives min
-    driver.hold(300, 11, bar);    // y0 + 11 gives max
+    EXPECT_EQ(value, 0);        // y1 - 11 gives min
+    driver.hold(300, 11, bar);  // y0 + 11 gives max
     EXPECT_EQ(value, 100);
     driver.hold(300, 100.8f, bar);  // 49.55.. truncated
     EXPECT_EQ(value, 49);
@@ -129,7 +129,8 @@ protected:
     int fill = 3, enabled = 1;
     float min = 0, max = 1;
     std::function<void()> slider = [this] {
-        result = BTN_horz_slider(100, 100, 200, fill, min, max, &value, enabled, "Left|Right{ help text", "Caption");
+        result = BTN_horz_slider(100, 100, 200, fill, min, max, &value, enabled, "Left|Right{ help text",
+                                 "Caption");
     };
     // The knob sprite: the one 20 wide.
     const painted* knob() {
