@@ -227,6 +227,7 @@ void modal_driver::play(std::vector<modal_frame> frames) {
     paint.clear();
     frames_run = 0;
     next_ = 0;
+    enter_window(0, 0, 0, 800, 600);
 }
 
 void modal_driver::startwind(int id, int) {

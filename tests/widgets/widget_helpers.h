@@ -109,7 +109,7 @@ class modal_driver {
 public:
     modal_driver();
     ~modal_driver();
-    // Starts over with a new script.
+    // Starts over with a new script, on the main screen.
     void play(std::vector<modal_frame> frames);
     std::vector<modal_frame> script;
     std::vector<std::vector<painted>> drawn;  // per frame, the last one when the dialog returned
