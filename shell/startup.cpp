@@ -158,8 +158,13 @@ void MACIBM_install_hooks() {
     xtim_set_mouse_down_hook(BTN_unfocus_any);
     set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, GetFilePathFromUser});
     MACIBM_install_gl_thread_hooks();
-    // The widget kit has no float or int range fields yet: the recorder's panel shows none.
-    set_sim_ui_hooks({MACIBM_startwind, MACIBM_event_proc, BTN_fillwin, BTN_subwin, BTN_action, nullptr, nullptr});
+    // The recorder's panel takes no result from its number fields.
+    set_sim_ui_hooks({MACIBM_startwind, MACIBM_event_proc, BTN_fillwin, BTN_subwin, BTN_action,
+                      [](float x, float y, float* value, int digits, int decimals, float min, float max,
+                         std::string label) { BTN_flt_range(x, y, value, digits, decimals, min, max, label); },
+                      [](float x, float y, int* value, int digits, float min, float max, std::string label) {
+                          BTN_int_range(x, y, value, digits, min, max, label);
+                      }});
 }
 
 void MACIBM_init(int argc, const char* const* argv) {
