@@ -1,4 +1,4 @@
-// The three programs and the shell's start-up under X: the splash and the empty wizard frame,
+// The three programs and the shell's start-up under X: the splash and the wizard's first screen,
 // alerts answered by the input script, the folder dialog answered by zenity's stand-in, the
 // preferences written at shut-down, and a start without any display.
 #include <gtest/gtest.h>
