@@ -199,6 +199,11 @@ TEST_F(CharCells, AClickSelectsAndTheArrowsStep) {
 }
 
 TEST_F(CharCells, ACellLeftByALongerFieldIsWrappedBeforeTheWrite) {
+    char one = 'x';
+    driver.press(100, 100, [&] { BTN_chars(100, 100, &one, 0, ""); });  // no cells: nothing to write
+    EXPECT_EQ(one, 'x');
+    EXPECT_TRUE(driver.paint.calls.empty());
+
     char wide[9] = "        ", narrow[9] = "  ######";
     auto fields = [&] {
         BTN_chars(100, 100, wide, 8, "");

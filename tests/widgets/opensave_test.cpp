@@ -155,6 +155,17 @@ TEST_F(OpenSave, StartPathsAndBackspace) {
     EXPECT_EQ(rows(), (std::vector<std::string>{"big.acf", "small"}));
 }
 
+TEST_F(OpenSave, FolderNamesThatWouldBreakThePopUpShowAsSpaces) {
+    write_file(tree / "a|b-c/f.acf", "");
+    run(998, 0, "a|b-c/f.acf", {with_keys(keys(vk_escape))});
+    EXPECT_EQ(stairs(0), std::vector<std::string>{"a b c"});
+    std::string deep;
+    for (int i = 0; i < 305; ++i) deep += "d/";
+    run(998, 0, deep + "f.acf", {with_keys(keys(vk_escape))});  // the pop-up holds 299 of them
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(stairs(0).size(), 299u);
+}
+
 TEST_F(OpenSave, OpeningAFileOrCancelling) {
     run(998, 0, "planes/big.acf", {at(0, 0), double_click_row(0, 1)});
     EXPECT_EQ(result, 1);
@@ -172,6 +183,7 @@ TEST_F(OpenSave, OpeningAFileOrCancelling) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(shell.windows, std::vector<int>{998});
     run(998, 0, "top.acf", {pressed_at(33, 18)});
+    EXPECT_TRUE(shell.last_text("Cancel"));
     EXPECT_EQ(result, 0);
     EXPECT_EQ(path, "top.acf");
     EXPECT_EQ(shell.windows.back(), 0);

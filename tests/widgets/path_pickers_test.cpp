@@ -80,6 +80,9 @@ TEST_F(PathPicker, CharArraysAreCutToTheirSize) {
     driver.press(80, 100, [&] { result = BTN_select_path_chr(100, 100, 998, 0, path, 8, "", 200, 0); });
     EXPECT_EQ(result, 1);
     EXPECT_STREQ(path, "/twenty");
+    driver.press(80, 100, [&] { result = BTN_select_path_chr(100, 100, 998, 0, path, 0, "", 200, 0); });
+    EXPECT_EQ(result, 0);  // no room even for the terminator
+    EXPECT_STREQ(path, "/twenty");
 
     char name[16] = "plane";
     std::string folder;
