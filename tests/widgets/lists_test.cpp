@@ -254,14 +254,4 @@ TEST_F(ListSearch, AShortListHasNoRowsButItsPanelAndClicks) {
     EXPECT_TRUE(driver.paint.calls.empty());
 }
 
-TEST_F(ListSearch, KindsWithAnIconDrawIt) {
-    kinds[49] = 1, kinds[50] = 7, kinds[51] = 12;
-    h = 40;  // rows 49 to 51
-    driver.frame(list);
-    std::vector<float> icon_u;
-    for (const painted& p : driver.paint.of("quads"))
-        if (p.quads.size() == 1 && p.quads[0].x1 - p.quads[0].x0 == 12) icon_u.push_back(p.quads[0].u0);
-    EXPECT_EQ(icon_u, (std::vector<float>{34, 146}));
-}
-
 }  // namespace
