@@ -83,6 +83,34 @@ TEST_F(DvdInstall, DestinationMustBeANewFolderOfOneComponent) {
     EXPECT_EQ(g_wizard, dvd_pick_install);
 }
 
+TEST_F(DvdInstall, ANameOfMoreThanOneComponentIsRefusedAndAnEditSelectsEveryTileAgain) {
+    insert_disc();
+    g_wizard = dvd_pick_install;
+    frame_driver driver;
+    const auto frame = [] { APP_update(); };
+    driver.frame(frame);
+    stg.tile_selected[6][13] = 0;  // deselected on the map meanwhile
+    // Each name replaces the field's text: a click gives the field the keys.
+    const auto name = [&](const std::string& text) {
+        driver.click(755, 204, frame);
+        std::vector<key_event> keys;
+        for (int i = 0; i < 20; ++i) keys.push_back(key_stroke(8, 8)[0]), keys.push_back(key_stroke(8, 8)[1]);
+        for (const key_event& k : typed(text)) keys.push_back(k);
+        driver.frame(frame, keys);
+        driver.frame(frame);
+    };
+    for (const char* bad : {"Volatra 9/x", "..", "."}) {
+        name(bad);
+        EXPECT_TRUE(drawn_text(driver.paint, "Please pick a name for your Volatra 9 installation...")) << bad;
+        driver.click(720, 20, frame);
+        EXPECT_EQ(g_wizard, dvd_pick_install) << bad;
+    }
+    EXPECT_EQ(stg.tile_selected[6][13], 0);  // nothing prepared for a refused name
+    name("Volatra 9");
+    EXPECT_EQ(dest_dir_path, w.home() + "Desktop/Volatra 9/");
+    EXPECT_EQ(stg.tile_selected[6][13], 1);
+}
+
 TEST_F(DvdInstall, EnteringAgainAfterAnotherFlowPreparesAgain) {
     insert_disc();
     g_wizard = dvd_pick_install;
