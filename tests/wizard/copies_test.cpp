@@ -3,6 +3,7 @@
 #include "install/install_state.h"
 #include "wizard/copies.h"
 #include "wizard/wizard_frame.h"
+#include "common/recorders.h"
 #include "wizard_helpers.h"
 
 namespace {
@@ -55,6 +56,38 @@ TEST_F(Copies, FindItWalksUpToTheCopyOnly) {
     EXPECT_EQ(find_copy_above(w.root / "apps"), "");  // copies lie below it, not above
     EXPECT_EQ(find_copy_above("/"), "");
     EXPECT_EQ(dest_dir_path, "kept/");
+}
+
+TEST_F(Copies, PickerListsTheCopiesAndFindItRecordsTheCopyAboveTheChosenFolder) {
+    const std::string a = copy("apps/A/"), b = copy("apps/B/");
+    for (const std::string& p : {a, b}) {
+        dest_dir_path = p;
+        register_new_volatra();
+    }
+    locate_all_volatras();
+    dest_dir_path.clear();
+    frame_driver driver;
+    driver.frame(UTIL_pick_install);
+    ASSERT_TRUE(drawn_text(driver.paint, b));
+    EXPECT_EQ(drawn_text(driver.paint, b)->y, 375);
+    EXPECT_EQ(drawn_text(driver.paint, "missing from this list?")->y, 350);
+    driver.click(250, 378, UTIL_pick_install);  // the second row's box
+    EXPECT_EQ(dest_dir_path, b);
+
+    // Find It with the folder dialog's stand-in: a folder inside a new copy, then one inside none.
+    const std::string c = copy("elsewhere/C/");
+    scoped_env path("PATH", std::string(VOLATRA_TEST_DATA "/standins:/usr/bin:/bin"));
+    scoped_env answer("STANDIN_ANSWER", c + "Resources/plugins");
+    driver.click(605, 353, UTIL_pick_install);
+    EXPECT_EQ(dest_dir_path, c);
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a, b, c}));
+    reset_recorders();
+    scoped_env nowhere("STANDIN_ANSWER", w.root / "apps");
+    driver.click(605, 328, UTIL_pick_install);
+    EXPECT_EQ(dest_dir_path, c);
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_EQ(recorded_alerts()[0].line2, w.root / "apps");
+    EXPECT_EQ(read_lines(record()).size(), 3u);
 }
 
 }  // namespace
