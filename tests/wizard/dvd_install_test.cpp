@@ -61,7 +61,9 @@ TEST_F(DvdInstall, StartScreenWaitsForTheDiscThenWelcomesOrOffersTheMenu) {
     frames(1);
     EXPECT_TRUE(drawn_text(paint, "You already have Volatra 9 installed on this computer."));
     EXPECT_TRUE(drawn_text(paint, "Run Volatra Now"));
-    EXPECT_TRUE(drawn_text(paint, "Install A Second Copy of Volatra"));
+    ASSERT_TRUE(drawn_text(paint, "Install A Second Copy of Volatra"));
+    wizard_frame(500, 325, true);  // the second choice
+    EXPECT_EQ(g_wizard, dvd_pick_install);
 }
 
 TEST_F(DvdInstall, DestinationMustBeANewFolderOfOneComponent) {
