@@ -30,16 +30,18 @@ const char* const manifest_body =
     "DIR All/Global Scenery/-global terrain-/-40+170/\n"
     "FILE 0 0 91001 12 145000 e2fc714c4727ee9395f324cd2e7f331f -37+174.dsf\n";
 
-// Saves the frame just drawn as dir/name.png.
+// Saves the frame just drawn as dir/name.png. The screenshot is numbered in a folder of the
+// test's own, so tests running side by side never take each other's file.
 void save(const std::string& name) {
     const std::string dir = VOLATRA_BINARY_DIR "/wizard_screens";
-    write_file(dir + "/.keep", "");
+    const std::string own = dir + "/." + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    write_file(own + "/.keep", "");
     char old_cwd[4096];
     ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
+    ASSERT_EQ(chdir(own.c_str()), 0);
     OGL_screenshot(1);
     ASSERT_EQ(chdir(old_cwd), 0);
-    for (int n = 0; n < 100; ++n) std::rename((dir + "/screenshot_" + std::to_string(n) + ".png").c_str(), (dir + "/" + name + ".png").c_str());
+    for (int n = 0; n < 100; ++n) std::rename((own + "/screenshot_" + std::to_string(n) + ".png").c_str(), (dir + "/" + name + ".png").c_str());
     EXPECT_TRUE(path_exists(dir + "/" + name + ".png"));
 }
 
