@@ -92,69 +92,48 @@ int hidden_name_beside(const std::string& target, std::string* name) {
     return 0;
 }
 
-// Runs its action when the scope ends, also by an exception, unless dismissed.
+// Runs its action when the scope ends, also by an exception.
 template <class F>
-struct on_exit {
+struct scope_exit {
     F action;
-    bool armed = true;
-    ~on_exit() {
-        if (armed) action();
-    }
+    ~scope_exit() { action(); }
 };
 template <class F>
-on_exit(F) -> on_exit<F>;
+scope_exit(F) -> scope_exit<F>;
 
-// Zip: the old file waits aside under a hidden name until the new one proved right.
-int unpack_zip_checked(const std::string& archive, const std::string& dest, const std::string& sig_want) {
-    const std::string folder = dest.substr(0, dest.rfind('/') + 1);
-    if (int err = zip_holds_only(archive, dest.substr(folder.size()))) return err;
-    std::string aside;
-    struct stat st;
-    if (lstat(dest.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
-        if (int err = hidden_name_beside(dest, &aside)) return err;
-        if (rename(dest.c_str(), aside.c_str()) != 0) {
-            int err = errno;
-            unlink(aside.c_str());
-            return err;
-        }
-    }
-    // Whatever the unpacking did goes, and the old file comes back.
-    on_exit undo{[&] {
-        if (aside.empty())
-            unlink(dest.c_str());
-        else
-            rename(aside.c_str(), dest.c_str());
-    }};
-    int err = g_unpack_archive(archive, folder);
-    if (!err) err = check_digest(dest, sig_want);
-    if (err) return err;
-    undo.armed = false;
-    if (!aside.empty()) unlink(aside.c_str());
-    return 0;
-}
+}  // namespace
 
-// 7z: unpacked into a hidden folder beside the file, so entries of other names never reach the
-// copy; the file is moved into place once it proved right.
-int unpack_7z_checked(const std::string& archive, const std::string& dest, const std::string& sig_want) {
+// The archive is unpacked into a hidden folder beside the file, and the new file is renamed over
+// the old one only once it proved right: until then the old file stays in place, so a crash at any
+// point leaves it whole (the next checksum pass sweeps the hidden folder of a process that ended).
+// Entries of other names never reach the copy.
+int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want) {
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
+    if (!ends_with(archive, ".7z"))
+        if (int err = zip_holds_only(archive, leaf)) return err;
     std::string stage;
     if (int err = hidden_name_beside(dest, &stage)) return err;
     unlink(stage.c_str());
     if (mkdir(stage.c_str(), 0700) != 0) return errno;
     stage += "/";
-    on_exit remove_stage{[&] { recursive_delete_folder(stage); }};
+    scope_exit remove_stage{[&] { recursive_delete_folder(stage); }};
     if (int err = g_unpack_archive(archive, stage)) return err;
     const std::vector<std::string> names = folder_names(stage);
     if (names.size() != 1 || names[0] != leaf) return err_zip_not_manifest;
-    if (int err = check_digest(stage + leaf, sig_want)) return err;
-    return rename((stage + leaf).c_str(), dest.c_str()) == 0 ? 0 : errno;
-}
-
-}  // namespace
-
-int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want) {
-    return ends_with(archive, ".7z") ? unpack_7z_checked(archive, dest, sig_want)
-                                     : unpack_zip_checked(archive, dest, sig_want);
+    const std::string fresh = stage + leaf;
+    struct stat st;
+    if (lstat(fresh.c_str(), &st) != 0) return errno;
+    if (S_ISLNK(st.st_mode)) {
+        // Judged in the hidden folder, one level deeper: a link must stay inside the copy from
+        // where it will lie.
+        std::string text;
+        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, dest_dir_path))
+            return err_zip_unsafe_path;
+    } else if (!S_ISREG(st.st_mode)) {
+        return err_zip_not_manifest;
+    }
+    if (int err = check_digest(fresh, sig_want)) return err;
+    return rename(fresh.c_str(), dest.c_str()) == 0 ? 0 : errno;
 }
 
 std::string suffix_for_file(int history) {

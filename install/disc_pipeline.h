@@ -56,6 +56,8 @@ int unpack_archive_by_suffix(const std::string& archive, const std::string& fold
 // The archive must hold the file's own name (and in a zip its resource fork) and nothing else,
 // and the file must have the manifest's digest sig_want; otherwise nothing else is written, dest
 // keeps what it held and an error comes back (err_zip_not_manifest for a wrong name or digest).
+// The new file is unpacked into a hidden folder beside dest and renamed over it once proved
+// right, so dest holds the old file whole until that rename, whenever the process may end.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want);
 
 // The two-button question (sub-window 997): 1 first button, 0 second, 3 closed otherwise.

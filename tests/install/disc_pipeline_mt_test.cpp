@@ -1,6 +1,7 @@
 // The disc pipeline on its two pools: disc changes, failures, archives that hold something else,
 // and runs abandoned with every slot busy.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,9 @@
 
 #include "engine_helpers.h"
 #include "files/errors.h"
+#include "install/checksum.h"
 #include "install/disc_pipeline.h"
+#include "install/net_fetch.h"
 
 namespace {
 
@@ -199,6 +202,53 @@ TEST_F(DiscPipeline, KillWithEverySlotBusyStillUnpacksWhatWasQueued) {
     EXPECT_EQ(list_tree(dest_dir_path).size(), 30u);
     EXPECT_EQ(step_until_answer(cursor = 0, 0), 1);
     for (int i = 0; i < 80; ++i) EXPECT_EQ(cur(i).up_to_date, 1);
+}
+
+// Where the process unpacking an archive is killed: before the unpacking starts, or after the new
+// file was written but before it was checked and put in place.
+enum class kill_at { start, written };
+kill_at g_kill_at = kill_at::start;
+int unpack_then_die(const std::string& archive, const std::string& folder) {
+    if (g_kill_at == kill_at::start) raise(SIGKILL);
+    unpack_archive_by_suffix(archive, folder);
+    raise(SIGKILL);
+    return 0;
+}
+
+// A crash while a file is replaced, from the disc (zip and 7z) or from the network: the next
+// checksum pass finds the old file whole in its place and nothing left beside it.
+TEST_F(DiscPipeline, ACrashWhileAFileIsReplacedLeavesTheOldFile) {
+    const std::string tile = "All/Global Scenery/-global terrain-/+40-130/+46-122.dsf";
+    for (const std::string& path : {std::string("All/r/a.txt"), tile})
+        for (kill_at at : {kill_at::start, kill_at::written})
+            for (bool network : {false, true}) {
+                SCOPED_TRACE(path + (at == kill_at::start ? " killed at the start" : " killed once written") +
+                             (network ? " (network)" : " (disc)"));
+                reset_engine_state();
+                dest_dir_path = s / "inst/";
+                const int h = add(path, "the new release's file", 0);
+                const std::string archive = archive_of(path, 0), location = install_location(cur(h));
+                write_file(location, "the old file");
+                g_kill_at = at;
+                g_unpack_archive = unpack_then_die;
+                const child_result r = run_in_child([&] {
+                    if (network)
+                        extract_and_delete_file(archive, location, cur(h).sig_want);
+                    else
+                        install_from_archive(archive, location, cur(h).sig_want);
+                });
+                g_unpack_archive = unpack_archive_by_suffix;
+                EXPECT_EQ(r.exit_code, -1);  // killed, as by a crash
+                cur(h).sig_want = md5_of("the old file");
+                int cursor = 0;
+                float progress = 0;
+                while (!checksum_directory(cursor, progress)) usleep(100);
+                EXPECT_EQ(read_file(location), "the old file");
+                EXPECT_EQ(cur(h).up_to_date, 1);
+                const std::string folder = location.substr(0, location.rfind('/') + 1);
+                EXPECT_EQ(list_tree(folder), std::vector<std::string>{path.substr(path.rfind('/') + 1)});
+                remove_tree(dest_dir_path);
+            }
 }
 
 int answer_first(std::string q, std::string l1, std::string, std::string l2, std::string) {
