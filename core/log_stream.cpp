@@ -21,8 +21,12 @@ thread_local std::unique_ptr<log_thread_buffer> tl_buffer;
 void log_stream::write_text(const std::string& text) {
     if (text.empty()) return;
     std::lock_guard<std::mutex> g(mu_);
-    // Before the log is opened (and after it is closed) text is dropped.
-    if (file_) std::fwrite(text.data(), 1, text.size(), file_);
+    // Before the log is opened (and after it is closed) text is dropped. Each line reaches the
+    // file as it ends: a log for diagnosing crashes must not lose its last lines to a crash.
+    if (file_) {
+        std::fwrite(text.data(), 1, text.size(), file_);
+        std::fflush(file_);
+    }
 }
 
 bool log_stream::open(const std::string& path, bool append) {

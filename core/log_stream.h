@@ -1,5 +1,6 @@
 // The log stream shared by every thread. Each thread builds its text in a buffer of its
-// own; whole lines go to the file under one lock, so lines from different threads never mix.
+// own; whole lines go to the file under one lock, so lines from different threads never mix,
+// and each reaches the file as soon as it ends.
 #pragma once
 
 #include <atomic>

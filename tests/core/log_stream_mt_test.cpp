@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <iomanip>
@@ -37,6 +38,24 @@ TEST(LogStream, EndingThreadHandsOverItsUnfinishedLine) {
     t.join();
     xer.close();
     EXPECT_EQ(read_file(path), "last words");
+    unlink(path.c_str());
+}
+
+// A line reaches the file when it ends, not when a buffer fills or the program exits: after a
+// crash (here SIGKILL) the last lines are there; an unfinished line is not.
+TEST(LogStream, EachLineIsInTheFileWhenItEndsEvenAfterAKill) {
+    std::string path = temp_file("log_kill");
+    child_result r = run_in_child([&] {
+        ASSERT_TRUE(xer.open(path));
+        xer << "Disc read: /media/VOLATRA holds Volatra 9, manifest state 3, 12 files\n";
+        xer << "Starting install at " << 12.5 << "\n";
+        xer << "an unfinished line";
+        raise(SIGKILL);
+    });
+    EXPECT_EQ(r.exit_code, -1);
+    EXPECT_EQ(
+        read_file(path),
+        "Disc read: /media/VOLATRA holds Volatra 9, manifest state 3, 12 files\nStarting install at 12.5\n");
     unlink(path.c_str());
 }
 
