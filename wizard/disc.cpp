@@ -70,7 +70,10 @@ void UTIL_scan_dvd() {
     }
     if (install_name != no_install_name && stg.dir_state == 0) {
         const std::string zip = dvd_path + install_name + "/directory.txt.zip";
-        if (int err = zip_to_file(zip, temp_path)) {
+        // Only the manifest leaves the archive, under its own name, as in the web flow: nothing
+        // else a disc's archive names may reach the temporary folder.
+        std::string name = "directory.txt";
+        if (int err = zip_to_file(zip, temp_path, &name, 1)) {
             __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
                            UTL_translate_string("Error: ") + error_str(err),
                            UTL_translate_string("Compressed File/") + zip,

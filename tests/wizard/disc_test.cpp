@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zip.h>
 
 #include "core/wx.h"
 #include "install/install_state.h"
@@ -75,6 +76,46 @@ TEST_F(Disc, ScanReadsTheDiscSetOnceAndKnowsLaterDiscsByTheirReleaseFolder) {
     EXPECT_FALSE(UTIL_verify_disk());
     EXPECT_EQ(dvd_path, d1);
     EXPECT_EQ(current_disk, 2);
+}
+
+// A zip of these entries, names as given.
+void write_zip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+    zipFile zf = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(zf, nullptr);
+    for (const auto& [name, data] : entries) {
+        zip_fileinfo info{};
+        ASSERT_EQ(zipOpenNewFileInZip64(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                        Z_DEFAULT_COMPRESSION, 0),
+                  ZIP_OK);
+        ASSERT_EQ(zipWriteInFileInZip(zf, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
+        ASSERT_EQ(zipCloseFileInZip(zf), ZIP_OK);
+    }
+    ASSERT_EQ(zipClose(zf, nullptr), ZIP_OK);
+}
+
+// A disc's zipped manifest that names more than the manifest: nothing of it reaches the temporary
+// folder but the manifest itself, as in the web flow; such a disc is refused.
+TEST_F(Disc, OnlyTheManifestLeavesTheDiscsManifestArchive) {
+    const std::string d0 = w.disc("DVD", "Volatra 9", manifest_body);
+    const std::string manifest = "A\n900 version\nINSTALLER\n\n" + std::string(manifest_body);
+    write_zip(d0 + "Volatra 9/directory.txt.zip", {{"directory.txt", manifest},
+                                                   {"0.zip", "planted"},
+                                                   {"volatra_installer", "planted"},
+                                                   {"../outside.txt", "planted"}});
+    EXPECT_EXIT(UTIL_scan_dvd(), ::testing::ExitedWithCode(1),
+                "DVD scan: The installer cannot extract a file.");
+    EXPECT_FALSE(path_exists(w.temp() + "0.zip"));
+    EXPECT_FALSE(path_exists(w.temp() + "volatra_installer"));
+    EXPECT_FALSE(path_exists(w.root / "outside.txt"));
+    EXPECT_FALSE(path_exists(w.temp() + "directory.txt"));
+
+    // A manifest archive of one entry gives the manifest under its own name, whatever the entry's.
+    write_zip(d0 + "Volatra 9/directory.txt.zip", {{"../elsewhere/manifest.txt", manifest}});
+    UTIL_scan_dvd();
+    EXPECT_EQ(stg.dir_state, 3);
+    EXPECT_EQ(sim_info.size(), 4u);
+    EXPECT_EQ(read_file(w.temp() + "directory.txt"), manifest);
+    EXPECT_FALSE(path_exists(w.root / "elsewhere"));
 }
 
 TEST_F(Disc, UnrecognisedDiscIsLookedForAgainEachFrame) {
