@@ -60,7 +60,7 @@ void write_dir_line(const std::string& dir) {
     ouf << "\nDIR " << dir << "\n";
 }
 
-// The folders of a new disc, laid out as those of disc 0.
+// The folders of a new disc, laid out as those of disc 0 (comp_paths holds disc 0's).
 void make_disc_folders(int n) {
     const std::string first = builder_disc_folder(0);
     const std::string first_bare = first.substr(0, first.size() - 1);
@@ -208,6 +208,16 @@ bool ready_archive_matches(const std::string& archive, const std::string& name, 
 void set_dest_dvd(int n) { dst_folder = builder_disc_folder(n); }
 
 void comp_file(std::string path) {
+    // The disc split: the file after the one that filled a disc starts the next disc, so a disc
+    // is begun (its DISK line, its folders) only for a file that goes onto it.
+    if (zip_size_dvd > disc_limit_kb) {
+        zip_size_dvd = 0;
+        ++dvd_now;
+        ouf << "DISK " << dvd_now << "\n";
+        set_dest_dvd(dvd_now);
+        make_disc_folders(dvd_now);
+    }
+
     const std::string rel = path.substr(src_fold.size());
     const std::string name = rel.substr(rel.rfind('/') + 1);
     const std::string dir = rel.substr(0, rel.size() - name.size());
@@ -297,15 +307,6 @@ void comp_file(std::string path) {
         sim_info[h].versions.front().need_install = 0;
     }
     write_file_line(name, false, code, kBuildVcode, size_a, size_b, sig);
-
-    if (zip_size_dvd > disc_limit_kb) {
-        zip_size_dvd = 0;
-        ++dvd_now;
-        ouf << "DISK " << dvd_now << "\n";
-        set_dest_dvd(dvd_now);
-        // Discs 0 to 2 got their folders before packing; later ones get them here.
-        if (dvd_now > 2) make_disc_folders(dvd_now);
-    }
 
     ++num_files_com;
     if (num_files_com % 20 == 0)

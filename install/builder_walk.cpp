@@ -85,14 +85,14 @@ bool walk_order(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+// The folders of disc 0 that the file needs. A later disc gets the same layout only when a file
+// is packed onto it: no disc that holds nothing is written.
 void add_disc_folders(const std::string& rel) {
     const std::string rel_in_master = rel.substr(src_fold.size());
-    for (int d = 0; d <= 2; ++d) {
-        std::string p = builder_disc_folder(d) + sim_name + "/" + rel_in_master;
-        for (size_t cut; (cut = p.rfind('/')) != std::string::npos;) {
-            p.erase(cut);
-            if (!p.empty() && p.size() >= dst_fold_base.size()) comp_paths.insert(p);
-        }
+    std::string p = builder_disc_folder(0) + sim_name + "/" + rel_in_master;
+    for (size_t cut; (cut = p.rfind('/')) != std::string::npos;) {
+        p.erase(cut);
+        if (!p.empty() && p.size() >= dst_fold_base.size()) comp_paths.insert(p);
     }
 }
 

@@ -111,10 +111,10 @@ TEST_F(Builder, TheWalkSelectsInOrderListsTheDiscFoldersAndShowsProgress) {
               "All/Aircraft/to folder|All/Resources/menus/English/Volatra.txt|"
               "All/Resources/text/English/Volatra.txt|Linux/volatra|");
     EXPECT_EQ(num_files_rec * 10 + num_files_use, 98);
-    for (int d = 0; d <= 3; ++d) {
+    for (int d = 0; d <= 3; ++d) {  // disc 0's folders; a later disc gets them when it is begun
         const std::string disc = dst + "disk_" + std::to_string(d);
         EXPECT_EQ(comp_paths.count(disc) + comp_paths.count(disc + "/Volatra 9.10r1/All/Aircraft/b"),
-                  d < 3 ? 2u : 0u);
+                  d == 0 ? 2u : 0u);
     }
     EXPECT_EQ(comp_paths.count(dst.substr(0, dst.size() - 1)), 0u);
 
@@ -214,7 +214,8 @@ TEST_F(Builder, WritesTheDiscIdentityManifestAndArchives) {
     ASSERT_EQ(zip_to_file(release(0) + "Linux/volatra.zip", out.path()), 0);
     EXPECT_EQ(list_tree(out.path()), std::vector<std::string>{"volatra"});
     EXPECT_EQ(access((out / "volatra").c_str(), X_OK), 0);
-    EXPECT_TRUE(path_exists(release(2) + "All/Aircraft") && list_tree(dst + "disk_1/").empty());
+    // Everything fits on disc 0: no other disc is written.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dst), fs::directory_iterator()), 1);
     EXPECT_EQ(recorded_alerts().back().line1, "OK compression is done. Checklist if doing net:");
     EXPECT_EXIT(build_install(), ::testing::ExitedWithCode(1), "Could not make the dst_folder!");
     setup(s, 2);  // the Mars scenery: its own release name and region
@@ -274,11 +275,18 @@ TEST_F(Builder, DiscSplitAtTheLimitWithSmallArchivesCounted) {
     const int f3 = std::stoi(lines(" f3").substr(8));
     ASSERT_GE(kb, 6);
     EXPECT_EQ(build(2 + kb + f3).find("DISK"), std::string::npos);  // exactly full
-    EXPECT_NE(build(1 + kb + f3).find(" f3\nDISK 1\n"), std::string::npos);
+    // The last file fills the disc: no disc is begun for nothing.
+    EXPECT_EQ(build(1 + kb + f3).find("DISK"), std::string::npos);
+    EXPECT_FALSE(path_exists(dst + "disk_1"));
     EXPECT_NE(build(kb + 1).find(" f2\nDISK 1\n"), std::string::npos);  // the next file starts disc 1
     EXPECT_TRUE(path_exists(release(1) + "Linux/f3.zip"));
-    EXPECT_NE(build(0).find("DISK 5\n"), std::string::npos);  // a fourth disc and more get folders too
+    EXPECT_FALSE(path_exists(dst + "disk_2"));
+    const std::string each = build(0);  // every file fills a disc: five files, five discs
+    EXPECT_NE(each.find("DISK 4\n"), std::string::npos);
+    EXPECT_EQ(each.find("DISK 5"), std::string::npos);
     EXPECT_TRUE(path_exists(release(4) + "Linux/f3.zip"));
+    EXPECT_FALSE(path_exists(dst + "disk_5"));
+    for (int d = 0; d < 5; ++d) EXPECT_EQ(list_tree(release(d)).size(), d ? 1u : 2u) << d;
 }
 
 TEST_F(Builder, ReadyArchivesAreLinkedAndMustFollowTheInstallersRule) {
@@ -388,6 +396,9 @@ TEST(BuilderPrograms, CommandLineAndSampleMaster) {
     EXPECT_EQ(run(cmd + " >" + at + "out.txt' 2>&1"), 0);
     EXPECT_NE(s.read("out.txt").find("OK compression is done. Checklist if doing net:"), std::string::npos);
     EXPECT_TRUE(path_exists(s / "discs/disk_0/Volatra 9.10r1/Linux/volatra.zip"));
+    // It reports the discs it wrote, and writes no others.
+    EXPECT_NE(s.read("out.txt").find("(1 discs)."), std::string::npos);
+    EXPECT_FALSE(path_exists(s / "discs/disk_1"));
     EXPECT_EQ(run(cmd + " >/dev/null 2>" + at + "err.txt'"), 1);  // a fatal alert: its lines, status 1
     EXPECT_NE(s.read("err.txt").find("Could not make the dst_folder!\n" + s / "discs/disk_0/\n"),
               std::string::npos);
