@@ -1,5 +1,8 @@
 #include "shell/pref.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include "net/http.h"
 
 pref_class pref;
+int (*pref_sync)(int fd) = fsync;
 
 namespace {
 constexpr int kPrefVersion = 9002;
@@ -72,11 +76,30 @@ scan_class::scan_class(const std::string& path, int m) : mode(m) {
     }
 }
 
+namespace {
+// Puts what was written to path on the disc itself. 0 or errno.
+int sync_path(const std::string& path, int flags) {
+    const int fd = open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int err = pref_sync(fd) == 0 ? 0 : errno;
+    close(fd);
+    return err;
+}
+}  // namespace
+
 scan_class::~scan_class() {
     if (mode != 1) return;
     ouf.close();
     int err = ouf.fail() ? EIO : 0;
-    if (!err && std::rename(temp_.c_str(), path_.c_str()) == 0) return;
+    // The new file is on the disc before it replaces the old one: a crash or a power cut after
+    // the rename must not leave an empty or partial preference file in its place.
+    if (!err) err = sync_path(temp_, O_RDONLY);
+    if (!err && std::rename(temp_.c_str(), path_.c_str()) == 0) {
+        // The rename itself lasts once its folder is on the disc too.
+        const size_t slash = path_.rfind('/');
+        sync_path(slash == std::string::npos ? "." : path_.substr(0, slash + 1), O_RDONLY | O_DIRECTORY);
+        return;
+    }
     if (!err) err = errno;
     xer << "Could not save the preferences " << path_ << ": " << std::strerror(err) << "\n";
     std::remove(temp_.c_str());

@@ -43,3 +43,6 @@ public:
 };
 
 extern pref_class pref;
+// Syncs a file (then its folder) of a save to the disc before and after the new file replaces the
+// old one: fsync; tests put a recorder here.
+extern int (*pref_sync)(int fd);

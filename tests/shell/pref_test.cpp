@@ -138,6 +138,47 @@ TEST_F(Prefs, AFailedSaveKeepsTheOldFile) {
     EXPECT_NE(log.text().find("Could not save the preferences"), std::string::npos);
 }
 
+// What each sync of a save saw: the item synced, and what the preference file held then.
+std::vector<std::pair<std::string, std::string>> g_syncs;
+std::string g_synced_file;
+int recording_sync(int fd) {
+    char link[64], target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = readlink(link, target, sizeof target - 1);
+    target[n > 0 ? n : 0] = 0;
+    g_syncs.emplace_back(target, path_exists(g_synced_file) ? read_file(g_synced_file) : "none");
+    return fsync(fd);
+}
+int failing_sync(int) {
+    errno = EIO;
+    return -1;
+}
+
+// The new file is synced before it replaces the old one, and its folder after; a sync that fails
+// keeps the old file.
+TEST_F(Prefs, TheNewFileIsSyncedBeforeItReplacesTheOldOne) {
+    write_prefs("_lang 1\n");
+    g_synced_file = file();
+    g_syncs.clear();
+    pref_sync = recording_sync;
+    mnw.lang = 6;
+    pref.IO_set(11, 1);
+    pref_sync = fsync;
+    ASSERT_EQ(g_syncs.size(), 2u);
+    EXPECT_EQ(g_syncs[0], std::make_pair(file() + ".new", std::string("A\n9002 version\n_lang 1\n")));
+    EXPECT_EQ(g_syncs[1].first + "/", dir.path());
+    EXPECT_NE(g_syncs[1].second.find("_lang 6\n"), std::string::npos);
+
+    pref_sync = failing_sync;
+    mnw.lang = 2;
+    log_capture log;
+    pref.IO_set(11, 1);
+    pref_sync = fsync;
+    EXPECT_NE(read_file(file()).find("_lang 6\n"), std::string::npos);
+    EXPECT_FALSE(path_exists(file() + ".new"));
+    EXPECT_NE(log.text().find("Could not save the preferences"), std::string::npos);
+}
+
 TEST_F(Prefs, NoPreferencesFolderMeansNoFileAnywhere) {
     // A configuration folder that cannot be made: a plain file stands in its way.
     std::string blocker = dir.write("blocker", "");
