@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "core/exce.h"
@@ -33,6 +34,13 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
     alert_hook.load()(return_window, line1, line2, line3, line4, type, file, line);
 }
 
+const char* alert_source_name(const char* file) {
+    if (!file) return "";
+    if (file[0] != '/') return file;
+    const char* slash = std::strrchr(file, '/');
+    return slash + 1;
+}
+
 void MACIBM_finishup(int save) { finishup_hook.load()(save); }
 
 void go_to_URL(std::string url) { url_hook.load()(url); }
@@ -47,7 +55,7 @@ void headless_alert(int, const std::string& line1, const std::string& line2, con
     for (const std::string* l : {&line1, &line2, &line3, &line4})
         if (!l->empty()) std::fprintf(out, "%s\n", l->c_str());
     if (type == t_exit) {
-        std::fprintf(out, "(%s line %d)\n", file ? file : "", line);
+        std::fprintf(out, "(%s line %d)\n", alert_source_name(file), line);
         std::fflush(out);
         MACIBM_finishup(0);
         // exit, not _exit: a tool's atexit handlers restore the terminal.

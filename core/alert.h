@@ -13,6 +13,10 @@ enum { t_lang = 0, t_alert = 1, t_exit = 2 };
 void __MACIBM_alert(int return_window, std::string line1, std::string line2, std::string line3,
                     std::string line4, int type, const char* file, int line);
 
+// The source file as an alert shows it: a path the compiler gave (one starting with '/', the
+// build folder's) is cut to the file's name; a label such as "GenC/hl_init" stays as it is.
+const char* alert_source_name(const char* file);
+
 // Shut-down: closes the log and, with save set, writes the preferences and stops the threads.
 void MACIBM_finishup(int save);
 

@@ -98,7 +98,7 @@ void append_stack_listing() {
 std::string alert_location(const char* file, int line) {
     char number[16];
     int_to_str(line, number, 1, 0);
-    return std::string("(") + (file ? file : "") + " line " + number + ")";
+    return std::string("(") + alert_source_name(file) + " line " + number + ")";
 }
 
 [[noreturn]] void shell_end_process(int status) {

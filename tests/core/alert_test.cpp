@@ -38,3 +38,16 @@ TEST(AlertHooksDeathTest, HeadlessDefaultPrintsLinesAndEndsOnFatal) {
         },
         ::testing::ExitedWithCode(1), "^It broke\nhere\n\\(unit.cpp line 7\\)\n$");
 }
+
+// A fatal alert names the source file, not the folder it was built in; labels stay as written.
+TEST(AlertHooksDeathTest, TheLocationNamesTheSourceFileWithoutItsBuildFolder) {
+    EXPECT_STREQ(alert_source_name("/home/builder/volatra/install/builder_pack.cpp"), "builder_pack.cpp");
+    EXPECT_STREQ(alert_source_name("GenC/hl_init"), "GenC/hl_init");
+    EXPECT_STREQ(alert_source_name(nullptr), "");
+    EXPECT_EXIT(
+        {
+            set_alert_hook(nullptr);
+            __MACIBM_alert(0, "It broke", "", "", "", t_exit, __FILE__, 7);
+        },
+        ::testing::ExitedWithCode(1), "^It broke\n\\(alert_test.cpp line 7\\)\n$");
+}

@@ -158,6 +158,16 @@ TEST_F(Alert, FourEmptyLinesShowNothingButAreLogged) {
     EXPECT_NE(log.text().find("\n\n\n\n\n(GenC/test line 3)\n"), std::string::npos);
 }
 
+// The location names the source file, not the folder the program was built in.
+TEST_F(Alert, TheLocationNamesTheSourceFileNotItsBuildPath) {
+    log_capture log;
+    shell_alert(0, "", "", "", "", t_alert, __FILE__, 3);
+    EXPECT_NE(log.text().find("\n(alerts_test.cpp line 3)\n"), std::string::npos) << log.text();
+    EXPECT_EQ(log.text().find(VOLATRA_SOURCE_DIR), std::string::npos);
+    EXPECT_EQ(alert_location("/build/volatra/install/builder_pack.cpp", 12), "(builder_pack.cpp line 12)");
+    EXPECT_EQ(alert_location("GenC/hl_init", 1574), "(GenC/hl_init line 1574)");
+}
+
 TEST_F(Alert, LanguageChooserKeepsTheChoice) {
     // "|French" is the second radio button, 25 units left of the box's middle, at y 160.
     click_at(mnw.x_res / 2.0f - 25, 175 + 164);
