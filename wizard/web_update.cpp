@@ -145,6 +145,8 @@ int net_patch_frame(wizard_screen& screen, float& totl_inst_rat) {
                       tr("'.\n\nYour internet connection may not be working, or the server could be undergoing "
                          "maintainance or an upgrade right now.\n\nI am trying another server now to see if I can "
                          "still get you a download...");
+        // The cause the fetch found (a full disc, a missing file, a refused connection).
+        if (!download_error_text.empty()) screen.text += tr("\n\nWhat went wrong: ") + download_error_text;
         return 0;
     }
     screen.progress = totl_inst_rat;

@@ -167,6 +167,23 @@ TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     expect_no_stream_files();
 }
 
+// A failed download says why on the screen, not only in the log, and the fetch goes on.
+TEST_F(WebUpdate, AFailedDownloadShowsItsCause) {
+    register_copy();
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/f.bin", "the release's file"}}, {mirror});
+    web_->faults(
+        R"({"mirror1.test/rel/R2/All/Resources/f.bin.zip": {"mode": "status", "status": 404, "count": 1}})");
+    run_until(net_run_patch);
+    ASSERT_TRUE(frames_while_not([] { return stg.download_failed != 0; })) << log.text();
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I can not download the file '/rel/R2/All/Resources/f.bin.zip'"));
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Not Found (#404)"));
+    run_until(net_done);
+    expect_file("Resources/f.bin", "the release's file");
+}
+
 TEST_F(WebUpdate, BackDuringTheScanStopsThePassBeforeTheManifestIsReadAgain) {
     register_copy();
     std::vector<web_file> files;
