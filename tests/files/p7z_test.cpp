@@ -89,4 +89,10 @@ TEST_F(P7zTest, WriteFailuresKeepTheirErrno) {
                   }),
                   EFBIG)
             << archive;
+    // The disc fills with the large item's last chunk, which only the writer's end writes.
+    EXPECT_EQ(result_in_child([&] {
+                  limit_file_size((17 << 20) - 100);
+                  return p7z_to_file(box.dir + "/big.7z", box.dest);
+              }),
+              EFBIG);
 }
