@@ -118,8 +118,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     stage += "/";
     scope_exit remove_stage{[&] { recursive_delete_folder(stage); }};
     if (int err = g_unpack_archive(archive, stage)) return err;
-    const std::vector<std::string> names = folder_names(stage);
-    if (names.size() != 1 || names[0] != leaf) return err_zip_not_manifest;
+    if (folder_names(stage) != std::vector<std::string>{leaf}) return err_zip_not_manifest;
     const std::string fresh = stage + leaf;
     struct stat st;
     if (lstat(fresh.c_str(), &st) != 0) return errno;

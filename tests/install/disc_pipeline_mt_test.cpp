@@ -12,6 +12,8 @@
 
 #include "engine_helpers.h"
 #include "files/errors.h"
+#include "files/io_utils.h"
+#include "files/zip_utils.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"
 #include "install/net_fetch.h"
@@ -159,6 +161,35 @@ TEST_F(DiscPipeline, AnArchiveHoldingAnythingElseInstallsNothing) {
     EXPECT_FALSE(path_exists(install_location(cur(new_wrong))));
     EXPECT_EQ(list_tree(dest_dir_path).size(), 5u);
     for (auto& h : sim_info) EXPECT_EQ(h.versions.back().up_to_date, 0);
+}
+
+// A link is judged from where it will lie, not from the hidden folder it is unpacked into first.
+TEST_F(DiscPipeline, ALinkThatWouldLeadOutOfTheCopyIsRefused) {
+    write_file(s / "outside", "not the copy's");
+    for (const char* text : {"../outside", "inside"}) {
+        SCOPED_TRACE(text);
+        reset_engine_state();
+        dest_dir_path = s / "inst/";
+        const int h = add("All/top.lnk", "", 0);
+        {
+            temp_folder t;
+            ASSERT_EQ(symlink(text, (t / "top.lnk").c_str()), 0);
+            ASSERT_EQ(file_to_zip(t / "top.lnk", archive_of(cur(h).path, 0)), 0);
+        }
+        cur(h).sig_want = md5_of(text);
+        const int r =
+            install_from_archive(archive_of(cur(h).path, 0), install_location(cur(h)), cur(h).sig_want);
+        std::string link;
+        if (std::string(text) == "inside") {
+            EXPECT_EQ(r, 0);
+            EXPECT_TRUE(is_sim_link(install_location(cur(h)).c_str(), &link));
+            EXPECT_EQ(link, "inside");
+        } else {
+            EXPECT_EQ(r, err_zip_unsafe_path);
+            EXPECT_EQ(list_tree(dest_dir_path), std::vector<std::string>{});
+        }
+        remove_tree(dest_dir_path);
+    }
 }
 
 TEST_F(DiscPipeline, TemporaryNamesStayInTheTemporaryFolder) {
