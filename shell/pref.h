@@ -43,6 +43,6 @@ public:
 };
 
 extern pref_class pref;
-// Syncs a file (then its folder) of a save to the disc before and after the new file replaces the
-// old one: fsync; tests put a recorder here.
+// How a save puts a file on the disc: the new file before it replaces the old one, then its
+// folder. fsync; tests put a recorder here.
 extern int (*pref_sync)(int fd);
