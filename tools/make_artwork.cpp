@@ -247,25 +247,28 @@ struct ft_face {
 // Unicode of a byte as the font grid reads it: ISO 8859-1, and 0xFB the degree ring.
 FT_ULong code_point(unsigned char c) { return c == 0xFB ? 0xB0 : c; }
 
-void load_glyph(FT_Face face, FT_ULong cp, double squeeze) {
+// Renders a glyph squeezed (below 1) or widened (above 1) sideways and moved right by shift
+// 64ths of a pixel.
+void load_glyph(FT_Face face, FT_ULong cp, double squeeze, long shift = 0) {
     FT_Matrix m{static_cast<FT_Fixed>(std::lround(squeeze * 65536.0)), 0, 0, 0x10000};
-    FT_Set_Transform(face, &m, nullptr);
+    FT_Vector delta{shift, 0};
+    FT_Set_Transform(face, &m, &delta);
     if (FT_Load_Char(face, cp, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT))
         throw std::runtime_error("glyph missing from font");
 }
 
-// The columns of the rendered glyph that hold ink, [first, last].
+// The columns of the rendered glyph that hold ink of at least min_cover (of 255), [first, last].
 struct ink_span {
     int first, last;
     int width() const { return last < first ? 0 : last - first + 1; }
 };
 
-ink_span glyph_ink(FT_Face face) {
+ink_span glyph_ink(FT_Face face, int min_cover = 1) {
     const FT_Bitmap& bm = face->glyph->bitmap;
     ink_span s{static_cast<int>(bm.width), -1};
     for (unsigned row = 0; row < bm.rows; ++row)
         for (unsigned col = 0; col < bm.width; ++col)
-            if (bm.buffer[row * bm.pitch + col]) {
+            if (bm.buffer[row * bm.pitch + col] >= min_cover) {
                 s.first = std::min(s.first, static_cast<int>(col));
                 s.last = std::max(s.last, static_cast<int>(col));
             }
@@ -273,18 +276,16 @@ ink_span glyph_ink(FT_Face face) {
 }
 
 // Blits the rendered glyph with its pen at (x, baseline), alpha raised by a gamma so thin strokes
-// keep their weight when blended. With drop_bearing the ink starts at x.
-void blit_glyph(canvas& cv, FT_Face face, int pen_x, int baseline, rgba colour, int clip_v0, int clip_v1,
-                bool drop_bearing) {
+// keep their weight when blended.
+void blit_glyph(canvas& cv, FT_Face face, int pen_x, int baseline, rgba colour) {
     const FT_Bitmap& bm = face->glyph->bitmap;
-    const int left = drop_bearing ? -glyph_ink(face).first : face->glyph->bitmap_left;
     for (unsigned row = 0; row < bm.rows; ++row) {
         const int v = baseline + face->glyph->bitmap_top - 1 - static_cast<int>(row);
-        if (v < clip_v0 || v >= clip_v1) continue;
         for (unsigned col = 0; col < bm.width; ++col) {
             const double cover = bm.buffer[row * bm.pitch + col] / 255.0;
             if (cover <= 0) continue;
-            cv.over(pen_x + left + static_cast<int>(col), v, with_alpha(colour, colour.a * std::pow(cover, 0.8)));
+            cv.over(pen_x + face->glyph->bitmap_left + static_cast<int>(col), v,
+                    with_alpha(colour, colour.a * std::pow(cover, 0.8)));
         }
     }
 }
@@ -303,7 +304,7 @@ void draw_text(canvas& cv, FT_Face face, const std::string& s, int x, int baseli
     long pen = static_cast<long>(x) << 6;
     for (unsigned char c : s) {
         load_glyph(face, code_point(c), 1.0);
-        blit_glyph(cv, face, static_cast<int>((pen + 32) >> 6), baseline, colour, 0, cv.height(), false);
+        blit_glyph(cv, face, static_cast<int>((pen + 32) >> 6), baseline, colour);
         pen += face->glyph->advance.x;
     }
 }
@@ -311,26 +312,111 @@ void draw_text(canvas& cv, FT_Face face, const std::string& s, int x, int baseli
 // ---------------------------------------------------------------- the interface atlas (392)
 
 constexpr int glyph_baseline = 5;  // row of the baseline in a 15-row cell
+// At this size capitals and ascenders take the baseline row and 6 above it, descenders 2 below:
+// 9 rows, so at the 10-pixel line pitch a free row stays between one line's descenders and the
+// next line's capitals (accents on capitals reach 2 rows higher).
+constexpr double glyph_px = 9.5;
+// Coverage below this (of 255) is left out of the small glyphs: it does not show, but would count
+// as ink and cost a column of the gap.
+constexpr int glyph_min_cover = 32;
 
-// Each glyph's ink starts at its cell's left edge and stays inside its advance, squeezed sideways
-// where the font draws it wider.
+// A rendered glyph cut to its ink: coverage (0-255) of w columns by h rows, row 0 at the top,
+// which lies top rows above the baseline row. Coverage below glyph_min_cover is dropped.
+struct glyph_image {
+    int w = 0, h = 0, top = 0;
+    std::vector<int> a;
+    int at(int col, int row) const { return a[static_cast<size_t>(row) * w + col]; }
+    int column_ink(int col) const {
+        int sum = 0;
+        for (int row = 0; row < h; ++row) sum += at(col, row);
+        return sum;
+    }
+};
+
+glyph_image cut_glyph(FT_Face face) {
+    const FT_Bitmap& bm = face->glyph->bitmap;
+    const ink_span ink = glyph_ink(face, glyph_min_cover);
+    glyph_image g;
+    g.w = ink.width();
+    g.h = static_cast<int>(bm.rows);
+    g.top = face->glyph->bitmap_top - 1;
+    g.a.assign(static_cast<size_t>(g.w) * g.h, 0);
+    for (int row = 0; row < g.h; ++row)
+        for (int col = 0; col < g.w; ++col) {
+            const int c = bm.buffer[row * bm.pitch + ink.first + col];
+            g.a[static_cast<size_t>(row) * g.w + col] = c >= glyph_min_cover ? c : 0;
+        }
+    return g;
+}
+
+// Grey coverage blurs a glyph: the sum over its pixels of c(1 - c), 0 when every pixel is full
+// or empty.
+double blur_of(const glyph_image& g) {
+    double blur = 0;
+    for (int c : g.a) blur += c / 255.0 * (1 - c / 255.0);
+    return blur;
+}
+
+// Of the quarter-pixel placements of a glyph squeezed sideways, the one with the fewest columns
+// and, among those, the least blur.
+glyph_image best_placement(FT_Face face, FT_ULong cp, double squeeze) {
+    glyph_image best;
+    for (long shift = 0; shift < 64; shift += 16) {
+        load_glyph(face, cp, squeeze, shift);
+        glyph_image g = cut_glyph(face);
+        if (shift == 0 || g.w < best.w || (g.w == best.w && blur_of(g) < blur_of(best))) best = std::move(g);
+    }
+    return best;
+}
+
+// One column wider: the inner column with the least ink (the middle of a counter, as in o, n and
+// m) is drawn twice, so the strokes stay as sharp as the face draws them. Ties go to the column
+// nearest the middle.
+glyph_image widen(const glyph_image& g) {
+    int pick = -1;
+    for (int col = 1; col + 1 < g.w; ++col) {
+        if (pick < 0 || g.column_ink(col) < g.column_ink(pick) ||
+            (g.column_ink(col) == g.column_ink(pick) && std::abs(2 * col - g.w + 1) < std::abs(2 * pick - g.w + 1)))
+            pick = col;
+    }
+    if (pick < 0) return g;
+    glyph_image out = g;
+    out.w = g.w + 1;
+    out.a.clear();
+    for (int row = 0; row < g.h; ++row)
+        for (int col = 0; col < out.w; ++col) out.a.push_back(g.at(col <= pick ? col : col - 1, row));
+    return out;
+}
+
+// Each glyph's ink fills its advance but for one free column, so neighbours never touch and the
+// gap between letters is the same everywhere: squeezed where the face draws it wider, widened by
+// a doubled counter column where it draws it narrower. Strokes of one or two columns (i, l, !, :)
+// keep their width and sit in the middle.
 void draw_font_grid(canvas& cv, FT_Face face) {
-    FT_Set_Pixel_Sizes(face, 0, 10);
+    FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(glyph_px * 64)), 72, 72);
     for (int c = 0; c < 256; ++c) {
         const unsigned char b = static_cast<unsigned char>(c);
         const int adv = OGL_char_width(b);
         if (adv == 0 || b == ' ') continue;
-        const glyph_cell cell = OGL_glyph_cell(b);
+        const FT_ULong cp = code_point(b);
+        const int room = adv - 1;
         double squeeze = 1.0;
-        load_glyph(face, code_point(b), squeeze);
-        while (glyph_ink(face).width() > adv && squeeze > 0.5) {
-            squeeze -= 0.05;
-            load_glyph(face, code_point(b), squeeze);
+        glyph_image g = best_placement(face, cp, squeeze);
+        while (g.w > room && squeeze > 0.5) {
+            squeeze -= 0.025;
+            g = best_placement(face, cp, squeeze);
         }
-        const int u0 = cell.col * glyph_cell_w, v0 = cell.row * glyph_cell_h;
-        // Row 0 stays empty: the menu and title bars read one row past the atlas top, which wraps
-        // to it.
-        blit_glyph(cv, face, u0, v0 + glyph_baseline, white, v0 + 1, v0 + glyph_cell_h, true);
+        while (g.w > 2 && g.w < room) g = widen(g);
+        const glyph_cell cell = OGL_glyph_cell(b);
+        const int u0 = cell.col * glyph_cell_w + (adv - g.w) / 2, v0 = cell.row * glyph_cell_h;
+        for (int row = 0; row < g.h; ++row) {
+            const int v = v0 + glyph_baseline + g.top - row;
+            // Row 0 stays empty: the menu and title bars read one row past the atlas top, which
+            // wraps to it.
+            if (v <= v0 || v >= v0 + glyph_cell_h) continue;
+            for (int col = 0; col < g.w; ++col)
+                if (g.at(col, row)) cv.over(u0 + col, v, with_alpha(white, std::pow(g.at(col, row) / 255.0, 0.8)));
+        }
     }
     FT_Set_Transform(face, nullptr, nullptr);
 }
