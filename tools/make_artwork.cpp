@@ -443,6 +443,13 @@ void panel(canvas& cv, int u, int v, int t, double r, rgba body, rgba border, in
     }
 }
 
+// A nine-slice panel tile whose shape stays ox inside the tile's sides, oy above its bottom and
+// ot below its top: drawn with those outsets round a content rectangle, its edge is that
+// rectangle's, so what the caller places outside the rectangle lies outside the panel.
+void inset_panel(canvas& cv, int u, int v, int t, double r, rgba body, rgba border, int ox, int oy, int ot) {
+    round_rect(cv, u + ox, v + oy, u + t - ox, v + t - ot, r, flat(body), border, 1.0);
+}
+
 void triangle(canvas& cv, double ax, double ay, double bx, double by, double cx, double cy, rgba c) {
     polygon(cv, {ax, ay, bx, by, cx, cy}, c);
 }
@@ -528,7 +535,8 @@ void draw_interface(canvas& cv, FT_Face sans) {
     // Nine-slice panels.
     panel(cv, 1, 358, 100, 7, rgb8(230, 234, 240), rgb8(124, 139, 161), 26, accent, accent_dark);
     panel(cv, 102, 358, 100, 7, rgb8(230, 234, 240), rgb8(124, 139, 161));
-    panel(cv, 203, 358, 100, 6, white, rgb8(179, 190, 204));
+    // 13, the alert's inner panel: the alert's button sits below its content rectangle.
+    inset_panel(cv, 203, 358, 100, 6, white, rgb8(179, 190, 204), 9, 14, 4);
     panel(cv, 304, 358, 100, 6, rgb8(255, 247, 214), rgb8(205, 185, 120));
     panel(cv, 405, 358, 100, 7, rgb8(244, 246, 249), rgb8(124, 139, 161), 29, rgb8(44, 64, 96), navy);
     panel(cv, 1, 289, 68, 3, white, line_grey);
@@ -742,24 +750,29 @@ resampled resample(const image& src, int w, int h) {
     return out;
 }
 
+// A selected tile shows the lit picture over the base, an available one half of it. The lit
+// picture is the earth's own colours, dark where the base is light, sea and land alike, and its
+// grid darker still: the two looks differ by a third of the scale or more in one channel wherever
+// the earth is not ice or bright desert.
 void draw_map(canvas& cv, const image& earth) {
     constexpr int w = 504, h = 252;
     const resampled e = resample(earth, w, h);
-    const rgba sea_grey = rgb8(168, 176, 186);
+    const rgba sea_grey = rgb8(196, 204, 214);
     const rgba land_white = white;
     for (int v = 0; v < h; ++v) {
         const int src_row = h - 1 - v;  // row 0 is the south pole
         for (int u = 0; u < w; ++u) {
             const size_t k = static_cast<size_t>(src_row) * w + u;
             const bool grid = u % map_tile_px == 0 || v % map_tile_px == 0 || u == w - 1 || v == h - 1;
-            // Base: white land on grey sea.
+            // Base: white land on light grey sea.
             rgba base = mix(sea_grey, land_white, e.land[k]);
             if (grid) base = mix(base, rgb8(70, 80, 96), 0.6);
             cv.set(u, v, base);
-            // Lit: the earth's own colours, brightened a little; the sea lets the base show.
-            rgba lit{std::pow(e.r[k], 0.8), std::pow(e.g[k], 0.8), std::pow(e.b[k], 0.8), 0};
-            lit.a = (200.0 + 55.0 * e.land[k]) / 255.0;
-            if (grid) lit = rgba{lit.r * 0.55 + 0.45, lit.g * 0.55 + 0.45, lit.b * 0.55 + 0.45, 1.0};
+            // Lit: the earth a little deeper than the source draws it; the sea lets a little of the
+            // base show.
+            auto deeper = [](double c) { return 0.9 * std::pow(c, 1.15); };
+            rgba lit{deeper(e.r[k]), deeper(e.g[k]), deeper(e.b[k]), (250.0 + 5.0 * e.land[k]) / 255.0};
+            if (grid) lit = rgba{lit.r * 0.4, lit.g * 0.4, lit.b * 0.4, 1.0};
             cv.set(u, map_lit_row + v, lit);
         }
     }

@@ -21,3 +21,7 @@ void wizard_outline(int colour, float alpha, const std::vector<float>& points) {
         widget_paint().line(colour, alpha, points[2 * i], points[2 * i + 1], points[2 * j], points[2 * j + 1]);
     }
 }
+
+void wizard_fill(int colour, float alpha, float x, float y, float w, float h) {
+    if (w > 0 && h > 0) widget_paint().fillrect(colour, alpha, x, y, w, h);
+}

@@ -20,3 +20,5 @@ void wizard_image(int tex, int colour, float alpha, const std::vector<wizard_qua
 void wizard_text(int colour, float x, float y, const std::string& text, float wrap, int align);
 // A closed line through the points (x, y pairs).
 void wizard_outline(int colour, float alpha, const std::vector<float>& points);
+// A filled rectangle from (x, y), w wide and h high.
+void wizard_fill(int colour, float alpha, float x, float y, float w, float h);

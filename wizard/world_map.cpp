@@ -1,5 +1,7 @@
 #include "wizard/world_map.h"
 
+#include <algorithm>
+
 #include "core/mnw.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
@@ -7,6 +9,25 @@
 #include "wizard/wizard_frame.h"
 
 map_press_state g_map_press;
+
+namespace {
+// The drag box: a black line, darker than the map's grid, over a light band 3 pixels wide (each
+// line covers the pixels from its corner up and right), so the box shows over the white land,
+// the grey sea and the dark selected tiles alike.
+void drag_box(float mx, float my, float px, float py) {
+    const float x0 = mx < px ? mx : px, x1 = mx < px ? px : mx;
+    const float y0 = my < py ? my : py, y1 = my < py ? py : my;
+    const int white = 0, black = 12;
+    const float band = 0.75f;
+    // Bands of 3 round each line, none drawn twice: bottom and top rows, then the sides between.
+    const float top = std::max(y0 + 2, y1 - 1), right = std::max(x0 + 2, x1 - 1);
+    wizard_fill(white, band, x0 - 1, y0 - 1, x1 - x0 + 3, 3);
+    wizard_fill(white, band, x0 - 1, top, x1 - x0 + 3, y1 + 2 - top);
+    wizard_fill(white, band, x0 - 1, y0 + 2, 3, top - (y0 + 2));
+    wizard_fill(white, band, right, y0 + 2, x1 + 2 - right, top - (y0 + 2));
+    wizard_outline(black, 0.9f, {mx, my, px, my, px, py, mx, py});
+}
+}  // namespace
 
 bool map_select(map_press_state& press, float mx, float my, int down, int held, float X, float Y,
                 int selected[36][18]) {
@@ -55,11 +76,7 @@ void UTIL_world_map() {
     wizard_image(394, 49, 0.5f, lit_off);
     wizard_image(394, 49, 1.0f, lit_on);
 
-    if (mnw.mouse_held) {
-        const float mx = mnw.mouse_x, my = mnw.mouse_y;
-        const float px = g_map_press.x, py = g_map_press.y;
-        wizard_outline(0, 0.5f, {mx, my, px, my, px, py, mx, py});
-    }
+    if (mnw.mouse_held) drag_box(mnw.mouse_x, mnw.mouse_y, g_map_press.x, g_map_press.y);
 
     if (interface_rect(470, 120, 255, 46, 114, 22, 1, 0)) {
         for (auto& col : stg.tile_selected)

@@ -31,6 +31,28 @@ bool any_in(const e2e_image& im, int x0, int y0, int x1, int y1, bool want_light
 bool ink_in(const e2e_image& im, int x0, int y0, int x1, int y1) { return any_in(im, x0, y0, x1, y1, false); }
 bool light_in(const e2e_image& im, int x0, int y0, int x1, int y1) { return any_in(im, x0, y0, x1, y1, true); }
 
+// Whether the push button whose rectangle the Parts place at [x0, x1) x [y0, y1) lies inside the
+// alert's window panel: its border and label (the dark pixels within 2 of that rectangle) have a
+// ring 3 pixels wide round them that shows nothing but that panel. A panel edge across the button
+// would be dark pixels reaching the ring.
+const e2e_image::px window_panel{230, 234, 240};
+bool button_inside_panel(const e2e_image& im, int x0, int y0, int x1, int y1) {
+    int l = x1, r = x0 - 1, b = y1, t = y0 - 1;
+    for (int y = y0 - 2; y < y1 + 2; ++y)
+        for (int x = x0 - 2; x < x1 + 2; ++x)
+            if (im.at(x, y).r < 200) {
+                l = std::min(l, x);
+                r = std::max(r, x);
+                b = std::min(b, y);
+                t = std::max(t, y);
+            }
+    if (r - l < (x1 - x0) / 2 || t - b < (y1 - y0) / 2) return false;  // no button there
+    for (int y = b - 3; y <= t + 3; ++y)
+        for (int x = l - 3; x <= r + 3; ++x)
+            if ((x < l || x > r || y < b || y > t) && !near(im.at(x, y), window_panel)) return false;
+    return true;
+}
+
 TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
     for (const char* name : {"volatra_installer", "volatra_updater", "volatra_webdemo"}) {
         e2e_session s(std::string("startup_") + name);
@@ -135,9 +157,12 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
     EXPECT_FALSE(ink_in(alert, 205, 220, 595, 235));  // the box's inner panel, empty below the lines
     EXPECT_TRUE(ink_in(alert, 380, 376, 420, 390));   // the first line, centred
     EXPECT_FALSE(ink_in(alert, 205, 376, 340, 390));
+    // OK, 36 wide and 26 high round (210, 18) of the box at (190, 175), below the inner panel.
+    EXPECT_TRUE(button_inside_panel(alert, 382, 180, 418, 206));
     ASSERT_TRUE(read_png(s.work() + "chooser.png", &chooser));
     EXPECT_TRUE(ink_in(chooser, 371, 336, 372, 339));   // French's radio button, chosen
     EXPECT_FALSE(ink_in(chooser, 371, 356, 372, 359));  // English's, empty in its middle
+    EXPECT_TRUE(button_inside_panel(chooser, 372, 180, 428, 206));  // Accept, 56 wide
 }
 
 TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -168,6 +170,73 @@ TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
     ASSERT_TRUE(read_png(s.work() + "scenery.png", &shot));
     const e2e_image::px off = shot.at(745, 227), on = shot.at(248 + 14 * 5 + 7, 150 + 14 * 13 + 7);
     EXPECT_FALSE(off == on);
+}
+
+// The mean colour of map tile (c, r) of a map at (248, 150).
+std::array<double, 3> tile_mean(const e2e_image& im, int c, int r) {
+    std::array<double, 3> sum{};
+    for (int y = 150 + 14 * r; y < 164 + 14 * r; ++y)
+        for (int x = 248 + 14 * c; x < 262 + 14 * c; ++x) {
+            const e2e_image::px p = im.at(x, y);
+            sum[0] += p.r;
+            sum[1] += p.g;
+            sum[2] += p.b;
+        }
+    for (double& v : sum) v /= 196;
+    return sum;
+}
+
+// The largest difference in one channel between the pictures within a row of (x, y).
+int change_near(const e2e_image& a, const e2e_image& b, int x, int y) {
+    int most = 0;
+    for (int dy = -1; dy <= 1; ++dy) {
+        const e2e_image::px p = a.at(x, y + dy), q = b.at(x, y + dy);
+        most = std::max({most, std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b)});
+    }
+    return most;
+}
+
+TEST(WizardInstall, TheMapTellsSelectedTilesApartAndItsDragBoxShowsEverywhere) {
+    e2e_session s("wizard_map");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    make_sample(s, {"0", "1", "2"});
+    // Tiles (5, 13) and (35, 5) are the sample's: both selected, then (35, 5) not. The drag runs
+    // from the Pacific at (300, 339) to Peru at (420, 260): its top edge crosses the sea, the
+    // selected tile (5, 13) and the land of North America.
+    const std::string script = std::string(to_the_run) +
+                               "sleep 0.3\n"
+                               "shot all.png\n"
+                               "click 745 227\n"
+                               "sleep 0.3\n"
+                               "shot one.png\n"
+                               "move 300 339\n"
+                               "press\n"
+                               "move 420 260\n"
+                               "sleep 0.3\n"
+                               "shot drag.png\n"
+                               "release\n"
+                               "sleep 0.2\n"
+                               "click 55 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    e2e_image all, one, drag;
+    ASSERT_TRUE(read_png(s.work() + "all.png", &all));
+    ASSERT_TRUE(read_png(s.work() + "one.png", &one));
+    ASSERT_TRUE(read_png(s.work() + "drag.png", &drag));
+    // Selected and available-but-not look a third of the scale apart in at least one channel.
+    const std::array<double, 3> on = tile_mean(all, 35, 5), off = tile_mean(one, 35, 5);
+    double apart = 0;
+    for (int k = 0; k < 3; ++k) apart = std::max(apart, std::abs(on[k] - off[k]));
+    EXPECT_GE(apart, 85) << on[0] << " " << on[1] << " " << on[2] << " / " << off[0] << " " << off[1] << " " << off[2];
+    // The box stands out over sea, over the selected tile, over land, on each of its edges.
+    const struct {
+        int x, y;
+        const char* over;
+    } edge[] = {{310, 339, "sea"}, {325, 339, "selected tile"}, {370, 339, "land"}, {300, 300, "sea"},
+                {400, 260, "land"}, {420, 300, "sea"}};
+    for (const auto& e : edge) EXPECT_GE(change_near(drag, one, e.x, e.y), 80) << e.over << " at " << e.x << "," << e.y;
+    // Inside the box the picture stays as it was.
+    EXPECT_EQ(drag.at(360, 300), one.at(360, 300));
 }
 
 TEST(WizardInstall, AFailedFileThenContinueEndsWithTheErrorText) {

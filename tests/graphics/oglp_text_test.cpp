@@ -45,10 +45,47 @@ protected:
             }
         return n;
     }
+    // Which columns of [x0, x1) and which rows of [y0, y1) hold lit pixels.
+    struct ink_lines {
+        std::vector<bool> columns, rows;
+    };
+    static ink_lines lit_lines(int x0, int y0, int x1, int y1) {
+        ink_lines l{std::vector<bool>(x1 - x0), std::vector<bool>(y1 - y0)};
+        std::vector<unsigned char> px((x1 - x0) * (y1 - y0) * 4);
+        glReadPixels(x0, y0, x1 - x0, y1 - y0, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        for (int y = 0; y < y1 - y0; ++y)
+            for (int x = 0; x < x1 - x0; ++x)
+                if (px[(y * (x1 - x0) + x) * 4] >= 64) l.columns[x] = l.rows[y] = true;
+        return l;
+    }
+    // Runs of consecutive true entries.
+    static std::vector<int> runs(const std::vector<bool>& v) {
+        std::vector<int> out;
+        for (size_t i = 0; i < v.size(); ++i)
+            if (v[i]) {
+                if (i == 0 || !v[i - 1]) out.push_back(0);
+                ++out.back();
+            }
+        return out;
+    }
     mnw_struct saved_mnw;
 };
 
 }  // namespace
+
+TEST_F(Text, EveryGlyphStandsApartAndWrappedLinesKeepAFreeRow) {
+    // Each glyph of "9.10r1" a run of lit columns of its own: the points show.
+    OGL_string(0, 100, 100, "9.10r1", 9999, 100, 0);
+    EXPECT_EQ(runs(lit_lines(100, 90, 160, 112).columns).size(), 6u);
+    // Descenders over capitals and ascenders, 10 pixels apart: each line a band of lit rows of
+    // its own, with a free row between.
+    gl_test_clear(0, 0, 0, 1);
+    const std::string text = "gypsy jig Qj\nHelp Blk\nquay pygmy\nTall Hd|";
+    EXPECT_EQ(OGL_string(0, 100, 300, text, 200, 100, 0), 260);
+    const std::vector<int> bands = runs(lit_lines(100, 240, 300, 320).rows);
+    ASSERT_EQ(bands.size(), 4u);
+    for (int h : bands) EXPECT_LE(h, 9);
+}
 
 TEST_F(Text, StringInkStaysInsideItsAdvancesAndCells) {
     // "MW%" at (100, 100): Y = 98, cells from y 94, ink from the row above, 32 wide.
