@@ -408,7 +408,9 @@ void draw_font_grid(canvas& cv, FT_Face face) {
         }
         while (g.w > 2 && g.w < room) g = widen(g);
         const glyph_cell cell = OGL_glyph_cell(b);
-        const int u0 = cell.col * glyph_cell_w + (adv - g.w) / 2, v0 = cell.row * glyph_cell_h;
+        // An odd free column goes left: a centred label's pen starts up to half a pixel left of
+        // the middle, and a push button's label then keeps as much face on both sides.
+        const int u0 = cell.col * glyph_cell_w + (adv - g.w + 1) / 2, v0 = cell.row * glyph_cell_h;
         for (int row = 0; row < g.h; ++row) {
             const int v = v0 + glyph_baseline + g.top - row;
             // Row 0 stays empty: the menu and title bars read one row past the atlas top, which
@@ -511,9 +513,10 @@ void draw_interface(canvas& cv, FT_Face sans) {
         cv.over(u, 500, with_alpha(rgb8(124, 139, 161), fade));
         cv.over(u, 499, with_alpha(white, fade * 0.9));
     }
-    // 2 button and 3 pressed button.
-    bar(cv, 304, 486, 356, 512, 0.5, 2, 5, vgrad(rgb8(224, 230, 238), white, 488, 510), line_grey);
-    bar(cv, 304, 459, 356, 485, 0.5, 2, 5, vgrad(rgb8(214, 222, 233), rgb8(190, 202, 218), 461, 483),
+    // 2 button and 3 pressed button, their sides one sharp column at the strip's ends, which
+    // leaves the label as much face as the frame's width allows.
+    bar(cv, 304, 486, 356, 512, 0, 2, 5, vgrad(rgb8(224, 230, 238), white, 488, 510), line_grey);
+    bar(cv, 304, 459, 356, 485, 0, 2, 5, vgrad(rgb8(214, 222, 233), rgb8(190, 202, 218), 461, 483),
         rgb8(104, 120, 145));
     // 4 progress track and 5 its fill, inset so the track's rim shows round it.
     bar(cv, 112, 161, 140, 177, 0.5, 1, 6.5, flat(rgb8(220, 226, 234)), soft_grey);

@@ -113,10 +113,10 @@ TEST_F(Text, SubWindowOffsetWrapAndReturnedY) {
     gl_test_clear(0, 0, 0, 1);
     // Wrapped: two lines, the second 10 lower; the result is 20 below the start.
     EXPECT_EQ(OGL_string(0, 10, 20, "aaaa bbbb", 40, 100, 0), 0);
-    n = count_ink(210, 153, 237, 178);
+    n = count_ink(210, 153, 238, 178);  // "bbbb" advances 28
     EXPECT_GT(n.inside, 0);
     EXPECT_EQ(n.outside, 0);
-    EXPECT_EQ(count_ink(210, 153, 237, 163).inside > 0, true);  // the second line
+    EXPECT_EQ(count_ink(210, 153, 238, 163).inside > 0, true);  // the second line
 }
 
 TEST_F(Text, FixedFontNumberFillsOneCellPerDigit) {

@@ -1,9 +1,12 @@
 // The install's screens drawn on the test GL context from the built-in images, saved as
 // build/wizard_screens/<screen>.png for looking at; the test checks a few pixels.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "common/gl_test_context.h"
 #include "core/mnw.h"
@@ -81,6 +84,30 @@ TEST(WizardGl, InstallScreensFromTheBuiltInImages) {
     mnw = saved;
 }
 
+// The columns of face between a push button's border and its label, on the left and the right,
+// fewest over the rows of the label's capitals, for the button of width w round (x, y) in the
+// frame read back as px (RGBA rows from the bottom).
+struct margins {
+    int left = 99, right = 99;
+};
+margins label_margins(const std::vector<unsigned char>& px, int x, int y, int w) {
+    auto dark = [&](int u, int v) { return px[(v * gl_test_width + u) * 4] < 200; };
+    margins m;
+    for (int v = y - 4; v <= y + 2; ++v)
+        for (int side : {-1, 1}) {
+            // From just outside the frame inwards: to its border, through it, then the face.
+            int u = side < 0 ? x - w / 2 - 1 : x + w / 2;
+            const int end = x;
+            while (u != end && !dark(u, v)) u -= side;
+            while (u != end && dark(u, v)) u -= side;
+            int face = 0;
+            for (; u != end && !dark(u, v); u -= side) ++face;
+            int& least = side < 0 ? m.left : m.right;
+            least = std::min(least, face);
+        }
+    return m;
+}
+
 // The two questions over the frozen screen, answered by a click on their first button.
 TEST(WizardGl, QuestionWindows) {
     ASSERT_TRUE(gl_test_context());
@@ -102,8 +129,13 @@ TEST(WizardGl, QuestionWindows) {
         backend->events.push_back(e);
     };
     static std::string shot;
+    static std::vector<unsigned char> frame;
     const ogl_swap_fn old_swap = OGL_set_swap_hook([] {
         if (!shot.empty()) save(shot);
+        if (shot == "select_alert") {
+            frame.resize(gl_test_width * gl_test_height * 4);
+            glReadPixels(0, 0, gl_test_width, gl_test_height, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
+        }
         shot.clear();
     });
     shot = "abort_alert";
@@ -117,6 +149,18 @@ TEST(WizardGl, QuestionWindows) {
     click(146, 280);
     EXPECT_EQ(wizard_select_alert("/home/user/Desktop/Volatra 9/Resources/settings.txt", 0), 1);
     OGL_set_swap_hook(old_swap);
+    // Its labels, "OVERWRITE EVERY OLD FILE IN THIS DIRECTORY" 251 wide in 260 the longest, keep
+    // face between their ink and their buttons' borders (window 996 lies at (50, 227)).
+    ASSERT_FALSE(frame.empty());
+    const struct {
+        int x, y, w;
+    } buttons[] = {{96, 53, 160}, {96, 28, 160}, {308, 53, 260}, {308, 28, 260}, {584, 28, 200}};
+    for (const auto& b : buttons) {
+        const margins m = label_margins(frame, 50 + b.x, 227 + b.y, b.w);
+        EXPECT_GE(m.left, 4) << b.x << "," << b.y;
+        EXPECT_GE(m.right, 4) << b.x << "," << b.y;
+        EXPECT_LT(std::max(m.left, m.right), b.w / 4) << b.x << "," << b.y;  // a label was found
+    }
     mnw = saved;
 }
 
