@@ -263,7 +263,7 @@ struct ink_span {
     int width() const { return last < first ? 0 : last - first + 1; }
 };
 
-ink_span glyph_ink(FT_Face face, int min_cover = 1) {
+ink_span glyph_ink(FT_Face face, int min_cover) {
     const FT_Bitmap& bm = face->glyph->bitmap;
     ink_span s{static_cast<int>(bm.width), -1};
     for (unsigned row = 0; row < bm.rows; ++row)
