@@ -25,7 +25,8 @@ void OGL_load_builtin_images() {
         // The padding is zeroed: linear filtering at an image's edge reads it.
         std::memset(scratch_array, 0, stride * power_of_two_at_least(im.height));
         for (int r = 0; r < im.height; ++r) std::memcpy(scratch_array + r * stride, im.pixels + r * row, row);
-        scratch_dx = tex_dx;
+        // The image's own size: the texture manager rounds it up and keeps it in the record.
+        scratch_dx = im.width;
         scratch_dy = im.height;
         tman.load_texture(tex_fail_fatal, im.ref, im.flags, tex_loaded, "scratch_array:hardwired textures");
     }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/cmdline.h"
@@ -78,6 +79,58 @@ void relayout_rows(unsigned char* data, size_t from, size_t to, size_t keep, int
     else
         for (int y = rows - 1; y >= 0; --y) move(y);
     if (total_rows > rows) std::memset(data + rows * to, 0, (total_rows - rows) * to);
+}
+
+// The whole part of a scaled side. Floating point can leave a product a hair below the whole
+// number it stands for (49 x 1/49); that hair must not cost a pixel.
+int whole(double v) { return static_cast<int>(v + 1e-9); }
+
+// Where one level of a chain lies: its first byte, and its rows of units (pixels, or the 4 x 4
+// blocks of the compressed formats), each row `row` bytes.
+struct level_place {
+    int64_t at, rows, row;
+};
+
+// The places of the levels of a w x h image of this format, packed one after the other: every
+// level down to 1 x 1 with a chain, else the first alone.
+std::vector<level_place> chain_places(uint32_t format, int w, int h, bool chain) {
+    const int64_t unit = TEX_bytes_needed_for_image({format, 1, 1, 0, 0});
+    const bool blocks = TEX_is_s3tc(format);
+    std::vector<level_place> out;
+    for (int64_t at = 0;;) {
+        const level_place l{at, blocks ? (h + 3) / 4 : h, (blocks ? (w + 3) / 4 : w) * unit};
+        out.push_back(l);
+        at += l.rows * l.row;
+        if (!chain || (w == 1 && h == 1)) return out;
+        w = std::max(1, w / 2);
+        h = std::max(1, h / 2);
+    }
+}
+
+// Lays a chain stored at the image's own size (as a DDS file holds it) out at the texture's
+// size, in place: each level in the bottom left corner of the texture's level of the same
+// number, the rest zero. A side rounded up can give the texture one level more, its last 1 x 1;
+// that one repeats the image's last. Works from the end back, so every byte moves up and never
+// onto one not moved yet. False when the image's levels do not fit the texture's.
+bool pad_chain(unsigned char* data, const TEX_image_desc& own, int tex_w, int tex_h) {
+    if (own.width == tex_w && own.height == tex_h) return true;
+    const std::vector<level_place> from = chain_places(own.format, own.width, own.height, own.has_mipmaps);
+    const std::vector<level_place> to = chain_places(own.format, tex_w, tex_h, own.has_mipmaps);
+    if (to.size() < from.size() || to.size() > from.size() + 1) return false;
+    for (size_t l = 0; l < from.size(); ++l)
+        if (from[l].rows > to[l].rows || from[l].row > to[l].row) return false;
+    if (to.size() > from.size())
+        std::memcpy(data + to.back().at, data + from.back().at, static_cast<size_t>(from.back().row));
+    for (size_t l = from.size(); l-- > 0;) {
+        const level_place &a = from[l], &b = to[l];
+        std::memset(data + b.at + a.rows * b.row, 0, static_cast<size_t>((b.rows - a.rows) * b.row));
+        for (int64_t r = a.rows; r-- > 0;) {
+            unsigned char* d = data + b.at + r * b.row;
+            std::memmove(d, data + a.at + r * a.row, static_cast<size_t>(a.row));
+            std::memset(d + a.row, 0, static_cast<size_t>(b.row - a.row));
+        }
+    }
+    return true;
 }
 
 // 5 x 5 average of the opaque neighbours into the colour of every transparent pixel.
@@ -167,8 +220,8 @@ double TEX_get_scale(std::string name, int, int flags, int dx, int dy, int* img_
     const float max_size = static_cast<float>(glExt.max_tex_size);
     if (source != 1 && max_size > 0)
         while (static_cast<float>(scale) * dx > max_size || static_cast<float>(scale) * dy > max_size) scale /= 2;
-    *img_dx = static_cast<int>(scale * dx);
-    *img_dy = static_cast<int>(scale * dy);
+    *img_dx = std::max(1, whole(scale * dx));
+    *img_dy = std::max(1, whole(scale * dy));
     if (flags & tex_any_size) {
         *tex_dx = *img_dx;
         *tex_dy = *img_dy;
@@ -183,7 +236,7 @@ double TEX_get_scale(std::string name, int, int flags, int dx, int dy, int* img_
 // ---- the file stage ----
 
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
-                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy) {
+                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy, int64_t* filled) {
     if (bpp < 1 || bpp > 4)
         fatal("Trying to bind too low or high a number of bytes!", name, "value:", num("%1.0f", bpp), 133);
     unsigned char* dest = (flags & tex_in_scratch) ? scratch_array : scratch_array_temp;
@@ -233,7 +286,7 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
     double k = 1 / scale;
     if (kind != dds_file) {
         if (k != 1.0) {
-            const int n = static_cast<int>(k);
+            const int n = whole(k);
             TEX_downscale(desc, dest, std::min(n, desc.width), std::min(n, desc.height));
         }
         // The upload reads rows of tex_dx pixels: a reduced image, or one kept at its own size,
@@ -241,6 +294,7 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
         const size_t stride = static_cast<size_t>(bpp) * desc.width + desc.pad;
         relayout_rows(dest, stride, static_cast<size_t>(bpp) * *tex_dx, static_cast<size_t>(bpp) * desc.width,
                       std::min(desc.height, *tex_dy), *tex_dy);
+        if (filled) *filled = static_cast<int64_t>(bpp) * *tex_dx * *tex_dy;
         return 1;
     }
     while (k > 1.0) {
@@ -251,15 +305,25 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
         desc.height = std::max(1, desc.height / 2);
         k /= 2;
     }
-    const int64_t chain = TEX_bytes_needed_for_image(desc);
+    // The upload reads the chain at the texture's size, which rounds a side up to a power of two.
+    const int64_t chain = TEX_bytes_needed_for_image({desc.format, *tex_dx, *tex_dy, 0, desc.has_mipmaps});
     if (chain > static_cast<int64_t>(scratch_bytes))
         fatal("Trying to create a texture larger than the scratch buffer!", name, "value:", num("%1.0f", chain), 135);
-    std::memcpy(dest, dds, static_cast<size_t>(chain));
+    std::memcpy(dest, dds, static_cast<size_t>(TEX_bytes_needed_for_image(desc)));
     if (TEX_flip_y(desc, dest) && desc.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT) {
         gl_format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
         bpp = 4;
     }
+    if (!pad_chain(dest, desc, *tex_dx, *tex_dy)) return 0;
+    if (filled) *filled = chain;
     return 1;
+}
+
+int64_t tex_upload_bytes(const tex_load_vars& v) {
+    uint32_t format = static_cast<uint32_t>(v.gl_format);
+    // Uncompressed data goes up as bytes, bpp of them a pixel, rows unaligned.
+    if (!TEX_is_s3tc(format)) format = v.bpp == 4 ? GL_RGBA : v.bpp == 3 ? GL_RGB : GL_ALPHA;
+    return TEX_bytes_needed_for_image({format, v.tex_dx, v.tex_dy, 0, v.has_mips ? 1 : 0});
 }
 
 int tman_class::load_texture_io(tex_load_vars* v) {
@@ -279,16 +343,19 @@ int tman_class::load_texture_io(tex_load_vars* v) {
     default: break;
     }
     int result = 0;
+    v->data_bytes = 0;
     if (!v->name.empty() && starts_with_scratch(v->name)) {
         check_dxy(scratch_dx, v->name);
         check_dxy(scratch_dy, v->name);
         TEX_get_scale(v->name, v->ref, v->flags, scratch_dx, scratch_dy, &v->img_dx, &v->img_dy, &v->tex_dx,
                       &v->tex_dy, 1);
         v->data = scratch_array;
+        // What the caller put there is its own affair; the buffer's end is the limit.
+        v->data_bytes = static_cast<int64_t>(scratch_bytes);
         result = 1;
     } else if (!v->name.empty()) {
         if (load_any_into_scratch(v->name, v->ref, v->flags, v->gl_format, v->has_mips, v->bpp, v->alpha_from_file,
-                                  &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy)) {
+                                  &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy, &v->data_bytes)) {
             v->data = scratch_array_temp;
             result = 2;
         }
@@ -380,6 +447,13 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
               "", "", 766);
     ref_dat_struct& rec = ref_dat[ref];
 
+    // The one check that the data holds every byte the upload reads; data that falls short is
+    // a failed load.
+    if (io_result != 0 && tex_upload_bytes(*v) > v->data_bytes) {
+        xer << "WARNING: the texture " << v->name << " holds " << v->data_bytes << " bytes where its upload reads "
+            << tex_upload_bytes(*v) << ".\n";
+        io_result = 0;
+    }
     if (io_result == 0) {
         // The record shares the placeholder's texture; it stays in use (its format non-zero)
         // even while the placeholder itself was never loaded.

@@ -58,7 +58,12 @@ struct tex_load_vars {
     int tex_dx = 0, tex_dy = 0;
     std::string name;
     unsigned char* data = nullptr;
+    int64_t data_bytes = 0;  // bytes at data that the file stage filled; the upload reads no more
 };
+
+// Bytes the upload reads at vars.data: the first level at the texture's size and, for data with
+// a chain of its own, every smaller level down to 1 x 1 (software mipmaps are made in place).
+int64_t tex_upload_bytes(const tex_load_vars& vars);
 
 // Registered by whoever drives an asynchronous scenery load; finish() must bring the
 // registered load to its end (work and finalize) so that the scratch buffer is free.
@@ -166,9 +171,12 @@ extern tman_class tman;
 double TEX_get_scale(std::string name, int ref, int flags, int dx, int dy, int* img_dx, int* img_dy, int* tex_dx,
                      int* tex_dy, int source);
 // Finds name's .dds (unless --no_dds), .png or .bmp file, decodes it into scratch_array_temp
-// (scratch_array with flag 0x200) and scales it; rows come out tex_dx pixels apart. 1 when read.
+// (scratch_array with flag 0x200) and scales it; rows come out tex_dx pixels apart, and a DDS
+// chain's levels each at the texture's size of that level, the picture in the bottom left
+// corner. 1 when read; filled, when given, gets the bytes written.
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
-                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy);
+                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy,
+                          int64_t* filled = nullptr);
 // Fatal unless 1 <= value <= 2048.
 void check_dxy(int value, std::string name);
 // The fatal alert for a texture file that is missing where it must exist.

@@ -7,8 +7,9 @@ Besides the files, FOLDER/manifest.txt gets one line per file, tab-separated:
     name  outcome-by-name  outcome-as-texture
 The first outcome is that of loading the file by name into a 16 MB buffer with rows padded to
 2048 pixels (the background picture's load); the second that of loading it as a texture file
-(power-of-two rows in the scratch buffer). An outcome is "refused" (no image, no alert) or
-"fatal:" followed by a regular expression that the fatal alert's text matches.
+(power-of-two rows in the scratch buffer). An outcome is "refused" (no image, no alert),
+"loaded" (an image, no alert, and the buffer holds every byte its upload will read) or "fatal:"
+followed by a regular expression that the fatal alert's text matches.
 """
 import os
 import struct
@@ -53,13 +54,17 @@ def dds(width, height, fourcc=b"DXT1", pf_flags=0x4, bits=0, mips=True, data=Non
     return header + data
 
 
-def dxt1_chain_bytes(width, height):
+def chain_bytes(width, height, level_bytes):
     total = 0
     while True:
-        total += ((width + 3) // 4) * ((height + 3) // 4) * 8
+        total += level_bytes(width, height)
         if width == 1 and height == 1:
             return total
         width, height = max(1, width // 2), max(1, height // 2)
+
+
+def dxt1_chain_bytes(width, height):
+    return chain_bytes(width, height, lambda w, h: ((w + 3) // 4) * ((h + 3) // 4) * 8)
 
 
 def corpus():
@@ -110,6 +115,17 @@ def corpus():
         ("dds_bgra_22mb.dds", dds(2048, 2048, fourcc=b"\0\0\0\0", pf_flags=0x41, bits=32,
                                   data_bytes=4 * sum((2048 >> i) ** 2 for i in range(12))),
          "refused", "fatal:larger than the scratch buffer!"),
+        # Sides that are not powers of two: the texture rounds them up, and its chain must fit.
+        ("dds_odd_bgra_1025.dds", dds(1025, 1025, fourcc=b"\0\0\0\0", pf_flags=0x41, bits=32,
+                                      data_bytes=chain_bytes(1025, 1025, lambda w, h: 4 * w * h)),
+         "refused", "fatal:larger than the scratch buffer!"),
+        ("dds_odd_dxt1_1025.dds", dds(1025, 1025, data_bytes=dxt1_chain_bytes(1025, 1025)), "refused", "loaded"),
+        ("dds_odd_bgr_300x200.dds", dds(300, 200, fourcc=b"\0\0\0\0", pf_flags=0x40, bits=24,
+                                        data_bytes=chain_bytes(300, 200, lambda w, h: 3 * w * h)),
+         "refused", "loaded"),
+        ("dds_odd_dxt5_3x5.dds", dds(3, 5, fourcc=b"DXT5",
+                                     data_bytes=chain_bytes(3, 5, lambda w, h: ((w + 3) // 4) * ((h + 3) // 4) * 16)),
+         "refused", "loaded"),
         # Neither kind
         ("seven_bytes.png", PNG_SIG[:7], "refused", "refused"),
         ("text.bmp", b"Just some text, not a picture at all.\n", "refused", "refused"),

@@ -20,7 +20,9 @@
 #include "graphics/colr.h"
 #include "graphics/ogl_state.h"
 #include "graphics/scratch.h"
+#include "graphics/tex_image.h"
 #include "graphics/text_layout.h"
+#include "graphics/tman.h"
 
 namespace {
 
@@ -254,6 +256,15 @@ TEST(BuiltinImagesLoad, PaddingIsZeroedAndTheInterfaceColoursComeFromTheAtlas) {
                 for (int k = 0; k < 4; ++k) stray += tex[(v * 512 + u) * 4 + k] != 0;
     EXPECT_EQ(stray, 0);
     EXPECT_EQ(tex[(0 * 512 + 100) * 4 + 3], 255);  // the base picture is there from its first row
+    // The records carry each image's own size and its texture's.
+    for (const builtin_image& im : builtin_images) {
+        const tman_class::ref_dat_struct& r = tman.ref_dat[static_cast<size_t>(im.ref)];
+        EXPECT_EQ(r.img_dx, im.width) << im.ref;
+        EXPECT_EQ(r.img_dy, im.height) << im.ref;
+        EXPECT_EQ(r.tex_dx, TEX_next_pow2(im.width)) << im.ref;
+        EXPECT_EQ(r.tex_dy, TEX_next_pow2(im.height)) << im.ref;
+    }
+    EXPECT_EQ(tman.ref_dat[394].img_dx, 504);
     GLint width = 0;
     glBindTexture(GL_TEXTURE_2D, 392);
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);

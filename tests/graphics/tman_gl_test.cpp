@@ -222,3 +222,154 @@ TEST_F(TmanGl, DeferredAndFailedRecordsShowThePlaceholder) {
     EXPECT_EQ(t.total_texes(), total - 1);
     EXPECT_EQ(t.loaded_texes(), loaded);
 }
+
+namespace {
+// An uncompressed DDS file of w x h BGRA pixels with every level down to 1 x 1, stored top row
+// first. Pixel (x, t) of level l, t counted from the top, is R = 16 l + 1, G = x, B = t (mod 251).
+std::string bgra_dds(int w, int h) {
+    std::string f(128, '\0');
+    auto put = [&](int at, int v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    f.replace(0, 4, "DDS ");
+    put(4, 124);
+    put(8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x20000);
+    put(12, h), put(16, w);
+    put(76, 32), put(80, 0x41), put(88, 32);  // RGB with alpha, 32 bits
+    put(108, 0x1008 | 0x400000);
+    for (int l = 0;; ++l) {
+        for (int t = 0; t < h; ++t)
+            for (int x = 0; x < w; ++x) {
+                const char px[4] = {static_cast<char>(t % 251), static_cast<char>(x % 251),
+                                    static_cast<char>(16 * l + 1), static_cast<char>(255)};
+                f.append(px, 4);
+            }
+        if (w == 1 && h == 1) return f;
+        w = std::max(1, w / 2), h = std::max(1, h / 2);
+    }
+}
+
+struct level_image {
+    int w, h;
+    std::vector<unsigned char> rgba;
+    const unsigned char* at(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
+};
+level_image read_level(int ref, int level) {
+    glBindTexture(GL_TEXTURE_2D, ref);
+    level_image l{};
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &l.w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &l.h);
+    l.rgba.resize(static_cast<size_t>(l.w) * l.h * 4);
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, l.rgba.data());
+    return l;
+}
+}  // namespace
+
+// A chain whose sides are not powers of two goes up at the texture's rounded size: each level in
+// the bottom left corner of its texture level, upright, the rest clear; the texture's extra last
+// level repeats the file's last. Nothing of what the buffer held before shows.
+TEST_F(TmanGl, UncompressedChainOfOddSidesIsPaddedLevelByLevel) {
+    tman_class t;
+    write_file(dir / "odd.dds", bgra_dds(300, 200));
+    std::memset(scratch_array_temp, 0xAB, scratch_bytes);
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 740, 2, tex_loaded, dir / "odd.png"), 740);
+    EXPECT_EQ(t.ref_dat[740].img_dx, 300);
+    EXPECT_EQ(t.ref_dat[740].tex_dx, 512);
+    int w = 300, h = 200;
+    for (int level = 0; level <= 9; ++level) {
+        SCOPED_TRACE(level);
+        const level_image got = read_level(740, level);
+        ASSERT_EQ(got.w, std::max(1, 512 >> level));
+        ASSERT_EQ(got.h, std::max(1, 256 >> level));
+        const int file_level = std::min(level, 8);  // the file's chain ends one level sooner
+        int bad = 0;
+        for (int y = 0; y < got.h; ++y)
+            for (int x = 0; x < got.w; ++x) {
+                const unsigned char* p = got.at(x, y);
+                const bool inside = x < w && y < h;
+                const unsigned char want[4] = {
+                    static_cast<unsigned char>(inside ? 16 * file_level + 1 : 0),
+                    static_cast<unsigned char>(inside ? x % 251 : 0),
+                    static_cast<unsigned char>(inside ? (h - 1 - y) % 251 : 0),
+                    static_cast<unsigned char>(inside ? 255 : 0)};
+                bad += std::memcmp(p, want, 4) != 0;
+            }
+        EXPECT_EQ(bad, 0);
+        w = std::max(1, w / 2), h = std::max(1, h / 2);
+    }
+}
+
+TEST_F(TmanGl, CompressedChainOfOddSidesIsPaddedWithClearBlocks) {
+    tman_class t;
+    std::vector<unsigned char> rgb(300 * 200 * 3);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x) rgb[(y * 300 + x) * 3 + (y < 100 ? 2 : 0)] = 255;  // bottom blue, top red
+    ASSERT_EQ(TEX_save_dds(dir / "odd.dds", rgb.data(), {GL_RGB, 300, 200, 0, 0}), 1);
+    std::memset(scratch_array_temp, 0xAB, scratch_bytes);
+    ASSERT_EQ(t.load_texture(tex_fail_fatal, 741, 1, tex_loaded, dir / "odd.png"), 741);
+    EXPECT_EQ(t.ref_dat[741].gl_format, GL_COMPRESSED_RGB_S3TC_DXT1_EXT);
+    EXPECT_EQ(level_param(741, 9, GL_TEXTURE_WIDTH), 1);
+    const level_image top = read_level(741, 0);
+    ASSERT_EQ(top.w, 512);
+    ASSERT_EQ(top.h, 256);
+    using rgb_t = std::vector<int>;
+    auto colour = [](const level_image& l, int x, int y) { return rgb_t{l.at(x, y)[0], l.at(x, y)[1], l.at(x, y)[2]}; };
+    const rgb_t blue{0, 0, 255}, red{255, 0, 0}, clear{0, 0, 0};
+    EXPECT_EQ(colour(top, 0, 0), blue);
+    EXPECT_EQ(colour(top, 299, 99), blue);
+    EXPECT_EQ(colour(top, 150, 100), red);
+    EXPECT_EQ(colour(top, 299, 199), red);
+    int stray = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 512; ++x)
+            if (x >= 300 || y >= 200) stray += colour(top, x, y) != clear;
+    EXPECT_EQ(stray, 0);
+    const level_image half = read_level(741, 1);
+    EXPECT_EQ(colour(half, 10, 10), blue);
+    EXPECT_EQ(colour(half, 140, 90), red);
+    EXPECT_EQ(colour(half, 200, 10), clear);
+    EXPECT_EQ(colour(half, 10, 110), clear);
+}
+
+// The one check before an upload: data that holds fewer bytes than the upload reads is a failed
+// load, whatever stage let it through.
+TEST_F(TmanGl, AnUploadNeverReadsPastTheBytesTheDataHolds) {
+    struct row {
+        int format, bpp, w, h, mips;
+        int64_t bytes;
+    };
+    const row rows[] = {
+        {GL_RGBA, 4, 64, 64, 0, 64 * 64 * 4},
+        {GL_RGB, 3, 3, 5, 0, 45},  // rows unaligned
+        {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 3, 16, 16, 1, 128 + 32 + 8 + 8 + 8},
+        {GL_BGRA, 4, 4, 2, 1, 32 + 8 + 4},
+        {GL_DEPTH_COMPONENT, 1, 8, 8, 0, 64},  // one byte a pixel as it goes up
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.format);
+        tman_class t;
+        t.ref_dat.resize(751);
+        tex_load_vars v;
+        v.fail_mode = tex_fail_scene;
+        v.ref = 750;
+        v.flags = tex_any_size | 1;
+        v.gl_format = r.format;
+        v.bpp = static_cast<char>(r.bpp);
+        v.has_mips = r.mips;
+        v.img_dx = v.tex_dx = r.w;
+        v.img_dy = v.tex_dy = r.h;
+        v.name = "short.dds";
+        v.data = scratch_array_temp;
+        EXPECT_EQ(tex_upload_bytes(v), r.bytes);
+        v.data_bytes = r.bytes - 1;
+        log_capture log;
+        EXPECT_EQ(t.load_texture_ogl(&v, 2), 0);
+        EXPECT_EQ(t.ref_dat[750].tex, tex_placeholder_ref);
+        EXPECT_EQ(t.has_scene_load_fail(), 1);
+        EXPECT_NE(log.text().find("WARNING: the texture short.dds holds " + std::to_string(r.bytes - 1) +
+                                  " bytes where its upload reads " + std::to_string(r.bytes) + ".\n"),
+                  std::string::npos);
+        v.data_bytes = r.bytes;
+        EXPECT_EQ(t.load_texture_ogl(&v, 2), 750);
+    }
+}

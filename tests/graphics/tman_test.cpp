@@ -94,6 +94,31 @@ TEST_F(Tman, ScaleTable) {
                 "Trying to create a texture either less than 1 or greater than 2048! \\| x \\| value: \\| 4096");
 }
 
+// The smallest scale keeps one pixel of the shorter side, and a product a hair below a whole
+// number (49 x 1/49) costs no pixel: a 49-pixel picture at the lowest resolution halved again.
+TEST_F(Tman, ReducedSidesKeepWholePixels) {
+    mnw.tex_level = 0;
+    struct row {
+        int dx, dy, img_dx, img_dy;
+    };
+    for (const row& r : {row{49, 49, 1, 1}, row{98, 49, 2, 1}, row{49, 147, 1, 3}, row{16, 8, 2, 1}}) {
+        const scale s = get_scale(0x80, r.dx, r.dy);
+        EXPECT_EQ(s.img_dx, r.img_dx) << r.dx << " x " << r.dy;
+        EXPECT_EQ(s.img_dy, r.img_dy) << r.dx << " x " << r.dy;
+        EXPECT_EQ(s.tex_dx, TEX_next_pow2(r.img_dx));
+    }
+    // Through the file stage: the picture shrinks to one pixel.
+    std::vector<unsigned char> px(49 * 49 * 3, 120);
+    ASSERT_EQ(TEX_save_png(dir / "small.png", {GL_RGB, 49, 49, 0, 0}, px.data()), 1);
+    int format = 0, mips = 0, img_dx = 0, img_dy = 0, tex_dx = 0, tex_dy = 0;
+    char bpp = 3;
+    ASSERT_EQ(load_any_into_scratch(dir / "small.png", 1, 0x81, format, mips, bpp, 0, &img_dx, &img_dy, &tex_dx,
+                                    &tex_dy),
+              1);
+    EXPECT_EQ(img_dx, 1);
+    EXPECT_EQ(tex_dy, 1);
+}
+
 TEST_F(Tman, DynamicRefs) {
     tman_class t;
     EXPECT_EQ(missing(t, 0, "a.png"), 1135);
