@@ -2,10 +2,13 @@
 // so scripted input takes the road a person's input takes.
 #include <SDL.h>
 #include <SDL_opengl.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 #include <png.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +23,10 @@ namespace plat {
 namespace {
 
 constexpr double kDefaultLogWait = 60;  // seconds
-constexpr double kQuitWait = 30;        // seconds the program has to end after quit
+constexpr double kQuitWait = 30;        // seconds the program has to end after quit or close
+constexpr double kMaxSeconds = 3600;    // a wait or a sleep; past any test's guard
+constexpr int kMaxCoordinate = 32767;   // X keeps pointer positions in 16 signed bits
+constexpr int kMaxWheelSteps = 1000;
 constexpr char kUnshifted[] = "`1234567890-=[]\\;',./";
 constexpr char kShifted[] = "~!@#$%^&*()_+{}|:\"<>?";
 
@@ -31,6 +37,7 @@ std::string trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+// s as a whole is a number, in any form strtod reads ("1e20", "inf" and "nan" among them).
 bool to_number(const std::string& s, double* out) {
     if (s.empty()) return false;
     char* end = nullptr;
@@ -40,9 +47,14 @@ bool to_number(const std::string& s, double* out) {
     return true;
 }
 
-bool to_int(const std::string& s, int* out) {
+// Within [lo, hi]; never so for not-a-number.
+bool in_range(double v, double lo, double hi) { return v >= lo && v <= hi; }
+
+// A whole number within [lo, hi]: checked before it is converted, which outside int's range
+// would be undefined.
+bool to_int(const std::string& s, int lo, int hi, int* out) {
     double v;
-    if (!to_number(s, &v) || v != static_cast<int>(v)) return false;
+    if (!to_number(s, &v) || !in_range(v, lo, hi) || v != std::trunc(v)) return false;
     *out = static_cast<int>(v);
     return true;
 }
@@ -195,6 +207,47 @@ void press_key(SDL_Scancode scan, const std::vector<const modifier_key*>& mods, 
 }
 
 uint64_t now_ms() { return SDL_GetTicks64(); }
+
+// Asks for the window to close as a window manager does: X's WM_DELETE_WINDOW message, which SDL
+// turns into the window's close event and, for the last window, SDL_QUIT. The X library is the
+// one SDL has loaded already.
+bool send_window_close(SDL_Window* w, std::string* why) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11)
+        return *why = "the window is not an X window", false;
+    void* x11 = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (!x11) return *why = "the X library is not loaded", false;
+    using intern_fn = Atom (*)(Display*, const char*, Bool);
+    using send_fn = Status (*)(Display*, Window, Bool, long, XEvent*);
+    using flush_fn = int (*)(Display*);
+    auto intern = reinterpret_cast<intern_fn>(dlsym(x11, "XInternAtom"));
+    auto send = reinterpret_cast<send_fn>(dlsym(x11, "XSendEvent"));
+    auto flush = reinterpret_cast<flush_fn>(dlsym(x11, "XFlush"));
+    bool sent = false;
+    if (intern && send && flush) {
+        Display* d = info.info.x11.display;
+        XEvent e;
+        std::memset(&e, 0, sizeof e);
+        e.xclient.type = ClientMessage;
+        e.xclient.window = info.info.x11.window;
+        e.xclient.message_type = intern(d, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(intern(d, "WM_DELETE_WINDOW", False));
+        e.xclient.data.l[1] = CurrentTime;
+        sent = send(d, info.info.x11.window, False, NoEventMask, &e) != 0;
+        flush(d);
+    }
+    dlclose(x11);
+    if (!sent) *why = "X did not take the close message";
+    return sent;
+#else
+    (void)w;
+    *why = "SDL was built without X";
+    return false;
+#endif
+}
 }  // namespace
 
 bool parse_script_line(const std::string& raw, script_command* out, std::string* why) {
@@ -218,12 +271,14 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
             if (close == std::string::npos) return *why = "unclosed quote", false;
             text = rest.substr(1, close - 1);
             std::string after = trim(rest.substr(close + 1));
-            if (!after.empty() && (!to_number(after, &out->number) || out->number < 0))
-                return *why = "bad seconds", false;
+            if (!after.empty() && (!to_number(after, &out->number) || !in_range(out->number, 0, kMaxSeconds)))
+                return *why = "wants seconds from 0 to 3600 after the text", false;
         } else {
+            // A last word that is a number of seconds (not below 0) is the time to wait.
             size_t last = rest.find_last_of(" \t");
             double secs;
             if (last != std::string::npos && to_number(rest.substr(last + 1), &secs) && secs >= 0) {
+                if (!in_range(secs, 0, kMaxSeconds)) return *why = "wants seconds from 0 to 3600", false;
                 out->number = secs;
                 text = trim(rest.substr(0, last));
             }
@@ -234,11 +289,16 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
     }
     if (word == "click" || word == "move") {
         out->kind = word == "click" ? c::click : c::move;
-        if (!to_int(a, &out->x) || !to_int(b, &out->y) || !extra.empty()) return *why = "wants X Y", false;
+        if (!to_int(a, -kMaxCoordinate, kMaxCoordinate, &out->x) ||
+            !to_int(b, -kMaxCoordinate, kMaxCoordinate, &out->y) || !extra.empty())
+            return *why = "wants X Y, whole numbers from -32767 to 32767", false;
         return true;
     }
-    if (word == "press" || word == "release" || word == "quit") {
-        out->kind = word == "press" ? c::press : word == "release" ? c::release : c::quit;
+    if (word == "press" || word == "release" || word == "quit" || word == "close") {
+        out->kind = word == "press"     ? c::press
+                    : word == "release" ? c::release
+                    : word == "quit"    ? c::quit
+                                        : c::close;
         if (!rest.empty()) return *why = "takes no arguments", false;
         return true;
     }
@@ -251,14 +311,15 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
     if (word == "wheel") {
         out->kind = c::wheel;
         int n;
-        if (!to_int(a, &n) || n == 0 || !b.empty()) return *why = "wants a non-zero step count", false;
+        if (!to_int(a, -kMaxWheelSteps, kMaxWheelSteps, &n) || n == 0 || !b.empty())
+            return *why = "wants a non-zero step count from -1000 to 1000", false;
         out->number = n;
         return true;
     }
     if (word == "sleep") {
         out->kind = c::sleep;
-        if (!to_number(a, &out->number) || out->number < 0 || !b.empty())
-            return *why = "wants seconds", false;
+        if (!to_number(a, &out->number) || !in_range(out->number, 0, kMaxSeconds) || !b.empty())
+            return *why = "wants seconds from 0 to 3600", false;
         return true;
     }
     *why = "unknown command";
@@ -514,11 +575,16 @@ void input_script::after_swap(SDL_Window* w) {
                 }
                 break;
             case c::quit:
+            case c::close:
                 if (phase == 0) {
-                    SDL_Event e;
-                    std::memset(&e, 0, sizeof e);
-                    e.type = SDL_QUIT;
-                    push_all({e});
+                    if (cmd_.kind == c::quit) {
+                        SDL_Event e;
+                        std::memset(&e, 0, sizeof e);
+                        e.type = SDL_QUIT;
+                        push_all({e});
+                    } else if (std::string why; !send_window_close(w, &why)) {
+                        fail("cannot close the window: " + why);
+                    }
                     deadline_ms_ = now_ms() + static_cast<uint64_t>(kQuitWait * 1000);
                     return;
                 }

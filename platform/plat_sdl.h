@@ -46,7 +46,8 @@ struct script_command {
         wheel,
         shot,
         sleep,
-        quit
+        quit,   // SDL_QUIT, as SDL sends for the last window
+        close   // the window manager's close request to the window, through X
     } kind = none;
     std::string text;   // wait_log text, key name, typed text, shot file
     double number = 0;  // seconds, wheel steps

@@ -218,6 +218,10 @@ TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {
         {"shot out/first.png\r", c::shot, "out/first.png", 0, 0, 0},
         {"sleep 0.5", c::sleep, "", 0.5, 0, 0},
         {"quit", c::quit, "", 0, 0, 0},
+        {"close", c::close, "", 0, 0, 0},
+        {"move -32767 32767", c::move, "", 0, -32767, 32767},
+        {"wait_log \"x\" 3600", c::wait_log, "x", 3600, 0, 0},
+        {"wait_log Disc -1", c::wait_log, "Disc -1", 60, 0, 0},  // a negative last word is text
     };
     for (const row& r : good) {
         c cmd;
@@ -230,11 +234,26 @@ TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {
         EXPECT_EQ(cmd.y, r.y) << r.line;
     }
     for (const char* bad : {"jump 1", "click 1", "click 1 2 3", "click a b", "wheel 0", "sleep -1", "key",
-                            "wait_log", "wait_log \"open", "quit now", "shot"}) {
+                            "wait_log", "wait_log \"open", "quit now", "close now", "shot"}) {
         c cmd;
         std::string why;
         EXPECT_FALSE(plat::parse_script_line(bad, &cmd, &why)) << bad;
         EXPECT_FALSE(why.empty()) << bad;
+    }
+    // Numbers out of range are refused before anything converts them, with the range named.
+    const std::pair<const char*, const char*> out_of_range[] = {
+        {"click 1e20 5", "from -32767 to 32767"}, {"click 1e9 5", "from -32767 to 32767"},
+        {"move 5 -40000", "from -32767 to 32767"}, {"click 1.5 2", "whole numbers"},
+        {"click nan 2", "whole numbers"},          {"wheel 1e9", "from -1000 to 1000"},
+        {"sleep inf", "from 0 to 3600"},           {"sleep nan", "from 0 to 3600"},
+        {"sleep 3601", "from 0 to 3600"},          {"wait_log x inf", "from 0 to 3600"},
+        {"wait_log \"x\" 1e10", "from 0 to 3600"}, {"wait_log \"x\" nan", "from 0 to 3600"},
+    };
+    for (const auto& [bad, range] : out_of_range) {
+        c cmd;
+        std::string why;
+        EXPECT_FALSE(plat::parse_script_line(bad, &cmd, &why)) << bad;
+        EXPECT_NE(why.find(range), std::string::npos) << bad << ": " << why;
     }
 }
 
