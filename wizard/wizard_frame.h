@@ -57,6 +57,9 @@ extern int accept_eula_demo;
 void APP_update();
 // Menu commands: the installer has no menu bar.
 void APP_handlemenu(int command);
+// The shell's quit request (the window was closed): the next APP_update quits as the Quit button
+// does, the current screen's on_quit first.
+void APP_window_closed();
 // The terminal screen: ends the program. Finish screens put it into next.
 int wizard_quit(int entered, wizard_screen& screen);
 

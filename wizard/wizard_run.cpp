@@ -9,6 +9,6 @@
 
 int wizard_run(int argc, char** argv, wizard_variant variant) {
     const screen_fn first = variant == variant_updater ? net_start : variant == variant_webdemo ? demo_start : dvd_start;
-    set_app_hooks({APP_update, APP_handlemenu, nullptr});
+    set_app_hooks({APP_update, APP_handlemenu, APP_window_closed});
     return wizard_main(argc, argv, first);
 }

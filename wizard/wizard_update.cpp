@@ -14,6 +14,15 @@ int interface_rect(float x, float y, float sx, float sy, float w, float h, int h
     return mnw.mouse_down && inside ? 1 : 0;
 }
 
+namespace {
+bool window_closed = false;
+}  // namespace
+
+void APP_window_closed() {
+    if (!window_closed) xer << "WIZARD window closed: quitting as Quit does.\n";
+    window_closed = true;
+}
+
 void APP_update() {
     static screen_fn called_last = nullptr;
     colr.assign(103, 1, 1, 1);
@@ -63,9 +72,12 @@ void APP_update() {
         }
     }
 
-    if (screen.next != wizard_quit && interface_rect(30, 12, 1, 46, 50, 22, 1, 0)) {
+    // Closing the window is the Quit button: a run in progress ends the same careful way.
+    const bool quit_pressed = screen.next != wizard_quit && interface_rect(30, 12, 1, 46, 50, 22, 1, 0);
+    if (quit_pressed || window_closed) {
         if (screen.on_quit) screen.on_quit();
         app_done = 1;
+        window_closed = false;
     }
     if (interface_rect(560, 12, 54, 46, 89, 22, screen.back != nullptr, screen.back ? 0 : 2) && screen.back)
         g_wizard = screen.back;

@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -44,12 +47,15 @@ int run_tool(const std::vector<std::string>& argv) {
 struct sample_set {
     std::string master, discs, volumes;
 };
-sample_set make_sample(e2e_session& s, const std::vector<std::string>& order) {
+// more_files, when given, adds to the master before the discs are made; disc_kb is the disc limit.
+sample_set make_sample(e2e_session& s, const std::vector<std::string>& order, const std::string& disc_kb = "350",
+                       const std::function<void(const std::string& master)>& more_files = nullptr) {
     sample_set set{s.folder() + "sample/master", s.folder() + "sample/discs", s.folder() + "volumes"};
     write_file(set.discs + "/.keep", "");
     write_file(set.volumes + "/.keep", "");
     EXPECT_EQ(run_tool({tools + "/volatra_sample_master", set.master}), 0);
-    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb", "350"}),
+    if (more_files) more_files(set.master);
+    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb", disc_kb}),
               0);
     std::vector<std::string> load = {changer, "load", set.volumes, set.discs};
     load.insert(load.end(), order.begin(), order.end());
@@ -291,6 +297,51 @@ TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
     ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
     EXPECT_FALSE(path_exists(s.desktop() + release)) << s.report();
     EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
+}
+
+// Items below folder whose names say they are unfinished: a hidden temporary (".vtmp...") or,
+// with archives set, an archive on its way to the copy.
+std::vector<std::string> leftovers(const std::string& folder, bool archives) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::string ext = it->path().extension().string();
+        if (name.compare(0, 5, ".vtmp") == 0 || (archives && (ext == ".zip" || ext == ".7z")))
+            out.push_back(it->path().string());
+    }
+    return out;
+}
+
+// Closing the window in the middle of a run takes the Quit button's road: the queued files are
+// finished, and neither a half-written file in the copy nor an archive in the temporary folder
+// stays behind.
+TEST(WizardInstall, ClosingTheWindowMidRunLeavesNothingBehind) {
+    e2e_session s("wizard_install_close");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    // One disc with enough files that the run is surely under way when the window closes.
+    make_sample(s, {"0"}, "1000000", [](const std::string& master) {
+        std::mt19937 random(7);
+        std::string bytes(64 * 1024, '\0');
+        for (int i = 0; i < 150; ++i) {
+            for (char& c : bytes) c = static_cast<char>(random());
+            write_file(master + "/All/Resources/extra/part " + std::to_string(i) + ".dat", bytes);
+        }
+    });
+    const std::string script = std::string(to_the_run) +
+                               "click 720 23\n"
+                               "wait_log \"Starting install at\"\n"
+                               "close\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_NE(log.find("WIZARD window closed"), std::string::npos) << log;
+    EXPECT_EQ(log.find("WIZARD entered dvd_done_install"), std::string::npos) << "the run ended before the close";
+    const std::string copy = s.desktop() + release + "/";
+    EXPECT_TRUE(path_exists(copy + "Resources/extra/part 0.dat"));
+    EXPECT_EQ(leftovers(copy, false), std::vector<std::string>{});
+    EXPECT_EQ(leftovers(s.folder() + "tmp", true), std::vector<std::string>{});
 }
 
 TEST(WizardInstall, StartedFromTheDiscItHandsOverToACopyAndKeepsThePreferences) {

@@ -114,6 +114,27 @@ TEST_F(Frame, QuitRunsTheScreensHookFirst) {
     EXPECT_EQ(app_done, 1);
 }
 
+// The shell's quit request (the window's close) takes the Quit button's road on the next frame:
+// the screen's hook first, once.
+TEST_F(Frame, ClosingTheWindowQuitsAsTheQuitButtonDoes) {
+    g_wizard = [](int, wizard_screen& s) {
+        s.on_quit = [] { ++quits; };
+        return 0;
+    };
+    wizard_frame();
+    EXPECT_EQ(app_done, 0);
+    APP_window_closed();
+    APP_window_closed();
+    EXPECT_EQ(quits, 0);
+    wizard_frame();
+    EXPECT_EQ(quits, 1);
+    EXPECT_EQ(app_done, 1);
+    app_done = 0;
+    wizard_frame();  // asked once, done once
+    EXPECT_EQ(app_done, 0);
+    EXPECT_EQ(quits, 1);
+}
+
 TEST_F(Frame, ProgressBarAndServerRows) {
     EXPECT_FLOAT_EQ(progress_bar_width(0), 20.8f);
     EXPECT_FLOAT_EQ(progress_bar_width(-0.5f), 20.8f);
