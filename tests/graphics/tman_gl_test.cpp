@@ -73,6 +73,14 @@ protected:
     }
     temp_folder dir;
 };
+
+// A DXT1 file of w x h pixels, its bottom half blue and its top half red.
+int save_blue_under_red_dds(const std::string& path, int w, int h) {
+    std::vector<unsigned char> rgb(static_cast<size_t>(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rgb[(static_cast<size_t>(y) * w + x) * 3 + (y < h / 2 ? 2 : 0)] = 255;
+    return TEX_save_dds(path, rgb.data(), {GL_RGB, w, h, 0, 0});
+}
 }  // namespace
 
 TEST_F(TmanGl, BuiltInImagesFromTheScratchBuffer) {
@@ -150,10 +158,7 @@ TEST_F(TmanGl, FilesGetPowerOfTwoTexturesAndSoftwareMipmaps) {
 // A DDS chain goes up as it is stored, level by level, bottom row first.
 TEST_F(TmanGl, CompressedChains) {
     tman_class t;
-    std::vector<unsigned char> rgb(16 * 16 * 3);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) rgb[(y * 16 + x) * 3 + (y < 8 ? 2 : 0)] = 255;  // bottom blue, top red
-    ASSERT_EQ(TEX_save_dds(dir / "c.dds", rgb.data(), {GL_RGB, 16, 16, 0, 0}), 1);
+    ASSERT_EQ(save_blue_under_red_dds(dir / "c.dds", 16, 16), 1);
     ASSERT_EQ(t.load_texture(tex_fail_fatal, 730, 0x09, tex_loaded, dir / "c.png"), 730);
     EXPECT_EQ(level_param(730, 0, GL_TEXTURE_COMPRESSED_ARB), 1);
     EXPECT_EQ(level_param(730, 4, GL_TEXTURE_WIDTH), 1);
@@ -301,10 +306,7 @@ TEST_F(TmanGl, UncompressedChainOfOddSidesIsPaddedLevelByLevel) {
 
 TEST_F(TmanGl, CompressedChainOfOddSidesIsPaddedWithClearBlocks) {
     tman_class t;
-    std::vector<unsigned char> rgb(300 * 200 * 3);
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 300; ++x) rgb[(y * 300 + x) * 3 + (y < 100 ? 2 : 0)] = 255;  // bottom blue, top red
-    ASSERT_EQ(TEX_save_dds(dir / "odd.dds", rgb.data(), {GL_RGB, 300, 200, 0, 0}), 1);
+    ASSERT_EQ(save_blue_under_red_dds(dir / "odd.dds", 300, 200), 1);
     std::memset(scratch_array_temp, 0xAB, scratch_bytes);
     ASSERT_EQ(t.load_texture(tex_fail_fatal, 741, 1, tex_loaded, dir / "odd.png"), 741);
     EXPECT_EQ(t.ref_dat[741].gl_format, GL_COMPRESSED_RGB_S3TC_DXT1_EXT);
