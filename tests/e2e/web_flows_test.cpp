@@ -65,9 +65,14 @@ void install_sample_copy(const std::string& dest, const std::string& temp) {
     delete_files();
     int disk = 0, r;
     cursor = 0;
-    while ((dvd_path = sample() + "discs R1/disk_" + std::to_string(disk) + "/", r = install_files(cursor, disk)) != 1) {
+    // The copy pool reads dvd_path: it changes only at a disc change, when the pools are idle.
+    dvd_path = sample() + "discs R1/disk_0/";
+    while ((r = install_files(cursor, disk)) != 1) {
         ASSERT_NE(r, 3);
-        if (r == 2) disk = sim_info[cursor].versions.back().disk;
+        if (r == 2) {
+            disk = sim_info[cursor].versions.back().disk;
+            dvd_path = sample() + "discs R1/disk_" + std::to_string(disk) + "/";
+        }
         usleep(500);
     }
 }
