@@ -1,7 +1,12 @@
 #include "graphics/colr.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cstring>
+
+#include "graphics/ogl_state.h"
+#include "graphics/oglp_text.h"
 
 colr_class colr;
 
@@ -75,8 +80,27 @@ void colr_class::spectrum_init(int kind) {
 int colr_class::spectrum_index(int j) const {
     const float low = spectrum_low, high = spectrum_high;
     const float value = std::clamp(low + j * (high - low) / 999, std::min(low, high), std::max(low, high));
-    // An empty range would divide by zero, and NaN has no int.
+    // An empty range has no place to divide into, and NaN has no int.
+    if (spectrum_range == 0) return 0;
     const float at = (value - low) / spectrum_range * 1000;
     if (!(at > 0)) return 0;
     return at >= 999 ? 999 : static_cast<int>(at);
+}
+
+void colr_class::spectrum_plotscale(float x, float y, float low, float high, int decimals) {
+    spectrum_high = high;
+    OGL_number(0, x + 4, y + 1000 - 4, high, 5, decimals, 100);
+    spectrum_low = low;
+    OGL_number(0, x + 4, y - 4, low, 5, decimals, 100);
+    spectrum_range = high - low;
+    OGL_setstate(1, 0, 3, 5, 9, 11);
+    glPointSize(4.0f);
+    glBegin(GL_POINTS);
+    // The spectrum's own colours: no tint and no monochrome, and no sub-window origin.
+    for (int j = 0; j < 1000; j += 4) {
+        glColor3fv(spectrum[spectrum_index(j)]);
+        glVertex2f(x, y + static_cast<float>(j));
+    }
+    glEnd();
+    glPointSize(1.0f);
 }

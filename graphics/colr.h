@@ -21,6 +21,9 @@ public:
     // Fills the spectrum: kind 0 a rainbow from red to violet, 1 to 3 a ramp of red, green or
     // blue; any other kind leaves it as it is.
     void spectrum_init(int kind);
+    // A vertical scale 1000 pixels tall from (x, y): 250 points of the spectrum from low (at the
+    // bottom) to high, with both limits as numbers. Sets spectrum_low, _high and _range.
+    void spectrum_plotscale(float x, float y, float low, float high, int decimals);
     // The spectrum entry shown j pixels up the scale from spectrum_low to spectrum_high; 0 when
     // the range is empty or not a number.
     int spectrum_index(int j) const;
