@@ -143,6 +143,7 @@ void keys_class::handle_key_raw(long what, long message, long modifiers) {
     }
     last_vkey = vkey;
     last_flags = flags & (key_shift | key_option | key_control);
+    if (what == 3) ++key_downs;
     // Return reaches the bindings even while key commands are muted.
     if ((mnw.curwin != 999 && (vkey == 13 || vkey == 187)) || (mnw.keys_muted == 0 && vkey != 0))
         execute_key_cmnd(vkey, flags);

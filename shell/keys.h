@@ -43,6 +43,9 @@ public:
     // Mode 0 resets the bindings to the command table's default row; other modes do nothing.
     void keys_io(int mode);
     void debug() {}
+    // The key-assignment window, drawn into the current window once per frame (laid out for
+    // 1024 x 768): the bindings, and in mode 0 the group and command of the one being edited.
+    void keys_wind(int mode);
 
     std::string get_key_for_cmnd(int command);
 
@@ -56,7 +59,22 @@ public:
 
     int last_vkey = 0;
     int last_flags = 0;
+    int key_downs = 0;  // key-downs that reached the bindings, for the key-assignment window
     std::vector<key_binding> bindings;
+
+    // What the key-assignment window keeps between frames: the binding being edited (-1 none),
+    // the list's scroll, the key-downs it has seen, and the group of commands and the path text
+    // shown for the binding and command they were set up for.
+    struct window_state {
+        int selected = -1;
+        int scroll = 0;
+        int key_downs_seen = 0;
+        int group_for = -1;
+        int group_command = -1;
+        std::string group;
+        std::string path_text;
+    };
+    window_state wind;
 };
 
 extern keys_class keys;

@@ -4,6 +4,8 @@
 
 #include "core/alert.h"
 #include "core/mnw.h"
+#include "core/strings.h"
+#include "files/xmap.h"
 #include "graphics/ogl_prims.h"
 #include "graphics/oglp_text.h"
 #include "widgets/butn.h"
@@ -56,6 +58,18 @@ bool check_item_index(int m, int item, int line, const std::string& text) {
 }
 
 int title_x = 0;  // where the next menu-bar title starts
+
+// The menu files' folder of each interface language.
+constexpr const char* kMenuFolders[] = {"menus/english/", "menus/french/",    "menus/german/", "menus/italian/",
+                                        "menus/spanish/", "menus/portugese/", "menus/korean/"};
+
+// A line "<number> <text>": the number before the first space, the text after the spaces behind it.
+void split_menu_line(const std::string& line, int* number, std::string* text) {
+    const size_t space = line.find(' ');
+    *number = str_to_int(line.substr(0, space));
+    const size_t start = space == std::string::npos ? line.size() : line.find_first_not_of(' ', space);
+    *text = start == std::string::npos ? std::string() : line.substr(start);
+}
 }  // namespace
 
 void MACIBM_clear_menus(int all) {
@@ -153,6 +167,39 @@ void MACIBM_remove_menu_item(int m, int item) {
     for (size_t i = static_cast<size_t>(item); i < items.size(); ++i) {
         items[i].t = static_cast<int16_t>(items[i].t + height);
         items[i].b = static_cast<int16_t>(items[i].b + height);
+    }
+}
+
+void MACIBM_read_menus(std::string folder, std::string file) {
+    const int lang = mnw.lang >= 0 && mnw.lang <= 6 ? mnw.lang : 0;
+    const std::string path = folder + kMenuFolders[lang] + file;
+    xmap_class map(path);
+    // A file that is there but empty holds no menus; one that does not begin with the text
+    // header is no menu file. The header's version is not checked: every version reads alike.
+    const bool empty = map.base && map.cur == map.end;
+    if (!map.base || (!empty && *map.cur != 'A' && *map.cur != 'I'))
+        return __MACIBM_alert(0, "Cannot open file!", path, "Trash this copy and re-install Volatra.", "", t_exit,
+                              "GenC/hl_mnw", 963);
+    if (!empty) {
+        map.TXT_str_scan_eoln(nullptr);
+        map.TXT_str_scan_eoln(nullptr);
+    }
+    std::string line, text;
+    int code = 0;
+    for (int m = 0;; ++m) {
+        map.TXT_str_scan_eoln(&line);
+        if (line.empty()) return;
+        split_menu_line(line, &code, &text);
+        if (mnw.lang == 6) char_string_to_int_string(&text);
+        MACIBM_create_menu(m, code, text);
+        // A file that ends without the closing "-" ends its last menu there.
+        for (int i = 0;; ++i) {
+            map.TXT_str_scan_eoln(&line);
+            if (line.empty()) return;
+            if (line == "-") break;
+            split_menu_line(line, &code, &text);
+            MACIBM_append_menu(m, i, code, text, 0);
+        }
     }
 }
 

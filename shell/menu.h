@@ -19,6 +19,10 @@ void MACIBM_clear_items(int m);
 void MACIBM_create_menu(int m, int parent_code, std::string title);
 void MACIBM_append_menu(int m, int item, int code, std::string text, int no_glyphs);
 void MACIBM_remove_menu_item(int m, int item);
+// Reads the menus of folder + "menus/<language>/" + file, a versioned text file: for each menu
+// a line "<parent code> <title>", then item lines "<command code> <text>" and a line "-". A
+// missing file is fatal.
+void MACIBM_read_menus(std::string folder, std::string file);
 // Width of text in the menu font, in pixels.
 int menu_dx(const std::string& text);
 // Turns a list of glyph numbers ("200 5") into the Korean font's two-byte codes.

@@ -2,10 +2,16 @@
 // translation, a screen of four coloured rectangles, and a log line for every event record, click
 // and key as the frame loop saw it. With --widgets the screen holds a button, a check box, a radio
 // group and a text field instead, and the log says each change of their values; with
-// --more_widgets the rest of the kit. The window's close box (or the script's quit) ends it.
+// --more_widgets the rest of the kit. --keys shows the key-assignment window on a 1024 x 768
+// window over a few commands and logs each change of the bindings and of the commands' presses;
+// --menus=FOLDER reads the menu file FOLDER/menus/<language>/NAME (--menu_file=NAME, default
+// "menus.txt") and logs the command of each item chosen; --progress shows the progress window
+// on the keys 1 (text only), 2 (half done) and 3 (working, one step per press). The window's
+// close box (or the script's quit) ends it.
 #include <cstdio>
 
 #include "core/cmdline.h"
+#include "core/cmnd.h"
 #include "core/mnw.h"
 #include "core/stls.h"
 #include "core/wx.h"
@@ -203,6 +209,60 @@ void more_widgets_frame() {
     xer.flush();
 }
 
+// The key-assignment window over the probe's commands; every change is logged.
+std::vector<std::string> bindings_seen;
+std::vector<int> counters_seen;
+
+void keys_frame() {
+    OGL_fillrect(slot_grey, 1, 0, 0, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+    keys.keys_wind(0);
+    for (size_t i = 0; i < keys.bindings.size(); ++i) {
+        const key_binding& b = keys.bindings[i];
+        const std::string text = keys_class::flag_to_str(b.flags) + " " + keys_class::vkey_to_str(b.vkey) + " -> " +
+                                 cmnd.path(b.command);
+        if (i >= bindings_seen.size()) bindings_seen.emplace_back();
+        if (bindings_seen[i] != text) xer << "binding " << i << ": " << text << "\n";
+        bindings_seen[i] = text;
+    }
+    counters_seen.resize(static_cast<size_t>(cmnd.count()));
+    for (int c = 0; c < cmnd.count(); ++c) {
+        if (cmnd.counter(c) != counters_seen[static_cast<size_t>(c)])
+            xer << "command " << cmnd.path(c) << " " << cmnd.counter(c) << "\n";
+        counters_seen[static_cast<size_t>(c)] = cmnd.counter(c);
+    }
+    xer.flush();
+}
+
+void menu_command(int code) {
+    xer << "menu command " << code << "\n";
+    xer.flush();
+}
+
+// Keys 1, 2 and 3 show the progress window's three kinds of bar.
+void progress_frame() {
+    probe_frame();
+    static int seen = 0;
+    if (logger->key_events == seen) return;
+    seen = logger->key_events;
+    if (logger->last_key_what != plat::ev_key_down) return;
+    static float half = 0.5f, working = -1.0f;
+    switch (keys.last_vkey) {
+        case '1':
+            ShowProgressMessage("Looking for the disc in the drive...", nullptr);
+            break;
+        case '2':
+            ShowProgressMessage("Copying the scenery of disc 2: half of it is on your disk.", &half);
+            break;
+        case '3':
+            ShowProgressMessage("Unpacking the scenery, please wait...", &working);
+            break;
+        default:
+            return;
+    }
+    xer << "progress shown " << static_cast<char>(keys.last_vkey) << "\n";
+    xer.flush();
+}
+
 void probe_quit() {
     xer << "probe quit\n";
     app_done = 1;
@@ -221,8 +281,9 @@ int main(int argc, char** argv) {
     logger = &log_events;
     plat::set_window_backend(&log_events);
 
-    mnw.x_res_req = 800;
-    mnw.y_res_req = 600;
+    const bool key_window = cmdline.has_option("--keys");
+    mnw.x_res_req = key_window ? 1024 : 800;
+    mnw.y_res_req = key_window ? 768 : 600;
     mnw.col_res_req = 32;
     mnw.tex_level = 5;
     MACIBM_setres(1);
@@ -241,7 +302,8 @@ int main(int argc, char** argv) {
     colr.assign(slot_grey, 0.25f, 0.25f, 0.25f);
     bool widgets = cmdline.has_option("--widgets");
     bool more_widgets = cmdline.has_option("--more_widgets");
-    if (widgets || more_widgets) {
+    const bool progress = cmdline.has_option("--progress");
+    if (widgets || more_widgets || key_window) {
         // The texture units the state cache may use come from the capability probe.
         glExt.init_extensions();
         OGL_load_builtin_images();
@@ -254,7 +316,23 @@ int main(int argc, char** argv) {
         stls[614] = "Open a vehicle";
         stls[77] = "Save a vehicle";
     }
-    set_app_hooks({more_widgets ? more_widgets_frame : widgets ? widgets_frame : probe_frame, nullptr, probe_quit});
+    if (key_window) {
+        set_widget_shell_hooks({MACIBM_startwind, MACIBM_event_proc, GetFilePathFromUser});
+        for (const char* path : {"sim/flight/pause", "sim/flight/brakes", "sim/view/forward", "sim/view/left",
+                                 "sim/view/right"})
+            cmnd.add_cmd(path, std::string("The probe's ") + (path + 4));
+        keys.keys_io(0);
+    }
+    if (cmdline.has_option("--menus")) {
+        const std::string file = cmdline.has_option("--menu_file") ? cmdline.get_option("--menu_file") : "menus.txt";
+        MACIBM_read_menus(cmdline.get_option("--menus"), file);
+    }
+    void (*frame)() = more_widgets ? more_widgets_frame
+                      : widgets    ? widgets_frame
+                      : key_window ? keys_frame
+                      : progress   ? progress_frame
+                                   : probe_frame;
+    set_app_hooks({frame, menu_command, probe_quit});
 
     xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820)
         << std::endl;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/test_helpers.h"
 #include "core/mnw.h"
 
 namespace {
@@ -109,6 +110,67 @@ TEST_F(Menus, GlyphNumbersBecomeTwoByteCodes) {
     EXPECT_EQ(menu[0].items[0].glyphs, 1);
     EXPECT_EQ(menu[0].items[0].b - menu[0].items[0].t, -14);
     EXPECT_EQ(menu[0].items[1].glyphs, 0);
+}
+
+TEST_F(Menus, MenuFilesOfEveryLanguageGiveTitlesAndItems) {
+    temp_folder dir;
+    const char* const folders[] = {"english", "french", "german", "italian", "spanish", "portugese", "korean"};
+    const std::string file =
+        "A\n800 version\n"
+        "0 File  Menu\n10 Open\n0 -\n11 Quit now\n-\n"
+        "2 More\n12 Deeper\n-\n";
+    for (int lang = 0; lang < 6; ++lang) {
+        MACIBM_clear_menus(1);
+        mnw.lang = lang;
+        dir.write(std::string("menus/") + folders[lang] + "/bar.txt", file);
+        MACIBM_read_menus(dir.path(), "bar.txt");
+        EXPECT_EQ(menu[0].title, "File  Menu") << folders[lang];
+        ASSERT_EQ(menu[0].items.size(), 3u) << folders[lang];
+        EXPECT_EQ(menu[0].items[0].code, 10);
+        EXPECT_EQ(menu[0].items[1].text, "-");
+        EXPECT_EQ(menu[0].items[2].text, "Quit now");
+        EXPECT_EQ(menu[0].items[2].code, 11);
+        EXPECT_EQ(menu[1].parent, 0) << "parent code 2 hangs it from item 2 of menu 0";
+        EXPECT_EQ(menu[1].t, menu[0].items[2].t);
+        ASSERT_EQ(menu[1].items.size(), 1u);
+        EXPECT_EQ(menu[2].title, "");
+    }
+    // Korean: titles are glyph numbers, turned into the glyph font's byte pairs.
+    MACIBM_clear_menus(1);
+    mnw.lang = 6;
+    dir.write("menus/korean/bar.txt", "A\n800 version\n0 200 5\n10 x\n-\n");
+    MACIBM_read_menus(dir.path(), "bar.txt");
+    EXPECT_EQ(menu[0].title, std::string("\x02\x4A\x01\x06"));
+    EXPECT_EQ(menu[0].items[0].glyphs, 1);
+}
+
+TEST_F(Menus, EmptyAndUnfinishedMenuFilesEndWhereTheyEnd) {
+    temp_folder dir;
+    mnw.lang = 9;  // a language number no folder belongs to reads English's
+    dir.write("menus/english/empty.txt", "");
+    MACIBM_read_menus(dir.path(), "empty.txt");
+    EXPECT_TRUE(menu[0].title.empty());
+
+    dir.write("menus/english/header.txt", "A\r\n800 version\r\n");
+    MACIBM_read_menus(dir.path(), "header.txt");
+    EXPECT_TRUE(menu[0].title.empty());
+
+    // No final "-"; CR LF line ends; a blank line ends nothing, the end of the file does.
+    dir.write("menus/english/open.txt", "A\r\n800 version\r\n0 View\r\n\r\n20 Zoom in\r\n21   Zoom out  ");
+    MACIBM_read_menus(dir.path(), "open.txt");
+    EXPECT_EQ(menu[0].title, "View");
+    ASSERT_EQ(menu[0].items.size(), 2u);
+    EXPECT_EQ(menu[0].items[1].text, "Zoom out  ");
+    EXPECT_EQ(menu[0].items[1].code, 21);
+    EXPECT_TRUE(menu[1].title.empty());
+}
+
+TEST_F(Menus, AMenuFileThatCannotBeOpenedIsFatal) {
+    temp_folder dir;
+    EXPECT_EXIT(MACIBM_read_menus(dir.path(), "none.txt"), ::testing::ExitedWithCode(1),
+                "Cannot open file!(.|\n)*menus/english/none.txt(.|\n)*Trash this copy and re-install Volatra.");
+    dir.write("menus/english/bad.txt", "0 File\n-\n");
+    EXPECT_EXIT(MACIBM_read_menus(dir.path(), "bad.txt"), ::testing::ExitedWithCode(1), "Cannot open file!");
 }
 
 }  // namespace
