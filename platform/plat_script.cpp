@@ -302,8 +302,11 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
         if (!rest.empty()) return *why = "takes no arguments", false;
         return true;
     }
-    if (word == "key" || word == "type" || word == "shot") {
-        out->kind = word == "key" ? c::key : word == "type" ? c::type : c::shot;
+    if (word == "key" || word == "type" || word == "shot" || word == "shot_screen") {
+        out->kind = word == "key"    ? c::key
+                    : word == "type" ? c::type
+                    : word == "shot" ? c::shot
+                                     : c::shot_screen;
         out->text = word == "key" ? rest : unquote(rest);
         if (out->text.empty()) return *why = "wants an argument", false;
         return true;
@@ -448,17 +451,28 @@ void input_script::save_shot(SDL_Window* w) {
     store(GL_PACK_ALIGNMENT, old_align);
     read_buffer(static_cast<GLenum>(old_buffer));
 
+    std::string file = shot_file_;
+    shot_file_.clear();
+    // GL's rows run bottom-up.
+    write_png(file, px.data(), pw, ph, -pw * 3);
+}
+
+void input_script::save_screen(SDL_Window* w, const std::string& file) {
+    std::vector<uint8_t> rgb;
+    int sw = 0, sh = 0;
+    std::string why;
+    if (!read_x11_screen(w, &rgb, &sw, &sh, &why)) fail("cannot read the screen: " + why);
+    write_png(file, rgb.data(), sw, sh, sw * 3);
+}
+
+void input_script::write_png(const std::string& file, const uint8_t* rgb, int w, int h, int stride) {
     png_image img;
     std::memset(&img, 0, sizeof img);
     img.version = PNG_IMAGE_VERSION;
-    img.width = static_cast<png_uint_32>(pw);
-    img.height = static_cast<png_uint_32>(ph);
+    img.width = static_cast<png_uint_32>(w);
+    img.height = static_cast<png_uint_32>(h);
     img.format = PNG_FORMAT_RGB;
-    // GL's rows run bottom-up; a negative stride tells libpng so.
-    png_int_32 stride = pw * 3;
-    std::string file = shot_file_;
-    shot_file_.clear();
-    if (pw <= 0 || ph <= 0 || !png_image_write_to_file(&img, file.c_str(), 0, px.data(), -stride, nullptr))
+    if (w <= 0 || h <= 0 || !png_image_write_to_file(&img, file.c_str(), 0, rgb, stride, nullptr))
         fail("cannot write " + file + (img.message[0] ? std::string(": ") + img.message : std::string()));
 }
 
@@ -573,6 +587,10 @@ void input_script::after_swap(SDL_Window* w) {
                     shot_file_ = cmd_.text;
                     return;
                 }
+                break;
+            case c::shot_screen:
+                // At once: the screen shows what the swap just put there.
+                save_screen(w, cmd_.text);
                 break;
             case c::quit:
             case c::close:

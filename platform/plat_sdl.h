@@ -45,11 +45,12 @@ struct script_command {
         type,
         wheel,
         shot,
+        shot_screen,
         sleep,
         quit,   // SDL_QUIT, as SDL sends for the last window
         close   // the window manager's close request to the window, through X
     } kind = none;
-    std::string text;   // wait_log text, key name, typed text, shot file
+    std::string text;   // wait_log text, key name, typed text, shot and shot_screen file
     double number = 0;  // seconds, wheel steps
     int x = 0, y = 0;   // window units, y up
 };
@@ -65,6 +66,10 @@ bool key_events(const std::string& name, uint32_t window_id, std::vector<SDL_Eve
 // The events that type one character: a key when the US layout has one, else text alone.
 void type_events(uint32_t codepoint, uint32_t window_id, std::vector<SDL_Event>* first,
                  std::vector<SDL_Event>* second);
+
+// The whole X screen as it shows now, every window on it: RGB rows from the top. False (why
+// set) when the window is not on an X display.
+bool read_x11_screen(SDL_Window* w, std::vector<uint8_t>* rgb, int* width, int* height, std::string* why);
 
 // Runs an input script against the window, one step after each buffer swap. A command that
 // cannot be carried out ends the program with status 3 and a log line naming the script line.
@@ -82,6 +87,9 @@ private:
     bool log_holds(const std::string& text);
     void push_all(const std::vector<SDL_Event>& events);
     void save_shot(SDL_Window* w);
+    void save_screen(SDL_Window* w, const std::string& file);
+    // RGB rows of stride bytes (negative: the rows run bottom-up) to a PNG file, or fail.
+    void write_png(const std::string& file, const uint8_t* rgb, int w, int h, int stride);
 
     std::vector<std::string> lines_;
     size_t next_ = 0;                // index of the next line to start

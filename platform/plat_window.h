@@ -88,6 +88,14 @@ public:
     virtual int layout_char(int mac_code) = 0;
     virtual void set_cursor_visible(bool visible) = 0;
     virtual void arrow_cursor() = 0;
+
+    // Shows the progress window with a picture of w x h RGBA pixels, rows from the top: a window
+    // of its own, made on the first call centred on the main display and never closed; its
+    // events reach nobody. False when no such window can be made (the default).
+    virtual bool show_progress(const uint8_t* rgba, int w, int h) {
+        (void)rgba, (void)w, (void)h;
+        return false;
+    }
 };
 
 // The backend calls go to; the SDL backend until another is installed.

@@ -203,6 +203,7 @@ public:
                 Uint64 now = SDL_GetTicks64();
                 int wait_ms = now < deadline ? static_cast<int>(deadline - now) : 0;
                 if (!SDL_WaitEventTimeout(&e, wait_ms)) break;
+                if (progress_event(e)) continue;
                 SDL_Event next;
                 bool have_next = e.type == SDL_KEYDOWN &&
                                  SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
@@ -244,7 +245,64 @@ public:
         if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_SetCursor(SDL_GetDefaultCursor());
     }
 
+    bool show_progress(const uint8_t* rgba, int w, int h) override {
+        // SDL would otherwise try out a GL context of its own for the window's pixels, which
+        // leaves the program's context no longer current.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        SDL_Window* gl_window = SDL_GL_GetCurrentWindow();
+        SDL_GLContext gl_context = SDL_GL_GetCurrentContext();
+        if (!progress_ && video_init()) {
+            progress_ = SDL_CreateWindow(window_title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                         SDL_WINDOW_SHOWN);
+            if (!progress_) std::fprintf(stderr, "The progress window could not be made: %s\n", SDL_GetError());
+        }
+        SDL_Surface* to = progress_ ? SDL_GetWindowSurface(progress_) : nullptr;
+        SDL_Surface* from = to ? SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgba), w, h, 32, w * 4,
+                                                                    SDL_PIXELFORMAT_RGBA32)
+                               : nullptr;
+        if (!from) return false;
+        const bool ok = SDL_BlitSurface(from, nullptr, to, nullptr) == 0 && SDL_UpdateWindowSurface(progress_) == 0;
+        SDL_FreeSurface(from);
+        if (gl_context && SDL_GL_GetCurrentContext() != gl_context) SDL_GL_MakeCurrent(gl_window, gl_context);
+        return ok;
+    }
+
 private:
+    // The window an event belongs to; 0 for events of no window.
+    static Uint32 window_of(const SDL_Event& e) {
+        switch (e.type) {
+            case SDL_WINDOWEVENT: return e.window.windowID;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: return e.key.windowID;
+            case SDL_TEXTINPUT: return e.text.windowID;
+            case SDL_MOUSEMOTION: return e.motion.windowID;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: return e.button.windowID;
+            case SDL_MOUSEWHEEL: return e.wheel.windowID;
+            default: return 0;
+        }
+    }
+
+    // True when the event is the progress window's own business. With that window open, SDL
+    // sends no quit when the main window is closed: its close request becomes the quit.
+    bool progress_event(const SDL_Event& e) {
+        if (!progress_) return false;
+        const Uint32 id = window_of(e);
+        if (id == SDL_GetWindowID(progress_)) {
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED)
+                SDL_UpdateWindowSurface(progress_);
+            return true;
+        }
+        if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            event r;
+            r.what = ev_quit;
+            pending_.push_back(r);
+            return true;
+        }
+        return false;
+    }
+
+    SDL_Window* progress_ = nullptr;
     bool tried_ = false;
     bool ok_ = false;
     sdl_event_translator tr_;

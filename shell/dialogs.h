@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // Mode 0 chooses a file to open, 1 where to save (path holds the proposed name on entry), 2 a
 // folder. start_folder (may be null) is shown first when it exists. 1 when the user chose: path
@@ -32,12 +33,15 @@ void event_proc(long selector, void* params, void* user_data);
 void DoUserAlert(const char* text);
 // A caution alert: true when the user pressed the default button, labelled ok_label.
 bool ConfirmMessage(const char* message, const char* ok_label, const char* cancel_label);
-// Progress of a long step: the text and, with fraction, a bar (0 to 1, negative: working
-// without a known end). Written to the log: nothing calls it, and the desktop has no window
-// that takes updates this way.
+// Progress of a long step in a 500 x 250 window of its own: the text and, with fraction, a bar
+// (0 to 1 done, negative: working without a known end, moving on each call). The window is made
+// on the first call and never closed; without one the text still goes to the log.
 void ShowProgressMessage(const char* text, float* fraction);
 // The bar's value 0 to 1000 for a fraction, -1 for the indeterminate bar.
 int progress_bar_value(float fraction);
+inline constexpr int progress_width = 500, progress_height = 250;
+// The progress window's picture: RGBA, rows from the top. phase moves the indeterminate bar.
+std::vector<uint8_t> progress_picture(const std::string& text, const float* fraction, int phase);
 
 void EndianFlipShort(int16_t* value);
 // Four bytes, whatever the width of long.

@@ -7,6 +7,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   zlib1g-dev libpng-dev libminizip-dev libarchive-dev libsquish-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri mesa-utils
+  libx11-dev  # whole-program tests read the X screen back (shot_screen)
   libegl-dev libegl-mesa0  # GL tests and tools run offscreen on Mesa's surfaceless EGL, no X server
   libfreetype-dev libjpeg-dev fonts-dejavu-core xplanet-images  # the built-in images' generator
   xvfb xauth

@@ -77,6 +77,7 @@ public:
     int layout_char(int code) override { return b_.layout_char(code); }
     void set_cursor_visible(bool v) override { b_.set_cursor_visible(v); }
     void arrow_cursor() override { b_.arrow_cursor(); }
+    bool show_progress(const uint8_t* rgba, int w, int h) override { return b_.show_progress(rgba, w, h); }
 
 private:
     plat::window_backend& b_;

@@ -68,4 +68,90 @@ TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
     EXPECT_EQ(forward, flight);
 }
 
+// The progress window's pixels, read from a picture of the whole screen: it is centred on it.
+struct progress_view {
+    const e2e_image& screen;
+    int left() const { return (screen.width - 500) / 2; }
+    int top() const { return (screen.height - 250) / 2; }
+    // x and y from the window's top left, as the window draws.
+    e2e_image::px at(int x, int y) const { return screen.at(left() + x, screen.height - 1 - (top() + y)); }
+    // Pixels in [x0, x1) x [y0, y1) of colour c.
+    int count(int x0, int y0, int x1, int y1, const e2e_image::px& c) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += at(x, y) == c ? 1 : 0;
+        return n;
+    }
+    int dark(int x0, int y0, int x1, int y1) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += at(x, y).r < 100 ? 1 : 0;
+        return n;
+    }
+};
+
+TEST(ShellPieces, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
+    e2e_session s("progress_window");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const int status = s.run(probe, {"--progress"},
+                             "wait_log probe ready\n"
+                             "key 1\n"
+                             "wait_log \"progress shown 1\"\n"
+                             "shot_screen text.png\n"
+                             "key 2\n"
+                             "wait_log \"progress shown 2\"\n"
+                             "shot_screen half.png\n"
+                             "key 3\n"
+                             "wait_log \"progress shown 3\"\n"
+                             "shot_screen working.png\n"
+                             "key 3\n"
+                             "wait_log \"progress shown 3\"\n"
+                             "shot_screen moved.png\n"
+                             "shot main.png\n"
+                             "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    expect_in_order(s.log(), {"Progress: Looking for the disc in the drive...\n",
+                              "Progress: Copying the scenery of disc 2: half of it is on your disk. (500 of 1000)\n",
+                              "Progress: Unpacking the scenery, please wait... (working)\n"});
+
+    using px = e2e_image::px;
+    const px window{232, 232, 232}, track{250, 250, 250}, done{56, 117, 215}, edge{128, 128, 128};
+    e2e_image text, half, working, moved;
+    ASSERT_TRUE(read_png(s.work() + "text.png", &text));
+    ASSERT_TRUE(read_png(s.work() + "half.png", &half));
+    ASSERT_TRUE(read_png(s.work() + "working.png", &working));
+    ASSERT_TRUE(read_png(s.work() + "moved.png", &moved));
+
+    // Text only: ink in the first line, none below it, no bar.
+    const progress_view t{text};
+    EXPECT_GT(t.dark(20, 15, 480, 30), 50);
+    EXPECT_EQ(t.dark(0, 35, 500, 250), 0);
+    EXPECT_EQ(t.count(0, 0, 500, 15, window), 500 * 15);
+    EXPECT_EQ(t.count(20, 210, 480, 230, window), 460 * 20);
+
+    // Half done: the left half of the bar filled, the right half empty, inside its edge.
+    const progress_view h{half};
+    EXPECT_EQ(h.at(20, 220), edge);
+    EXPECT_EQ(h.at(479, 220), edge);
+    EXPECT_EQ(h.count(21, 211, 250, 229, done), 229 * 18);
+    EXPECT_EQ(h.count(250, 211, 479, 229, track), 229 * 18);
+
+    // Working: stripes of both colours, moved between two calls.
+    const progress_view w{working}, m{moved};
+    EXPECT_GT(w.count(21, 211, 479, 229, done), 3000);
+    EXPECT_GT(w.count(21, 211, 479, 229, track), 3000);
+    int changed = 0;
+    for (int y = 211; y < 229; ++y)
+        for (int x = 21; x < 479; ++x) changed += w.at(x, y) == m.at(x, y) ? 0 : 1;
+    EXPECT_GT(changed, 1000);
+    EXPECT_EQ(w.count(0, 0, 500, 200, window), m.count(0, 0, 500, 200, window)) << "only the bar moves";
+
+    // The program's own window still draws with its GL context after the progress window came.
+    e2e_image main_window;
+    ASSERT_TRUE(read_png(s.work() + "main.png", &main_window));
+    EXPECT_EQ(main_window.at(100, 100), (px{255, 0, 0}));
+    EXPECT_EQ(main_window.at(700, 500), (px{0, 255, 0}));
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "common/test_helpers.h"
 
@@ -130,9 +131,56 @@ TEST(DialogHelpers, ProgressBarAndByteOrder) {
     EXPECT_EQ(progress_bar_value(0.9999f), 999);  // cut toward zero
     EXPECT_EQ(progress_bar_value(-1.0f), -1);
     EXPECT_EQ(progress_bar_value(2.0f), 1000);
+    EXPECT_EQ(progress_bar_value(std::nanf("")), -1) << "not a number: working, not a cast of NaN";
 
     EXPECT_EQ(flipped(EndianFlipShort, {1, 2}), (std::array<unsigned char, 2>{2, 1}));
     EXPECT_EQ(flipped(EndianFlipLong, {1, 2, 3, 4}), (std::array<unsigned char, 4>{4, 3, 2, 1}));
+}
+
+// The progress window's picture: RGB of pixel (x, y) from the top left, and counts over boxes.
+struct progress_pixels {
+    std::vector<uint8_t> px;
+    std::array<int, 3> at(int x, int y) const {
+        const size_t i = (static_cast<size_t>(y) * progress_width + static_cast<size_t>(x)) * 4;
+        return {px[i], px[i + 1], px[i + 2]};
+    }
+    int count(int x0, int y0, int x1, int y1, std::array<int, 3> c) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += at(x, y) == c ? 1 : 0;
+        return n;
+    }
+};
+
+TEST(DialogHelpers, ProgressPictureTextAndBars) {
+    const std::array<int, 3> window{232, 232, 232}, done{56, 117, 215}, track{250, 250, 250};
+    const progress_pixels text{progress_picture("Reading the disc", nullptr, 0)};
+    ASSERT_EQ(text.px.size(), 500u * 250 * 4);
+    EXPECT_LT(text.count(20, 15, 480, 30, window), 460 * 15) << "ink on the first line";
+    EXPECT_EQ(text.count(0, 30, 500, 250, window), 500 * 220) << "no bar without a fraction";
+    EXPECT_EQ(text.count(0, 0, 20, 250, window), 20 * 250) << "the text keeps 20 from the left";
+
+    // A long text wraps inside the window and never reaches its last 15 rows; a word longer than
+    // a line is cut at the right margin.
+    std::string words = std::string(100, 'W') + " ";
+    for (int i = 0; i < 60; ++i) words += "Wide ";
+    const progress_pixels wrapped{progress_picture(words, nullptr, 0)};
+    EXPECT_LT(wrapped.count(20, 40, 480, 60, window), 460 * 20);
+    EXPECT_EQ(wrapped.count(0, 235, 500, 250, window), 500 * 15);
+    EXPECT_EQ(wrapped.count(480, 0, 500, 250, window), 20 * 250);
+
+    const float nothing = 0, half = 0.5f, all = 1, working = -1;
+    EXPECT_EQ(progress_pixels{progress_picture("", &nothing, 0)}.count(21, 211, 479, 229, track), 458 * 18);
+    const progress_pixels h{progress_picture("", &half, 0)};
+    EXPECT_EQ(h.count(21, 211, 250, 229, done), 229 * 18);
+    EXPECT_EQ(h.count(250, 211, 479, 229, track), 229 * 18);
+    EXPECT_EQ(progress_pixels{progress_picture("", &all, 0)}.count(21, 211, 479, 229, done), 458 * 18);
+
+    const progress_pixels w0{progress_picture("", &working, 0)}, w1{progress_picture("", &working, 1)},
+        w10{progress_picture("", &working, 10)};
+    EXPECT_NEAR(w0.count(21, 211, 479, 229, done), 458 * 18 / 2, 200);
+    EXPECT_NE(w0.px, w1.px) << "each step moves the stripes";
+    EXPECT_EQ(w0.px, w10.px) << "ten steps move them by one period";
 }
 
 }  // namespace
