@@ -304,7 +304,8 @@ int main(int argc, char** argv) {
     bool widgets = cmdline.has_option("--widgets");
     bool more_widgets = cmdline.has_option("--more_widgets");
     const bool progress = cmdline.has_option("--progress");
-    if (widgets || more_widgets || key_window) {
+    const bool menus = cmdline.has_option("--menus");
+    if (widgets || more_widgets || key_window || menus) {
         // The texture units the state cache may use come from the capability probe.
         glExt.init_extensions();
         OGL_load_builtin_images();
@@ -324,7 +325,7 @@ int main(int argc, char** argv) {
             cmnd.add_cmd(path, std::string("The probe's ") + (path + 4));
         keys.keys_io(0);
     }
-    if (cmdline.has_option("--menus")) {
+    if (menus) {
         const std::string file = cmdline.has_option("--menu_file") ? cmdline.get_option("--menu_file") : "menus.txt";
         MACIBM_read_menus(cmdline.get_option("--menus"), file);
     }

@@ -68,6 +68,40 @@ TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
     EXPECT_EQ(forward, flight);
 }
 
+TEST(ShellPieces, MenusReadFromAMenuFileOpenAndSendTheirCommands) {
+    e2e_session s("menu_file");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    write_file(s.folder() + "app/menus/english/probe menus.txt",
+               "A\n800 version\n0 File\n10 Open\n0 -\n11 Quit now\n-\n0 View\n20 Zoom in\n-\n");
+    const int status = s.run(probe, {"--menus=" + s.folder() + "app/", "--menu_file=probe menus.txt"},
+                             "wait_log probe ready\n"
+                             "shot closed.png\n"
+                             "click 20 590\n"  // the title File
+                             "move 30 574\n"
+                             "shot open.png\n"
+                             "click 30 574\n"  // Open
+                             "wait_log \"menu command 10\"\n"
+                             "click 60 590\n"  // the title View
+                             "click 60 574\n"  // Zoom in
+                             "wait_log \"menu command 20\"\n"
+                             "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    expect_in_order(s.log(), {"menu command 10", "menu command 20", "probe quit"});
+    EXPECT_EQ(s.log().find("menu command 11"), std::string::npos);
+
+    e2e_image closed, open;
+    ASSERT_TRUE(read_png(s.work() + "closed.png", &closed));
+    ASSERT_TRUE(read_png(s.work() + "open.png", &open));
+    const e2e_image::px grey{64, 64, 64};
+    // Closed: the probe's picture alone. Open: the bar along the top and the drop-down under File.
+    EXPECT_EQ(closed.at(300, 592), grey);
+    EXPECT_EQ(closed.at(20, 560), grey);
+    EXPECT_FALSE(open.at(300, 592) == grey);
+    EXPECT_FALSE(open.at(20, 560) == grey);
+    EXPECT_EQ(open.at(20, 400), grey);
+}
+
 // The progress window's pixels, read from a picture of the whole screen: it is centred on it.
 struct progress_view {
     const e2e_image& screen;
