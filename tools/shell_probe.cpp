@@ -6,8 +6,9 @@
 // window over a few commands and logs each change of the bindings and of the commands' presses;
 // --menus=FOLDER reads the menu file FOLDER/menus/<language>/NAME (--menu_file=NAME, default
 // "menus.txt") and logs the command of each item chosen; --progress shows the progress window
-// on the keys 1 (text only), 2 (half done) and 3 (working, one step per press). The window's
-// close box (or the script's quit) ends it.
+// on the keys 1 (text only), 2 (half done) and 3 (working, one step per press); --scale draws
+// the palette's colour scale of the rainbow from 0 to 100 and one whose limits are both 5 on a
+// 640 x 1024 window. The window's close box (or the script's quit) ends it.
 #include <cstdio>
 
 #include "core/cmdline.h"
@@ -234,6 +235,12 @@ void keys_frame() {
     xer.flush();
 }
 
+void scale_frame() {
+    OGL_fillrect(slot_grey, 1, 0, 0, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+    colr.spectrum_plotscale(100, 12, 0, 100, 0);
+    colr.spectrum_plotscale(400, 12, 5, 5, 1);
+}
+
 void menu_command(int code) {
     xer << "menu command " << code << "\n";
     xer.flush();
@@ -283,8 +290,9 @@ int main(int argc, char** argv) {
     plat::set_window_backend(&log_events);
 
     const bool key_window = cmdline.has_option("--keys");
-    mnw.x_res_req = key_window ? 1024 : 800;
-    mnw.y_res_req = key_window ? 768 : 600;
+    const bool scale = cmdline.has_option("--scale");
+    mnw.x_res_req = key_window ? 1024 : scale ? 640 : 800;
+    mnw.y_res_req = key_window ? 768 : scale ? 1024 : 600;
     mnw.col_res_req = 32;
     mnw.tex_level = 5;
     MACIBM_setres(1);
@@ -305,7 +313,7 @@ int main(int argc, char** argv) {
     bool more_widgets = cmdline.has_option("--more_widgets");
     const bool progress = cmdline.has_option("--progress");
     const bool menus = cmdline.has_option("--menus");
-    if (widgets || more_widgets || key_window || menus) {
+    if (widgets || more_widgets || key_window || menus || scale) {
         // The texture units the state cache may use come from the capability probe.
         glExt.init_extensions();
         OGL_load_builtin_images();
@@ -325,6 +333,7 @@ int main(int argc, char** argv) {
             cmnd.add_cmd(path, std::string("The probe's ") + (path + 4));
         keys.keys_io(0);
     }
+    if (scale) colr.spectrum_init(0);
     if (menus) {
         const std::string file = cmdline.has_option("--menu_file") ? cmdline.get_option("--menu_file") : "menus.txt";
         MACIBM_read_menus(cmdline.get_option("--menus"), file);
@@ -333,6 +342,7 @@ int main(int argc, char** argv) {
                       : widgets    ? widgets_frame
                       : key_window ? keys_frame
                       : progress   ? progress_frame
+                      : scale      ? scale_frame
                                    : probe_frame;
     set_app_hooks({frame, menu_command, probe_quit});
 

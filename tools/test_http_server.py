@@ -29,7 +29,10 @@ Keys of a fault:
             latin-1, so any byte can be given), then "end": close | half | hold
   count     the fault applies to the first N matching requests only, then the host is normal
 Every request head (with any body bytes that came in the same reads) is stored as it came in,
-as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS.
+as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS. REQUESTS/peak.txt then holds the
+most requests answered at one time: each counts from its head's arrival until just before the
+last write of a throttled or normal answer, so a client that waits for one answer before asking
+again is never counted twice.
 """
 
 import argparse
@@ -61,6 +64,21 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
         self.sequence = 0
         self.fault_uses = {}
         self.stopping = threading.Event()
+        self.active = 0
+        self.peak = 0
+
+    def answering(self, step):
+        """Counts a request in (1) or out (-1), keeping the peak in REQUESTS/peak.txt."""
+        with self.lock:
+            self.active += step
+            if self.active <= self.peak:
+                return
+            self.peak = self.active
+            if self.requests_dir:
+                tmp = os.path.join(self.requests_dir, "peak.tmp")
+                with open(tmp, "w") as f:
+                    f.write("%d\n" % self.peak)
+                os.rename(tmp, os.path.join(self.requests_dir, "peak.txt"))
 
     def record(self, head):
         if not self.requests_dir:
@@ -108,6 +126,20 @@ class Handler(socketserver.BaseRequestHandler):
         except OSError:
             return
         self.server.record(head)  # with a body that came in the same reads
+        self.server.answering(1)
+        self.counted = True
+        try:
+            self.answer(head)
+        finally:
+            self.counted_out()
+
+    def counted_out(self):
+        if self.counted:
+            self.counted = False
+            self.server.answering(-1)
+
+    def answer(self, head):
+        conn = self.request
         head = head[: head.index(b"\r\n\r\n") + 4] if b"\r\n\r\n" in head else head
 
         lines = head.split(b"\r\n")
@@ -206,12 +238,16 @@ class Handler(socketserver.BaseRequestHandler):
             step = max(1, rate // 20)
             start = time.monotonic()
             for i in range(0, len(body), step):
-                if not self.write(body[i:i + step]):
-                    return
-                ahead = start + (i + step) / rate - time.monotonic()
+                # Paced before each piece, so the last byte leaves last.
+                ahead = start + i / rate - time.monotonic()
                 if ahead > 0:
                     time.sleep(ahead)
+                if i + step >= len(body):
+                    self.counted_out()
+                if not self.write(body[i:i + step]):
+                    return
         else:
+            self.counted_out()
             self.write(head + body)
 
     def play(self, fault):

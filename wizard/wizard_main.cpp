@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/cmdline.h"
 #include "core/stls.h"
 #include "core/wx.h"
 #include "files/errors.h"
@@ -14,6 +15,7 @@
 #include "shell/pref.h"
 #include "wizard/copies.h"
 #include "wizard/disc.h"
+#include "wizard/prefs_screen.h"
 #include "wizard/questions.h"
 
 void hand_over_from_disc(const std::string& app, const std::string& temp) {
@@ -89,6 +91,8 @@ int wizard_main(int argc, char** argv, screen_fn first) {
     g_wizard = first;
     install_wizard_questions();
     wizard_start(argc, argv, app);
+    // The preferences screen, which no screen of the wizard opens, comes first when asked for.
+    if (cmdline.has_option("--prefs")) handle_prefs();
     while (!app_done) MACIBM_event_proc();
     return 0;
 }

@@ -2,6 +2,7 @@
 // key-assignment window, the menus read from a menu file, and the progress window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,37 @@ TEST(ShellPieces, MenusReadFromAMenuFileOpenAndSendTheirCommands) {
     EXPECT_FALSE(open.at(300, 592) == grey);
     EXPECT_FALSE(open.at(20, 560) == grey);
     EXPECT_EQ(open.at(20, 400), grey);
+}
+
+TEST(ShellPieces, TheColourScaleRunsFromRedToVioletWithItsLimitsAsNumbers) {
+    e2e_session s("colour_scale");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    ASSERT_EQ(s.run(probe, {"--scale"}, "wait_log probe ready\nshot scale.png\nquit\n"), 0) << s.report();
+    e2e_image shot;
+    ASSERT_TRUE(read_png(s.work() + "scale.png", &shot));
+    ASSERT_EQ(shot.height, 1024);
+    using px = e2e_image::px;
+    const auto near = [](const px& a, const px& b) {
+        return std::abs(a.r - b.r) < 8 && std::abs(a.g - b.g) < 8 && std::abs(a.b - b.b) < 8;
+    };
+    const px red{255, 0, 0};
+    EXPECT_TRUE(near(shot.at(100, 14), red));             // the bottom: red
+    EXPECT_TRUE(near(shot.at(100, 412), px{255, 255, 0}));  // 400 up: yellow
+    EXPECT_TRUE(near(shot.at(100, 612), px{0, 255, 0}));    // 600 up: green
+    EXPECT_TRUE(near(shot.at(100, 812), px{0, 0, 255}));    // 800 up: blue
+    EXPECT_TRUE(near(shot.at(400, 14), red));              // limits both 5: the first colour all the way
+    EXPECT_TRUE(near(shot.at(400, 1008), red));
+    // The limits, in white beside the column's ends.
+    const auto light = [&](int x0, int y0) {
+        int n = 0;
+        for (int y = y0; y < y0 + 14; ++y)
+            for (int x = x0; x < x0 + 40; ++x) n += shot.at(x, y).r > 200 && shot.at(x, y).b > 200 ? 1 : 0;
+        return n;
+    };
+    const int low = light(104, 4), high = light(104, 1004);
+    EXPECT_GT(low, 10);
+    EXPECT_GT(high, 10);
 }
 
 // The progress window's pixels, read from a picture of the whole screen: it is centred on it.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "common/test_helpers.h"
@@ -77,14 +78,15 @@ void install_sample_copy(const std::string& dest, const std::string& temp) {
     }
 }
 
-// Every current file of the release for the programs' platform is in the copy with the release's
-// digest (or gone when the release removed it).
-void expect_copy_is_release(const std::string& copy, const std::string& release, const std::string& temp) {
+// Every current file of the release for the platform (the programs' by default) is in the copy
+// with the release's digest (or gone when the release removed it).
+void expect_copy_is_release(const std::string& copy, const std::string& release, const std::string& temp,
+                            int platform = programs_platform) {
     read_release_manifest(release, temp);
     int checked = 0;
     for (size_t h = 0; h < sim_info.size(); ++h) {
         const file_version_struct& v = sim_info[h].versions.back();
-        if (v.platform != 0 && v.platform != programs_platform) continue;
+        if (v.platform != 0 && v.platform != platform) continue;
         std::string rel = v.path;
         trim_dest_folder(rel);
         if (v.sig_want == "GONE") {
@@ -208,6 +210,59 @@ TEST_F(WebFlows, BackAndNextDuringAThrottledRunLeaveEveryFileRight) {
     e2e_image run;
     ASSERT_TRUE(read_png(s.work() + "run.png", &run));
     EXPECT_FALSE(run.at(245, 155) == run.at(780, 155));  // the bar's fill has begun
+}
+
+TEST_F(WebFlows, SettingsOfThePreferencesScreenReachTheDownloadsAndThePreferenceFile) {
+    e2e_session s("web_prefs");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    copy_in(s);
+    serve("R2", "mirror1.test");
+    // Slow answers keep the download streams' transfers overlapping.
+    server.set_faults(R"({"mirror1.test": {"mode": "throttle", "rate": 40000}})");
+    const std::string port = std::to_string(server.port());
+    // Sub-window 2 (600 x 380) sits at (100, 110) in the 800 x 600 window.
+    const std::string script = "wait_log \"Preferences opened.\"\n"
+                               "shot prefs_before.png\n"
+                               "click 300 420\n"  // the platform list opens
+                               "click 300 399\n"  // Linux, two rows below Macintosh
+                               "click 130 379\n"  // logging
+                               "click 130 264\n"  // a fixed number of streams
+                               "click 505 263\n"  // the count's digit
+                               "type 3\n"
+                               "click 250 153\n"
+                               "type 127.0.0.1\n"
+                               "click 250 133\n"
+                               "type " + port + "\n"
+                               "shot prefs.png\n"
+                               "click 112 480\n" +  // the close box
+
+                               std::string(update_script, sizeof update_script - 1 - std::strlen("click 695 23\n")) +
+                               "click 500 350\n";  // Fly Volatra Now: a saving hand-over
+    EXPECT_EQ(s.run(updater, {"--prefs"}, script), 1) << s.report();
+
+    const std::string log = s.log();
+    EXPECT_NE(log.find("Preferences closed: platform 3, logging 1, streams 3, proxy 127.0.0.1 port " + port + ".\n"),
+              std::string::npos)
+        << log;
+    // The proxy: every request came in the proxy's absolute form; there was no other way out.
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_FALSE(requests.empty());
+    bool linux_fetched = false;
+    for (const std::string& r : requests) {
+        EXPECT_EQ(r.rfind("GET http://", 0), 0u) << r;
+        linux_fetched = linux_fetched || r.find("/rel/R2/Linux/") != std::string::npos;
+    }
+    EXPECT_TRUE(linux_fetched) << "the platform chosen is the one updated";
+    expect_copy_is_release(copy, "R2", s.folder() + "check/", 3);
+    EXPECT_EQ(server.peak_requests(), 3) << "three streams, fixed";
+    EXPECT_NE(log.find("DELETING  file " + copy + "Resources/old stuff/"), std::string::npos) << "logging is on";
+    EXPECT_NE(log.find("Launching: "), std::string::npos);
+
+    const std::string prefs = read_file(s.config() + "Volatra Installer.prf");
+    for (const std::string& line : std::vector<std::string>{"_stream_count 3\n", "_log_actions 1\n", "_proxy_host 127.0.0.1\n",
+                                    "_proxy_port " + port + "\n", "_proxy_port_int " + port + "\n"})
+        EXPECT_NE(prefs.find(line), std::string::npos) << line << prefs;
 }
 
 TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {

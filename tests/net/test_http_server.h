@@ -112,7 +112,7 @@ public:
     void clear() {
         set_faults("{}");
         for (auto& e : std::filesystem::directory_iterator(folder_ + "requests"))
-            std::filesystem::remove(e.path());
+            if (e.path().extension() == ".req") std::filesystem::remove(e.path());
     }
     // The request heads received so far, in arrival order, byte for byte.
     std::vector<std::string> requests() const {
@@ -123,6 +123,14 @@ public:
         for (auto& n : names)
             out.push_back((std::stringstream() << std::ifstream(n, std::ios::binary).rdbuf()).str());
         return out;
+    }
+
+    // The most requests the server answered at one time in its life (clear() keeps it).
+    int peak_requests() const {
+        std::ifstream in(folder_ + "requests/peak.txt");
+        int peak = 0;
+        in >> peak;
+        return peak;
     }
 
 private:
