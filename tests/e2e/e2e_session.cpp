@@ -1,6 +1,7 @@
 #include "e2e_session.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -172,4 +173,13 @@ bool read_png(const std::string& path, e2e_image* out) {
     out->rgb.assign(PNG_IMAGE_SIZE(img), 0);
     if (!png_image_finish_read(&img, nullptr, out->rgb.data(), 0, nullptr)) return false;
     return true;
+}
+
+void expect_in_order(const std::string& log, const std::vector<std::string>& lines) {
+    size_t at = 0;
+    for (const std::string& l : lines) {
+        size_t found = log.find(l, at);
+        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << l;
+        if (found != std::string::npos) at = found + l.size();
+    }
 }

@@ -62,3 +62,6 @@ struct e2e_image {
     px at(int x, int y) const;
 };
 bool read_png(const std::string& path, e2e_image* out);
+
+// Fails the test unless each line is in the log after the one before it.
+void expect_in_order(const std::string& log, const std::vector<std::string>& lines);

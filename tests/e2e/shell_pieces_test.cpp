@@ -13,16 +13,6 @@ namespace {
 
 const std::string probe = VOLATRA_TOOLS_DIR "/volatra_shell_probe";
 
-// Each expected line must come after the one before it.
-void expect_in_order(const std::string& log, const std::vector<std::string>& lines) {
-    size_t at = 0;
-    for (const std::string& l : lines) {
-        size_t found = log.find(l, at);
-        EXPECT_NE(found, std::string::npos) << "missing, or out of order: " << l << "\n" << log;
-        if (found != std::string::npos) at = found + l.size();
-    }
-}
-
 TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
     e2e_session s("key_window");
     std::string why;

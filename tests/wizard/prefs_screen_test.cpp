@@ -4,27 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include "common/gl_test_context.h"
 #include "core/menu_table.h"
-#include "core/mnw.h"
 #include "install/install_state.h"
 #include "net/http.h"
-#include "platform/plat_window_null.h"
-#include "shell/frame.h"
 #include "wizard_helpers.h"
 
 namespace {
 
-class PrefsScreen : public ::testing::Test {
+class PrefsScreen : public frame_loop_test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(gl_test_context());
-        saved = mnw;
-        mnw = mnw_defaults();
-        mnw.x_res = 800;
-        mnw.y_res = 600;
-        mnw.scale = 1;
-        MACIBM_startwind(0, 0);
+        frame_loop_test::SetUp();
         stg.platform = 1;
         stg.log_actions = 0;
         stg.stream_count = 0;
@@ -32,33 +22,17 @@ protected:
         http.proxy_port_text.clear();
         http.proxy_port = 0;
     }
-    void TearDown() override { mnw = saved; }
     // Runs the screen: a click at a point of the sub-window (x, y up) when given, then Return.
     void run(float x = -1, float y = -1) {
         paint.clear();
-        plat::event e;
-        if (x >= 0) {
-            // Sub-window 2 (600 x 380) sits at (100, 110) in the 800 x 600 window.
-            backend->mouse_h = static_cast<int>(100 + x);
-            backend->mouse_v = static_cast<int>(600 - (110 + y));
-            e.what = plat::ev_mouse_down;
-            backend->events.push_back(e);
-            e.what = plat::ev_mouse_up;
-            backend->events.push_back(e);
-        }
-        e = plat::event();
-        backend->events.push_back(e);  // a frame between the click and Return
-        e.what = plat::ev_key_down;
-        e.message = (36 << 8) | 13;
-        backend->events.push_back(e);
+        // Sub-window 2 (600 x 380) sits at (100, 110) in the 800 x 600 window.
+        if (x >= 0) click_at(static_cast<int>(100 + x), static_cast<int>(110 + y));
+        frame_gap();
+        key_return();
         handle_prefs();
         EXPECT_EQ(mnw.curwin, 0);
     }
     bool count_field_drawn() const { return !paint.of("number").empty(); }
-
-    mnw_struct saved{};
-    plat::scoped_null_backend backend;
-    paint_recorder paint;
 };
 
 }  // namespace

@@ -12,39 +12,9 @@
 
 namespace {
 
-class Questions : public ::testing::Test {
+class Questions : public frame_loop_test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(gl_test_context());
-        saved = mnw;
-        mnw = mnw_defaults();
-        mnw.x_res = 800;
-        mnw.y_res = 600;
-        mnw.scale = 1;
-        MACIBM_startwind(0, 0);
-    }
-    void TearDown() override { mnw = saved; }
-    // A press at a point of the 800 x 600 window (y up), handled by the question's next frame.
-    void click_at(int x, int y) {
-        backend->mouse_h = x;
-        backend->mouse_v = 600 - y;
-        plat::event e;
-        e.what = plat::ev_mouse_down;
-        backend->events.push_back(e);
-        e.what = plat::ev_mouse_up;
-        backend->events.push_back(e);
-    }
-    void key_return() {
-        plat::event e;
-        e.what = plat::ev_key_down;
-        e.message = (36 << 8) | 13;
-        backend->events.push_back(e);
-    }
     int ask() { return wizard_abort_alert("Stop the run?", "Stop", "the run.", "Continue", "the run."); }
-
-    mnw_struct saved{};
-    plat::scoped_null_backend backend;
-    paint_recorder paint;
 };
 
 TEST_F(Questions, TwoButtonQuestionAnswersOneZeroOrClosed) {

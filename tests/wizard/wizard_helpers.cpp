@@ -6,10 +6,12 @@
 
 #include <cstring>
 
+#include "common/gl_test_context.h"
 #include "core/wx.h"
 #include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "shell/frame.h"
 #include "wizard/dvd_install.h"
 #include "wizard/wizard_frame.h"
 
@@ -97,3 +99,34 @@ void wizard_frame(float x, float y, bool down) {
     mnw.mouse_held = down;
     APP_update();
 }
+
+void frame_loop_test::SetUp() {
+    ASSERT_TRUE(gl_test_context());
+    saved = mnw;
+    mnw = mnw_defaults();
+    mnw.x_res = 800;
+    mnw.y_res = 600;
+    mnw.scale = 1;
+    MACIBM_startwind(0, 0);
+}
+
+void frame_loop_test::TearDown() { mnw = saved; }
+
+void frame_loop_test::click_at(int x, int y) {
+    backend->mouse_h = x;
+    backend->mouse_v = 600 - y;
+    plat::event e;
+    e.what = plat::ev_mouse_down;
+    backend->events.push_back(e);
+    e.what = plat::ev_mouse_up;
+    backend->events.push_back(e);
+}
+
+void frame_loop_test::key_return() {
+    plat::event e;
+    e.what = plat::ev_key_down;
+    e.message = (36 << 8) | 13;
+    backend->events.push_back(e);
+}
+
+void frame_loop_test::frame_gap() { backend->events.push_back(plat::event()); }

@@ -5,7 +5,11 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "common/test_helpers.h"
+#include "core/mnw.h"
+#include "platform/plat_window_null.h"
 
 // A fresh home (HOME, XDG_CONFIG_HOME and TMPDIR inside it) and test volumes, with the wizard's
 // and the engine's globals as main leaves them. The folder's name is the same for every test
@@ -50,3 +54,22 @@ const painted* drawn_text(const paint_recorder& paint, const std::string& text);
 // One frame of the wizard on the main screen with the mouse at (x, y), pressed on this frame
 // when down is set.
 void wizard_frame(float x = -100, float y = -100, bool down = false);
+
+// Modal sub-windows run through the real frame loop on a window backend without a display: the
+// test GL context, the 800 x 600 main screen entered, input queued for the loop's frames and what
+// the frames drew.
+class frame_loop_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // A press at a point of the 800 x 600 window (y up), handled by the next frame.
+    void click_at(int x, int y);
+    // Return pressed.
+    void key_return();
+    // Ends one frame's events: those queued after it come in the frame after.
+    void frame_gap();
+
+    mnw_struct saved{};
+    plat::scoped_null_backend backend;
+    paint_recorder paint;
+};
