@@ -7,9 +7,9 @@
 
 #include "core/cmnd.h"
 #include "core/mnw.h"
-#include "graphics/oglp_text.h"
 #include "shell/keys.h"
 #include "widgets/butn.h"
+#include "widgets/widget_paint.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ void binding_list(keys_class& k) {
         if (BTN_action(85, y, 130, i == kw.selected, 1, binding_text(b), "-"))
             kw.selected = i == kw.selected ? -1 : i;
         const std::string path = valid_command(b.command) ? cmnd.path(b.command) : std::string();
-        OGL_string(text_colour, 160, y - 3, path.size() > 4 ? path.substr(4) : std::string(), 9999, 100, 0);
+        widget_paint().string(text_colour, 160, y - 3, path.size() > 4 ? path.substr(4) : std::string(), 9999,
+                              100, 0);
     }
     if (kw.selected >= rows) kw.selected = -1;
 }
@@ -78,7 +79,8 @@ void take_key(keys_class& k) {
     b.flags = k.last_flags;
     for (size_t i = 0; i < k.bindings.size(); ++i) {
         key_binding& o = k.bindings[i];
-        if (static_cast<int>(i) != kw.selected && o.vkey == b.vkey && o.flags == b.flags) o.vkey = o.flags = 0;
+        if (static_cast<int>(i) != kw.selected && o.vkey == b.vkey && o.flags == b.flags)
+            o.vkey = o.flags = 0;
     }
 }
 
@@ -95,8 +97,8 @@ void command_panels(keys_class& k) {
     const std::string& path = cmnd.path(b.command);
 
     BTN_subwin(0, 13, 357, 498, 346, 142, "Command", nullptr, nullptr);
-    OGL_string(text_colour, 367, 600, path, 320, 100, 0);
-    OGL_string(text_colour, 367, 580, cmnd.description(b.command), 320, 100, 0);
+    widget_paint().string(text_colour, 367, 600, path, 320, 100, 0);
+    widget_paint().string(text_colour, 367, 580, cmnd.description(b.command), 320, 100, 0);
     const std::string typed = kw.path_text;
     if (BTN_select_path_stl(400, 510, 998, 20, &kw.path_text, 200, "|-custom cmnds from plugins", 140, 0))
         bind(kw, b, cmnd.get_cmnd_by_name(kw.path_text));
@@ -148,10 +150,11 @@ void command_panels(keys_class& k) {
 void keys_class::keys_wind(int mode) {
     binding_list(*this);
     BTN_subwin(0, 13, 357, 668, 346, 86, "", nullptr, nullptr);
-    OGL_string(text_colour, 367, 740,
-               "Select the key you'd like to program from the list on the left of this screen and hit any key you "
-               "like! Then select the group above and the item at right to assign some funtion to that keypress!",
-               320, 100, 0);
+    widget_paint().string(
+        text_colour, 367, 740,
+        "Select the key you'd like to program from the list on the left of this screen and hit any key you "
+        "like! Then select the group above and the item at right to assign some funtion to that keypress!",
+        320, 100, 0);
     take_key(*this);
     if (mode == 0 && wind.selected >= 0) command_panels(*this);
 }

@@ -28,19 +28,22 @@ void prefs_frame() {
 
     // The list counts from 0, the platform from 1.
     stg.platform -= 1;
-    BTN_textlist(200, 310, &stg.platform, "Macintosh-Windows-Linux",
-                 "Operating System to download Volatra for:|(Install and copy the entire Volatra folder to another "
-                 "computer if you like)");
+    BTN_textlist(
+        200, 310, &stg.platform, "Macintosh-Windows-Linux",
+        "Operating System to download Volatra for:|(Install and copy the entire Volatra folder to another "
+        "computer if you like)");
     stg.platform += 1;
 
-    BTN_bool(30, 265, &stg.log_actions,
-             "|log installer actions... turn this on to output the installer file downloads and stuff to the file "
-             "log.txt.",
-             0);
+    BTN_bool(
+        30, 265, &stg.log_actions,
+        "|log installer actions... turn this on to output the installer file downloads and stuff to the file "
+        "log.txt.",
+        0);
 
     int manual = stg.stream_count != 0 ? 1 : 0;
     BTN_bool(30, 150, &manual,
-             "|manually set the number of download streams... typically leave this OFF, and the installer will find "
+             "|manually set the number of download streams... typically leave this OFF, and the installer "
+             "will find "
              "the best number of streams for you.",
              0);
     if (!manual)

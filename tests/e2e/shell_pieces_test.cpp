@@ -35,15 +35,11 @@ TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
                              "wait_log \"command sim/view/left 0\"\n"
                              "quit\n");
     ASSERT_EQ(status, 0) << s.report();
-    expect_in_order(s.log(), {"probe ready 1024x768",
-                              "binding 0: <none> <none> -> sim/-none-/-none-",
-                              "binding 1: <none> <none> -> sim/-none-/-none-",
-                              "binding 1: SHIFT F -> sim/-none-/-none-",
-                              "binding 1: SHIFT F -> sim/view/forward",
-                              "binding 1: SHIFT F -> sim/view/left",
-                              "command sim/view/left 1",
-                              "command sim/view/left 0",
-                              "probe quit"});
+    expect_in_order(
+        s.log(), {"probe ready 1024x768", "binding 0: <none> <none> -> sim/-none-/-none-",
+                  "binding 1: <none> <none> -> sim/-none-/-none-", "binding 1: SHIFT F -> sim/-none-/-none-",
+                  "binding 1: SHIFT F -> sim/view/forward", "binding 1: SHIFT F -> sim/view/left",
+                  "command sim/view/left 1", "command sim/view/left 0", "probe quit"});
 
     e2e_image shot;
     ASSERT_TRUE(read_png(s.work() + "assigned.png", &shot));
@@ -106,11 +102,11 @@ TEST(ShellPieces, TheColourScaleRunsFromRedToVioletWithItsLimitsAsNumbers) {
         return std::abs(a.r - b.r) < 8 && std::abs(a.g - b.g) < 8 && std::abs(a.b - b.b) < 8;
     };
     const px red{255, 0, 0};
-    EXPECT_TRUE(near(shot.at(100, 14), red));             // the bottom: red
+    EXPECT_TRUE(near(shot.at(100, 14), red));               // the bottom: red
     EXPECT_TRUE(near(shot.at(100, 412), px{255, 255, 0}));  // 400 up: yellow
     EXPECT_TRUE(near(shot.at(100, 612), px{0, 255, 0}));    // 600 up: green
     EXPECT_TRUE(near(shot.at(100, 812), px{0, 0, 255}));    // 800 up: blue
-    EXPECT_TRUE(near(shot.at(400, 14), red));              // limits both 5: the first colour all the way
+    EXPECT_TRUE(near(shot.at(400, 14), red));               // limits both 5: the first colour all the way
     EXPECT_TRUE(near(shot.at(400, 1008), red));
     // The limits, in white beside the column's ends.
     const auto light = [&](int x0, int y0) {
@@ -167,9 +163,10 @@ TEST(ShellPieces, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
                              "shot main.png\n"
                              "quit\n");
     ASSERT_EQ(status, 0) << s.report();
-    expect_in_order(s.log(), {"Progress: Looking for the disc in the drive...\n",
-                              "Progress: Copying the scenery of disc 2: half of it is on your disk. (500 of 1000)\n",
-                              "Progress: Unpacking the scenery, please wait... (working)\n"});
+    expect_in_order(s.log(),
+                    {"Progress: Looking for the disc in the drive...\n",
+                     "Progress: Copying the scenery of disc 2: half of it is on your disk. (500 of 1000)\n",
+                     "Progress: Unpacking the scenery, please wait... (working)\n"});
 
     using px = e2e_image::px;
     const px window{232, 232, 232}, track{250, 250, 250}, done{56, 117, 215}, edge{128, 128, 128};

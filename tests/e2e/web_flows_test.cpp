@@ -260,9 +260,9 @@ TEST_F(WebFlows, SettingsOfThePreferencesScreenReachTheDownloadsAndThePreference
     EXPECT_NE(log.find("Launching: "), std::string::npos);
 
     const std::string prefs = read_file(s.config() + "Volatra Installer.prf");
-    for (const std::string& line : std::vector<std::string>{"_stream_count 3\n", "_log_actions 1\n", "_proxy_host 127.0.0.1\n",
-                                    "_proxy_port " + port + "\n", "_proxy_port_int " + port + "\n"})
-        EXPECT_NE(prefs.find(line), std::string::npos) << line << prefs;
+    const std::vector<std::string> saved = {"_stream_count 3\n", "_log_actions 1\n", "_proxy_host 127.0.0.1\n",
+                                            "_proxy_port " + port + "\n", "_proxy_port_int " + port + "\n"};
+    for (const std::string& line : saved) EXPECT_NE(prefs.find(line), std::string::npos) << line << prefs;
 }
 
 TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {

@@ -44,9 +44,7 @@ TEST_F(SpectrumScale, ThePointsClimbThroughTheSpectrumAndTheHighLimitIsWrittenAt
     EXPECT_EQ(colr.spectrum_low, 20);
     EXPECT_EQ(colr.spectrum_high, 30);
     EXPECT_EQ(colr.spectrum_range, 10);
-    const struct {
-        int y, red;
-    } column[] = {{0, 102}, {100, 127}, {300, 178}, {596, 254}};
+    const struct { int y, red; } column[] = {{0, 102}, {100, 127}, {300, 178}, {596, 254}};
     for (const auto& c : column) EXPECT_NEAR(gl_test_pixel(100, c.y).r, c.red, 2) << "y " << c.y;
     EXPECT_EQ(gl_test_pixel(100, 300).g, 0);
     // Points 4 pixels wide, every 4 pixels: an unbroken column.

@@ -18,7 +18,8 @@ protected:
         mnw.open_menu = -1;
         keys = keys_class();
         static const bool registered = [] {
-            for (const char* p : {"sim/flight/pause", "sim/flight/brakes", "sim/view/forward", "sim/view/left"})
+            for (const char* p :
+                 {"sim/flight/pause", "sim/flight/brakes", "sim/view/forward", "sim/view/left"})
                 cmnd.add_cmd(p, "");
             return true;
         }();
@@ -44,8 +45,18 @@ protected:
 }  // namespace
 
 TEST_F(KeyWindow, AddScrollsTheNewBindingIntoViewPastThirtyFourRows) {
-    keys.bindings.assign(40, key_binding{0, 0, 0, 0});
+    keys.bindings.assign(33, key_binding{0, 0, 0, 0});
     drive.frame([this] { draw(); });
+    click(174, 718);
+    EXPECT_EQ(keys.wind.scroll, 0) << "34 rows fit";
+    click(174, 718);
+    EXPECT_EQ(keys.wind.scroll, 1);
+    // Each row shown writes its command beside its button: 34 of the 35.
+    int rows = 0;
+    for (const painted& p : drive.paint.of("string")) rows += p.x == 160 ? 1 : 0;
+    EXPECT_EQ(rows, 34);
+
+    keys.bindings.assign(40, key_binding{0, 0, 0, 0});
     click(174, 718);
     ASSERT_EQ(keys.bindings.size(), 41u);
     EXPECT_EQ(keys.bindings.back().command, cmnd.get_cmnd_by_name("sim/operation/none"));

@@ -41,8 +41,8 @@ TEST(PrefsPort, OnlyAPortReplacesTheOldOne) {
     const struct {
         const char* text;
         unsigned port;
-    } cases[] = {{"3128", 3128}, {"1", 1}, {"65535", 65535}, {"65536", 80}, {"0", 80}, {"-1", 80}, {"abc", 80},
-                 {"8o", 80}};
+    } cases[] = {{"3128", 3128}, {"1", 1},   {"65535", 65535}, {"65536", 80},
+                 {"0", 80},      {"-1", 80}, {"abc", 80},      {"8o", 80}};
     for (const auto& c : cases) EXPECT_EQ(proxy_port_of(c.text, 80), c.port) << c.text;
 }
 
