@@ -1,5 +1,6 @@
 #include "simfeatures/io_locate.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/randrat.h"
@@ -38,31 +39,24 @@ std::vector<const lib_entry*> counted_entries(const std::string& path, const til
 }
 
 uint32_t weight(const lib_entry* e) { return e->flags & lib_weight_mask; }
-std::string full_path(const lib_entry* e) { return scenery_packages[e->package] + e->real_path; }
+
+weighted_paths lookup_all(const tile& t, const std::string& path) {
+    weighted_paths out;
+    for (const lib_entry* e : counted_entries(path, t))
+        out.push_back(scenery_packages[e->package] + e->real_path, weight(e));
+    return out;
+}
 
 int lookup_one(const tile& t, std::string& path, int seed) {
-    std::vector<const lib_entry*> entries = counted_entries(path, t);
-    uint64_t total = 0;
-    for (const lib_entry* e : entries) total += weight(e);
+    const weighted_paths choices = lookup_all(t, path);
+    const uint64_t total = choices.size();
     if (total == 0) return 0;
     float f = randrat[((seed % randrat_size) + randrat_size) % randrat_size];
     uint64_t r = static_cast<uint64_t>(static_cast<float>(total) * f);
     // A large total rounds in float; the pick must still fall on an entry.
     if (r >= total) r = total - 1;
-    for (const lib_entry* e : entries) {
-        if (r < weight(e)) {
-            path = full_path(e);
-            return 1;
-        }
-        r -= weight(e);
-    }
-    return 0;
-}
-
-bool lookup_all(const tile& t, const std::string& path, std::vector<std::string>& out) {
-    out.clear();
-    for (const lib_entry* e : counted_entries(path, t)) out.insert(out.end(), weight(e), full_path(e));
-    return !out.empty();
+    path = choices[r];
+    return 1;
 }
 
 bool is_object(int kind) { return kind >= 3 && kind <= 7; }
@@ -101,6 +95,23 @@ void first_existing(const std::vector<std::string>& candidates, bool warn, const
 
 }  // namespace
 
+void weighted_paths::clear() {
+    entries_.clear();
+    ends_.clear();
+    total_ = 0;
+}
+
+void weighted_paths::push_back(std::string path, uint32_t weight) {
+    if (weight == 0) return;
+    total_ += weight;
+    entries_.push_back({std::move(path), weight});
+    ends_.push_back(total_);
+}
+
+const std::string& weighted_paths::operator[](uint64_t i) const {
+    return entries_[static_cast<size_t>(std::upper_bound(ends_.begin(), ends_.end(), i) - ends_.begin())].path;
+}
+
 int DSF_LookupLibraryResource(int lon, int lat, std::string& path, int seed) {
     return lookup_one({false, lon, lat}, path, seed);
 }
@@ -109,13 +120,14 @@ int DSF_LookupLibraryResourceAnywhere(std::string& path, int seed) {
     return lookup_one({true, 0, 0}, path, seed);
 }
 
-bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path,
-                                       std::vector<std::string>& out) {
-    return lookup_all({false, lon, lat}, path, out);
+bool DSF_LookupLibraryResourceMultiple(int lon, int lat, const std::string& path, weighted_paths& out) {
+    out = lookup_all({false, lon, lat}, path);
+    return !out.empty();
 }
 
-bool DSF_LookupLibraryResourceAnywhereMultiple(const std::string& path, std::vector<std::string>& out) {
-    return lookup_all({true, 0, 0}, path, out);
+bool DSF_LookupLibraryResourceAnywhereMultiple(const std::string& path, weighted_paths& out) {
+    out = lookup_all({true, 0, 0}, path);
+    return !out.empty();
 }
 
 void DSF_LocateResourceNoLib(int kind, const std::string& name, const std::string& folder, bool warn,
@@ -169,7 +181,7 @@ void DSF_LocateResourcePrimary(int lon, int lat, int kind, const std::string& na
 }
 
 void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::string& name,
-                                       const std::string& folder, bool warn, std::vector<std::string>& out) {
+                                       const std::string& folder, bool warn, weighted_paths& out) {
     DSF_LookupLibraryResourceMultiple(lon, lat, name, out);
     std::string found;
     DSF_LocateResourceNoLib(kind, name, folder, warn && out.empty(), found);
@@ -178,7 +190,7 @@ void DSF_LocateResourcePrimaryMultiple(int lon, int lat, int kind, const std::st
 
 void DSF_LocateResourceSecondaryMultipleWithLibrary(int lon, int lat, int kind, int sub,
                                                     const std::string& parent, const std::string& name,
-                                                    bool warn, std::vector<std::string>& out) {
+                                                    bool warn, weighted_paths& out) {
     DSF_LookupLibraryResourceMultiple(lon, lat, name, out);
     std::string found;
     DSF_LocateResourceSecondary(kind, sub, parent, name, warn && out.empty(), found);

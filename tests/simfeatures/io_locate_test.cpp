@@ -18,6 +18,13 @@ namespace {
 
 using strings = std::vector<std::string>;
 
+// The list as the lookups describe it: each path as often as its weight.
+strings expanded(const weighted_paths& w) {
+    strings out;
+    for (uint64_t i = 0; i < w.size(); ++i) out.push_back(w[i]);
+    return out;
+}
+
 // An empty program folder, an empty library and three packages P0/ to P2/ to export from.
 struct library_lookup : ::testing::Test {
     temp_folder t;
@@ -40,9 +47,9 @@ struct library_lookup : ::testing::Test {
         DSF_RegisterEntry(vpath, new lib_entry{nullptr, region, package, flags, real});
     }
     strings all(const std::string& vpath) {
-        strings out;
+        weighted_paths out;
         DSF_LookupLibraryResourceAnywhereMultiple(vpath, out);
-        return out;
+        return expanded(out);
     }
 };
 
@@ -74,9 +81,9 @@ TEST_F(library_lookup, WalksStopAtPackagesExclusionsAndRegions) {
     lib_region nowhere{"nowhere", {}};
     add("f", 0, EXCLUDE, "x", &nowhere);
     add("f", 1, EXPORT, "y");
-    strings out;
+    weighted_paths out;
     EXPECT_TRUE(DSF_LookupLibraryResourceMultiple(10, 10, "f", out));
-    EXPECT_EQ(out, (strings{"P1/y"}));
+    EXPECT_EQ(expanded(out), (strings{"P1/y"}));
     EXPECT_EQ(all("f"), (strings{"P0/x"}));
     EXPECT_FALSE(DSF_LookupLibraryResourceAnywhereMultiple("none", out));
     EXPECT_TRUE(out.empty());
@@ -121,6 +128,60 @@ TEST_F(library_lookup, TotalsPast32Bits) {
     std::string path = "big";
     EXPECT_EQ(DSF_LookupLibraryResourceAnywhere(path, 2), 1);
     EXPECT_EQ(path, "P0/299");
+}
+
+// One line of a library file may give the largest weight: the list holds the path once, and
+// a pick by position or by seed falls where the repeated list would put it.
+TEST_F(library_lookup, TheLargestWeightCostsOnePath) {
+    write_file(t / "Custom Scenery/P/library.txt",
+               "A\n800 version\nLIBRARY\nEXPORT_RATIO 16777215 lib/a.obj a.obj\n");
+    DSF_ScanSceneryFolder();
+    ASSERT_EQ(scenery_packages, strings{"Custom Scenery/P/"});
+    weighted_paths out;
+    ASSERT_TRUE(DSF_LookupLibraryResourceAnywhereMultiple("lib/a.obj", out));
+    EXPECT_EQ(out.size(), 16777215u);
+    ASSERT_EQ(out.entries().size(), 1u);
+    EXPECT_EQ(out[16777214], "Custom Scenery/P/a.obj");
+    DSF_LocateResourcePrimaryMultiple(0, 0, 3, "lib/a.obj", "F/", false, out);
+    EXPECT_EQ(out.entries().size(), 1u);
+
+    // Beside a weight of one: positions up to the big weight give the big one, then the small.
+    add("two", 0, ratio(0xFFFFFF), "big");
+    add("two", 0, ratio(1), "small");
+    ASSERT_TRUE(DSF_LookupLibraryResourceAnywhereMultiple("two", out));
+    EXPECT_EQ(out.size(), 0x1000000u);
+    EXPECT_EQ(out[0], "Custom Scenery/P/big");
+    EXPECT_EQ(out[0xFFFFFE], "Custom Scenery/P/big");
+    EXPECT_EQ(out[0xFFFFFF], "Custom Scenery/P/small");
+    randrat[8] = 0.9999f;  // r = 16777216 * 0.9999 = 16775538: still the big one
+    std::string path = "two";
+    EXPECT_EQ(DSF_LookupLibraryResourceAnywhere(path, 8), 1);
+    EXPECT_EQ(path, "Custom Scenery/P/big");
+}
+
+// Every position of a small list, against the seeds' picks: the same odds either way.
+TEST_F(library_lookup, PositionsAndSeedsPickAlike) {
+    add("m", 0, ratio(2), "a");
+    add("m", 0, ratio(0), "never");
+    add("m", 0, ratio(3), "b");
+    add("m", 0, EXPORT, "c");
+    const strings want{"P0/a", "P0/a", "P0/b", "P0/b", "P0/b", "P0/c"};
+    EXPECT_EQ(all("m"), want);
+    for (size_t r = 0; r < want.size(); ++r) {
+        randrat[9] = (static_cast<float>(r) + 0.5f) / 6.0f;
+        std::string path = "m";
+        EXPECT_EQ(DSF_LookupLibraryResourceAnywhere(path, 9), 1);
+        EXPECT_EQ(path, want[r]) << r;
+    }
+    weighted_paths w;
+    w.push_back("x", 0);
+    EXPECT_TRUE(w.empty());
+    w.push_back("x");
+    w.push_back("y", 2);
+    EXPECT_EQ(expanded(w), (strings{"x", "y", "y"}));
+    w.clear();
+    EXPECT_EQ(w.size(), 0u);
+    EXPECT_TRUE(w.entries().empty());
 }
 
 TEST_F(library_lookup, RegionsByTile) {
@@ -221,13 +282,13 @@ TEST_F(library_lookup, LibraryFirstThenSearch) {
     EXPECT_EQ(out, "P1/from_library.obj");
     DSF_LocateResourcePrimary(0, 0, 3, "other.obj", "F/", false, out, 3);
     EXPECT_EQ(out, "");
-    strings list;
+    weighted_paths list;
     DSF_LocateResourcePrimaryMultiple(0, 0, 3, "lib.obj", "F/", true, list);
-    EXPECT_EQ(list, (strings{"P1/from_library.obj", "P1/from_library.obj", "F/lib.obj"}));
+    EXPECT_EQ(expanded(list), (strings{"P1/from_library.obj", "P1/from_library.obj", "F/lib.obj"}));
     // The search logs its misses only when the library gave nothing either.
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourcePrimaryMultiple(0, 0, 9, "lib.obj", "G/", true, list); }),
               strings{});
-    EXPECT_EQ(list, (strings{"P1/from_library.obj", "P1/from_library.obj"}));
+    EXPECT_EQ(expanded(list), (strings{"P1/from_library.obj", "P1/from_library.obj"}));
     EXPECT_EQ(logged_lines([&] { DSF_LocateResourcePrimaryMultiple(0, 0, 9, "no.obj", "G/", true, list); }),
               failed("no.obj", {"G/no.obj"}));
     EXPECT_TRUE(list.empty());
@@ -236,7 +297,7 @@ TEST_F(library_lookup, LibraryFirstThenSearch) {
               }),
               strings{});
     DSF_LocateResourceSecondaryMultipleWithLibrary(0, 0, 9, 0, "F/", "lib.obj", false, list);
-    EXPECT_EQ(list, (strings{"P1/from_library.obj", "P1/from_library.obj", "F/lib.obj"}));
+    EXPECT_EQ(expanded(list), (strings{"P1/from_library.obj", "P1/from_library.obj", "F/lib.obj"}));
 }
 
 TEST(LibraryNames, ExtractPackage) {
