@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "platform/plat_paths.h"
@@ -52,13 +53,18 @@ bool confirm_alert(const std::string& message, const std::string& ok_label, cons
     return false;
 }
 
-choose_result choose_path(int mode, const std::string& title, const std::string& ok_label,
-                          const std::string& initial, std::string* path) {
+choose_result choose_path(int mode, const std::string& title, const std::string& initial, std::string* path,
+                          std::string* why) {
     if (mode != choose_open && mode != choose_save && mode != choose_folder) return choose_cancelled;
+    auto fail = [why](const std::string& text) {
+        if (why) *why = text;
+        return choose_failed;
+    };
     std::string zenity = find_program("zenity");
-    if (zenity.empty()) return choose_failed;
+    if (zenity.empty()) return fail("zenity is not installed.");
+    // Only options that zenity's file selection accepts: any other (--ok-label among them) makes
+    // it end with status 255 and show nothing.
     std::vector<std::string> argv{"zenity", "--file-selection", "--title=" + title};
-    if (!ok_label.empty()) argv.push_back("--ok-label=" + ok_label);
     if (mode == choose_folder) argv.push_back("--directory");
     if (mode == choose_save) {
         argv.push_back("--save");
@@ -67,13 +73,14 @@ choose_result choose_path(int mode, const std::string& title, const std::string&
     if (!initial.empty()) argv.push_back("--filename=" + initial);
     std::string out;
     int status = 0;
-    if (run_capture(zenity, argv, &out, &status) != 0) return choose_failed;
+    if (int err = run_capture(zenity, argv, &out, &status))
+        return fail("zenity could not be started: " + std::string(std::strerror(err)) + ".");
     if (status == 1) return choose_cancelled;
-    if (status != 0) return choose_failed;
+    if (status != 0) return fail("zenity ended with status " + std::to_string(status) + ".");
     // One chosen item: its absolute path and a line end.
     size_t end = out.find('\n');
     std::string chosen = out.substr(0, end);
-    if (chosen.empty() || chosen[0] != '/') return choose_failed;
+    if (chosen.empty() || chosen[0] != '/') return fail("zenity gave no absolute path.");
     *path = chosen;
     return choose_chosen;
 }

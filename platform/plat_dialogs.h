@@ -16,11 +16,12 @@ bool confirm_alert(const std::string& message, const std::string& ok_label, cons
 
 enum choose_mode { choose_open = 0, choose_save = 1, choose_folder = 2 };
 enum choose_result { choose_failed = -1, choose_cancelled = 0, choose_chosen = 1 };
-// The chooser of mode with title and ok_label; initial (may be empty) is the item shown first: a
-// folder ending in '/', or in save mode a folder and the proposed name. On choose_chosen *path is
-// the absolute path of the item; otherwise it is untouched.
-choose_result choose_path(int mode, const std::string& title, const std::string& ok_label,
-                          const std::string& initial, std::string* path);
+// The chooser of mode with title; initial (may be empty) is the item shown first: a folder
+// ending in '/', or in save mode a folder and the proposed name. On choose_chosen *path is the
+// absolute path of the item; otherwise it is untouched. On choose_failed *why (when given) says
+// what went wrong. zenity's chooser takes no label for its action button.
+choose_result choose_path(int mode, const std::string& title, const std::string& initial, std::string* path,
+                          std::string* why = nullptr);
 
 // Opens url in the user's browser; returns at once. 0, or the errno when the hand-over could
 // not be started.

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include "core/alert.h"
+#include "core/mnw.h"
 #include "core/strings.h"
+#include "core/translate.h"
 #include "core/wx.h"
 #include "graphics/builtin_images.h"
 #include "graphics/text_layout.h"
@@ -24,7 +27,7 @@ bool is_folder(const char* path) {
 }
 }  // namespace
 
-int GetFilePathFromUser(int mode, const std::string& message, const std::string& button_label, int,
+int GetFilePathFromUser(int mode, const std::string& message, const std::string&, int,
                         const char* start_folder, std::string& path) {
     if (mode < plat::choose_open || mode > plat::choose_folder) return 0;
     std::string initial;
@@ -33,11 +36,17 @@ int GetFilePathFromUser(int mode, const std::string& message, const std::string&
         if (initial.back() != '/') initial += '/';
     }
     if (mode == plat::choose_save) initial += path;
-    std::string chosen;
-    plat::choose_result r = plat::choose_path(mode, cut(message), cut(button_label), initial, &chosen);
+    std::string chosen, why;
+    plat::choose_result r = plat::choose_path(mode, cut(message), initial, &chosen, &why);
     if (r == plat::choose_failed) {
-        xer << "The file dialog could not be shown (is zenity installed?).\n";
+        xer << "The file dialog could not be shown: " << why << "\n";
         xer.flush();
+        // Otherwise the button that opens the dialog would just seem to do nothing.
+        __MACIBM_alert(mnw.curwin,
+                       UTL_translate_string(mode == plat::choose_folder ? "The folder dialog could not be shown."
+                                                                        : "The file dialog could not be shown."),
+                       why, UTL_translate_string("Please check that zenity is installed and works."), "", t_alert,
+                       __FILE__, __LINE__);
     }
     if (r != plat::choose_chosen) return 0;
     path = chosen;

@@ -12,7 +12,9 @@
 // Mode 0 chooses a file to open, 1 where to save (path holds the proposed name on entry), 2 a
 // folder. start_folder (may be null) is shown first when it exists. 1 when the user chose: path
 // is then the item's absolute path; 0 when cancelled, for another mode or when the dialog
-// failed, with path untouched. The preference key has no meaning here: the desktop remembers.
+// failed, with path untouched; a dialog that cannot be shown is also said in an alert. The
+// preference key has no meaning here (the desktop remembers), nor the button label (zenity's
+// chooser has none: the message, its title, says what the choice is for).
 int GetFilePathFromUser(int mode, const std::string& message, const std::string& button_label, int preference_key,
                         const char* start_folder, std::string& path);
 // The same into a character array, which takes a chosen path only when it fits (else 0).

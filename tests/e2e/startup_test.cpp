@@ -146,8 +146,8 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
               std::string::npos)
         << log;
     EXPECT_EQ(read_lines(s.folder() + "zenity.txt"),
-              (std::vector<std::string>{"call zenity", "--file-selection", "--title=Pick a folder",
-                                        "--ok-label=Select", "--directory", "--filename=/"}));
+              (std::vector<std::string>{"call zenity", "--file-selection", "--title=Pick a folder", "--directory",
+                                        "--filename=/"}));
     const std::string prefs = read_file(s.config() + "Volatra Installer.prf");
     EXPECT_NE(prefs.find("\n_lang 1\n"), std::string::npos) << prefs;
 
@@ -163,6 +163,67 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
     EXPECT_TRUE(ink_in(chooser, 371, 336, 372, 339));   // French's radio button, chosen
     EXPECT_FALSE(ink_in(chooser, 371, 356, 372, 359));  // English's, empty in its middle
     EXPECT_TRUE(button_inside_panel(chooser, 372, 180, 428, 206));  // Accept, 56 wide
+}
+
+// The real zenity with the arguments the program builds: an option it refuses makes it end with
+// status 255 before it shows anything. xdotool answers the dialog with Return, which chooses the
+// start folder.
+TEST(Startup, TheRealZenityShowsTheFolderDialog) {
+    e2e_session s("startup_real_zenity");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    s.set_env("PATH", "/usr/bin:/bin");
+    ASSERT_FALSE(plat::find_program("zenity").empty());
+    int user_status = -1;
+    std::thread user([&] {
+        plat::run_wait(plat::find_program("timeout"),
+                       {"timeout", "100", "env", "DISPLAY=" + s.display(), "xdotool", "search", "--sync", "--name",
+                        "^Pick a folder$", "windowfocus", "--sync", "key", "Return"},
+                       &user_status);
+    });
+    int status = s.run(probe, {},
+                       "wait_log \"probe alert\"\n"
+                       "key Return\n"
+                       "wait_log \"probe chooser\"\n"
+                       "key Return\n"
+                       "wait_log \"probe folder\" 90\n"
+                       "quit\n",
+                       150);
+    user.join();
+    EXPECT_EQ(s.err().find("is not supported"), std::string::npos) << s.err();
+    EXPECT_EQ(s.log().find("could not be shown"), std::string::npos) << s.log();
+    EXPECT_EQ(user_status, 0);
+    ASSERT_EQ(status, 0) << s.report();
+    EXPECT_NE(s.log().find("probe folder 1 /\n"), std::string::npos) << s.log();
+}
+
+// When the dialog cannot be shown the window says so; the choice counts as cancelled.
+TEST(Startup, AFolderDialogThatCannotBeShownIsSaidOnScreen) {
+    e2e_session s("startup_zenity_fails");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
+    s.set_env("STANDIN_STATUS", "255");
+    int status = s.run(probe, {},
+                       "wait_log \"probe alert\"\n"
+                       "key Return\n"
+                       "wait_log \"probe chooser\"\n"
+                       "key Return\n"
+                       "wait_log \"could not be shown\"\n"
+                       "shot failed.png\n"
+                       "key Return\n"
+                       "wait_log \"probe folder\"\n"
+                       "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_NE(log.find("The folder dialog could not be shown.\nzenity ended with status 255.\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("probe folder 0 none\n"), std::string::npos) << log;
+    e2e_image failed;
+    ASSERT_TRUE(read_png(s.work() + "failed.png", &failed));
+    EXPECT_TRUE(near(failed.at(50, 50), navy));
+    EXPECT_TRUE(ink_in(failed, 300, 376, 500, 390));  // the first line, centred in the box
+    EXPECT_TRUE(ink_in(failed, 300, 336, 500, 350));  // the second
 }
 
 TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {

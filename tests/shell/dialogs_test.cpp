@@ -6,7 +6,9 @@
 #include <array>
 #include <cmath>
 
+#include "common/recorders.h"
 #include "common/test_helpers.h"
+#include "core/alert.h"
 
 namespace {
 
@@ -40,33 +42,50 @@ TEST_F(Dialogs, TheChoiceCancelOrFailureOfTheChooser) {
         const char* status;
         int result;
         const char* path;
+        const char* why;  // the alert's second line when the dialog failed, else null
     };
     const row rows[] = {
-        {"/tmp/x", "0", 1, "/tmp/x"},     {"/tmp/with space/é", "0", 1, "/tmp/with space/é"},
-        {"", "1", 0, "unchanged"},        // cancelled
-        {"/tmp/x", "5", 0, "unchanged"},  // the dialog failed
-        {"relative", "0", 0, "unchanged"},
-        {"", "0", 0, "unchanged"},
+        {"/tmp/x", "0", 1, "/tmp/x", nullptr},
+        {"/tmp/with space/é", "0", 1, "/tmp/with space/é", nullptr},
+        {"", "1", 0, "unchanged", nullptr},  // cancelled: no alert
+        {"/tmp/x", "255", 0, "unchanged", "zenity ended with status 255."},
+        {"relative", "0", 0, "unchanged", "zenity gave no absolute path."},
+        {"", "0", 0, "unchanged", "zenity gave no absolute path."},
     };
     for (const row& r : rows) {
+        reset_recorders();
         scoped_env a("STANDIN_ANSWER", std::string(r.answer));
         scoped_env s("STANDIN_STATUS", std::string(r.status));
         std::string path = "unchanged";
         EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, path), r.result) << r.answer << r.status;
         EXPECT_EQ(path, r.path);
+        const std::vector<recorded_alert> alerts = recorded_alerts();
+        ASSERT_EQ(alerts.size(), r.why ? 1u : 0u) << r.answer << r.status;
+        if (r.why) {
+            EXPECT_EQ(alerts[0].type, t_alert);
+            EXPECT_EQ(alerts[0].line1, "The folder dialog could not be shown.");
+            EXPECT_EQ(alerts[0].line2, r.why);
+        }
     }
-    // No chooser on the system at all.
+    // No chooser on the system at all: said on screen, in the file dialog's words for mode 0.
+    reset_recorders();
     scoped_env none("PATH", tmp.path());
     std::string path = "unchanged";
-    EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, path), 0);
+    EXPECT_EQ(GetFilePathFromUser(0, "Pick", "Open", 1, nullptr, path), 0);
     EXPECT_EQ(path, "unchanged");
+    const std::vector<recorded_alert> alerts = recorded_alerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].line1 + "|" + alerts[0].line2 + "|" + alerts[0].line3,
+              "The file dialog could not be shown.|zenity is not installed.|Please check that zenity is installed "
+              "and works.");
 }
 
 TEST_F(Dialogs, WhatTheChooserIsAsked) {
     std::string path;
     ASSERT_EQ(GetFilePathFromUser(2, "Pick a folder", "Select", 1, tmp.path().c_str(), path), 1);
-    EXPECT_EQ(argv(), (std::vector<std::string>{"--file-selection", "--title=Pick a folder", "--ok-label=Select",
-                                                "--directory", "--filename=" + tmp.path()}));
+    // Only what zenity's file selection accepts: it has no label for its button.
+    EXPECT_EQ(argv(), (std::vector<std::string>{"--file-selection", "--title=Pick a folder", "--directory",
+                                                "--filename=" + tmp.path()}));
 
     // A start folder that does not exist is not passed on.
     remove_tree(record);
