@@ -85,6 +85,12 @@ void adapt_streams(int s) {
 
 }  // namespace
 
+int64_t archive_max_bytes(float size_a_kb) {
+    // A hand-made manifest may hold anything here; the bound stays a sane 64-bit number.
+    const double kb = size_a_kb > 0 ? std::min<double>(size_a_kb, 1e15) : 0;
+    return (static_cast<int64_t>(kb) + 1) * 1000;
+}
+
 std::string grab_stream_file(int stream) { return temp_path + std::to_string(stream) + ".zip"; }
 
 int grab_files() {
@@ -137,7 +143,8 @@ int grab_files() {
             }
             if (xtim.real_time < next.retry_at[s]) continue;
             const std::string& server = server_name[stg.server_index];
-            int r = http.net_check(s + first_stream_slot, server, server_file, temp);
+            int r =
+                http.net_check(s + first_stream_slot, server, server_file, temp, archive_max_bytes(v.size_a));
             if (r == 0) {
                 down_class* d = http.slot(s + first_stream_slot);
                 if (!d)

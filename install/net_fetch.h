@@ -2,7 +2,15 @@
 // bring the copy at dest_dir_path up to the manifest in sim_info, one step per frame.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+// The most a download may bring, so that a server that never stops cannot fill the disk: fixed
+// caps for the server list and the zipped manifest; for an archive, the size the manifest gives
+// it (whole KB of 1000 bytes, cut down) and the part of a KB the cut dropped.
+inline constexpr int64_t server_list_max_bytes = int64_t(1) << 20;
+inline constexpr int64_t manifest_zip_max_bytes = int64_t(64) << 20;
+int64_t archive_max_bytes(float size_a_kb);
 
 // One step: 1 when every stream is past the end of sim_info (emptied folders then pruned),
 // else the extract_error word of stg (0 while all is well).

@@ -228,10 +228,22 @@ void down_class::end_body() {
     close_file();
 }
 
-void down_class::write_out(const char* data, size_t n) {
-    if (n == 0) return;
+void down_class::over_limit() {
+    if (!mErr) mErr = EFBIG;
+    abandon();
+    discard_file();
+}
+
+// False once the transfer was abandoned for bringing more than its limit.
+bool down_class::write_out(const char* data, size_t n) {
+    if (n == 0) return true;
+    if (mMaxBytes >= 0 && static_cast<int64_t>(n) > mMaxBytes - mReceived) {
+        over_limit();
+        return false;
+    }
     mReceived += static_cast<int64_t>(n);
     if (mFile && std::fwrite(data, 1, n, mFile) != n && !mErr) mErr = errno ? errno : EIO;
+    return true;
 }
 
 void down_class::DoProcessing() {
@@ -326,6 +338,7 @@ void down_class::start_body() {
             mContentLength = *length;
         else
             abandon();
+        if (mMaxBytes >= 0 && mContentLength > mMaxBytes) over_limit();
     } else {
         mBody = body_kind::until_close;
     }
@@ -337,8 +350,9 @@ void down_class::handle_body() {
             size_t n = mIn.size();
             bool reached = mReceived + static_cast<int64_t>(n) >= mContentLength;
             if (reached) mSocket->Disconnect();
-            write_out(mIn.data(), n);
+            const bool kept = write_out(mIn.data(), n);
             mIn.clear();
+            if (!kept) break;
             if (mReceived == mContentLength)
                 end_body();
             else if (reached)
@@ -390,7 +404,7 @@ size_t down_class::decode_chunks() {
             }
             case chunk_state::data: {
                 size_t take = static_cast<size_t>(std::min<uint64_t>(mChunkLeft, mIn.size() - pos));
-                write_out(mIn.data() + pos, take);
+                if (!write_out(mIn.data() + pos, take)) return mIn.size();
                 pos += take;
                 mChunkLeft -= take;
                 if (mChunkLeft == 0) mChunkState = chunk_state::data_crlf;
@@ -444,7 +458,8 @@ void http_class::report(down_class& d, const std::string& local_file, const std:
         << "   response   =" << d.reason() << " (#" << d.status_code() << ")\n\n";
 }
 
-int http_class::net_check(int slot, std::string server, std::string path, const std::string& local_file) {
+int http_class::net_check(int slot, std::string server, std::string path, const std::string& local_file,
+                          int64_t max_bytes) {
     if (slot < 0 || slot >= slot_count)
         __MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit, __FILE__, __LINE__);
     static bool started = [] { return PCSBSocket::StartupNetworking(true); }();
@@ -470,6 +485,7 @@ int http_class::net_check(int slot, std::string server, std::string path, const 
             {"Host", server}, {"User-agent", agent}, {"Connection", "close"}};
         mSlots[slot] =
             new down_class(server.c_str(), 80, path.c_str(), false, headers, nullptr, 0, local_file.c_str());
+        mSlots[slot]->set_limit(max_bytes);
     }
 
     down_class* d = mSlots[slot];

@@ -48,6 +48,9 @@ public:
     float last_activity() const { return mLastActivity; }
     // Closes the file and deletes it when this transfer wrote it, whole or in part.
     void discard_file();
+    // The most body bytes the transfer may bring (-1: no bound). A body announced or grown
+    // past it is abandoned with EFBIG and its file deleted.
+    void set_limit(int64_t max_bytes) { mMaxBytes = max_bytes; }
 
 private:
     enum class body_kind { by_length, chunked, until_close };
@@ -58,7 +61,8 @@ private:
     size_t decode_chunks();
     void end_body();
     void abandon();
-    void write_out(const char* data, size_t n);
+    void over_limit();
+    bool write_out(const char* data, size_t n);
     void close_file();
 
     PCSBSocket* mSocket = nullptr;
@@ -75,6 +79,7 @@ private:
     int mErr = 0;
     int64_t mContentLength = -1;
     int64_t mReceived = 0;
+    int64_t mMaxBytes = -1;
     float mLastActivity = 0.0f;
 
     body_kind mBody = body_kind::by_length;
@@ -101,7 +106,10 @@ public:
 
     // 0 busy, 1 finished and correct, 2 failed. Call once per frame with the same arguments until
     // it returns 1 or 2; the slot is then free. server is a bare host name, path begins with '/'.
-    int net_check(int slot, std::string server, std::string path, const std::string& local_file);
+    // A body of more than max_bytes (when not -1) fails the transfer (os_err EFBIG) and deletes
+    // its file: a server that never stops must not fill the disk.
+    int net_check(int slot, std::string server, std::string path, const std::string& local_file,
+                  int64_t max_bytes = -1);
     // The transfer in a slot, null when the slot is free (or the number is out of range).
     down_class* slot(int index) const;
     // Ends the transfer of a slot at once and deletes the file it was writing; the slot is free

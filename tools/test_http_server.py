@@ -17,7 +17,8 @@ Keys of a fault:
             stall (headers and half the body, then hold) | short (announce more than is sent,
             then close) | long (announce less than is sent) | no_length (no Content-Length,
             close ends the body) | chunked | throttle | script | html (a 200 whose body is a
-            web page, as a captive portal answers)
+            web page, as a captive portal answers) | endless (a 200 whose body of zeros never
+            ends, whatever the file; framed as "framing" says)
   status    the status code for mode "status" (its body is a short text)
   extra     bytes announced too many (short) or too few (long); default 100
   chunk     chunk size for mode "chunked"; default 1000
@@ -27,6 +28,8 @@ Keys of a fault:
   interim   a "100 Continue" response in front, in the same write
   script    for mode "script": a list of [text, delay seconds] written in order (text is
             latin-1, so any byte can be given), then "end": close | half | hold
+  framing   for mode "endless": close (no length; the default), length (announces 2^56 bytes)
+            or chunked
   count     the fault applies to the first N matching requests only, then the host is normal
 Every request head (with any body bytes that came in the same reads) is stored as it came in,
 as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS. REQUESTS/peak.txt then holds the
@@ -172,6 +175,8 @@ class Handler(socketserver.BaseRequestHandler):
             head = self.status_head(200, fault, [("Content-Type", "text/html"), ("Content-Length", len(page)),
                                                  ("Connection", "close")])
             return self.write(head + page)
+        if mode == "endless":
+            return self.send_endless(fault)
         if mode == "status":
             code = int(fault.get("status", 500))
             return self.send_simple(code, ("error %d for %s\n" % (code, path)).encode(), fault)
@@ -249,6 +254,23 @@ class Handler(socketserver.BaseRequestHandler):
         else:
             self.counted_out()
             self.write(head + body)
+
+    def send_endless(self, fault):
+        framing = fault.get("framing", "close")
+        headers = [("Content-Type", "application/octet-stream"), ("Connection", "close")]
+        if framing == "length":
+            headers.append(("Content-Length", 1 << 56))
+        elif framing == "chunked":
+            headers.append(("Transfer-Encoding", "chunked"))
+        if not self.write(self.status_head(200, fault, headers)):
+            return
+        block = bytes(65536)
+        if framing == "chunked":
+            block = b"%x\r\n" % len(block) + block + b"\r\n"
+        # Until the client goes away or the server stops.
+        while not self.server.stopping.is_set():
+            if not self.write(block):
+                return
 
     def play(self, fault):
         for text, delay in fault.get("script", []):

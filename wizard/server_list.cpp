@@ -119,7 +119,8 @@ void UTL_download_directory() {
     if (stg.server_count == -1) {
         if (!http.slot(list_slot) && pausing()) return;
         const std::string file = temp_path + "serverlist9.txt";
-        const int r = http.net_check(list_slot, server_list_host, "/serverlist9.txt", file);
+        const int r =
+            http.net_check(list_slot, server_list_host, "/serverlist9.txt", file, server_list_max_bytes);
         if (r == 2) failed(list_slot, std::string("the server list from ") + server_list_host);
         if (r != 1) return;
         const int count = read_server_list(file);
@@ -146,7 +147,8 @@ void UTL_download_directory() {
         if (!http.slot(manifest_slot) && pausing()) return;
         const std::string zip = temp_path + "directory.txt.zip";
         const int i = stg.server_index;
-        const int r = http.net_check(manifest_slot, server_name[i], server_path[i] + "directory.txt.zip", zip);
+        const int r = http.net_check(manifest_slot, server_name[i], server_path[i] + "directory.txt.zip", zip,
+                                     manifest_zip_max_bytes);
         if (r == 2) {
             failed(manifest_slot, "the manifest from " + server_name[i]);
             stg.server_index = uniform_server_index(rand(), stg.server_count);

@@ -196,6 +196,40 @@ TEST_F(NetFetch, AFailedDownloadWaitsASecondSaysWhyAndTriesAnotherMirror) {
     EXPECT_EQ(run_fetch(), 1);
 }
 
+// A mirror that never stops sending: the transfer ends once it passes the archive's size in
+// the manifest, the user is told why, and the next try (another mirror) brings the file.
+TEST_F(NetFetch, ADownloadPastTheManifestsSizeIsAbandoned) {
+    server_name[0] = bad;
+    server_name[1] = good;
+    stg.server_count = 2;
+    stg.stream_count = 1;
+    next.active[1] = 0;
+    write_file(in_copy("a.txt"), "old");
+    serve("All/a.txt", "from the good mirror");  // 1 KB in the manifest: at most 1999 bytes
+    for (const char* framing : {"close", "length", "chunked"}) {
+        server_->set_faults(
+            std::string("{\"broken.example.invalid\": {\"mode\": \"endless\", \"framing\": \"") + framing +
+            "\"}}");
+        stg.server_index = 0;
+        stg.download_failed = 0;
+        for (int i = 0; i < 20000 && !stg.download_failed; ++i) {
+            EXPECT_EQ(grab_files(), 0);
+            usleep(100);
+        }
+        EXPECT_EQ(download_error_text, error_str(EFBIG)) << framing;
+        EXPECT_FALSE(fs::exists(grab_stream_file(0))) << framing;
+        EXPECT_EQ(read_file(in_copy("a.txt")), "old");
+        xtim.real_time += 1.0f;
+    }
+    stg.server_index = 1;
+    EXPECT_EQ(run_fetch(), 1);
+    EXPECT_EQ(read_file(in_copy("a.txt")), "from the good mirror");
+    EXPECT_EQ(archive_max_bytes(0.0f), 1000);
+    EXPECT_EQ(archive_max_bytes(-5.0f), 1000);
+    EXPECT_EQ(archive_max_bytes(12.0f), 13000);
+    EXPECT_EQ(archive_max_bytes(1e30f), (int64_t(1e15) + 1) * 1000);
+}
+
 TEST_F(NetFetch, ADownloadUnlikeTheManifestKeepsTheOldFile) {
     write_file(in_copy("Resources/keep.txt"), "the working old file");
     file_version_struct& v = serve("All/Resources/keep.txt", "what the manifest lists");

@@ -207,6 +207,35 @@ TEST_F(Http, BrokenFramingFailsAtOnceWithTheReport) {
     }
 }
 
+// A server that never stops sending: whatever the framing, the transfer ends at its limit and
+// leaves no file. A body announced past the limit is refused before a byte is written.
+TEST_F(Http, ABodyPastItsLimitIsAbandonedAndItsFileDeleted) {
+    for (const char* framing : {"close", "length", "chunked"}) {
+        fault(std::string("{\"mode\": \"endless\", \"framing\": \"") + framing + "\"}");
+        int calls = 0;
+        EXPECT_EQ(pump_slot(2, host, "/endless", local("endless"), &calls, 200000), 2) << framing;
+        EXPECT_LT(calls, 10000) << framing;
+        EXPECT_EQ(http.last_failure(2).os_err, EFBIG) << framing;
+        EXPECT_EQ(http.last_failure(2).status, 200) << framing;
+        EXPECT_FALSE(path_exists(local("endless"))) << framing;
+    }
+    EXPECT_NE(log.text().find("   GetOSErr   =27\n"), std::string::npos);
+
+    server_->clear();
+    server_->put_file(host, "/f.bin", std::string(1000, 'x'));
+    EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 1000), 1);  // exactly the limit
+    EXPECT_EQ(read_file(local("f.bin")).size(), 1000u);
+    EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2);
+    EXPECT_EQ(http.last_failure(2).os_err, EFBIG);
+    EXPECT_FALSE(path_exists(local("f.bin")));
+    for (const char* mode : {"no_length", "chunked"}) {
+        fault(std::string("{\"mode\": \"") + mode + "\", \"chunk\": 300}");
+        EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2) << mode;
+        EXPECT_FALSE(path_exists(local("f.bin"))) << mode;
+        EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 1000), 1) << mode;
+    }
+}
+
 TEST_F(Http, AStallFailsAfterThirtySecondsWithoutReportButHeaderBytesAreProgress) {
     server_->put_file(host, "/stall.bin", random_bytes(10000, 4));
     fault(R"({"mode": "stall"})");

@@ -141,12 +141,12 @@ private:
 };
 
 // Calls net_check for one slot until it answers 1 or 2, 1 ms apart, with a bound far above any
-// normal run. calls, when given, receives the number of calls.
+// normal run. calls, when given, receives the number of calls; max_bytes is net_check's limit.
 inline int pump_slot(int slot, const std::string& server, const std::string& path, const std::string& local,
-                     int* calls = nullptr) {
+                     int* calls = nullptr, int64_t max_bytes = -1) {
     int n = 0, r = 0;
     while (r == 0 && n < 10000) {
-        r = http.net_check(slot, server, path, local);
+        r = http.net_check(slot, server, path, local, max_bytes);
         ++n;
         if (r == 0) usleep(1000);
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "common/recorders.h"
@@ -153,6 +154,32 @@ TEST_F(ServerFetch, AFailedListIsAskedForAgainOnlyAfterAPause) {
     xtim.real_time += 0.6f;
     EXPECT_TRUE(steps_until([] { return stg.server_count == 1; }));
     EXPECT_EQ(web_->request_lines().size(), 2u);
+}
+
+// Servers that never stop sending: the list is cut off at its cap, the manifest announced past
+// its cap is refused at once; both are fetched again and neither leaves a file behind.
+TEST_F(ServerFetch, EndlessDownloadsAreCutOffAtTheirCaps) {
+    web_->server_list("R2", {"good.test"});
+    web_->publish("R2", {{"All/a.txt", "abc"}}, {"good.test"});
+    web_->faults("{\"" + std::string(server_list_host) + "\": {\"mode\": \"endless\", \"count\": 1}}");
+    ASSERT_TRUE(steps_until([&] { return web_->request_lines().size() == 1 && !http.slot(0); }));
+    EXPECT_EQ(http.last_failure(0).os_err, EFBIG);
+    EXPECT_FALSE(path_exists(w.temp() + "serverlist9.txt"));
+    EXPECT_EQ(stg.server_count, -1);
+    xtim.real_time += server_retry_pause;
+    ASSERT_TRUE(steps_until([] { return stg.server_count == 1; }));
+
+    web_->faults(R"({"good.test": {"mode": "endless", "framing": "length", "count": 1}})");
+    ASSERT_TRUE(steps_until([&] { return web_->request_lines().size() == 3 && !http.slot(1); }));
+    EXPECT_EQ(http.last_failure(1).os_err, EFBIG);
+    EXPECT_FALSE(path_exists(w.temp() + "directory.txt.zip"));
+    EXPECT_EQ(stg.dir_state, 0);
+    xtim.real_time += server_retry_pause;
+    ASSERT_TRUE(steps_until([] { return stg.dir_state == 3; }));
+    EXPECT_NE(log.text().find("Could not fetch the server list from " + std::string(server_list_host) +
+                              ": status 200 OK, error 27\n"),
+              std::string::npos)
+        << log.text();
 }
 
 TEST_F(ServerFetch, AListWithoutServersIsRefusedAndANewerFormatEndsTheProgram) {
