@@ -339,6 +339,22 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
     return summary(err);
 }
 
+int zip_entry_names(std::string zip, std::vector<std::string>* names) {
+    names->clear();
+    std::unique_ptr<void, unz_closer> uf(unzOpen64((app_path + zip).c_str()));
+    if (!uf) return err_zip_open;
+    int err = unzGoToFirstFile(uf.get());
+    for (; err == UNZ_OK; err = unzGoToNextFile(uf.get())) {
+        unz_file_info64 info;
+        char raw[kMaxEntryName + 1];
+        if (unzGetCurrentFileInfo64(uf.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return err_zip_read;
+        if (info.size_filename > kMaxEntryName) return ENAMETOOLONG;
+        names->emplace_back(raw, info.size_filename);
+    }
+    return err == UNZ_END_OF_LIST_OF_FILE ? 0 : err_zip_read;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Packing
 

@@ -9,6 +9,7 @@
 #include <unzip.h>
 
 #include <string>
+#include <vector>
 
 #include "files/safe_extract.h"
 
@@ -17,6 +18,9 @@
 // archive under the name name_io held on entry. 0 or an error number.
 int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
                 std::string root = "");
+// The names of every entry of the zip app_path + zip, in archive order, without extracting
+// anything. 0 or an error number.
+int zip_entry_names(std::string zip, std::vector<std::string>* names);
 // Applies the current AppleDouble entry to path less its last "._" prefix.
 int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
                         const std::string& root);

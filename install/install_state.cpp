@@ -2,6 +2,7 @@
 
 #include "core/never_destroyed.h"
 #include "core/wx.h"
+#include "files/io_utils.h"
 
 stg_struct stg{};
 download_streams_struct next{};
@@ -23,3 +24,20 @@ std::string server_path[max_servers];
 std::string crnt_file_path;
 std::string crnt_file_name;
 std::string download_error_text;
+
+bool folder_holds_copy(const std::string& folder) {
+    std::vector<std::string> names;
+    std::vector<int> types;
+    // No folder at all is none, not the working folder.
+    const std::string full = app_path + folder;
+    if (full.empty() || full.back() != '/') return false;
+    if (opensave_getitems(folder, 0, names, types) == 0) return false;
+    static const char* const words[] = {"Airfoils", "Instructions", "Output", "Resources"};
+    bool found[4] = {false, false, false, false};
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (types[i] != 1) continue;
+        for (int w = 0; w < 4; ++w)
+            if (names[i].find(words[w]) != std::string::npos) found[w] = true;
+    }
+    return found[0] && found[1] && found[2] && found[3];
+}

@@ -65,3 +65,7 @@ extern std::string crnt_file_path;
 extern std::string crnt_file_name;
 // Why the last failed download failed (a full disk, a 404, a refused connection), for the screens.
 extern std::string download_error_text;
+
+// Whether folder (relative to app_path, ending in '/') holds a copy of the simulator: folders
+// whose names contain "Airfoils", "Instructions", "Output" and "Resources".
+bool folder_holds_copy(const std::string& folder);

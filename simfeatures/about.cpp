@@ -9,10 +9,13 @@
 #include "core/xtim.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
+#include "files/safe_extract.h"
 #include "files/xmap.h"
 #include "files/zip_utils.h"
 #include "graphics/ogl_back.h"
 #include "graphics/oglp_text.h"
+#include "install/install_state.h"
+#include "install/net_fetch.h"
 #include "net/http.h"
 #include "platform/plat_paths.h"
 #include "simfeatures/sim_ui.h"
@@ -22,8 +25,8 @@ about_state about_box;
 namespace {
 
 constexpr char list_folder[] = "Resources/preferences/";
-constexpr char list_file[] = "Resources/preferences/serverlist9.txt";
-constexpr char installer_zip[] = "Resources/preferences/installer.zip";
+constexpr char list_name[] = "serverlist9.txt";
+constexpr char installer_zip_name[] = "installer.zip";
 
 const char* const credits[8] = {
     "Artwork: the Tessaly art team.",
@@ -93,13 +96,71 @@ void decide(about_state& st, const std::string& final_host, const std::string& f
                  kMakerWebAddress + " to download the update.";
 }
 
+// Where the box keeps its files, chosen at its first use. In a copy (app_path) they go where
+// the copy keeps them and the installer into the copy's own folder. Otherwise (the installer's
+// programs leave app_path empty) a fresh folder of the private temporary folder takes them all:
+// nothing from the server may land in the folder the program was started from.
+bool choose_files_folder(about_state& st) {
+    if (st.in_copy >= 0) return true;
+    if (!app_path.empty() && folder_holds_copy("")) {
+        st.in_copy = 1;
+        st.folder.clear();
+        st.list_file = std::string(list_folder) + list_name;
+        st.installer_zip = std::string(list_folder) + installer_zip_name;
+        return true;
+    }
+    std::string temp;
+    get_OS_abs_path(os_dir_temp, temp);
+    std::string made = temp + "about-XXXXXX";
+    if (temp.empty() || !mkdtemp(&made[0])) {
+        xer << "The about box found no folder for its downloads in the temporary folder " << temp << "\n";
+        return false;
+    }
+    st.in_copy = 0;
+    st.folder = made + "/";
+    st.list_file = st.folder + list_name;
+    st.installer_zip = st.folder + installer_zip_name;
+    return true;
+}
+
+// File functions put app_path in front of the paths they take; the box's folder outside a copy
+// is absolute, so there app_path is set aside while they run.
+template <class F>
+auto with_box_paths(const about_state& st, F fn) {
+    struct restore {
+        std::string saved;
+        ~restore() { app_path = saved; }
+    } r{app_path};
+    if (st.in_copy != 1) app_path.clear();
+    return fn();
+}
+
 std::string with_error(const char* format, int err) {
     char buf[1024];
     std::snprintf(buf, sizeof buf, format, error_str(err).c_str(), err);
     return buf;
 }
 
+bool inside_of(const std::string& name, const std::string& top) {
+    return name == top || name == top + "/" || (starts_with(name, top + "/") && archive_name_is_safe(name));
+}
+
 }  // namespace
+
+std::string about_installer_entry(const std::vector<std::string>& names) {
+    if (names.empty() || !archive_name_is_safe(names[0])) return "";
+    std::string top = names[0];
+    if (top.back() == '/') top.pop_back();
+    if (top.empty() || top == "." || top.find('/') != std::string::npos || top == "__MACOSX") return "";
+    for (const std::string& name : names) {
+        // Resource forks of the program's own files come under "__MACOSX/".
+        const bool fork = starts_with(name, "__MACOSX/");
+        const std::string rest = fork ? name.substr(9) : name;
+        if ((fork && (rest.empty() || rest == "._" + top)) || inside_of(rest, top)) continue;
+        return "";
+    }
+    return top;
+}
 
 bool about_read_list(about_state& st, const std::string& rel_path) {
     xmap_class f(rel_path);
@@ -155,10 +216,17 @@ void about_pass(about_state& st) {
     // blocks the frame, so after a failure the next try waits a few seconds.
     const uint64_t now = xtim_class::microsecs();
     if (!st.version_str_found && now >= st.next_fetch) {
-        if (!http.slot(0)) plat::make_dirs(app_path + list_folder, 0755);
-        const int r = http.net_check(0, kServerListHost, "/serverlist9.txt", list_file);
-        if (r == 2 || (r == 1 && (!about_read_list(st, list_file) || !st.version_str_found)))
+        if (!choose_files_folder(st)) {
             st.next_fetch = now + kAboutRetryMicros;
+        } else {
+            with_box_paths(st, [&] {
+                if (!http.slot(0) && st.in_copy == 1) plat::make_dirs(app_path + list_folder, 0755);
+                const int r = http.net_check(0, kServerListHost, "/serverlist9.txt", st.list_file,
+                                             server_list_max_bytes);
+                if (r == 2 || (r == 1 && (!about_read_list(st, st.list_file) || !st.version_str_found)))
+                    st.next_fetch = now + kAboutRetryMicros;
+            });
+        }
     }
 
     // 2. The box.
@@ -178,13 +246,17 @@ void about_pass(about_state& st) {
     if (ui.action(191, 17, 0, 0, 1, "Visit the Volatra web site for free updates!", "-")) go_to_URL(kMakerWebAddress);
 
     // 3. The installer. It comes over plain HTTP and is started as it is: that is how the
-    // maker ships it; only its place in the program folder is checked.
+    // maker ships it; only where it lands is checked.
     switch (st.ins_state) {
     case 1:
         if (ui.action(492, 17, 0, 0, 1, st.is_beta ? " Get New Beta! " : "Update Volatra!", "-")) st.ins_state = 2;
         break;
     case 2: {
-        const int r = http.net_check(1, st.installer_server, st.installer_path, installer_zip);
+        // A huge archive fails like any other.
+        const int r = !choose_files_folder(st) ? 2 : with_box_paths(st, [&] {
+            return http.net_check(1, st.installer_server, st.installer_path, st.installer_zip,
+                                  kInstallerMaxBytes);
+        });
         if (r == 0) {
             const down_class* d = http.slot(1);
             st.progress = d ? about_progress_text(d->received(), d->content_length()) : about_progress_text(0, 1);
@@ -194,17 +266,18 @@ void about_pass(about_state& st) {
             st.err_msg = "I was unable to download the installer from the net.";
         } else {
             std::string name;
-            int err = zip_to_file(installer_zip, "", &name);
-            if (!err) {
-                if (!name.empty() && name.back() == '/') name.pop_back();
-                // What is started must be one item of the program folder itself.
-                if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-                    err = err_zip_unsafe_path;
-            }
+            const int err = with_box_paths(st, [&] {
+                // Nothing is written before the whole archive proved to be the one program.
+                std::vector<std::string> names;
+                if (int e = zip_entry_names(st.installer_zip, &names)) return e;
+                if (about_installer_entry(names).empty()) return static_cast<int>(err_zip_unsafe_path);
+                return zip_to_file(st.installer_zip, st.folder, &name);
+            });
             if (err) {
                 st.ins_state = 4;
                 st.err_msg = with_error("There was an error unzipping the installer: %s (%d)", err);
             } else {
+                if (name.back() == '/') name.pop_back();
                 st.installer_app_name = name;
                 st.ins_state = 3;
             }
@@ -212,7 +285,11 @@ void about_pass(about_state& st) {
         break;
     }
     case 3: {
-        const int err = launch_app(st.installer_app_name, app_path);
+        // A copy's installer is told the copy with "-path"; one from the temporary folder has no
+        // copy to name.
+        const int err = with_box_paths(st, [&] {
+            return launch_app(st.folder + st.installer_app_name, st.in_copy == 1 ? app_path : std::string());
+        });
         st.ins_state = 4;
         st.err_msg = with_error("There was an error launching the installer: %s (%d)", err);
         break;

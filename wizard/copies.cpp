@@ -65,20 +65,7 @@ void register_new_volatra() {
     if (err) xer << "WARNING: could not append registration file: " << path << "\n";
 }
 
-bool path_is_to_a_sim() {
-    std::vector<std::string> names;
-    std::vector<int> types;
-    if (dest_dir_path.empty() || dest_dir_path.back() != '/') return false;
-    if (opensave_getitems(dest_dir_path, 0, names, types) == 0) return false;
-    static const char* const words[] = {"Airfoils", "Instructions", "Output", "Resources"};
-    bool found[4] = {false, false, false, false};
-    for (size_t i = 0; i < names.size(); ++i) {
-        if (types[i] != 1) continue;
-        for (int w = 0; w < 4; ++w)
-            if (names[i].find(words[w]) != std::string::npos) found[w] = true;
-    }
-    return found[0] && found[1] && found[2] && found[3];
-}
+bool path_is_to_a_sim() { return folder_holds_copy(dest_dir_path); }
 
 std::string find_copy_above(const std::string& chosen) {
     const std::string kept = dest_dir_path;

@@ -182,6 +182,18 @@ TEST_F(ZipTest, NameIoReportsFirstEntryAndUseNameRenamesTheOnlyOne) {
     EXPECT_EQ(zip_to_file(zip_path("one.zip"), box.dest, nullptr, 1), EINVAL);
 }
 
+TEST_F(ZipTest, EntryNamesAreListedWithoutWritingAnything) {
+    make_zip(zip_path(), {{"Installer.app/", "", 0x41ED0000}, {"Installer.app/x", "x"}, {"../up", "u"}});
+    std::vector<std::string> names{"stale"};
+    ASSERT_EQ(zip_entry_names(zip_path(), &names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"Installer.app/", "Installer.app/x", "../up"}));
+    EXPECT_TRUE(dest_listing(box).empty());
+    EXPECT_EQ(zip_entry_names(box.dir + "/none.zip", &names), err_zip_open);
+    EXPECT_TRUE(names.empty());
+    make_zip(zip_path(), {{std::string(300, 'n'), "x"}});
+    EXPECT_EQ(zip_entry_names(zip_path(), &names), ENAMETOOLONG);
+}
+
 TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     EXPECT_EQ(zip_to_file(box.dir + "/none.zip", box.dest), err_zip_open);
     write_file(box.dir + "/junk.zip", "not a zip at all");

@@ -1,6 +1,11 @@
 #include "simfeatures/about.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
 
 #include "archive_test_helpers.h"
 #include "common/recorders.h"
@@ -50,6 +55,8 @@ protected:
 
     temp_folder dir_;
     std::string saved_path_ = app_path;
+    // Outside a copy the box's files go to the private temporary folder: one of the test's own.
+    scoped_env tmpdir_{"TMPDIR", (std::filesystem::create_directories(dir_ / "tmp"), dir_ / "tmp")};
 };
 
 TEST_F(About, TheListDecidesWhatIsOffered) {
@@ -158,6 +165,9 @@ class AboutOnline : public About {
 protected:
     void SetUp() override {
         About::SetUp();
+        // The program folder is a copy: the box keeps its files there.
+        for (const char* f : {"Airfoils", "Instructions", "Output", "Resources"})
+            write_file(dir_ / f + "/.keep", "");
         http.proxy_host = "127.0.0.1";
         http.proxy_port = server_.port();
         server_.put_file(kServerListHost, "/serverlist9.txt",
@@ -225,8 +235,120 @@ TEST_F(AboutOnline, AnInstallerOutsideTheProgramFolderIsNeitherUnpackedNorStarte
     EXPECT_EQ(about_box.ins_state, 4);
     EXPECT_EQ(about_box.err_msg, "There was an error unzipping the installer: " + error_str(err_zip_unsafe_path) +
                                      " (20013)");
-    EXPECT_TRUE(path_exists(dir_ / "a/b"));
+    EXPECT_FALSE(path_exists(dir_ / "a/b"));  // refused before anything was written
     EXPECT_TRUE(recorded_urls().empty());
+}
+
+// A script that writes its arguments beside itself, the program of the test's installers.
+archive_test::zip_item run_me(const std::string& name = "run-me") {
+    archive_test::zip_item run;
+    run.name = name;
+    run.data = "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/launched.txt\"\n";
+    run.external_fa = 0x81ED0000;  // a file, 0755
+    return run;
+}
+
+// Every file below folder with its contents, for comparing a folder before and after.
+std::map<std::string, std::string> tree(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (auto& e : std::filesystem::recursive_directory_iterator(folder))
+        out[e.path().string()] = e.is_regular_file() ? read_file(e.path().string()) : "<folder>";
+    return out;
+}
+
+// Started from a working folder that is the user's home, with no copy at app_path: the list, the
+// archive and the installer go to a fresh folder of the private temporary folder; an archive
+// with entries beside its program (the user's .profile, an autostart file) is refused whole.
+TEST_F(AboutOnline, OutsideACopyNothingLandsInTheWorkingFolder) {
+    const std::string home = dir_ / "home/", tmp = dir_ / "tmp/";
+    write_file(home + ".profile", "# the user's own\n");
+    write_file(home + ".config/autostart/.keep", "");
+    const auto home_before = tree(home);
+    auto open_box = [&] {
+        return run_in_child([&] {
+            if (chdir(home.c_str()) != 0) return;
+            app_path.clear();
+            MACIBM_about();
+            std::printf("%d|%s", about_box.ins_state, about_box.err_msg.c_str());
+        });
+    };
+
+    archive_test::zip_item profile{".profile", "planted\n"},
+        autostart{".config/autostart/x.desktop", "[Desktop]\n"};
+    serve_installer({run_me(), profile, autostart});
+    child_result r = open_box();
+    EXPECT_EQ(r.exit_code, child_returned);
+    EXPECT_EQ(r.out,
+              "4|There was an error unzipping the installer: " + error_str(err_zip_unsafe_path) + " (20013)");
+    EXPECT_EQ(tree(home), home_before);
+
+    // A good archive: unpacked and started from the temporary folder, with no copy to name.
+    serve_installer({run_me()});
+    r = open_box();
+    EXPECT_EQ(r.exit_code, 1);
+    std::string launched;
+    for (int i = 0; i < 30000 && launched.empty(); ++i) {
+        for (auto& e : std::filesystem::recursive_directory_iterator(tmp))
+            if (e.path().filename() == "launched.txt") launched = e.path().string();
+        if (launched.empty()) UTL_sleep(1);
+    }
+    ASSERT_FALSE(launched.empty());
+    const std::string box_folder = launched.substr(0, launched.rfind('/') + 1);
+    EXPECT_EQ(box_folder.rfind(tmp + "volatra-installer-" + std::to_string(getuid()) + "/about-", 0), 0u)
+        << box_folder;
+    for (int i = 0; i < 30000 && read_file(launched).empty(); ++i) UTL_sleep(1);
+    EXPECT_EQ(read_file(launched), "\n");  // no "-path"
+    EXPECT_TRUE(path_exists(box_folder + "serverlist9.txt"));
+    EXPECT_TRUE(path_exists(box_folder + "installer.zip"));
+    EXPECT_EQ(tree(home), home_before);
+}
+
+TEST(AboutInstallerArchive, OnlyTheFirstEntryAndWhatLiesInsideIt) {
+    using names = std::vector<std::string>;
+    const struct {
+        names entries;
+        const char* want;
+    } rows[] = {
+        {{"run-me"}, "run-me"},
+        {{"Inst.app/", "Inst.app/Contents/", "Inst.app/Contents/MacOS/run", "__MACOSX/",
+          "__MACOSX/Inst.app/Contents/._Info.plist", "__MACOSX/._Inst.app"},
+         "Inst.app"},
+        {{"run-me", ".profile"}, ""},
+        {{"Inst.app/", ".config/autostart/x.desktop"}, ""},
+        {{"Inst.app/", "Inst.app/../.profile"}, ""},
+        {{"Inst.app/", "Inst.appx/x"}, ""},
+        {{"Inst.app/", "__MACOSX/._other"}, ""},
+        {{"Inst.app/", "__MACOSX/other/._x"}, ""},
+        {{"a/b"}, ""},
+        {{"../evil"}, ""},
+        {{"."}, ""},
+        {{"/abs"}, ""},
+        {{"__MACOSX/"}, ""},
+        {{}, ""},
+    };
+    for (const auto& r : rows) {
+        std::string all;
+        for (const std::string& n : r.entries) all += n + " ";
+        EXPECT_EQ(about_installer_entry(r.entries), r.want) << all;
+    }
+}
+
+// Servers that never stop sending: the list is cut off at its cap and fetched again later; an
+// installer announced past its cap fails at once. Neither leaves a file.
+TEST_F(AboutOnline, EndlessDownloadsAreCutOffAtTheirCaps) {
+    server_.set_faults(std::string("{\"") + kServerListHost + "\": {\"mode\": \"endless\"}}");
+    about_state st;
+    for (int i = 0; i < 20000 && st.next_fetch == 0; ++i) about_pass(st);
+    EXPECT_EQ(st.next_fetch, kAboutRetryMicros);
+    EXPECT_EQ(http.last_failure(0).os_err, EFBIG);
+    EXPECT_FALSE(path_exists(dir_ / "Resources/preferences/serverlist9.txt"));
+
+    server_.set_faults("{\"dl.example\": {\"mode\": \"endless\", \"framing\": \"length\"}}");
+    MACIBM_about();
+    EXPECT_EQ(about_box.ins_state, 4);
+    EXPECT_EQ(about_box.err_msg, "I was unable to download the installer from the net.");
+    EXPECT_EQ(http.last_failure(1).os_err, EFBIG);
+    EXPECT_FALSE(path_exists(dir_ / "Resources/preferences/installer.zip"));
 }
 
 TEST_F(AboutOnline, AFailedDownloadIsTheEndAndALaterListDoesNotCallItOff) {
