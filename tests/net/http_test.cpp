@@ -228,6 +228,18 @@ TEST_F(Http, ABodyPastItsLimitIsAbandonedAndItsFileDeleted) {
     EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2);
     EXPECT_EQ(http.last_failure(2).os_err, EFBIG);
     EXPECT_FALSE(path_exists(local("f.bin")));
+    // The announced length alone fails it: the half body that comes before a stall is not waited for.
+    fault(R"({"mode": "stall"})");
+    EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2);
+    EXPECT_EQ(http.last_failure(2).os_err, EFBIG);
+    script("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n", "hold");
+    EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 0), 2);
+    // A limit of 0 takes only an empty body.
+    fault(R"({"mode": "no_length"})");
+    EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 0), 2);
+    server_->clear();
+    server_->put_file(host, "/empty", "");
+    EXPECT_EQ(pump_slot(2, host, "/empty", local("empty"), nullptr, 0), 1);
     for (const char* mode : {"no_length", "chunked"}) {
         fault(std::string("{\"mode\": \"") + mode + "\", \"chunk\": 300}");
         EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2) << mode;
