@@ -53,6 +53,24 @@ bool button_inside_panel(const e2e_image& im, int x0, int y0, int x1, int y1) {
     return true;
 }
 
+// The probe's first two steps answered: the message, then English in the language chooser.
+const char past_alert_and_chooser[] =
+    "wait_log \"probe alert\"\n"
+    "key Return\n"
+    "wait_log \"probe chooser\"\n"
+    "key Return\n";
+
+// xdotool stands in for the user: it finds the window by its title (a pattern), focuses it and
+// presses Return. status receives xdotool's exit status once the thread is joined.
+std::thread press_return_in(const e2e_session& s, const std::string& title, int* status) {
+    return std::thread([display = s.display(), title, status] {
+        plat::run_wait(plat::find_program("timeout"),
+                       {"timeout", "100", "env", "DISPLAY=" + display, "xdotool", "search", "--sync",
+                        "--name", title, "windowfocus", "--sync", "key", "Return"},
+                       status);
+    });
+}
+
 TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
     for (const char* name : {"volatra_installer", "volatra_updater", "volatra_webdemo"}) {
         e2e_session s(std::string("startup_") + name);
@@ -175,19 +193,11 @@ TEST(Startup, TheRealZenityShowsTheFolderDialog) {
     s.set_env("PATH", "/usr/bin:/bin");
     ASSERT_FALSE(plat::find_program("zenity").empty());
     int user_status = -1;
-    std::thread user([&] {
-        plat::run_wait(plat::find_program("timeout"),
-                       {"timeout", "100", "env", "DISPLAY=" + s.display(), "xdotool", "search", "--sync", "--name",
-                        "^Pick a folder$", "windowfocus", "--sync", "key", "Return"},
-                       &user_status);
-    });
+    std::thread user = press_return_in(s, "^Pick a folder$", &user_status);
     int status = s.run(probe, {},
-                       "wait_log \"probe alert\"\n"
-                       "key Return\n"
-                       "wait_log \"probe chooser\"\n"
-                       "key Return\n"
-                       "wait_log \"probe folder\" 90\n"
-                       "quit\n",
+                       std::string(past_alert_and_chooser) +
+                           "wait_log \"probe folder\" 90\n"
+                           "quit\n",
                        150);
     user.join();
     EXPECT_EQ(s.err().find("is not supported"), std::string::npos) << s.err();
@@ -205,15 +215,12 @@ TEST(Startup, AFolderDialogThatCannotBeShownIsSaidOnScreen) {
     s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
     s.set_env("STANDIN_STATUS", "255");
     int status = s.run(probe, {},
-                       "wait_log \"probe alert\"\n"
-                       "key Return\n"
-                       "wait_log \"probe chooser\"\n"
-                       "key Return\n"
-                       "wait_log \"could not be shown\"\n"
-                       "shot failed.png\n"
-                       "key Return\n"
-                       "wait_log \"probe folder\"\n"
-                       "quit\n");
+                       std::string(past_alert_and_chooser) +
+                           "wait_log \"could not be shown\"\n"
+                           "shot failed.png\n"
+                           "key Return\n"
+                           "wait_log \"probe folder\"\n"
+                           "quit\n");
     ASSERT_EQ(status, 0) << s.report();
     const std::string log = s.log();
     EXPECT_NE(log.find("The folder dialog could not be shown.\nzenity ended with status 255.\n"), std::string::npos)
@@ -230,14 +237,8 @@ TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {
     e2e_session s("startup_confirm");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
-    // xdotool stands in for the user: it finds the box by its title, focuses it and presses Return.
     int user_status = -1;
-    std::thread user([&] {
-        plat::run_wait(plat::find_program("timeout"),
-                       {"timeout", "60", "env", "DISPLAY=" + s.display(), "xdotool", "search", "--sync", "--name",
-                        "^Volatra Installer$", "windowfocus", "--sync", "key", "Return"},
-                       &user_status);
-    });
+    std::thread user = press_return_in(s, "^Volatra Installer$", &user_status);
     int status = s.run(probe, {"--confirm"}, "", 120);
     user.join();
     EXPECT_EQ(user_status, 0);
