@@ -27,6 +27,8 @@ constexpr char download_page[] = "https://www.tessaly.example/download/";
 constexpr float retry_pause = 1.0f;
 
 std::string failure_text(const http_failure& f) {
+    if (f.oversize)
+        return UTL_translate_string("The server sent more than the manifest says the file holds.");
     if (f.os_err) return error_str(f.os_err);
     if (f.stalled) return UTL_translate_string("The server sent nothing for 30 seconds.");
     if (f.status >= 100 && (f.status < 200 || f.status > 299))

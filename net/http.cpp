@@ -228,7 +228,8 @@ void down_class::end_body() {
     close_file();
 }
 
-void down_class::over_limit() {
+void down_class::refuse_oversize() {
+    mOversize = true;
     if (!mErr) mErr = EFBIG;
     abandon();
     discard_file();
@@ -238,7 +239,7 @@ void down_class::over_limit() {
 bool down_class::write_out(const char* data, size_t n) {
     if (n == 0) return true;
     if (mMaxBytes >= 0 && static_cast<int64_t>(n) > mMaxBytes - mReceived) {
-        over_limit();
+        refuse_oversize();
         return false;
     }
     mReceived += static_cast<int64_t>(n);
@@ -338,7 +339,7 @@ void down_class::start_body() {
             mContentLength = *length;
         else
             abandon();
-        if (mMaxBytes >= 0 && mContentLength > mMaxBytes) over_limit();
+        if (mMaxBytes >= 0 && mContentLength > mMaxBytes) refuse_oversize();
     } else {
         mBody = body_kind::until_close;
     }
@@ -501,7 +502,8 @@ int http_class::net_check(int slot, std::string server, std::string path, const 
         report(*d, local_file, server, path);
         result = 2;
     }
-    if (result == 2) mFailures[slot] = {d->status_code(), d->reason(), d->GetOSErr(), !finished};
+    if (result == 2)
+        mFailures[slot] = {d->status_code(), d->reason(), d->GetOSErr(), !finished, d->oversize()};
     delete d;
     mSlots[slot] = nullptr;
     return result;

@@ -51,6 +51,8 @@ public:
     // The most body bytes the transfer may bring (-1: no bound). A body announced or grown
     // past it is abandoned with EFBIG and its file deleted.
     void set_limit(int64_t max_bytes) { mMaxBytes = max_bytes; }
+    // The body passed the limit.
+    bool oversize() const { return mOversize; }
 
 private:
     enum class body_kind { by_length, chunked, until_close };
@@ -61,7 +63,7 @@ private:
     size_t decode_chunks();
     void end_body();
     void abandon();
-    void over_limit();
+    void refuse_oversize();
     bool write_out(const char* data, size_t n);
     void close_file();
 
@@ -80,6 +82,7 @@ private:
     int64_t mContentLength = -1;
     int64_t mReceived = 0;
     int64_t mMaxBytes = -1;
+    bool mOversize = false;
     float mLastActivity = 0.0f;
 
     body_kind mBody = body_kind::by_length;
@@ -96,6 +99,7 @@ struct http_failure {
     std::string reason;    // the text behind it
     int os_err = 0;        // the transfer's error number (GetOSErr), 0 for none
     bool stalled = false;  // nothing came for the stall limit
+    bool oversize = false;  // the body passed the caller's limit
 };
 
 class http_class {

@@ -217,6 +217,7 @@ TEST_F(Http, ABodyPastItsLimitIsAbandonedAndItsFileDeleted) {
         EXPECT_LT(calls, 10000) << framing;
         EXPECT_EQ(http.last_failure(2).os_err, EFBIG) << framing;
         EXPECT_EQ(http.last_failure(2).status, 200) << framing;
+        EXPECT_TRUE(http.last_failure(2).oversize) << framing;
         EXPECT_FALSE(path_exists(local("endless"))) << framing;
     }
     EXPECT_NE(log.text().find("   GetOSErr   =27\n"), std::string::npos);
@@ -240,6 +241,8 @@ TEST_F(Http, ABodyPastItsLimitIsAbandonedAndItsFileDeleted) {
     server_->clear();
     server_->put_file(host, "/empty", "");
     EXPECT_EQ(pump_slot(2, host, "/empty", local("empty"), nullptr, 0), 1);
+    EXPECT_EQ(pump_slot(2, host, "/missing", local("missing"), nullptr, 1000), 2);  // a 404 is no oversize
+    EXPECT_FALSE(http.last_failure(2).oversize);
     for (const char* mode : {"no_length", "chunked"}) {
         fault(std::string("{\"mode\": \"") + mode + "\", \"chunk\": 300}");
         EXPECT_EQ(pump_slot(2, host, "/f.bin", local("f.bin"), nullptr, 999), 2) << mode;
