@@ -252,7 +252,7 @@ void about_pass(about_state& st) {
         if (ui.action(492, 17, 0, 0, 1, st.is_beta ? " Get New Beta! " : "Update Volatra!", "-")) st.ins_state = 2;
         break;
     case 2: {
-        // A huge archive fails like any other.
+        // An archive past its cap fails like any other download.
         const int r = !choose_files_folder(st) ? 2 : with_box_paths(st, [&] {
             return http.net_check(1, st.installer_server, st.installer_path, st.installer_zip,
                                   kInstallerMaxBytes);
