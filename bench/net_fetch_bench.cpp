@@ -1,178 +1,85 @@
-// Updates a copy from the local test server with the network fetch (four streams, the step
-// called back to back: download and unpack), and fetches the same archives with curl (four
-// parallel transfers through the same proxy); prints the throughput ratio.
+// The web update, engine side: fetches and installs the files of a list from an HTTP server on
+// 127.0.0.1 (reached as the proxy, as the update servers are) with the network fetch's four
+// streams, as one fresh process. Without arguments it runs the whole benchmark
+// (bench/speed_bench.py web): ~300 MB in ~200 archives from nginx against four parallel curl and
+// unzip, back to back and paced as the wizard's run screen paces the fetch.
 //
-//   net_fetch_bench [small_count] [large_megabytes]
-#include <sys/wait.h>
-
-#include <chrono>
+//   net_fetch_bench
+//   net_fetch_bench --run PORT LIST OUT_DIR TEMP_DIR [--paced]
+//
+// LIST has one line per file: manifest path, archive bytes, file bytes and MD5, tab-separated;
+// the server holds each archive at /rel/ + path + ".zip".
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <sstream>
 #include <string>
-#include <vector>
 
-#include "../tests/net/test_http_server.h"
+#include "bench_common.h"
 #include "core/xtim.h"
-#include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
 #include "net/http.h"
-
-using clock_type = std::chrono::steady_clock;
-
-namespace {
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-void write_file(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
-std::string make_temp_folder(const char* tag) {
-    std::string t = std::filesystem::temp_directory_path().string() + "/volatra_" + tag + "_XXXXXX";
-    if (!mkdtemp(t.data())) std::exit(1);
-    return t + "/";
-}
-
-const char mirror[] = "mirror.example.invalid";
-const char release[] = "/rel/";
-
-struct job {
-    std::string path, body;  // manifest path and the unpacked file
-    std::string zip;         // what the server holds at release + path + ".zip"
-};
-
-std::vector<job> make_jobs(int small_count, int large_mb, const std::string& staging) {
-    std::mt19937 gen(7);
-    std::vector<job> jobs;
-    auto bytes = [&](size_t n) {
-        std::string s(n, '\0');
-        for (char& c : s) c = static_cast<char>(gen());
-        return s;
-    };
-    for (int i = 0; i < 4; ++i)
-        jobs.push_back({"All/big/part" + std::to_string(i) + ".bin", bytes(size_t(large_mb) << 20), ""});
-    for (int i = 0; i < small_count; ++i)
-        jobs.push_back({"All/small/dir" + std::to_string(i % 10) + "/file " + std::to_string(i) + ".bin",
-                        bytes(2000 + (gen() % 30000)), ""});
-    for (job& j : jobs) {
-        std::string src = staging + j.path.substr(j.path.rfind('/') + 1);
-        write_file(src, j.body);
-        if (file_to_zip(src, staging + "out.zip") != 0) {
-            std::fprintf(stderr, "cannot pack %s\n", src.c_str());
-            std::exit(1);
-        }
-        j.zip = read_file(staging + "out.zip");
-        std::filesystem::remove(src);
-    }
-    return jobs;
-}
-
-double run_fetch(const std::vector<job>& jobs, const std::string& copy) {
-    sim_info.clear();
-    deleted_files.clear();
-    for (const job& j : jobs) {
-        sim_info.emplace_back();
-        file_version_struct v;
-        v.path = j.path;
-        v.size_a = static_cast<float>(j.zip.size()) / 1000.0f;
-        v.size_b = static_cast<float>(j.body.size()) / 1000.0f;
-        v.need_install = 1;
-        sim_info.back().versions.push_back(v);
-        std::filesystem::create_directories(copy + j.path.substr(4, j.path.rfind('/') - 3));
-    }
-    dest_dir_path = copy;
-    std::memset(&next, 0, sizeof(next));
-    next.active[0] = next.active[1] = 1;
-    next.wants_file[0] = next.wants_file[1] = 1;
-    next.start_time = xtim.real_time;
-    stg.stream_count = 4;
-    stg.extract_error = 0;
-
-    auto start = clock_type::now();
-    int r = 0;
-    while (!(r = grab_files())) {
-    }
-    double t = std::chrono::duration<double>(clock_type::now() - start).count();
-    if (stg.extract_error) {
-        std::fprintf(stderr, "the fetch failed\n");
-        std::exit(1);
-    }
-    return t;
-}
-
-double run_curl(const std::vector<job>& jobs, const std::string& out, unsigned short port) {
-    std::string config = out + "curl.cfg";
-    std::string text;
-    for (size_t i = 0; i < jobs.size(); ++i)
-        text += "url = \"http://" + std::string(mirror) + http_escape_path(release + jobs[i].path + ".zip") +
-                "\"\noutput = \"" + out + std::to_string(i) + "\"\n";
-    write_file(config, text);
-    std::string cmd = "curl -sS --no-progress-meter -f --parallel --parallel-max 4 -x http://127.0.0.1:" +
-                      std::to_string(port) + " -K '" + config + "'";
-    auto start = clock_type::now();
-    int rc = std::system(cmd.c_str());
-    double t = std::chrono::duration<double>(clock_type::now() - start).count();
-    if (rc != 0) {
-        std::fprintf(stderr, "curl failed (%d)\n", rc);
-        std::exit(1);
-    }
-    return t;
-}
-
-}  // namespace
+#include "wizard/web_update.h"
+#include "wizard/wizard_frame.h"
 
 int main(int argc, char** argv) {
-    int small_count = argc > 1 ? std::atoi(argv[1]) : 400;
-    int large_mb = argc > 2 ? std::atoi(argv[2]) : 16;
-    if (std::system("curl --version >/dev/null 2>&1") != 0) {
-        std::fprintf(stderr, "curl is needed as the reference\n");
-        return 1;
+    if (argc == 1) return run_driver("web", argv[0]);
+    if ((argc != 6 && argc != 7) || std::strcmp(argv[1], "--run") != 0 ||
+        (argc == 7 && std::strcmp(argv[6], "--paced") != 0)) {
+        std::fprintf(stderr, "usage: net_fetch_bench [--run PORT LIST OUT_DIR TEMP_DIR [--paced]]\n");
+        return 2;
     }
-    std::string work = make_temp_folder("bench_net");
-    std::vector<job> jobs = make_jobs(small_count, large_mb, work);
-    double total_mb = 0;
-    for (auto& j : jobs) total_mb += j.zip.size() / 1e6;
-
-    test_http_server server(600.0);
-    for (auto& j : jobs) server.put_file(mirror, release + j.path + ".zip", j.zip);
     http.proxy_host = "127.0.0.1";
-    http.proxy_port = server.port();
-    server_name[0] = mirror;
-    server_path[0] = release;
+    http.proxy_port = static_cast<uint32_t>(std::atoi(argv[2]));
+    server_name[0] = "mirror.example.invalid";
+    server_path[0] = "/rel/";
     stg.server_count = 1;
     stg.server_index = 0;
-    temp_path = work + "tmp/";
-    std::filesystem::create_directories(temp_path);
+    stg.stream_count = 4;
+    dest_dir_path = std::string(argv[4]) + "/";
+    temp_path = std::string(argv[5]) + "/";
 
-    double best_ours = 1e9, best_curl = 1e9;
-    for (int round = 0; round < 3; ++round) {
-        std::string copy = work + "copy/", ref = work + "curl/";
-        std::filesystem::create_directories(ref);
-        best_ours = std::min(best_ours, run_fetch(jobs, copy));
-        best_curl = std::min(best_curl, run_curl(jobs, ref, server.port()));
-        if (round == 0) {
-            for (size_t i = 0; i < jobs.size(); ++i) {
-                if (read_file(copy + jobs[i].path.substr(4)) != jobs[i].body ||
-                    read_file(ref + std::to_string(i)) != jobs[i].zip) {
-                    std::fprintf(stderr, "fetched files differ from the served ones\n");
-                    return 1;
-                }
-            }
-        }
-        std::filesystem::remove_all(copy);
-        std::filesystem::remove_all(ref);
+    std::ifstream list(argv[3]);
+    for (std::string line; std::getline(list, line);) {
+        std::istringstream in(line);
+        std::string path, a, b, md5;
+        if (!std::getline(in, path, '\t') || !std::getline(in, a, '\t') || !std::getline(in, b, '\t') ||
+            !std::getline(in, md5))
+            continue;
+        file_version_struct v;
+        v.path = path;
+        v.size_a = static_cast<float>(std::atof(a.c_str()) / 1000.0);
+        v.size_b = static_cast<float>(std::atof(b.c_str()) / 1000.0);
+        v.sig_want = md5;
+        v.need_install = 1;
+        sim_info.emplace_back();
+        sim_info.back().versions.push_back(v);
+        stg.kb_to_download += v.size_a;
+        stg.kb_to_install += v.size_b;
+        const std::string dest = install_location(v);
+        std::filesystem::create_directories(dest.substr(0, dest.rfind('/')));
     }
-    std::filesystem::remove_all(work);
 
-    std::printf("%zu archives, %.1f MB, four streams, best of 3\n", jobs.size(), total_mb);
-    std::printf("grab_files: %.3f s (%.1f MB/s, download and unpack)   curl: %.3f s (%.1f MB/s, download)\n",
-                best_ours, total_mb / best_ours, best_curl, total_mb / best_curl);
-    std::printf("throughput ratio (grab_files / curl): %.2f (goal >= 0.90)\n", best_curl / best_ours);
+    xtim.xtim_update();
+    net_stream_reset();
+    if (argc == 7) {
+        wizard_screen screen;
+        float progress = 0;
+        frame_clock frame;
+        while (!net_patch_frame(screen, progress)) {
+            frame.end_frame();
+            xtim.xtim_update();
+        }
+    } else {
+        while (!grab_files()) xtim.xtim_update();
+    }
+    if (stg.extract_error) {
+        std::fprintf(stderr, "net_fetch_bench: a file failed\n");
+        return 1;
+    }
     return 0;
 }
