@@ -1,6 +1,7 @@
 // The checksum pass over an installed copy.
 #include "install/checksum.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "core/wx.h"
@@ -15,9 +16,23 @@ UTL_worker_threads* checksum_workers = nullptr;
 int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;
 
 namespace {
-// Histories per task: small enough to spread a pass evenly, large enough to keep queueing cheap.
-constexpr int batch_size = 10;
-constexpr int tasks_per_processor = 4;
+// A task takes histories until it holds this many or this many kilobytes (the manifest's
+// unpacked sizes): small files go in numbers that keep queueing cheap, a large file goes alone,
+// so no thread is left with several large ones while the others idle.
+constexpr int batch_files = 64;
+constexpr float batch_kb = 4000.0f;
+// Tasks queued per processor: enough for every thread to stay busy through a frame of 16 ms
+// when the wizard steps the pass once a frame.
+constexpr int tasks_per_processor = 8;
+
+// One past the last history of the batch that starts at first.
+int batch_end(int first, int total) {
+    int end = first;
+    float kb = 0.0f;
+    while (end < total && end - first < batch_files && kb < batch_kb)
+        kb += std::max(0.0f, sim_info[end++].versions.back().size_b);
+    return end;
+}
 
 double seconds_now() { return static_cast<double>(xtim.microsecs()) / 1000000.0; }
 }  // namespace
@@ -67,12 +82,13 @@ int checksum_directory(int& cursor, float& progress) {
         checksum_workers = new UTL_worker_threads(processors, tasks_per_processor * processors);
         xer << " Start of MD5 at " << seconds_now() << "\n";
     }
-    while (cursor < total && checksum_workers->has_free_slot()) {
-        int n = total - cursor < batch_size ? total - cursor : batch_size;
-        checksum_workers->enqueue_task(new checksum_task(cursor, cursor + n));
-        cursor += n;
-    }
+    // Collect first: the slots freed since the last step are refilled in this one, not the next.
     while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
+    while (cursor < total && checksum_workers->has_free_slot()) {
+        const int end = batch_end(cursor, total);
+        checksum_workers->enqueue_task(new checksum_task(cursor, end));
+        cursor = end;
+    }
 
     progress = total == 0 ? 0.0f : static_cast<float>(cursor) / static_cast<float>(total);
     if (cursor < total || checksum_workers->count_total_tasks() > 0) return 0;
