@@ -18,7 +18,9 @@ std::vector<std::string> gProxyExclude;
 
 namespace {
 
-constexpr long receive_size = 65536;
+constexpr long receive_size = 256 * 1024;
+// What one step of a slot takes from its socket at most.
+constexpr size_t max_bytes_per_step = 8 << 20;
 constexpr float stall_limit = 30.0f;
 // A header section that never ends (one endless line, or endless lines) is refused past this
 // size instead of growing without bound.
@@ -258,22 +260,39 @@ void down_class::DoProcessing() {
         long sent = mSocket->http_WriteData(mOut.data(), static_cast<long>(mOut.size()));
         if (sent > 0) mOut.erase(mOut.begin(), mOut.begin() + sent);
     }
+    // Read what the socket holds: between two steps (a frame) the kernel keeps receiving, and one
+    // block per step would cap a stream at a block per frame. The bound keeps one slot from
+    // holding the frame while a fast server keeps sending.
     char* buf = receive_buffer();
-    long got = mSocket->ReadData(buf, receive_size);
-    if (got <= 0) {
-        // The peer closed: that ends a body delimited by the close, and fails anything else at
-        // once rather than after the stall limit.
-        if (got == 0 && mSocket->ReceivedRelease() && mSocket->GetStatus() == PCSBSocket::status_Connected) {
-            if (mHeadersDone && mBody == body_kind::until_close)
-                end_body();
-            else
-                abandon();
+    for (size_t taken = 0; taken < max_bytes_per_step;) {
+        long got = mSocket->ReadData(buf, receive_size);
+        if (got <= 0) {
+            // The peer closed: that ends a body delimited by the close, and fails anything else
+            // at once rather than after the stall limit.
+            if (got == 0 && mSocket->ReceivedRelease() &&
+                mSocket->GetStatus() == PCSBSocket::status_Connected) {
+                if (mHeadersDone && mBody == body_kind::until_close)
+                    end_body();
+                else
+                    abandon();
+            }
+            return;
         }
+        taken += static_cast<size_t>(got);
+        // Header bytes are progress too: a slow server is not a silent one.
+        mLastActivity = xtim.real_time;
+        take_bytes(buf, static_cast<size_t>(got));
+        if (mSocket->GetStatus() != PCSBSocket::status_Connected) return;
+    }
+}
+
+void down_class::take_bytes(const char* data, size_t n) {
+    if (mHeadersDone && mIn.empty() && mBody != body_kind::chunked) {
+        // The body straight from the receive area to the file.
+        body_bytes(data, n);
         return;
     }
-    // Header bytes are progress too: a slow server is not a silent one.
-    mLastActivity = xtim.real_time;
-    mIn.insert(mIn.end(), buf, buf + got);
+    mIn.insert(mIn.end(), data, data + n);
     if (!mHeadersDone) parse_headers();
     if (mHeadersDone && mSocket->GetStatus() == PCSBSocket::status_Connected) handle_body();
 }
@@ -346,28 +365,26 @@ void down_class::start_body() {
 }
 
 void down_class::handle_body() {
-    switch (mBody) {
-        case body_kind::by_length: {
-            size_t n = mIn.size();
-            bool reached = mReceived + static_cast<int64_t>(n) >= mContentLength;
-            if (reached) mSocket->Disconnect();
-            const bool kept = write_out(mIn.data(), n);
-            mIn.clear();
-            if (!kept) break;
-            if (mReceived == mContentLength)
-                end_body();
-            else if (reached)
-                close_file();  // more than announced: the transfer fails with the report
-            break;
-        }
-        case body_kind::until_close:
-            write_out(mIn.data(), mIn.size());
-            mIn.clear();
-            break;
-        case body_kind::chunked:
-            mIn.erase(mIn.begin(), mIn.begin() + static_cast<long>(decode_chunks()));
-            break;
+    if (mBody == body_kind::chunked) {
+        mIn.erase(mIn.begin(), mIn.begin() + static_cast<long>(decode_chunks()));
+        return;
     }
+    body_bytes(mIn.data(), mIn.size());
+    mIn.clear();
+}
+
+void down_class::body_bytes(const char* data, size_t n) {
+    if (mBody == body_kind::until_close) {
+        write_out(data, n);
+        return;
+    }
+    bool reached = mReceived + static_cast<int64_t>(n) >= mContentLength;
+    if (reached) mSocket->Disconnect();
+    if (!write_out(data, n)) return;
+    if (mReceived == mContentLength)
+        end_body();
+    else if (reached)
+        close_file();  // more than announced: the transfer fails with the report
 }
 
 // Writes the data of every whole or partial chunk in `in`; returns the bytes consumed.

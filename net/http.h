@@ -27,7 +27,8 @@ public:
     down_class(const down_class&) = delete;
     down_class& operator=(const down_class&) = delete;
 
-    // One pump step: send what the socket takes, receive up to 64 KiB, parse, write to the file.
+    // One pump step: send what the socket takes, receive what it holds (up to a bound), parse,
+    // write to the file.
     void DoProcessing();
 
     // 0 no socket, 1 connecting, 2 socket error, 3 closed, 4 sending, 5 receiving the body,
@@ -59,7 +60,9 @@ private:
 
     void parse_headers();
     void start_body();
+    void take_bytes(const char* data, size_t n);
     void handle_body();
+    void body_bytes(const char* data, size_t n);
     size_t decode_chunks();
     void end_body();
     void abandon();
