@@ -1,11 +1,16 @@
 #include "install/net_fetch.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "core/alert.h"
 #include "core/translate.h"
+#include "core/utl_threads.h"
+#include "core/utl_workers.h"
 #include "core/wx.h"
 #include "core/xtim.h"
 #include "files/errors.h"
@@ -85,6 +90,80 @@ void adapt_streams(int s) {
         next.wants_file[s] = 1;
 }
 
+// Unpacking and checking a downloaded archive runs on a pool, so that the streams go on
+// downloading meanwhile; the step takes the results back and reports them.
+class fetch_unpack_task : public UTL_work_task {
+public:
+    fetch_unpack_task(int history, std::string archive, std::string dest, std::string sig)
+        : history(history), archive(std::move(archive)), dest(std::move(dest)), sig(std::move(sig)) {}
+    void do_it() override {
+        // Nothing may escape onto the pool thread: the task would never come back.
+        try {
+            err = unpack_downloaded(archive, dest, sig, &chmod_result);
+        } catch (...) {
+            err = EIO;
+            delete_file(archive);
+        }
+    }
+    int check_error(std::string& msg) override {
+        msg.clear();
+        return err;
+    }
+
+    int history;
+    std::string archive, dest, sig;
+    int err = 0;
+    int chmod_result = 0;
+};
+
+UTL_worker_threads* unpack_pool = nullptr;
+unsigned unpack_serial = 0;
+
+// A task back from the pool: the file counts as installed only when it proved right.
+void take_back(fetch_unpack_task* t, bool report) {
+    if (report)
+        report_extraction(t->err, t->archive, t->dest, t->chmod_result);
+    else if (t->err)
+        xer << "Abandoned the unpacking of " << t->dest << ": error " << t->err << ".\n";
+    if (t->err == 0 && t->history < static_cast<int>(sim_info.size())) {
+        file_version_struct& v = sim_info[t->history].versions.back();
+        if (v.sig_want == t->sig) {
+            v.sig_have = v.sig_want;
+            v.up_to_date = 1;
+        }
+    }
+    delete t;
+}
+
+void collect_unpacked() {
+    if (!unpack_pool) return;
+    while (UTL_work_task* t = unpack_pool->check_retired_tasks())
+        take_back(static_cast<fetch_unpack_task*>(t), true);
+}
+
+// Waits for every queued archive, then the pool goes.
+void drain_unpacks(bool report) {
+    if (!unpack_pool) return;
+    while (UTL_work_task* t = unpack_pool->wait_retired_tasks())
+        take_back(static_cast<fetch_unpack_task*>(t), report);
+    delete unpack_pool;
+    unpack_pool = nullptr;
+}
+
+// Hands the stream's finished download to the pool under a name of its own, so the stream can
+// start its next file at once. False when it cannot (then the caller unpacks it itself).
+bool queue_unpack(int history, const std::string& temp, const std::string& dest, const std::string& sig) {
+    if (!unpack_pool) {
+        const int processors = UTL_count_processors();
+        unpack_pool = new UTL_worker_threads(processors, 4 * processors);
+    }
+    if (!unpack_pool->has_free_slot()) return false;
+    const std::string queued = temp_path + "unpack-" + std::to_string(++unpack_serial) + ".zip";
+    if (rename(temp.c_str(), queued.c_str()) != 0) return false;
+    unpack_pool->enqueue_task(new fetch_unpack_task(history, queued, dest, sig));
+    return true;
+}
+
 }  // namespace
 
 int64_t archive_max_bytes(float size_a_kb) {
@@ -93,11 +172,14 @@ int64_t archive_max_bytes(float size_a_kb) {
     return (static_cast<int64_t>(kb) + 1) * 1000;
 }
 
+void grab_files_kill() { drain_unpacks(false); }
+
 std::string grab_stream_file(int stream) { return temp_path + std::to_string(stream) + ".zip"; }
 
 int grab_files() {
     const int count = static_cast<int>(sim_info.size());
     next.kb_partial = 0;
+    collect_unpacked();
 
     for (int s = 0; s < stream_max; ++s) {
         if (!next.active[s]) continue;
@@ -167,7 +249,8 @@ int grab_files() {
                 draw_server();
             } else {
                 stg.download_failed = 0;
-                if (extract_and_delete_file(temp, location, v.sig_want) == 0) {
+                if (!queue_unpack(next.file_index[s], temp, location, v.sig_want) &&
+                    extract_and_delete_file(temp, location, v.sig_want) == 0) {
                     v.sig_have = v.sig_want;
                     v.up_to_date = 1;
                 }
@@ -179,17 +262,31 @@ int grab_files() {
         if (done) adapt_streams(s);
     }
 
+    bool streams_busy = false;
     for (int s = 0; s < stream_max; ++s)
-        if (next.active[s] && next.file_index[s] < count) return stg.extract_error;
+        if (next.active[s] && next.file_index[s] < count) streams_busy = true;
+    const bool unpacking = unpack_pool && unpack_pool->count_total_tasks() > 0;
+    if (!stg.extract_error && (streams_busy || unpacking)) return 0;
+    // The fetch ends with this step: every downloaded file is in place (or reported) first.
+    drain_unpacks(true);
+    if (streams_busy) return stg.extract_error;
     next.finished = 1;
     prune_empty_folders(deleted_files);
     return 1;
 }
 
-int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want) {
+int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
+                      int* chmod_result) {
     // The copy is the root nothing in the archive may leave; the old file is replaced only once
     // the new one proved right.
     int err = install_from_archive(archive, dest, sig_want);
+    *chmod_result = 0;
+    if (dest.find("Contents/MacOS/") != std::string::npos) *chmod_result = make_file_executable(dest.c_str());
+    delete_file(archive);
+    return err;
+}
+
+void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
     if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
@@ -197,13 +294,16 @@ int extract_and_delete_file(std::string archive, std::string dest, const std::st
                        UTL_translate_string("Compressed File: ") + archive,
                        UTL_translate_string("Destination: ") + dest, t_alert, __FILE__, __LINE__);
     }
-    int chmod_result = 0;
-    if (dest.find("Contents/MacOS/") != std::string::npos) chmod_result = make_file_executable(dest.c_str());
     if (stg.log_actions) {
         xer << "EXPANDING file " << dest << ", with result=" << err << ".\n";
         xer << "CHMODING  file " << dest << ", with result=" << chmod_result << ".\n";
     }
-    delete_file(archive);
+}
+
+int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want) {
+    int chmod_result = 0;
+    const int err = unpack_downloaded(archive, dest, sig_want, &chmod_result);
+    report_extraction(err, archive, dest, chmod_result);
     return err;
 }
 

@@ -12,14 +12,23 @@ inline constexpr int64_t server_list_max_bytes = int64_t(1) << 20;
 inline constexpr int64_t manifest_zip_max_bytes = int64_t(64) << 20;
 int64_t archive_max_bytes(float size_a_kb);
 
-// One step: 1 when every stream is past the end of sim_info (emptied folders then pruned),
-// else the extract_error word of stg (0 while all is well).
+// One step: 1 when every stream is past the end of sim_info and every downloaded archive is
+// unpacked (emptied folders then pruned), else the extract_error word of stg (0 while all is
+// well). Downloaded archives are unpacked and checked on a worker pool while the streams go on.
 int grab_files();
+// Abandons the unpacking of a fetch: waits for the archives already downloaded and queued
+// (those that prove right are installed), reporting nothing.
+void grab_files_kill();
 
 // Expands archive into dest (install_from_archive: only that file, with the digest sig_want; the
 // old file stays until the new one proved right) and deletes archive. Returns the expansion's
 // error code; on an error, also the message and extract_error of stg.
 int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want);
+// Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
+// the report (the message and extract_error on an error, the log lines), on the main thread.
+int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
+                      int* chmod_result);
+void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);
 
 // The servers hold a format newer than this installer reads: message, the download page in
 // the browser, and the program ends after this frame.

@@ -40,6 +40,7 @@ const net_search_texts update_search = {"I am contacting ", " to find an update 
 }  // namespace
 
 void net_stream_stop() {
+    grab_files_kill();
     for (int s = 0; s < streams; ++s) {
         // A transfer left running would go on filling its stream's file with the old file's
         // archive, which the stream's next file would then be unpacked from.
