@@ -174,6 +174,8 @@ void MD5Final(MD5Context* ctx) {
     for (int i = 0; i < 4; ++i) store_le32(ctx->digest + 4 * i, ctx->buf[i]);
 }
 
+std::string MD5Hex(const MD5Context& ctx) { return to_hex(ctx.digest); }
+
 int calc_file_md5(const std::string& path, std::string& hex) {
     std::string link_text;
     if (is_sim_link(path.c_str(), &link_text)) {

@@ -19,6 +19,8 @@ void MD5UpdateWide(MD5Context* ctx, const uint8_t* data, size_t length);
 void MD5Update(MD5Context* ctx, const uint8_t* data, unsigned length);
 // Pads, transforms the last block and stores the digest.
 void MD5Final(MD5Context* ctx);
+// The stored digest as 32 lower-case hexadecimal digits.
+std::string MD5Hex(const MD5Context& ctx);
 
 // 0 and hex = 32 lower-case hex digits of the file's digest (of a link: of its text), or 20006
 // when the file cannot be read, hex then unchanged. The file is read in blocks, not mapped, so a

@@ -24,6 +24,7 @@
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/mac_meta.h"
+#include "files/md5.h"
 #include "platform/plat_paths.h"
 
 namespace {
@@ -398,7 +399,7 @@ int pack_fork(void* zf, const std::string& src, const std::string& entry) {
     return err;
 }
 
-int pack_file(void* zf, const std::string& src, const std::string& entry) {
+int pack_file(void* zf, const std::string& src, const std::string& entry, MD5Context* digest) {
     plat::fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
@@ -425,6 +426,7 @@ int pack_file(void* zf, const std::string& src, const std::string& entry) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return ERR_MARK(), errno;
         if (n == 0) break;
+        if (digest) MD5UpdateWide(digest, buf.get(), size_t(n));
         if ((err = zipWriteInFileInZip(zf, buf.get(), unsigned(n)))) return ERR_MARK(), err;
     }
     if ((err = zipCloseFileInZip(zf))) return ERR_MARK(), err;
@@ -443,7 +445,7 @@ int pack_link(void* zf, const std::string& text, const std::string& entry) {
 
 }  // namespace
 
-int file_to_zip(std::string src, std::string zip) {
+int file_to_zip(std::string src, std::string zip, std::string* md5_hex) {
     std::string link_text;
     bool is_link = is_sim_link(src.c_str(), &link_text);  // puts app_path in front itself
     src = app_path + src;
@@ -463,11 +465,19 @@ int file_to_zip(std::string src, std::string zip) {
 
     std::unique_ptr<void, zip_closer> zf(zipOpen64(zip.c_str(), APPEND_STATUS_CREATE));
     if (!zf) return ERR_MARK(), fail(err_zip_create);
-    int err = is_link ? pack_link(zf.get(), link_text, entry) : pack_file(zf.get(), src, entry);
+    MD5Context digest;
+    MD5Init(&digest);
+    int err = is_link ? pack_link(zf.get(), link_text, entry) : pack_file(zf.get(), src, entry, &digest);
     if (!err && !is_link) err = pack_fork(zf.get(), src, entry);
     if (err) return fail(err);
     // Closing writes the central directory: a failure there is a failed archive.
     if ((err = zipClose(zf.release(), nullptr)) != ZIP_OK) return ERR_MARK(), fail(err);
+    if (md5_hex) {
+        if (is_link)
+            MD5UpdateWide(&digest, reinterpret_cast<const uint8_t*>(link_text.data()), link_text.size());
+        MD5Final(&digest);
+        *md5_hex = MD5Hex(digest);
+    }
     return 0;
 }
 

@@ -29,7 +29,9 @@ int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& inf
 
 // Writes a new zip app_path + zip holding the file or link app_path + src under its last path
 // component, with an AppleDouble entry when the file has a resource fork. 0 or an error number.
-int file_to_zip(std::string src, std::string zip);
+// md5_hex, when given, receives the digest of what was packed (as calc_file_md5 gives it: of the
+// file's data, of a link's text), taken in the same read.
+int file_to_zip(std::string src, std::string zip, std::string* md5_hex = nullptr);
 
 // Extracts every file of the 7z archive into out_dir (no prefix; folders must exist). name_io,
 // when given, receives each written file's path; use_name writes each file to out_dir + *name_io.

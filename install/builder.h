@@ -89,7 +89,12 @@ void builder_check_required();
 // The folder of disc n: dst_fold_base + "disk_N/".
 std::string builder_disc_folder(int n);
 void set_dest_dvd(int n);
-void comp_file(std::string path);
+class pack_task;
+// Packs and records one selected file; packed, when given, holds its archive and digest made
+// ahead on the pool.
+void comp_file(std::string path, const pack_task* packed = nullptr);
+// Ends a build's packing ahead: waits for the pool and removes the archives it staged.
+void builder_abandon_packing();
 void sub_install();
 void build_install();
 

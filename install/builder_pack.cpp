@@ -6,13 +6,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "core/alert.h"
+#include "core/utl_threads.h"
+#include "core/utl_workers.h"
 #include "core/wx.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
@@ -124,6 +128,90 @@ void index_old_manifest() {
     }
 }
 
+}  // namespace
+
+// Packing and digests run ahead of the manifest on a pool, one thread per processor; comp_file
+// then takes each file's result in the walk's order, so the manifest, the disc split and every
+// archive's bytes are those of a build packed one file after another.
+class pack_task : public UTL_work_task {
+public:
+    pack_task(std::string path, std::string staged, bool ready)
+        : path(std::move(path)), staged(std::move(staged)), ready(ready) {}
+    void do_it() override {
+        // Nothing may escape onto the pool thread: the task would never come back.
+        try {
+            if (ready)
+                md5_err = calc_file_md5(path, sig);
+            else
+                zip_err = file_to_zip(path, staged, &sig);
+        } catch (...) {
+            zip_err = md5_err = EIO;
+        }
+    }
+    int check_error(std::string& msg) override {
+        msg.clear();
+        return 0;
+    }
+
+    const std::string path, staged;
+    const bool ready;
+    int zip_err = 0, md5_err = 0;
+    std::string sig;
+    bool back = false;  // taken back from the pool (main thread only)
+};
+
+namespace {
+
+class pack_ahead {
+public:
+    explicit pack_ahead(const std::vector<std::string>& files) : files_(files), tasks_(files.size()) {
+        const int processors = UTL_count_processors();
+        window_ = 4 * static_cast<size_t>(processors);
+        char name[48];
+        std::snprintf(name, sizeof name, ".packing-%d/", static_cast<int>(getpid()));
+        staging_ = dst_fold_base + name;
+        if (make_folder(staging_) != 0) return;  // packed one by one, then
+        pool_ = new UTL_worker_threads(processors, static_cast<int>(window_));
+    }
+    ~pack_ahead() { abandon(); }
+
+    // The result for files[i], or null when comp_file is to do the work itself.
+    const pack_task* take(size_t i) {
+        if (!pool_) return nullptr;
+        while (queued_ < files_.size() && queued_ < i + window_) queue(queued_++);
+        pack_task* t = tasks_[i].get();
+        while (t && !t->back) static_cast<pack_task*>(pool_->wait_retired_tasks())->back = true;
+        return t;
+    }
+    // Waits for what is queued, then removes every archive not taken and the staging folder.
+    void abandon() {
+        if (!pool_) return;
+        while (UTL_work_task* t = pool_->wait_retired_tasks()) static_cast<pack_task*>(t)->back = true;
+        delete pool_;
+        pool_ = nullptr;
+        recursive_delete_folder(staging_);
+    }
+
+private:
+    void queue(size_t i) {
+        const std::string& path = files_[i];
+        // A Windows program is changed in the master before packing: comp_file does it in order.
+        if (path.find(str_win_fold) != std::string::npos && path.find(".exe") != std::string::npos) return;
+        tasks_[i].reset(
+            new pack_task(path, staging_ + std::to_string(i) + ".zip", file_exists(path + ".7z")));
+        pool_->enqueue_task(tasks_[i].get());
+    }
+
+    const std::vector<std::string>& files_;
+    std::vector<std::unique_ptr<pack_task>> tasks_;
+    size_t window_ = 0, queued_ = 0;
+    std::string staging_;
+    UTL_worker_threads* pool_ = nullptr;
+};
+
+// The packing of the running build, for a fatal alert to end.
+pack_ahead* running_packer = nullptr;
+
 void write_vanished_files() {
     for (file_history_struct& h : sim_info) {
         const file_version_struct& first = h.versions.front();
@@ -207,7 +295,11 @@ bool ready_archive_matches(const std::string& archive, const std::string& name, 
 
 void set_dest_dvd(int n) { dst_folder = builder_disc_folder(n); }
 
-void comp_file(std::string path) {
+void builder_abandon_packing() {
+    if (running_packer) running_packer->abandon();
+}
+
+void comp_file(std::string path, const pack_task* packed) {
     // The disc split: the file after the one that filled a disc starts the next disc, so a disc
     // is begun (its DISK line, its folders) only for a file that goes onto it.
     if (zip_size_dvd > disc_limit_kb) {
@@ -249,9 +341,12 @@ void comp_file(std::string path) {
         builder_fatal("YOU IDIOT!", "This link would lead outside the installed copy!", path, link_text);
 
     std::string archive = dst_folder + sim_name + "/" + rel + ".zip";
+    if (packed && packed->ready != ready) packed = nullptr;  // the master changed meanwhile
     if (!ready) {
-        int r = file_to_zip(path, archive);
+        int r = packed ? packed->zip_err : file_to_zip(path, archive, &sig);
         if (r) builder_fatal("I could not zip a file!", error_str(r), path, archive);
+        if (packed && rename((app_path + packed->staged).c_str(), (app_path + archive).c_str()) != 0)
+            builder_fatal("I could not zip a file!", error_str(errno), path, archive);
     } else {
         archive = dst_folder + sim_name + "/" + rel + ".7z";
         // A stale archive would install content other than the digest recorded for it.
@@ -270,7 +365,13 @@ void comp_file(std::string path) {
     // An archive under 1000 bytes still takes room: many of them must not overfill a disc.
     zip_size_dvd += std::max(size_a, 1);
 
-    builder_digest(path, sig);
+    // A zip's digest was taken in the read that packed it; a ready archive's file is read for it.
+    if (ready && !packed)
+        builder_digest(path, sig);
+    else if (ready && packed->md5_err)
+        builder_fatal("Could not MD5 file!", path, "", "");
+    else if (packed)
+        sig = packed->sig;
 
     write_dir_line(dir);
 
@@ -358,7 +459,12 @@ void sub_install() {
 
     set_dest_dvd(dvd_now);
     for (const std::string& p : comp_paths) make_folder(p);
-    for (const std::string& f : comp_files) comp_file(f);
+    {
+        pack_ahead packer(comp_files);
+        running_packer = &packer;
+        for (size_t i = 0; i < comp_files.size(); ++i) comp_file(comp_files[i], packer.take(i));
+        running_packer = nullptr;
+    }
     write_vanished_files();
     builder_close_output(manifest);
 

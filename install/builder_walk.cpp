@@ -331,6 +331,8 @@ void builder_check_required() {
 
 void builder_fatal_at(const std::string& line1, const std::string& line2, const std::string& line3,
                       const std::string& line4, const char* file, int line) {
+    // Nothing staged for the discs may stay behind.
+    builder_abandon_packing();
     __MACIBM_alert(0, line1, line2, line3, line4, t_exit, file, line);
     // A fatal alert does not return; should one ever do, the build must still stop here.
     _exit(1);
