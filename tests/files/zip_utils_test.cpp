@@ -69,8 +69,11 @@ TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
     struct timespec times[2] = {{when, 0}, {when, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
 
-    ASSERT_EQ(file_to_zip(src, zip_path()), 0);
+    std::string packed_md5, file_md5;
+    ASSERT_EQ(file_to_zip(src, zip_path(), &packed_md5), 0);
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    ASSERT_EQ(calc_file_md5(src, file_md5), 0);
+    EXPECT_EQ(packed_md5, file_md5);  // taken in the read that packed it
 
     std::string out = box.dest + "tool.bin";
     EXPECT_EQ(read_file(out), data);
@@ -85,7 +88,10 @@ TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
 TEST_F(ZipTest, LinkRoundTripReplacesExistingFile) {
     std::string src = box.dir + "/Current";
     ASSERT_EQ(symlink("A", src.c_str()), 0);
-    ASSERT_EQ(file_to_zip(src, zip_path()), 0);
+    std::string packed_md5, link_md5;
+    ASSERT_EQ(file_to_zip(src, zip_path(), &packed_md5), 0);
+    ASSERT_EQ(calc_file_md5(src, link_md5), 0);
+    EXPECT_EQ(packed_md5, link_md5);  // of the link's text
 
     // The link is one stored entry with zeroed dates and the link attributes.
     unzFile uf = unzOpen64(zip_path().c_str());

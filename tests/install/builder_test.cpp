@@ -311,6 +311,9 @@ TEST_F(Builder, ReadyArchivesAreLinkedAndMustFollowTheInstallersRule) {
                     : w == "not global" ? "but is not global"
                                         : "does not match")
             << w;
+        // The archives packed ahead of the stop are not left beside the discs.
+        for (const auto& e : fs::directory_iterator(dst))
+            EXPECT_EQ(e.path().filename().string().rfind(".packing-", 0), std::string::npos) << w;
     }
 }
 
