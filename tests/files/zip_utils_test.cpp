@@ -16,6 +16,7 @@
 #include "files/archive_test_helpers.h"
 #include "files/errors.h"
 #include "files/mac_meta.h"
+#include "files/md5.h"
 
 using namespace archive_test;
 
