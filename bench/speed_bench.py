@@ -278,18 +278,22 @@ def make_master(a):
     return master
 
 
-def master_files(master):
-    """(relative path, is ready 7z) of what the builder packs."""
+def master_files(discs):
+    """(relative path, is ready 7z) of what the builder packs, as a disc set built from it shows."""
     out = []
-    for d, dirs, files in os.walk(master):
-        for n in files + [x for x in dirs if os.path.islink(os.path.join(d, x))]:
-            rel = os.path.relpath(os.path.join(d, n), master)
-            if n.endswith(".7z") or n.startswith(".") or n == ".made":
-                continue
-            out.append((rel, os.path.exists(os.path.join(master, rel + ".7z"))))
-    return out
+    for disc in sorted(x for x in os.listdir(discs) if x.startswith("disk_")):
+        top = os.path.join(discs, disc, RELEASE)
+        for d, _, fs in os.walk(top):
+            for n in fs:
+                rel = os.path.relpath(os.path.join(d, n), top)
+                if n.endswith(".zip") and rel != "directory.txt.zip":
+                    out.append((rel[:-4], False))
+                elif n.endswith(".7z"):
+                    out.append((rel[:-3], True))
+    return sorted(out)
 
 
+RELEASE = "Volatra 9.10r1"
 DISC_KB = 150000
 
 
@@ -297,10 +301,10 @@ def bench_builder(a):
     master = make_master(a)
     prog = os.path.join(a.build, "tools", "volatra_make_installer")
     need(prog, "zip", "xargs")
+    files = master_files(make_discs(a))
     work = os.path.join(a.work, "builder")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    files = master_files(master)
     zips = [rel for rel, ready in files if not ready]
     sevens = [rel for rel, ready in files if ready]
     with open(os.path.join(work, "zips.txt"), "w") as f:
@@ -327,7 +331,7 @@ def bench_builder(a):
         # Our archives, over every disc, and the reference's: the same entries with the same CRC.
         found = {}
         for disc in sorted(os.listdir(ours)):
-            rel_root = os.path.join(ours, disc, "Volatra 9.10r1")
+            rel_root = os.path.join(ours, disc, RELEASE)
             for d, _, fs in os.walk(rel_root):
                 for n in fs:
                     if n.endswith(".zip") and n != "directory.txt.zip":
@@ -380,7 +384,7 @@ def bench_disc(a):
     work = os.path.join(a.work, "disc")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    release = "Volatra 9.10r1"
+    release = RELEASE
     # The reference's jobs: one unzip per folder of zips, one 7zz per folder of 7z archives.
     jobs, count, size = [], 0, 0
     for disc in sorted(x for x in os.listdir(discs) if x.startswith("disk_")):
