@@ -34,6 +34,8 @@ void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
     UTL_message_queue_write(todo_queue, task);
 }
 
+void UTL_worker_threads::forward_to(UTL_worker_threads* next) { successor = next; }
+
 bool UTL_worker_threads::has_free_slot() { return outstanding < max_outstanding; }
 
 int UTL_worker_threads::count_total_tasks() { return outstanding; }
@@ -68,6 +70,12 @@ void* UTL_worker_threads::thread_func(void* arg) {
         void* unused;
         exce_class fatal;
         int ok = THREAD_guarded_call(run, task, &unused, &fatal);
+        if (ok && pool->successor) {
+            // Counted in the next pool before it leaves this one: never idle in between.
+            pool->successor->enqueue_task(static_cast<UTL_work_task*>(task));
+            --pool->outstanding;
+            continue;
+        }
         UTL_message_queue_write(pool->retired_queue, task);
         // An exception escaping do_it would otherwise terminate the process with no alert and no
         // log line. The task is back with its owner; the fatal record ends this thread.

@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     UTL_work_task* check_retired_tasks();
     // Null at once when no task is out; otherwise waits for one.
     UTL_work_task* wait_retired_tasks();
+    // From now on a finished task goes straight on to next's queue (counted there) instead of
+    // back to the owner; set before any task is queued. next must outlive this pool.
+    void forward_to(UTL_worker_threads* next);
 
 private:
     static void* thread_func(void* pool);
@@ -43,7 +47,9 @@ private:
     UTL_message_queue* todo_queue;
     UTL_message_queue* retired_queue;
     int max_outstanding;
-    int outstanding;
+    // Changed by the owner, and by the threads of a pool that forwards into this one.
+    std::atomic<int> outstanding;
+    UTL_worker_threads* successor = nullptr;
     std::vector<pthread_t> threads;
     std::vector<pthread_t> join_handles;
     std::vector<pthread_t> ids;

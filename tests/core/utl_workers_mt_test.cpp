@@ -127,6 +127,29 @@ TEST(WorkerPool, DestructionRunsEveryQueuedTask) {
     EXPECT_EQ(log.ran.size(), tasks.size());  // the tasks themselves are still ours to delete
 }
 
+TEST(WorkerPool, AForwardingPoolPassesEachTaskOnWithoutItsOwner) {
+    order_log first_log;
+    std::vector<std::unique_ptr<numbered_task>> tasks;
+    for (int i = 0; i < 300; ++i) tasks.push_back(std::make_unique<numbered_task>(i, &first_log));
+    UTL_worker_threads second(3, 10);
+    std::multiset<UTL_work_task*> back;
+    {
+        UTL_worker_threads first(2, 10);
+        first.forward_to(&second);
+        for (auto& t : tasks) first.enqueue_task(t.get());
+        // Each task counts in one pool or the other until the second retires it: never idle.
+        while (back.size() < 100) {
+            EXPECT_GT(first.count_total_tasks() + second.count_total_tasks(), 0);
+            if (UTL_work_task* t = second.check_retired_tasks()) back.insert(t);
+        }
+        EXPECT_EQ(first.check_retired_tasks(), nullptr);  // nothing comes back to the owner here
+    }  // the first pool's queued tasks are run and passed on as it goes
+    while (UTL_work_task* t = second.wait_retired_tasks()) back.insert(t);
+    EXPECT_EQ(second.count_total_tasks(), 0);
+    for (auto& t : tasks) EXPECT_EQ(back.count(t.get()), 1u);
+    EXPECT_EQ(first_log.ran.size(), 2 * tasks.size());  // ran once in each pool
+}
+
 // A task that throws is retired and reported as a fatal record instead of aborting the process.
 TEST(WorkerPool, ThrowingTaskIsRetiredAndReportedNotAborting) {
     reset_recorders();
