@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -117,8 +118,11 @@ void log_refusal(const std::string& what, const std::string& name, const std::st
 }
 
 // A plain file entry: streamed into a new file beside the target, renamed over it only once the
-// entry was read whole and its checksum matched.
-int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64& info) {
+// entry was read whole and its checksum matched. digest, when given, takes the bytes as they are
+// written; uncommitted, when given, receives the new file's name instead of the rename (the
+// caller then commits or removes it).
+int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64& info,
+                     MD5Context* digest = nullptr, std::string* uncommitted = nullptr) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -134,6 +138,7 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
         int n = unzReadCurrentFile(uf, buf.get(), unsigned(kCopyBlock));
         if (n <= 0) break;
         total += ZPOS64_T(n);
+        if (digest) MD5UpdateWide(digest, buf.get(), size_t(n));
         if ((write_err = plat::write_all(fd, buf.get(), size_t(n)))) break;
     }
     if (write_err) {  // a full disk, say: reading on would not help
@@ -156,9 +161,12 @@ int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64&
         if (when == time_t(-1) || futimens(fd, times) != 0) return -1;
     }
     if (close(out.release()) != 0) return errno;
-    err = commit_temp(temp, target);
     guard.path.clear();
-    return err;
+    if (uncommitted) {
+        *uncommitted = temp;
+        return 0;
+    }
+    return commit_temp(temp, target);
 }
 
 int unzip_entry_failed(int err, const std::string& target) {
@@ -169,6 +177,12 @@ int unzip_entry_failed(int err, const std::string& target) {
 
 }  // namespace
 
+namespace {
+// Applies the current AppleDouble entry to the file target.
+int apply_resource_fork(void* zip_handle, const std::string& target, const unz_file_info64& info,
+                        const std::string& root);
+}  // namespace
+
 int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
                         const std::string& root) {
     // The target is the path less the "._" that starts its last component.
@@ -176,7 +190,12 @@ int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info6
     size_t leaf = slash == std::string::npos ? 0 : slash + 1;
     std::string target = path;
     if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
+    return apply_resource_fork(zip_handle, target, info, root);
+}
 
+namespace {
+int apply_resource_fork(void* zip_handle, const std::string& target, const unz_file_info64& info,
+                        const std::string& root) {
     auto fail = [&](int err) {
         xer << "Unzip RF failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << target << ".\n";
@@ -219,6 +238,7 @@ int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info6
     if (fork && fork_len > 0 && (err = write_fork(target, fork, fork_len))) return ERR_MARK(), fail(err);
     return 0;
 }
+}  // namespace
 
 int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& info, const std::string& root) {
     auto fail = [&](int err) {
@@ -354,6 +374,78 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names) {
         names->emplace_back(raw, info.size_filename);
     }
     return err == UNZ_END_OF_LIST_OF_FILE ? 0 : err_zip_read;
+}
+
+int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root) {
+    zip = app_path + zip;
+    target = app_path + target;
+    root = app_path + root;
+    const std::string leaf = target.substr(target.rfind('/') + 1);
+    const std::string fork_name = std::string(kMacMeta) + "/._" + leaf;
+    std::unique_ptr<void, unz_closer> uf(unzOpen64(zip.c_str()));
+    if (!uf) return ERR_MARK(), err_zip_open;
+
+    // The entries first: the file and at most its AppleDouble record, nothing else.
+    int files = 0, others = 0;
+    unz64_file_pos file_at{}, fork_at{};
+    bool have_fork = false;
+    int err = unzGoToFirstFile(uf.get());
+    for (; err == UNZ_OK; err = unzGoToNextFile(uf.get())) {
+        unz_file_info64 info;
+        char raw[kMaxEntryName + 1];
+        if ((err = unzGetCurrentFileInfo64(uf.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) !=
+            UNZ_OK)
+            break;
+        const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
+        if (info.size_filename <= kMaxEntryName && name == leaf && files++ == 0) {
+            unzGetFilePos64(uf.get(), &file_at);
+        } else if (info.size_filename <= kMaxEntryName && name == fork_name && !have_fork) {
+            unzGetFilePos64(uf.get(), &fork_at);
+            have_fork = true;
+        } else {
+            ++others;
+        }
+    }
+    if (err != UNZ_END_OF_LIST_OF_FILE) return ERR_MARK(), err_zip_read;
+    if (files != 1 || others != 0) return ERR_MARK(), err_zip_not_manifest;
+    err = check_target_parent(target, root);
+    if (err == err_zip_unsafe_path) log_refusal("its folder", leaf, root);
+    if (err) return ERR_MARK(), err;
+
+    // The new file is written beside the old one and digested as it is written; the old one
+    // stays in place until the new one proved right.
+    unz_file_info64 info;
+    if ((err = unzGoToFilePos64(uf.get(), &file_at)) != UNZ_OK ||
+        (err = unzGetCurrentFileInfo64(uf.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0)) != UNZ_OK)
+        return ERR_MARK(), err_zip_read;
+    MD5Context digest;
+    MD5Init(&digest);
+    temp_guard guard;
+    if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
+        std::vector<uint8_t> text;
+        if ((err = read_whole_entry(uf.get(), info, kMaxLinkText, ENAMETOOLONG, text)))
+            return ERR_MARK(), err;
+        const std::string link(text.begin(), text.end());
+        if (!link_text_is_safe(target, link, root)) {
+            log_refusal("the link text \"" + link + "\"", target, root);
+            return ERR_MARK(), err_zip_unsafe_path;
+        }
+        MD5UpdateWide(&digest, text.data(), text.size());
+        if ((err = symlink_temp_beside(target, link, &guard.path))) return ERR_MARK(), err;
+    } else if ((err = unzip_plain_file(uf.get(), target, info, &digest, &guard.path))) {
+        return ERR_MARK(), unzip_entry_failed(err, target);
+    }
+    MD5Final(&digest);
+    if (MD5Hex(digest) != md5_want) return ERR_MARK(), err_zip_not_manifest;
+    if (have_fork) {
+        if ((err = unzGoToFilePos64(uf.get(), &fork_at)) != UNZ_OK ||
+            (err = unzGetCurrentFileInfo64(uf.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0)) != UNZ_OK)
+            return ERR_MARK(), err_zip_read;
+        if ((err = apply_resource_fork(uf.get(), guard.path, info, root))) return err;
+    }
+    err = commit_temp(guard.path, target);
+    guard.path.clear();
+    return err;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -597,7 +689,8 @@ private:
 constexpr la_int64_t kPipelinedItem = la_int64_t(16) << 20;
 
 // Streams the current item into a new file beside target; renamed over it only when whole.
-int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
+// digest, when given, takes the item's bytes (holes as zeros) as they are written.
+int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -609,9 +702,11 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
         const char* text = archive_entry_symlink_utf8(e);
         if (!text) text = archive_entry_symlink(e);
-        if (text)
+        if (text) {
+            if (digest) MD5UpdateWide(digest, reinterpret_cast<const uint8_t*>(text), strlen(text));
             if (int err = plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
                 return err;
+        }
     } else {
         std::unique_ptr<chunk_writer> writer;
         if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
@@ -626,6 +721,14 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
             // A checksum mismatch comes back as a warning: every result but OK is a failure.
             if (r != ARCHIVE_OK) return err_zip_read;
             const uint8_t* p = static_cast<const uint8_t*>(block);
+            if (digest) {
+                // Blocks come in order; a hole reads as zeros.
+                if (offset < written) return err_zip_read;
+                static const uint8_t zeros[4096] = {};
+                for (la_int64_t gap = offset - written; gap > 0; gap -= la_int64_t(sizeof zeros))
+                    MD5UpdateWide(digest, zeros, size_t(std::min<la_int64_t>(gap, la_int64_t(sizeof zeros))));
+                MD5UpdateWide(digest, p, n);
+            }
             if (writer) {
                 if (!writer->put(p, n, offset)) return writer->finish();
             } else {
@@ -646,7 +749,7 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e) {
 }  // namespace
 
 int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name_io, int use_name,
-                std::string root) {
+                std::string root, std::string* md5_hex) {
     if (root.empty()) root = out_dir;
     locale_scope utf8;
     std::unique_ptr<archive, archive_closer> a(archive_read_new());
@@ -681,7 +784,13 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
         std::string target = out_dir + name;
         int err = check_target_parent(target, root);
         if (err == err_zip_unsafe_path) log_refusal("its folder", name, root);
-        if (!err) err = p7z_write_item(a.get(), target, e);
+        MD5Context digest;
+        MD5Init(&digest);
+        if (!err) err = p7z_write_item(a.get(), target, e, md5_hex ? &digest : nullptr);
+        if (!err && md5_hex) {
+            MD5Final(&digest);
+            *md5_hex = MD5Hex(digest);
+        }
         if (err)
             return ERR_MARK(), p7z_fail(err, "target=" + target, err == err_zip_read ? a.get() : nullptr);
         if (name_io) *name_io = target;

@@ -21,6 +21,12 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nul
 // The names of every entry of the zip app_path + zip, in archive order, without extracting
 // anything. 0 or an error number.
 int zip_entry_names(std::string zip, std::vector<std::string>* names);
+// Installs the one file of a zip: the archive must hold target's own name (and at most its
+// AppleDouble record under "__MACOSX/._" + that name) and nothing else. The file is written
+// beside target (below root, as zip_to_file checks), digested as it is written, and renamed over
+// target only when its MD5 (of a link: of its text) is md5_want; otherwise nothing is left and
+// target keeps what it held: err_zip_not_manifest for other entries or another digest.
+int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root);
 // Applies the current AppleDouble entry to path less its last "._" prefix.
 int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
                         const std::string& root);
@@ -35,5 +41,6 @@ int file_to_zip(std::string src, std::string zip, std::string* md5_hex = nullptr
 
 // Extracts every file of the 7z archive into out_dir (no prefix; folders must exist). name_io,
 // when given, receives each written file's path; use_name writes each file to out_dir + *name_io.
+// md5_hex, when given, receives the digest of the last file written, taken as it was written.
 int p7z_to_file(std::string archive, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
-                std::string root = "");
+                std::string root = "", std::string* md5_hex = nullptr);

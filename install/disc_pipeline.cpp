@@ -1,6 +1,8 @@
 #include "install/disc_pipeline.h"
 
 #include <cxxabi.h>
+#include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -22,6 +24,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/temp_files.h"
+#include "platform/plat_paths.h"
 
 UTL_worker_threads* copy_pool = nullptr;
 UTL_worker_threads* unzip_pool = nullptr;
@@ -34,6 +37,7 @@ abort_alert_fn g_abort_alert = nullptr;
 namespace {
 // Tasks out per pool: bounds the archive copies waiting in the temporary folder.
 constexpr int kTasksOut = 30;
+constexpr int kCopyThreads = 2;
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 
@@ -109,15 +113,24 @@ scope_exit(F) -> scope_exit<F>;
 // Entries of other names never reach the copy.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want) {
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
-    if (!ends_with(archive, ".7z"))
+    const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
+    if (!ends_with(archive, ".7z")) {
+        // The zip reader of this program opens the archive once and writes the file beside its
+        // place, digested as it is written, renaming it over the old one once it proved right.
+        if (own_reader) return zip_install_file(archive, dest, sig_want, dest_dir_path);
         if (int err = zip_holds_only(archive, leaf)) return err;
+    }
     std::string stage;
     if (int err = hidden_name_beside(dest, &stage)) return err;
     unlink(stage.c_str());
     if (mkdir(stage.c_str(), 0700) != 0) return errno;
     stage += "/";
     scope_exit remove_stage{[&] { recursive_delete_folder(stage); }};
-    if (int err = g_unpack_archive(archive, stage)) return err;
+    // The reader of this program digests the file as it writes it.
+    std::string digest;
+    if (int err = own_reader ? p7z_to_file(archive, stage, nullptr, 0, dest_dir_path, &digest)
+                             : g_unpack_archive(archive, stage))
+        return err;
     if (folder_names(stage) != std::vector<std::string>{leaf}) return err_zip_not_manifest;
     const std::string fresh = stage + leaf;
     struct stat st;
@@ -131,7 +144,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     } else if (!S_ISREG(st.st_mode)) {
         return err_zip_not_manifest;
     }
-    if (int err = check_digest(fresh, sig_want)) return err;
+    if (own_reader ? digest != sig_want : check_digest(fresh, sig_want) != 0) return err_zip_not_manifest;
     return rename(fresh.c_str(), dest.c_str()) == 0 ? 0 : errno;
 }
 
@@ -185,10 +198,33 @@ void dvd_unpack_task::fail_by_exception(const char* what) {
     delete_file(temp_file);
 }
 
+namespace {
+// The archive from the disc into the private temporary folder, copied by the kernel; a failed
+// copy leaves nothing behind. 0, 2 when the source cannot be read as a file, else errno.
+int copy_archive(const std::string& source, const std::string& target) {
+    plat::fd_closer in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    struct stat st;
+    if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return 2;
+    plat::fd_closer out{open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    if (out.fd < 0) return errno;
+    int err = 0;
+    for (;;) {
+        ssize_t n = sendfile(out.fd, in.fd, nullptr, size_t(1) << 30);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) err = errno;
+        if (n <= 0) break;
+    }
+    // close reports what the last writes could not: a full disc, say.
+    if (close(out.release()) != 0 && !err) err = errno;
+    if (err) unlink(target.c_str());
+    return err;
+}
+}  // namespace
+
 void dvd_unpack_task::copy_phase() {
     const std::string source = dvd_path + install_name + "/" + current_version(index).path + suffix;
     phase = 1;
-    err = copy_file(source, temp_file);
+    err = copy_archive(source, temp_file);
     if (err) err_msg = "I was unable to copy the file " + source + " from the DVD to the hard drive.";
 }
 
@@ -223,8 +259,14 @@ void delete_pools() {
 }  // namespace
 
 int install_files(int& cursor, int disk) {
-    if (!copy_pool) copy_pool = new UTL_worker_threads(1, kTasksOut);
-    if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_processors(), kTasksOut);
+    if (!copy_pool || !unzip_pool) {
+        delete copy_pool;
+        if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_processors(), kTasksOut);
+        // Copies spread over two threads, each going on to the unpack pool as soon as it is made,
+        // not when the frame next steps.
+        copy_pool = new UTL_worker_threads(kCopyThreads, kTasksOut);
+        copy_pool->forward_to(unzip_pool);
+    }
 
     const int n = static_cast<int>(sim_info.size());
     while (cursor < n && !current_version(cursor).need_install) ++cursor;
@@ -274,6 +316,11 @@ int install_files_get_error(std::string& msg) {
 
 void install_files_kill() {
     if (!copy_pool && !unzip_pool) return;
+    if (copy_pool && unzip_pool) {
+        // Every queued copy is made and passed on to the unpack pool before the pool goes.
+        delete copy_pool;
+        copy_pool = nullptr;
+    }
     if (copy_pool) {
         while (UTL_work_task* t = copy_pool->wait_retired_tasks()) {
             if (unzip_pool) {

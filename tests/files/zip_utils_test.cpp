@@ -138,6 +138,54 @@ TEST_F(ZipTest, ForkAndFinderInfoRoundTripThroughAppleDouble) {
     EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
 }
 
+// The digest of bytes, as calc_file_md5 gives it.
+std::string md5_text(const std::string& bytes) {
+    MD5Context c;
+    MD5Init(&c);
+    MD5UpdateWide(&c, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    MD5Final(&c);
+    return MD5Hex(c);
+}
+
+TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
+    const std::string fork_record = apple_double({9, 50, 32, 2, 82, 4}, 86);
+    const std::string target = box.dest + "f.txt";
+    struct row {
+        const char* what;
+        std::vector<zip_item> items;
+        std::string digest_of;  // the digest asked for is of these bytes
+        int result;
+        std::string after;  // what target holds afterwards
+    } rows[] = {
+        {"the file", {{"f.txt", "new"}}, "new", 0, "new"},
+        {"its fork first", {{"__MACOSX/._f.txt", fork_record}, {"f.txt", "new"}}, "new", 0, "new"},
+        {"another digest", {{"f.txt", "new"}}, "other", err_zip_not_manifest, "old"},
+        {"another name", {{"g.txt", "new"}}, "new", err_zip_not_manifest, "old"},
+        {"one more entry", {{"f.txt", "new"}, {"g.txt", "more"}}, "new", err_zip_not_manifest, "old"},
+        {"the file twice", {{"f.txt", "new"}, {"f.txt", "new"}}, "new", err_zip_not_manifest, "old"},
+        {"a link", {{"f.txt", "g.txt", 0xA1ED0000, 0}}, "g.txt", 0, "link g.txt"},
+        {"a link leaving the copy", {{"f.txt", "../../x", 0xA1ED0000, 0}}, "../../x", err_zip_unsafe_path, "old"},
+    };
+    const auto outside = box.outside_state();
+    for (const row& r : rows) {
+        unlink(target.c_str());
+        write_file(target, "old");
+        make_zip(zip_path(), r.items);
+        EXPECT_EQ(zip_install_file(zip_path(), target, md5_text(r.digest_of), box.dest), r.result) << r.what;
+        char text[64] = {};
+        const bool link = readlink(target.c_str(), text, sizeof text - 1) > 0;
+        EXPECT_EQ(link ? "link " + std::string(text) : read_file(target), r.after) << r.what;
+        // Nothing but the target: no temporary file, no other entry, no __MACOSX folder.
+        EXPECT_EQ(dest_listing(box), std::vector<std::string>{"f.txt"}) << r.what;
+    }
+    auto after = box.outside_state();
+    after.erase("/a.zip");
+    after.erase("/log.txt");
+    auto before = outside;
+    before.erase("/log.txt");
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
     std::string fork_record = apple_double({9, 50, 32, 2, 82, 4}, 86);
     make_zip(zip_path(), {{"a/", "", 0x41ED0000},
