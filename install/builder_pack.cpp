@@ -166,7 +166,7 @@ class pack_ahead {
 public:
     explicit pack_ahead(const std::vector<std::string>& files) : files_(files), tasks_(files.size()) {
         const int processors = UTL_count_processors();
-        window_ = 4 * static_cast<size_t>(processors);
+        window_ = 32 * static_cast<size_t>(processors);
         char name[48];
         std::snprintf(name, sizeof name, ".packing-%d/", static_cast<int>(getpid()));
         staging_ = dst_fold_base + name;
