@@ -22,6 +22,7 @@ import argparse
 import hashlib
 import os
 import random
+import resource
 import shutil
 import signal
 import socket
@@ -52,12 +53,19 @@ def need(*tools):
         die("needs " + ", ".join(missing) + " (bench/run_speed_bench.sh installs the Debian packages)")
 
 
+LAST_CPU = [0.0]
+
+
 def timed(cmd, **kw):
-    """Seconds that cmd (a list, or a string run by sh) takes as a fresh process."""
+    """Seconds that cmd (a list, or a string run by sh) takes as a fresh process; the processor
+    time it and its children used goes to LAST_CPU."""
     shell = isinstance(cmd, str)
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     t0 = time.perf_counter()
     r = subprocess.run(cmd, shell=shell, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, **kw)
     t = time.perf_counter() - t0
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    LAST_CPU[0] = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     if r.returncode != 0:
         die("%s failed (%d): %s" % (cmd if shell else " ".join(cmd), r.returncode, r.stderr.decode()[-2000:]))
     return t
@@ -104,23 +112,25 @@ class Rounds:
     """Times of each side over the rounds, and the printed summary."""
 
     def __init__(self, title, unit_text):
-        self.title, self.unit_text, self.times = title, unit_text, {}
+        self.title, self.unit_text, self.times, self.cpu = title, unit_text, {}, {}
         self.loads = []
 
     def add(self, side, t):
         self.times.setdefault(side, []).append(t)
+        self.cpu.setdefault(side, []).append(LAST_CPU[0])
 
     def report(self, ref_side, goals):
         print("\n== %s (%s; %d cores; %s at the start, %s at the end)" %
               (self.title, self.unit_text, CORES, self.loads[0] if self.loads else "?", load()))
         for side, ts in self.times.items():
-            print("  %-34s min %8.3f s  median %8.3f s  (%s)" %
-                  (side, min(ts), statistics.median(ts), " ".join("%.3f" % t for t in ts)))
+            print("  %-40s min %7.3f s  median %7.3f s  processor time %7.2f s  (%s)" %
+                  (side, min(ts), statistics.median(ts), statistics.median(self.cpu[side]),
+                   " ".join("%.3f" % t for t in ts)))
         ref = self.times[ref_side]
         for side, goal in goals:
             ts = self.times[side]
             rmin, rmed = min(ref) / min(ts), statistics.median(ref) / statistics.median(ts)
-            print("  ratio %-28s min %5.2f  median %5.2f  goal >= %.1f: %s" %
+            print("  ratio %-34s min %5.2f  median %5.2f  goal >= %.1f: %s" %
                   (side, rmin, rmed, goal, "met" if rmed >= goal else "NOT MET"))
 
 
