@@ -190,14 +190,11 @@ def bench_checksum(a):
         names = []
         # Large files first, in the middle and last in the manifest order.
         order = ["L"] * 2 + ["s"] * (small // 2) + ["L"] * 2 + ["s"] * (small - small // 2) + ["L"] * 2
-        si = li = 0
+        si = 0
         for i, kind in enumerate(order):
             rel = "Resources/d%03d/%s%05d" % (i // 400, kind, i)
             size = each if kind == "L" else sizes[si]
-            if kind == "L":
-                li += 1
-            else:
-                si += 1
+            si += kind == "s"
             write_slice(os.path.join(tree, rel), pool, size, rnd)
             names.append("%s\t%d" % (rel, size))
         with open(listing, "w") as f:
@@ -218,8 +215,9 @@ def bench_checksum(a):
     r = Rounds("checksum pass", "%d files, %.0f MB" % (small + large, total_bytes / 1e6))
     r.loads.append(load())
     for i in range(a.rounds):
-        for side in ("checksum pass, back to back", "checksum pass, one step per 16 ms frame", "xargs -P%d -n50 md5sum" % CORES):
-            out = os.path.join(work, "digests-%d-%s.txt" % (i, side.split(",")[0].split()[0] + str(len(side))))
+        for k, side in enumerate(("checksum pass, back to back", "checksum pass, one step per 16 ms frame",
+                                  "xargs -P%d -n50 md5sum" % CORES)):
+            out = os.path.join(work, "digests-%d-%d.txt" % (i, k))
             if side.startswith("xargs"):
                 t = timed(ref_cmd % q(out))
             else:
