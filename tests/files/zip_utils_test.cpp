@@ -178,6 +178,13 @@ TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
         // Nothing but the target: no temporary file, no other entry, no __MACOSX folder.
         EXPECT_EQ(dest_listing(box), std::vector<std::string>{"f.txt"}) << r.what;
     }
+    // A folder that leads out of the copy through a link is refused, and the log says so.
+    ASSERT_EQ(symlink(box.outside.c_str(), (box.dest + "out").c_str()), 0);
+    make_zip(zip_path(), {{"f.txt", "new"}});
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "out/f.txt", md5_text("new"), box.dest), err_zip_unsafe_path);
+    xer.flush();
+    EXPECT_NE(log_text(box).find("Refused archive entry \"f.txt\": its folder would lead outside"),
+              std::string::npos);
     auto after = box.outside_state();
     after.erase("/a.zip");
     after.erase("/log.txt");
