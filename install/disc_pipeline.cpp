@@ -271,10 +271,15 @@ int install_files(int& cursor, int disk) {
     const int n = static_cast<int>(sim_info.size());
     while (cursor < n && !current_version(cursor).need_install) ++cursor;
 
-    while (cursor < n && copy_pool->has_free_slot()) {
+    // The slots free as the step begins: copies that finish meanwhile leave the copy pool on
+    // their own, and their slots are the next step's.
+    for (int room = kTasksOut - copy_pool->count_total_tasks(); cursor < n && room > 0;) {
         const file_version_struct& v = current_version(cursor);
         if (v.disk != disk) break;
-        if (v.need_install) copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
+        if (v.need_install) {
+            copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
+            --room;
+        }
         ++cursor;
     }
 
