@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 #include "core/alert.h"
@@ -31,10 +34,16 @@ std::string record_path() {
     return prefs + copies_record_name;
 }
 
-// Every line of the record, cut at its first CR or LF; a line of any length stays one line.
-std::vector<std::string> record_lines(const std::string& path) {
-    std::vector<std::string> lines;
+// The record's whole text, "" when it cannot be read.
+std::string record_text(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every line of the record, cut at its first CR or LF; a line of any length stays one line.
+std::vector<std::string> record_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         size_t cut = line.find_first_of("\r\n");
         if (cut != std::string::npos) line.erase(cut);
@@ -49,18 +58,33 @@ void locate_all_volatras() {
     all_ostrands.clear();
     std::string path = record_path();
     if (path.empty()) return;
-    for (const std::string& line : record_lines(path))
-        if (dir_exists(line)) all_ostrands.push_back(line);
+    for (std::string line : record_lines(record_text(path))) {
+        // A line is only a place where a copy was: the copies screens update and delete in,
+        // so only an absolute folder that holds a copy is taken, always ending in '/'.
+        if (line.empty() || line[0] != '/') continue;
+        if (line.back() != '/') line += '/';
+        if (std::find(all_ostrands.begin(), all_ostrands.end(), line) != all_ostrands.end()) continue;
+        if (folder_holds_copy(line)) all_ostrands.push_back(line);
+    }
 }
 
 void register_new_volatra() {
     std::string path = record_path();
     if (path.empty()) return;
-    for (const std::string& line : record_lines(path))
+    if (dest_dir_path.find_first_of("\r\n") != std::string::npos) {
+        xer << "WARNING: a folder whose name holds a line end is not recorded: " << dest_dir_path << "\n";
+        return;
+    }
+    const std::string text = record_text(path);
+    for (const std::string& line : record_lines(text))
         if (line == dest_dir_path) return;
+    // An earlier append cut short (a full disk) left a line without its end: this one starts
+    // on a line of its own, so the two never join.
+    std::string entry = dest_dir_path + "\n";
+    if (!text.empty() && text.back() != '\n') entry.insert(0, "\n");
     // One write with O_APPEND: two programs recording at once cannot interleave their lines.
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    int err = fd < 0 ? errno : plat::write_all(fd, (dest_dir_path + "\n").data(), dest_dir_path.size() + 1);
+    int err = fd < 0 ? errno : plat::write_all(fd, entry.data(), entry.size());
     if (fd >= 0 && close(fd) != 0 && !err) err = errno;
     if (err) xer << "WARNING: could not append registration file: " << path << "\n";
 }
@@ -114,4 +138,9 @@ void UTIL_pick_install() {
     dest_dir_path = found;
     register_new_volatra();
     locate_all_volatras();
+}
+
+void keep_registered_destination() {
+    if (std::find(all_ostrands.begin(), all_ostrands.end(), dest_dir_path) == all_ostrands.end())
+        dest_dir_path.clear();
 }

@@ -6,13 +6,17 @@
 
 inline constexpr char copies_record_name[] = "volatra_install.txt";
 
-// Rebuilds all_ostrands from the record: the lines that name an existing folder, in file order.
+// Rebuilds all_ostrands from the record: each absolute line, with its '/' added, that names a
+// copy (folder_holds_copy), once, in file order.
 void locate_all_volatras();
-// Appends dest_dir_path to the record unless a line equals it exactly.
+// Appends dest_dir_path to the record unless a line equals it exactly, always on a line of its
+// own; a path holding a line end is not recorded.
 void register_new_volatra();
-// Whether dest_dir_path (ending in '/') holds folders whose names contain "Airfoils",
-// "Instructions", "Output" and "Resources".
+// Whether dest_dir_path (ending in '/') holds a copy (folder_holds_copy).
 bool path_is_to_a_sim();
+// A pick screen's entry: a destination left by another screen is kept only when it is a
+// registered copy, so no flow works on a folder the user did not choose as a copy.
+void keep_registered_destination();
 // The copy that holds the folder chosen (itself or the nearest parent that is a copy), ending
 // in '/'; empty when none is. dest_dir_path is left as it was.
 std::string find_copy_above(const std::string& chosen);

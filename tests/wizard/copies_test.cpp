@@ -20,7 +20,7 @@ protected:
     }
 };
 
-TEST_F(Copies, RecordGrowsByWholeLinesAndListsExistingFolders) {
+TEST_F(Copies, RecordGrowsByWholeLinesAndListsTheCopiesItNames) {
     const std::string a = copy("apps/A/"), gone = w.root / "gone/";
     for (const std::string& p : {a, a, a.substr(0, a.size() - 1), gone}) {
         dest_dir_path = p;
@@ -29,13 +29,50 @@ TEST_F(Copies, RecordGrowsByWholeLinesAndListsExistingFolders) {
     // Equal lines are written once; a missing trailing '/' is another path.
     EXPECT_EQ(read_lines(record()), (std::vector<std::string>{a, a.substr(0, a.size() - 1), gone}));
 
-    // A deleted folder stays in the file but is not listed; CR line ends and long lines are whole.
+    // A deleted folder stays in the file but is not listed; the line without its '/' is the same
+    // copy, listed once with it; CR line ends and long lines are whole.
     std::string deep = w.root.path();
     while (deep.size() < 3000) deep += std::string(200, 'd') + "/";
-    write_file(deep + ".keep", "");
+    deep = copy(deep.substr(w.root.path().size()));
     write_file(record(), read_file(record()) + deep + "\r\n");
     locate_all_volatras();
-    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a, a.substr(0, a.size() - 1), deep}));
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a, deep}));
+}
+
+TEST_F(Copies, OnlyAbsoluteFoldersHoldingACopyAreListedAndACutLineNeverJoinsTheNext) {
+    const std::string a = copy("apps/A/"), b = copy("apps/B/");
+    write_file(w.root / "apps/plain/notes.txt", "not a copy");
+    // What a full disk leaves: the last append cut short, without its line end.
+    write_file(record(), w.root / "apps/plain/\n" + "apps/A/\n" + w.root / "apps/A\n" + a.substr(0, a.size() - 4));
+    locate_all_volatras();
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a}));
+
+    dest_dir_path = b;
+    register_new_volatra();
+    const std::vector<std::string> lines = read_lines(record());
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[3], a.substr(0, a.size() - 4));
+    EXPECT_EQ(lines[4], b);
+    locate_all_volatras();
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a, b}));
+
+    // A name holding a line end would add a line of its own: not recorded.
+    dest_dir_path = copy("apps/C\nD/");
+    register_new_volatra();
+    EXPECT_EQ(read_lines(record()).size(), 5u);
+}
+
+TEST_F(Copies, APickScreenKeepsALeftoverDestinationOnlyWhenItIsARegisteredCopy) {
+    const std::string a = copy("apps/A/");
+    all_ostrands = {a};
+    dest_dir_path = a;
+    keep_registered_destination();
+    EXPECT_EQ(dest_dir_path, a);
+    for (const std::string& leftover : {w.root / "apps/New Copy/", copy("apps/B/"), a.substr(0, a.size() - 1)}) {
+        dest_dir_path = leftover;
+        keep_registered_destination();
+        EXPECT_EQ(dest_dir_path, "") << leftover;
+    }
 }
 
 TEST_F(Copies, CopyIsKnownByFourFoldersWhoseNamesHoldTheWords) {
