@@ -23,6 +23,7 @@
 #include "wizard/copies.h"
 #include "wizard/disc.h"
 #include "wizard/disk_space.h"
+#include "wizard/maintenance.h"
 #include "wizard/run_sim.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
@@ -97,6 +98,8 @@ int dvd_start(int entered, wizard_screen& screen) {
             screen.choice_targets.push_back(target);
         };
         choice("Run Volatra Now", dvd_pick_run_sim);
+        if (stg.has_scenery) choice("Add Or Remove Scenery", dvd_pick_scenery);
+        if (stg.has_sim) choice("Repair Volatra", dvd_pick_repair);
         if (stg.has_sim) choice("Install A Second Copy of Volatra", dvd_pick_install);
     }
     return 0;
@@ -215,7 +218,7 @@ int dvd_scenery_install(int entered, wizard_screen& screen) {
                    "of Volatra 9."),
                 tr("Cancel"), tr("the installation and delete partial installation."), tr("Continue"),
                 tr("the installation process."));
-            if (answer == 0) {
+            if (!stops_the_run(answer)) {
                 screen.next = dvd_run_install;
                 return 1;
             }
@@ -249,6 +252,19 @@ int UTIL_cancel_install(const std::string& title, const std::string& text, const
     int err = install_files_get_error(msg);
     msg += " (" + error_str(err) + ")";
     return abort_alert(title + "\n\n" + msg + "\n\n" + text, label1, caption1, label2, caption2);
+}
+
+void run_progress(wizard_screen& screen, int cursor, const char* caption, const char* finishing) {
+    if (cursor < 0) {
+        screen.progress = 0;
+    } else if (cursor < static_cast<int>(sim_info.size())) {
+        const file_version_struct& v = sim_info[cursor].versions.back();
+        screen.progress = v.start_fraction;
+        screen.progress_caption = tr(caption) + v.path;
+    } else {
+        screen.progress = 1.0f;
+        screen.progress_caption = tr(finishing);
+    }
 }
 
 int install_files_for_a_frame(int& cursor, int disk) {
@@ -301,18 +317,10 @@ int dvd_run_install(int, wizard_screen& screen) {
     screen.text = tr("I am installing Volatra in ") + dest_dir_path + ".";
     // The preparation's frame takes one step, so the run shows itself before it moves on.
     switch (prepared ? install_files(cursor, current_disk) : install_files_for_a_frame(cursor, current_disk)) {
-        case 0: {
+        case 0:
             screen.back = dvd_scenery_install;
-            if (cursor < static_cast<int>(sim_info.size())) {
-                const file_version_struct& v = sim_info[cursor].versions.back();
-                screen.progress = v.start_fraction;
-                screen.progress_caption = tr("Installing: ") + v.path;
-            } else {
-                screen.progress = 1.0f;
-                screen.progress_caption = tr("Finishing up...");
-            }
+            run_progress(screen, cursor, "Installing: ", "Finishing up...");
             return 0;
-        }
         case 1:
             screen.next = dvd_done_install;
             dvd_install_is_running = 0;
@@ -323,10 +331,11 @@ int dvd_run_install(int, wizard_screen& screen) {
             return 1;
         case 3:
             ++num_install_errors;
-            if (UTIL_cancel_install(tr("An error occurred during installation:"),
-                                    tr("You can continue with the installation and attempt to repair the damaged "
-                                       "files later, or you can cancel the installation."),
-                                    tr("Cancel"), tr("the install."), tr("Continue"), tr("the install."))) {
+            if (stops_the_run(UTIL_cancel_install(tr("An error occurred during installation:"),
+                                                  tr("You can continue with the installation and attempt to repair "
+                                                     "the damaged files later, or you can cancel the installation."),
+                                                  tr("Cancel"), tr("the install."), tr("Continue"),
+                                                  tr("the install.")))) {
                 screen.next = dvd_scenery_install;
                 return 1;
             }

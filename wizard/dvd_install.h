@@ -47,10 +47,19 @@ bool UTIL_licence(wizard_screen& screen, int* accepted);
 // next visit of the destination screen prepares again.
 extern int install_marks_ready;
 
+// The answer of a run's two-button question that stops (or cancels) the run: only its first
+// button. The second, and the question closed without a button (Return, the close dot), let the
+// run go on, so closing a question never deletes the user's files.
+inline bool stops_the_run(int answer) { return answer == 1; }
+
 // The error choice of a run: title + "\n\n" + the failed task's message and error text +
 // "\n\n" + text, asked with abort_alert. 1 first button, 0 second, 3 closed otherwise.
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,
                         const std::string& caption1, const std::string& label2, const std::string& caption2);
+
+// The busy run's bar at the cursor: the start_fraction of that history's current version with
+// caption + its path; 0 before the first history; 1.0 with finishing once all are queued.
+void run_progress(wizard_screen& screen, int cursor, const char* caption, const char* finishing);
 
 // One frame's worth of install_files: steps again while it is busy, pausing briefly between
 // steps, for a time in proportion to the rest of the frame, so the pools are kept fed however

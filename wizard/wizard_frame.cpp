@@ -7,6 +7,7 @@
 #include "wizard/dvd_install.h"
 
 screen_fn g_wizard = dvd_start;
+screen_fn wizard_first_screen = dvd_start;
 std::vector<std::string> step_names;
 std::vector<screen_fn> step_funcs;
 

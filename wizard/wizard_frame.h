@@ -28,6 +28,8 @@ struct wizard_screen {
 
 // The current screen; null ends the program.
 extern screen_fn g_wizard;
+// The program's first screen (its start menu), where a screen with no other way back leads.
+extern screen_fn wizard_first_screen;
 // The step list on the left, rebuilt by the screens that begin a flow.
 extern std::vector<std::string> step_names;
 extern std::vector<screen_fn> step_funcs;

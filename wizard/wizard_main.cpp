@@ -88,7 +88,7 @@ void wizard_start(int argc, char** argv, const std::string& app) {
 int wizard_main(int argc, char** argv, screen_fn first) {
     std::string app;
     get_OS_abs_path(os_dir_this_app_bundle, app);
-    g_wizard = first;
+    g_wizard = wizard_first_screen = first;
     install_wizard_questions();
     wizard_start(argc, argv, app);
     // The preferences screen, which no screen of the wizard opens, comes first when asked for.

@@ -6,6 +6,7 @@
 #include "install/manifest.h"
 #include "wizard/copies.h"
 #include "wizard/dvd_install.h"
+#include "wizard/maintenance.h"
 #include "wizard/run_sim.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
@@ -51,7 +52,7 @@ TEST_F(DvdInstall, StartScreenWaitsForTheDiscThenWelcomesOrOffersTheMenu) {
 
     // A registered copy turns the welcome into the menu on the next entry.
     const std::string copy = w.root / "copy/";
-    write_file(copy + ".keep", "");
+    for (const char* sub : {"Airfoils/", "Instructions/", "Output/", "Resources/"}) write_file(copy + sub + ".keep", "");
     dest_dir_path = copy;
     register_new_volatra();
     g_wizard = dvd_pick_install;
@@ -60,9 +61,16 @@ TEST_F(DvdInstall, StartScreenWaitsForTheDiscThenWelcomesOrOffersTheMenu) {
     paint.clear();
     frames(1);
     EXPECT_TRUE(drawn_text(paint, "You already have Volatra 9 installed on this computer."));
-    EXPECT_TRUE(drawn_text(paint, "Run Volatra Now"));
-    ASSERT_TRUE(drawn_text(paint, "Install A Second Copy of Volatra"));
-    wizard_frame(500, 325, true);  // the second choice
+    // The choices in order, each where its button is.
+    const std::pair<const char*, screen_fn> menu[] = {{"Run Volatra Now", dvd_pick_run_sim},
+                                                      {"Add Or Remove Scenery", dvd_pick_scenery},
+                                                      {"Repair Volatra", dvd_pick_repair},
+                                                      {"Install A Second Copy of Volatra", dvd_pick_install}};
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(drawn_text(paint, menu[i].first)) << i;
+        EXPECT_EQ(drawn_text(paint, menu[i].first)->y, 347 - 25 * i) << i;  // the label sits 3 below the centre
+    }
+    wizard_frame(500, 275, true);  // the fourth choice
     EXPECT_EQ(g_wizard, dvd_pick_install);
 }
 

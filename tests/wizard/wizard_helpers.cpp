@@ -46,7 +46,7 @@ wizard_world::wizard_world() {
     temp_path = temp();
     all_ostrands.clear();
     current_disk = want_file_disk = num_install_errors = 0;
-    dvd_install_is_running = 0;
+    dvd_install_is_running = scenery_install_is_running = repair_is_running = 0;
     install_marks_ready = 0;
     app_done = 0;
 }

@@ -1,0 +1,332 @@
+// The maintenance flows headless: a copy and a one-disc set made here, the real checksum pass and
+// disc pipeline, the engine's two questions answered by recorders.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "core/wx.h"
+#include "engine_helpers.h"
+#include "install/disc_pipeline.h"
+#include "install/install_run.h"
+#include "install/install_state.h"
+#include "wizard/copies.h"
+#include "wizard/dvd_install.h"
+#include "wizard/maintenance.h"
+#include "wizard/run_sim.h"
+#include "wizard/wizard_frame.h"
+#include "wizard_helpers.h"
+
+namespace {
+
+const std::string tile_data = "tile +40-120";
+const std::string tile = "Global Scenery/-global terrain-/+40-120/+40-120.dsf";
+// A second file of the same tile.
+const std::string overlay = "Global Scenery/-global overlays-/+40-120/+40-120.dsf";
+
+std::string manifest_body() {
+    return "DIR All/Resources/\n"
+           "FILE 0 0 91001 1 3 " + std::string(md5_abc) + " a.txt\n"
+           "FILE 0 0 91001 1 3 " + md5_of("def") + " b.txt\n"
+           "FILE 0 0 91001 1 1 " + md5_of("obsolete") + " old.txt\n"
+           "FILE 0 0 91002 0 0 GONE old.txt\n"
+           "DIR All/Global Scenery/-global terrain-/+40-120/\n"
+           "FILE 0 0 91001 1 1 " + md5_of(tile_data) + " +40-120.dsf\n"
+           "DIR All/Global Scenery/-global overlays-/+40-120/\n"
+           "FILE 0 0 91001 1 1 " + md5_of("overlay") + " +40-120.dsf\n";
+}
+
+// The answers the questions give, in order; each question asked is recorded.
+std::deque<int> abort_answers, select_answers;
+std::vector<std::string> asked;
+int answer_abort(std::string question, std::string, std::string, std::string, std::string) {
+    asked.push_back(question);
+    int a = abort_answers.empty() ? 0 : abort_answers.front();
+    if (!abort_answers.empty()) abort_answers.pop_front();
+    return a;
+}
+int answer_select(std::string path, int) {
+    asked.push_back(path);
+    int a = select_answers.empty() ? 3 : select_answers.front();
+    if (!select_answers.empty()) select_answers.pop_front();
+    return a;
+}
+
+class Maintenance : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_wizard = nullptr;
+        wizard_frame();
+        abort_answers.clear();
+        select_answers.clear();
+        asked.clear();
+        g_abort_alert = answer_abort;
+        g_select_alert = answer_select;
+        const std::string disc = w.disc("DVD", "Volatra 9", manifest_body());
+        put_zip(disc + "Volatra 9/All/Resources/a.txt.zip", "a.txt", "abc");
+        put_zip(disc + "Volatra 9/All/Resources/b.txt.zip", "b.txt", "def");
+        put_7z(disc + "Volatra 9/All/" + tile + ".7z", {{"+40-120.dsf", tile_data}});
+        put_7z(disc + "Volatra 9/All/" + overlay + ".7z", {{"+40-120.dsf", "overlay"}});
+        copy = make_copy("apps/Volatra 9/");
+        dest_dir_path = copy;
+        register_new_volatra();
+    }
+    void TearDown() override {
+        install_files_kill();
+        g_abort_alert = nullptr;
+        g_select_alert = nullptr;
+        scenery_install_is_running = repair_is_running = 0;
+        app_done = 0;
+    }
+    // An installed copy: the four folders, both files and the tile.
+    std::string make_copy(const std::string& rel) {
+        const std::string c = w.root / rel;
+        for (const char* sub : {"Airfoils/", "Instructions/", "Output/"}) write_file(c + sub + ".keep", "");
+        write_file(c + "Resources/a.txt", "abc");
+        write_file(c + "Resources/b.txt", "def");
+        write_file(c + tile, tile_data);
+        write_file(c + overlay, "overlay");
+        return c;
+    }
+    // Frames until target is the current screen; false when it never is.
+    bool until(screen_fn target, int max = 400) {
+        for (int i = 0; i < max && g_wizard != target; ++i) wizard_frame();
+        return g_wizard == target;
+    }
+    // From the start screen's menu, choice i, to the flow's pick screen.
+    void menu_choice(int i, screen_fn pick) {
+        g_wizard = dvd_start;
+        ASSERT_TRUE(until(dvd_start));
+        wizard_frame();
+        ASSERT_TRUE(drawn_text(paint, "What would you like to do?"));
+        wizard_frame(500, 350 - 25.0f * i, true);
+        ASSERT_EQ(g_wizard, pick);
+    }
+    void next() { wizard_frame(720, 20, true); }
+    void back() { wizard_frame(600, 20, true); }
+
+    wizard_world w;
+    paint_recorder paint;
+    std::string copy;
+};
+
+TEST_F(Maintenance, SceneryRemovesADeselectedTileThenAddsItBack) {
+    menu_choice(1, dvd_pick_scenery);
+    wizard_frame();
+    // The one copy is chosen without a click.
+    EXPECT_EQ(dest_dir_path, copy);
+    EXPECT_EQ(step_names, (std::vector<std::string>{"Welcome", "Select Volatra", "Scan Existing Scenery",
+                                                    "Select New Scenery", "Install Scenery", "Finish"}));
+    EXPECT_TRUE(drawn_text(paint, "Please pick which copy of Volatra 9 you would like to add scenery to."));
+    EXPECT_FALSE(drawn_text(paint, "more than one copy"));
+    next();
+    ASSERT_TRUE(until(dvd_edit_scenery));
+    wizard_frame();
+    EXPECT_EQ(stg.tile_selected[6][13], 1);  // installed, so chosen
+    EXPECT_EQ(stg.num_to_add, 0);
+
+    // A click on the tile deselects it; the run deletes its file, and only that.
+    wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);
+    wizard_frame();
+    EXPECT_EQ(stg.num_to_remove, 2);
+    next();
+    ASSERT_TRUE(until(dvd_done_scenery));
+    paint.clear();
+    wizard_frame();
+    EXPECT_FALSE(path_exists(copy + tile));
+    EXPECT_FALSE(path_exists(copy + overlay));
+    EXPECT_EQ(read_file(copy + "Resources/b.txt"), "def");
+    EXPECT_TRUE(drawn_text(paint, "I have successfully removed scenery to match your choices on the map."));
+    EXPECT_TRUE(drawn_text(paint, "Run Volatra Now"));
+
+    // Back to the menu and again: the map starts from the copy's state, and the tile comes back.
+    back();
+    menu_choice(1, dvd_pick_scenery);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_edit_scenery));
+    wizard_frame();
+    EXPECT_EQ(stg.tile_selected[6][13], 0);
+    wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_done_scenery));
+    paint.clear();
+    wizard_frame();
+    EXPECT_EQ(read_file(copy + tile), tile_data);
+    EXPECT_EQ(read_file(copy + overlay), "overlay");
+    EXPECT_TRUE(drawn_text(paint, "I have successfully installed more scenery"));
+    EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) {
+    for (const std::string& f : {tile, overlay}) {
+        write_file(w.volumes() + "DVD/Volatra 9/All/" + f + ".7z", "not an archive");
+        remove_tree(copy + f);
+    }
+    // Closed: the run goes on to the second failure (answered Continue); Stop: it ends at the first.
+    for (int answer : {3, 1}) {
+        menu_choice(1, dvd_pick_scenery);
+        wizard_frame();
+        next();
+        ASSERT_TRUE(until(dvd_edit_scenery));
+        wizard_frame(470 + 50, 120 + 10, true);  // select all
+        wizard_frame();
+        asked.clear();
+        abort_answers = {answer, 0};
+        next();
+        ASSERT_TRUE(until(dvd_done_scenery)) << answer;
+        const size_t errors = answer == 3 ? 2 : 1;
+        ASSERT_EQ(asked.size(), errors);
+        EXPECT_EQ(asked[0].rfind("An error occurred during scenery installation:\n\n", 0), 0u) << asked[0];
+        paint.clear();
+        wizard_frame();
+        EXPECT_EQ(num_install_errors, static_cast<int>(errors));
+        EXPECT_TRUE(drawn_text(paint, "There were errors while installing more your scenery;")) << answer;
+        EXPECT_FALSE(drawn_text(paint, "Run Volatra Now"));
+        EXPECT_EQ(scenery_install_is_running, 0);
+    }
+}
+
+TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
+    const struct {
+        screen_fn ask_on, run;
+        int* flag;
+        const char* question;
+    } flows[] = {{dvd_edit_scenery, dvd_install_scenery, &scenery_install_is_running,
+                  "Are you sure you want to stop scenery installation?"},
+                 {dvd_confirm_repair, dvd_install_repair, &repair_is_running,
+                  "Are you sure you want to stop the repair operation?"}};
+    for (const auto& f : flows) {
+        // Continue and a question closed without a button go back to the run, which stays marked.
+        for (int answer : {0, 3, 1}) {
+            *f.flag = 1;
+            asked.clear();
+            abort_answers = {answer};
+            g_wizard = f.ask_on;
+            wizard_frame();
+            ASSERT_EQ(asked.size(), 1u);
+            EXPECT_EQ(asked[0].rfind(f.question, 0), 0u);
+            EXPECT_EQ(g_wizard, answer == 1 ? f.ask_on : f.run) << answer;
+            EXPECT_EQ(*f.flag, answer == 1 ? 0 : 1) << answer;
+            g_wizard = nullptr;
+            wizard_frame();
+        }
+    }
+    // Nothing was deleted.
+    EXPECT_EQ(read_file(copy + tile), tile_data);
+}
+
+TEST_F(Maintenance, RepairReplacesWhatIsMissingAndAsksAboutAChangedFile) {
+    remove_tree(copy + "Resources/a.txt");
+    write_file(copy + "Resources/b.txt", "mine");
+    write_file(copy + "Resources/old.txt", "obsolete");
+    remove_tree(copy + tile);
+    write_file(copy + overlay, "changed");
+    // Keep the user's file the first time, replace it the second.
+    for (int answer : {2, 1}) {
+        menu_choice(2, dvd_pick_repair);
+        wizard_frame();
+        EXPECT_EQ(step_names, (std::vector<std::string>{"Welcome", "Select Volatra", "Scan For Problems",
+                                                        "Confirm Repairs", "Repair Volatra", "Finish"}));
+        next();
+        ASSERT_TRUE(until(dvd_confirm_repair));
+        paint.clear();
+        wizard_frame();
+        // a.txt missing, b.txt changed, old.txt removed by the release (counted, present or not);
+        // the tile is not the repair's.
+        const int count = answer == 2 ? 3 : 2;
+        EXPECT_TRUE(drawn_text(paint, "I need to install approximately " + std::to_string(count) +
+                                          " files to repair " + copy +
+                                          ".\n\nClick continue to begin repairing Volatra."))
+            << answer;
+        asked.clear();
+        select_answers = {answer};
+        next();
+        ASSERT_TRUE(until(dvd_done_repair));
+        EXPECT_EQ(asked, std::vector<std::string>{copy + "Resources/b.txt"});
+        paint.clear();
+        wizard_frame();
+        EXPECT_TRUE(drawn_text(paint, "I have finished repairing " + copy + " - click Go Back"));
+        EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
+        EXPECT_EQ(read_file(copy + "Resources/b.txt"), answer == 2 ? "mine" : "def");
+        EXPECT_FALSE(path_exists(copy + "Resources/old.txt"));
+        EXPECT_FALSE(path_exists(copy + tile));
+        EXPECT_EQ(read_file(copy + overlay), "changed");
+        back();
+    }
+}
+
+TEST_F(Maintenance, CancellingTheChangedFileQuestionLeavesTheCopyAndReturnsToTheConfirmation) {
+    write_file(copy + "Resources/b.txt", "mine");
+    remove_tree(copy + "Resources/a.txt");
+    menu_choice(2, dvd_pick_repair);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_confirm_repair));
+    wizard_frame();
+    select_answers = {3};
+    next();
+    wizard_frame();
+    wizard_frame();
+    EXPECT_EQ(g_wizard, dvd_confirm_repair);
+    EXPECT_EQ(repair_is_running, 0);
+    EXPECT_FALSE(path_exists(copy + "Resources/a.txt"));
+    EXPECT_EQ(read_file(copy + "Resources/b.txt"), "mine");
+}
+
+TEST_F(Maintenance, PickScreensClearALeftoverThatIsNoRegisteredCopy) {
+    const std::string other = make_copy("apps/Other/");
+    dest_dir_path = other;
+    register_new_volatra();
+    locate_all_volatras();
+    for (screen_fn pick : {dvd_pick_scenery, dvd_pick_repair, dvd_pick_run_sim}) {
+        // A new install's folder, left by the destination screen, is no choice.
+        dest_dir_path = w.root / "apps/Volatra 9 new/";
+        g_wizard = pick;
+        paint.clear();
+        wizard_frame();
+        EXPECT_EQ(dest_dir_path, "");
+        EXPECT_TRUE(drawn_text(paint, "You have more than one copy of Volatra 9 installed on this computer."));
+        next();
+        EXPECT_EQ(g_wizard, pick);
+        // A registered one left from an earlier flow counts as chosen.
+        dest_dir_path = other;
+        g_wizard = nullptr;
+        wizard_frame();
+        g_wizard = pick;
+        wizard_frame();
+        EXPECT_EQ(dest_dir_path, other);
+        next();
+        EXPECT_NE(g_wizard, pick);
+        g_wizard = nullptr;
+        wizard_frame();
+    }
+    // With the program missing the start fails: said on screen, logged once, Back to the start.
+    log_capture log;
+    wizard_first_screen = dvd_start;
+    g_wizard = dvd_do_run_sim;
+    for (int i = 0; i < 5; ++i) wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I could not start Volatra: " + other + "Volatra.app"));
+    const std::string text = log.text();
+    EXPECT_EQ(text.find("Could not start"), text.rfind("Could not start")) << text;
+    EXPECT_NE(text.find("Could not start"), std::string::npos) << text;
+    // A program that appears is tried at once; it fails again (not executable) and says why.
+    write_file(other + "Volatra.app", "#!/bin/sh\n", 0644);
+    wizard_frame();
+    EXPECT_NE(log.text().find("Launch failed: "), std::string::npos);
+    back();
+    EXPECT_EQ(g_wizard, dvd_start);
+}
+
+TEST(MaintenanceWords, SceneryResultWordByErrorsAddedAndRemoved) {
+    const struct {
+        int errors, added, removed;
+        const char* word;
+    } rows[] = {{0, 2, 1, "added and removed"}, {0, 1, 0, "installed more"}, {0, 0, 3, "removed"},
+                {0, 0, 0, "updated"},           {1, 1, 1, "adding and removing"}, {2, 5, 0, "installing more"},
+                {1, 0, 1, "removing"},          {1, 0, 0, "updating"}};
+    for (const auto& r : rows)
+        EXPECT_STREQ(scenery_result_word(r.errors, r.added, r.removed), r.word) << r.errors << r.added << r.removed;
+}
+
+}  // namespace
