@@ -199,8 +199,14 @@ void write_tree(int variant) {
     put("Macintosh/Volatra.app/Contents/Info.plist",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n"
         "<key>CFBundleExecutable</key><string>Volatra</string>\n</dict></plist>\n");
+    // Started, it leaves "Log.txt" in its copy, as the simulator does: what it was started with.
     put("Macintosh/Volatra.app/Contents/MacOS/Volatra",
-        "#!/bin/sh\necho \"Volatra 9 (sample) started from $(dirname \"$0\")\" \"$@\"\n", 0755);
+        "#!/bin/sh\n"
+        "copy=$(cd \"$(dirname \"$0\")/../../..\" && pwd)\n"
+        "{ echo \"Volatra 9 (sample) started with $# arguments\"; for a in \"$@\"; do echo \"argument: $a\"; done; } "
+        ">\"$copy/Log.txt\"\n"
+        "echo \"Volatra 9 (sample) started from $copy\" \"$@\"\n",
+        0755);
     put("Macintosh/Volatra.app/Contents/Resources/Volatra.icns", noise("icns", 12000));
 
     // Windows build: no .exe, which would need the large-address flag.

@@ -293,13 +293,11 @@ int dvd_edit_scenery(int entered, wizard_screen& screen) {
 int dvd_install_scenery(int, wizard_screen& screen) { return run_screen(screen, scenery); }
 
 int dvd_done_scenery(int entered, wizard_screen& screen) {
-    if (entered)
-        xer << "Scenery run finished with " << num_install_errors << " errors: " << stg.num_to_add << " added, "
-            << stg.num_to_remove << " removed\n";
+    const char* word = scenery_result_word(num_install_errors, stg.num_to_add, stg.num_to_remove);
+    if (entered) xer << "Scenery " << word << " with " << num_install_errors << " errors\n";
     screen.title = tr("Finished With Add/Remove Scenery");
-    const std::string word = tr(scenery_result_word(num_install_errors, stg.num_to_add, stg.num_to_remove));
-    finish_screen(screen, tr("I have successfully ") + word + tr(" scenery to match your choices on the map."),
-                  tr("There were errors while ") + word +
+    finish_screen(screen, tr("I have successfully ") + tr(word) + tr(" scenery to match your choices on the map."),
+                  tr("There were errors while ") + tr(word) +
                       tr(" your scenery; your copy of Volatra may not be usable.\n\nYou can click Go Back and use "
                          "the repair and add-remove scenery functions to try to reinstall any missing or damaged "
                          "files."));

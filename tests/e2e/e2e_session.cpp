@@ -28,14 +28,16 @@ bool inherited(const char* entry) {
     return true;
 }
 
-bool wait_for(pid_t pid, int timeout_ms, int* status) {
+// Waits for pid to end; false when it has not within the time, or kill_when answered true.
+bool wait_for(pid_t pid, int timeout_ms, int* status, const std::function<bool()>& kill_when = nullptr) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         pid_t r = waitpid(pid, status, WNOHANG);
         if (r == pid) return true;
         if (r < 0) return false;
         if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (kill_when && kill_when()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kill_when ? 1 : 20));
     }
 }
 }  // namespace
@@ -97,7 +99,7 @@ void e2e_session::set_env(const std::string& name, const std::string& value) {
 }
 
 int e2e_session::run(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& script, int timeout_s) {
+                     const std::string& script, int timeout_s, const std::function<bool()>& kill_when) {
     write_file(dir_ + "script.txt", script);
     std::vector<std::string> env;
     // A variable set for the runs replaces the inherited one (PATH with stand-ins first).
@@ -139,7 +141,7 @@ int e2e_session::run(const std::string& program, const std::vector<std::string>&
     }
     if (pid < 0) return -1;
     int status = 0;
-    if (!wait_for(pid, timeout_s * 1000, &status)) {
+    if (!wait_for(pid, timeout_s * 1000, &status, kill_when)) {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
         return -1;

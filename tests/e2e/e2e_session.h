@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,10 @@ public:
 
     // Runs program with args in the working folder, the script's lines given to it, and waits
     // at most timeout_s seconds (a guard against hangs, not a speed limit). The exit status, or
-    // -1 when the program had to be killed or died of a signal.
+    // -1 when the program had to be killed or died of a signal. With kill_when, asked every
+    // millisecond or so while the program runs, the program is killed (SIGKILL) once it answers true.
     int run(const std::string& program, const std::vector<std::string>& args, const std::string& script,
-            int timeout_s = 240);
+            int timeout_s = 240, const std::function<bool()>& kill_when = nullptr);
     // Adds NAME=VALUE to the next runs' environment.
     void set_env(const std::string& name, const std::string& value);
 

@@ -18,112 +18,12 @@
 
 #include "common/test_helpers.h"
 #include "e2e_session.h"
+#include "sample_discs.h"
 
 namespace {
 
-const std::string tools = VOLATRA_TOOLS_DIR;
 const std::string installer = VOLATRA_PROGRAMS_DIR "/volatra_installer";
-const std::string changer = VOLATRA_SOURCE_DIR "/tools/disc_changer.sh";
-const std::string release = "Volatra 9.10r1";
-
-// Runs a program with its output dropped; its exit status.
-int run_tool(const std::vector<std::string>& argv) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The sample master and its three discs below the session's folder, disc 0 in the drive.
-struct sample_set {
-    std::string master, discs, volumes;
-};
-// more_files, when given, adds to the master before the discs are made; disc_kb is the disc limit.
-sample_set make_sample(e2e_session& s, const std::vector<std::string>& order, const std::string& disc_kb = "350",
-                       const std::function<void(const std::string& master)>& more_files = nullptr) {
-    sample_set set{s.folder() + "sample/master", s.folder() + "sample/discs", s.folder() + "volumes"};
-    write_file(set.discs + "/.keep", "");
-    write_file(set.volumes + "/.keep", "");
-    EXPECT_EQ(run_tool({tools + "/volatra_sample_master", set.master}), 0);
-    if (more_files) more_files(set.master);
-    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb", disc_kb}),
-              0);
-    std::vector<std::string> load = {changer, "load", set.volumes, set.discs};
-    load.insert(load.end(), order.begin(), order.end());
-    EXPECT_EQ(run_tool(load), 0);
-    s.set_env("VOLATRA_TEST_VOLUMES", set.volumes);
-    s.set_env("VOLATRA_EJECT_COMMAND", changer);
-    return set;
-}
-
-// The screens the log says were entered, in order.
-std::vector<std::string> screens_entered(const std::string& log) {
-    std::vector<std::string> out;
-    std::istringstream in(log);
-    const std::string mark = "WIZARD entered ";
-    for (std::string line; std::getline(in, line);)
-        if (line.compare(0, mark.size(), mark) == 0) out.push_back(line.substr(mark.size()));
-    return out;
-}
-
-// Every file of the manifest for this platform (1) and all (0), by its path in the copy, with
-// its path in the master.
-std::vector<std::pair<std::string, std::string>> manifest_files(const std::string& manifest) {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::ifstream in(manifest);
-    std::string folder;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.compare(0, 4, "DIR ") == 0) folder = line.substr(4);
-        if (line.compare(0, 5, "FILE ") != 0) continue;
-        std::istringstream f(line.substr(5));
-        std::string unused, platform, vcode, size_a, size_b, sig;
-        f >> unused >> platform >> vcode >> size_a >> size_b >> sig;
-        std::string name;
-        std::getline(f, name);
-        name = name.substr(1);
-        if ((platform != "0" && platform != "1") || sig == "GONE") continue;
-        const std::string rel = folder + name;
-        out.emplace_back(rel.substr(rel.find('/') + 1), rel);
-    }
-    return out;
-}
-
-bool is_link(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-std::string link_text(const std::string& path) {
-    char buf[4096];
-    ssize_t n = readlink(path.c_str(), buf, sizeof buf);
-    return n < 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
-}
-
-bool same_item(const std::string& installed, const std::string& master) {
-    if (is_link(master)) return is_link(installed) && link_text(installed) == link_text(master);
-    return !is_link(installed) && path_exists(installed) && md5sum_of(installed) == md5sum_of(master);
-}
-
-// The steps from the start screen to the running install, with the default destination.
-const char* const to_the_run =
-    "wait_log \"Disc read:\"\n"
-    "click 720 23\n"
-    "wait_log \"WIZARD entered dvd_pick_install\"\n"
-    "click 720 23\n"
-    "wait_log \"WIZARD entered dvd_eula_install\"\n"
-    "click 230 103\n"
-    "sleep 0.2\n"
-    "click 720 23\n"
-    "wait_log \"WIZARD entered dvd_scenery_install\"\n";
+const std::string& release = sample_release;
 
 TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
     e2e_session s("wizard_install");
@@ -158,7 +58,7 @@ TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
 
     const std::string copy = s.desktop() + release + "/";
     EXPECT_EQ(read_lines(s.config() + "volatra_install.txt"), std::vector<std::string>{copy});
-    const auto files = manifest_files(s.folder() + "tmp/volatra-installer-" + std::to_string(getuid()) + "/directory.txt");
+    const auto files = manifest_files(unpacked_manifest(s));
     ASSERT_GT(files.size(), 30u);
     int tiles_left_out = 0;
     for (const auto& [rel, master_rel] : files) {
@@ -299,21 +199,6 @@ TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
     EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
 }
 
-// Items below folder whose names say they are unfinished: a hidden temporary (".vtmp...") or,
-// with archives set, an archive on its way to the copy.
-std::vector<std::string> leftovers(const std::string& folder, bool archives) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        const std::string ext = it->path().extension().string();
-        if (name.compare(0, 5, ".vtmp") == 0 || (archives && (ext == ".zip" || ext == ".7z")))
-            out.push_back(it->path().string());
-    }
-    return out;
-}
-
 // Closing the window in the middle of a run takes the Quit button's road: the queued files are
 // finished, and neither a half-written file in the copy nor an archive in the temporary folder
 // stays behind.
@@ -342,6 +227,35 @@ TEST(WizardInstall, ClosingTheWindowMidRunLeavesNothingBehind) {
     EXPECT_TRUE(path_exists(copy + "Resources/extra/part 0.dat"));
     EXPECT_EQ(leftovers(copy, false), std::vector<std::string>{});
     EXPECT_EQ(leftovers(s.folder() + "tmp", true), std::vector<std::string>{});
+}
+
+TEST(WizardInstall, ClosingTheCancelQuestionGoesOnWithTheRun) {
+    e2e_session s("wizard_install_close_question");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const sample_set set = make_sample(s, {"0", "1", "2"});
+    // Asked twice: closed with Return, then with the close dot in its top left corner.
+    const std::string script = std::string(to_the_run) +
+                               "click 720 23\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 600 23\n"
+                               "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
+                               "key Return\n"
+                               "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+                               "click 600 23\n"
+                               "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
+                               "sleep 0.3\n"
+                               "shot question.png\n"
+                               "click 60 395\n"
+                               "wait_log \"WIZARD entered dvd_done_install\" 120\n"
+                               "click 695 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    const std::string log = s.log();
+    EXPECT_EQ(log.find("Cancel: "), std::string::npos) << log;
+    EXPECT_NE(log.find("Install finished with 0 errors"), std::string::npos) << log;
+    const std::string copy = s.desktop() + release + "/";
+    for (const auto& [rel, master_rel] : manifest_files(unpacked_manifest(s)))
+        EXPECT_TRUE(same_item(copy + rel, set.master + "/" + master_rel)) << rel;
 }
 
 TEST(WizardInstall, StartedFromTheDiscItHandsOverToACopyAndKeepsThePreferences) {
