@@ -232,18 +232,24 @@ int dvd_scenery_install(int entered, wizard_screen& screen) {
         }
         recalc_disk_sizes();
     }
-    UTIL_world_map();
-    screen.text = tr("Please pick the scenery you would like to install now.  You can use this installer to add more "
-                     "scenery or remove scenery later.  If you fly into an area with no scenery installed, you will "
-                     "see only ocean.\n\nClick on the world map to pick select regions to install.");
-    screen.title = tr("Select Scenery");
-    screen.back = dvd_eula_install;
-    screen.next = dvd_run_install;
-    if (!UTIL_disk_space(tr("You have enough free disk space to install Volatra 9 with the selected scenery."),
-                         tr("You do not have enough free disk space to install Volatra 9 with the selected scenery; "
-                            "change the install location to another hard driver or select less scenery.")))
-        screen.next = nullptr;
+    UTIL_scenery_map(screen,
+                     tr("Please pick the scenery you would like to install now.  You can use this installer to add "
+                        "more scenery or remove scenery later.  If you fly into an area with no scenery installed, "
+                        "you will see only ocean.\n\nClick on the world map to pick select regions to install."),
+                     dvd_eula_install, dvd_run_install,
+                     tr("You have enough free disk space to install Volatra 9 with the selected scenery."),
+                     tr("You do not have enough free disk space to install Volatra 9 with the selected scenery; "
+                        "change the install location to another hard driver or select less scenery."));
     return 0;
+}
+
+void UTIL_scenery_map(wizard_screen& screen, const std::string& text, screen_fn back, screen_fn next,
+                      const std::string& enough, const std::string& short_of_space) {
+    UTIL_world_map();
+    screen.text = text;
+    screen.title = tr("Select Scenery");
+    screen.back = back;
+    screen.next = UTIL_disk_space(enough, short_of_space) ? next : nullptr;
 }
 
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,

@@ -4,7 +4,7 @@
 
 #include <string>
 
-struct wizard_screen;
+#include "wizard/wizard_frame.h"
 
 int dvd_start(int entered, wizard_screen& screen);
 int dvd_pick_install(int entered, wizard_screen& screen);
@@ -39,6 +39,10 @@ bool folder_name_ok(const std::string& name);
 // Prepares the marks of a new copy at dest_dir_path (nothing there yet): every file absent,
 // every tile the manifest offers selected, the totals counted.
 void prepare_new_install();
+// The world map with the screen's text, title "Select Scenery", Back and, while the selection
+// fits on the volume (the space report drawn with its two verdicts), Next.
+void UTIL_scenery_map(wizard_screen& screen, const std::string& text, screen_fn back, screen_fn next,
+                      const std::string& enough, const std::string& short_of_space);
 // The licence screen's title, text and acceptance box bound to accepted; true once accepted.
 bool UTIL_licence(wizard_screen& screen, int* accepted);
 

@@ -15,7 +15,6 @@
 #include "wizard/dvd_install.h"
 #include "wizard/run_sim.h"
 #include "wizard/wizard_frame.h"
-#include "wizard/world_map.h"
 
 namespace {
 
@@ -277,16 +276,13 @@ int dvd_edit_scenery(int entered, wizard_screen& screen) {
         scenery_from_install();
         recalc_disk_sizes();
     }
-    UTIL_world_map();
-    screen.text = tr("Click on the world map to select what scenery you would like to install.  Scenery that you "
-                     "deselect will be removed; scenery that you select will be installed.  If you fly into an "
-                     "area with no scenery installed, you will see only ocean.");
-    screen.title = tr("Select Scenery");
-    screen.back = dvd_pick_scenery;
-    screen.next = dvd_install_scenery;
-    if (!UTIL_disk_space(tr("You have enough free disk space to install this scenery."),
-                         tr("You do not have enough free disk space to install this scenery.")))
-        screen.next = nullptr;
+    UTIL_scenery_map(screen,
+                     tr("Click on the world map to select what scenery you would like to install.  Scenery that you "
+                        "deselect will be removed; scenery that you select will be installed.  If you fly into an "
+                        "area with no scenery installed, you will see only ocean."),
+                     dvd_pick_scenery, dvd_install_scenery,
+                     tr("You have enough free disk space to install this scenery."),
+                     tr("You do not have enough free disk space to install this scenery."));
     return 0;
 }
 
