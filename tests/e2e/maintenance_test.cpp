@@ -203,6 +203,9 @@ TEST_F(Maintenance, KilledInTheMiddleOfAnInstallThenRepaired) {
     const int status = s.run(installer, {}, std::string(to_the_run) + "click 720 23\nsleep 60\n", 240,
                              [&] { return path_exists(first); });
     ASSERT_EQ(status, -1) << s.report();
+    // Ended while the run was under way.
+    ASSERT_NE(s.log().find("Starting install at"), std::string::npos) << s.report();
+    ASSERT_EQ(s.log().find("WIZARD entered dvd_done_install"), std::string::npos) << s.report();
     ASSERT_NE(read_file(s.config() + "volatra_install.txt").find(copy), std::string::npos);
     read_manifest(s);
     int missing = 0;
