@@ -110,6 +110,7 @@ protected:
 };
 
 TEST_F(Maintenance, SceneryRemovesADeselectedTileThenAddsItBack) {
+    remove_tree(copy + "Resources/a.txt");  // not scenery: left as it is
     menu_choice(1, dvd_pick_scenery);
     wizard_frame();
     // The one copy is chosen without a click.
@@ -118,11 +119,13 @@ TEST_F(Maintenance, SceneryRemovesADeselectedTileThenAddsItBack) {
                                                     "Select New Scenery", "Install Scenery", "Finish"}));
     EXPECT_TRUE(drawn_text(paint, "Please pick which copy of Volatra 9 you would like to add scenery to."));
     EXPECT_FALSE(drawn_text(paint, "more than one copy"));
+    stg.num_to_add = stg.num_to_remove = -1;
     next();
     ASSERT_TRUE(until(dvd_edit_scenery));
     wizard_frame();
     EXPECT_EQ(stg.tile_selected[6][13], 1);  // installed, so chosen
-    EXPECT_EQ(stg.num_to_add, 0);
+    EXPECT_EQ(stg.num_to_add, 0);             // counted on entry
+    EXPECT_EQ(stg.num_to_remove, 0);
 
     // A click on the tile deselects it; the run deletes its file, and only that.
     wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);
@@ -156,6 +159,7 @@ TEST_F(Maintenance, SceneryRemovesADeselectedTileThenAddsItBack) {
     EXPECT_EQ(read_file(copy + overlay), "overlay");
     EXPECT_TRUE(drawn_text(paint, "I have successfully installed more scenery"));
     EXPECT_TRUE(asked.empty());
+    EXPECT_FALSE(path_exists(copy + "Resources/a.txt"));
 }
 
 TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) {
@@ -199,6 +203,12 @@ TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
     for (const auto& f : flows) {
         // Continue and a question closed without a button go back to the run, which stays marked.
         for (int answer : {0, 3, 1}) {
+            // The run's pools, waiting for a disc.
+            sim_info.clear();
+            add_history("All/a.txt", {md5_abc}).need_install = 1;
+            sim_info.back().versions.back().disk = 5;
+            int cursor = 0;
+            ASSERT_EQ(install_files(cursor, 0), 2);
             *f.flag = 1;
             asked.clear();
             abort_answers = {answer};
@@ -208,6 +218,8 @@ TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
             EXPECT_EQ(asked[0].rfind(f.question, 0), 0u);
             EXPECT_EQ(g_wizard, answer == 1 ? f.ask_on : f.run) << answer;
             EXPECT_EQ(*f.flag, answer == 1 ? 0 : 1) << answer;
+            EXPECT_EQ(copy_pool == nullptr, answer == 1) << answer;  // Stop ends the run's work
+            install_files_kill();
             g_wizard = nullptr;
             wizard_frame();
         }
@@ -287,35 +299,65 @@ TEST_F(Maintenance, PickScreensClearALeftoverThatIsNoRegisteredCopy) {
         wizard_frame();
         EXPECT_EQ(dest_dir_path, "");
         EXPECT_TRUE(drawn_text(paint, "You have more than one copy of Volatra 9 installed on this computer."));
+        EXPECT_TRUE(drawn_text(paint, other));  // the list to choose from
         next();
         EXPECT_EQ(g_wizard, pick);
-        // A registered one left from an earlier flow counts as chosen.
+        // A registered one left from an earlier flow counts as chosen, and waits for Next.
         dest_dir_path = other;
         g_wizard = nullptr;
         wizard_frame();
         g_wizard = pick;
         wizard_frame();
+        wizard_frame();
         EXPECT_EQ(dest_dir_path, other);
+        EXPECT_EQ(g_wizard, pick);
         next();
         EXPECT_NE(g_wizard, pick);
         g_wizard = nullptr;
         wizard_frame();
     }
-    // With the program missing the start fails: said on screen, logged once, Back to the start.
+}
+
+// How often text stands in the log.
+int times_in(const std::string& log, const std::string& text) {
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+}
+
+TEST_F(Maintenance, AStartThatFailsIsSaidOnceAndTriedAgainWhenTheProgramChanges) {
     log_capture log;
     wizard_first_screen = dvd_start;
     g_wizard = dvd_do_run_sim;
     for (int i = 0; i < 5; ++i) wizard_frame();
-    EXPECT_TRUE(drawn_text(paint, "I could not start Volatra: " + other + "Volatra.app"));
-    const std::string text = log.text();
-    EXPECT_EQ(text.find("Could not start"), text.rfind("Could not start")) << text;
-    EXPECT_NE(text.find("Could not start"), std::string::npos) << text;
+    EXPECT_TRUE(drawn_text(paint, "I could not start Volatra: " + copy + "Volatra.app"));
+    EXPECT_EQ(times_in(log.text(), "Could not start " + copy), 1) << log.text();
     // A program that appears is tried at once; it fails again (not executable) and says why.
-    write_file(other + "Volatra.app", "#!/bin/sh\n", 0644);
+    write_file(copy + "Volatra.app", "#!/bin/sh\n", 0644);
     wizard_frame();
-    EXPECT_NE(log.text().find("Launch failed: "), std::string::npos);
+    wizard_frame();
+    EXPECT_EQ(times_in(log.text(), "Launch failed: "), 2) << log.text();
+    EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
+    // Back leads to the first screen; coming again tries again.
     back();
     EXPECT_EQ(g_wizard, dvd_start);
+    wizard_frame();
+    g_wizard = dvd_do_run_sim;
+    wizard_frame();
+    EXPECT_EQ(times_in(log.text(), "Launch failed: "), 3) << log.text();
+}
+
+TEST_F(Maintenance, RunProgressFollowsTheCursor) {
+    add_history("All/a.txt", {md5_abc}).start_fraction = 0.25f;
+    wizard_screen screen;
+    run_progress(screen, -1, "Repairing: ", "Finishing up...");
+    EXPECT_EQ(screen.progress, 0);
+    run_progress(screen, 0, "Repairing: ", "Finishing up...");
+    EXPECT_EQ(screen.progress, 0.25f);
+    EXPECT_EQ(screen.progress_caption, "Repairing: All/a.txt");
+    run_progress(screen, 1, "Repairing: ", "Finishing up...");
+    EXPECT_EQ(screen.progress, 1.0f);
+    EXPECT_EQ(screen.progress_caption, "Finishing up...");
 }
 
 TEST(MaintenanceWords, SceneryResultWordByErrorsAddedAndRemoved) {
