@@ -25,8 +25,8 @@ if [ ! -f "$sample/complete" ]; then
   mkdir -p "$sample/discs"
   build/tools/volatra_sample_master "$sample/master" >/dev/null
   # A lowered disc limit spreads the sample over three discs.
-  build/tools/volatra_make_installer --src "$sample/master" --dst "$sample/discs" --disc-kb 350 </dev/null \
-    >"$sample/build.log"
+  build/tools/volatra_make_installer --src "$sample/master" --dst "$sample/discs" --disc-kb 350 --terminal \
+    </dev/null >"$sample/build.log"
   touch "$sample/complete"
 fi
 

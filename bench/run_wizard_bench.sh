@@ -16,5 +16,5 @@ rm -rf "$work"
 mkdir -p "$work/discs"
 build/tools/volatra_sample_master "$work/master" >/dev/null
 python3 bench/bench_master.py "$work/master/All/Resources/bench"
-build/tools/volatra_make_installer --src "$work/master" --dst "$work/discs" --disc-kb 20000 </dev/null >/dev/null
+build/tools/volatra_make_installer --src "$work/master" --dst "$work/discs" --disc-kb 20000 --terminal </dev/null >/dev/null
 build/bench/wizard_bench "$work/discs" "$work" "$root/build/wizard/volatra_installer" "$root/tools/disc_changer.sh"

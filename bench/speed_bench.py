@@ -366,7 +366,7 @@ def bench_builder(a):
     for i in range(a.rounds):
         ours = os.path.join(work, "ours-%d" % i)
         os.makedirs(ours)
-        r.add("volatra_make_installer", timed([prog, "--src", master, "--dst", ours, "--disc-kb", str(DISC_KB)],
+        r.add("volatra_make_installer", timed([prog, "--src", master, "--dst", ours, "--disc-kb", str(DISC_KB), "--terminal"],
                                               stdin=subprocess.DEVNULL))
         ref = os.path.join(work, "zip-%d" % i)
         r.add("zip per file, %d processes" % CORES, timed(reference(ref)))
@@ -386,7 +386,7 @@ def make_discs(a):
     shutil.rmtree(discs, ignore_errors=True)
     os.makedirs(discs)
     subprocess.run([os.path.join(a.build, "tools", "volatra_make_installer"), "--src", master, "--dst", discs,
-                    "--disc-kb", str(DISC_KB)], check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+                    "--disc-kb", str(DISC_KB), "--terminal"], check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
     mark_made(discs, "v1 %d" % DISC_KB)
     return discs
 

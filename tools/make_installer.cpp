@@ -1,7 +1,9 @@
-// The manifest builder as a command-line program: writes the disc masters of a release from its
-// master folder. Progress goes to the terminal; typing q stops the build.
+// The manifest builder as a program: writes the disc masters of a release from its master folder.
+// With a display it opens the program's window and shows its progress there, and a q typed into
+// the window stops the build; without one, or with --terminal, progress goes to the terminal and
+// a q typed there stops it.
 //
-//   volatra_make_installer [--src DIR] [--dst DIR] [--kind N] [--old FILE] [--disc-kb N]
+//   volatra_make_installer [--src DIR] [--dst DIR] [--kind N] [--old FILE] [--disc-kb N] [--terminal]
 
 #include <poll.h>
 #include <termios.h>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "install/builder.h"
+#include "shell/builder_window.h"
 
 namespace {
 termios g_saved_tty;
@@ -58,20 +61,29 @@ int usage() {
     std::fprintf(
         stderr,
         "usage: volatra_make_installer [--src DIR] [--dst DIR] [--kind 0-3] [--old FILE] [--disc-kb N]\n"
+        "                              [--terminal]\n"
         "  --src      master folder (default %s)\n"
         "  --dst      folder that receives disk_0/, disk_1/, ... (default %s)\n"
         "  --kind     0 no scenery, 1 full Earth release, 2 Mars, 3 Moon (default %d)\n"
         "  --old      previous release's directory.txt, read by kind 0 (default %s)\n"
-        "  --disc-kb  kilobytes of archives per disc (default %.0f)\n",
+        "  --disc-kb  kilobytes of archives per disc (default %.0f)\n"
+        "  --terminal progress and alerts on the terminal even when a display is there\n"
+        "             (without it, a display gets the program's window, and the checklist at\n"
+        "             the end is an alert to answer there)\n",
         src_fold.c_str(), dst_fold_base.c_str(), build_type, old_dir_path.c_str(), disc_limit_kb);
     return 2;
 }
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool terminal = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         if (opt == "--help" || opt == "-h") return usage();
+        if (opt == "--terminal") {
+            terminal = true;
+            continue;
+        }
         if (i + 1 >= argc) return usage();
         const std::string value = argv[++i];
         char* end = nullptr;
@@ -98,8 +110,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    raw_terminal();
-    g_builder_key_poll = poll_key;
+    if (terminal || !builder_open_window(argc, argv)) {
+        raw_terminal();
+        g_builder_key_poll = poll_key;
+    }
     build_install();
     restore_terminal();
     std::cout << "Disc masters written to " << dst_fold_base << " (" << dvd_now + 1 << " discs)."

@@ -102,7 +102,7 @@ def sample(tools, out):
         run(os.path.join(tools, "volatra_sample_master"), masters[variant], "--variant", str(variant))
         os.makedirs(discs[variant])
     run(os.path.join(tools, "volatra_make_installer"), "--src", masters[0], "--dst", discs[0], "--kind", "1",
-        "--disc-kb", "350")
+        "--disc-kb", "350", "--terminal")
     # The next release reads the last one's manifest, renumbered as the previous builder wrote it.
     with zipfile.ZipFile(os.path.join(release_folder(os.path.join(discs[0], "disk_0")), "directory.txt.zip")) as z:
         text = z.read("directory.txt").decode("latin-1")
@@ -110,7 +110,7 @@ def sample(tools, out):
     with open(old, "w", encoding="latin-1") as f:
         f.write(text.replace(" 91001 ", " 90001 "))
     run(os.path.join(tools, "volatra_make_installer"), "--src", masters[1], "--dst", discs[1], "--kind", "0",
-        "--old", old, "--disc-kb", "350")
+        "--old", old, "--disc-kb", "350", "--terminal")
     for i, name in enumerate(("R1", "R2")):
         publish(discs[i], masters[i], os.path.join(out, "releases", name))
 

@@ -72,7 +72,8 @@ sample_set make_sample(e2e_session& s, const std::vector<std::string>& order, co
     write_file(set.volumes + "/.keep", "");
     EXPECT_EQ(run_tool({tools + "/volatra_sample_master", set.master}), 0);
     if (more_files) more_files(set.master);
-    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb", disc_kb}),
+    EXPECT_EQ(run_tool({tools + "/volatra_make_installer", "--src", set.master, "--dst", set.discs, "--disc-kb",
+                        disc_kb, "--terminal"}),
               0);
     load_changer(set, order);
     s.set_env("VOLATRA_TEST_VOLUMES", set.volumes);
