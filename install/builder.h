@@ -62,7 +62,8 @@ struct no_case_compare_string {
 extern std::map<std::string, int, no_case_compare_string> sim_info_index;
 
 // Progress: the sink shows two lines; the poll returns the character typed since the last poll
-// (0 for none). A typed 'q' stops the build.
+// (0 for none). A typed 'q' stops the build. The defaults print to the terminal and see no key;
+// the program installs the terminal's key poll, or the shell's drawn display and window poll.
 using builder_progress_fn = void (*)(const std::string& line1, const std::string& line2);
 using builder_key_poll_fn = int (*)();
 extern builder_progress_fn g_builder_progress;
