@@ -111,7 +111,6 @@ TEST_F(BuilderWindow, WithoutADisplayNothingStartsAndTheTerminalHooksStay) {
 }
 
 TEST_F(BuilderWindow, AQTypedIntoTheWindowStopsTheBuild) {
-    GTEST_FLAG_SET(death_test_style, "fast");
     const builder_progress_fn progress = g_builder_progress;
     const builder_key_poll_fn poll = g_builder_key_poll;
     g_builder_progress = builder_window_progress;
@@ -122,7 +121,7 @@ TEST_F(BuilderWindow, AQTypedIntoTheWindowStopsTheBuild) {
     push(plat::ev_key_down, 'q');
     EXPECT_EXIT(
         {
-            g_builder_progress = nullptr;  // Mesa's threads are not in the forked child: no drawing there
+            g_builder_progress = nullptr;  // a forked child has none of Mesa's threads: no drawing there
             builder_progress("one", "two");
         },
         ::testing::ExitedWithCode(1), "ALERT type 2: You hit Q dumbass!");
