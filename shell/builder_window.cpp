@@ -1,6 +1,5 @@
 #include "shell/builder_window.h"
 
-#include "core/mnw.h"
 #include "core/stls.h"
 #include "core/wx.h"
 #include "graphics/ogl_2d.h"

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 
-#include "common/gl_test_context.h"
 #include "common/recorders.h"
 #include "common/test_helpers.h"
 #include "core/alert.h"
@@ -16,7 +15,6 @@
 #include "core/translate.h"
 #include "core/wx.h"
 #include "core/xtim.h"
-#include "graphics/builtin_images.h"
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"
 #include "shell_helpers.h"
@@ -65,14 +63,7 @@ private:
 class Alert : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(gl_test_context());
-        static bool images = (OGL_load_builtin_images(), true);
-        (void)images;
-        mnw = mnw_defaults();
-        mnw.x_res = 800;
-        mnw.y_res = 600;
-        mnw.scale = 1;
-        MACIBM_startwind(0, 0);
+        ASSERT_TRUE(gl_main_screen());
         ogl_inited = 1;
         app_done = 0;
         saved_app_path = app_path;

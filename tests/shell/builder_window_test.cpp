@@ -6,26 +6,15 @@
 
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
-#include "graphics/builtin_images.h"
 #include "install/builder.h"
 #include "platform/plat_window_null.h"
-#include "shell/frame.h"
+#include "shell_helpers.h"
 
 namespace {
 
 class BuilderWindow : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(gl_test_context());
-        static bool images = (OGL_load_builtin_images(), true);
-        (void)images;
-        mnw = mnw_defaults();
-        mnw.x_res = 800;
-        mnw.y_res = 600;
-        mnw.scale = 1;
-        MACIBM_startwind(0, 0);
-    }
+    void SetUp() override { ASSERT_TRUE(gl_main_screen()); }
     void push(int what, char c) {
         plat::event e;
         e.what = what;

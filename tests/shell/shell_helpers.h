@@ -6,6 +6,10 @@
 
 #include "widgets/widget_paint.h"
 
+// The GL test context with the built-in images loaded (once) and mnw an 800 x 600 window with the
+// main screen entered; false when there is no GL.
+bool gl_main_screen();
+
 struct tapped_string {
     int colour;
     float x, y;
