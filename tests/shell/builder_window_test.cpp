@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
 #include "install/builder.h"
@@ -21,14 +23,23 @@ protected:
         e.message = static_cast<uint8_t>(c);
         backend->events.push_back(e);
     }
-    // Pixels of the row at y, from x 0 to 400, darker than mid-grey: the text's ink.
-    static int ink(int y) {
-        int n = 0;
-        for (int x = 0; x < 400; ++x) {
-            const gl_test_rgba p = gl_test_pixel(x, y);
-            n += p.r + p.g + p.b < 384;
-        }
-        return n;
+    // The text's ink (pixels darker than mid-grey) in rows y0 to y1, x 0 to 399: how many, the
+    // leftmost column and the darkest pixel.
+    struct ink {
+        int count = 0, left = 9999;
+        gl_test_rgba darkest{255, 255, 255, 255};
+    };
+    static ink ink_in(int y0, int y1) {
+        ink k;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = 0; x < 400; ++x) {
+                const gl_test_rgba p = gl_test_pixel(x, y);
+                if (p.r + p.g + p.b >= 384) continue;
+                ++k.count;
+                k.left = std::min(k.left, x);
+                if (p.r + p.g + p.b < k.darkest.r + k.darkest.g + k.darkest.b) k.darkest = p;
+            }
+        return k;
     }
     plat::scoped_null_backend backend;
 };
@@ -58,11 +69,18 @@ TEST_F(BuilderWindow, ABarAlongTheLowerEdgeWithLineOneAboveLineTwo) {
         EXPECT_FALSE(back == (gl_test_rgba{0, 0, 0, 255})) << "the background is drawn";
         EXPECT_FALSE(back == (gl_test_rgba{255, 255, 255, 255}));
 
-        int upper = 0, lower = 0;
-        for (int y = 17; y <= 26; ++y) upper += ink(y);
-        for (int y = 0; y <= 8; ++y) lower += ink(y);
-        EXPECT_EQ(upper > 0, r.upper) << upper;
-        EXPECT_EQ(lower > 0, r.lower) << lower;
+        // Black text (grey where a glyph's edge blends) from the left margin.
+        const ink bands[] = {ink_in(17, 26), ink_in(0, 8)};
+        const bool wanted[] = {r.upper, r.lower};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(bands[i].count > 0, wanted[i]) << i;
+            if (!wanted[i]) continue;
+            const gl_test_rgba d = bands[i].darkest;
+            EXPECT_LT(std::max({d.r, d.g, d.b}), 100) << i;
+            EXPECT_LE(std::max({d.r, d.g, d.b}) - std::min({d.r, d.g, d.b}), 8) << i;
+            EXPECT_GE(bands[i].left, 10) << i;
+            EXPECT_LE(bands[i].left, 13) << i;
+        }
     }
 }
 
