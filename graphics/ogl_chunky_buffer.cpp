@@ -44,13 +44,13 @@ void bind(GLenum target, unsigned long id, unsigned long& last, UTL_stat& count)
 }  // namespace
 
 UTL_stat& OGL_vbo_binds() {
-    static UTL_stat s("num_xdl_bind", stat_per_frame, 0.0f);
-    return s;
+    static UTL_stat num_xdl_group_bind("num_xdl_bind", stat_per_frame, 0.0f);
+    return num_xdl_group_bind;
 }
 
 UTL_stat& OGL_vbo_ind_binds() {
-    static UTL_stat s("num_xdl_bind_ind", stat_per_frame, 0.0f);
-    return s;
+    static UTL_stat num_xdl_group_bind_ind("num_xdl_bind_ind", stat_per_frame, 0.0f);
+    return num_xdl_group_bind_ind;
 }
 
 void OGL_bind_vbo(const unsigned long& id) { bind(GL_ARRAY_BUFFER_ARB, id, last_vbo, OGL_vbo_binds()); }

@@ -56,6 +56,7 @@ TEST(ChunkyBuffer, VertexBufferObject) {
     ASSERT_TRUE(glExt.vbo_avail);
     std::vector<unsigned char> all;
     GLuint name = 0;
+    float binds_held = 0, ind_held = 0;
     {
         OGL_chunkybuffer b;
         all = fill(b);
@@ -86,7 +87,12 @@ TEST(ChunkyBuffer, VertexBufferObject) {
         OGL_bind_vbo_ind(id);
         EXPECT_EQ(OGL_vbo_binds().value, binds + 1);
         EXPECT_EQ(OGL_vbo_ind_binds().value, ind + 1);
+        binds_held = OGL_vbo_binds().value;
+        ind_held = OGL_vbo_ind_binds().value;
     }
+    // Each binder's unbind is a bind that reached GL.
+    EXPECT_EQ(OGL_vbo_binds().value, binds_held + 1);
+    EXPECT_EQ(OGL_vbo_ind_binds().value, ind_held + 1);
     // Destroying a buffer deletes it, leaves nothing bound and both caches empty.
     EXPECT_FALSE(glExt.glIsBufferARB(name));
     GLint bound = -1;
@@ -102,4 +108,15 @@ TEST(ChunkyBuffer, VertexBufferObject) {
     empty.finalize_vbo(0);
     EXPECT_NE(empty.vbo, 0u);
     EXPECT_EQ(empty.total_size, 0);
+}
+
+TEST(ChunkyBuffer, AMappingThatFailsIsFatal) {
+    ASSERT_TRUE(gl_test_context());
+    OGL_chunkybuffer b;
+    b.new_subregion();
+    b.finalize_vbo(0);
+    const PFNGLMAPBUFFERARBPROC map = glExt.glMapBufferARB;
+    glExt.glMapBufferARB = [](GLenum, GLenum) -> void* { return nullptr; };
+    EXPECT_EXIT(b.map(), testing::ExitedWithCode(1), "Volatra has run out of video card memory.");
+    glExt.glMapBufferARB = map;
 }

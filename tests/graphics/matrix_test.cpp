@@ -214,11 +214,26 @@ TEST(CameraVolume, FrustumBounds) {
     ASSERT_TRUE(c.GetFrustumBounds(5000, -1e6, 1e6, lo, hi));
     EXPECT_NEAR(lo[2], -1000, 1e-2);  // the far plane bounds it
 
-    // A band of zero thickness: the cross-section at that height.
+    // A band of zero thickness: the cross-section at that height, from 10 to 100 away and as
+    // wide as it is far.
     ASSERT_TRUE(c.GetFrustumBounds(100, 10, 10, lo, hi));
     EXPECT_EQ(lo[1], 10);
     EXPECT_EQ(hi[1], 10);
     EXPECT_NEAR(lo[2], -100, 1e-3);
+    EXPECT_NEAR(hi[2], -10, 1e-3);
+    EXPECT_NEAR(lo[0], -100, 1e-3);
+    EXPECT_NEAR(hi[0], 100, 1e-3);
+
+    // An orthographic camera's box, its far face cut at max_dist, both faces in front of the eye.
+    xcam_class o;
+    o.SetupOrtho(-2, 2, -1, 1, 1, 50);
+    o.Identity();
+    ASSERT_TRUE(o.GetFrustumBounds(10, -5, 5, lo, hi));
+    const double want_lo[3] = {-2, -1, -10}, want_hi[3] = {2, 1, -1};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(lo[i], want_lo[i], 1e-6) << i;
+        EXPECT_NEAR(hi[i], want_hi[i], 1e-6) << i;
+    }
 
     xcam_class broken;
     for (double& x : broken.proj_matrix) x = 0;

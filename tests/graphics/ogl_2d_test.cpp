@@ -2,7 +2,10 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <vector>
 
 #include "common/gl_test_context.h"
 #include "core/mnw.h"
@@ -10,6 +13,7 @@
 #include "graphics/matrix.h"
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_prims.h"
+#include "graphics/ogl_state.h"
 #include "graphics/render_state.h"
 #include "graphics/scratch.h"
 #include "graphics/tman.h"
@@ -39,6 +43,13 @@ protected:
         OGL_pix_specs(0);
     }
     static bool lit(int x, int y) { return gl_test_pixel(x, y).r > 128; }
+    // Some pixel of [x0, x1] x [y0, y1] is lit.
+    static bool lit_near(int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if (lit(x, y)) return true;
+        return false;
+    }
     mnw_struct saved_mnw;
     std::array<float, 3> saved_colr_tint;
 };
@@ -207,4 +218,178 @@ TEST_F(Screen, TexturedQuadsAndTheAlphaAsGreyRef) {
     EXPECT_EQ(gl_test_pixel(40, 20).g, 0);
     tman.unload_texture(418);
     tman.unload_texture(419);
+}
+
+TEST_F(Screen, ViewportsOffsetsAndLightingSetUps) {
+    GLint vp[4];
+    auto viewport = [&] {
+        glGetIntegerv(GL_VIEWPORT, vp);
+        return std::array<int, 4>{vp[0], vp[1], vp[2], vp[3]};
+    };
+    // No window yet: the 2-D set-up leaves the GL viewport alone.
+    glViewport(1, 2, 3, 4);
+    window(1280, 1024, -1);
+    EXPECT_EQ(viewport(), (std::array<int, 4>{1, 2, 3, 4}));
+    window(gl_test_width, gl_test_height, 0);
+
+    // Mode 3: extents at unit distance times near, the viewport times the pixel scale.
+    mnw.scale = 2;
+    OGL_viewport(3, -1, 10, -0.5f, 20, 1, 110, 2, 0.5f, 70, 50, 1, 0);
+    EXPECT_EQ(viewport(), (std::array<int, 4>{20, 40, 200, 100}));
+    double gl[16], want[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, gl);
+    buildFrustumMatrix(want, -2, 2, -1, 1, 2, 50);
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(gl[i], want[i], 1e-6) << i;
+    const struct {
+        int mode;
+        std::array<int, 4> want;
+    } sizes[] = {{2, {0, 0, gl_test_width, gl_test_height}}, {3, {20, 40, 200, 100}}, {4, {10, 20, 100, 50}}};
+    for (const auto& s : sizes) {
+        OGL_screensize(s.mode, 10, 20, 110, 70);
+        EXPECT_EQ(viewport(), s.want) << s.mode;
+    }
+    window(gl_test_width, gl_test_height, 0);
+
+    OGL_poly_offset(2);
+    GLfloat f = 0, u = 0;
+    glGetFloatv(GL_POLYGON_OFFSET_FACTOR, &f);
+    glGetFloatv(GL_POLYGON_OFFSET_UNITS, &u);
+    EXPECT_TRUE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+    EXPECT_EQ(f, -20);
+    EXPECT_EQ(u, -1);
+    OGL_poly_offset(0);
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_FILL));
+
+    OGL_setspec(0.25f);
+    GLfloat light[4], material[4], shine = 0;
+    glGetLightfv(GL_LIGHT0, GL_SPECULAR, light);
+    glGetMaterialfv(GL_FRONT, GL_SPECULAR, material);
+    glGetMaterialfv(GL_FRONT, GL_SHININESS, &shine);
+    EXPECT_EQ((std::array<float, 4>{light[0], light[2], material[1], material[3]}),
+              (std::array<float, 4>{0.25f, 0.25f, 0.25f, 1}));
+    EXPECT_EQ(shine, 128);
+
+    GLint dst = 0;
+    OGL_glow_colors();
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(dst, GL_ONE);
+    OGL_nrml_colors();
+    glGetIntegerv(GL_BLEND_DST, &dst);
+    EXPECT_EQ(dst, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+TEST_F(Screen, CirclesArcsAndTheStateEachPrimitiveStates) {
+    // Angle 0 is straight up, angles run clockwise.
+    OGL_framecircle(0, 400, 300, 20);
+    EXPECT_TRUE(lit_near(399, 319, 401, 321));
+    EXPECT_TRUE(lit_near(419, 299, 421, 301));
+    EXPECT_FALSE(lit_near(390, 290, 410, 310));
+    OGL_arc(0, 200, 200, 30, 31, 0, 90);  // from straight up to the right
+    EXPECT_TRUE(lit_near(199, 229, 202, 232));
+    EXPECT_TRUE(lit_near(229, 199, 232, 202));
+    EXPECT_TRUE(lit_near(220, 220, 224, 224));
+    EXPECT_FALSE(lit_near(166, 166, 198, 234));
+    EXPECT_FALSE(lit_near(166, 166, 234, 198));
+    gl_test_clear(0, 0, 0, 1);
+    OGL_arc(0, 200, 200, 30, 31, 90, 0);
+    OGL_arc(0, 200, 200, 31, 30, 0, 90);
+    for (int y = 160; y < 240; ++y)
+        for (int x = 160; x < 240; ++x) ASSERT_FALSE(lit(x, y)) << x << "," << y;
+
+    // Untextured and blended whatever the state before; the frame circle does not blend.
+    const struct {
+        const char* what;
+        void (*draw)();
+        bool blend;
+    } prims[] = {
+        {"line", [] { OGL_line(0, 1, 0, 0, 5, 5); }, true},
+        {"fillrect", [] { OGL_fillrect(0, 1, 0, 0, 5, 5); }, true},
+        {"framerect", [] { OGL_framerect(0, 1, 0, 0, 5, 5); }, true},
+        {"grayrect", [] { OGL_grayrect(0, 0, 5, 5, 1); }, true},
+        {"framecircle", [] { OGL_framecircle(0, 10, 10, 5); }, false},
+    };
+    for (const auto& p : prims) {
+        OGL_setstate(1, 1, 3, p.blend ? 6 : 7, 9, 11);
+        p.draw();
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << p.what;
+        EXPECT_EQ(glIsEnabled(GL_BLEND) != 0, p.blend) << p.what;
+        EXPECT_FALSE(glIsEnabled(GL_ALPHA_TEST)) << p.what;
+    }
+}
+
+namespace {
+// The vertices GL receives while draw() runs, in world units of an ortho box -10..10 each way.
+std::vector<std::array<float, 3>> fed_back(void (*draw)()) {
+    std::vector<GLfloat> buf(1 << 16);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-10, 10, -10, 10, -10, 10);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_CULL_FACE);
+    glFeedbackBuffer(static_cast<GLsizei>(buf.size()), GL_3D, buf.data());
+    glRenderMode(GL_FEEDBACK);
+    draw();
+    const GLint n = glRenderMode(GL_RENDER);
+    glEnable(GL_CULL_FACE);
+    OGL_pix_specs(0);
+    std::vector<std::array<float, 3>> out;
+    for (GLint i = 0; i < n;) {
+        const auto token = static_cast<GLint>(buf[i++]);
+        const int count = token == GL_POLYGON_TOKEN ? static_cast<int>(buf[i++]) : 0;
+        EXPECT_EQ(token, GL_POLYGON_TOKEN);
+        for (int k = 0; k < count; ++k, i += 3)
+            out.push_back({buf[i] / gl_test_width * 20 - 10, buf[i + 1] / gl_test_height * 20 - 10,
+                           (0.5f - buf[i + 2]) * 20});
+    }
+    return out;
+}
+
+void expect_box(const std::vector<std::array<float, 3>>& v, std::array<float, 3> lo, std::array<float, 3> hi,
+                const char* what) {
+    ASSERT_FALSE(v.empty()) << what;
+    for (int a = 0; a < 3; ++a) {
+        float mn = 1e9f, mx = -1e9f;
+        for (const auto& p : v) mn = std::min(mn, p[a]), mx = std::max(mx, p[a]);
+        EXPECT_NEAR(mn, lo[a], 1e-3) << what << " axis " << a;
+        EXPECT_NEAR(mx, hi[a], 1e-3) << what << " axis " << a;
+    }
+}
+}  // namespace
+
+TEST_F(Screen, SolidsAndQuadNormals) {
+    expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 0); }), {-1, 2, 0}, {3, 7, 6}, "cube");
+    // Turned by -90 degrees about z: local x becomes -y.
+    expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 90); }), {1, 0, 0}, {6, 4, 6}, "turned cube");
+    // The disc: caps of radius 0.38 r at x = -r and r, a band of radius r between -0.38 r and 0.38 r.
+    const auto disc = fed_back([] { OGL_disc(0, 0, 0, 5); });
+    expect_box(disc, {-5, -5, -5}, {5, 5, 5}, "disc");
+    for (const auto& p : disc) {
+        const float rho = std::hypot(p[1], p[2]);
+        const bool cap = std::fabs(std::fabs(p[0]) - 5) < 1e-3f && (rho < 1e-3f || std::fabs(rho - 1.9f) < 1e-3f);
+        const bool band = std::fabs(std::fabs(p[0]) - 1.9f) < 1e-3f && std::fabs(rho - 5) < 1e-3f;
+        EXPECT_TRUE(cap || band) << p[0] << " " << p[1] << " " << p[2];
+    }
+
+    // (p3 - p2) x (p2 - p1), normalised; points in a line give straight up.
+    const float p1[3] = {0, 0, 0}, p2[3] = {1, 2, 0}, p3[3] = {3, 2, 1}, p4[3] = {2, 0, 1};
+    GLfloat n[3], st[4];
+    glBegin(GL_QUADS);
+    OGL_3dquad(p1, p2, p3, p4);
+    glEnd();
+    glGetFloatv(GL_CURRENT_NORMAL, n);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, st);
+    const float l = std::sqrt(21.0f);
+    EXPECT_NEAR(n[0], -2 / l, 1e-6);
+    EXPECT_NEAR(n[1], 1 / l, 1e-6);
+    EXPECT_NEAR(n[2], 4 / l, 1e-6);
+    EXPECT_EQ((std::array<float, 2>{st[0], st[1]}), (std::array<float, 2>{0, 1}));
+    const float q[3] = {2, 4, 0};
+    glBegin(GL_QUADS);
+    OGL_3dquad_st(p1, p2, q, p4, 0.25f, 0.5f, 0.75f, 1);
+    glEnd();
+    glGetFloatv(GL_CURRENT_NORMAL, n);
+    glGetFloatv(GL_CURRENT_TEXTURE_COORDS, st);
+    EXPECT_EQ((std::array<float, 3>{n[0], n[1], n[2]}), (std::array<float, 3>{0, 1, 0}));
+    EXPECT_EQ((std::array<float, 2>{st[0], st[1]}), (std::array<float, 2>{0.75f, 0.5f}));
 }

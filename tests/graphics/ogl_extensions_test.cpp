@@ -1,9 +1,12 @@
 // The capability probe over made-up GL facts, and once on the real test context.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/gl_test_context.h"
 #include "common/recorders.h"
@@ -53,6 +56,12 @@ public:
         return reinterpret_cast<void*>(&stub);
     }
     int has_option(const char* name) override { return options.count(name) ? 1 : 0; }
+    long os = -1;  // the system version the quirks ask for; -1: none to be had
+    bool os_version(long* v) override {
+        if (os < 0) return false;
+        *v = os;
+        return true;
+    }
     void log(const std::string& text) override { logged += text; }
 
     // The block's line that starts with label.
@@ -102,6 +111,7 @@ TEST(ProbeVersion, NumbersFromVersionStrings) {
                  {"garbage", 100},
                  {"", 100},
                  {"4.5 (Compatibility Profile) Mesa 22.3.6", 450},
+                 {"0.9", 90},
                  {"99999999999999999999.1", 100}};
     for (const auto& c : cases) EXPECT_EQ(OGL_version_number(c.text), c.number) << c.text;
 }
@@ -118,6 +128,9 @@ TEST_F(Probe, VersionAloneSetsTheVersionBoundFlags) {
     EXPECT_EQ(e.glBindProgramARB, nullptr);  // its family was never looked up
     EXPECT_EQ(e.max_tex_size, 2048);
     EXPECT_TRUE(recorded_alerts().empty());
+    // Limits of programs that are not there show as zeros.
+    EXPECT_EQ(gl.line("vprog_avail"), "vprog_avail      : 0 (0)");
+    EXPECT_EQ(gl.line("fprog_avail"), "fprog_avail      : 0 (0/0/0/0)");
 }
 
 TEST_F(Probe, CapabilityBlock) {
@@ -136,7 +149,7 @@ TEST_F(Probe, CapabilityBlock) {
                     {GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS_ARB, 4},
                     {GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB, 256}});
     gl.floats[GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT] = 1.0f;
-    OGL_extensions e = run();
+    run();
     EXPECT_EQ(gl.logged,
               "OpenGL Vendor    : Tessaly Labs\n"
               "OpenGL Render    : Test Renderer\n"
@@ -247,6 +260,33 @@ TEST_F(Probe, RendererQuirks) {
     }
 }
 
+TEST_F(Probe, OcclusionQuirksNeedTheSystemVersion) {
+    const struct {
+        const char* renderer;
+        long os;
+        const char* option;
+        int occlude;
+    } cases[] = {
+        {"NVIDIA NV34MAP OpenGL Engine", 0x103F, nullptr, 0},
+        {"NVIDIA NV34MAP OpenGL Engine (AGP)", 0x1030, nullptr, 0},
+        {"NVIDIA NV34MAP OpenGL Engine", 0x1040, nullptr, 1},
+        {"NVIDIA NV34MAP OpenGL Engine", 0x1030, "--use_pixel_counters", 1},
+        {"NVIDIA GeForce 7300 GT OpenGL Engine", 0x1048, nullptr, 0},
+        {"NVIDIA GeForce 7300 GT OpenGL Engine", 0x1049, nullptr, 1},
+        {"NVIDIA GeForce 7300 GT OpenGL Engine", 0x1048, "--use_pixel_counters", 1},
+        {"NVIDIA GeForce 7300 GT OpenGL Engine", -1, nullptr, 1},  // no system version, no quirk
+    };
+    for (const auto& c : cases) {
+        gl.renderer = c.renderer;
+        gl.os = c.os;
+        gl.options.clear();
+        if (c.option) gl.options.insert(c.option);
+        gl.logged.clear();
+        EXPECT_EQ(run().occlude_avail, c.occlude) << c.renderer << " on " << std::hex << c.os;
+        EXPECT_EQ(gl.logged.find("Disabling occlusion queries") != std::string::npos, c.occlude == 0) << c.renderer;
+    }
+}
+
 TEST_F(Probe, RefusalAndSoftwareRenderer) {
     gl.version = "1.1.0";  // no multitexturing, but GL 1.1 itself is enough
     run();
@@ -298,4 +338,94 @@ TEST(ProbeOnMesa, SoftwareRendererPassesWithEveryFeature) {
     EXPECT_GE(ren.max_tex_units, 8);
     EXPECT_NE(c.glGenerateMipmapEXT, nullptr);
     EXPECT_TRUE(recorded_alerts().empty());  // no refusal, no software-renderer alert
+}
+
+TEST_F(Probe, EachVersionBoundAndEachExtensionSetsItsOwnFlags) {
+    using F = int OGL_extensions::*;
+    const F all[] = {&OGL_extensions::multitex_avail, &OGL_extensions::tex_clamp_avail, &OGL_extensions::add_env_avail,
+                     &OGL_extensions::combine_avail,  &OGL_extensions::dis_fog_avail,   &OGL_extensions::tex_comp_avail,
+                     &OGL_extensions::vbo_avail,      &OGL_extensions::pbo_avail,       &OGL_extensions::vprog_avail,
+                     &OGL_extensions::fprog_avail,    &OGL_extensions::automini_avail,  &OGL_extensions::aniso_avail,
+                     &OGL_extensions::fsaa_avail,     &OGL_extensions::sprites_avail,   &OGL_extensions::depth_tex_avail,
+                     &OGL_extensions::occlude_avail,  &OGL_extensions::shad_objs_avail, &OGL_extensions::vshader_avail,
+                     &OGL_extensions::fshader_avail,  &OGL_extensions::gshader_avail,   &OGL_extensions::glsl_avail,
+                     &OGL_extensions::framebuf_avail, &OGL_extensions::sblend_avail};
+    auto expect_only = [&](const std::vector<F>& on, const std::string& what) {
+        const OGL_extensions e = run();
+        for (size_t i = 0; i < std::size(all); ++i) {
+            const bool want = std::find(on.begin(), on.end(), all[i]) != on.end();
+            EXPECT_EQ(e.*all[i], want ? 1 : 0) << what << ", flag " << i;
+        }
+    };
+    // A version at a flag's bound sets it, one step below does not.
+    const struct {
+        const char* at;
+        const char* below;
+        std::vector<F> flags;
+    } bounds[] = {
+        {"1.2", "1.1", {&OGL_extensions::tex_clamp_avail}},
+        {"1.3", "1.2", {&OGL_extensions::multitex_avail, &OGL_extensions::add_env_avail, &OGL_extensions::combine_avail,
+                        &OGL_extensions::tex_comp_avail, &OGL_extensions::fsaa_avail}},
+        {"1.4", "1.3", {&OGL_extensions::automini_avail, &OGL_extensions::depth_tex_avail}},
+        {"1.5", "1.4", {&OGL_extensions::vbo_avail, &OGL_extensions::occlude_avail}},
+        {"2.0", "1.9", {&OGL_extensions::sprites_avail, &OGL_extensions::shad_objs_avail,
+                        &OGL_extensions::vshader_avail, &OGL_extensions::fshader_avail, &OGL_extensions::glsl_avail}},
+        {"2.1", "2.0", {&OGL_extensions::pbo_avail}},
+    };
+    for (const auto& b : bounds) {
+        gl.version = b.at;
+        const OGL_extensions at = run();
+        gl.version = b.below;
+        const OGL_extensions below = run();
+        for (F f : b.flags) {
+            EXPECT_EQ(at.*f, 1) << b.at;
+            EXPECT_EQ(below.*f, 0) << b.below;
+        }
+    }
+    // On GL 1.1 each extension sets its own flag, and those that depend on it.
+    gl.version = "1.1";
+    const struct {
+        const char* extensions;
+        std::vector<F> on;
+    } by_extension[] = {
+        {"GL_ARB_multitexture", {&OGL_extensions::multitex_avail}},
+        {"GL_EXT_texture_edge_clamp", {&OGL_extensions::tex_clamp_avail}},
+        {"GL_SGIS_texture_edge_clamp", {&OGL_extensions::tex_clamp_avail}},
+        {"GL_ARB_texture_env_add", {&OGL_extensions::add_env_avail}},
+        {"GL_EXT_texture_env_add", {&OGL_extensions::add_env_avail}},
+        {"GL_ARB_texture_env_combine", {&OGL_extensions::combine_avail}},
+        {"GL_EXT_texture_env_combine", {&OGL_extensions::combine_avail}},
+        {"GL_NV_fog_distance", {&OGL_extensions::dis_fog_avail}},
+        {"GL_ARB_texture_compression", {&OGL_extensions::tex_comp_avail}},
+        {"GL_ARB_vertex_buffer_object", {&OGL_extensions::vbo_avail}},
+        {"GL_ARB_vertex_buffer_object GL_ARB_pixel_buffer_object",
+         {&OGL_extensions::vbo_avail, &OGL_extensions::pbo_avail}},
+        {"GL_ARB_pixel_buffer_object", {}},  // no buffer objects: the PBO line
+        {"GL_ARB_vertex_program", {&OGL_extensions::vprog_avail}},
+        {"GL_ARB_vertex_program GL_ARB_fragment_program", {&OGL_extensions::vprog_avail, &OGL_extensions::fprog_avail}},
+        {"GL_ARB_fragment_program", {}},
+        {"GL_SGIS_generate_mipmap", {&OGL_extensions::automini_avail}},
+        {"GL_EXT_texture_filter_anisotropic", {&OGL_extensions::aniso_avail}},
+        {"GL_ARB_multisample", {&OGL_extensions::fsaa_avail}},
+        {"GL_ARB_point_sprite", {&OGL_extensions::sprites_avail}},
+        {"GL_ARB_depth_texture", {&OGL_extensions::depth_tex_avail}},
+        {"GL_ARB_occlusion_query", {&OGL_extensions::occlude_avail}},
+        {"GL_ARB_shader_objects", {&OGL_extensions::shad_objs_avail}},
+        {"GL_ARB_vertex_shader GL_ARB_fragment_shader GL_EXT_geometry_shader4 GL_ARB_shading_language_100", {}},
+        {"GL_ARB_shader_objects GL_ARB_vertex_shader GL_ARB_shading_language_100",
+         {&OGL_extensions::shad_objs_avail, &OGL_extensions::vshader_avail}},
+        {"GL_ARB_shader_objects GL_ARB_fragment_shader GL_EXT_geometry_shader4",
+         {&OGL_extensions::shad_objs_avail, &OGL_extensions::fshader_avail, &OGL_extensions::gshader_avail}},
+        {"GL_ARB_shader_objects GL_ARB_vertex_shader GL_ARB_fragment_shader GL_ARB_shading_language_100",
+         {&OGL_extensions::shad_objs_avail, &OGL_extensions::vshader_avail, &OGL_extensions::fshader_avail,
+          &OGL_extensions::glsl_avail}},
+        {"GL_EXT_framebuffer_object", {&OGL_extensions::framebuf_avail}},
+        {"GL_EXT_blend_func_separate", {}},
+        {"GL_EXT_blend_equation_separate", {}},
+        {"GL_EXT_blend_equation_separate GL_EXT_blend_func_separate", {&OGL_extensions::sblend_avail}},
+    };
+    for (const auto& c : by_extension) {
+        gl.extensions = c.extensions;
+        expect_only(c.on, c.extensions);
+    }
 }

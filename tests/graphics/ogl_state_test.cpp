@@ -126,6 +126,26 @@ TEST_F(StateCache, TextureUnits) {
     EXPECT_EQ(num_units, 4);
     EXPECT_EQ(take(), (list{"enable 0xde1", "unit 0x1", "enable 0xde1", "unit 0x2", "enable 0xde1", "unit 0x3",
                             "enable 0xde1", "unit 0"}));
+    // With GLSL the GL reports more units than the eight fixed-function ones the caches track.
+    OGL_setstate(1, 1, 3, 4, 9, 11);
+    take();
+    ren.max_tex_units = 32;
+    OGL_setstate(1, 12, 3, 4, 9, 11);
+    EXPECT_EQ(num_units, 12);
+    list up{"enable 0xde1"}, down;
+    for (int u = 1; u < 8; ++u) {
+        char n[16];
+        std::snprintf(n, sizeof n, "unit %#x", u);
+        up.insert(up.end(), {n, "enable 0xde1"});
+        down.insert(down.end(), {n, "disable 0xde1"});
+    }
+    up.push_back("unit 0");
+    down.insert(down.begin(), "enable 0xde1");
+    down.push_back("unit 0");
+    EXPECT_EQ(take(), up);
+    OGL_setstate(1, 1, 3, 4, 9, 11);
+    EXPECT_EQ(take(), down);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     ren.max_tex_units = units;
     GLint active = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
@@ -148,6 +168,15 @@ TEST_F(StateCache, Bindings) {
     EXPECT_EQ(take(), (list{"bind 0x5", "envi 0x2200 8448"}));
     TEX_bind_ref(7, 8, 0);  // no such slot in the cache
     EXPECT_EQ(take(), list{});
+    // Without the combine environment every mode but 25 goes to GL as it is.
+    glExt.combine_avail = 0;
+    TEX_bind_ref(5, 0, 17);
+    TEX_bind_ref(5, 0, 25);
+    glExt.combine_avail = 1;
+    EXPECT_EQ(take(), list{"envi 0x2200 17"});
+    glGetError();  // 17 is no environment mode of GL's own
+    TEX_bind_ref(5, 0, 0);
+    take();
 
     UTL_stat::init_stats();
     UTL_stat* kill = nullptr;
@@ -163,29 +192,42 @@ TEST_F(StateCache, Bindings) {
 
 TEST_F(StateCache, CombineModesReadBack) {
     TEX_reset_bind();
+    // Every mode of the table, in an order that shows which ones set the environment colour
+    // (24 sets 0, the others 1) and which leave the alpha scale alone (23).
+    const GLint P = GL_PREVIOUS, T = GL_TEXTURE, K = GL_CONSTANT, Q = GL_PRIMARY_COLOR;
+    const GLint C = GL_SRC_COLOR, A = GL_SRC_ALPHA, I = GL_ONE_MINUS_SRC_ALPHA;
     const struct {
         int mode;
         GLint rgb, alpha;
-        GLint src_rgb[3], op_rgb[3], src_alpha[2], op_alpha[2];
+        GLint src_rgb[3], op_rgb[3], src_alpha[3], op_alpha[3];
         GLint alpha_scale;
         float colour;
     } cases[] = {
-        {13, GL_MODULATE, GL_REPLACE, {GL_PREVIOUS, GL_PREVIOUS}, {GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA},
-         {GL_CONSTANT}, {GL_SRC_ALPHA}, 1, 1},
-        {11, GL_REPLACE, GL_SUBTRACT, {GL_PREVIOUS}, {GL_SRC_COLOR}, {GL_TEXTURE, GL_PREVIOUS},
-         {GL_SRC_ALPHA, GL_SRC_ALPHA}, 4, -1},
-        {23, GL_MODULATE, GL_REPLACE, {GL_PREVIOUS, GL_PRIMARY_COLOR}, {GL_SRC_COLOR, GL_SRC_COLOR},
-         {GL_PREVIOUS}, {GL_SRC_ALPHA}, 4, -1},  // keeps the scale the mode before set
-        {17, GL_REPLACE, GL_REPLACE, {GL_TEXTURE}, {GL_SRC_ALPHA}, {GL_CONSTANT}, {GL_SRC_ALPHA}, 1, 1},
-        {22, GL_INTERPOLATE, GL_REPLACE, {GL_TEXTURE, GL_CONSTANT, GL_TEXTURE},
-         {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_ALPHA}, {GL_PREVIOUS}, {GL_SRC_ALPHA}, 1, 1},  // keeps 17's colour
-        {24, GL_INTERPOLATE, GL_REPLACE, {GL_PRIMARY_COLOR, GL_CONSTANT, GL_TEXTURE},
-         {GL_SRC_COLOR, GL_SRC_COLOR, GL_SRC_COLOR}, {GL_TEXTURE}, {GL_SRC_ALPHA}, 1, 0},
+        {1, GL_ADD, GL_REPLACE, {P, T}, {C, C}, {P}, {A}, 1, -1},
+        {2, GL_ADD, GL_ADD, {P, T}, {C, C}, {P, T}, {A, A}, 1, -1},
+        {10, GL_MODULATE, GL_REPLACE, {P, T}, {C, C}, {T}, {A}, 1, -1},
+        {12, GL_REPLACE, GL_MODULATE, {P}, {C}, {P, T}, {I, A}, 1, -1},
+        {14, GL_REPLACE, GL_REPLACE, {P}, {C}, {P}, {A}, 1, -1},
+        {18, GL_INTERPOLATE, GL_REPLACE, {T, P, T}, {C, C, A}, {P}, {A}, 1, -1},
+        {19, GL_INTERPOLATE, GL_REPLACE, {T, P, P}, {C, C, A}, {P}, {A}, 1, -1},
+        {20, GL_MODULATE, GL_REPLACE, {P, T}, {C, A}, {P}, {A}, 1, -1},
+        {21, GL_INTERPOLATE, GL_INTERPOLATE, {T, P, K}, {C, C, C}, {T, P, K}, {A, A, A}, 1, -1},
+        {24, GL_INTERPOLATE, GL_REPLACE, {Q, K, T}, {C, C, C}, {T}, {A}, 1, 0},
+        {15, GL_REPLACE, GL_REPLACE, {P}, {C}, {K}, {A}, 1, 1},
+        {24, GL_INTERPOLATE, GL_REPLACE, {Q, K, T}, {C, C, C}, {T}, {A}, 1, 0},
+        {16, GL_MODULATE, GL_REPLACE, {P, T}, {C, C}, {K}, {A}, 1, 1},
+        {24, GL_INTERPOLATE, GL_REPLACE, {Q, K, T}, {C, C, C}, {T}, {A}, 1, 0},
+        {13, GL_MODULATE, GL_REPLACE, {P, P}, {C, I}, {K}, {A}, 1, 1},
+        {11, GL_REPLACE, GL_SUBTRACT, {P}, {C}, {T, P}, {A, A}, 4, -1},
+        {23, GL_MODULATE, GL_REPLACE, {P, Q}, {C, C}, {P}, {A}, 4, -1},  // keeps the scale the mode before set
+        {17, GL_REPLACE, GL_REPLACE, {T}, {A}, {K}, {A}, 1, 1},
+        {22, GL_INTERPOLATE, GL_REPLACE, {T, K, T}, {C, C, A}, {P}, {A}, 1, 1},  // keeps 17's colour
+        {24, GL_INTERPOLATE, GL_REPLACE, {Q, K, T}, {C, C, C}, {T}, {A}, 1, 0},
     };
     const GLenum src_rgb[3] = {GL_SOURCE0_RGB, GL_SOURCE1_RGB, GL_SOURCE2_RGB};
     const GLenum op_rgb[3] = {GL_OPERAND0_RGB, GL_OPERAND1_RGB, GL_OPERAND2_RGB};
-    const GLenum src_alpha[2] = {GL_SOURCE0_ALPHA, GL_SOURCE1_ALPHA};
-    const GLenum op_alpha[2] = {GL_OPERAND0_ALPHA, GL_OPERAND1_ALPHA};
+    const GLenum src_alpha[3] = {GL_SOURCE0_ALPHA, GL_SOURCE1_ALPHA, GL_SOURCE2_ALPHA};
+    const GLenum op_alpha[3] = {GL_OPERAND0_ALPHA, GL_OPERAND1_ALPHA, GL_OPERAND2_ALPHA};
     for (const auto& c : cases) {
         TEX_bind_ref(1, 0, c.mode);
         EXPECT_EQ(env(GL_TEXTURE_ENV_MODE), GL_COMBINE) << c.mode;
@@ -195,7 +237,7 @@ TEST_F(StateCache, CombineModesReadBack) {
             EXPECT_EQ(env(src_rgb[i]), c.src_rgb[i]) << c.mode << " rgb " << i;
             EXPECT_EQ(env(op_rgb[i]), c.op_rgb[i]) << c.mode << " rgb " << i;
         }
-        for (int i = 0; i < 2 && c.src_alpha[i]; ++i) {
+        for (int i = 0; i < 3 && c.src_alpha[i]; ++i) {
             EXPECT_EQ(env(src_alpha[i]), c.src_alpha[i]) << c.mode << " alpha " << i;
             EXPECT_EQ(env(op_alpha[i]), c.op_alpha[i]) << c.mode << " alpha " << i;
         }
@@ -203,12 +245,14 @@ TEST_F(StateCache, CombineModesReadBack) {
         glGetTexEnvfv(GL_TEXTURE_ENV, GL_ALPHA_SCALE, &scale);
         EXPECT_EQ(scale, static_cast<float>(c.alpha_scale)) << c.mode;
         glGetTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, colour);
-        if (c.colour >= 0) EXPECT_EQ(colour[3], c.colour) << c.mode;
+        if (c.colour >= 0) {
+            EXPECT_EQ(colour[3], c.colour) << c.mode;
+        }
     }
-    // Mode 24 sets its enumerants through glTexEnvf.
+    // Mode 24 (four times above) sets its enumerants through glTexEnvf.
     int floats = 0;
     for (const std::string& c : take()) floats += c.rfind("envf 0x8571", 0) == 0;  // GL_COMBINE_RGB
-    EXPECT_EQ(floats, 1);
+    EXPECT_EQ(floats, 4);
 
     TEX_set_blend_level(0, 0.25f);
     TEX_set_blend_level(1, 0.5f);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <squish.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -237,6 +238,50 @@ TEST_F(TexCodec, PngFilesThatAreShortBrokenOrTooLarge) {
         testing::ExitedWithCode(1), "image too large for its buffer(.|\n)*PING-FILE ERROR!");
     EXPECT_EXIT(read_png(dir / "whole.png", GL_RGB, 32, 0, 0), testing::ExitedWithCode(1), "PING-FILE ERROR!");
     EXPECT_EXIT(read_png(dir / "whole.png", GL_BGR, 0, 0, 0), testing::ExitedWithCode(1), "Illegal bits per pixel");
+}
+
+// The writer's settings as the file shows them: colour type by bytes per pixel, a gAMA of 1/1.8
+// and every row stored unfiltered (filter byte 0).
+TEST_F(TexCodec, PngWriterSettings) {
+    const struct {
+        unsigned long format;
+        int colour_type;
+    } cases[] = {{GL_RGBA, PNG_COLOR_TYPE_RGB_ALPHA}, {GL_RGB, PNG_COLOR_TYPE_RGB}, {GL_ALPHA, PNG_COLOR_TYPE_GRAY}};
+    for (const auto& c : cases) {
+        const int bpp = c.format == GL_RGBA ? 4 : c.format == GL_RGB ? 3 : 1, w = 16, h = 8;
+        bytes px(static_cast<size_t>(bpp) * w * h);
+        for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<unsigned char>(i * 7 % 251);  // filters would pay
+        const std::string path = dir / "settings.png";
+        ASSERT_EQ(TEX_save_png(path, {static_cast<uint32_t>(c.format), w, h, 0, 0}, px.data()), 1);
+
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_init_io(png, f);
+        png_read_info(png, info);
+        double gamma = 0;
+        EXPECT_TRUE(png_get_gAMA(png, info, &gamma));
+        EXPECT_NEAR(gamma, 1 / 1.8, 1e-5);
+        EXPECT_EQ(png_get_color_type(png, info), c.colour_type);
+        EXPECT_EQ(png_get_bit_depth(png, info), 8);
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(f);
+
+        const std::string file = read_file(path);
+        std::string idat;
+        for (size_t at = 8; at + 8 <= file.size();) {
+            const auto* p = reinterpret_cast<const unsigned char*>(file.data() + at);
+            const size_t len = static_cast<size_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+            if (file.compare(at + 4, 4, "IDAT") == 0) idat += file.substr(at + 8, len);
+            at += 12 + len;
+        }
+        const size_t row = 1 + static_cast<size_t>(bpp) * w;
+        bytes raw(row * h);
+        uLongf raw_len = raw.size();
+        ASSERT_EQ(uncompress(raw.data(), &raw_len, reinterpret_cast<const Bytef*>(idat.data()), idat.size()), Z_OK);
+        ASSERT_EQ(raw_len, raw.size());
+        for (int y = 0; y < h; ++y) EXPECT_EQ(raw[y * row], 0) << bpp << " row " << y;
+    }
 }
 
 TEST_F(TexCodec, WritersReportFailedWrites) {
