@@ -101,6 +101,9 @@ TEST_F(Screen, ScissorBoxInWindowUnits) {
     EXPECT_EQ(scissor_box(3), 50);
     OGL_scissors(10, 20, -5, 50);
     EXPECT_EQ(scissor_box(2), 0);
+    OGL_scissors(10, 20, 1, 1);
+    EXPECT_EQ(scissor_box(2), 1);
+    EXPECT_EQ(scissor_box(3), 1);
     OGL_scissors_end();
     EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
 }
