@@ -12,12 +12,31 @@
 #include "graphics/colr.h"
 #include "graphics/matrix.h"
 #include "graphics/ogl_2d.h"
+#include "graphics/ogl_extensions.h"
 #include "graphics/ogl_prims.h"
 #include "graphics/ogl_state.h"
 #include "graphics/render_state.h"
 #include "graphics/scratch.h"
 #include "graphics/tman.h"
 #include "graphics/xcam.h"
+
+namespace {
+// The normals the drawing code sets, while recording: this program defines the two GL functions
+// and forwards them to the GL library's own.
+bool recording_normals = false;
+std::vector<std::array<float, 3>> normals;
+}  // namespace
+
+extern "C" {
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
+    if (recording_normals) normals.push_back({x, y, z});
+    reinterpret_cast<void (*)(GLfloat, GLfloat, GLfloat)>(aglGetProcAddress("glNormal3f"))(x, y, z);
+}
+void glNormal3fv(const GLfloat* v) {
+    if (recording_normals) normals.push_back({v[0], v[1], v[2]});
+    reinterpret_cast<void (*)(const GLfloat*)>(aglGetProcAddress("glNormal3fv"))(v);
+}
+}
 
 namespace {
 class Screen : public ::testing::Test {
@@ -298,6 +317,8 @@ TEST_F(Screen, CirclesArcsAndTheStateEachPrimitiveStates) {
     OGL_arc(0, 200, 200, 31, 30, 0, 90);
     for (int y = 160; y < 240; ++y)
         for (int x = 160; x < 240; ++x) ASSERT_FALSE(lit(x, y)) << x << "," << y;
+    OGL_arc(0, 400, 200, 300, 300, 0, 1);  // d2 is the last degree drawn
+    EXPECT_TRUE(lit_near(402, 499, 403, 501));
 
     // Untextured and blended whatever the state before; the frame circle does not blend.
     const struct {
@@ -332,8 +353,12 @@ std::vector<std::array<float, 3>> fed_back(void (*draw)()) {
     glDisable(GL_CULL_FACE);
     glFeedbackBuffer(static_cast<GLsizei>(buf.size()), GL_3D, buf.data());
     glRenderMode(GL_FEEDBACK);
+    normals.clear();
+    recording_normals = true;
     draw();
+    recording_normals = false;
     const GLint n = glRenderMode(GL_RENDER);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     glEnable(GL_CULL_FACE);
     OGL_pix_specs(0);
     std::vector<std::array<float, 3>> out;
@@ -361,12 +386,16 @@ void expect_box(const std::vector<std::array<float, 3>>& v, std::array<float, 3>
 }  // namespace
 
 TEST_F(Screen, SolidsAndQuadNormals) {
+    using normal_list = std::vector<std::array<float, 3>>;
     expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 0); }), {-1, 2, 0}, {3, 7, 6}, "cube");
+    // The four sides in one strip, the first normal before the first two pairs; then top and bottom.
+    EXPECT_EQ(normals, (normal_list{{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}}));
     // Turned by -90 degrees about z: local x becomes -y.
     expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 90); }), {1, 0, 0}, {6, 4, 6}, "turned cube");
     // The disc: caps of radius 0.38 r at x = -r and r, a band of radius r between -0.38 r and 0.38 r.
     const auto disc = fed_back([] { OGL_disc(0, 0, 0, 5); });
     expect_box(disc, {-5, -5, -5}, {5, 5, 5}, "disc");
+    EXPECT_EQ(normals, (normal_list{{-1, 0, 0}, {1, 0, 0}}));  // the caps'; the bands set none
     for (const auto& p : disc) {
         const float rho = std::hypot(p[1], p[2]);
         const bool cap = std::fabs(std::fabs(p[0]) - 5) < 1e-3f && (rho < 1e-3f || std::fabs(rho - 1.9f) < 1e-3f);
@@ -375,7 +404,7 @@ TEST_F(Screen, SolidsAndQuadNormals) {
     }
 
     // (p3 - p2) x (p2 - p1), normalised; points in a line give straight up.
-    const float p1[3] = {0, 0, 0}, p2[3] = {1, 2, 0}, p3[3] = {3, 2, 1}, p4[3] = {2, 0, 1};
+    const float p1[3] = {0, 0, 1}, p2[3] = {1, 2, 1}, p3[3] = {3, 2, 2}, p4[3] = {2, 0, 2};
     GLfloat n[3], st[4];
     glBegin(GL_QUADS);
     OGL_3dquad(p1, p2, p3, p4);
@@ -387,7 +416,7 @@ TEST_F(Screen, SolidsAndQuadNormals) {
     EXPECT_NEAR(n[1], 1 / l, 1e-6);
     EXPECT_NEAR(n[2], 4 / l, 1e-6);
     EXPECT_EQ((std::array<float, 2>{st[0], st[1]}), (std::array<float, 2>{0, 1}));
-    const float q[3] = {2, 4, 0};
+    const float q[3] = {2, 4, 1};
     glBegin(GL_QUADS);
     OGL_3dquad_st(p1, p2, q, p4, 0.25f, 0.5f, 0.75f, 1);
     glEnd();
