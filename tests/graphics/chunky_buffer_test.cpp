@@ -54,6 +54,8 @@ TEST(ChunkyBuffer, OffsetsAndMemoryStore) {
 TEST(ChunkyBuffer, VertexBufferObject) {
     ASSERT_TRUE(gl_test_context());
     ASSERT_TRUE(glExt.vbo_avail);
+    GLuint spare = 0;  // so that the buffer under test is not name 1
+    glExt.glGenBuffersARB(1, &spare);
     std::vector<unsigned char> all;
     GLuint name = 0;
     float binds_held = 0, ind_held = 0;
@@ -103,6 +105,8 @@ TEST(ChunkyBuffer, VertexBufferObject) {
     const float binds = OGL_vbo_binds().value;
     OGL_bind_vbo(0);
     EXPECT_EQ(OGL_vbo_binds().value, binds);
+
+    glExt.glDeleteBuffersARB(1, &spare);
 
     OGL_chunkybuffer empty;
     empty.finalize_vbo(0);

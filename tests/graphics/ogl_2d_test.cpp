@@ -25,16 +25,27 @@ namespace {
 // and forwards them to the GL library's own.
 bool recording_normals = false;
 std::vector<std::array<float, 3>> normals;
+std::vector<int> normal_at;  // vertices (glVertex3f) given before each normal
+int vertices = 0;
+void record_normal(float x, float y, float z) {
+    if (!recording_normals) return;
+    normals.push_back({x, y, z});
+    normal_at.push_back(vertices);
+}
 }  // namespace
 
 extern "C" {
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (recording_normals) normals.push_back({x, y, z});
+    record_normal(x, y, z);
     reinterpret_cast<void (*)(GLfloat, GLfloat, GLfloat)>(aglGetProcAddress("glNormal3f"))(x, y, z);
 }
 void glNormal3fv(const GLfloat* v) {
-    if (recording_normals) normals.push_back({v[0], v[1], v[2]});
+    record_normal(v[0], v[1], v[2]);
     reinterpret_cast<void (*)(const GLfloat*)>(aglGetProcAddress("glNormal3fv"))(v);
+}
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
+    vertices += recording_normals;
+    reinterpret_cast<void (*)(GLfloat, GLfloat, GLfloat)>(aglGetProcAddress("glVertex3f"))(x, y, z);
 }
 }
 
@@ -354,6 +365,8 @@ std::vector<std::array<float, 3>> fed_back(void (*draw)()) {
     glFeedbackBuffer(static_cast<GLsizei>(buf.size()), GL_3D, buf.data());
     glRenderMode(GL_FEEDBACK);
     normals.clear();
+    normal_at.clear();
+    vertices = 0;
     recording_normals = true;
     draw();
     recording_normals = false;
@@ -390,12 +403,14 @@ TEST_F(Screen, SolidsAndQuadNormals) {
     expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 0); }), {-1, 2, 0}, {3, 7, 6}, "cube");
     // The four sides in one strip, the first normal before the first two pairs; then top and bottom.
     EXPECT_EQ(normals, (normal_list{{0, 0, -1}, {1, 0, 0}, {0, 0, 1}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}}));
+    EXPECT_EQ(normal_at, (std::vector<int>{0, 4, 6, 8, 10, 14}));
     // Turned by -90 degrees about z: local x becomes -y.
     expect_box(fed_back([] { OGL_cube(1, 2, 3, 4, 5, 6, 0, 1, 0, 1, 90); }), {1, 0, 0}, {6, 4, 6}, "turned cube");
     // The disc: caps of radius 0.38 r at x = -r and r, a band of radius r between -0.38 r and 0.38 r.
     const auto disc = fed_back([] { OGL_disc(0, 0, 0, 5); });
     expect_box(disc, {-5, -5, -5}, {5, 5, 5}, "disc");
     EXPECT_EQ(normals, (normal_list{{-1, 0, 0}, {1, 0, 0}}));  // the caps'; the bands set none
+    EXPECT_EQ(normal_at, (std::vector<int>{0, 14}));
     for (const auto& p : disc) {
         const float rho = std::hypot(p[1], p[2]);
         const bool cap = std::fabs(std::fabs(p[0]) - 5) < 1e-3f && (rho < 1e-3f || std::fabs(rho - 1.9f) < 1e-3f);
