@@ -9,6 +9,7 @@
 #include "graphics/ogl_prims.h"
 #include "graphics/oglp_text.h"
 #include "widgets/butn.h"
+#include "widgets/widget_paint.h"
 
 float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;
 
@@ -232,11 +233,12 @@ void standard_gui() {
     if (mnw.open_menu < 0 || mnw.open_menu >= static_cast<int>(menu.size())) return;
     int font = mnw.lang == 6 ? 103 : 100;
     const menu_struct& open = menu[static_cast<size_t>(mnw.open_menu)];
+    widget_painter& paint = widget_paint();
     if (mnw.open_menu != popup_menu) {
         BTN_frame1(0, mnw.x_res / 2.0f, mnw.y_res - 9.0f, static_cast<float>(mnw.x_res), 0);
         for (const menu_struct& m : menu)
             if (m.parent == -1 && !m.title.empty())
-                OGL_string(38, m.l + 10.0f, m.b + 6.0f, m.title, 9999, font, 0);
+                paint.string(38, m.l + 10.0f, m.b + 6.0f, m.title, 9999, font, 0);
     }
 
     m_x1 = m_y1 = 9999;
@@ -255,23 +257,23 @@ void standard_gui() {
     }
     if (m_x1 == 9999) m_x1 = m_y1 = 0;
     BTN_frame2(17, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
-    if (open.parent == -1) OGL_fillrect(36, 0.25f, open.l, open.b, open.r - open.l, open.t - open.b);
+    if (open.parent == -1) paint.fillrect(36, 0.25f, open.l, open.b, open.r - open.l, open.t - open.b);
     if (hovered)
-        OGL_fillrect(36, 0.25f, hovered->l, hovered->b, hovered->r - hovered->l, hovered->t - hovered->b);
+        paint.fillrect(36, 0.25f, hovered->l, hovered->b, hovered->r - hovered->l, hovered->t - hovered->b);
 
     const item_struct* prev = nullptr;
     for (const item_struct& it : open.items) {
         if (prev && it.l != prev->l) {
-            OGL_line(35, 1, it.l - 1.0f, m_y1 - 1, it.l - 1.0f, m_y2);
-            OGL_line(37, 1, it.l, m_y1 - 1, it.l, m_y2);
+            paint.line(35, 1, it.l - 1.0f, m_y1 - 1, it.l - 1.0f, m_y2);
+            paint.line(37, 1, it.l, m_y1 - 1, it.l, m_y2);
         }
         prev = &it;
         if (!it.text.empty() && it.text[0] == '-') {
-            OGL_line(35, 1, it.l, it.b + 1.0f, it.r - 1.0f, it.b + 1.0f);
-            OGL_line(37, 1, it.l, it.b, it.r - 1.0f, it.b);
+            paint.line(35, 1, it.l, it.b + 1.0f, it.r - 1.0f, it.b + 1.0f);
+            paint.line(37, 1, it.l, it.b, it.r - 1.0f, it.b);
         } else {
             float x = it.l + (mnw.open_menu == popup_menu ? 3.0f : 18.0f);
-            OGL_string(38, x, it.b + 3.0f, it.text, 9999, it.glyphs ? 103 : 100, 0);
+            paint.string(38, x, it.b + 3.0f, it.text, 9999, it.glyphs ? 103 : 100, 0);
         }
     }
     // The arrow at the right end of an item that has a menu hanging from it.

@@ -19,10 +19,8 @@
 #include "graphics/builtin_images.h"
 #include "graphics/colr.h"
 #include "graphics/ogl_2d.h"
-#include "graphics/ogl_back.h"
 #include "graphics/ogl_extensions.h"
 #include "graphics/ogl_prims.h"
-#include "graphics/oglp_text.h"
 #include "graphics/tman.h"
 #include "install/temp_files.h"
 #include "platform/plat_gestalt.h"
@@ -37,6 +35,7 @@
 #include "support/find_path.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_paint.h"
 #include "widgets/widget_shell.h"
 
 namespace {
@@ -136,16 +135,17 @@ void MACIBM_show_init(const std::string& message, float* fraction) {
     if (!plot_init_lights) return;
     const float L = mnw.layout_dx;
     const float dx = mnw.subwin_x, dy = mnw.subwin_y;
-    OGL_plot_back_col();
+    widget_painter& paint = widget_paint();
+    paint.back_colour();
     BTN_frame2(15, L + 10 - dx, 31 - dy, 460, 200, "");
-    OGL_string(49, L + 22 - dx, 210 - dy, kSplashAddress, 440, 100, 0);
+    paint.string(49, L + 22 - dx, 210 - dy, kSplashAddress, 440, 100, 0);
     const float f = splash_fraction(fraction, &counter_now);
     // The bar spans the 1024-unit layout, and ends inside a narrower window.
     const float x0 = L + 8, x1 = std::min(L + 1016, static_cast<float>(mnw.x_res) - 8), xf = x0 + f * (x1 - x0);
     BTN_frame1(4, (x0 + x1) / 2 - dx, 15 - dy, x1 - x0, 0);
     BTN_frame1(5, (x0 + xf) / 2 - dx, 15 - dy, xf - x0, 0);
-    OGL_string(61, L + 22 - dx, 60 - dy, message, 440, 100, 0);
-    OGL_sbuff();
+    paint.string(61, L + 22 - dx, 60 - dy, message, 440, 100, 0);
+    paint.swap();
 }
 
 void MACIBM_install_hooks() {

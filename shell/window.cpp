@@ -1,6 +1,9 @@
 #include "shell/window.h"
 
+#include <GL/gl.h>
+
 #include <cstdio>
+#include <cstring>
 
 #include "core/alert.h"
 #include "core/cmdline.h"
@@ -10,6 +13,7 @@
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_extensions.h"
 #include "graphics/ogl_state.h"
+#include "platform/plat_gestalt.h"
 #include "platform/plat_window.h"
 
 int g_mon_x_res_now = 0;
@@ -69,9 +73,6 @@ constexpr format_line kFormatLines[] = {
     {plat::fa_depth_size, "AGL_DEPTH_SIZE   : "},
 };
 
-using cgl_context_fn = void* (*)();
-using cgl_enable_fn = int (*)(void* context, int what);
-
 void swap_main_window() { plat::swap(mnw.window[0]); }
 }  // namespace
 
@@ -118,20 +119,34 @@ int MACIBM_make_context(int which) {
         __MACIBM_alert(0, "Could not open OpenGL framework", "", error, "", t_exit, "GenC/hl_init", 725);
     }
 
-    // Display-list preprocessing is switched off only for one old Mac release's NVIDIA driver;
-    // the threaded engine only where the driver has the switch.
-    auto cgl_enable = reinterpret_cast<cgl_enable_fn>(aglGetProcAddress("CGLEnable"));
-    auto cgl_current = reinterpret_cast<cgl_context_fn>(aglGetProcAddress("CGLGetCurrentContext"));
-    if (cgl_enable && cgl_current && cmdline.has_option("--use_threaded_ogl")) {
-        xer << "Enabling threaded OGL - got " << cgl_enable(cgl_current(), 313) << "\n";
-        xer.flush();
-    }
+    int32_t sysv = 0;
+    if (plat::gestalt(plat::four_cc("sysv"), &sysv) != 0) sysv = 0;
+    cgl_entry_points cgl;
+    cgl.get_current_context = reinterpret_cast<void* (*)()>(aglGetProcAddress("CGLGetCurrentContext"));
+    cgl.enable = reinterpret_cast<int (*)(void*, int)>(aglGetProcAddress("CGLEnable"));
+    cgl.disable = reinterpret_cast<int (*)(void*, int)>(aglGetProcAddress("CGLDisable"));
+    MACIBM_cgl_switches(cgl, sysv, reinterpret_cast<const char*>(glGetString(GL_VENDOR)),
+                        cmdline.has_option("--use_threaded_ogl"));
 
     int accelerated = 0;
     if (!plat::describe(win, plat::fa_accelerated, &accelerated) || accelerated == 0) return 0;
     OGL_set_gl_defaults(mnw.alias_got > 0);
     TEX_reset_bind();
     return 1;
+}
+
+void MACIBM_cgl_switches(const cgl_entry_points& cgl, int32_t sysv, const char* vendor, bool threaded) {
+    // The NVIDIA driver of one Mac release mishandled preprocessed display lists.
+    if (cgl.disable && cgl.get_current_context && sysv >= 0x1030 && sysv <= 0x103F && vendor &&
+        std::strstr(vendor, "NVIDIA")) {
+        xer << "Display list preprocessing disabled.\n";
+        cgl.disable(cgl.get_current_context(), 307);
+        xer.flush();
+    }
+    if (cgl.enable && cgl.get_current_context && threaded) {
+        xer << "Enabling threaded OGL - got " << cgl.enable(cgl.get_current_context(), 313) << "\n";
+        xer.flush();
+    }
 }
 
 void MACIBM_nuke_context(int which) {

@@ -15,6 +15,8 @@
 #include "core/translate.h"
 #include "core/wx.h"
 #include "core/xtim.h"
+#include "graphics/builtin_images.h"
+#include "graphics/text_layout.h"
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"
 #include "shell_helpers.h"
@@ -147,6 +149,41 @@ TEST_F(Alert, FourEmptyLinesShowNothingButAreLogged) {
     EXPECT_EQ(backend->waits, 0);
     EXPECT_EQ(mnw.curwin, 0);
     EXPECT_NE(log.text().find("\n\n\n\n\n(GenC/test line 3)\n"), std::string::npos);
+    // Any one line shows the box.
+    press_return();
+    string_tap tap;
+    shell_alert(0, "", "", "three", "", t_alert, "GenC/test", 4);
+    EXPECT_GT(backend->waits, 0);
+    EXPECT_TRUE(tap.find("three"));
+}
+
+// The two- or three-button question of sub-window 995 (300 x 166, at 250, 217 in the window): the
+// first two buttons hug its left edge at heights 60 and 25, the third its right edge.
+TEST_F(Alert, TheQuestionAnswersWithTheButtonPressed) {
+    stls[608] = "Keep";
+    stls[609] = "Replace";
+    stls[610] = "Skip";
+    stls[611] = "The file ";
+    stls[612] = "was changed.";
+    struct row {
+        float x, y;
+        int third, answer;
+    };
+    for (row r : {row{265, 277, 0, 1}, row{265, 242, 0, 2}, row{535, 242, 1, 3}}) {
+        click_at(r.x, r.y);
+        string_tap tap;
+        EXPECT_EQ(MACIBM_nuke_alert("plane.acf", r.third), r.answer) << r.x << "," << r.y;
+        EXPECT_EQ(mnw.curwin, 0);
+        const tapped_string* sentence = tap.find("The file plane.acf was changed.");
+        ASSERT_TRUE(sentence);
+        EXPECT_EQ(sentence->x, 20);
+        EXPECT_EQ(sentence->y, 166 - 40);
+        EXPECT_FLOAT_EQ(sentence->wrap, 260);
+        EXPECT_EQ(tap.find("Skip") != nullptr, r.third != 0);
+        const tapped_string* keep = tap.find("Keep");
+        ASSERT_TRUE(keep);
+        EXPECT_FLOAT_EQ(keep->x, 20 + OGL_string_width("Keep") / 2) << "left edge of the button at 9.5";
+    }
 }
 
 // The location names the source file, not the folder the program was built in.

@@ -244,6 +244,13 @@ TEST_F(Frame, TheCursorHidesAfterTenIdleSecondsOnTheMainScreenAndComesBackOnAMov
     EXPECT_EQ(backend->cursor_changes.back(), true);
     MACIBM_event_proc();
     EXPECT_EQ(backend->cursor_changes.size(), 4u);
+    MACIBM_startwind(0, 0);
+    MACIBM_event_proc();  // the mouse moved with the window's origin
+    fake_now += 11000000;
+    MACIBM_event_proc();
+    EXPECT_EQ(backend->cursor_changes.back(), false);
+    MACIBM_startwind(992, 0);
+    EXPECT_EQ(backend->cursor_changes.back(), true) << "992 is the first of the dialogs";
 }
 
 TEST_F(Frame, MenuTitlesOpenAndCloseAndItemsHandTheirChoiceOver) {
@@ -256,6 +263,19 @@ TEST_F(Frame, MenuTitlesOpenAndCloseAndItemsHandTheirChoiceOver) {
     mnw.mouse_y = menu[0].t;
     MACIBM_handleclick(0);
     EXPECT_EQ(mnw.open_menu, 0) << "a press on a title's edge opens it";
+    // A menu hanging from an item answers a press on its title only while its parent is open.
+    MACIBM_append_menu(0, 1, 42, "Recent", 1);
+    MACIBM_create_menu(2, 0 * 300 + 1, "More");
+    mnw.mouse_x = menu[2].l + 1.0f;
+    mnw.mouse_y = menu[2].b + 1.0f;
+    mnw.open_menu = 1;
+    MACIBM_handleclick(0);
+    EXPECT_EQ(mnw.open_menu, -1);
+    mnw.open_menu = 0;
+    MACIBM_handleclick(0);
+    EXPECT_EQ(mnw.open_menu, 2);
+    mnw.open_menu = 0;
+    MACIBM_clear_menu(2);
     const item_struct& open = menu[0].items[0];
     mnw.mouse_x = (open.l + open.r) / 2.0f;
     mnw.mouse_y = (open.b + open.t) / 2.0f;

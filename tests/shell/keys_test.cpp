@@ -1,6 +1,11 @@
 #include "shell/keys.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
 
 #include "core/cmnd.h"
 #include "core/mnw.h"
@@ -40,6 +45,87 @@ TEST(KeyTables, EveryKeyTheProgramKnowsHasAnSdlKey) {
     EXPECT_EQ(qorv_Key_Map[plat::mac_code_none], 0) << "a key without a Mac code is no key, not A";
 }
 
+// The name table by the groups of keys it lists, in order: 110 rows, then the closing row.
+TEST(KeyTables, EveryVirtualKeyHasItsSymbolAndName) {
+    struct row {
+        int vkey;
+        std::string symbol, name;
+    };
+    std::vector<row> want;
+    auto add = [&](std::vector<int> vkeys, std::vector<std::string> symbols, std::vector<std::string> names) {
+        for (size_t i = 0; i < vkeys.size(); ++i) want.push_back({vkeys[i], "QORV_VK_" + symbols[i], names[i]});
+    };
+    add({8, 9, 12, 13, 27, 32}, {"BACK", "TAB", "CLEAR", "RETURN", "ESCAPE", "SPACE"},
+        {"Backspace", "Tab", "Clear", "Return", "Escape", "Space"});
+    add({33, 34, 35, 36, 37, 38, 39, 40}, {"PRIOR", "NEXT", "END", "HOME", "LEFT", "UP", "RIGHT", "DOWN"},
+        {"PageUp", "PageDown", "End", "Home", "Left", "Up", "Right", "Down"});
+    add({41, 42, 43, 44, 45, 46, 47}, {"SELECT", "PRINT", "EXECUTE", "SNAPSHOT", "INSERT", "DELETE", "HELP"},
+        {"Select", "Print", "Execute", "Snapshot", "Insert", "Delete", "Help"});
+    for (int d = 0; d < 10; ++d) add({48 + d}, {std::to_string(d)}, {std::to_string(d)});
+    for (char c = 'A'; c <= 'Z'; ++c) add({c}, {std::string(1, c)}, {std::string(1, c)});
+    for (int d = 0; d < 10; ++d) add({96 + d}, {"NUMPAD" + std::to_string(d)}, {"Numpad-" + std::to_string(d)});
+    add({106, 107, 109, 110, 111}, {"MULTIPLY", "ADD", "SUBTRACT", "DECIMAL", "DIVIDE"},
+        {"Numpad-*", "Numpad-+", "Numpad--", "Numpad-.", "Numpad-/"});
+    for (int f = 1; f <= 24; ++f) add({111 + f}, {"F" + std::to_string(f)}, {"F" + std::to_string(f)});
+    add({176, 177, 178, 179, 180, 181, 182, 183, 184, 185, 186},
+        {"EQUAL", "MINUS", "RBRACE", "LBRACE", "QUOTE", "SEMICOLON", "BACKSLASH", "COMMA", "SLASH", "PERIOD",
+         "BACKQUOTE"},
+        {"=", "-", "]", "[", "'", ";", "\\", ",", "/", ".", "`"});
+    add({187, 188, 189}, {"ENTER", "NUMPAD_ENT", "NUMPAD_EQ"}, {"Enter", "Numpad-Enter", "Numpad-="});
+    ASSERT_EQ(want.size(), 110u);
+    for (size_t i = 0; i < want.size(); ++i) {
+        const key_name_row& r = kKeyNameTable[i];
+        ASSERT_TRUE(r.name && r.symbol) << "row " << i;
+        EXPECT_EQ(r.vkey, want[i].vkey) << want[i].name;
+        EXPECT_EQ(r.symbol, want[i].symbol);
+        EXPECT_EQ(r.name, want[i].name);
+    }
+    EXPECT_EQ(kKeyNameTable[110].name, nullptr);
+    EXPECT_EQ(kKeyNameTable[110].symbol, nullptr);
+}
+
+// A Mac key code gives the vkey of the key at that place on a US keyboard, by SDL's name of it.
+TEST(KeyTables, EachMacCodeGivesTheVkeyOfTheKeyAtItsPlace) {
+    // SDL's names of the keys the name table calls otherwise; the Mac's keys beyond F12 and its
+    // Help key have no vkey.
+    const std::map<int, std::string> renamed = {{SDL_SCANCODE_NONUSBACKSLASH, "\\"},
+                                                {SDL_SCANCODE_RETURN2, "Enter"},
+                                                {SDL_SCANCODE_NUMLOCKCLEAR, "Clear"},
+                                                {SDL_SCANCODE_INSERT, ""}};
+    for (int code = 0; code < 256; ++code) {
+        const int scan = plat::scancode_from_mac_code(code);
+        std::string name = scan ? SDL_GetScancodeName(static_cast<SDL_Scancode>(scan)) : "";
+        if (name.rfind("Keypad ", 0) == 0) name = "Numpad-" + name.substr(7);
+        if (renamed.count(scan)) name = renamed.at(scan);
+        if (scan >= SDL_SCANCODE_F13 && scan <= SDL_SCANCODE_F24) name.clear();
+        const int want = name.empty() ? 0 : keys_class::str_to_vkey(name);
+        EXPECT_EQ(qorv_Key_Map[code], want) << "Mac code " << code << " (" << name << ")";
+    }
+}
+
+// Each character's key and shift on a US keyboard: capitals and the shifted symbols sit on the
+// keys of their lower-case letters and unshifted symbols.
+TEST(KeyTables, EveryCharacterFindsItsKeyOnAUsKeyboard) {
+    const std::string plain = "`1234567890-=[]\\;',./", shifted = "~!@#$%^&*()_+{}|:\"<>?";
+    int vkey = -1, shift = -1;
+    const std::pair<int, int> controls[] = {{13, 13}, {27, 27}, {9, 9}, {8, 8}, {28, 37}, {29, 39}, {30, 38}, {31, 40}};
+    for (const auto& c : controls) {
+        ASSERT_EQ(keys_class::ascii_to_vkey(c.first, vkey, shift), 1) << c.first;
+        EXPECT_EQ(vkey, c.second) << c.first;
+        EXPECT_EQ(shift, 0) << c.first;
+    }
+    for (int c = 32; c < 127; ++c) {
+        ASSERT_EQ(keys_class::ascii_to_vkey(c, vkey, shift), 1) << c;
+        std::string key(1, static_cast<char>(c));
+        int want_shift = c >= 'A' && c <= 'Z' ? 1 : 0;
+        const size_t s = shifted.find(static_cast<char>(c));
+        if (c == ' ') key = "Space";
+        if (s != std::string::npos) key = std::string(1, plain[s]), want_shift = 1;
+        EXPECT_EQ(vkey, keys_class::str_to_vkey(key)) << static_cast<char>(c);
+        EXPECT_EQ(shift, want_shift) << static_cast<char>(c);
+    }
+}
+
 TEST_F(Keys, VkeysFollowThePrintedCharacterForLettersAndThePositionForTheRest) {
     struct row {
         int code;
@@ -71,6 +157,17 @@ TEST_F(Keys, VkeysFollowThePrintedCharacterForLettersAndThePositionForTheRest) {
         EXPECT_EQ(keys.last_flags, r.flags) << r.what;
         EXPECT_EQ(mnw.last_char, r.last_char) << r.what;
     }
+    // The keys that follow their printed character on any layout, here on the grave key's place.
+    for (char c : std::string("\r\t. abcdefghijklmnopqrstuvwxyz][';\\,/`")) {
+        backend->layout[50] = c;
+        key(kDown, 50, c);
+        int vkey = 0, shift = 0;
+        keys_class::ascii_to_vkey(c, vkey, shift);
+        EXPECT_EQ(keys.last_vkey, vkey) << c;
+    }
+    backend->layout[50] = '1';
+    key(kDown, 50, '1');
+    EXPECT_EQ(keys.last_vkey, 186) << "a digit follows the key's place";
 }
 
 TEST_F(Keys, FrameFlagsOnKeyDownOnly) {

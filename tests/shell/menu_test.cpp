@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/test_helpers.h"
 #include "core/mnw.h"
+#include "widget_helpers.h"
 
 namespace {
 
@@ -92,6 +95,92 @@ TEST_F(Menus, IndexesAndTextsOutOfRangeAreFatal) {
                 "Menu name too long in append_menu!");
     MACIBM_append_menu(0, 0, 0, std::string(39, 'x'), 0);
     EXPECT_EXIT(MACIBM_remove_menu_item(0, 1), ::testing::ExitedWithCode(1), "Item index out of range");
+}
+
+// The rectangle a batch of quads covers.
+struct box {
+    float l, b, r, t;
+};
+box bounds(const painted& p) {
+    box x{1e9f, 1e9f, -1e9f, -1e9f};
+    for (const atlas_quad& q : p.quads)
+        x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
+    return x;
+}
+
+TEST_F(Menus, TheOpenMenuIsDrawnOverTheBarInABoxRoundItsItems) {
+    paint_recorder paint;
+    mnw.x_res = 800;
+    mnw.open_menu = -1;
+    standard_gui();
+    EXPECT_TRUE(paint.calls.empty()) << "nothing while no menu is open";
+
+    MACIBM_create_menu(0, 0, "File");
+    MACIBM_create_menu(1, 0, "Edit");
+    MACIBM_append_menu(0, 0, 1, "Open", 1);
+    MACIBM_append_menu(0, 1, 0, "-", 1);
+    MACIBM_append_menu(0, 2, 2, "=Off", 1);
+    MACIBM_create_menu(2, 0 * 300 + 2, "Recent");  // hangs from "=Off"
+    const std::vector<item_struct>& it = menu[0].items;
+    mnw.open_menu = 0;
+    mnw.mouse_x = it[0].l + 5.0f;
+    mnw.mouse_y = it[0].t - 1.0f;  // the item's top row is its upper neighbour's
+    standard_gui();
+    EXPECT_EQ(m_x1, it[0].l);
+    EXPECT_EQ(m_x2, it[0].r);
+    EXPECT_EQ(m_y1, it[2].b - 2);
+    EXPECT_EQ(m_y2, it[0].t + 2);
+
+    const painted* file = paint.find_text("File");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->colour, 38);
+    EXPECT_EQ(file->x, menu[0].l + 10.0f);
+    EXPECT_EQ(file->y, menu[0].b + 6.0f);
+    EXPECT_TRUE(paint.find_text("Edit"));
+    EXPECT_FALSE(paint.find_text("Recent")) << "only the bar's own titles";
+    const painted* open = paint.find_text("Open");
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->x, it[0].l + 18.0f);
+    EXPECT_EQ(open->y, it[0].b + 3.0f);
+    EXPECT_TRUE(paint.find_text("=Off")) << "a disabled item is listed";
+
+    // The title, then the hovered item, lit; the separator as two lines.
+    std::vector<painted> fills = paint.of("fill");
+    ASSERT_EQ(fills.size(), 2u);
+    EXPECT_EQ(fills[0].colour, 36);
+    EXPECT_FLOAT_EQ(fills[0].alpha, 0.25f);
+    EXPECT_EQ(fills[0].y, menu[0].b);
+    EXPECT_EQ(fills[0].h, menu[0].t - menu[0].b);
+    EXPECT_EQ(fills[1].y, it[0].b);
+    std::vector<painted> lines = paint.of("line");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].colour, 35);
+    EXPECT_EQ(lines[0].y, it[1].b + 1.0f);
+    EXPECT_EQ(lines[1].colour, 37);
+    EXPECT_EQ(lines[1].y, it[1].b);
+    // The arrow of the menu hanging from "=Off", at that item's right end.
+    const painted arrow = paint.of("quads").back();
+    EXPECT_EQ(bounds(arrow).l, menu[2].r - 8 - 4.5f);
+    EXPECT_EQ(bounds(arrow).b, menu[2].b + 6 - 4.5f);
+    EXPECT_EQ(arrow.quads[0].u0, 167 - 4.5f);
+
+    // A disabled item is never lit; an empty menu has an empty box.
+    paint.clear();
+    mnw.mouse_y = it[2].b + 1.0f;
+    standard_gui();
+    EXPECT_EQ(paint.of("fill").size(), 1u);
+    mnw.open_menu = 1;
+    standard_gui();
+    EXPECT_EQ(m_x1 + m_y1 + m_x2 + m_y2, 0);
+
+    // The pop-up list: no bar, items from their left edge.
+    MACIBM_append_menu(popup_menu, 0, 0, "one", 1);
+    paint.clear();
+    mnw.open_menu = popup_menu;
+    standard_gui();
+    EXPECT_FALSE(paint.find_text("File"));
+    ASSERT_TRUE(paint.find_text("one"));
+    EXPECT_EQ(paint.find_text("one")->x, menu[popup_menu].items[0].l + 3.0f);
 }
 
 TEST_F(Menus, GlyphNumbersBecomeTwoByteCodes) {

@@ -7,8 +7,12 @@
 #include <map>
 #include <vector>
 
+#include "core/mnw.h"
 #include "core/randrat.h"
+#include "graphics/ogl_prims.h"
 #include "platform/plat_gestalt.h"
+#include "shell/frame.h"
+#include "widget_helpers.h"
 
 namespace {
 
@@ -42,9 +46,17 @@ TEST(StartupLog, HeaderLines) {
 }
 
 TEST(StartupLog, ProcessorNames) {
-    EXPECT_EQ(processor_name(313), " (G5) ");
-    EXPECT_EQ(processor_name(static_cast<int32_t>(plat::four_cc("ixxx"))), " (X86) ");
-    EXPECT_EQ(processor_name(static_cast<int32_t>(plat::four_cc("i5iv"))), " (Pentium 4) ");
+    const std::pair<int32_t, const char*> known[] = {
+        {264, " (G3) "},        {268, " (G4) "},         {272, " (G4/7450) "}, {273, " (G4/7455) "},
+        {274, " (G4/7447) "},   {288, " (G3/750FX) "},  {313, " (G5) "},      {316, " (G5/FX) "},
+    };
+    for (const auto& k : known) EXPECT_EQ(processor_name(k.first), k.second) << k.first;
+    const std::pair<uint32_t, const char*> intel[] = {
+        {plat::four_cc("i486"), " (i486) "},       {plat::four_cc("i586"), " (Pentium) "},
+        {plat::four_cc("i5pr"), " (Pentium Pro) "}, {plat::four_cc("i5ii"), " (Pentium II) "},
+        {plat::four_cc("i5iv"), " (Pentium 4) "},   {plat::four_cc("ixxx"), " (X86) "},
+    };
+    for (const auto& k : intel) EXPECT_EQ(processor_name(static_cast<int32_t>(k.first)), k.second) << k.second;
     EXPECT_EQ(processor_name(static_cast<int32_t>(plat::four_cc("ppcX"))), " (ppcX) ");
     EXPECT_EQ(processor_name(static_cast<int32_t>(0x69000001)), " (unknown intel) ");
     EXPECT_EQ(processor_name(999), " (unknown PowerPC) ");
@@ -79,6 +91,76 @@ TEST(Startup, SplashFraction) {
     EXPECT_FLOAT_EQ(splash_fraction(&minus, &counter), 0.02f);
     EXPECT_FLOAT_EQ(splash_fraction(&nan, &counter), 0.02f);
     EXPECT_EQ(counter, 102);
+}
+
+TEST(Startup, AngleTablesHoldEveryWholeDegree) {
+    EXPECT_FLOAT_EQ(lookup_sin[90], 1.0f);
+    EXPECT_FLOAT_EQ(lookup_cos[0], 1.0f);
+    EXPECT_FLOAT_EQ(lookup_sin[30], 0.5f);
+    EXPECT_NEAR(lookup_cos[180], -1.0f, 1e-6f);
+    EXPECT_NEAR(lookup_sin[360], lookup_sin[0], 1e-6f);
+    EXPECT_NEAR(lookup_cos[360], lookup_cos[0], 1e-6f);
+}
+
+// The rectangle a batch of quads covers.
+struct box {
+    float l, b, r, t;
+};
+box bounds(const painted& p) {
+    box x{1e9f, 1e9f, -1e9f, -1e9f};
+    for (const atlas_quad& q : p.quads)
+        x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
+    return x;
+}
+
+TEST(Startup, TheSplashShowsOnceAWindowIsEnteredWithItsProgressAndMessage) {
+    paint_recorder paint;
+    mnw = mnw_defaults();
+    mnw.x_res = 800;
+    mnw.y_res = 600;
+    plot_init_lights = 0;
+    for (int i = 0; i < 3; ++i) MACIBM_show_init("too early", nullptr);
+    EXPECT_TRUE(paint.calls.empty()) << "nothing before the first window";
+
+    plot_init_lights = 1;
+    float half = 0.5f;
+    MACIBM_show_init("Loading", &half);
+    ASSERT_FALSE(paint.calls.empty());
+    EXPECT_EQ(paint.calls.front().kind, "back");
+    EXPECT_EQ(paint.calls.back().kind, "swap") << "each splash frame shows at once";
+    const painted* address = paint.find_text(kSplashAddress);
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->colour, 49);
+    EXPECT_EQ(address->x, 22);
+    EXPECT_EQ(address->y, 210);
+    const painted* message = paint.find_text("Loading");
+    ASSERT_TRUE(message);
+    EXPECT_EQ(message->colour, 61);
+    EXPECT_EQ(message->x, 22);
+    EXPECT_EQ(message->y, 60);
+    // The panel round (10, 31, 460 x 200), the empty bar across the window and half of it filled.
+    std::vector<painted> q = paint.of("quads");
+    ASSERT_EQ(q.size(), 3u);
+    EXPECT_EQ(bounds(q[0]).l, 10 - 9.0f);
+    EXPECT_EQ(bounds(q[0]).b, 31 - 14.0f);
+    EXPECT_EQ(bounds(q[1]).l, 8);
+    EXPECT_EQ(bounds(q[1]).r, 792);
+    EXPECT_EQ(bounds(q[2]).l, 8);
+    EXPECT_EQ(bounds(q[2]).r, 400);
+
+    // Without a fraction the frames count: the calls before the first window did not.
+    paint.clear();
+    MACIBM_show_init("Counting", nullptr);
+    EXPECT_EQ(bounds(paint.of("quads")[2]).r - 8, 16) << "0.02 of the bar";
+
+    // In a sub-window the splash stays where it was on the window.
+    paint.clear();
+    mnw.subwin_x = 100;
+    mnw.subwin_y = 50;
+    MACIBM_show_init("Moved", &half);
+    EXPECT_EQ(paint.find_text("Moved")->x, 22 - 100);
+    EXPECT_EQ(paint.find_text("Moved")->y, 60 - 50);
+    EXPECT_EQ(bounds(paint.of("quads")[1]).l, 8) << "the bar's quads carry the sub-window origin themselves";
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "shell/window.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
+#include "core/gl_hooks.h"
 #include "core/mnw.h"
 #include "graphics/ogl_2d.h"
 #include "platform/plat_window_null.h"
@@ -46,6 +49,86 @@ TEST_F(Window, FramedAt0And40OnlyWhenTheDisplayIsClearlyLarger) {
         EXPECT_EQ(w.w, 800);
         EXPECT_EQ(w.h, 600);
         EXPECT_EQ(mnw.window[0], reinterpret_cast<plat::window_ref>(backend->windows.size()));
+    }
+}
+
+TEST_F(Window, AWindowedRequestLeavesRoomAroundTheWindow) {
+    mnw.windowed = 1;
+    ASSERT_EQ(open(1280, 1024), 1);
+    EXPECT_EQ(mnw.x_res, 1240);
+    EXPECT_EQ(mnw.y_res, 964);
+    EXPECT_EQ(mnw.y_res_req, 964);
+    EXPECT_EQ(backend->windows.back().h, 964);
+}
+
+TEST_F(Window, TheProgramsGlDefaultsReplaceWhateverWasSet) {
+    glFrontFace(GL_CCW);
+    glDisable(GL_CULL_FACE);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LESS);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glEnable(GL_SCISSOR_TEST);
+    glDisable(GL_MULTISAMPLE);
+    mnw.alias_req = 2;
+    backend->max_samples = 4;
+    ASSERT_EQ(open(1280, 1024), 1);
+    GLint front = 0, depth_func = 0, unpack = 0;
+    GLboolean depth_mask = GL_TRUE;
+    glGetIntegerv(GL_FRONT_FACE, &front);
+    glGetIntegerv(GL_DEPTH_FUNC, &depth_func);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depth_mask);
+    EXPECT_EQ(front, GL_CW);
+    EXPECT_EQ(depth_func, GL_LEQUAL);
+    EXPECT_EQ(unpack, 1);
+    EXPECT_EQ(depth_mask, GL_FALSE);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE)) << "multisampling on with the anti-aliased format";
+    glDisable(GL_MULTISAMPLE);
+}
+
+// What the driver switches of a Mac did: recorded calls instead.
+std::vector<std::pair<std::string, int>> cgl_calls;
+void* fake_current() { return &cgl_calls; }
+int fake_enable(void* ctx, int what) {
+    cgl_calls.emplace_back(ctx == &cgl_calls ? "enable" : "enable elsewhere", what);
+    return 7;
+}
+int fake_disable(void* ctx, int what) {
+    cgl_calls.emplace_back(ctx == &cgl_calls ? "disable" : "disable elsewhere", what);
+    return 0;
+}
+
+TEST(WindowSwitches, DriverSwitchesOnlyWhereTheDriverHasThem) {
+    cgl_entry_points all;
+    all.get_current_context = fake_current;
+    all.enable = fake_enable;
+    all.disable = fake_disable;
+    struct row {
+        cgl_entry_points cgl;
+        int32_t sysv;
+        const char* vendor;
+        bool threaded;
+        std::string log;
+        std::vector<std::pair<std::string, int>> calls;
+    };
+    const std::string off = "Display list preprocessing disabled.\n", on = "Enabling threaded OGL - got 7\n";
+    const row rows[] = {
+        {all, 0x1039, "NVIDIA Corporation", false, off, {{"disable", 307}}},
+        {all, 0x1030, "NVIDIA", true, off + on, {{"disable", 307}, {"enable", 313}}},
+        {all, 0x1040, "NVIDIA Corporation", false, "", {}},
+        {all, 0x102F, "NVIDIA Corporation", false, "", {}},
+        {all, 0x1039, "ATI Technologies Inc.", true, on, {{"enable", 313}}},
+        {all, 0x1039, nullptr, false, "", {}},
+        {cgl_entry_points{}, 0x1039, "NVIDIA Corporation", true, "", {}},  // as here: no switches
+    };
+    for (const row& r : rows) {
+        cgl_calls.clear();
+        log_capture log;
+        MACIBM_cgl_switches(r.cgl, r.sysv, r.vendor, r.threaded);
+        EXPECT_EQ(log.text(), r.log) << std::hex << r.sysv << " " << (r.vendor ? r.vendor : "-");
+        EXPECT_EQ(cgl_calls, r.calls) << std::hex << r.sysv;
     }
 }
 
@@ -119,6 +202,12 @@ TEST_F(Window, WorkerContextsShareTheMainOneOrSayWhyNot) {
     EXPECT_EQ(mnw.window[0], nullptr);
     OGL_sbuff();
     EXPECT_EQ(backend->swaps, 1);
+
+    // The thread layer asks the shell for its workers' contexts.
+    MACIBM_install_gl_thread_hooks();
+    gl_thread_hooks installed = set_gl_thread_hooks({});
+    EXPECT_EQ(installed.make_context_loader, MACIBM_make_context_loader);
+    EXPECT_EQ(installed.set_context_loader, MACIBM_set_context_loader);
 }
 
 }  // namespace
