@@ -152,10 +152,14 @@ TEST_F(Menus, TheOpenMenuIsDrawnOverTheBarInABoxRoundItsItems) {
     EXPECT_EQ(fills[0].y, menu[0].b);
     EXPECT_EQ(fills[0].h, menu[0].t - menu[0].b);
     EXPECT_EQ(fills[1].y, it[0].b);
+    EXPECT_EQ(fills[1].w, it[0].r - it[0].l);
     std::vector<painted> lines = paint.of("line");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].colour, 35);
     EXPECT_EQ(lines[0].y, it[1].b + 1.0f);
+    EXPECT_EQ(lines[0].h, it[1].b + 1.0f) << "level";
+    EXPECT_EQ(lines[0].w, it[1].r - 1.0f);
+    EXPECT_EQ(lines[0].alpha, 1);
     EXPECT_EQ(lines[1].colour, 37);
     EXPECT_EQ(lines[1].y, it[1].b);
     // The arrow of the menu hanging from "=Off", at that item's right end.
@@ -188,7 +192,8 @@ TEST_F(Menus, GlyphNumbersBecomeTwoByteCodes) {
         std::string in, out;
     };
     for (const row& r : {row{"200 5", std::string("\x02\x4A\x01\x06")}, row{"-sep", "-sep"},
-                         row{"=off", "=off"}, row{"1+ 9x", std::string("\x01\x0C\x01\x5B")}, row{"", ""}}) {
+                         row{"=off", "=off"}, row{"1+ 9x", std::string("\x01\x0C\x01\x5B")}, row{"", ""},
+                         row{"0 -1", std::string("\x01\x01")}}) {
         std::string t = r.in;
         char_string_to_int_string(&t);
         EXPECT_EQ(t, r.out) << r.in;

@@ -7,7 +7,19 @@
 #include <map>
 #include <vector>
 
+#include "common/test_helpers.h"
+#include "core/alert.h"
 #include "core/mnw.h"
+#include "core/xtim.h"
+#include "files/io_utils.h"
+#include "graphics/tman.h"
+#include "shell/alerts.h"
+#include "shell/dialogs.h"
+#include "simfeatures/sim_ui.h"
+#include "support/find_path.h"
+#include "widgets/butn.h"
+#include "widgets/focus_ring.h"
+#include "widgets/widget_shell.h"
 #include "core/randrat.h"
 #include "graphics/ogl_prims.h"
 #include "platform/plat_gestalt.h"
@@ -160,7 +172,30 @@ TEST(Startup, TheSplashShowsOnceAWindowIsEnteredWithItsProgressAndMessage) {
     MACIBM_show_init("Moved", &half);
     EXPECT_EQ(paint.find_text("Moved")->x, 22 - 100);
     EXPECT_EQ(paint.find_text("Moved")->y, 60 - 50);
-    EXPECT_EQ(bounds(paint.of("quads")[1]).l, 8) << "the bar's quads carry the sub-window origin themselves";
+    const std::vector<painted> moved = paint.of("quads");
+    EXPECT_EQ(bounds(moved[0]).b, 31 - 14) << "the frames carry the sub-window origin themselves";
+    EXPECT_EQ(bounds(moved[1]).l, 8);
+    EXPECT_EQ(bounds(moved[2]).l, 8);
+    EXPECT_EQ(bounds(moved[2]).r, 400);
+}
+
+// The lower layers call up to the shell through hooks that start-up installs.
+TEST(Startup, TheShellTakesTheHooksOfTheLayersBelow) {
+    child_result r = run_in_child([] {
+        MACIBM_install_hooks();
+        bool ok = set_alert_hook(nullptr) == shell_alert && set_finishup_hook(nullptr) == shell_finishup &&
+                  set_url_hook(nullptr) == shell_go_to_url && set_find_path_hook(nullptr) == findPath &&
+                  set_tman_progress_hook(nullptr) == MACIBM_show_init &&
+                  xtim_set_mouse_down_hook(nullptr) == BTN_unfocus_any;
+        const widget_shell_hooks w = set_widget_shell_hooks({});
+        ok = ok && w.startwind == MACIBM_startwind && w.event_proc == MACIBM_event_proc &&
+             w.choose_path == static_cast<decltype(w.choose_path)>(GetFilePathFromUser);
+        const sim_ui_hooks ui = set_sim_ui_hooks({});
+        ok = ok && ui.startwind == MACIBM_startwind && ui.fillwin == BTN_fillwin && ui.action == BTN_action;
+        std::printf("%s", ok ? "installed" : "missing");
+    });
+    EXPECT_EQ(r.exit_code, child_returned);
+    EXPECT_EQ(r.out, "installed");
 }
 
 }  // namespace

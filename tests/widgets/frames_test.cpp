@@ -209,6 +209,89 @@ TEST_F(Frames, PanelsCoverTheContentPlusTheirOutsetsInNineSlices) {
     EXPECT_FLOAT_EQ(paint.find_text("Steps")->x, 20);
 }
 
+// Every style of the bars and panels reads its own strip or tile of the atlas, with its caps or
+// corners, height, outsets and title.
+TEST_F(Frames, EveryStyleHasItsArtAndMeasures) {
+    struct bar {
+        int style;
+        float u, v, length, mid_end, cap, height, extra, y_shift;
+    };
+    const bar bars[] = {
+        {0, 1, 487, 100, 90, 10, 26, 0, -3}, {1, 102, 487, 100, 80, 20, 26, 0, -3},
+        {2, 304, 486, 52, 42, 10, 26, 0, 0}, {3, 304, 459, 52, 42, 10, 26, 0, 0},
+        {4, 112, 161, 28, 18, 10, 16, 0, 0}, {5, 83, 161, 28, 18, 10, 16, 0, 0},
+        {7, 240, 242, 65, 55, 10, 24, 0, 0}, {8, 289, 219, 16, 9, 7, 16, 0, 0},
+        {9, 262, 133, 51, 41, 10, 26, 4, 0}, {10, 357, 488, 68, 42, 26, 24, 4, 0},
+    };
+    for (const bar& b : bars) {
+        paint.clear();
+        BTN_frame1(b.style, 100, 50, 120, 0);
+        const std::vector<atlas_quad> q = paint.of("quads")[0].quads;
+        const rect r = bounds(q);
+        EXPECT_FLOAT_EQ(r.x1 - r.x0, 120 + b.extra) << b.style;
+        EXPECT_FLOAT_EQ(r.y0, 50 + b.y_shift - b.height / 2) << b.style;
+        EXPECT_FLOAT_EQ(r.y1 - r.y0, b.height) << b.style;
+        EXPECT_FLOAT_EQ(q.front().x1 - q.front().x0, b.cap) << b.style;
+        EXPECT_FLOAT_EQ(q.front().u0, b.u) << b.style;
+        EXPECT_FLOAT_EQ(q.front().v0, b.v) << b.style;
+        EXPECT_FLOAT_EQ(q[1].u0, b.u + b.cap) << b.style;
+        EXPECT_FLOAT_EQ(q[1].u1, b.u + b.mid_end) << b.style;
+        EXPECT_FLOAT_EQ(q.back().u0, b.u + b.mid_end) << b.style;
+        EXPECT_FLOAT_EQ(q.back().u1, b.u + b.length) << b.style;
+    }
+
+    struct panel {
+        int style, tex;
+        float u, v, tile, corner_x, corner_bottom, corner_top, ox, oy, ot;
+        int title_colour;
+        float title_below_top;
+    };
+    const panel panels[] = {
+        {11, 392, 1, 358, 100, 35, 30, 30, 9, 14, 4, 40, 13},
+        {12, 392, 102, 358, 100, 35, 30, 30, 9, 14, 4, 43, 16},
+        {13, 392, 203, 358, 100, 35, 30, 30, 9, 14, 4, 43, 16},
+        {14, 392, 304, 358, 100, 35, 30, 30, 9, 14, 4, 43, 16},
+        {15, 392, 405, 358, 100, 35, 30, 30, 9, 14, 4, 47, 16},
+        {16, 392, 1, 289, 68, 23.8f, 20.4f, 20.4f, 2, 2, 2, 43, 16},
+        {17, 392, 70, 315, 42, 20, 26, 14, 8, 13, 2, 43, 16},
+        {18, 392, 113, 315, 42, 14.7f, 12.6f, 12.6f, 8, 13, 2, 43, 16},
+        {19, 392, 440, 12, 44, 15.4f, 13.2f, 13.2f, 6, 9, 4, 43, 16},
+        {20, 393, 982, 2, 41, 14.35f, 12.3f, 12.3f, 1, 1, 1, 43, 16},
+    };
+    for (const panel& p : panels) {
+        paint.clear();
+        BTN_frame2(p.style, 0, 0, 200, 150, "T");
+        const painted batch = paint.of("quads")[0];
+        EXPECT_EQ(batch.tex, p.tex) << p.style;
+        const rect r = bounds(batch.quads);
+        EXPECT_FLOAT_EQ(r.x0, -p.ox) << p.style;
+        EXPECT_FLOAT_EQ(r.y0, -p.oy) << p.style;
+        EXPECT_FLOAT_EQ(r.x1, 200 + p.ox) << p.style;
+        EXPECT_FLOAT_EQ(r.y1, 150 + p.ot) << p.style;
+        const atlas_quad& first = batch.quads.front();  // the lower left corner
+        EXPECT_NEAR(first.x1 - first.x0, p.corner_x, 1e-4) << p.style;
+        EXPECT_NEAR(first.y1 - first.y0, p.corner_bottom, 1e-4) << p.style;
+        EXPECT_FLOAT_EQ(first.u0, p.u) << p.style;
+        EXPECT_FLOAT_EQ(first.v0, p.v) << p.style;
+        const atlas_quad& last = batch.quads.back();  // the upper right corner
+        EXPECT_NEAR(last.y1 - last.y0, p.corner_top, 1e-4) << p.style;
+        EXPECT_FLOAT_EQ(last.u1, p.u + p.tile) << p.style;
+        EXPECT_FLOAT_EQ(last.v1, p.v + p.tile) << p.style;
+        const painted* title = paint.find_text("T");
+        ASSERT_TRUE(title) << p.style;
+        EXPECT_EQ(title->colour, p.title_colour) << p.style;
+        EXPECT_FLOAT_EQ(title->y, 150 - p.title_below_top) << p.style;
+    }
+
+    // A column's cut middle piece reads a third less of the atlas than its height beyond 10.
+    paint.clear();
+    BTN_frame0(6, 40, 100, 61);  // 70 high: pieces up to 50, then one cut at 60
+    const std::vector<atlas_quad> column = paint.of("quads")[0].quads;
+    ASSERT_GE(column.size(), 3u);
+    EXPECT_FLOAT_EQ(column[column.size() - 2].y1 - column[column.size() - 2].y0, 10);
+    EXPECT_NEAR(column[column.size() - 2].v1, 248 + 10 + 10 * 2.0f / 3, 1e-4);
+}
+
 TEST(FramesDeathTest, BadStylesEndTheProgram) {
     frame_driver driver;
     EXPECT_EXIT(BTN_frame1(6, 0, 0, 10, 0), ::testing::ExitedWithCode(1), "Bad BTN_frame1 call!.*OOPS_cpp/butn line 378");
@@ -236,6 +319,9 @@ TEST_F(Frames, SubPanelsFillTheWindowAndReportWhereTheNextGoes) {
     EXPECT_FLOAT_EQ(bounds(paint.of("quads")[0].quads).x0, 0 - 9);  // x 0 stays 0
     EXPECT_FLOAT_EQ(nx, 500);
     EXPECT_FLOAT_EQ(ny, 300 - 28 - 30 + 10);
+    BTN_subwin(0, 13, 20, 20, 0, 0, "", &nx, &ny);  // an empty panel stays empty
+    EXPECT_FLOAT_EQ(nx, 30);
+    EXPECT_FLOAT_EQ(ny, 30);
 }
 
 TEST_F(Frames, WindowBackgroundsAndTheirCloseBoxes) {
@@ -243,6 +329,8 @@ TEST_F(Frames, WindowBackgroundsAndTheirCloseBoxes) {
     stls[0] = "Alert title";
     BTN_fillwin(1, 21);
     EXPECT_EQ(paint.of("quads").size(), 1u);  // the panel only: alerts have no close boxes
+    EXPECT_FLOAT_EQ(bounds(paint.of("quads")[0].quads).y0, 200 - 14) << "over the whole sub-window";
+    EXPECT_FLOAT_EQ(bounds(paint.of("quads")[0].quads).x0, 150 - 9);
     EXPECT_TRUE(paint.find_text("Alert title"));
 
     enter_window(997, 150, 200, 700, 206);
@@ -289,6 +377,7 @@ TEST_F(Frames, CloseBoxesReportOnePressAFrame) {
         EXPECT_EQ(got, k.result) << k.x << "," << k.y;
         EXPECT_EQ(driver.paint.of("quads").size(), k.boxes) << k.x;
         EXPECT_FLOAT_EQ(driver.paint.of("quads")[0].quads[0].v0, 197);
+        EXPECT_FLOAT_EQ(driver.paint.of("quads")[0].quads[0].y1, 206 - 1);
     }
     int got = -1;
     driver.hold(16, 196, [&] { got = BTN_zap_boxes(0); });  // held, not pressed this frame
@@ -310,6 +399,8 @@ TEST_F(Frames, TabsSelectOnAPressInTheirHitBox) {
     EXPECT_EQ(current, 5);
     const painted* label = driver.paint.find_text("Tab");
     EXPECT_EQ(label->colour, 41);
+    EXPECT_FLOAT_EQ(label->x, 141 - 40);
+    EXPECT_EQ(label->align, 0) << "the label starts at the tab's left";
     EXPECT_FLOAT_EQ(driver.paint.of("quads")[0].quads[0].v0, 486);
 }
 
@@ -321,6 +412,10 @@ TEST_F(Frames, TheDialFollowsTheHeldMouse) {
     auto needle = driver.paint.of("rotated");
     ASSERT_EQ(needle.size(), 1u);
     EXPECT_FLOAT_EQ(needle[0].angle, 45);
+    EXPECT_EQ(needle[0].colour, 0);
+    EXPECT_FLOAT_EQ(needle[0].quads[0].x0, -5);
+    EXPECT_FLOAT_EQ(needle[0].quads[0].x1, 5);
+    EXPECT_FLOAT_EQ(needle[0].quads[0].v0, 315) << "look 0";
     EXPECT_FLOAT_EQ(driver.paint.of("number")[0].alpha, 45);
     struct c {
         float dx, dy, want;
