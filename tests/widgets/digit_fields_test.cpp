@@ -131,6 +131,13 @@ TEST_F(NumberField, EveryCallClampsAndRoundsWithoutCountingAChange) {
     g = 500;
     driver.frame([&] { BTN_fltij(0, 0, &g, 3, 1, 1, ""); });
     EXPECT_FLOAT_EQ(g, 99.9f);
+    // The grid: column 2 ends the row at 225, row 3 puts the baseline at 175.
+    g = 5;
+    driver.frame([&] { BTN_flt_rangeij(2, 3, &g, 3, 1, 0, 10, ""); });
+    const painted shown = driver.paint.of("number").at(0);
+    EXPECT_FLOAT_EQ(shown.x, 225 - 30 + 3);
+    EXPECT_FLOAT_EQ(shown.y, 175);
+    EXPECT_FLOAT_EQ(g, 5);
 }
 
 TEST_F(NumberField, IntsKeepEveryDigitAndStayInTheirRange) {
@@ -188,6 +195,7 @@ TEST_F(CharCells, AClickSelectsAndTheArrowsStep) {
     driver.press(125, 100, field);
     EXPECT_STREQ(text, "ABCD####");
     EXPECT_FLOAT_EQ(driver.paint.find_text("C")->x, 122);  // one character a cell
+    EXPECT_EQ(driver.paint.find_text("C")->align, 0);
     EXPECT_FLOAT_EQ(driver.paint.find_text("Code")->x, 94);
     EXPECT_FLOAT_EQ(driver.paint.of("fill").at(0).x, 122);
     driver.press(115, 120, field);
@@ -236,6 +244,11 @@ TEST(LatLon, DegreesAndMinutesRoundTrip) {
     EXPECT_FLOAT_EQ(n[2].alpha, -33);
     EXPECT_FLOAT_EQ(n[3].alpha, 45);
     EXPECT_FLOAT_EQ(n[3].y, 200);
+    // Degrees at x (the latitude's two digits 10 further right), minutes at x + 50.
+    const float xs[] = {100, 150, 110, 150};
+    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(n[static_cast<size_t>(i)].x, xs[i] + 3) << i;
+    EXPECT_TRUE(driver.paint.find_text("lon:"));
+    EXPECT_TRUE(driver.paint.find_text("lat:"));
     EXPECT_FLOAT_EQ(lon, -0.5f);
     EXPECT_FLOAT_EQ(lat, -33.75f);
 

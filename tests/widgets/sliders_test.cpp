@@ -39,6 +39,21 @@ TEST_F(VertSlider, TheThumbRunsFromTopAtMinToBottomAtMax) {
     driver.frame(bar);
     EXPECT_FLOAT_EQ(thumb_y(), 9);
     EXPECT_EQ(value, 100);
+    // The arrows above and below the track and the thumb, 18 wide, from the atlas's slider column.
+    const std::vector<painted> q = driver.paint.of("quads");
+    ASSERT_EQ(q.size(), 4u);
+    const atlas_quad up = q[1].quads[0], thumb = q[2].quads[0], down = q[3].quads[0];
+    EXPECT_FLOAT_EQ(up.x0, 91);
+    EXPECT_FLOAT_EQ(up.x1, 109);
+    EXPECT_FLOAT_EQ(up.y0, 200 + 8 - 11);
+    EXPECT_FLOAT_EQ(up.y1, 200 + 8 + 11);
+    EXPECT_FLOAT_EQ(up.u0, 83);
+    EXPECT_FLOAT_EQ(up.v0, 266);
+    EXPECT_FLOAT_EQ(thumb.x0, 91);
+    EXPECT_FLOAT_EQ(thumb.y1 - thumb.y0, 24);
+    EXPECT_FLOAT_EQ(thumb.v0, 240);
+    EXPECT_FLOAT_EQ(down.y0, -10 - 11);
+    EXPECT_FLOAT_EQ(down.v1, 238);
 }
 
 TEST_F(VertSlider, ArrowsStepByOneAndTheTrackPagesByTen) {
@@ -96,6 +111,8 @@ TEST_F(VertSlider, DraggingTheThumbFollowsTheMouseUntilRelease) {
     EXPECT_EQ(value, 100);
     driver.hold(300, 100.8f, bar);  // 49.55.. truncated
     EXPECT_EQ(value, 49);
+    driver.hold(300, 100, bar);  // halfway between 189 and 11
+    EXPECT_EQ(value, 50);
     driver.hold(300, -500, bar);
     EXPECT_EQ(value, 100);
     driver.move(300, 150);
@@ -161,8 +178,24 @@ TEST_F(HorzSlider, DraggingNearTheTrackSetsTheValue) {
     driver.frame(slider);
     EXPECT_EQ(result, 0);
     EXPECT_EQ(stls[1802], "help text");
-    EXPECT_TRUE(driver.paint.find_text("Caption"));
+    const painted* caption = driver.paint.find_text("Caption");
+    ASSERT_TRUE(caption);
+    EXPECT_FLOAT_EQ(caption->x, 200);
+    EXPECT_FLOAT_EQ(caption->y, 110);
+    EXPECT_EQ(caption->align, 1);
     EXPECT_EQ(driver.paint.find_text("Left")->x, 92);
+    // The track under the whole width; the help only within 7 of its line.
+    const std::vector<atlas_quad> track = driver.paint.of("quads").at(0).quads;
+    EXPECT_FLOAT_EQ(track.front().x0, 100);
+    EXPECT_FLOAT_EQ(track.back().x1, 300);
+    stls[1802].clear();
+    driver.move(200, 93);
+    driver.frame(slider);
+    EXPECT_EQ(stls[1802], "help text");
+    stls[1802].clear();
+    driver.move(200, 92);
+    driver.frame(slider);
+    EXPECT_EQ(stls[1802], "");
 }
 
 TEST_F(HorzSlider, EqualEndsRunReversedFromMinPlusAHundredth) {
@@ -179,6 +212,11 @@ TEST_F(HorzSlider, EqualEndsRunReversedFromMinPlusAHundredth) {
 TEST_F(HorzSlider, FillUnlessColourTwelveOrAtMinAndDisabledOnlyShows) {
     driver.frame(slider);
     EXPECT_EQ(fills(), 1);
+    for (const painted& p : driver.paint.of("quads")) {
+        if (p.colour != fill) continue;
+        EXPECT_FLOAT_EQ(p.quads.front().x0, 100) << "the fill runs from the left end";
+        EXPECT_FLOAT_EQ(p.quads.back().x1, 200) << "to the value";
+    }
     value = 0;
     driver.frame(slider);
     EXPECT_EQ(fills(), 0);
