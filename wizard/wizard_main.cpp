@@ -18,11 +18,18 @@
 #include "wizard/prefs_screen.h"
 #include "wizard/questions.h"
 
+namespace {
+// Whether path (absolute, its links resolved) lies on the install disc. The disc's mount point is
+// resolved too: it may be reached through a link (the test volumes' drive is one).
+bool on_the_disc(const std::string& path) {
+    if (dvd_path.empty()) return false;
+    const std::string disc = plat::real_path(dvd_path);
+    return disc.size() > 1 && plat::path_within(path, disc);
+}
+}  // namespace
+
 void hand_over_from_disc(const std::string& app, const std::string& temp) {
-    if (dvd_path.empty()) return;
-    // Compared resolved: the disc's mount point may be reached through a link.
-    const std::string disc = plat::real_path(dvd_path) + "/";
-    if (disc.size() < 2 || app.compare(0, disc.size(), disc) != 0) return;
+    if (!on_the_disc(app)) return;
     std::string name = app;
     if (name.size() > 1 && name.back() == '/') name.pop_back();
     name = name.substr(name.rfind('/') + 1);
@@ -45,8 +52,7 @@ void wizard_start(int argc, char** argv, const std::string& app) {
     hand_over_from_disc(app, temp);
     // Nothing of the installer may keep the disc busy, and the crash files must not go there.
     char cwd[4096];
-    if (!dvd_path.empty() && getcwd(cwd, sizeof cwd) &&
-        (std::string(cwd) + "/").compare(0, dvd_path.size(), dvd_path) == 0 && !temp.empty())
+    if (getcwd(cwd, sizeof cwd) && on_the_disc(cwd) && !temp.empty())
         if (chdir(temp.c_str()) != 0) xer << "Could not leave the disc's folder: " << std::strerror(errno) << "\n";
 
     std::string path;

@@ -7,6 +7,7 @@
 
 #include "core/alert.h"
 #include "core/wx.h"
+#include "files/io_utils.h"
 #include "install/install_state.h"
 #include "net/http.h"
 #include "shell/pref.h"
@@ -65,8 +66,75 @@ TEST_F(Start, AFailedCopyGoesOnFromTheDisc) {
     char* argv[] = {arg0, nullptr};
     wizard_start(1, argv, app);
     EXPECT_NE(log.text().find("running from the disc"), std::string::npos);
+    EXPECT_EQ(log.text().find("Launching:"), std::string::npos);  // nothing half-copied is started
     EXPECT_FALSE(path_exists(w.root / "started"));
     EXPECT_EQ(dvd_path, w.volumes() + "DVD/");
+}
+
+TEST_F(Start, ACopyThatCannotStartGoesOnFromTheDisc) {
+    const std::string app = disc_program();
+    chmod(app.c_str(), 0644);  // copied as it is: no program to start
+    log_capture log;
+    char arg0[] = "volatra_installer";
+    char* argv[] = {arg0, nullptr};
+    wizard_start(1, argv, app);
+    EXPECT_NE(log.text().find("Could not start the copy " + temp() + "volatra_installer; running from the disc."),
+              std::string::npos)
+        << log.text();
+    EXPECT_TRUE(path_exists(temp() + "volatra_installer"));
+    EXPECT_EQ(dvd_path, w.volumes() + "DVD/");
+    EXPECT_EQ(install_name, no_install_name);  // and the start goes on
+}
+
+// Started in a folder of the disc (reached through the drive's link), the program moves to the
+// temporary folder: a folder in use keeps the disc from leaving the drive.
+TEST_F(Start, AWorkingFolderOnTheDiscIsLeft) {
+    w.disc("DVD", "Volatra 9", "DIR All/\n");
+    w.root.write("discs/.keep", "");
+    const std::string disc = w.root / "discs/disc 1";
+    ASSERT_EQ(rename((w.volumes() + "DVD").c_str(), disc.c_str()), 0);
+    ASSERT_EQ(symlink(disc.c_str(), (w.volumes() + "DVD").c_str()), 0);
+    char before[4096];
+    ASSERT_TRUE(getcwd(before, sizeof before));
+    ASSERT_EQ(chdir((disc + "/Volatra 9").c_str()), 0);
+    char arg0[] = "volatra_installer";
+    char* argv[] = {arg0, nullptr};
+    wizard_start(1, argv, "/elsewhere/volatra_installer");
+    char now[4096];
+    ASSERT_TRUE(getcwd(now, sizeof now));
+    EXPECT_EQ(chdir(before), 0);
+    EXPECT_EQ(dvd_path, w.volumes() + "DVD/");
+    EXPECT_EQ(std::string(now) + "/", temp());
+}
+
+TEST_F(Start, TheStandardFoldersAreLoggedAndTheStateTakesItsDefaults) {
+    stg.dir_state = 3;
+    stg.platform = 3;
+    stg.new_format_flag = stg.download_failed = stg.extract_error = 1;
+    stg.server_index = 4;
+    stg.current_action = 0;
+    stg.file_fraction = 0.5f;
+    stg.stream_count = 2;
+    stg.kb_to_download = stg.kb_to_install = 7;
+    log_capture log;
+    char arg0[] = "volatra_installer";
+    char* argv[] = {arg0, nullptr};
+    wizard_start(1, argv, "/elsewhere/volatra_installer");
+    std::string app_folder;
+    get_OS_abs_path(os_dir_this_app, app_folder);
+    const std::string desktop = w.home() + "Desktop/";
+    EXPECT_NE(log.text().find("os_dir_this_app\t\t=" + app_folder + "\nos_dir_desktop\t\t=" + desktop +
+                              "\nos_dir_default_apps\t=" + desktop + "\nos_dir_temp\t\t\t=" + temp() +
+                              "\nos_dir_prefs\t\t\t=" + w.prefs() + "\n\n"),
+              std::string::npos)
+        << log.text();
+    EXPECT_EQ(stg.dir_state, 0);
+    EXPECT_EQ(stg.platform, 1);
+    EXPECT_EQ(stg.new_format_flag + stg.download_failed + stg.extract_error, 0);
+    EXPECT_EQ(stg.server_index, 0);
+    EXPECT_EQ(stg.file_fraction, 0);
+    EXPECT_EQ(stg.stream_count, 0);
+    EXPECT_EQ(stg.kb_to_download + stg.kb_to_install, 0);
 }
 
 TEST_F(Start, AProgramBesideTheDiscIsNotOnIt) {
