@@ -76,6 +76,12 @@ TEST_F(Disc, ScanReadsTheDiscSetOnceAndKnowsLaterDiscsByTheirReleaseFolder) {
     EXPECT_FALSE(UTIL_verify_disk());
     EXPECT_EQ(dvd_path, d1);
     EXPECT_EQ(current_disk, 2);
+
+    want_file_disk = 0;  // the manifest's first file
+    w.archive(d2, "Volatra 9", "All/Resources/a.txt.zip");
+    EXPECT_TRUE(UTIL_verify_disk());
+    EXPECT_EQ(dvd_path, d2);
+    EXPECT_EQ(current_disk, 0);
 }
 
 // A zip of these entries, names as given.

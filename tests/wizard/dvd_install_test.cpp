@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
+#include "common/test_helpers.h"
 #include "core/wx.h"
+#include "files/zip_utils.h"
+#include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
@@ -167,6 +173,172 @@ TEST_F(DvdInstall, CancelDeletesOnlyWhatTheRunCreated) {
     EXPECT_NE(delete_cancelled_install(), 0);
     EXPECT_TRUE(path_exists(parent + "new/old copy/.keep"));
     EXPECT_EQ(delete_cancelled_install(), 0);  // nothing is left to delete
+}
+
+TEST_F(DvdInstall, StartScreenTellsForeignDiscsAndASetOfSceneryOnly) {
+    // An identity file of another version: no disc of the set.
+    write_file(w.volumes() + "DVD/dvd_version.txt", dvd_version_text("VERSION Volatra 9\n", 840));
+    g_wizard = dvd_start;
+    frames(1);
+    EXPECT_TRUE(drawn_text(paint, "This DVD does not appear to be an Volatra 9 DVD."));
+    // The set's identity, but a manifest the engine refuses.
+    const char* const scenery_only =
+        "DIR All/Global Scenery/-global terrain-/+40-120/\n"
+        "FILE 0 0 91001 12 345 e2fc714c4727ee9395f324cd2e7f331f +40-120.dsf\n";
+    const std::string d = w.disc("DVD", "Volatra 9", scenery_only);
+    write_file(w.root / "manifest/directory.txt", "A\n950 version\nINSTALLER\n\n");
+    ASSERT_EQ(file_to_zip(w.root / "manifest/directory.txt", d + "Volatra 9/directory.txt.zip"), 0);
+    paint.clear();
+    frames(1);
+    EXPECT_EQ(stg.dir_state, 2);
+    EXPECT_TRUE(drawn_text(paint, "This DVD does not appear to be an Volatra 9 DVD."));
+
+    // A set of global scenery only, with no copy to put it in: nothing to do.
+    w.disc("DVD", "Volatra 9", scenery_only);
+    stg.dir_state = 0;
+    install_name = no_install_name;
+    paint.clear();
+    frames(1);
+    EXPECT_TRUE(drawn_text(paint, "This DVD (Volatra 9) contains global scenery.  You must install the sim before you "
+                                  "install the global scenery."));
+    wizard_frame(720, 20, true);
+    EXPECT_EQ(g_wizard, dvd_start);
+    // With a copy, the menu offers no second copy of a simulator the set does not hold.
+    dest_dir_path = w.root / "copy/";
+    write_file(dest_dir_path + ".keep", "");
+    register_new_volatra();
+    g_wizard = nullptr;
+    frames(1);
+    g_wizard = dvd_start;
+    paint.clear();
+    frames(1);
+    EXPECT_TRUE(drawn_text(paint, "Run Volatra Now"));
+    EXPECT_FALSE(drawn_text(paint, "Install A Second Copy of Volatra"));
+}
+
+TEST_F(DvdInstall, FinishScreenOffersTheCopyOnlyWithoutErrors) {
+    for (int errors : {0, 1, 2}) {
+        num_install_errors = errors;
+        g_wizard = dvd_done_install;
+        paint.clear();
+        frames(1);
+        EXPECT_EQ(drawn_text(paint, "Installation was successful.") != nullptr, errors == 0) << errors;
+        EXPECT_EQ(drawn_text(paint, "Run Volatra Now") != nullptr, errors == 0) << errors;
+        EXPECT_EQ(drawn_text(paint, "There were errors during the install; your copy of Volatra may not be usable.") !=
+                      nullptr,
+                  errors > 0)
+            << errors;
+        wizard_frame(600, 20, true);
+        EXPECT_EQ(g_wizard, dvd_start);
+    }
+}
+
+// The run on a disc of two small files, unpacked slowly so that it is still under way when the
+// user goes Back to the map, which asks whether to cancel.
+int question_answer = 0;
+int questions_asked = 0;
+int answer_question(std::string, std::string, std::string, std::string, std::string) {
+    ++questions_asked;
+    return question_answer;
+}
+int slow_unpack(const std::string& archive, const std::string& folder) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return unpack_archive_by_suffix(archive, folder);
+}
+
+class DvdRun : public DvdInstall {
+protected:
+    void SetUp() override {
+        DvdInstall::SetUp();
+        saved_question_ = g_abort_alert;
+        g_abort_alert = answer_question;
+        saved_unpack_ = g_unpack_archive;
+        g_unpack_archive = slow_unpack;
+        questions_asked = 0;
+        const std::string disc = w.disc("DVD", "Volatra 9",
+                                        "DIR All/Resources/\n"
+                                        "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 a.txt\n"
+                                        "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 b.txt\n");
+        write_file(disc + "Volatra 9/All/Resources/.keep", "");
+        for (const char* name : {"a.txt", "b.txt"})
+            ASSERT_EQ(file_to_zip(w.root.write(std::string("src/") + name, "abc"),
+                                  disc + "Volatra 9/All/Resources/" + name + ".zip"),
+                      0);
+        g_wizard = dvd_start;
+        frames(1);
+        g_wizard = dvd_pick_install;
+        frames(1);
+        copy = dest_dir_path;
+    }
+    void TearDown() override {
+        install_files_kill();
+        g_abort_alert = saved_question_;
+        g_unpack_archive = saved_unpack_;
+        DvdInstall::TearDown();
+    }
+    // From the map over Next into the run, and Back on the run's first frame: the run is
+    // prepared and under way when the map asks.
+    void start_then_back() {
+        g_wizard = dvd_scenery_install;
+        frames(2);
+        ASSERT_EQ(g_wizard, dvd_scenery_install);  // the map waits for Next
+        wizard_frame(720, 20, true);
+        ASSERT_EQ(g_wizard, dvd_run_install);
+        wizard_frame(600, 20, true);
+        ASSERT_EQ(dvd_install_is_running, 1);
+        ASSERT_EQ(g_wizard, dvd_scenery_install);
+        ASSERT_EQ(questions_asked, 0);
+    }
+    int starts() {
+        const std::string text = log.text();
+        int n = 0;
+        for (size_t at = text.find("Starting install at "); at != std::string::npos;
+             at = text.find("Starting install at ", at + 1))
+            ++n;
+        return n;
+    }
+
+    log_capture log;
+    std::string copy;
+    abort_alert_fn saved_question_ = nullptr;
+    unpack_archive_fn saved_unpack_ = nullptr;
+};
+
+TEST_F(DvdRun, ContinueResumesTheRunWithoutPreparingItAgain) {
+    start_then_back();
+    question_answer = 0;  // Continue
+    wizard_frame();
+    EXPECT_EQ(questions_asked, 1);
+    EXPECT_EQ(g_wizard, dvd_run_install);
+    for (int i = 0; i < 3000 && g_wizard == dvd_run_install; ++i) wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_done_install) << log.text();
+    EXPECT_EQ(starts(), 1);
+    EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
+    EXPECT_EQ(read_file(copy + "Resources/b.txt"), "abc");
+    EXPECT_EQ(read_lines(w.prefs() + copies_record_name), std::vector<std::string>{copy});
+    paint.clear();
+    frames(1);
+    EXPECT_TRUE(drawn_text(paint, "Installation was successful."));
+}
+
+// Cancel, and closing the question (Return), both stop the pipeline and delete the new folder
+// and nothing beside it.
+TEST_F(DvdRun, CancelAndClosingTheQuestionStopTheRunAndDeleteOnlyItsFolder) {
+    write_file(w.home() + "Desktop/Volatra 9 old/keep.txt", "keep");
+    for (int answer : {3, 1}) {
+        start_then_back();
+        question_answer = answer;
+        wizard_frame();
+        EXPECT_EQ(questions_asked, 1);
+        EXPECT_EQ(copy_pool, nullptr) << answer;
+        EXPECT_EQ(unzip_pool, nullptr) << answer;
+        EXPECT_EQ(dvd_install_is_running, 0) << answer;
+        EXPECT_FALSE(path_exists(copy)) << answer;
+        EXPECT_EQ(g_wizard, dvd_scenery_install);
+        questions_asked = 0;
+    }
+    EXPECT_EQ(starts(), 2);
+    EXPECT_EQ(read_file(w.home() + "Desktop/Volatra 9 old/keep.txt"), "keep");
 }
 
 }  // namespace
