@@ -13,6 +13,7 @@
 #include "files/xmap.h"
 #include "files/zip_utils.h"
 #include "graphics/ogl_back.h"
+#include "graphics/ogl_prims.h"
 #include "graphics/oglp_text.h"
 #include "install/install_state.h"
 #include "install/net_fetch.h"
@@ -223,8 +224,14 @@ void about_pass(about_state& st) {
                 if (!http.slot(0) && st.in_copy == 1) plat::make_dirs(app_path + list_folder, 0755);
                 const int r = http.net_check(0, kServerListHost, "/serverlist9.txt", st.list_file,
                                              server_list_max_bytes);
-                if (r == 2 || (r == 1 && (!about_read_list(st, st.list_file) || !st.version_str_found)))
-                    st.next_fetch = now + kAboutRetryMicros;
+                const bool read = r == 1 && about_read_list(st, st.list_file);
+                if (read) {
+                    xer << "About box: server list read (final " << st.version_final << ", beta "
+                        << st.version_beta << "): "
+                        << (st.ins_state == 1 ? std::string("the new installer is offered.") : st.err_msg) << "\n";
+                    xer.flush();
+                }
+                if (r == 2 || (r == 1 && (!read || !st.version_str_found))) st.next_fetch = now + kAboutRetryMicros;
             });
         }
     }
@@ -235,6 +242,8 @@ void about_pass(about_state& st) {
     ui.fillwin(1, 21);
     ui.subwin(0, 15, -1, 35, -1, -1, "", &wx, &wy);
     const float H = mnw.subwin_dy, wrap = mnw.subwin_dx - 40;
+    // The panel's dark header band holds one line of white text; the box's three need it deeper.
+    OGL_fillrect(34, 1, 2, H - 72, mnw.subwin_dx - 4, 20);
     auto line = [&](int colour, float y, const std::string& text) { OGL_string(colour, 20, y, text, wrap, 100, 0); };
     line(49, H - 45, build_name[0]);
     line(49, H - 55, "Volatra is created by Tessaly.");
@@ -302,8 +311,12 @@ void about_pass(about_state& st) {
 void MACIBM_about() {
     const sim_ui_hooks& ui = sim_ui();
     ui.startwind(993, 0);
+    xer << "About box opened.\n";
+    xer.flush();
     do {
         about_pass(about_box);
         ui.event_proc();
     } while (mnw.curwin == 993);
+    xer << "About box closed.\n";
+    xer.flush();
 }

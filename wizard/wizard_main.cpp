@@ -13,6 +13,7 @@
 #include "platform/plat_paths.h"
 #include "shell/frame.h"
 #include "shell/pref.h"
+#include "simfeatures/about.h"
 #include "wizard/copies.h"
 #include "wizard/disc.h"
 #include "wizard/prefs_screen.h"
@@ -97,8 +98,10 @@ int wizard_main(int argc, char** argv, screen_fn first) {
     g_wizard = wizard_first_screen = first;
     install_wizard_questions();
     wizard_start(argc, argv, app);
-    // The preferences screen, which no screen of the wizard opens, comes first when asked for.
+    // The preferences screen and the about box, which no screen of the wizard opens, come first
+    // when asked for.
     if (cmdline.has_option("--prefs")) handle_prefs();
+    if (cmdline.has_option("--about")) MACIBM_about();
     while (!app_done) MACIBM_event_proc();
     return 0;
 }

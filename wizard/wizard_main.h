@@ -1,7 +1,7 @@
 // What main does after the shell's start-up: hand over to a copy when started from the install
 // disc, log the standard folders, set the installer's state, read the preferences, "-path" and
-// the record of copies, open the preferences screen first when the option "--prefs" is given,
-// then run the frame loop with first as the first screen.
+// the record of copies, open the preferences screen first when the option "--prefs" is given and
+// the about box when "--about" is, then run the frame loop with first as the first screen.
 #pragma once
 
 #include <string>

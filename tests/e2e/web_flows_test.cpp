@@ -308,4 +308,51 @@ TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {
     expect_no_leftovers(s.folder() + "tmp/");
 }
 
+// The about box, which no screen opens, comes first with --about: the server list names a newer
+// release, and its update button downloads the new installer, unpacks it into a fresh folder of
+// the temporary folder and starts it, which ends the program.
+TEST_F(WebFlows, TheAboutBoxFetchesAndStartsANewerInstaller) {
+    e2e_session s("about_box");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    server.put_file("update.tessaly.example", "/serverlist9.txt",
+                    "A\n820 version\nSERVERS\nFINAL Volatra 9.10r2\nFINAL_VERSION 91002\n"
+                    "FINAL_INSTALLER_MAC dl.example /inst/installer.zip\n");
+    write_file(s.folder() + "inst/run-me", "#!/bin/sh\necho \"started $*\" > \"$(dirname \"$0\")/launched.txt\"\n", 0755);
+    ASSERT_EQ(file_to_zip(s.folder() + "inst/run-me", s.folder() + "inst/installer.zip"), 0);
+    server.put_file("dl.example", "/inst/installer.zip", read_file(s.folder() + "inst/installer.zip"));
+    std::vector<std::string> args = proxy();
+    args.push_back("--about");
+    // Sub-window 993 (600 x 300) sits at (100, 150); the update button at (492, 17) in it.
+    const int status = s.run(updater, args,
+                             "wait_log \"About box: server list read\"\n"
+                             "sleep 0.5\n"
+                             "shot about.png\n"
+                             "click 592 167\n");
+    EXPECT_EQ(status, 1) << s.report();  // handed over to the new installer
+    const std::string log = s.log();
+    EXPECT_NE(log.find("About box: server list read (final 91002, beta -1): the new installer is offered.\n"),
+              std::string::npos)
+        << log;
+    const size_t at = log.find("Launching: " + s.folder() + "tmp/");
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string program = log.substr(at + 11, log.find(" with ", at) - at - 11);
+    EXPECT_EQ(program.substr(program.rfind('/')), "/run-me");
+    const std::string marker = program.substr(0, program.rfind('/')) + "/launched.txt";
+    std::string launched;
+    for (int i = 0; i < 300 && launched.empty(); ++i) {
+        usleep(100000);
+        launched = read_file(marker);
+    }
+    EXPECT_EQ(launched, "started \n");  // no copy folder in this program: no "-path"
+    EXPECT_FALSE(path_exists(s.work() + "run-me"));  // nothing from the server in the working folder
+    EXPECT_EQ(log.find("WIZARD entered"), std::string::npos);  // the box came first
+    e2e_image about;
+    ASSERT_TRUE(read_png(s.work() + "about.png", &about));
+    EXPECT_FALSE(about.at(592, 167) == about.at(592, 120));  // the button, on the box's panel
+    // The dark header stands behind the third white line too (the web address, 65 below the top).
+    const e2e_image::px header = about.at(660, 386);
+    EXPECT_LT(header.r + header.g + header.b, 200) << header.r << " " << header.g << " " << header.b;
+}
+
 }  // namespace
