@@ -8,7 +8,10 @@
 // "menus.txt") and logs the command of each item chosen; --progress shows the progress window
 // on the keys 1 (text only), 2 (half done) and 3 (working, one step per press); --scale draws
 // the palette's colour scale of the rainbow from 0 to 100 and one whose limits are both 5 on a
-// 640 x 1024 window. The window's close box (or the script's quit) ends it.
+// 640 x 1024 window; --movie plays a running simulation for the movie recorder: key 1 starts a
+// recording of the screen ("Volatra movie take-N.mov" in the working folder) and asks for its
+// stop, key 2 shows the recorder's settings panel instead of the screen, which stops a
+// recording. The window's close box (or the script's quit) ends it.
 #include <cstdio>
 
 #include "core/cmdline.h"
@@ -29,7 +32,9 @@
 #include "shell/frame.h"
 #include "shell/keys.h"
 #include "shell/menu.h"
+#include "shell/startup.h"
 #include "shell/window.h"
+#include "simfeatures/qtim.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
 #include "widgets/widget_shell.h"
@@ -271,6 +276,35 @@ void progress_frame() {
     xer.flush();
 }
 
+// The movie recorder's screen: the probe's own, or the recorder's settings panel. The probe's
+// simulated time runs with real time, as a flying simulation's does.
+bool movie_panel = false;
+
+void movie_frame() {
+    xtim.sim_time += xtim.frame_period;
+    if (movie_panel)
+        qtim.qtim_wind();
+    else
+        probe_frame();
+    static int seen = 0, state_seen = 0;
+    if (logger->key_events != seen) {
+        seen = logger->key_events;
+        if (logger->last_key_what == plat::ev_key_down && keys.last_vkey == '1') qtim.mov_toggle(1);
+        if (logger->last_key_what == plat::ev_key_down && keys.last_vkey == '2') {
+            movie_panel = !movie_panel;
+            xer << (movie_panel ? "movie panel shown\n" : "movie panel hidden\n");
+        }
+    }
+    if (qtim.state != state_seen) {
+        state_seen = qtim.state;
+        if (state_seen)
+            xer << "movie recording " << qtim.mov_dx << "x" << qtim.mov_dy << " take " << movie_take << "\n";
+        else
+            xer << "movie stopped after " << qtim.mov_frames << " frames\n";
+    }
+    xer.flush();
+}
+
 void probe_quit() {
     xer << "probe quit\n";
     app_done = 1;
@@ -313,7 +347,8 @@ int main(int argc, char** argv) {
     bool more_widgets = cmdline.has_option("--more_widgets");
     const bool progress = cmdline.has_option("--progress");
     const bool menus = cmdline.has_option("--menus");
-    if (widgets || more_widgets || key_window || menus || scale) {
+    const bool movie = cmdline.has_option("--movie");
+    if (widgets || more_widgets || key_window || menus || scale || movie) {
         // The texture units the state cache may use come from the capability probe.
         glExt.init_extensions();
         OGL_load_builtin_images();
@@ -334,11 +369,21 @@ int main(int argc, char** argv) {
         keys.keys_io(0);
     }
     if (scale) colr.spectrum_init(0);
+    if (movie) {
+        // The shell's hooks as the programs have them: the panel's widgets, the worker's GL context.
+        MACIBM_install_hooks();
+        // The simulator's own texts of the settings panel; the installer leaves them empty.
+        stls[528] = "Frames per second:";
+        stls[529] = "Movie width:";
+        stls[728] = "Movies are saved in the program's folder as Volatra movie take-N.mov.";
+        stls[729] = "The height follows the window's shape; a width wider than the window is cut to it.";
+    }
     if (menus) {
         const std::string file = cmdline.has_option("--menu_file") ? cmdline.get_option("--menu_file") : "menus.txt";
         MACIBM_read_menus(cmdline.get_option("--menus"), file);
     }
     void (*frame)() = more_widgets ? more_widgets_frame
+                      : movie      ? movie_frame
                       : widgets    ? widgets_frame
                       : key_window ? keys_frame
                       : progress   ? progress_frame

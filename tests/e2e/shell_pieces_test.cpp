@@ -1,5 +1,6 @@
 // The shell's pieces that nothing in the installer opens, run in the shell probe under X: the
-// key-assignment window, the menus read from a menu file, and the progress window.
+// key-assignment window, the menus read from a menu file, the progress window and the movie
+// recorder with its settings panel.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "common/test_helpers.h"
 #include "e2e_session.h"
+#include "movie_helpers.h"
 
 namespace {
 
@@ -205,6 +207,77 @@ TEST(ShellPieces, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
     ASSERT_TRUE(read_png(s.work() + "main.png", &main_window));
     EXPECT_EQ(main_window.at(100, 100), (px{255, 0, 0}));
     EXPECT_EQ(main_window.at(700, 500), (px{0, 255, 0}));
+}
+
+// The probe's simulated time runs, so the recorder films its screen: the movie opens in a
+// player, its pictures stand upright in their colours without the recording text, and the
+// settings panel stops a recording.
+TEST(ShellPieces, TheMovieRecorderFilmsTheScreenAndItsPanelStopsARecording) {
+    e2e_session s("movie");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const int status = s.run(probe, {"--movie"},
+                             "wait_log \"probe ready\"\n"
+                             "key 1\n"
+                             "wait_log \"movie recording 320x240 take 1\"\n"
+                             "sleep 1\n"
+                             "shot recording.png\n"
+                             "key 1\n"
+                             "wait_log \"movie stopped\"\n"
+                             "key 1\n"
+                             "wait_log \"movie recording 320x240 take 2\"\n"
+                             "sleep 0.5\n"
+                             "key 2\n"
+                             "wait_log \"movie panel shown\"\n"
+                             "wait_log \"movie stopped\"\n"
+                             "shot panel.png\n"
+                             "quit\n");
+    ASSERT_EQ(status, 0) << s.report();
+    expect_in_order(s.log(), {"movie recording 320x240 take 1\n", "movie stopped after ",
+                              "movie recording 320x240 take 2\n", "movie panel shown\n", "movie stopped after "});
+
+    const std::string take = s.work() + "Volatra movie take-1.mov";
+    ASSERT_TRUE(have_ffprobe()) << "ffprobe comes with Debian's ffmpeg (tools/install-deps.sh)";
+    EXPECT_EQ(command_output("ffprobe -v error -select_streams v:0 -show_entries "
+                             "stream=codec_name,codec_tag_string,width,height,time_base -of default=nw=1 '" +
+                             take + "'"),
+              "codec_name=mjpeg\ncodec_tag_string=jpeg\nwidth=320\nheight=240\ntime_base=1/600\n");
+    const movie_info m = read_movie(take);
+    ASSERT_TRUE(m.ok);
+    ASSERT_GE(m.samples.size(), 3u);
+    // 20 frames a second: 30 units of 1/600 s, more only after a frame came late.
+    for (uint32_t d : m.durations) {
+        EXPECT_GE(d, 30u);
+        EXPECT_LE(d, 60u);
+    }
+    EXPECT_TRUE(path_exists(s.work() + "Volatra movie take-2.mov"));
+
+    // The 800 x 600 screen at 320 x 240, rows from the top: red (50, 50), blue (350, 250) and
+    // green (650, 450), each 100 square, on grey; the recording text at (10, 10) is not filmed.
+    rgb_picture first;
+    ASSERT_TRUE(decode_jpeg(m.samples[0], first));
+    const struct {
+        int x, y;
+        int r, g, b;
+    } spots[] = {{40, 200, 255, 0, 0}, {160, 120, 0, 0, 255}, {280, 40, 0, 255, 0}, {100, 100, 64, 64, 64},
+                 {30, 233, 64, 64, 64}};
+    for (const auto& p : spots) {
+        const uint8_t* c = first.at(p.x, p.y);
+        EXPECT_NEAR(c[0], p.r, 24) << p.x << "," << p.y;
+        EXPECT_NEAR(c[1], p.g, 24) << p.x << "," << p.y;
+        EXPECT_NEAR(c[2], p.b, 24) << p.x << "," << p.y;
+    }
+    // On the screen the text shows.
+    e2e_image shot;
+    ASSERT_TRUE(read_png(s.work() + "recording.png", &shot));
+    int ink = 0;
+    for (int y = 8; y < 20; ++y)
+        for (int x = 10; x < 150; ++x) ink += shot.at(x, y) == shot.at(200, 200) ? 0 : 1;
+    EXPECT_GT(ink, 40);
+    // The panel replaced the screen.
+    ASSERT_TRUE(read_png(s.work() + "panel.png", &shot));
+    const e2e_image::px grey{64, 64, 64};
+    EXPECT_FALSE(shot.at(100, 100) == grey);
 }
 
 }  // namespace
