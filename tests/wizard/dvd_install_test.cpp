@@ -37,6 +37,18 @@ protected:
     void frames(int n = 3) {
         for (int i = 0; i < n; ++i) wizard_frame();
     }
+    // A copy of the simulator in w.root/copy/, recorded; the start screen is entered again.
+    void record_copy_and_start_again() {
+        dest_dir_path = w.root / "copy/";
+        for (const char* sub : {"Airfoils/", "Instructions/", "Output/", "Resources/"})
+            write_file(dest_dir_path + sub + ".keep", "");
+        register_new_volatra();
+        g_wizard = dvd_pick_install;
+        frames(1);
+        g_wizard = dvd_start;
+        paint.clear();
+        frames(1);
+    }
     void insert_disc() {
         w.disc("DVD", "Volatra 9", manifest_body);
         g_wizard = dvd_start;
@@ -57,15 +69,7 @@ TEST_F(DvdInstall, StartScreenWaitsForTheDiscThenWelcomesOrOffersTheMenu) {
     EXPECT_EQ(step_names.size(), 6u);
 
     // A registered copy turns the welcome into the menu on the next entry.
-    const std::string copy = w.root / "copy/";
-    for (const char* sub : {"Airfoils/", "Instructions/", "Output/", "Resources/"}) write_file(copy + sub + ".keep", "");
-    dest_dir_path = copy;
-    register_new_volatra();
-    g_wizard = dvd_pick_install;
-    frames(1);
-    g_wizard = dvd_start;
-    paint.clear();
-    frames(1);
+    record_copy_and_start_again();
     EXPECT_TRUE(drawn_text(paint, "You already have Volatra 9 installed on this computer."));
     // The choices in order, each where its button is.
     const std::pair<const char*, screen_fn> menu[] = {{"Run Volatra Now", dvd_pick_run_sim},
@@ -205,15 +209,7 @@ TEST_F(DvdInstall, StartScreenTellsForeignDiscsAndASetOfSceneryOnly) {
     EXPECT_EQ(g_wizard, dvd_start);
     // With a copy, the menu offers the scenery, and neither a repair nor a second copy of a
     // simulator the set does not hold.
-    dest_dir_path = w.root / "copy/";
-    for (const char* sub : {"Airfoils/", "Instructions/", "Output/", "Resources/"})
-        write_file(dest_dir_path + sub + ".keep", "");
-    register_new_volatra();
-    g_wizard = nullptr;
-    frames(1);
-    g_wizard = dvd_start;
-    paint.clear();
-    frames(1);
+    record_copy_and_start_again();
     EXPECT_TRUE(drawn_text(paint, "Run Volatra Now"));
     EXPECT_TRUE(drawn_text(paint, "Add Or Remove Scenery"));
     EXPECT_FALSE(drawn_text(paint, "Repair Volatra"));
