@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "core/mnw.h"
+#include "install/checksum.h"
 #include "install/install_state.h"
+#include "install/manifest.h"
 #include "wizard/world_map.h"
 #include "wizard_helpers.h"
 
@@ -59,6 +61,29 @@ TEST_F(Map, PressOnASharedEdgeChangesNothing) {
     EXPECT_EQ(count(), 0);
 }
 
+// On a shared edge the last matching tile decides the press value (columns, then rows, counted
+// up), and a drag along an edge touches no tile: the overlap tests are strict.
+TEST_F(Map, OnAnEdgeTheLastTileDecidesAndADragAlongItTouchesNothing) {
+    sel[5][4] = 1;
+    frame(248 + 14 * 5, cy(4), 1, 1);  // between (4, 4) and (5, 4): (5, 4) decides, deselect
+    frame(cx(4), cy(4), 0, 1);  // the drag to the left touches (4, 4) only
+    EXPECT_EQ(sel[4][4], 0);
+    EXPECT_EQ(sel[5][4], 1);
+    frame(cx(4), cy(4), 0, 0);
+    sel[7][3] = 1;
+    frame(cx(7), 150 + 14 * 4, 1, 1);  // between (7, 3) and (7, 4): (7, 4) decides, select
+    frame(cx(7), cy(3), 0, 1);  // the drag down touches (7, 3) only
+    EXPECT_EQ(sel[7][3], 1);
+    EXPECT_EQ(sel[7][4], 0);
+    frame(cx(7), cy(3), 0, 0);
+    const int before = count();
+    frame(cx(1), 150 + 14 * 2, 1, 1);  // along the edge between rows 1 and 2
+    EXPECT_FALSE(frame(cx(3), 150 + 14 * 2, 0, 1));
+    frame(248 + 14 * 2, cy(1), 1, 1);  // along the edge between columns 1 and 2
+    EXPECT_FALSE(frame(248 + 14 * 2, cy(3), 0, 1));
+    EXPECT_EQ(count(), before);
+}
+
 // While the button is held the drag box is drawn: a black line round the box over a light band
 // that covers every pixel within one of the line exactly once, however thin the box.
 TEST(MapDragBox, BlackLineOverALightBandOnePixelEachSide) {
@@ -101,6 +126,84 @@ TEST(MapDragBox, BlackLineOverALightBandOnePixelEachSide) {
     }
     std::copy(&saved_selected[0][0], &saved_selected[0][0] + 36 * 18, &stg.tile_selected[0][0]);
     g_map_press = saved_press;
+    mnw = saved_mnw;
+}
+
+// The map over a manifest of one tile: only that tile is lit, fully when selected; SELECT ALL
+// marks all 648 tiles, the unavailable ones too, SELECT NONE clears them, and the totals follow.
+TEST(MapButtons, SelectAllAndNoneMarkEveryTileAndTheTotalsFollow) {
+    wizard_world w;
+    write_file(w.temp() + "directory.txt", "A\n900 version\nINSTALLER\n\n"
+                                           "DIR All/Global Scenery/-global terrain-/+40-120/\n"
+                                           "FILE 0 0 91001 12 345 e2fc714c4727ee9395f324cd2e7f331f +40-120.dsf\n");
+    ASSERT_EQ(read_directory(w.temp() + "directory.txt", ""), 3);
+    dest_dir_path = w.root / "new copy/";
+    int cursor = 0;
+    float fraction = 0;
+    while (!checksum_directory(cursor, fraction)) {
+    }
+    const mnw_struct saved_mnw = mnw;
+    mnw.subwin_x = mnw.subwin_y = 0;
+    const auto frame = [](float x, float y, bool down) {
+        mnw.mouse_x = x;
+        mnw.mouse_y = y;
+        mnw.mouse_down = mnw.mouse_held = down;
+        UTIL_world_map();
+    };
+    // The lit squares drawn: alpha of each (tex 394 in slot 49), by quad.
+    paint_recorder paint;
+    const auto lit = [&] {
+        std::vector<float> alphas;
+        for (const painted& q : paint.of("quads"))
+            if (q.tex == 394 && q.colour == 49)
+                for (size_t i = 0; i < q.quads.size(); ++i) alphas.push_back(q.alpha);
+        paint.clear();
+        return alphas;
+    };
+    int total = 0;
+    const auto selected = [&] {
+        total = 0;
+        for (auto& c : stg.tile_selected)
+            for (int t : c) total += t;
+        return total;
+    };
+
+    // The base picture, then the tile's square of the lit picture, and the two buttons' pieces.
+    frame(-100, -100, false);
+    std::vector<atlas_quad> base, square, all, none;
+    for (const painted& q : paint.of("quads")) {
+        for (const atlas_quad& a : q.quads) {
+            if (q.tex == 394) (q.colour == 49 ? square : base).push_back(a);
+            if (q.tex == 393 && a.x0 == 470) all.push_back(a);
+            if (q.tex == 393 && a.x0 == 620) none.push_back(a);
+        }
+    }
+    const auto same = [](const atlas_quad& a, const atlas_quad& b) {
+        return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1 && a.u0 == b.u0 && a.v0 == b.v0 &&
+               a.u1 == b.u1 && a.v1 == b.v1;
+    };
+    ASSERT_EQ(base.size(), 1u);
+    EXPECT_TRUE(same(base[0], {248, 150, 752, 402, 0, 0, 504, 252}));
+    ASSERT_EQ(square.size(), 1u);  // tile (6, 13): +40-120
+    EXPECT_TRUE(same(square[0], {332, 332, 346, 346, 84, 434, 98, 448}));
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_TRUE(same(all[0], {470, 120, 584, 142, 255, 46, 369, 68}));
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_TRUE(same(none[0], {620, 120, 752, 142, 374, 46, 506, 68}));
+    paint.clear();
+
+    frame(680, 130, true);  // SELECT NONE
+    EXPECT_EQ(selected(), 0);
+    EXPECT_EQ(stg.num_to_add, 0);
+    lit();
+    frame(-100, -100, false);
+    EXPECT_EQ(lit(), std::vector<float>{0.5f});
+    frame(520, 130, true);  // SELECT ALL
+    EXPECT_EQ(selected(), 648);
+    EXPECT_EQ(stg.num_to_add, 1);
+    lit();
+    frame(-100, -100, false);
+    EXPECT_EQ(lit(), std::vector<float>{1.0f});
     mnw = saved_mnw;
 }
 
