@@ -14,11 +14,12 @@ request, for example:
      "slow.example.invalid/big.bin": {"mode": "throttle", "rate": 20000, "count": 2}}
 Keys of a fault:
   mode      normal | refuse (reset at once) | close (close without answering) | status |
-            stall (headers and half the body, then hold) | short (announce more than is sent,
-            then close) | long (announce less than is sent) | no_length (no Content-Length,
-            close ends the body) | chunked | throttle | script | html (a 200 whose body is a
-            web page, as a captive portal answers) | endless (a 200 whose body of zeros never
-            ends, whatever the file; framed as "framing" says)
+            stall (headers and half the body, then hold) | hold (headers and half the body, then
+            the rest once the test releases it) | short (announce more than is sent, then
+            close) | long (announce less than is sent) | no_length (no Content-Length, close ends
+            the body) | chunked | throttle | script | html (a 200 whose body is a web page, as a
+            captive portal answers) | endless (a 200 whose body of zeros never ends, whatever
+            the file; framed as "framing" says)
   status    the status code for mode "status" (its body is a short text)
   extra     bytes announced too many (short) or too few (long); default 100
   chunk     chunk size for mode "chunked"; default 1000
@@ -26,11 +27,18 @@ Keys of a fault:
   lowercase header names in lower case
   no_reason a status line without reason phrase ("HTTP/1.1 200")
   interim   a "100 Continue" response in front, in the same write
+  trickle   for mode "hold": while held, one more byte of the body every this many seconds,
+            never the last one, so that a client's stall limit never fires; default 0 (none)
   script    for mode "script": a list of [text, delay seconds] written in order (text is
-            latin-1, so any byte can be given), then "end": close | half | hold
+            latin-1, so any byte can be given), then "end": close | half | hold; a delay of
+            "release" is a pause until the test releases it
+  released  how many pauses ("release" delays, the hold of mode "hold") the test has released
   framing   for mode "endless": close (no length; the default), length (announces 2^56 bytes)
             or chunked
   count     the fault applies to the first N matching requests only, then the host is normal
+The test releases the k-th pause of an answer by setting the fault's "released" to k, or every
+pause by lifting the fault (its key leaves faults.json or names another mode): so a test decides
+when a transfer moves on instead of hoping that a slow one outlasts a few frames.
 Every request head (with any body bytes that came in the same reads) is stored as it came in,
 as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS. REQUESTS/peak.txt then holds the
 most requests answered at one time: each counts from its head's arrival until just before the
@@ -94,12 +102,22 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
             f.write(head)
         os.rename(tmp, os.path.join(self.requests_dir, "%04d.req" % n))
 
-    def fault_for(self, host, path):
+    def faults(self):
         try:
             with open(os.path.join(self.root, "faults.json"), "rb") as f:
-                faults = json.loads(f.read().decode("utf-8"))
+                return json.loads(f.read().decode("utf-8"))
         except (OSError, ValueError):
             return {}
+
+    def released(self, fault, pause):
+        """True once the test has released the pause-th pause (from 1) of an answer under fault."""
+        now = self.faults().get(fault.get("key"))
+        if not isinstance(now, dict) or now.get("mode") != fault.get("mode"):
+            return True  # lifted
+        return int(now.get("released", 0)) >= pause
+
+    def fault_for(self, host, path):
+        faults = self.faults()
         for key in (host + path, host):
             fault = faults.get(key)
             if fault is None:
@@ -111,14 +129,17 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
                     self.fault_uses[key] = used + 1
                 if used >= count:
                     return {}
-            return fault
+            return dict(fault, key=key)
         return {}
 
 
 class Handler(socketserver.BaseRequestHandler):
+    # Seconds a read or write may block on a client that does not move.
+    patience = 10
+
     def handle(self):
         conn = self.request
-        conn.settimeout(10)
+        conn.settimeout(self.patience)
         head = b""
         try:
             while b"\r\n\r\n" not in head and len(head) < 65536:
@@ -237,6 +258,22 @@ class Handler(socketserver.BaseRequestHandler):
         elif mode in ("stall",):
             self.write(head + body[: len(body) // 2])
             self.hold()
+        elif mode == "hold":
+            sent = len(body) // 2
+            if not self.write(head + body[:sent]):
+                return
+            tick = float(fault.get("trickle", 0))
+            next_byte = time.monotonic() + tick
+            while not self.server.released(fault, 1):
+                if not self.client_stays(0.05):
+                    return
+                if tick > 0 and sent < len(body) - 1 and time.monotonic() >= next_byte:
+                    if not self.write(body[sent:sent + 1]):
+                        return
+                    sent += 1
+                    next_byte += tick
+            self.counted_out()
+            self.write(body[sent:])
         elif mode == "throttle":
             rate = max(1, int(fault.get("rate", 10000)))
             self.write(head)
@@ -273,10 +310,16 @@ class Handler(socketserver.BaseRequestHandler):
                 return
 
     def play(self, fault):
+        pauses = 0
         for text, delay in fault.get("script", []):
             if not self.write(text.encode("latin-1")):
                 return
-            if delay:
+            if delay == "release":
+                pauses += 1
+                while not self.server.released(fault, pauses):
+                    if not self.client_stays(0.05):
+                        return
+            elif delay:
                 time.sleep(float(delay))
         end = fault.get("end", "close")
         if end == "half":
@@ -295,18 +338,25 @@ class Handler(socketserver.BaseRequestHandler):
         except OSError:
             return False
 
+    def client_stays(self, seconds):
+        """Waits up to seconds for the client; false once it has gone or the server stops."""
+        if self.server.stopping.is_set():
+            return False
+        conn = self.request
+        conn.settimeout(seconds)
+        try:
+            return bool(conn.recv(4096))
+        except socket.timeout:
+            return True
+        except OSError:
+            return False
+        finally:
+            conn.settimeout(self.patience)
+
     def hold(self):
         # Until the client goes away or the server stops.
-        conn = self.request
-        conn.settimeout(0.2)
-        while not self.server.stopping.is_set():
-            try:
-                if not conn.recv(4096):
-                    return
-            except socket.timeout:
-                continue
-            except OSError:
-                return
+        while self.client_stays(0.2):
+            pass
 
 
 def main():

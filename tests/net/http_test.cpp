@@ -64,6 +64,17 @@ protected:
         EXPECT_NE(log.text().find("HTTP Error for", before), std::string::npos) << why;
     }
 
+    // Pumps a slot with the clock standing still until its transfer has received `bytes` of
+    // the body (true) or has ended (false).
+    bool pump_until_received(int slot, const std::string& path, const std::string& file, int64_t bytes) {
+        int r = 0;
+        eventually([&] {
+            r = http.net_check(slot, host, path, local(file));
+            return r != 0 || http.slot(slot)->received() >= bytes;
+        });
+        return r == 0 && http.slot(slot)->received() >= bytes;
+    }
+
     temp_folder work;
     log_capture log;
     static test_http_server* server_;
@@ -102,7 +113,10 @@ TEST_F(Http, APostCarriesItsBodyAndHeadersThatCouldAddLinesAreRefused) {
     server_->put_file(host, "/post", "ok");
     {
         down_class d(host, 80, "/post", true, {{"Host", host}}, "a", 1, local("post").c_str());
-        for (int i = 0; i < 10000 && !d.IsComplete() && !d.IsErr(); ++i, usleep(1000)) d.DoProcessing();
+        eventually([&] {
+            d.DoProcessing();
+            return d.IsComplete() || d.IsErr();
+        });
         EXPECT_EQ(read_file(local("post")), "ok");
     }
     EXPECT_EQ(server_->requests(),
@@ -266,10 +280,8 @@ TEST_F(Http, ABodyPastItsLimitIsAbandonedAndItsFileDeleted) {
 TEST_F(Http, AStallFailsAfterThirtySecondsWithoutReportButHeaderBytesAreProgress) {
     server_->put_file(host, "/stall.bin", random_bytes(10000, 4));
     fault(R"({"mode": "stall"})");
-    for (int i = 0; i < 10000 && (!http.slot(4) || http.slot(4)->received() < 5000); ++i) {
-        ASSERT_EQ(http.net_check(4, host, "/stall.bin", local("stall.bin")), 0);
-        usleep(500);
-    }
+    // The clock stands still while the first half arrives: however long that takes, it is no stall.
+    ASSERT_TRUE(pump_until_received(4, "/stall.bin", "stall.bin", 5000));
     down_class* d = http.slot(4);
     ASSERT_EQ(d->received(), 5000);
     EXPECT_EQ(d->content_length() * 10 + d->GetStat(), 100005);
@@ -282,21 +294,31 @@ TEST_F(Http, AStallFailsAfterThirtySecondsWithoutReportButHeaderBytesAreProgress
     EXPECT_TRUE(http.last_failure(4).stalled);
     EXPECT_FALSE(path_exists(local("other")));
 
-    // A server that sends its headers slowly is not a silent one.
-    server_->set_faults(
-        "{\"files.example.invalid\": " +
-        script_fault({{"HTTP/1.1 200 OK\r\n", 0.3}, {"Content-Length: 1\r\n\r\nx", 0}}, "hold") + "}");
-    bool moved = false;
-    float created = 0.0f;
-    for (int i = 0, r = 0; i < 10000 && !r; ++i) {
-        xtim.real_time += 0.001f;
+    // A server that sends its headers slowly is not a silent one. The status line comes when the
+    // clock says 20 s after the start, and 49 s after the start (29 s after that line) the
+    // transfer is still alive.
+    auto slow_headers = [](int released) {
+        return script_fault(
+            {{"", until_released}, {"HTTP/1.1 200 OK\r\n", until_released}, {"Content-Length: 1\r\n\r\nx", 0}},
+            "hold", released);
+    };
+    fault(slow_headers(0));
+    const float start = xtim.real_time = 1000.0f;
+    EXPECT_EQ(http.net_check(4, host, "/slow", local("slow")), 0);
+    ASSERT_NE(http.slot(4), nullptr);
+    xtim.real_time = start + 20.0f;
+    fault(slow_headers(1));
+    int r = 0;
+    ASSERT_TRUE(eventually([&] {
         r = http.net_check(4, host, "/slow", local("slow"));
-        down_class* s = http.slot(4);
-        if (s && created == 0.0f) created = s->last_activity();
-        moved = moved || (s && s->GetStat() == 6 && s->last_activity() > created);
-        usleep(500);
-    }
-    EXPECT_TRUE(moved);
+        return r != 0 || http.slot(4)->last_activity() == start + 20.0f;
+    }));
+    ASSERT_EQ(r, 0);
+    EXPECT_EQ(http.slot(4)->GetStat(), 6);  // the headers have not ended
+    xtim.real_time = start + 49.0f;
+    EXPECT_EQ(http.net_check(4, host, "/slow", local("slow")), 0);
+    server_->set_faults("{}");
+    EXPECT_EQ(pump_slot(4, host, "/slow", local("slow")), 1);
     EXPECT_EQ(read_file(local("slow")), "x");
 }
 
@@ -304,10 +326,7 @@ TEST_F(Http, CancelEndsTheTransferAndDeletesOnlyTheFileItWrote) {
     server_->put_file(host, "/a.bin", random_bytes(10000, 5));
     server_->put_file(host, "/b.bin", "file B");
     fault(R"({"mode": "stall"})");
-    for (int i = 0; i < 10000 && (!http.slot(2) || http.slot(2)->received() < 5000); ++i) {
-        ASSERT_EQ(http.net_check(2, host, "/a.bin", local("stream")), 0);
-        usleep(500);
-    }
+    ASSERT_TRUE(pump_until_received(2, "/a.bin", "stream", 5000));
     ASSERT_TRUE(path_exists(local("stream")));
     http.cancel(2);
     EXPECT_EQ(http.slot(2), nullptr);

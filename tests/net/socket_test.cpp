@@ -24,14 +24,6 @@ unsigned short local_port(PCSBSocket& s) {
     return ntohs(cd.local_port);
 }
 
-// Repeats step until it returns true, 1 ms apart, with a bound far above what the kernel needs.
-template <class Step>
-bool eventually(Step step) {
-    for (int i = 0; i < 10000; ++i, usleep(1000))
-        if (step()) return true;
-    return false;
-}
-
 int status_after(PCSBSocket& s, int from) {
     int st = from;
     eventually([&] { return (st = s.GetStatus()) != from; });

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_helpers.h"
 #include "net/PCSBSocket.h"
 #include "net/http.h"
 
@@ -37,13 +38,19 @@ inline std::string json_string(const std::string& s) {
     return out + "\"";
 }
 
-// A script fault: the chunks written in order, each followed by its pause, then `end` (close,
-// half or hold).
+// A pause of a script that lasts until the test releases it (the fault's "released" count).
+constexpr double until_released = -1;
+
+// A script fault: the chunks written in order, each followed by its pause in seconds (or
+// until_released), then `end` (close, half or hold). released: how many such pauses are over.
 inline std::string script_fault(const std::vector<std::pair<std::string, double>>& chunks,
-                                const std::string& end = "close") {
-    std::string s = "{\"mode\": \"script\", \"end\": " + json_string(end) + ", \"script\": [";
+                                const std::string& end = "close", int released = 0) {
+    std::string s = "{\"mode\": \"script\", \"end\": " + json_string(end) +
+                    ", \"released\": " + std::to_string(released) + ", \"script\": [";
     for (size_t i = 0; i < chunks.size(); ++i)
-        s += (i ? ", [" : "[") + json_string(chunks[i].first) + ", " + std::to_string(chunks[i].second) + "]";
+        s += (i ? ", [" : "[") + json_string(chunks[i].first) + ", " +
+             (chunks[i].second == until_released ? std::string("\"release\"") : std::to_string(chunks[i].second)) +
+             "]";
     return s + "]}";
 }
 
@@ -84,7 +91,7 @@ public:
         std::string line;
         char c;
         pollfd p{out[0], POLLIN, 0};
-        while (line.find('\n') == std::string::npos && poll(&p, 1, 20000) > 0 && read(out[0], &c, 1) == 1)
+        while (line.find('\n') == std::string::npos && poll(&p, 1, static_cast<int>(hang_seconds * 1000)) > 0 && read(out[0], &c, 1) == 1)
             line += c;
         close(out[0]);
         if (line.rfind("PORT ", 0) != 0) throw std::runtime_error("test HTTP server did not start: " + line);
@@ -102,10 +109,13 @@ public:
 
     unsigned short port() const { return port_; }
     std::string root() const { return folder_ + "root/"; }
+    // Written beside and renamed into place: the server, which may be reading the file at that
+    // moment (faults.json for every request and every held answer), sees it whole or not at all.
     void put_file(const std::string& host, const std::string& path, const std::string& data) {
-        const std::string file = root() + host + path;
+        const std::string file = root() + host + path, part = folder_ + "part";
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        std::ofstream(file, std::ios::binary) << data;
+        std::ofstream(part, std::ios::binary) << data;
+        std::filesystem::rename(part, file);
     }
     // faults: the JSON object of tools/test_http_server.py, e.g. {"h.invalid": {"mode": "stall"}}.
     void set_faults(const std::string& json) { put_file("", "faults.json", json); }
@@ -140,16 +150,15 @@ private:
     unsigned short port_ = 0;
 };
 
-// Calls net_check for one slot until it answers 1 or 2, 1 ms apart, with a bound far above any
-// normal run. calls, when given, receives the number of calls; max_bytes is net_check's limit.
+// Calls net_check for one slot until it answers 1 or 2, 1 ms apart, with a bound only a hang
+// reaches. calls, when given, receives the number of calls; max_bytes is net_check's limit.
 inline int pump_slot(int slot, const std::string& server, const std::string& path, const std::string& local,
                      int* calls = nullptr, int64_t max_bytes = -1) {
     int n = 0, r = 0;
-    while (r == 0 && n < 10000) {
-        r = http.net_check(slot, server, path, local, max_bytes);
+    eventually([&] {
         ++n;
-        if (r == 0) usleep(1000);
-    }
+        return (r = http.net_check(slot, server, path, local, max_bytes)) != 0;
+    });
     if (calls) *calls = n;
     return r;
 }

@@ -101,7 +101,8 @@ TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
 }
 
 TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
-    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 3.dat.zip": {"mode": "throttle", "rate": 5000}})");
+    // The server holds part 3 back: the run cannot end before the questions.
+    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 3.dat.zip": {"mode": "hold"}})");
     run_until(demo_pick_dest);
     // The name field's text decides the folder; the default is the release's name with " Demo".
     const std::string copy = desktop() + "Demo 9 Demo/";
@@ -129,7 +130,7 @@ TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
     for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
 
     // A closed question cancels too; then the install starts afresh and completes.
-    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 5.dat.zip": {"mode": "throttle", "rate": 5000}})");
+    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 5.dat.zip": {"mode": "hold"}})");
     run_until(demo_run_patch);
     ASSERT_TRUE(frames_while_not([] { return next.cursor >= 6; }));
     answer = 3;

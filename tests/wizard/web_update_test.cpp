@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "common/recorders.h"
 #include "core/wx.h"
@@ -153,7 +151,11 @@ TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     write_file(copy + "Resources/f0.bin.zip", "the user's");
     web_->server_list("R2", {mirror});
     web_->publish("R2", files, {mirror});
-    web_->faults(R"({"mirror1.test": {"mode": "throttle", "rate": 40000}})");
+    // Every archive is held half sent: the run is surely under way when Back comes.
+    std::string held = "{";
+    for (const web_file& f : files)
+        held += (held.size() > 1 ? ", " : "") + json_string(mirror + ("/rel/R2/" + f.path + ".zip")) + ": {\"mode\": \"hold\"}";
+    web_->faults(held + "}");
     run_until(net_run_patch);
     ASSERT_TRUE(frames_while_not([] { return http.slot(2) && http.slot(2)->received() > 0; })) << log.text();
     wizard_frame(600, 20, true);  // Back
@@ -193,19 +195,23 @@ TEST_F(WebUpdate, BackDuringTheScanStopsThePassBeforeTheManifestIsReadAgain) {
     }
     web_->server_list("R2", {mirror});
     web_->publish("R2", files, {mirror});
-    // A slow disk: each digest takes a while, so the pass is still running when Back comes.
+    // A disk that answers only when the test lets it: the pass is surely running when Back comes.
     static std::atomic<int> digests{0};
+    static std::atomic<bool> disk_answers;
+    disk_answers = false;
     auto* const saved = checksum_file_md5;
     checksum_file_md5 = [](const std::string& path, std::string& hex) {
         ++digests;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        eventually([] { return disk_answers.load(); });
         return calc_file_md5(path, hex);
     };
     run_until(net_get_updates);
     ASSERT_TRUE(frames_while_not([] { return checksum_workers != nullptr && digests > 0; }));
     wizard_frame(600, 20, true);  // Back
-    wizard_frame();
     EXPECT_EQ(g_wizard, net_pick_dest);
+    // The next screen's first frame waits for the digests already queued.
+    disk_answers = true;
+    wizard_frame();
     EXPECT_EQ(checksum_workers, nullptr);
     const int at_back = digests;
     wizard_frame();
