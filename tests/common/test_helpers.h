@@ -3,14 +3,14 @@
 #pragma once
 
 #include <sys/types.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "common/eventually.h"
 
 // A fresh empty folder, removed with everything in it (rights restored first) at the end.
 class temp_folder {
@@ -81,18 +81,3 @@ private:
     std::string name_;
     std::optional<std::string> old_;
 };
-
-// Waits on what happens outside the test's own thread (a child, a server, a pool): the bound is
-// wall-clock time far beyond any run on a loaded machine, so it ends only a hang.
-constexpr double hang_seconds = 120;
-// Calls done every pause_us microseconds until it returns true or seconds have passed; its last
-// answer.
-template <class Done>
-bool eventually(Done done, double seconds = hang_seconds, useconds_t pause_us = 1000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return done();
-        usleep(pause_us);
-    }
-    return true;
-}

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "common/test_helpers.h"
+#include "../common/eventually.h"
 #include "net/PCSBSocket.h"
 #include "net/http.h"
 

@@ -104,15 +104,15 @@ protected:
         xtim.real_time = 100;
         srand(1);
     }
-    // Steps with the clock moving 10 ms each until pred holds (at most n steps).
+    // Steps on the test clock until pred holds.
     template <class Pred>
-    bool steps_until(Pred pred, int n = 5000) {
-        for (int i = 0; i < n && !pred(); ++i) {
-            UTL_download_directory();
-            xtim.real_time += 0.01f;
-            usleep(200);
-        }
-        return pred();
+    bool steps_until(Pred pred) {
+        return steps_while_not(
+            [] {
+                UTL_download_directory();
+                step_clock();
+            },
+            pred);
     }
     // As a new run of the program starts: no list, no manifest.
     void fresh_run() {

@@ -1,7 +1,9 @@
 #include "web_helpers.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include "common/test_helpers.h"
 #include "core/xtim.h"
@@ -60,12 +62,18 @@ std::string md5_text(const std::string& data) {
     return md5sum_of(t.write("data", data));
 }
 
-void web_frame() {
-    xtim.real_time += 0.01f;
-    wizard_frame();
-    usleep(200);
+void step_clock() {
+    using clock = std::chrono::steady_clock;
+    static clock::time_point last = clock::now();
+    const clock::time_point now = clock::now();
+    const float real = std::chrono::duration<float>(now - last).count();
+    last = now;
+    bool transfer = false;
+    for (int s = 0; s < http_class::slot_count; ++s) transfer = transfer || http.slot(s);
+    xtim.real_time += transfer ? std::min(real, 0.01f) : 0.01f;
 }
 
-bool frames_until(screen_fn target, int limit) {
-    return frames_while_not([&] { return g_wizard == target; }, limit);
+void web_frame() {
+    step_clock();
+    wizard_frame();
 }

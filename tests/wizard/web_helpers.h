@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_helpers.h"
 #include "net/test_http_server.h"
 #include "wizard/wizard_frame.h"
 
@@ -41,19 +42,35 @@ private:
 // The MD5 of a text as the manifest writes it.
 std::string md5_text(const std::string& data);
 
-// Frames of the wizard (the clock advanced 10 ms each) until g_wizard is target or limit frames
-// have passed; true when it was reached.
-bool frames_until(screen_fn target, int limit = 20000);
-// Frames while pred is false, at most limit.
-template <class Pred>
-bool frames_while_not(Pred pred, int limit = 20000);
+// The clock of one test frame or step: 10 ms on, so that a pause between tries passes in a few
+// frames; but while a transfer is under way no faster than real time, so that the stall limit
+// never ends a transfer that a loaded machine's server is slow to serve.
+void step_clock();
+// One frame of the wizard on that clock.
 void web_frame();
 
-template <class Pred>
-bool frames_while_not(Pred pred, int limit) {
-    for (int i = 0; i < limit; ++i) {
-        if (pred()) return true;
-        web_frame();
+// Calls step until done holds: at most limit times when limit is given, else until the wall-clock
+// bound that only a hang reaches. True when done holds.
+template <class Step, class Done>
+bool steps_while_not(Step step, Done done, int limit = 0) {
+    if (limit > 0) {
+        for (int i = 0; i < limit && !done(); ++i) step();
+        return done();
     }
-    return pred();
+    return eventually(
+        [&] {
+            if (done()) return true;
+            step();
+            return false;
+        },
+        hang_seconds, 200);
+}
+// Frames of the wizard while pred is false.
+template <class Pred>
+bool frames_while_not(Pred pred, int limit = 0) {
+    return steps_while_not(web_frame, pred, limit);
+}
+// Frames until g_wizard is target.
+inline bool frames_until(screen_fn target, int limit = 0) {
+    return frames_while_not([&] { return g_wizard == target; }, limit);
 }
