@@ -58,8 +58,7 @@ void install_sample_copy(const std::string& dest, const std::string& temp) {
     install_name = build_name[0];
     int cursor = 0;
     float progress = 0;
-    while (!checksum_directory(cursor, progress)) {
-    }
+    while (!checksum_directory(cursor, progress)) usleep(500);
     scenery_take_all();
     ASSERT_EQ(choose_files(), 1);
     ASSERT_EQ(make_dirs(), 0);
@@ -69,7 +68,8 @@ void install_sample_copy(const std::string& dest, const std::string& temp) {
     // The copy pool reads dvd_path: it changes only at a disc change, when the pools are idle.
     dvd_path = sample() + "discs R1/disk_0/";
     while ((r = install_files(cursor, disk)) != 1) {
-        ASSERT_NE(r, 3);
+        std::string why;
+        ASSERT_NE(r, 3) << install_files_get_error(why) << ": " << why;
         if (r == 2) {
             disk = sim_info[cursor].versions.back().disk;
             dvd_path = sample() + "discs R1/disk_" + std::to_string(disk) + "/";
@@ -189,14 +189,20 @@ TEST_F(WebFlows, BackAndNextDuringAThrottledRunLeaveEveryFileRight) {
     ASSERT_TRUE(s.start_display(&why)) << why;
     copy_in(s);
     serve("R2", "mirror1.test");
-    server.set_faults(R"({"mirror1.test": {"mode": "throttle", "rate": 2000}})");
-    ASSERT_EQ(s.run(updater, proxy(),
+    // A throttled mirror, and one of the two files it sends only half of until the first run is
+    // left (a byte a second keeps the transfer alive): the run is surely under way at Back.
+    server.set_faults(
+        R"({"mirror1.test": {"mode": "throttle", "rate": 2000},
+            "mirror1.test/rel/R2/All/Aircraft/General Aviation/Cirrus SR22/SR22.acf.zip": {"mode": "hold", "trickle": 1, "count": 1}})");
+    std::vector<std::string> args = proxy();
+    args.push_back("--pref:_log_actions=1");
+    ASSERT_EQ(s.run(updater, args,
                     "wait_log \"WIZARD entered net_start\"\n"
                     "click 720 23\n"
                     "wait_log \"WIZARD entered net_check_disk\" 120\n"
                     "click 720 23\n"
                     "wait_log \"WIZARD entered net_run_patch\"\n"
-                    "sleep 1\n"
+                    "wait_log \"EXPANDING file " + copy + "Resources/new stuff/fresh table.dat, with result=0.\"\n"
                     "shot run.png\n"
                     "click 600 23\n"
                     "wait_log \"WIZARD entered net_check_disk\"\n"
@@ -272,10 +278,13 @@ TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {
     serve("R1", "mirror1.test");
     write_file(s.desktop() + "notes.txt", "the user's");
     const std::string demo = s.desktop() + "R1 Demo/";
-    // One slow file keeps the first run busy until Back.
+    // The first run gets only half of one file (and a byte a second of the rest, which keeps the
+    // transfer alive) until it is left: it is surely busy at Back.
     server.set_faults(
-        R"({"mirror1.test/rel/R1/All/Aircraft/Heavy Metal/B747-400/cockpit/panel.png.zip": {"mode": "throttle", "rate": 5000, "count": 1}})");
-    ASSERT_EQ(s.run(webdemo, proxy(),
+        R"({"mirror1.test/rel/R1/All/Aircraft/Heavy Metal/B747-400/cockpit/panel.png.zip": {"mode": "hold", "trickle": 1, "count": 1}})");
+    std::vector<std::string> args = proxy();
+    args.push_back("--pref:_log_actions=1");
+    ASSERT_EQ(s.run(webdemo, args,
                     "wait_log \"WIZARD entered demo_start\"\n"
                     "shot welcome.png\n"
                     "click 720 23\n"
@@ -287,7 +296,7 @@ TEST_F(WebFlows, DemoInstallsIntoANewFolderAndItsCancelDeletesOnlyThatFolder) {
                     "shot dest.png\n"
                     "click 720 23\n"
                     "wait_log \"WIZARD entered demo_run_patch\"\n"
-                    "sleep 1\n"
+                    "wait_log \"EXPANDING file " + demo + "\"\n"  // a file of the new folder is in
                     "click 600 23\n"
                     "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
                     "shot question.png\n"

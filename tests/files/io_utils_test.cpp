@@ -608,7 +608,7 @@ protected:
     std::vector<std::string> recorded_argv() {
         std::string out = t / "argv.txt";
         // The stub runs on after the launcher has ended; wait until it has written.
-        for (int i = 0; i < 3000 && !path_exists(out); ++i) usleep(10000);
+        eventually([&] { return path_exists(out); }, hang_seconds, 10000);
         return lines_of(read_file(out));
     }
     temp_folder t;

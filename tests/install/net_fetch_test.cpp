@@ -61,11 +61,9 @@ protected:
     }
     std::string in_copy(const std::string& rel) { return dest_dir_path + rel; }
     int run_fetch() {
-        for (int i = 0; i < 200000; ++i) {
-            if (int r = grab_files()) return r;
-            usleep(100);
-        }
-        return 0;
+        int r = 0;
+        eventually([&] { return (r = grab_files()) != 0; }, hang_seconds, 100);
+        return r;
     }
 
     temp_folder tmp_;
@@ -189,7 +187,10 @@ TEST_F(NetFetch, AFailedDownloadWaitsASecondSaysWhyAndTriesAnotherMirror) {
     SetUp();
     serve("All/b.txt", "b");
     http.proxy_port = closed_port();
-    for (int i = 0; i < 20000 && !stg.download_failed; ++i) grab_files();
+    eventually([] {
+        grab_files();
+        return stg.download_failed != 0;
+    });
     EXPECT_EQ(download_error_text, error_str(ECONNREFUSED));
     http.proxy_port = server_->port();
     xtim.real_time += 1.0f;

@@ -335,7 +335,7 @@ TEST(GoToUrl, OneArgumentForTheOpenerAndNoOverlongAddress) {
     const std::string url = "http://example.invalid/a b;$(touch " + tmp.path() + "x)?q=1&r=2";
     shell_go_to_url(url + std::string(499 - url.size(), 'z'));
     // The opener runs on its own; its record appears whole once it is done.
-    for (int i = 0; i < 600 && !path_exists(record); ++i) usleep(50000);
+    eventually([&] { return path_exists(record); }, hang_seconds, 50000);
     EXPECT_EQ(read_lines(record), (std::vector<std::string>{"call xdg-open", url + std::string(499 - url.size(), 'z')}));
     EXPECT_FALSE(path_exists(tmp / "x"));
 

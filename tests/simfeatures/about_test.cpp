@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <map>
 
+#include <chrono>
+
 #include "archive_test_helpers.h"
 #include "common/recorders.h"
 #include "common/test_helpers.h"
@@ -131,10 +133,10 @@ TEST_F(About, AFailedFetchWaitsBeforeTheNextTry) {
     http.proxy_port = server.port();
     about_state st;
     auto fetch_until = [&](uint64_t next) {
-        for (int i = 0; i < 30000 && st.next_fetch != next; ++i) {
+        eventually([&] {
             about_pass(st);
-            UTL_sleep(1);
-        }
+            return st.next_fetch == next;
+        });
         EXPECT_EQ(st.next_fetch, next);
     };
     fetch_until(kAboutRetryMicros);
@@ -155,9 +157,12 @@ int press_update(float x, float, float, int, int, std::string label, std::string
     ++button_presses;
     return 1;
 }
-int about_frames = 0;
+// The box closes once its download has ended, or at the bound that only a hang reaches.
+std::chrono::steady_clock::time_point about_opened;
 void frame() {
-    if (about_box.ins_state == 4 || ++about_frames > 20000) mnw.curwin = 0;
+    if (about_box.ins_state == 4 ||
+        std::chrono::steady_clock::now() - about_opened > std::chrono::duration<double>(hang_seconds))
+        mnw.curwin = 0;
     UTL_sleep(1);
 }
 
@@ -174,7 +179,8 @@ protected:
                          kHeader + "FINAL Volatra 9.10r2\nFINAL_VERSION 91002\n"
                                    "FINAL_INSTALLER_MAC dl.example /inst/installer.zip\n");
         about_box = about_state{};
-        about_frames = button_presses = 0;
+        about_opened = std::chrono::steady_clock::now();
+        button_presses = 0;
         old_ui_ = set_sim_ui_hooks({nullptr, frame, nullptr, nullptr, press_update, nullptr, nullptr});
     }
     void TearDown() override {
@@ -200,10 +206,7 @@ TEST_F(AboutOnline, TheNewInstallerIsDownloadedUnpackedAndStartedWithThisFolder)
     const child_result r = run_in_child([] { MACIBM_about(); });
     EXPECT_EQ(r.exit_code, 1);  // the program hands over and ends
     std::string launched;
-    for (int i = 0; i < 30000 && launched.empty(); ++i) {
-        launched = read_file(dir_ / "launched.txt");
-        if (launched.empty()) UTL_sleep(1);
-    }
+    eventually([&] { return !(launched = read_file(dir_ / "launched.txt")).empty(); });
     EXPECT_EQ(launched, "-path " + dir_.path() + "\n");
 }
 

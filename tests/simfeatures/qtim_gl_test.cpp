@@ -85,10 +85,10 @@ TEST_P(RecorderGl, PicturesArriveUprightInTheirColours) {
         xtim.sim_time += 0.06f;
         EXPECT_EQ(qtim.mov_per_frame(), 1);
     }
-    for (int i = 0; i < 30000 && qtim.state; ++i) {
+    eventually([] {
         qtim.mov_toggle(0);
-        if (qtim.state) UTL_sleep(1);
-    }
+        return qtim.state == 0;
+    });
     ASSERT_EQ(qtim.state, 0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 

@@ -80,10 +80,10 @@ protected:
     }
     // Asks for the stop until the frames in flight have come back and it is granted.
     void stop_when_frames_are_back() {
-        for (int i = 0; i < 30000 && qtim.state; ++i) {
+        eventually([] {
             qtim.mov_toggle(0);
-            if (qtim.state) UTL_sleep(1);
-        }
+            return qtim.state == 0;
+        });
         ASSERT_EQ(qtim.state, 0);
     }
     std::string take(int n) { return dir_ / ("Volatra movie take-" + std::to_string(n) + ".mov"); }
@@ -137,10 +137,10 @@ TEST_F(Recorder, StopsWaitForFramesOnlyWhileSomeAreInFlight) {
     frame(0.06f);
     frame(0.06f);
     // Two frames back are not enough to stop a recording.
-    for (int i = 0; i < 30000 && qtim.mov_frames < 2; ++i) {
+    eventually([] {
         qtim.mov_toggle(0);
-        UTL_sleep(1);
-    }
+        return qtim.mov_frames >= 2;
+    });
     EXPECT_EQ(qtim.mov_frames, 2);
     qtim.mov_toggle(0);
     EXPECT_EQ(qtim.state, 1);

@@ -2,9 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "core/alert.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
@@ -21,11 +18,14 @@ class Start : public ::testing::Test {
 protected:
     wizard_world w;
     std::string temp() const { return w.temp() + "volatra-installer-" + std::to_string(getuid()) + "/"; }
-    // The program on a disc: a script that leaves a marker when it runs.
+    // The program on a disc: a script that leaves a marker when it runs (renamed into place, so
+    // that it is whole once it is there).
     std::string disc_program() {
         const std::string disc = w.disc("DVD", "Volatra 9", "DIR All/\n");
         const std::string app = disc + "volatra_installer";
-        write_file(app, "#!/bin/sh\necho started > '" + w.root / "started" + "'\n", 0755);
+        const std::string marker = w.root / "started";
+        write_file(app, "#!/bin/sh\necho started > '" + marker + ".tmp' && mv '" + marker + ".tmp' '" + marker + "'\n",
+                   0755);
         return app;
     }
 };
@@ -45,8 +45,7 @@ TEST_F(Start, FromTheDiscTheCopyInTheTemporaryFolderTakesOverWithTheUsersPrefere
     });
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(read_file(temp() + "volatra_installer"), read_file(app));
-    for (int i = 0; i < 500 && !path_exists(w.root / "started"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    eventually([&] { return path_exists(w.root / "started"); }, hang_seconds, 10000);
     EXPECT_EQ(read_file(w.root / "started"), "started\n");
     // The preferences were read before the hand-over saved them.
     EXPECT_EQ(http.proxy_host, "");
