@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,7 +12,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
+#include <vector>
 
 #include "common/test_helpers.h"
 #include "platform/plat_paths.h"
@@ -26,6 +30,16 @@ bool inherited(const char* entry) {
     for (const char* d : dropped)
         if (std::strncmp(entry, d, std::strlen(d)) == 0) return false;
     return true;
+}
+
+// The children of this process, from every thread's list.
+std::vector<pid_t> children() {
+    std::vector<pid_t> out;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "children");
+        for (pid_t pid; in >> pid;) out.push_back(pid);
+    }
+    return out;
 }
 
 // Waits for pid to end; false when it has not within the time, or kill_when answered true.
@@ -43,6 +57,8 @@ bool wait_for(pid_t pid, int timeout_ms, int* status, const std::function<bool()
 }  // namespace
 
 e2e_session::e2e_session(const std::string& name) {
+    // A program that hands over to another ends at once; the other becomes the test's child.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     const char* tmp = std::getenv("TMPDIR");
     std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
     if (base.back() != '/') base += '/';
@@ -92,6 +108,21 @@ bool e2e_session::start_display(std::string* why, int w, int h) {
     if (number.empty()) return *why = "Xvfb did not start: " + read_file(dir_ + "xvfb.log"), false;
     display_ = ":" + number;
     return true;
+}
+
+bool e2e_session::wait_for_adopted(int timeout_s) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+    for (;;) {
+        bool running = false;
+        for (pid_t pid : children()) {
+            if (pid == xvfb_) continue;
+            int status;
+            running = running || waitpid(pid, &status, WNOHANG) == 0;
+        }
+        if (!running) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 void e2e_session::set_env(const std::string& name, const std::string& value) {

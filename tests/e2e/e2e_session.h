@@ -29,6 +29,9 @@ public:
     // millisecond or so while the program runs, the program is killed (SIGKILL) once it answers true.
     int run(const std::string& program, const std::vector<std::string>& args, const std::string& script,
             int timeout_s = 240, const std::function<bool()>& kill_when = nullptr);
+    // Waits at most timeout_s seconds for the programs that a run's program started and left
+    // behind (a hand-over): the session adopts them. False when one still runs.
+    bool wait_for_adopted(int timeout_s = 240);
     // Adds NAME=VALUE to the next runs' environment.
     void set_env(const std::string& name, const std::string& value);
 

@@ -8,13 +8,11 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <sstream>
-#include <thread>
 
 #include "common/test_helpers.h"
 #include "e2e_session.h"
@@ -276,13 +274,10 @@ TEST(WizardInstall, StartedFromTheDiscItHandsOverToACopyAndKeepsThePreferences) 
     const std::string copy = s.folder() + "tmp/volatra-installer-" + std::to_string(getuid()) + "/volatra_installer";
     EXPECT_EQ(md5sum_of(copy), md5sum_of(installer));
     // The copy runs the same script: it starts on the start screen and quits.
-    std::string log;
-    for (int i = 0; i < 600 && log.find("WIZARD entered dvd_start") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        log = s.log();
-    }
+    EXPECT_TRUE(s.wait_for_adopted()) << s.report();
+    const std::string log = s.log();
+    EXPECT_NE(log.find("WIZARD entered dvd_start"), std::string::npos) << log;
     EXPECT_NE(log.find("os_dir_this_app\t\t=" + copy.substr(0, copy.rfind('/') + 1)), std::string::npos) << log;
-    std::this_thread::sleep_for(std::chrono::seconds(2));
     // Saved at the hand-over, after it was read: the user's values, not the built-in ones.
     const std::string after = read_file(prefs);
     EXPECT_NE(after.find("_stream_count 3"), std::string::npos) << after;
