@@ -65,7 +65,7 @@ const char past_alert_and_chooser[] =
 std::thread press_return_in(const e2e_session& s, const std::string& title, int* status) {
     return std::thread([display = s.display(), title, status] {
         plat::run_wait(plat::find_program("timeout"),
-                       {"timeout", "100", "env", "DISPLAY=" + display, "xdotool", "search", "--sync",
+                       {"timeout", "240", "env", "DISPLAY=" + display, "xdotool", "search", "--sync",
                         "--name", title, "windowfocus", "--sync", "key", "Return"},
                        status);
     });
@@ -239,7 +239,7 @@ TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {
     ASSERT_TRUE(s.start_display(&why)) << why;
     int user_status = -1;
     std::thread user = press_return_in(s, "^Volatra Installer$", &user_status);
-    int status = s.run(probe, {"--confirm"}, "", 120);
+    int status = s.run(probe, {"--confirm"}, "");
     user.join();
     EXPECT_EQ(user_status, 0);
     ASSERT_EQ(status, 0) << s.report();
