@@ -56,7 +56,7 @@ TEST_F(EnginePools, FetchedArchivesAreUnpackedOnThePoolAndABadOneEndsTheFetch) {
         std::memset(&next, 0, sizeof(next));
         next.active[0] = next.active[1] = next.wants_file[0] = next.wants_file[1] = 1;
         int r = 0;
-        for (int i = 0; i < 200000 && !r; ++i, usleep(100)) r = grab_files();
+        eventually([&] { return (r = grab_files()) != 0; }, hang_seconds, 100);
         EXPECT_EQ(r, 1) << bad;
         // Whatever the end, every queued archive came back and left nothing behind (the update
         // screen ends the transfers still running, as net_stream_stop does).

@@ -213,10 +213,12 @@ TEST_F(NetFetch, ADownloadPastTheManifestsSizeIsAbandoned) {
             "\"}}");
         stg.server_index = 0;
         stg.download_failed = 0;
-        for (int i = 0; i < 20000 && !stg.download_failed; ++i) {
-            EXPECT_EQ(grab_files(), 0);
-            usleep(100);
-        }
+        eventually(
+            [] {
+                EXPECT_EQ(grab_files(), 0);
+                return stg.download_failed != 0;
+            },
+            hang_seconds, 100);
         EXPECT_EQ(download_error_text, "The server sent more than the manifest says the file holds.")
             << framing;
         EXPECT_FALSE(fs::exists(grab_stream_file(0))) << framing;

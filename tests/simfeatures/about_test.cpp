@@ -4,10 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <map>
-
-#include <chrono>
 
 #include "archive_test_helpers.h"
 #include "common/recorders.h"
@@ -290,16 +289,16 @@ TEST_F(AboutOnline, OutsideACopyNothingLandsInTheWorkingFolder) {
     r = open_box();
     EXPECT_EQ(r.exit_code, 1);
     std::string launched;
-    for (int i = 0; i < 30000 && launched.empty(); ++i) {
+    eventually([&] {
         for (auto& e : std::filesystem::recursive_directory_iterator(tmp))
             if (e.path().filename() == "launched.txt") launched = e.path().string();
-        if (launched.empty()) UTL_sleep(1);
-    }
+        return !launched.empty();
+    });
     ASSERT_FALSE(launched.empty());
     const std::string box_folder = launched.substr(0, launched.rfind('/') + 1);
     EXPECT_EQ(box_folder.rfind(tmp + "volatra-installer-" + std::to_string(getuid()) + "/about-", 0), 0u)
         << box_folder;
-    for (int i = 0; i < 30000 && read_file(launched).empty(); ++i) UTL_sleep(1);
+    eventually([&] { return !read_file(launched).empty(); });
     EXPECT_EQ(read_file(launched), "\n");  // no "-path"
     EXPECT_TRUE(path_exists(box_folder + "serverlist9.txt"));
     EXPECT_TRUE(path_exists(box_folder + "installer.zip"));
@@ -341,7 +340,10 @@ TEST(AboutInstallerArchive, OnlyTheFirstEntryAndWhatLiesInsideIt) {
 TEST_F(AboutOnline, EndlessDownloadsAreCutOffAtTheirCaps) {
     server_.set_faults(std::string("{\"") + kServerListHost + "\": {\"mode\": \"endless\"}}");
     about_state st;
-    for (int i = 0; i < 20000 && st.next_fetch == 0; ++i) about_pass(st);
+    eventually([&] {
+        about_pass(st);
+        return st.next_fetch != 0;
+    });
     EXPECT_EQ(st.next_fetch, kAboutRetryMicros);
     EXPECT_EQ(http.last_failure(0).os_err, EFBIG);
     EXPECT_FALSE(path_exists(dir_ / "Resources/preferences/serverlist9.txt"));
