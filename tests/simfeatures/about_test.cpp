@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "archive_test_helpers.h"
@@ -158,7 +159,10 @@ int press_update(float x, float, float, int, int, std::string label, std::string
 }
 // The box closes once its download has ended, or at the bound that only a hang reaches.
 std::chrono::steady_clock::time_point about_opened;
+// What a test does at every frame of the box besides.
+std::function<void()> also_each_frame;
 void frame() {
+    if (also_each_frame) also_each_frame();
     if (about_box.ins_state == 4 ||
         std::chrono::steady_clock::now() - about_opened > std::chrono::duration<double>(hang_seconds))
         mnw.curwin = 0;
@@ -183,6 +187,7 @@ protected:
         old_ui_ = set_sim_ui_hooks({nullptr, frame, nullptr, nullptr, press_update, nullptr, nullptr});
     }
     void TearDown() override {
+        also_each_frame = nullptr;
         set_sim_ui_hooks(old_ui_);
         About::TearDown();
     }
@@ -215,7 +220,24 @@ TEST_F(AboutOnline, AnInstallerOutsideTheProgramFolderIsNeitherUnpackedNorStarte
     evil.data = "#!/bin/sh\ntouch \"$(dirname \"$0\")/launched.txt\"\n";
     evil.external_fa = 0x81ED0000;
     serve_installer({evil});
-    server_.set_faults("{\"dl.example\": {\"mode\": \"no_length\"}}");
+    // Without a length, and its second half held until the box has shown its line (however
+    // slow the machine, the box sees the transfer under way).
+    const std::string zip = read_file(dir_ / "made.zip");
+    auto held = [&](int released) {
+        return "{\"dl.example\": " +
+               script_fault({{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + zip.substr(0, zip.size() / 2),
+                              until_released},
+                             {zip.substr(zip.size() / 2), 0}},
+                            "close", released) +
+               "}";
+    };
+    server_.set_faults(held(0));
+    bool released = false;
+    also_each_frame = [&] {
+        if (released || about_box.progress.empty()) return;
+        server_.set_faults(held(1));
+        released = true;
+    };
     MACIBM_about();
     EXPECT_EQ(mnw.curwin, 0);
     EXPECT_EQ(button_presses, 1);
@@ -228,6 +250,8 @@ TEST_F(AboutOnline, AnInstallerOutsideTheProgramFolderIsNeitherUnpackedNorStarte
     EXPECT_FALSE(path_exists(dir_ / "launched.txt"));
 
     // A nested first entry is inside the folder but is no program of it.
+    also_each_frame = nullptr;
+    server_.set_faults("{\"dl.example\": {\"mode\": \"no_length\"}}");
     about_box = about_state{};
     write_file(dir_ / "a/.keep", "");
     archive_test::zip_item nested;
