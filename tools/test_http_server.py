@@ -8,8 +8,9 @@ ROOT/<host>/. A request in origin form takes its host from the Host header.
 The server stops by itself after --lifetime seconds, or when its standard input reaches its end
 with --watch-stdin (the parent holds a pipe), or on SIGTERM.
 
-Faults are switched per host (or per host + path) in ROOT/faults.json, read again for every
-request, for example:
+Faults are switched per host, per host + folder (a key ending in "/" covers every path below it)
+or per host + path in ROOT/faults.json, read again for every request; the most particular key
+wins. For example:
     {"bad.example.invalid": {"mode": "status", "status": 500},
      "slow.example.invalid/big.bin": {"mode": "throttle", "rate": 20000, "count": 2}}
 Keys of a fault:
@@ -29,6 +30,8 @@ Keys of a fault:
   interim   a "100 Continue" response in front, in the same write
   trickle   for mode "hold": while held, one more byte of the body every this many seconds,
             never the last one, so that a client's stall limit never fires; default 0 (none)
+  together  for mode "hold": the held answers go on by themselves once this many answers are
+            under way at one time (the peak below)
   script    for mode "script": a list of [text, delay seconds] written in order (text is
             latin-1, so any byte can be given), then "end": close | half | hold; a delay of
             "release" is a pause until the test releases it
@@ -114,11 +117,17 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
         now = self.faults().get(fault.get("key"))
         if not isinstance(now, dict) or now.get("mode") != fault.get("mode"):
             return True  # lifted
+        together = now.get("together")
+        if together is not None:
+            with self.lock:
+                if self.peak >= int(together):
+                    return True
         return int(now.get("released", 0)) >= pause
 
     def fault_for(self, host, path):
         faults = self.faults()
-        for key in (host + path, host):
+        folders = [host + path[: i + 1] for i in range(len(path) - 1, -1, -1) if path[i] == "/"]
+        for key in [host + path] + folders + [host]:
             fault = faults.get(key)
             if fault is None:
                 continue

@@ -224,8 +224,10 @@ TEST_F(WebFlows, SettingsOfThePreferencesScreenReachTheDownloadsAndThePreference
     ASSERT_TRUE(s.start_display(&why)) << why;
     copy_in(s);
     serve("R2", "mirror1.test");
-    // Slow answers keep the download streams' transfers overlapping.
-    server.set_faults(R"({"mirror1.test": {"mode": "throttle", "rate": 40000}})");
+    // The files' answers are held until three are under way at once: however fast or slow the
+    // machine, the streams' transfers overlap.
+    server.set_faults(R"({"mirror1.test/rel/R2/All/": {"mode": "hold", "together": 3},
+                          "mirror1.test/rel/R2/Linux/": {"mode": "hold", "together": 3}})");
     const std::string port = std::to_string(server.port());
     // Sub-window 2 (600 x 380) sits at (100, 110) in the 800 x 600 window.
     const std::string script = "wait_log \"Preferences opened.\"\n"
