@@ -46,7 +46,9 @@ Every request head (with any body bytes that came in the same reads) is stored a
 as REQUESTS/0001.req, 0002.req, ... with --requests REQUESTS. REQUESTS/peak.txt then holds the
 most requests answered at one time: each counts from its head's arrival until just before the
 last write of a throttled or normal answer, so a client that waits for one answer before asking
-again is never counted twice.
+again is never counted twice. An answer that has written all it will write and holds the
+connection open (stall, or a script ending in hold or half) also leaves
+REQUESTS/0001.held, so that a test knows a client still waiting then waits for nothing.
 """
 
 import argparse
@@ -95,15 +97,20 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
                 os.rename(tmp, os.path.join(self.requests_dir, "peak.txt"))
 
     def record(self, head):
-        if not self.requests_dir:
-            return
         with self.lock:
             self.sequence += 1
             n = self.sequence
+        if not self.requests_dir:
+            return n
         tmp = os.path.join(self.requests_dir, "%04d.tmp" % n)
         with open(tmp, "wb") as f:
             f.write(head)
         os.rename(tmp, os.path.join(self.requests_dir, "%04d.req" % n))
+        return n
+
+    def mark_held(self, n):
+        if self.requests_dir:
+            open(os.path.join(self.requests_dir, "%04d.held" % n), "wb").close()
 
     def faults(self):
         try:
@@ -158,7 +165,7 @@ class Handler(socketserver.BaseRequestHandler):
                 head += data
         except OSError:
             return
-        self.server.record(head)  # with a body that came in the same reads
+        self.number = self.server.record(head)  # with a body that came in the same reads
         self.server.answering(1)
         self.counted = True
         try:
@@ -364,6 +371,7 @@ class Handler(socketserver.BaseRequestHandler):
 
     def hold(self):
         # Until the client goes away or the server stops.
+        self.server.mark_held(self.number)
         while self.client_stays(0.2):
             pass
 

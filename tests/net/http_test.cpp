@@ -57,10 +57,14 @@ protected:
         server_->set_faults("{\"files.example.invalid\": " + script_fault({{bytes, 0}}, end) + "}");
     }
     void fault(const std::string& json) { server_->set_faults("{\"files.example.invalid\": " + json + "}"); }
+    // Pumps a slot; a client that misreads an answer the server then holds gives up soon.
+    int pump(int slot, const std::string& path, const std::string& file) {
+        return pump_slot(slot, host, path, file, nullptr, -1, server_);
+    }
     // A transfer that must fail at once (the clock never moves) with the report in the log.
     void expect_reported_failure(const std::string& why) {
         const size_t before = log.text().size();
-        EXPECT_EQ(pump_slot(3, host, "/f.bin", local("broken")), 2) << why;
+        EXPECT_EQ(pump(3, "/f.bin", local("broken")), 2) << why;
         EXPECT_NE(log.text().find("HTTP Error for", before), std::string::npos) << why;
     }
 
@@ -180,7 +184,7 @@ TEST_F(Http, ValidFramingVariantsAllComplete) {
         const char* end;
         const char* want;
     } scripts[] = {
-        // Headers one byte at a time; a CRLF split between two receives.
+        // Headers in pieces; a CRLF split between two receives.
         {{{"HTTP/1.1 200 OK\r", 0.02}, {"\nContent-Length: 5\r", 0.02}, {"\n\r\nhello", 0}}, "hold", "hello"},
         {{{"HTTP/1.1 200 OK\r\nCONTENT-LENGTH:5\r\n\r\n12345", 0}}, "hold", "12345"},
         {{{"HTTP/1.1 200 OK\r\nContent-Length:  000000000000000005 \r\n\r\n12345", 0}}, "hold", "12345"},
@@ -196,10 +200,15 @@ TEST_F(Http, ValidFramingVariantsAllComplete) {
            0}},
          "hold",
          nullptr},
+        // A chunk-size line may wait at the bound of an endless line, 1 MiB, for its end.
+        {{{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;" + std::string((1 << 20) - 2, 'x'), 0.3},
+          {"\r\nz\r\n0\r\n\r\n", 0}},
+         "hold",
+         "z"},
     };
     for (auto& s : scripts) {
         server_->set_faults("{\"files.example.invalid\": " + script_fault(s.chunks, s.end) + "}");
-        EXPECT_EQ(pump_slot(2, host, "/s", local("s")), 1) << s.chunks[0].first;
+        EXPECT_EQ(pump(2, "/s", local("s")), 1) << s.chunks[0].first.substr(0, 60);
         EXPECT_EQ(read_file(local("s")), s.want ? s.want : "0123456789" + std::string(31, 'f'));
     }
     EXPECT_EQ(log.text(), "");
@@ -216,18 +225,22 @@ TEST_F(Http, BrokenFramingFailsAtOnceWithTheReport) {
                              "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabcX\r\n0\r\n\r\n",
                              "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nabc",
                              "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nabc",
-                             "HTTP/1.1 200 OK\r\nContent-Length: 0000000000000000003\r\n\r\nabc"}) {
+                             "HTTP/1.1 200 OK\r\nContent-Length: 0000000000000000003\r\n\r\nabc",
+                             // Only an HTTP status line with a three-digit code starts a response.
+                             "RTSP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nx",
+                             "HTTP/1.1 2x0 OK\r\nContent-Length: 1\r\n\r\nx"}) {
         script(head);
         expect_reported_failure(head);
     }
     // Lines without end, in the header or as a chunk size, while the server holds the connection:
-    // refused past the bound instead of growing the buffer.
+    // refused past the bound (1 MiB) instead of growing the buffer.
     std::string lines = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; lines.size() < 1100000; ++i)
         lines += "X-Filler-" + std::to_string(i) + ": 0123456789\r\n";
     for (const std::string& head :
          {"HTTP/1.1 200 OK\r\nX-Long: " + std::string(1100000, 'x'), lines,
-          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(2200000, '1')}) {
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string(2200000, '1'),
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + std::string((1 << 20) + 1, '1')}) {
         script(head, "hold");
         expect_reported_failure(head.substr(0, 40));
     }

@@ -122,7 +122,16 @@ public:
     void clear() {
         set_faults("{}");
         for (auto& e : std::filesystem::directory_iterator(folder_ + "requests"))
-            if (e.path().extension() == ".req") std::filesystem::remove(e.path());
+            if (e.path().extension() == ".req" || e.path().extension() == ".held")
+                std::filesystem::remove(e.path());
+    }
+    // True once the answer to the newest request has written all it will and holds its
+    // connection open.
+    bool holding() const {
+        std::string newest;
+        for (auto& e : std::filesystem::directory_iterator(folder_ + "requests"))
+            if (e.path().extension() == ".req") newest = std::max(newest, e.path().stem().string());
+        return !newest.empty() && std::filesystem::exists(folder_ + "requests/" + newest + ".held");
     }
     // The request heads received so far, in arrival order, byte for byte.
     std::vector<std::string> requests() const {
@@ -152,13 +161,19 @@ private:
 
 // Calls net_check for one slot until it answers 1 or 2, 1 ms apart, with a bound only a hang
 // reaches. calls, when given, receives the number of calls; max_bytes is net_check's limit.
+// With watch given, a transfer still busy 1000 calls after that server began to hold its
+// connection (everything it will send is on its way) has misread the answer: it is cancelled
+// and 0 returned, instead of waiting out the bound.
 inline int pump_slot(int slot, const std::string& server, const std::string& path, const std::string& local,
-                     int* calls = nullptr, int64_t max_bytes = -1) {
-    int n = 0, r = 0;
+                     int* calls = nullptr, int64_t max_bytes = -1, const test_http_server* watch = nullptr) {
+    int n = 0, r = 0, after_hold = 0;
     eventually([&] {
         ++n;
-        return (r = http.net_check(slot, server, path, local, max_bytes)) != 0;
+        if ((r = http.net_check(slot, server, path, local, max_bytes)) != 0) return true;
+        if (watch && (after_hold || watch->holding())) ++after_hold;
+        return after_hold >= 1000;
     });
+    if (r == 0) http.cancel(slot);
     if (calls) *calls = n;
     return r;
 }
