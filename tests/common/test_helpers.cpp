@@ -2,13 +2,18 @@
 
 #include <ftw.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -155,6 +160,22 @@ void limit_file_size(long bytes) {
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit lim = {rlim_t(bytes), rlim_t(bytes)};
     setrlimit(RLIMIT_FSIZE, &lim);
+}
+
+bool refuse_unlink() {
+    // A filter on the call number alone: unlink and unlinkat answer EPERM, the rest runs.
+    sock_filter code[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+#ifdef __NR_unlink
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unlink, 1, 0),
+#endif
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unlinkat, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog prog = {static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &prog) == 0;
 }
 
 scoped_env::scoped_env(const char* name, std::optional<std::string> value) : name_(name) {

@@ -70,6 +70,9 @@ child_result run_in_child(const std::function<void()>& body);
 int result_in_child(const std::function<int()>& fn);
 // For a child: writes beyond bytes fail with EFBIG, as writes to a full disc fail.
 void limit_file_size(long bytes);
+// For a child: from now on every unlink fails with EPERM, as on a file the system protects.
+// False when the system does not let a process filter its own calls.
+bool refuse_unlink();
 
 // Sets (or with nullopt, unsets) an environment variable for the life of the object.
 class scoped_env {

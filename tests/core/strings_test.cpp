@@ -76,6 +76,9 @@ TEST(FltToStr, LargeValuesAndManyDecimals) {
     EXPECT_EQ(fts(2.0f, 1, 20, 0), "2.00000000000000000000");
     EXPECT_EQ(fts(1e20f, 1, 0, 0), "100000002004087734272");
     EXPECT_EQ(fts(1e20f, 1, 2, 1), " 100000002004087734272.00");
+    // Beyond 64-bit fixed point the integer part is still padded to its places.
+    EXPECT_EQ(fts(12.0f, 28, 18, 0), "        12.000000000000000000");
+    EXPECT_EQ(fts(-9.5e8f, 20, 10, 1), "- 950000000.0000000000");
 }
 
 TEST(ReplaceAll, SearchesAgainFromTheReplacement) {

@@ -125,6 +125,23 @@ TEST_F(HostileTest, AppleDoubleRecordsAreBoundsChecked) {
     bad_magic[3] = 0x08;
     make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", bad_magic}});
     EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_bad_fork_header);
+    // At the edges: a header with its count, and a table that just fits, are whole records
+    // (unknown ids are passed over, also past 255 entries); one byte less is not.
+    const std::string one_entry = apple_double({7, 0, 0}, 38);
+    const std::string many_entries = apple_double(std::vector<uint32_t>(3 * 300, 0), 26 + 12 * 300);
+    const struct {
+        std::string record;
+        int result;
+    } edges[] = {{apple_double({}, 26, 0), 0},
+                 {apple_double({}, 26, 0).substr(0, 25), err_zip_bad_fork_header},
+                 {one_entry, 0},
+                 {one_entry.substr(0, 37), err_zip_bad_fork_header},
+                 {many_entries, 0},
+                 {many_entries.substr(0, many_entries.size() - 1), err_zip_bad_fork_header}};
+    for (const auto& e : edges) {
+        make_zip(zip, {{"f.txt", "data"}, {"__MACOSX/._f.txt", e.record}});
+        EXPECT_EQ(zip_to_file(zip, box.dest), e.result) << e.record.size();
+    }
     expect_outside_unchanged();
 }
 

@@ -82,6 +82,7 @@ TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
     ASSERT_EQ(stat(out.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0751u);
     EXPECT_EQ(st.st_mtime, when);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 0);  // the entry's date, to the second
     // One entry, no AppleDouble: nothing but the file appears.
     EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
 }
@@ -197,15 +198,22 @@ TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
     std::string fork_record = apple_double({9, 50, 32, 2, 82, 4}, 86);
     make_zip(zip_path(), {{"a/", "", 0x41ED0000},
                           {"a/b.txt", "hello"},
+                          {"a/c/", "", 0x41ED0000},
                           {"__MACOSX/", ""},
                           {"__MACOSX/a/._b.txt", fork_record},
                           {"__MACOSX/a/._missing.txt", fork_record},
+                          {"__MACOSX/a/._c", fork_record},
                           {"__MACOSX/a/.DS_Store", "junk"},
                           {"__MACOSX", "odd"}});
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0) << log_text(box);
     EXPECT_EQ(read_file(box.dest + "a/b.txt"), "hello");
     EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
     EXPECT_FALSE(path_exists(box.dest + "a/missing.txt"));
+    // A folder carries no fork: its record is passed over, and said so.
+    xer.flush();
+    EXPECT_NE(log_text(box).find("Resource fork skipped: " + box.dest + "a/c is not a plain file."),
+              std::string::npos)
+        << log_text(box);
 }
 
 TEST_F(ZipTest, DosMadeZipStaysReadableAndZeroAttributesKeepDefaults) {
@@ -306,6 +314,25 @@ TEST_F(ZipTest, FileToZipFailures) {
     EXPECT_EQ(file_to_zip(fifo, zip_path()), err_file_read_open);  // refused, not waited on
     write_file(box.dir + "/f", "x");
     EXPECT_EQ(file_to_zip(box.dir + "/f", box.dir + "/no/such/dir/a.zip"), err_zip_create);
+
+    // A link text that fills the 499 bytes it is read into may have been cut: refused.
+    for (size_t length : {498u, 499u}) {
+        const std::string link = box.dir + "/link" + std::to_string(length);
+        ASSERT_EQ(symlink(std::string(length, 'l').c_str(), link.c_str()), 0);
+        EXPECT_EQ(file_to_zip(link, zip_path()), length < 499 ? 0 : ENAMETOOLONG) << length;
+    }
+
+    // The archive's last write, its central directory, fails: so does the archive.
+    ASSERT_EQ(file_to_zip(box.dir + "/f", zip_path("whole.zip")), 0);
+    const std::string whole = read_file(zip_path("whole.zip"));
+    ASSERT_GT(whole.size(), 22u);
+    const unsigned char* end = reinterpret_cast<const unsigned char*>(whole.data()) + whole.size();
+    const long directory_at = end[-6] | end[-5] << 8 | end[-4] << 16 | long(end[-3]) << 24;
+    EXPECT_NE(result_in_child([&] {
+                  limit_file_size(directory_at);
+                  return file_to_zip(box.dir + "/f", zip_path("cut.zip")) == 0 ? 0 : 1;
+              }),
+              0);
 }
 
 // A fork the file system cannot hold (every Linux file system refuses attributes over 64 KiB) is

@@ -260,6 +260,14 @@ TEST_F(Builder, SizesPlugInPlatformsAndOutputFailures) {
     EXPECT_EQ(digest, md5_of("x"));
 }
 
+// The zipped manifest is written, but the plain one it replaces cannot go: not a finished set.
+TEST_F(Builder, AManifestThatCannotBeDeletedStopsTheBuild) {
+    if (result_in_child([] { return refuse_unlink() ? 0 : 1; }) != 0)
+        GTEST_SKIP() << "this system does not let a process filter its calls";
+    EXPECT_EXIT((refuse_unlink(), build_install()), ::testing::ExitedWithCode(1), "del!=0");
+    EXPECT_TRUE(path_exists(release(0) + "directory.txt.zip"));
+}
+
 TEST_F(Builder, DiscSplitAtTheLimitWithSmallArchivesCounted) {
     std::list<temp_folder> sets;
     auto build = [&](double limit) {

@@ -299,6 +299,11 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
                          dest_dir_path + "inside/", dest_dir_path + "evil/empty/"});
     EXPECT_TRUE(is_dir(top / "outside/empty") && is_dir(dest_dir_path + "hidden"));
     EXPECT_FALSE(path_exists(dest_dir_path + "inside"));
+    // The copy itself stays, also when nothing is left in it.
+    dest_dir_path = top / "empty copy/";
+    ASSERT_EQ(mkdir(dest_dir_path.c_str(), 0755), 0);
+    prune_empty_folders({dest_dir_path});
+    EXPECT_TRUE(is_dir(dest_dir_path));
 }
 
 TEST(GetPathWithPath, CutsTheLastComponent) {
