@@ -37,19 +37,11 @@ protected:
     }
     // Steps a pass to its end from where cursor stands; the number of steps.
     int run_pass(int cursor = 0) {
-        int steps = 1;
         float progress = -1.0f, last = 0.0f;
-        while (!checksum_directory(cursor, progress)) {
-            // Everything handed out and taken back: that step had to end the pass.
-            if (cursor == static_cast<int>(sim_info.size()) && checksum_workers &&
-                checksum_workers->count_total_tasks() == 0) {
-                ADD_FAILURE() << "the pass goes on with nothing left to do";
-                break;
-            }
+        const int steps = checksum_until_done(cursor, progress, [&] {
             EXPECT_GE(progress, last);
             last = progress;
-            ++steps;
-        }
+        });
         EXPECT_EQ(cursor, static_cast<int>(sim_info.size()));
         EXPECT_EQ(checksum_workers, nullptr);
         return steps;

@@ -14,6 +14,7 @@
 #include "files/md5.h"
 #include "files/zip_utils.h"
 #include "install/builder.h"
+#include "install/checksum.h"
 #include "install/disc_pipeline.h"
 
 namespace fs = std::filesystem;
@@ -98,6 +99,19 @@ int step_until_answer(int& cursor, int disk) {
     }
     ADD_FAILURE() << "install_files kept answering 0";
     return 0;
+}
+
+int checksum_until_done(int& cursor, float& progress, const std::function<void()>& between) {
+    int steps = 1;
+    for (; !checksum_directory(cursor, progress); ++steps) {
+        if (cursor == static_cast<int>(sim_info.size()) && checksum_workers &&
+            checksum_workers->count_total_tasks() == 0) {
+            ADD_FAILURE() << "the checksum pass goes on with nothing left to do";
+            break;
+        }
+        between();
+    }
+    return steps;
 }
 
 void minimal_master(const std::string& root) {

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ void put_7z(const std::string& archive, const std::vector<std::pair<std::string,
 std::vector<std::string> list_tree(const std::string& root);
 // Calls install_files until it answers something other than 0.
 int step_until_answer(int& cursor, int disk);
+// Steps a checksum pass from cursor to its end, calling between after each step that answered
+// 0; the number of steps. A step that goes on although everything was handed out and taken
+// back is a test failure and ends the loop.
+int checksum_until_done(int& cursor, float& progress, const std::function<void()>& between);
 
 // The smallest master that passes the builder's checks, below root.
 void minimal_master(const std::string& root);

@@ -68,7 +68,7 @@ protected:
     void checksum_pass() {
         int cursor = 0;
         float progress = 0;
-        while (checksum_directory(cursor, progress) == 0) usleep(1000);
+        checksum_until_done(cursor, progress, [] { usleep(1000); });
     }
     // Every wanted file of the manifest is in the copy as in master, up to date after a new
     // checksum pass, and nothing else is there but below the kept folders.
