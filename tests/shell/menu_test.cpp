@@ -97,17 +97,6 @@ TEST_F(Menus, IndexesAndTextsOutOfRangeAreFatal) {
     EXPECT_EXIT(MACIBM_remove_menu_item(0, 1), ::testing::ExitedWithCode(1), "Item index out of range");
 }
 
-// The rectangle a batch of quads covers.
-struct box {
-    float l, b, r, t;
-};
-box bounds(const painted& p) {
-    box x{1e9f, 1e9f, -1e9f, -1e9f};
-    for (const atlas_quad& q : p.quads)
-        x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
-    return x;
-}
-
 TEST_F(Menus, TheOpenMenuIsDrawnOverTheBarInABoxRoundItsItems) {
     paint_recorder paint;
     mnw.x_res = 800;

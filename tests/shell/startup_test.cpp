@@ -114,17 +114,6 @@ TEST(Startup, AngleTablesHoldEveryWholeDegree) {
     EXPECT_NEAR(lookup_cos[360], lookup_cos[0], 1e-6f);
 }
 
-// The rectangle a batch of quads covers.
-struct box {
-    float l, b, r, t;
-};
-box bounds(const painted& p) {
-    box x{1e9f, 1e9f, -1e9f, -1e9f};
-    for (const atlas_quad& q : p.quads)
-        x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
-    return x;
-}
-
 TEST(Startup, TheSplashShowsOnceAWindowIsEnteredWithItsProgressAndMessage) {
     paint_recorder paint;
     mnw = mnw_defaults();

@@ -1,5 +1,6 @@
 #include "widget_helpers.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "core/mnw.h"
@@ -275,4 +276,11 @@ const painted* modal_driver::last_text(const std::string& text) const {
     for (const painted& p : last)
         if (p.kind == "string" && p.text == text) return &p;
     return nullptr;
+}
+
+box bounds(const painted& p) {
+    box x{1e9f, 1e9f, -1e9f, -1e9f};
+    for (const atlas_quad& q : p.quads)
+        x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
+    return x;
 }

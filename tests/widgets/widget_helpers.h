@@ -20,6 +20,12 @@ struct painted {
     int font = 0, align = 0;
 };
 
+// The rectangle a batch of quads covers.
+struct box {
+    float l, b, r, t;
+};
+box bounds(const painted& p);
+
 // Records every call while it lives; the painter it replaced comes back afterwards.
 class paint_recorder : public widget_painter {
 public:
