@@ -70,11 +70,11 @@ int demo_pick_dest(int entered, wizard_screen& screen) {
                "the Volatra 9 demo."),
             tr("Cancel"), tr("the demo installation and delete partial installation."), tr("Continue"),
             tr("the demo installation process."));
-        if (answer == 0) {
+        if (!stops_the_run(answer)) {
             screen.next = demo_run_patch;
             return 1;
         }
-        // Closing the question cancels too. Only the folder the run made goes.
+        // Only the folder the run made goes.
         net_stream_stop();
         delete_cancelled_install();
         demo_install_is_running = 0;

@@ -129,14 +129,18 @@ TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
     EXPECT_EQ(read_file(desktop() + "beside.txt"), "the user's");
     for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
 
-    // A closed question cancels too; then the install starts afresh and completes.
+    // A question closed without a button keeps the user's files: the run started afresh goes on
+    // and completes.
     web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 5.dat.zip": {"mode": "hold"}})");
     run_until(demo_run_patch);
     ASSERT_TRUE(frames_while_not([] { return next.cursor >= 6; }));
     answer = 3;
     wizard_frame(600, 20, true);
     wizard_frame();
-    EXPECT_FALSE(path_exists(copy));
+    EXPECT_EQ(questions, 3);
+    EXPECT_EQ(g_wizard, demo_run_patch);
+    EXPECT_EQ(demo_install_is_running, 1);
+    EXPECT_TRUE(path_exists(copy));
     web_->faults("{}");
     run_until(demo_done);
     for (const web_file& f : *files_) EXPECT_TRUE(read_file(copy + f.path.substr(4)) == f.content) << f.path;
