@@ -66,6 +66,18 @@ TEST(Matrix, BuildersMatchTheGL) {
     }
 }
 
+TEST(Matrix, TransposeAndSum) {
+    ASSERT_TRUE(gl_test_context());
+    const double a[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    double t[16], gl[16], sum[16];
+    transposeMatrix(t, a);
+    gl_matrix([&] { glLoadTransposeMatrixd(a); }, gl);
+    expect_matrix(t, gl, "transpose");
+    addMatrices(sum, a, t);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(sum[4 * c + r], a[4 * c + r] + a[4 * r + c]) << r << c;
+}
+
 TEST(Matrix, LookAtAndPerspective) {
     double m[16], p[16], f[16];
     buildLookAtMatrix(m, 3, 4, 5, 1, 1, 1, 0, 1, 0);
@@ -144,6 +156,9 @@ TEST(Camera, ProjectionsAndPlanes) {
     EXPECT_EQ(c.fake_far_z, -50);
     c.SetFakeFarClippingPlane(500);
     EXPECT_EQ(c.fake_far_z, -100);
+    c.SetFakeFarClippingPlane(20);
+    c.ResetFakeFarClippingPlane();
+    EXPECT_EQ(c.fake_far_z, -100);
 
     // kill_clip narrows the projection to the middle tenth, not the planes.
     xcam_class full, narrow;
@@ -170,6 +185,11 @@ TEST(Camera, Directions) {
     float right[3], up[3];
     c.CalcBillboardCamera(right, up);
     EXPECT_NEAR(right[2], -1, 1e-6);
+    double r[3];
+    c.CalcRight(r);  // direction x up
+    EXPECT_NEAR(r[0], 0, 1e-12);
+    EXPECT_NEAR(r[1], 0, 1e-12);
+    EXPECT_NEAR(r[2], -1, 1e-12);
 
     // A degenerate view gives zero vectors, not NaN.
     for (double& x : c.mv_matrix) x = 0;
@@ -180,6 +200,29 @@ TEST(Camera, Directions) {
         EXPECT_EQ(right[i], 0);
         EXPECT_EQ(up[i], 0);
     }
+}
+
+TEST(Camera, TranslateAndRotateAsTheGL) {
+    ASSERT_TRUE(gl_test_context());
+    xcam_class c;
+    c.mv_from_gl = 0;
+    c.LookAtPtFromPt(1, 2, 3, 0, 0, 0, 0, 1, 0);
+    c.changed = 0;
+    c.Translate(3, -2, 7);
+    EXPECT_EQ(c.changed, 1);
+    c.changed = 0;
+    c.Rotate(25, 0, 1, 1);
+    EXPECT_EQ(c.changed, 1);
+    double look[16], gl[16];
+    buildLookAtMatrix(look, 1, 2, 3, 0, 0, 0, 0, 1, 0);
+    gl_matrix(
+        [&] {
+            glLoadMatrixd(look);
+            glTranslated(3, -2, 7);
+            glRotated(25, 0, 1, 1);
+        },
+        gl);
+    expect_matrix(c.mv_matrix, gl, "translate then rotate", 1e-5);
 }
 
 TEST(Camera, WindowPositionOfAWorldPoint) {

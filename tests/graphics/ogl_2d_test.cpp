@@ -164,6 +164,17 @@ TEST_F(Screen, LinesAndFrames) {
     EXPECT_TRUE(lit(110, 110));
     EXPECT_FALSE(lit(110, 105));  // hollow
 
+    // A line in space inside the caller's line batch, at a depth the 2-D view keeps.
+    OGL_setstate(1, 0, 3, 5, 9, 11);
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_LINES);
+    OGL_3dline(200.5f, 40.5f, 0, 240.5f, 40.5f, 0);  // through pixel centres
+    glEnd();
+    EXPECT_TRUE(lit(200, 40));
+    EXPECT_TRUE(lit(239, 40));
+    EXPECT_FALSE(lit(240, 40));
+    EXPECT_FALSE(lit(220, 41));
+
     OGL_fillcircle(0, 300, 300, 5);
     EXPECT_TRUE(lit(300, 300));
     EXPECT_TRUE(lit(304, 300));

@@ -14,6 +14,8 @@
 #include "graphics/colr.h"
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_state.h"
+#include "graphics/text_layout.h"
+#include "graphics/tman.h"
 
 namespace {
 
@@ -155,4 +157,21 @@ TEST(TextDeath, UnknownFontIsFatal) {
             OGL_string(0, 0, 0, "x", 9999, 7, 0);
         },
         ::testing::ExitedWithCode(1), "String proc with bad charset!");
+}
+
+// The sheet font's ref lies past the table and nothing loads it: its text binds no texture and
+// draws without a GL error, also for codes past 127.
+TEST_F(Text, TheSheetFontBindsNoTextureForItsUnloadedRef) {
+    tman.bind_ref(392, 0, 0);
+    GLint bound = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    ASSERT_NE(bound, 0);
+    OGL_string(0, 100, 300, "A\xC8", 9999, font_sheet, 0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    tman.bind_ref(392, 0, 0);
+    tman.bind_ref(100000, 0, 0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(bound, 0);
 }
