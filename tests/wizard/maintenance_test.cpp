@@ -160,6 +160,27 @@ TEST_F(Maintenance, SceneryRemovesADeselectedTileThenAddsItBack) {
     EXPECT_TRUE(drawn_text(paint, "I have successfully installed more scenery"));
     EXPECT_TRUE(asked.empty());
     EXPECT_FALSE(path_exists(copy + "Resources/a.txt"));
+
+}
+
+TEST_F(Maintenance, ASecondCopyAfterTheSceneryFlowTakesEveryTileAgain) {
+    menu_choice(3, dvd_pick_install);
+    wizard_frame();
+    wizard_frame();
+    ASSERT_EQ(stg.tile_selected[6][13], 1);
+    // The scenery flow marks the copy's files and leaves the tile off.
+    menu_choice(1, dvd_pick_scenery);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_edit_scenery));
+    wizard_frame();
+    wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);
+    wizard_frame();
+    ASSERT_EQ(stg.tile_selected[6][13], 0);
+    menu_choice(3, dvd_pick_install);
+    wizard_frame();
+    wizard_frame();
+    EXPECT_EQ(stg.tile_selected[6][13], 1);
 }
 
 TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) {
