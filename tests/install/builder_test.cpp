@@ -304,6 +304,18 @@ TEST_F(Builder, ReadyArchivesAreLinkedAndMustFollowTheInstallersRule) {
     build_install();
     EXPECT_TRUE(fs::equivalent(src + tile + ".7z", release(0) + tile + ".7z"));
     EXPECT_NE(lines("+47-123.dsf").find(" 5 " + md5_of(noise(5000, 7))), std::string::npos);
+    {
+        // Without a staging folder for packing ahead, each file is packed in turn: the ready
+        // archive's file is still read for its digest.
+        temp_folder t;
+        setup(t);
+        write_file(src + tile, noise(5000, 7));
+        put_7z(src + tile + ".7z", {{"+47-123.dsf", noise(5000, 7)}});
+        write_file(dst + ".packing-" + std::to_string(getpid()), "in the way");
+        build_install();
+        EXPECT_NE(lines("+47-123.dsf").find(" 5 " + md5_of(noise(5000, 7))), std::string::npos);
+        EXPECT_NE(lines("Volatra.txt").find(" " + md5_of("menus\n") + " "), std::string::npos) << lines("Volatra.txt");
+    }
     for (const char* what : {"no archive", "stale", "not an archive", "not global"}) {
         temp_folder t;
         setup(t);
