@@ -61,12 +61,16 @@ const char past_alert_and_chooser[] =
     "key Return\n";
 
 // xdotool stands in for the user: it finds the window by its title (a pattern), focuses it and
-// presses Return. status receives xdotool's exit status once the thread is joined.
+// presses Return. status receives 0 once that went through (the thread joined), else timeout's status.
 std::thread press_return_in(const e2e_session& s, const std::string& title, int* status) {
+    // Only a mapped window takes the focus: a search that finds the window while it is still being
+    // mapped fails to focus it (BadMatch), so the answer is tried again until it goes through.
     return std::thread([display = s.display(), title, status] {
         plat::run_wait(plat::find_program("timeout"),
-                       {"timeout", "240", "env", "DISPLAY=" + display, "xdotool", "search", "--sync",
-                        "--name", title, "windowfocus", "--sync", "key", "Return"},
+                       {"timeout", "240", "env", "DISPLAY=" + display, "sh", "-c",
+                        "until xdotool search --sync --onlyvisible --name \"$0\" windowfocus --sync key Return; "
+                        "do sleep 0.2; done",
+                        title},
                        status);
     });
 }
