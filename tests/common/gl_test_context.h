@@ -24,3 +24,24 @@ struct gl_test_rgba {
 gl_test_rgba gl_test_pixel(int x, int y);
 // Clears the colour buffer to (r, g, b, a), each 0..1.
 void gl_test_clear(float r, float g, float b, float a);
+
+#include <gtest/gtest.h>
+
+#include "core/mnw.h"
+#include "graphics/builtin_images.h"
+
+// A suite drawing on the context with the built-in images loaded: each test starts on a black
+// screen, and the window record it changes is put back afterwards.
+class gl_screen_test : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(gl_test_context());
+        OGL_load_builtin_images();
+    }
+    void SetUp() override {
+        saved_mnw = mnw;
+        gl_test_clear(0, 0, 0, 1);
+    }
+    void TearDown() override { mnw = saved_mnw; }
+    mnw_struct saved_mnw;
+};

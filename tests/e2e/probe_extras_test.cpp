@@ -1,4 +1,4 @@
-// The shell's pieces that nothing in the installer opens, run in the shell probe under X: the
+// The parts of the shell that nothing in the installer opens, run in the shell probe under X: the
 // key-assignment window, the menus read from a menu file, the progress window and the movie
 // recorder with its settings panel.
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 
 const std::string probe = VOLATRA_TOOLS_DIR "/volatra_shell_probe";
 
-TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
+TEST(ProbeExtras, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
     e2e_session s("key_window");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
@@ -57,7 +57,7 @@ TEST(ShellPieces, AKeyIsAssignedInTheKeyWindowAndThenPressesItsCommand) {
     EXPECT_EQ(forward, flight);
 }
 
-TEST(ShellPieces, MenusReadFromAMenuFileOpenAndSendTheirCommands) {
+TEST(ProbeExtras, MenusReadFromAMenuFileOpenAndSendTheirCommands) {
     e2e_session s("menu_file");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
@@ -91,7 +91,7 @@ TEST(ShellPieces, MenusReadFromAMenuFileOpenAndSendTheirCommands) {
     EXPECT_EQ(open.at(20, 400), grey);
 }
 
-TEST(ShellPieces, TheColourScaleRunsFromRedToVioletWithItsLimitsAsNumbers) {
+TEST(ProbeExtras, TheColourScaleRunsFromRedToVioletWithItsLimitsAsNumbers) {
     e2e_session s("colour_scale");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
@@ -144,7 +144,7 @@ struct progress_view {
     }
 };
 
-TEST(ShellPieces, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
+TEST(ProbeExtras, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
     e2e_session s("progress_window");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
@@ -212,7 +212,7 @@ TEST(ShellPieces, TheProgressWindowShowsTextAndItsThreeKindsOfBar) {
 // The probe's simulated time runs, so the recorder films its screen: the movie opens in a
 // player, its pictures stand upright in their colours without the recording text, and the
 // settings panel stops a recording.
-TEST(ShellPieces, TheMovieRecorderFilmsTheScreenAndItsPanelStopsARecording) {
+TEST(ProbeExtras, TheMovieRecorderFilmsTheScreenAndItsPanelStopsARecording) {
     e2e_session s("movie");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;

@@ -3,25 +3,19 @@
 
 #include "common/gl_test_context.h"
 #include "core/mnw.h"
-#include "graphics/builtin_images.h"
 #include "graphics/colr.h"
 
 namespace {
 
-class SpectrumScale : public ::testing::Test {
+class ColourScale : public gl_screen_test {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(gl_test_context());
-        OGL_load_builtin_images();
-    }
     void SetUp() override {
-        saved_mnw = mnw;
+        gl_screen_test::SetUp();
         saved_colr = colr;
-        gl_test_clear(0, 0, 0, 1);
     }
     void TearDown() override {
-        mnw = saved_mnw;
         colr = saved_colr;
+        gl_screen_test::TearDown();
     }
     // Pixels with red above 64 in the box [x0, x1) x [y0, y1).
     static int ink(int x0, int y0, int x1, int y1) {
@@ -30,13 +24,12 @@ protected:
             for (int x = x0; x < x1; ++x) n += gl_test_pixel(x, y).r > 64 ? 1 : 0;
         return n;
     }
-    mnw_struct saved_mnw;
     colr_class saved_colr;
 };
 
 }  // namespace
 
-TEST_F(SpectrumScale, ThePointsClimbThroughTheSpectrumAndTheHighLimitIsWrittenAtTheTop) {
+TEST_F(ColourScale, ThePointsClimbThroughTheSpectrumAndTheHighLimitIsWrittenAtTheTop) {
     colr.spectrum_init(1);  // (v, 0, 0): red grows with the index
     // 400 pixels of the 1000 lie below the window: j runs from 400 at y 0 to 996 at y 596.
     mnw.subwin_x = 200;  // the numbers move with the sub-window, the points do not
@@ -54,7 +47,7 @@ TEST_F(SpectrumScale, ThePointsClimbThroughTheSpectrumAndTheHighLimitIsWrittenAt
     EXPECT_GT(ink(300, 585, 360, 600), 20);
 }
 
-TEST_F(SpectrumScale, AnEmptyRangeShowsTheFirstColourAllTheWayUp) {
+TEST_F(ColourScale, AnEmptyRangeShowsTheFirstColourAllTheWayUp) {
     colr.spectrum_init(0);
     colr.spectrum_plotscale(300, 0, 5, 5, 0);  // low equal to high: no division by zero
     EXPECT_EQ(colr.spectrum_range, 0);

@@ -10,7 +10,6 @@
 
 #include "common/gl_test_context.h"
 #include "core/mnw.h"
-#include "graphics/builtin_images.h"
 #include "graphics/colr.h"
 #include "graphics/ogl_2d.h"
 #include "graphics/ogl_state.h"
@@ -19,18 +18,12 @@
 
 namespace {
 
-class Text : public ::testing::Test {
+class Text : public gl_screen_test {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(gl_test_context());
-        OGL_load_builtin_images();
-    }
     void SetUp() override {
-        saved_mnw = mnw;
+        gl_screen_test::SetUp();
         mnw.subwin_x = mnw.subwin_y = 0;
-        gl_test_clear(0, 0, 0, 1);
     }
-    void TearDown() override { mnw = saved_mnw; }
 
     // Lit pixels in [x0, x1) x [y0, y1), and lit pixels anywhere else on the screen.
     struct ink {
@@ -70,7 +63,6 @@ protected:
             }
         return out;
     }
-    mnw_struct saved_mnw;
 };
 
 }  // namespace
