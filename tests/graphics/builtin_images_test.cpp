@@ -145,7 +145,9 @@ TEST(BuiltinImages, GlyphsAreWhiteInkCentredInTheirAdvanceAndClearTheNextLine) {
         EXPECT_GE(bottom, lowest) << c;
         // Only the accents stand above capital height: on capitals, and the backquote.
         const bool accent = c == '`' || (c >= 0xC0 && c != 0xFB);
-        if (!accent) EXPECT_LE(top, highest) << c;
+        if (!accent) {
+            EXPECT_LE(top, highest) << c;
+        }
     }
 }
 
