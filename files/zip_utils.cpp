@@ -175,25 +175,7 @@ int unzip_entry_failed(int err, const std::string& target) {
     return err;
 }
 
-}  // namespace
-
-namespace {
 // Applies the current AppleDouble entry to the file target.
-int apply_resource_fork(void* zip_handle, const std::string& target, const unz_file_info64& info,
-                        const std::string& root);
-}  // namespace
-
-int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
-                        const std::string& root) {
-    // The target is the path less the "._" that starts its last component.
-    size_t slash = path.rfind('/');
-    size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-    std::string target = path;
-    if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
-    return apply_resource_fork(zip_handle, target, info, root);
-}
-
-namespace {
 int apply_resource_fork(void* zip_handle, const std::string& target, const unz_file_info64& info,
                         const std::string& root) {
     auto fail = [&](int err) {
@@ -238,7 +220,18 @@ int apply_resource_fork(void* zip_handle, const std::string& target, const unz_f
     if (fork && fork_len > 0 && (err = write_fork(target, fork, fork_len))) return ERR_MARK(), fail(err);
     return 0;
 }
+
 }  // namespace
+
+int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
+                        const std::string& root) {
+    // The target is the path less the "._" that starts its last component.
+    size_t slash = path.rfind('/');
+    size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    std::string target = path;
+    if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
+    return apply_resource_fork(zip_handle, target, info, root);
+}
 
 int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& info, const std::string& root) {
     auto fail = [&](int err) {
