@@ -80,8 +80,8 @@ void register_new_volatra() {
         if (line == dest_dir_path) return;
     // An earlier append cut short (a full disk) left a line without its end: this one starts
     // on a line of its own, so the two never join.
-    std::string entry = dest_dir_path + "\n";
-    if (!text.empty() && text.back() != '\n') entry.insert(0, "\n");
+    const std::string entry =
+        std::string(!text.empty() && text.back() != '\n' ? "\n" : "") + dest_dir_path + "\n";
     // One write with O_APPEND: two programs recording at once cannot interleave their lines.
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     int err = fd < 0 ? errno : plat::write_all(fd, entry.data(), entry.size());

@@ -165,7 +165,9 @@ TEST_F(Builder, MastersThatStopTheWalk) {
         setup(t);
         const std::string path = src + (r.add + (*r.add == '-' || *r.add == '|'));
         if (*r.add == '-') fs::remove_all(path);
-        if (*r.add == '|') ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        if (*r.add == '|') {
+            ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+        }
         if (*r.add != '-' && *r.add != '|') write_file(path, "x");
         EXPECT_EXIT((walk(), builder_check_required()), ::testing::ExitedWithCode(1), r.message) << r.add;
     }

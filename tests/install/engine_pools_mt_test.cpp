@@ -69,7 +69,9 @@ TEST_F(EnginePools, FetchedArchivesAreUnpackedOnThePoolAndABadOneEndsTheFetch) {
             const bool in_place = fs::exists(at) && read_file(at) == content(i);
             EXPECT_EQ(in_place, i != bad && (bad < 0 || cur(i).up_to_date == 1)) << i;
             EXPECT_EQ(cur(i).up_to_date, in_place ? 1 : 0) << i;
-            if (in_place) EXPECT_EQ(cur(i).sig_have, cur(i).sig_want) << i;
+            if (in_place) {
+                EXPECT_EQ(cur(i).sig_have, cur(i).sig_want) << i;
+            }
         }
         EXPECT_EQ(stg.extract_error, bad < 0 ? 0 : 1);
         EXPECT_EQ(recorded_alerts().size(), bad < 0 ? 0u : 1u);

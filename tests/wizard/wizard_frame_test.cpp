@@ -12,7 +12,7 @@ std::vector<std::pair<char, int>> calls;
 int result_a = 0;
 int quits = 0;
 int b_screen(int entered, wizard_screen& s);
-int c_screen(int entered, wizard_screen& s) {
+int c_screen(int entered, wizard_screen&) {
     calls.push_back({'c', entered});
     return 0;
 }
