@@ -21,7 +21,6 @@
 #include "files/errors.h"
 #include "files/io_utils.h"
 #include "files/md5.h"
-#include "files/safe_extract.h"
 #include "files/xmap.h"
 #include "files/zip_utils.h"
 #include "install/builder.h"
@@ -333,12 +332,6 @@ void comp_file(std::string path, const pack_task* packed) {
     const bool is_link = is_sim_link(path.c_str(), &link_text);
     const int64_t src_bytes = is_link ? static_cast<int64_t>(link_text.size()) : APL_file_size(path);
     if (src_bytes < 0) builder_fatal("ERROR: could not get src file size!", "", "", "");
-    // The installer refuses a link that leads out of the copy; the platform folders merge into
-    // the copy's root, so the same test against the master's platform folder says it up front.
-    const size_t platform_end = rel.find('/');
-    if (is_link && platform_end != std::string::npos &&
-        !link_text_is_safe(app_path + path, link_text, app_path + src_fold + rel.substr(0, platform_end + 1)))
-        builder_fatal("YOU IDIOT!", "This link would lead outside the installed copy!", path, link_text);
 
     std::string archive = dst_folder + sim_name + "/" + rel + ".zip";
     if (packed && packed->ready != ready) packed = nullptr;  // the master changed meanwhile

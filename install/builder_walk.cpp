@@ -15,6 +15,7 @@
 #include "core/strings.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
+#include "files/safe_extract.h"
 #include "files/xmap.h"
 #include "install/builder.h"
 #include "install/builder_alert.h"
@@ -101,6 +102,18 @@ void check_name(const std::string& name, const std::string& full) {
         builder_fatal("YOU IDIOT!", f->what, f->why, full);
     if (contains(full, ":")) builder_fatal("YOU IDIOT!", "found a  : in the path!", full, "");
     if (contains(full, "\\")) builder_fatal("YOU IDIOT!", "found a \\ in the path!", full, "");
+}
+
+// The installer refuses a link that leads out of the copy; the platform folders merge into the
+// copy's root, so the same test against the master's platform folder finds such a link in the
+// walk, before anything is packed.
+void check_link(const std::string& rel, const std::string& full) {
+    std::string text;
+    if (!is_sim_link(rel.c_str(), &text)) return;
+    const size_t platform_end = rel.find('/', src_fold.size());
+    if (platform_end == std::string::npos) return;  // no platform folder: the packing stops on it
+    if (!link_text_is_safe(app_path + rel, text, app_path + rel.substr(0, platform_end + 1)))
+        builder_fatal("YOU IDIOT!", "This link would lead outside the installed copy!", full, text);
 }
 
 // Install locations of the files selected so far, each with its master path.
@@ -236,6 +249,7 @@ void pref_level(const std::string& folder) {
             if (contains(folder, "/All/Resources/preferences/"))
                 builder_fatal("YOU IGNORANT SLUT!", "I found this preferences file!", name,
                               "And is_good_file says I should keep it!!!!");
+            check_link(rel, full);
             // The platform folders merge into one tree: two files there would overwrite each other.
             std::string location = rel.substr(src_fold.size());
             location.erase(0, location.find('/') + 1);
