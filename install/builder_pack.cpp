@@ -355,8 +355,7 @@ void comp_file(std::string path, const pack_task* packed) {
     if (archive_bytes < 0) builder_fatal("ERROR: could not get file size!", "", "", "");
     const int size_a = builder_kb(archive_bytes);
     const int size_b = builder_kb(src_bytes);
-    // An archive under 1000 bytes still takes room: many of them must not overfill a disc.
-    zip_size_dvd += std::max(size_a, 1);
+    zip_size_dvd += size_a;
 
     // A zip's digest was taken in the read that packed it; a ready archive's file is read for it.
     if (ready && !packed)

@@ -274,7 +274,7 @@ TEST_F(Builder, AManifestThatCannotBeDeletedStopsTheBuild) {
     EXPECT_TRUE(path_exists(release(0) + "directory.txt.zip"));
 }
 
-TEST_F(Builder, DiscSplitAtTheLimitWithSmallArchivesCounted) {
+TEST_F(Builder, DiscSplitAtTheLimitInWholeKilobytes) {
     std::list<temp_folder> sets;
     auto build = [&](double limit) {
         setup(sets.emplace_back());
@@ -284,23 +284,29 @@ TEST_F(Builder, DiscSplitAtTheLimitWithSmallArchivesCounted) {
         return built_manifest(dst);
     };
     build(kDiscLimitKb);
-    int kb = 0;  // of f1 and f2; the two text files of the master come first and count 1 KB each
+    // Of f1 and f2; the two text files of the master come first, their archives under 1000
+    // bytes count 0 KB as the manifest records them.
+    int kb = 0;
     for (const char* f : {" f1", " f2"}) kb += std::stoi(lines(f).substr(8));
     const int f3 = std::stoi(lines(" f3").substr(8));
     ASSERT_GE(kb, 6);
-    EXPECT_EQ(build(2 + kb + f3).find("DISK"), std::string::npos);  // exactly full
+    ASSERT_EQ(lines("Volatra.txt").substr(8, 4), "0 0 ");
+    // Exactly full after f2: f3 still goes onto disc 0.
+    EXPECT_EQ(build(kb).find("DISK"), std::string::npos);
     // The last file fills the disc: no disc is begun for nothing.
-    EXPECT_EQ(build(1 + kb + f3).find("DISK"), std::string::npos);
+    EXPECT_EQ(build(kb + f3 - 1).find("DISK"), std::string::npos);
     EXPECT_FALSE(path_exists(dst + "disk_1"));
-    EXPECT_NE(build(kb + 1).find(" f2\nDISK 1\n"), std::string::npos);  // the next file starts disc 1
+    EXPECT_NE(build(kb - 1).find(" f2\nDISK 1\n"), std::string::npos);  // the next file starts disc 1
     EXPECT_TRUE(path_exists(release(1) + "Linux/f3.zip"));
     EXPECT_FALSE(path_exists(dst + "disk_2"));
-    const std::string each = build(0);  // every file fills a disc: five files, five discs
-    EXPECT_NE(each.find("DISK 4\n"), std::string::npos);
-    EXPECT_EQ(each.find("DISK 5"), std::string::npos);
-    EXPECT_TRUE(path_exists(release(4) + "Linux/f3.zip"));
-    EXPECT_FALSE(path_exists(dst + "disk_5"));
-    for (int d = 0; d < 5; ++d) EXPECT_EQ(list_tree(release(d)).size(), d ? 1u : 2u) << d;
+    // Every archive of a kilobyte or more fills a disc; the two under 1000 bytes fill none.
+    const std::string each = build(0);
+    EXPECT_NE(each.find(" f1\nDISK 1\n"), std::string::npos);
+    EXPECT_NE(each.find(" f2\nDISK 2\n"), std::string::npos);
+    EXPECT_EQ(each.find("DISK 3"), std::string::npos);
+    EXPECT_TRUE(path_exists(release(2) + "Linux/f3.zip"));
+    EXPECT_FALSE(path_exists(dst + "disk_3"));
+    for (int d = 0; d < 3; ++d) EXPECT_EQ(list_tree(release(d)).size(), d ? 1u : 4u) << d;
 }
 
 TEST_F(Builder, ReadyArchivesAreLinkedAndMustFollowTheInstallersRule) {
