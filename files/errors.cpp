@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 thread_local const char* sErrFile = "";
 thread_local int sErrLine = 0;
@@ -107,12 +106,8 @@ const err_msg_row kErrMsgs[] = {
 std::string error_str(int code) {
     for (const err_msg_row* r = kErrMsgs; r->text; ++r)
         if (r->code == code) return r->text;
-    // Formatted per call: worker threads ask too. Any other errno has the system's own words.
-    const char* system_text = code > 0 ? strerrordesc_np(code) : nullptr;
-    char buf[160];
-    if (system_text)
-        std::snprintf(buf, sizeof buf, "%s (%d)", system_text, code);
-    else
-        std::snprintf(buf, sizeof buf, "Unknown error occurred (%d)", code);
+    // Formatted per call: worker threads ask too.
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "Unknown error occurred (%d)", code);
     return buf;
 }

@@ -31,8 +31,7 @@ struct err_msg_row {
 // Ended by a row whose text is null.
 extern const err_msg_row kErrMsgs[];
 
-// The row's text; for another errno the system's text with the number; otherwise
-// "Unknown error occurred (<code>)".
+// The row's text; for a code without a row "Unknown error occurred (<code>)".
 std::string error_str(int code);
 
 // Where the latest failing file or archive step of this thread sits in the source; printed by
