@@ -28,21 +28,23 @@ int TEX_load_bmp(const std::string& name, xmap_class* file, unsigned char*& data
     const int bpp = TEX_reader_bpp(static_cast<uint32_t>(requested_format));
     if (bpp == 0) __MACIBM_alert(0, "Illegal desired format for bmp.", name, "", "", t_exit, src_tag, 27);
 
+    // An OS/2 bitmap's 12-byte header holds 16-bit sizes and no compression: the fields read
+    // below are not in it, so it is no picture this reader can take.
+    if (field(*file, 14, 4) == 12) return 0;
     const uint32_t offset = field(*file, 10, 4);
     const int32_t width = static_cast<int32_t>(field(*file, 18, 4));
     const int32_t height = static_cast<int32_t>(field(*file, 22, 4));
     if (field(*file, 28, 2) != 24) bmp_fatal("Wrong bitmap color depth for texture!", "We need 24-bit color.", name, 48);
     if (field(*file, 30, 4) != 0) bmp_fatal("Bitmap is compressed!", "", name, 49);
-    // Rows stored top first (a negative height) are not read either.
-    if (width < 1 || height < 1) bmp_fatal("Bitmap has no valid size!", "", name, 50);
+    // Refused, not read: no pixels, rows stored top first (a negative height), fewer rows than
+    // announced, or more than the buffer holds.
+    if (width < 1 || height < 1) return 0;
     const uint64_t file_row = (3 * static_cast<uint64_t>(width) + 3) & ~uint64_t{3};
     const uint64_t file_size = static_cast<uint64_t>(file->end - file->base);
-    if (offset > file_size || (file_size - offset) / file_row < static_cast<uint64_t>(height))
-        bmp_fatal("Bitmap file is too short!", "", name, 51);
-
-    desc = {static_cast<uint32_t>(requested_format), width, height, 0, 0};
-    if (!TEX_prepare_rows(desc, bpp, pad_to, power_of_two, data, capacity))
-        bmp_fatal("Bitmap is too large for its buffer!", "", name, 52);
+    if (offset > file_size || (file_size - offset) / file_row < static_cast<uint64_t>(height)) return 0;
+    TEX_image_desc image = {static_cast<uint32_t>(requested_format), width, height, 0, 0};
+    if (!TEX_prepare_rows(image, bpp, pad_to, power_of_two, data, capacity)) return 0;
+    desc = image;
 
     const size_t row_len = static_cast<size_t>(bpp) * width + desc.pad;
     const bool gamma = colr.use_gamma_table != 0;

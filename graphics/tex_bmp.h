@@ -9,8 +9,9 @@
 
 class xmap_class;
 
-// The arguments are those of TEX_load_png. 1 when read, 0 when nothing is mapped. A file that
-// is not 24-bit uncompressed, has no positive size, holds fewer rows than it announces or does
-// not fit the buffer is fatal.
+// The arguments are those of TEX_load_png. 1 when read; 0, with nothing read, when nothing is
+// mapped or the file is an OS/2 bitmap, has no positive size (rows stored top first among them),
+// holds fewer rows than it announces or does not fit the buffer. A file that is not 24-bit
+// uncompressed is fatal.
 int TEX_load_bmp(const std::string& name, xmap_class* file, unsigned char*& data, unsigned long requested_format,
                  int pad_to, int power_of_two, TEX_image_desc& desc, size_t capacity);

@@ -34,12 +34,21 @@ def png(width, height, depth=8, colour=2, rows=None, idat=None, ihdr_crc=None):
     return PNG_SIG + chunk(b"IHDR", ihdr, ihdr_crc) + chunk(b"IDAT", idat) + chunk(b"IEND", b"")
 
 
-def bmp(width, height, bits=24, compression=0, pixel_bytes=None, offset=54):
+def bmp(width, height, bits=24, compression=0, pixel_bytes=None, offset=54, info_size=40):
     row = (3 * abs(width) + 3) & ~3
     pixels = pixel_bytes if pixel_bytes is not None else b"\x40" * (row * abs(height))
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, offset)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, compression, len(pixels), 2835, 2835, 0, 0)
+    info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, bits, compression, len(pixels), 2835, 2835, 0, 0)
+    info += b"\0" * (info_size - len(info))
+    if offset is None:
+        offset = 14 + len(info)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, offset)
     return header + info + pixels
+
+
+def os2_bmp(width, height, pixel_bytes):
+    """A bitmap with the 12-byte OS/2 header: 16-bit sizes, no compression field."""
+    info = struct.pack("<IhhHH", 12, width, height, 1, 24)
+    return struct.pack("<2sIHHI", b"BM", 26 + len(pixel_bytes), 0, 0, 26) + info + pixel_bytes
 
 
 def dds(width, height, fourcc=b"DXT1", pf_flags=0x4, bits=0, mips=True, data=None, data_bytes=None):
@@ -86,20 +95,23 @@ def corpus():
         ("png_tall.png", png(1, 900000, idat=zlib.compress(b"\0" * 64)), too_big, broken),
         ("png_over_limit.png", png(1, 5000000, idat=zlib.compress(b"\0" * 64)), broken, broken),
         ("png_wide_row.png", png(3000, 1), too_big, side),
-        # BMP
+        # BMP: only the wrong depth or a compression is fatal; a file the reader cannot take is refused.
         ("bmp_header_cut.bmp", bmp(4, 4)[:20], "fatal:Wrong bitmap color depth", "fatal:Wrong bitmap color depth"),
-        ("bmp_rows_cut.bmp", bmp(16, 16)[:300], "fatal:Bitmap file is too short!", "fatal:Bitmap file is too short!"),
-        ("bmp_huge.bmp", bmp(100000, 100000, pixel_bytes=b"\0" * 64), "fatal:Bitmap file is too short!",
-         "fatal:Bitmap file is too short!"),
-        ("bmp_offset_past_end.bmp", bmp(2, 2, offset=1 << 30), "fatal:Bitmap file is too short!",
-         "fatal:Bitmap file is too short!"),
-        ("bmp_negative_height.bmp", bmp(4, -4), "fatal:Bitmap has no valid size!", "fatal:Bitmap has no valid size!"),
-        ("bmp_zero_width.bmp", bmp(0, 4, pixel_bytes=b""), "fatal:Bitmap has no valid size!",
-         "fatal:Bitmap has no valid size!"),
+        ("bmp_rows_cut.bmp", bmp(16, 16)[:300], "refused", "refused"),
+        ("bmp_huge.bmp", bmp(100000, 100000, pixel_bytes=b"\0" * 64), "refused", "refused"),
+        ("bmp_offset_past_end.bmp", bmp(2, 2, offset=1 << 30), "refused", "refused"),
+        ("bmp_negative_height.bmp", bmp(4, -4), "refused", "refused"),
+        # Rows top first, with the 124-byte header picture tools write by default.
+        ("bmp_top_down_v5.bmp", bmp(4, -4, offset=None, info_size=124), "refused", "refused"),
+        ("bmp_zero_width.bmp", bmp(0, 4, pixel_bytes=b""), "refused", "refused"),
+        # OS/2 bitmaps: one whose first pixels read like a depth of 24 and no compression, and a
+        # grey one whose pixels read like another depth.
+        ("bmp_os2.bmp", os2_bmp(4, 4, (b"\0\0\x18" + b"\0" * 9) * 4), "refused", "refused"),
+        ("bmp_os2_grey.bmp", os2_bmp(4, 4, b"\x40" * 48), "refused", "refused"),
         ("bmp_8bit.bmp", bmp(4, 4, bits=8), "fatal:Wrong bitmap color depth", "fatal:Wrong bitmap color depth"),
         ("bmp_32bit.bmp", bmp(4, 4, bits=32), "fatal:Wrong bitmap color depth", "fatal:Wrong bitmap color depth"),
         ("bmp_rle.bmp", bmp(4, 4, compression=1), "fatal:Bitmap is compressed!", "fatal:Bitmap is compressed!"),
-        ("bmp_wide_row.bmp", bmp(3000, 1), "fatal:Bitmap is too large for its buffer!", side),
+        ("bmp_wide_row.bmp", bmp(3000, 1), "refused", side),
         # DDS: never an alert of the reader's own; a file that is not whole is no texture.
         ("dds_header_cut.dds", dds(8, 8)[:100], "refused", "refused"),
         ("dds_data_cut.dds", dds(8, 8, data_bytes=dxt1_chain_bytes(8, 8) - 1), "refused", "refused"),
