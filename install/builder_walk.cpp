@@ -111,7 +111,7 @@ void check_link(const std::string& rel, const std::string& full) {
     std::string text;
     if (!is_sim_link(rel.c_str(), &text)) return;
     const size_t platform_end = rel.find('/', src_fold.size());
-    if (platform_end == std::string::npos) return;  // no platform folder: the packing stops on it
+    if (platform_end == std::string::npos) return;  // outside the platform folders: no copy root to test against
     if (!link_text_is_safe(app_path + rel, text, app_path + rel.substr(0, platform_end + 1)))
         builder_fatal("YOU IDIOT!", "This link would lead outside the installed copy!", full, text);
 }
