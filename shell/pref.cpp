@@ -53,8 +53,6 @@ void parse(const uint8_t* p, const uint8_t* end, std::map<std::string, std::stri
         const uint8_t* v = p;
         while (p < end && !is_line_end(*p)) ++p;
         std::string value(v, p);
-        // A last line without its line end may have been cut short.
-        if (p == end) break;
         while (p < end && (is_blank(*p) || is_line_end(*p))) ++p;
         if (key.size() + value.size() >= kMaxLine || !sound(key) || !sound(value)) continue;
         values[key] = value;

@@ -110,21 +110,21 @@ TEST_F(Prefs, AWrongHeaderReadsNothingButOverridesStillApply) {
     }
 }
 
-TEST_F(Prefs, JunkLinesAndACutLastLineAreSkippedAndTheSoundOnesRead) {
+TEST_F(Prefs, JunkLinesAreSkippedAndTheSoundOnesReadUpToTheEndOfTheFile) {
     std::string junk =
         "_proxy_host ab\x01"
         "cd\n";
     junk += "_get_beta 1\n";
     junk += "_proxy_port_int " + std::string(5000, '7') + "\n";
     junk += std::string("\xff\xfe\x00\x00", 4) + "_log_actions 1\n";
-    junk += "_lang 5";  // the write was cut here
+    junk += "_lang 5";  // a hand-edited last line without its line end
     write_prefs(junk);
     pref.IO_set(11, 0);
     EXPECT_EQ(http.proxy_host, "") << "control bytes: not text this program wrote";
     EXPECT_EQ(stg.get_beta, 1);
     EXPECT_EQ(http.proxy_port, 0u) << "a line longer than any written";
     EXPECT_EQ(stg.log_actions, 1) << "a line after binary junk";
-    EXPECT_EQ(mnw.lang, 0) << "the unterminated last line";
+    EXPECT_EQ(mnw.lang, 5) << "the value runs to the end of the file";
 }
 
 TEST_F(Prefs, AFailedSaveKeepsTheOldFile) {
