@@ -46,7 +46,8 @@ public:
     UTL_remote_cmd(const UTL_remote_cmd&) = delete;
     UTL_remote_cmd& operator=(const UTL_remote_cmd&) = delete;
 
-    void publish() {}
+    // Does nothing: a command is registered from its construction on.
+    void publish();
     // Runs the command with that id; an unknown id does nothing.
     static void invoke(void* data, int id);
     static void init_remote_cmds();

@@ -256,7 +256,7 @@ void DSF_ReadLibraryFile(int package, xmap_class& file) {
     library_reader{file, package, nullptr, nullptr, lib_path}.run();
 }
 
-void DSF_ScanSceneryFolder() {
+void DSF_ClearLibrary() {
     dsf_library.clear();
     dsf_regions.clear();
     owned_entries.clear();
@@ -264,6 +264,10 @@ void DSF_ScanSceneryFolder() {
     scenery_packages.clear();
     package_problems.clear();
     package_is_custom.clear();
+}
+
+void DSF_ScanSceneryFolder() {
+    DSF_ClearLibrary();
 
     std::vector<std::string> names;
     std::vector<int> types;

@@ -49,6 +49,9 @@ extern std::map<std::string, lib_entry*> dsf_library;
 // The regions defined so far in the library file being read.
 extern std::map<std::string, lib_region*> dsf_regions;
 
+// The library as the program starts: no packages, entries or regions (those of a scan are
+// released).
+void DSF_ClearLibrary();
 // Rebuilds the package lists and the library from the folders on disk. The entries and regions
 // of the previous scan are released.
 void DSF_ScanSceneryFolder();

@@ -313,4 +313,4 @@ int OGL_shader_conditional::get_uniform_loc(int id, int index) {
 
 void do_reload() { OGL_shader::reload_all_shaders(1); }
 
-static UTL_remote_cmd reload_cmd("Reload Pixel Shaders...", do_reload);
+UTL_remote_cmd g_reload_shaders_cmd("Reload Pixel Shaders...", do_reload);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class UTL_remote_cmd;
+
 inline constexpr char shader_folder[] = "Resources/shaders/";
 
 class OGL_shader {
@@ -118,3 +120,5 @@ void log_shader_obj(const std::string& name, const std::string& prefix, void* ob
 
 // Reloads every GLSL program, interactively: the remote command "Reload Pixel Shaders...".
 void do_reload();
+// That command, registered by the unit's static set-up.
+extern UTL_remote_cmd g_reload_shaders_cmd;

@@ -1,11 +1,22 @@
 #include "wizard/wizard_run.h"
 
 #include "shell/frame.h"
+#include "simfeatures/dsf_library.h"
+#include "support/fbo.h"
+#include "support/lazy_mempool.h"
+#include "support/shader.h"
 #include "wizard/dvd_install.h"
 #include "wizard/web_demo.h"
 #include "wizard/web_update.h"
 #include "wizard/wizard_frame.h"
 #include "wizard/wizard_main.h"
+
+void wizard_register_units() {
+    g_fbo_flushes.publish();
+    g_memory_used.publish();
+    g_reload_shaders_cmd.publish();
+    DSF_ClearLibrary();
+}
 
 int wizard_run(int argc, char** argv, wizard_variant variant) {
     const screen_fn first = variant == variant_updater ? net_start : variant == variant_webdemo ? demo_start : dvd_start;

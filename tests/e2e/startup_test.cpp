@@ -90,6 +90,11 @@ TEST(Programs, EachOpensItsWindowOnTheSplashThenTheWizardAndQuits) {
                            "shot frame.png\n"
                            "click 55 23\n");
         ASSERT_EQ(status, 0) << name << "\n" << s.report();
+        // The units that no flow calls but whose static set-up runs are part of the program.
+        const std::string program = read_file(std::string(VOLATRA_PROGRAMS_DIR "/") + name);
+        for (const char* registered : {"Reload Pixel Shaders...", "fbo/flush_per_frame", "memory/lazy_pools",
+                                       "I found the following scenery packages"})
+            EXPECT_NE(program.find(registered), std::string::npos) << name << ": " << registered;
         const std::string log = s.log();
         EXPECT_EQ(log.rfind("Installer log.txt for Volatra DVD Installer 2.01r1 compiled on ", 0), 0u) << log;
         EXPECT_NE(log.find("\nOstrand folder:'', case sensitive=0\n"), std::string::npos);

@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
+
 #include "core/alert.h"
+#include "core/utl_stat.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
 #include "install/install_state.h"
@@ -10,6 +13,7 @@
 #include "shell/pref.h"
 #include "wizard/wizard_frame.h"
 #include "wizard/wizard_main.h"
+#include "wizard/wizard_run.h"
 #include "wizard_helpers.h"
 
 namespace {
@@ -144,6 +148,23 @@ TEST_F(Start, AProgramBesideTheDiscIsNotOnIt) {
     char* argv[] = {arg0, nullptr};
     wizard_start(1, argv, beside);
     EXPECT_FALSE(path_exists(temp() + "volatra_installer"));
+}
+
+// This test names no support or library unit: like the programs, it holds them only through
+// the start-up's call.
+TEST_F(Start, TheUnitsNoFlowCallsAreInTheProgramsTables) {
+    wizard_register_units();
+    std::set<std::string> commands;
+    for (UTL_remote_cmd* c = UTL_remote_cmd::cmd_list; c; c = c->next) commands.insert(c->name);
+    EXPECT_TRUE(commands.count("Reload Pixel Shaders..."));
+    UTL_stat::init_stats();
+    auto has_stat = [](UTL_stat_type type, const std::string& name) {
+        for (const UTL_stat* s : UTL_stat::stats_of(type))
+            if (s->name == name) return true;
+        return false;
+    };
+    EXPECT_TRUE(has_stat(stat_memory, "memory/lazy_pools"));
+    EXPECT_TRUE(has_stat(stat_per_frame, "fbo/flush_per_frame"));
 }
 
 TEST_F(Start, PathOptionNeedsItsFolder) {

@@ -3,6 +3,7 @@
 #include "wizard/wizard_run.h"
 
 int main(int argc, char** argv) {
+    wizard_register_units();
     MACIBM_init(argc, argv);
     return wizard_run(argc, argv, VOLATRA_VARIANT);
 }
