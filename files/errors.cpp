@@ -71,6 +71,15 @@ const err_msg_row kErrMsgs[] = {
     {EDQUOT, "Disk quota exceeded. Perhaps you have used all the space you may use on this disk"},
     {ELOOP, "Too many levels of symbolic links"},
     {ETXTBSY, "The file is a program that is running"},
+    // What ends a connection: the update screens say why a server cannot be reached.
+    {ECONNREFUSED, "Connection refused"},
+    {ECONNRESET, "Connection reset by the server"},
+    {ECONNABORTED, "Connection aborted"},
+    {ETIMEDOUT, "Connection timed out"},
+    {EHOSTUNREACH, "No route to the server"},
+    {ENETUNREACH, "Network is unreachable"},
+    {ENETDOWN, "Network is down"},
+    {ENETRESET, "Connection dropped by the network"},
 
     {-43, "File not found"},
     {-50, "param err"},

@@ -31,7 +31,9 @@ constexpr char download_page[] = "https://www.tessaly.example/download/";
 // A failed transfer is tried again after this many seconds, not on the next frame.
 constexpr float retry_pause = 1.0f;
 
-std::string failure_text(const http_failure& f) {
+}  // namespace
+
+std::string download_failure_text(const http_failure& f) {
     if (f.oversize)
         return UTL_translate_string("The server sent more than the manifest says the file holds.");
     if (f.os_err) return error_str(f.os_err);
@@ -42,6 +44,8 @@ std::string failure_text(const http_failure& f) {
     if (f.status >= 200) return UTL_translate_string("The transfer ended before the whole file arrived.");
     return UTL_translate_string("The server closed the connection without an answer.");
 }
+
+namespace {
 
 int usable_servers() { return std::min(stg.server_count, max_servers); }
 
@@ -241,7 +245,7 @@ int grab_files() {
                 next.kb_partial += stg.file_fraction * v.size_a;
             } else if (r == 2) {
                 stg.download_failed = 1;
-                download_error_text = failure_text(http.last_failure(s + first_stream_slot));
+                download_error_text = download_failure_text(http.last_failure(s + first_stream_slot));
                 xer << "Download of " << server_file << " from " << server
                     << " failed: " << download_error_text << "\n";
                 next.retry_at[s] = xtim.real_time + retry_pause;

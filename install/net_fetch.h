@@ -12,6 +12,10 @@ inline constexpr int64_t server_list_max_bytes = int64_t(1) << 20;
 inline constexpr int64_t manifest_zip_max_bytes = int64_t(64) << 20;
 int64_t archive_max_bytes(float size_a_kb);
 
+struct http_failure;
+// What went wrong with a failed transfer, in words for the user.
+std::string download_failure_text(const http_failure& f);
+
 // One step: 1 when every stream is past the end of sim_info and every downloaded archive is
 // unpacked (emptied folders then pruned), else the extract_error word of stg (0 while all is
 // well). Downloaded archives are unpacked and checked on a worker pool while the streams go on.

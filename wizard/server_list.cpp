@@ -34,11 +34,33 @@ bool pausing() {
     return left > 0 && left <= server_retry_pause;
 }
 
-void failed(int slot, const std::string& what) {
+// The fetches since the last one that succeeded: when the first of them began (-1: none since),
+// where and why the latest failed (empty: none failed), and whether the log said it is out of reach.
+struct fetch_trouble {
+    float since = -1;
+    std::string host, reason;
+    bool logged = false;
+} trouble;
+
+// A fetch of the list or the manifest is under way.
+void fetching() {
+    if (trouble.since < 0 || trouble.since > xtim.real_time) trouble.since = xtim.real_time;
+}
+
+void fetched() { trouble = fetch_trouble(); }
+
+void failed(int slot, const std::string& host, const std::string& what) {
     retry_at = xtim.real_time + server_retry_pause;
     const http_failure& f = http.last_failure(slot);
     xer << "Could not fetch " << what << ": status " << f.status << " " << f.reason << ", error " << f.os_err
         << (f.stalled ? ", nothing came for 30 seconds" : "") << "\n";
+    trouble.host = host;
+    trouble.reason = download_failure_text(f);
+    std::string h, why;
+    if (!trouble.logged && server_unreachable(&h, &why)) {
+        xer << "The server " << h << " cannot be reached (" << why << "); the installer keeps trying.\n";
+        trouble.logged = true;
+    }
 }
 
 bool is_white_or_end(const uint8_t* p, const uint8_t* end) {
@@ -63,6 +85,18 @@ const char* unusable_record(const std::string& host, const std::string& path) {
 }
 
 }  // namespace
+
+bool server_unreachable(std::string* host, std::string* reason) {
+    if (trouble.reason.empty() || trouble.since < 0) return false;
+    // A try that is being answered has reached its server.
+    const down_class* d = http.slot(stg.server_count == -1 ? list_slot : manifest_slot);
+    if (d && d->status_code() > 0) return false;
+    const float failing = xtim.real_time - trouble.since;
+    if (!(failing >= server_unreachable_after)) return false;
+    *host = trouble.host;
+    *reason = trouble.reason;
+    return true;
+}
 
 int biased_server_index(int r, int count) {
     const float u = static_cast<float>(r) * 4.656612873077393e-10f;  // 2^-31
@@ -119,10 +153,12 @@ void UTL_download_directory() {
     if (stg.server_count == -1) {
         if (!http.slot(list_slot) && pausing()) return;
         const std::string file = temp_path + "serverlist9.txt";
+        fetching();
         const int r =
             http.net_check(list_slot, server_list_host, "/serverlist9.txt", file, server_list_max_bytes);
-        if (r == 2) failed(list_slot, std::string("the server list from ") + server_list_host);
+        if (r == 2) failed(list_slot, server_list_host, std::string("the server list from ") + server_list_host);
         if (r != 1) return;
+        fetched();
         const int count = read_server_list(file);
         if (count < 0) {
             new_format(file);
@@ -147,13 +183,15 @@ void UTL_download_directory() {
         if (!http.slot(manifest_slot) && pausing()) return;
         const std::string zip = temp_path + "directory.txt.zip";
         const int i = stg.server_index;
+        fetching();
         const int r = http.net_check(manifest_slot, server_name[i], server_path[i] + "directory.txt.zip", zip,
                                      manifest_zip_max_bytes);
         if (r == 2) {
-            failed(manifest_slot, "the manifest from " + server_name[i]);
+            failed(manifest_slot, server_name[i], "the manifest from " + server_name[i]);
             stg.server_index = uniform_server_index(rand(), stg.server_count);
         }
         if (r != 1) return;
+        fetched();
         // Only the manifest comes out of the archive, whatever else it names: nothing from the
         // network may replace the other files of the temporary folder.
         std::string name = "directory.txt";

@@ -10,10 +10,18 @@
 inline constexpr const char* server_list_host = kServerListHost;
 // A failed fetch of the list or the manifest is tried again after this many seconds.
 inline constexpr float server_retry_pause = 1.0f;
+// Fetches that have failed for this many seconds without one success make the search screens
+// say that the server cannot be reached; the fetch goes on trying.
+inline constexpr float server_unreachable_after = 10.0f;
 
 // One step of the fetch, every frame of a search screen: the list while server_count is -1,
 // then the manifest while dir_state is 0, then read_directory while it is 1.
 void UTL_download_directory();
+
+// The server a fetch could not reach and what went wrong, once fetches of the list or the
+// manifest have failed for server_unreachable_after seconds without one success. False while
+// nothing failed for that long.
+bool server_unreachable(std::string* host, std::string* reason);
 
 // Reads a server list file into the server tables and install_name (the FINAL or, with
 // get_beta, the BETA release): the number of servers kept (0 to 10), or -1 when the file is

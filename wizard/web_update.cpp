@@ -37,6 +37,19 @@ const net_search_texts update_search = {"I am contacting ", " to find an update 
                                         "I am downloading patch info from ",
                                         "I am processing information about the available patches."};
 
+// Fetches that keep failing: where and why, rather than a search that seems to go on for ever.
+bool show_unreachable(wizard_screen& screen) {
+    std::string host, reason;
+    if (!server_unreachable(&host, &reason)) return false;
+    screen.text = tr("I can not reach ") + host;
+    if (UseProxy(host.c_str(), 80))
+        screen.text += tr(" through the proxy ") + http.proxy_host + ":" + std::to_string(http.proxy_port & 0xFFFF);
+    screen.text += "." + tr("\n\nWhat went wrong: ") + reason +
+                   tr("\n\nYour internet connection may not be working, or the server may be down.  I will keep "
+                      "trying...");
+    return true;
+}
+
 }  // namespace
 
 void net_stream_stop() {
@@ -68,11 +81,13 @@ bool net_search(int entered, wizard_screen& screen, const net_search_texts& text
     }
     UTL_download_directory();
     if (stg.server_count == -1) {
-        screen.text = tr(texts.contacting) + server_list_host + tr(texts.contacting_end);
+        if (!show_unreachable(screen))
+            screen.text = tr(texts.contacting) + server_list_host + tr(texts.contacting_end);
         return false;
     }
     switch (stg.dir_state) {
         case 0: {
+            if (show_unreachable(screen)) return false;
             screen.text = tr(texts.downloading) + server_name[stg.server_index];
             const down_class* d = http.slot(manifest_slot);
             int64_t percent = 0;

@@ -28,6 +28,7 @@ struct net_search_texts {
 };
 // The search of a web variant, every frame: the server list, the manifest and its progress.
 // Returns true once the manifest is read (dir_state 3). Re-entered, the manifest is read again.
+// Fetches that keep failing are shown with their server and cause while they go on.
 bool net_search(int entered, wizard_screen& screen, const net_search_texts& texts);
 
 // One frame of a run: grab_files for about 0.02 s, then the progress, caption and text.

@@ -26,11 +26,12 @@ TEST(ErrorStr, TableTextsByHostConstants) {
     EXPECT_EQ(error_str(20008), "We wre unable to connect to the network due to a bad state error");
 }
 
-// The errors a Linux user meets on disk have rows; an errno without one is unknown, with its number.
+// The errors a Linux user meets on disk and on the network have rows; an errno without one is
+// unknown, with its number.
 TEST(ErrorStr, LinuxErrorsWithoutARowAreUnknown) {
-    for (int code : {EDQUOT, ELOOP, ETXTBSY, EROFS, ENAMETOOLONG})
+    for (int code : {EDQUOT, ELOOP, ETXTBSY, EROFS, ENAMETOOLONG, ECONNREFUSED, ECONNRESET, ETIMEDOUT})
         EXPECT_EQ(error_str(code).find("Unknown"), std::string::npos) << code;
-    for (int code : {ECONNREFUSED, EOVERFLOW, ENOTRECOVERABLE})
+    for (int code : {EOVERFLOW, ENOTRECOVERABLE})
         EXPECT_EQ(error_str(code), "Unknown error occurred (" + std::to_string(code) + ")");
 }
 

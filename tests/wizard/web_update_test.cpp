@@ -21,6 +21,7 @@
 #include "web_helpers.h"
 #include "wizard/copies.h"
 #include "wizard/run_sim.h"
+#include "wizard/server_list.h"
 #include "wizard_helpers.h"
 
 namespace {
@@ -179,6 +180,57 @@ TEST_F(WebUpdate, AFailedDownloadShowsItsCause) {
     wizard_frame();
     EXPECT_TRUE(drawn_text(paint, "I can not download the file '/rel/R2/All/Resources/f.bin.zip'"));
     EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Not Found (#404)"));
+    run_until(net_done);
+    expect_file("Resources/f.bin", "the release's file");
+}
+
+// Servers out of reach (the proxy's port closed, then a mirror that resets every connection): after
+// a while the search says where and why, goes on trying, and Back and Quit still work.
+TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn) {
+    register_copy();
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/f.bin", "the release's file"}}, {mirror});
+    // The test server's port comes back however the test ends.
+    const struct saved_port {
+        uint32_t port = http.proxy_port;
+        ~saved_port() { http.proxy_port = port; }
+    } server_port;
+    http.proxy_port = closed_port();
+    run_until(net_get_updates);
+    // Half a second of the clock per frame: the pauses between tries pass, no wall-clock wait.
+    auto frames_for = [&](float seconds) {
+        for (float t = 0; t < seconds; t += 0.5f) {
+            xtim.real_time += 0.5f;
+            paint.clear();
+            wizard_frame();
+        }
+    };
+    frames_for(server_unreachable_after / 2);
+    EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
+    frames_for(server_unreachable_after);
+    EXPECT_TRUE(drawn_text(paint, "I can not reach " + std::string(server_list_host) + " through the proxy 127.0.0.1:" +
+                                      std::to_string(http.proxy_port) + "."))
+        << log.text();
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: Connection refused"));
+    EXPECT_NE(log.text().find(" cannot be reached (Connection refused); the installer keeps trying."),
+              std::string::npos);
+    wizard_frame(600, 20, true);  // Back
+    EXPECT_EQ(g_wizard, net_pick_dest);
+
+    http.proxy_port = server_port.port;
+    web_->faults(R"({"mirror1.test": {"mode": "refuse"}})");
+    run_until(net_get_updates);
+    ASSERT_TRUE(frames_while_not([&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
+    frames_for(server_unreachable_after);
+    EXPECT_TRUE(drawn_text(paint, "I can not reach mirror1.test through the proxy"));
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: Connection reset by the server"));
+    EXPECT_EQ(g_wizard, net_get_updates);
+    wizard_frame(50, 20, true);  // Quit
+    EXPECT_EQ(app_done, 1);
+    app_done = 0;
+
+    // The tries went on: once the mirror answers, the update goes through.
+    web_->faults("{}");
     run_until(net_done);
     expect_file("Resources/f.bin", "the release's file");
 }
