@@ -1,6 +1,11 @@
 #include "core/log_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
+
+#include "platform/plat_paths.h"
 
 // A thread's text not yet handed over; what is left when the thread ends goes to the log it
 // was written for, line or not.
@@ -22,18 +27,18 @@ void log_stream::write_text(const std::string& text) {
     if (text.empty()) return;
     std::lock_guard<std::mutex> g(mu_);
     // Before the log is opened (and after it is closed) text is dropped. Each line reaches the
-    // file as it ends: a log for diagnosing crashes must not lose its last lines to a crash.
-    if (file_) {
-        std::fwrite(text.data(), 1, text.size(), file_);
-        std::fflush(file_);
-    }
+    // file as it ends, in one write: a log for diagnosing crashes must not lose its last lines to
+    // a crash, and another program appending to the same log must not cut into them.
+    if (fd_ >= 0) plat::write_all(fd_, text.data(), text.size());
 }
 
 bool log_stream::open(const std::string& path, bool append) {
     std::lock_guard<std::mutex> g(mu_);
-    if (file_) std::fclose(file_);
-    file_ = std::fopen(path.c_str(), append ? "a" : "w");
-    return file_ != nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    // Always at the end, also after a truncation by another program starting on the same log:
+    // written at a position of its own, each program would overwrite the other's lines.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (append ? 0 : O_TRUNC), 0644);
+    return fd_ >= 0;
 }
 
 void log_stream::close() {
@@ -41,20 +46,16 @@ void log_stream::close() {
     emit_lines(true);
     if (tl_buffer && tl_buffer->owner == this) tl_buffer->owner = nullptr;
     std::lock_guard<std::mutex> g(mu_);
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 bool log_stream::is_open() const {
     std::lock_guard<std::mutex> g(mu_);
-    return file_ != nullptr;
+    return fd_ >= 0;
 }
 
-void log_stream::flush() {
-    emit_lines(true);
-    std::lock_guard<std::mutex> g(mu_);
-    if (file_) std::fflush(file_);
-}
+void log_stream::flush() { emit_lines(true); }
 
 std::ios::fmtflags log_stream::flags() const { return static_cast<std::ios::fmtflags>(flags_.load()); }
 
@@ -104,8 +105,6 @@ log_stream& log_stream::operator<<(std::ostream& (*manip)(std::ostream&)) {
     manip(b);
     // endl and flush end up here: hand over everything this thread holds.
     emit_lines(true);
-    std::lock_guard<std::mutex> g(mu_);
-    if (file_) std::fflush(file_);
     return *this;
 }
 

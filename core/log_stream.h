@@ -1,10 +1,10 @@
 // The log stream shared by every thread. Each thread builds its text in a buffer of its
 // own; whole lines go to the file under one lock, so lines from different threads never mix,
-// and each reaches the file as soon as it ends.
+// and each reaches the file as soon as it ends. The file is written at its end only, so the
+// lines of two programs sharing the log stay whole too.
 #pragma once
 
 #include <atomic>
-#include <cstdio>
 #include <ios>
 #include <mutex>
 #include <sstream>
@@ -53,7 +53,7 @@ private:
     void write_text(const std::string& text);
 
     mutable std::mutex mu_;
-    FILE* file_ = nullptr;
+    int fd_ = -1;
     std::atomic<unsigned> format_gen_{1};
     std::atomic<unsigned> flags_{static_cast<unsigned>(std::ios::dec | std::ios::skipws)};
     std::atomic<long> precision_{6};

@@ -396,15 +396,17 @@ int show_make_dir_err(int err) { return err == 0 || err == -48 || err == EEXIST 
 
 // --- volumes
 
-int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free) {
+int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free,
+                   unsigned long long* block) {
     FSRef ref;
     std::string leaf;
     int err = FilePathToFSRefAndName(path.c_str(), &ref, &leaf);
     if (err) return err;
-    uint64_t t = 0, f = 0;
-    if ((err = plat::free_space(ref.path, &t, &f)) != 0) return err;
+    uint64_t t = 0, f = 0, b = 0;
+    if ((err = plat::free_space(ref.path, &t, &f, &b)) != 0) return err;
     if (total) *total = t;
     if (free) *free = f;
+    if (block) *block = b;
     return 0;
 }
 

@@ -63,9 +63,10 @@ int make_file_executable(const char* path);
 int show_del_err(int err);
 int show_make_dir_err(int err);
 
-// Byte counts of the volume holding path, whose last component need not exist yet.
-// Outputs are untouched on failure.
-int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free);
+// Byte counts of the volume holding path, whose last component need not exist yet, and the
+// size of the blocks that its files take. Outputs are untouched on failure.
+int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free,
+                   unsigned long long* block = nullptr);
 int eject_dvd(std::string path);
 
 // The open/save dialog's listing of dir (ends in '/'): names sorted ignoring case, without

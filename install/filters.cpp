@@ -1,4 +1,5 @@
 // The install filter, the tile selection and the size totals.
+#include <cmath>
 #include <cstring>
 
 #include "install/install_state.h"
@@ -9,6 +10,14 @@ int g_want_global = 1;
 
 namespace {
 bool tile_selected(const file_version_struct& v) { return stg.tile_selected[v.lon_idx][v.lat_idx] != 0; }
+
+// Whether the current version of history h is counted as to install in the totals.
+bool counts_to_install(size_t h) {
+    const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+    const file_version_struct& v = sim_info[h].versions[last];
+    return want_this_f(static_cast<int>(h), last) && v.sig_want != "GONE" && !v.up_to_date &&
+           (!v.is_global || tile_selected(v));
+}
 }  // namespace
 
 void set_install_filter(int want_sim, int want_global) {
@@ -55,7 +64,7 @@ void recalc_disk_sizes() {
         const file_version_struct& v = sim_info[h].versions[last];
         if (!want_this_f(static_cast<int>(h), last)) continue;
         const bool gone = v.sig_want == "GONE";
-        if (!gone && !v.up_to_date && (!v.is_global || tile_selected(v))) {
+        if (counts_to_install(h)) {
             ++to_add;
             kb_archive += v.size_a;
             kb_unpacked += v.size_b;
@@ -69,4 +78,16 @@ void recalc_disk_sizes() {
     stg.kb_to_install = static_cast<float>(kb_unpacked);
     stg.num_to_add = to_add;
     stg.num_to_remove = to_remove;
+}
+
+double kb_to_install_in_blocks(uint64_t block) {
+    if (block == 0) return stg.kb_to_install;
+    // The manifest's whole KB cut off up to 999 bytes: each file is taken at its largest.
+    double bytes = 0.0;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        if (!counts_to_install(h)) continue;
+        const double most = static_cast<double>(sim_info[h].versions.back().size_b) * 1000.0 + 999.0;
+        bytes += std::ceil(most / static_cast<double>(block)) * static_cast<double>(block);
+    }
+    return bytes / 1000.0;
 }

@@ -223,8 +223,15 @@ void prune_empty_folders(const std::set<std::string>& folders) {
     }
 }
 
-void delete_files() {
+bool delete_failed(const std::string& location, int err) {
+    if (err == 0 || err == ENOENT || err == ENOTDIR) return false;
+    xer << "I could not delete " << location << ": " << error_str(err) << "\n";
+    return true;
+}
+
+int delete_files() {
     std::set<std::string> folders;
+    int failed = 0;
     for (file_history_struct& h : sim_info) {
         file_version_struct& v = h.versions.back();
         if (!v.need_delete) continue;
@@ -233,16 +240,20 @@ void delete_files() {
         if (!folder_stays_inside_copy(location)) {
             xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path
                 << ".\n";
+            ++failed;
             continue;
         }
         int err = delete_file(location);
         if (stg.log_actions) xer << "DELETING  file " << location << ", with result=" << err << ".\n";
         add_parent_folders(location, folders);
         // Only a file that is really gone counts as absent; one that refused to go is still there.
-        if (err == 0 || err == ENOENT) {
+        if (delete_failed(location, err)) {
+            ++failed;
+        } else {
             v.up_to_date = 0;
             v.sig_have = "NONE";
         }
     }
     prune_empty_folders(folders);
+    return failed;
 }

@@ -24,8 +24,12 @@ int make_dirs();
 // when dest_dir_path already existed. Cancelling a new install removes this and nothing above it.
 extern std::string make_dirs_new_root;
 void make_dir_error(std::string path, int err);
-// Deletes the current versions marked need_delete and prunes the folders left empty.
-void delete_files();
+// Deletes the current versions marked need_delete and prunes the folders left empty. Returns
+// the number of files that could not be deleted (see delete_failed).
+int delete_files();
+// Whether deleting location ended with err in a failure: anything but success or a file that
+// is not there. A failure is logged with its cause.
+bool delete_failed(const std::string& location, int err);
 // path without its last component: a/b/c.txt gives a/b/, a/b/ gives a/, c.txt gives "".
 void get_path_with_path(std::string& out, const std::string& path);
 // Adds every folder between location and dest_dir_path (that one excluded), each ending in '/'.

@@ -25,13 +25,15 @@ std::string crnt_file_path;
 std::string crnt_file_name;
 std::string download_error_text;
 
-bool folder_holds_copy(const std::string& folder) {
+namespace {
+// How many of a copy's four folders the folder holds (one folder may count for several).
+int copy_folders_in(const std::string& folder) {
     std::vector<std::string> names;
     std::vector<int> types;
     // No folder at all is none, not the working folder.
     const std::string full = app_path + folder;
-    if (full.empty() || full.back() != '/') return false;
-    if (opensave_getitems(folder, 0, names, types) == 0) return false;
+    if (full.empty() || full.back() != '/') return 0;
+    if (opensave_getitems(folder, 0, names, types) == 0) return 0;
     static const char* const words[] = {"Airfoils", "Instructions", "Output", "Resources"};
     bool found[4] = {false, false, false, false};
     for (size_t i = 0; i < names.size(); ++i) {
@@ -39,5 +41,10 @@ bool folder_holds_copy(const std::string& folder) {
         for (int w = 0; w < 4; ++w)
             if (names[i].find(words[w]) != std::string::npos) found[w] = true;
     }
-    return found[0] && found[1] && found[2] && found[3];
+    return found[0] + found[1] + found[2] + found[3];
 }
+}  // namespace
+
+bool folder_holds_copy(const std::string& folder) { return copy_folders_in(folder) == 4; }
+
+bool folder_holds_part_of_copy(const std::string& folder) { return copy_folders_in(folder) > 0; }

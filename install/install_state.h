@@ -28,6 +28,7 @@ struct stg_struct {
     int32_t num_to_remove;
     int32_t has_scenery;
     int32_t has_sim;
+    int32_t delete_errors;  // files the network fetch could not delete
 };
 static_assert(std::is_trivial_v<stg_struct> && std::is_standard_layout_v<stg_struct>);
 
@@ -69,3 +70,5 @@ extern std::string download_error_text;
 // Whether folder (relative to app_path, ending in '/') holds a copy of the simulator: folders
 // whose names contain "Airfoils", "Instructions", "Output" and "Resources".
 bool folder_holds_copy(const std::string& folder);
+// Whether it holds at least one of those four folders: what is left of a copy that lost some.
+bool folder_holds_part_of_copy(const std::string& folder);

@@ -2,6 +2,7 @@
 // install filter that picks a run's files, and the size totals shown beside the free space.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -63,3 +64,6 @@ void scenery_from_install();
 std::set<std::string> filled_locations();
 // Recounts kb_to_download, kb_to_install, num_to_add and num_to_remove of stg.
 void recalc_disk_sizes();
+// What the files of kb_to_install take on a volume that allocates blocks of that many bytes,
+// each file rounded up to whole blocks, in KB.
+double kb_to_install_in_blocks(uint64_t block);

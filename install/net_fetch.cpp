@@ -216,6 +216,7 @@ int grab_files() {
             if (stg.log_actions)
                 xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
                     << ".\n";
+            if (delete_failed(location, r)) ++stg.delete_errors;
             add_parent_folders(location, deleted_files);
             done = true;
         } else if (!v.need_install) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,6 +228,38 @@ int open_regular(const std::string& path, uint64_t* size) {
     }
     if (size) *size = static_cast<uint64_t>(st.st_size);
     return fd;
+}
+
+int lock_file(const std::string& path, int* fd) {
+    // A file that keeps going under us is one that others keep taking.
+    for (int tries = 0; tries < 16; ++tries) {
+        // Reading is enough to lock; a FIFO put there must not block the open.
+        int f = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        if (f < 0) return errno;
+        struct stat held, named;
+        if (fstat(f, &held) != 0 || !S_ISREG(held.st_mode)) {
+            close(f);
+            return EINVAL;
+        }
+        if (flock(f, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            close(f);
+            return err;
+        }
+        // The last holder removes the file as it lets go: a lock taken on a file that is no
+        // longer at path locks nothing, so the one now there is taken.
+        if (stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            *fd = f;
+            return 0;
+        }
+        close(f);
+    }
+    return EWOULDBLOCK;
+}
+
+void unlock_file(const std::string& path, int fd) {
+    unlink(path.c_str());
+    close(fd);
 }
 
 }  // namespace plat

@@ -55,4 +55,11 @@ struct fd_closer {
 // anything else. *size gets its length.
 int open_regular(const std::string& path, uint64_t* size);
 
+// An advisory lock between programs: the file at path (made when missing, a link there refused)
+// locked through *fd, which holds it until unlock_file or the program's end. 0; EWOULDBLOCK when
+// another holds it; or the errno of the open.
+int lock_file(const std::string& path, int* fd);
+// Removes the lock's file, then closes fd and with it the lock.
+void unlock_file(const std::string& path, int fd);
+
 }  // namespace plat

@@ -31,11 +31,12 @@ std::string unescape_mount(const std::string& s) {
 }
 }  // namespace
 
-int free_space(const std::string& path, uint64_t* total, uint64_t* avail) {
+int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block) {
     struct statvfs vs;
     if (statvfs(path.c_str(), &vs) != 0) return errno;
     if (total) *total = static_cast<uint64_t>(vs.f_blocks) * vs.f_frsize;
     if (avail) *avail = static_cast<uint64_t>(vs.f_bavail) * vs.f_frsize;
+    if (block) *block = vs.f_frsize ? vs.f_frsize : vs.f_bsize;
     return 0;
 }
 

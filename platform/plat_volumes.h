@@ -14,8 +14,9 @@ inline constexpr char test_volumes_env[] = "VOLATRA_TEST_VOLUMES";
 // a program run as "<program> <mount point>" instead of the system's eject.
 inline constexpr char eject_command_env[] = "VOLATRA_EJECT_COMMAND";
 
-// Size and space available to the user of the volume holding the existing folder or file.
-int free_space(const std::string& path, uint64_t* total, uint64_t* avail);
+// Size and space available to the user of the volume holding the existing folder or file, and
+// the size of the blocks it allocates files in.
+int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block = nullptr);
 // The mount point (no trailing '/') holding the absolute path, looked up in mountinfo text;
 // source receives the mounted device and fstype its file system. Empty when no line matches.
 std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source,

@@ -54,17 +54,27 @@ std::vector<std::string> record_lines(const std::string& text) {
 
 }  // namespace
 
+bool holds_recorded_copy(const std::string& folder) {
+    // The copies screens update and delete in the folder: never the top of the disk or the
+    // home folder, whatever they hold. A copy that lost some of its folders is still one to
+    // repair, so any one of them is enough.
+    if (folder.size() < 2 || folder[0] != '/' || folder.back() != '/' || !dir_exists(folder)) return false;
+    const std::string real = plat::real_path(folder), home = plat::home_dir();
+    if (real.empty() || real == "/" || (!home.empty() && real == plat::real_path(home))) return false;
+    return folder_holds_part_of_copy(folder);
+}
+
 void locate_all_volatras() {
     all_ostrands.clear();
     std::string path = record_path();
     if (path.empty()) return;
     for (std::string line : record_lines(record_text(path))) {
-        // A line is only a place where a copy was: the copies screens update and delete in,
-        // so only an absolute folder that holds a copy is taken, always ending in '/'.
+        // A line is only a place where a copy was: only an absolute folder that still holds a
+        // copy is taken, always ending in '/'.
         if (line.empty() || line[0] != '/') continue;
         if (line.back() != '/') line += '/';
         if (std::find(all_ostrands.begin(), all_ostrands.end(), line) != all_ostrands.end()) continue;
-        if (folder_holds_copy(line)) all_ostrands.push_back(line);
+        if (holds_recorded_copy(line)) all_ostrands.push_back(line);
     }
 }
 

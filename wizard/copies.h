@@ -7,8 +7,11 @@
 inline constexpr char copies_record_name[] = "volatra_install.txt";
 
 // Rebuilds all_ostrands from the record: each absolute line, with its '/' added, that names a
-// copy (folder_holds_copy), once, in file order.
+// copy (holds_recorded_copy), once, in file order.
 void locate_all_volatras();
+// Whether a recorded folder (absolute, ending in '/') is still a copy to work on: an existing
+// folder, neither '/' nor the home folder, that holds at least one of a copy's four folders.
+bool holds_recorded_copy(const std::string& folder);
 // Appends dest_dir_path to the record unless a line equals it exactly, always on a line of its
 // own; a path holding a line end is not recorded.
 void register_new_volatra();

@@ -6,6 +6,7 @@
 #include "core/translate.h"
 #include "files/io_utils.h"
 #include "install/install_state.h"
+#include "install/manifest.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
 
@@ -43,10 +44,12 @@ bool disk_space_text(unsigned long long total_bytes, unsigned long long free_byt
 }
 
 bool UTIL_disk_space(const std::string& enough_text, const std::string& short_text) {
-    unsigned long long total = 0, free = 0;
-    if (get_free_space(dest_dir_path, &total, &free) != 0) return true;
+    unsigned long long total = 0, free = 0, block = 0;
+    if (get_free_space(dest_dir_path, &total, &free, &block) != 0) return true;
+    // Files take whole blocks: the sum of their sizes would promise room that is not there.
+    const float needed = static_cast<float>(kb_to_install_in_blocks(block));
     std::string text;
-    bool enough = disk_space_text(total, free, stg.kb_to_install, enough_text, short_text, &text);
+    bool enough = disk_space_text(total, free, needed, enough_text, short_text, &text);
     wizard_text(45, 220, 130, text, 560, 0);
     return enough;
 }

@@ -12,6 +12,7 @@ void set_size_str(float kb, std::string* out);
 // with enough_text or short_text as its verdict; returns whether the space suffices.
 bool disk_space_text(unsigned long long total_bytes, unsigned long long free_bytes, float needed_kb,
                      const std::string& enough_text, const std::string& short_text, std::string* out);
-// Draws the report for the volume of dest_dir_path and stg.kb_to_install; true when the space
-// suffices or the volume cannot be asked (then nothing is drawn).
+// Draws the report for the volume of dest_dir_path and the files of stg.kb_to_install, each
+// rounded up to the volume's blocks; true when the space suffices or the volume cannot be asked
+// (then nothing is drawn).
 bool UTIL_disk_space(const std::string& enough_text, const std::string& short_text);

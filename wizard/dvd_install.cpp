@@ -21,6 +21,7 @@
 #include "shell/dialogs.h"
 #include "widgets/butn.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/disc.h"
 #include "wizard/disk_space.h"
 #include "wizard/maintenance.h"
@@ -192,6 +193,7 @@ int dvd_eula_install(int, wizard_screen& screen) {
 }
 
 int delete_cancelled_install() {
+    unlock_copy();
     if (run_created_dir.empty()) return 0;
     const std::string target = run_created_dir;
     run_created_dir.clear();
@@ -312,11 +314,16 @@ int dvd_run_install(int, wizard_screen& screen) {
             screen.next = dvd_pick_install;
             return 1;
         }
+        // Locked before it is recorded: no other program finds the copy unlocked. One that took
+        // the new folder at the same moment keeps it.
+        if (!lock_copy_for_run(dest_dir_path)) {
+            screen.next = dvd_pick_install;
+            return 1;
+        }
         run_created_dir = make_dirs_new_root;
         register_new_volatra();
-        delete_files();
+        num_install_errors = delete_files();
         dvd_install_is_running = 1;
-        num_install_errors = 0;
     }
     screen.title = tr("Installing Volatra");
     screen.on_quit = install_files_kill;
@@ -330,6 +337,7 @@ int dvd_run_install(int, wizard_screen& screen) {
         case 1:
             screen.next = dvd_done_install;
             dvd_install_is_running = 0;
+            unlock_copy();
             return 1;
         case 2:
             want_file_disk = cursor;

@@ -10,6 +10,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/disc.h"
 #include "wizard/disk_space.h"
 #include "wizard/dvd_install.h"
@@ -166,6 +167,13 @@ int scan_screen(int entered, wizard_screen& screen, maintenance_flow& flow) {
     return 0;
 }
 
+// The flow's run is over (done or stopped): its work ends and the copy is free for others.
+void end_run(const maintenance_flow& flow) {
+    install_files_kill();
+    *flow.running = 0;
+    unlock_copy();
+}
+
 // On the first frame of the map or the confirmation while the flow's run is under way (the user
 // went Back from it): whether to go on with it. Stop ends the run and keeps what it did.
 bool run_goes_on(const maintenance_flow& flow) {
@@ -173,8 +181,7 @@ bool run_goes_on(const maintenance_flow& flow) {
     const int answer =
         abort_alert(tr(flow.stop_question), tr("Stop"), tr(flow.stop_line), tr("Continue"), tr(flow.stop_line));
     if (!stops_the_run(answer)) return true;
-    install_files_kill();
-    *flow.running = 0;
+    end_run(flow);
     return false;
 }
 
@@ -187,18 +194,23 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
         xer << "Starting install at " << xtim_class::microsecs() / 1000000 << "\n";
         // The copy was there when it was picked; a run into a folder that has gone since would
         // make a partial tree of its own.
-        if (!path_is_to_a_sim()) {
+        if (!holds_recorded_copy(dest_dir_path)) {
             xer << "The copy " << dest_dir_path << " is not there any more.\n";
             screen.next = flow.pick;
             return 1;
         }
-        if (!choose_files() || make_dirs()) {
+        if (!lock_copy_for_run(dest_dir_path)) {
             screen.next = flow.choose;
             return 1;
         }
-        delete_files();
+        if (!choose_files() || make_dirs()) {
+            unlock_copy();
+            screen.next = flow.choose;
+            return 1;
+        }
+        // A file that would not go is a failed file of the run.
+        num_install_errors = delete_files();
         *flow.running = 1;
-        num_install_errors = 0;
     }
     screen.title = tr(flow.run_title);
     screen.on_quit = install_files_kill;
@@ -210,7 +222,7 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
             return 0;
         case 1:
             screen.next = flow.done;
-            *flow.running = 0;
+            end_run(flow);
             return 1;
         case 2:
             want_file_disk = cursor;
@@ -220,8 +232,7 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
             ++num_install_errors;
             if (stops_the_run(UTIL_cancel_install(tr(flow.error_heading), tr(flow.error_text), tr("Stop"),
                                                   tr(flow.button_line), tr("Continue"), tr(flow.button_line)))) {
-                install_files_kill();
-                *flow.running = 0;
+                end_run(flow);
                 screen.next = flow.done;
                 return 1;
             }

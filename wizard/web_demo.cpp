@@ -6,6 +6,7 @@
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
 #include "wizard/run_sim.h"
 #include "wizard/web_update.h"
@@ -117,6 +118,12 @@ int demo_run_patch(int, wizard_screen& screen) {
             return 1;
         }
         net_stream_reset();
+        // Another program that took the new folder at the same moment keeps it.
+        if (!lock_copy_for_run(dest_dir_path)) {
+            run_created_dir.clear();
+            screen.next = demo_pick_dest;
+            return 1;
+        }
         demo_install_is_running = 1;
         xer << "Web demo install into " << dest_dir_path << "\n";
     }

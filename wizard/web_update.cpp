@@ -14,6 +14,7 @@
 #include "install/net_fetch.h"
 #include "net/http.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/disk_space.h"
 #include "wizard/dvd_install.h"
 #include "wizard/run_sim.h"
@@ -53,6 +54,8 @@ bool show_unreachable(wizard_screen& screen) {
 }  // namespace
 
 void net_stream_stop() {
+    // The run is over or abandoned: the copy is free for another program.
+    unlock_copy();
     grab_files_kill();
     for (int s = 0; s < streams; ++s) {
         // A transfer left running would go on filling its stream's file with the old file's
@@ -312,15 +315,17 @@ int net_run_patch(int entered, wizard_screen& screen) {
     if (entered) {
         stg.extract_error = 0;
         stg.download_failed = 0;
-        if (!choose_files() || make_dirs()) {
+        stg.delete_errors = 0;
+        net_stream_reset();
+        if (!lock_copy_for_run(dest_dir_path) || !choose_files() || make_dirs()) {
             screen.next = net_check_disk;
             return 1;
         }
-        net_stream_reset();
     }
     if (!net_patch_frame(screen, totl_inst_rat)) return 0;
     net_stream_reset();
-    xer << "Web update ended" << (stg.extract_error ? " with an archive that could not be extracted" : "") << ".\n";
+    xer << "Web update ended" << (stg.extract_error ? " with an archive that could not be extracted" : "")
+        << (stg.delete_errors ? " with files that could not be deleted" : "") << ".\n";
     screen.back = nullptr;
     screen.next = net_done;
     return 1;
@@ -329,7 +334,7 @@ int net_run_patch(int entered, wizard_screen& screen) {
 int net_done(int, wizard_screen& screen) {
     screen.title = tr("Finshed Web Update");
     screen.next = wizard_quit;
-    if (nothing_to_update() || !stg.extract_error) {
+    if (nothing_to_update() || (!stg.extract_error && !stg.delete_errors)) {
         screen.text = nothing_to_update()
                           ? tr("This copy of Volatra (") + dest_dir_path + tr(") is already up to date.")
                           : tr("I have finished updating ") + dest_dir_path + ".";

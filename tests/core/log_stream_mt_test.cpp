@@ -59,6 +59,24 @@ TEST(LogStream, EachLineIsInTheFileWhenItEndsEvenAfterAKill) {
     unlink(path.c_str());
 }
 
+// A second program starting on the same log truncates it; the lines of both stay whole after
+// that, each at the end of the file, not over the other's.
+TEST(LogStream, TwoProgramsOnOneLogKeepTheirLinesWhole) {
+    std::string path = temp_file("log_two");
+    log_stream first, second;
+    ASSERT_TRUE(first.open(path));
+    for (int i = 0; i < 3; ++i) first << "first program, line " << i << "\n";
+    ASSERT_TRUE(second.open(path));
+    second << "Disc read: /media/VOLATRA\n";
+    first << "WIZARD entered dvd_run_install\n";
+    second << "WIZARD entered dvd_pick_repair\n";
+    first.close();
+    second.close();
+    EXPECT_EQ(read_file(path),
+              "Disc read: /media/VOLATRA\nWIZARD entered dvd_run_install\nWIZARD entered dvd_pick_repair\n");
+    unlink(path.c_str());
+}
+
 TEST(LogStream, SharedFormatReachesEveryThread) {
     log_stream log;
     std::string path = temp_file("log_fmt");

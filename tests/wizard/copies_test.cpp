@@ -60,6 +60,15 @@ TEST_F(Copies, OnlyAbsoluteFoldersHoldingACopyAreListedAndACutLineNeverJoinsTheN
     dest_dir_path = copy("apps/C\nD/");
     register_new_volatra();
     EXPECT_EQ(read_lines(record()).size(), 5u);
+
+    // A copy that lost some of its folders is still listed (to be repaired); the home folder
+    // and '/' never are, whatever they hold.
+    remove_tree(b + "Output");
+    remove_tree(b + "Airfoils");
+    write_file(w.home() + "Resources/.keep", "");
+    write_file(record(), read_file(record()) + w.home() + "\n/\n");
+    locate_all_volatras();
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{a, b}));
 }
 
 TEST_F(Copies, APickScreenKeepsALeftoverDestinationOnlyWhenItIsARegisteredCopy) {

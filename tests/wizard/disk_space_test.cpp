@@ -1,6 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
+
+#include <cmath>
+
+#include "engine_helpers.h"
+#include "install/install_state.h"
+#include "install/manifest.h"
 #include "wizard/disk_space.h"
+#include "wizard_helpers.h"
 
 namespace {
 
@@ -22,6 +30,25 @@ TEST(DiskSpace, ReportAndVerdict) {
     EXPECT_EQ(text, "Disk size: 3.8 GB\nFree disk space: 1.9 GB\nDisk space needed to install: 1.9 GB.\n\nfits");
     EXPECT_FALSE(disk_space_text(4000000000ull, 1999999999ull, 2000000, "fits", "short", &text));
     EXPECT_EQ(text.substr(text.size() - 5), "short");
+}
+
+// Each file takes whole blocks of the volume, as du counts it: 300 files of 3 KB need more than
+// 900 KB. The manifest's KB are cut down to whole ones, so each file is taken at its largest.
+TEST(DiskSpace, EachFileCountsInWholeBlocksOfTheVolume) {
+    wizard_world w;
+    reset_engine_state();
+    for (int i = 0; i < 300; ++i) add_history("All/Resources/f" + std::to_string(i) + ".txt", {md5_abc}, 0, 3.0f);
+    recalc_disk_sizes();
+    ASSERT_EQ(stg.kb_to_install, 900.0f);
+    dest_dir_path = w.root / "new copy/";
+    struct statvfs vs;
+    ASSERT_EQ(statvfs(w.root.path().c_str(), &vs), 0);
+    const double block = static_cast<double>(vs.f_frsize);
+    const float needed = static_cast<float>(300 * std::ceil(3999 / block) * block / 1000);
+    paint_recorder paint;
+    EXPECT_TRUE(UTIL_disk_space("fits", "short"));
+    EXPECT_TRUE(drawn_text(paint, "Disk space needed to install: " + size_string(needed) + "."));
+    EXPECT_NE(size_string(needed), size_string(900));
 }
 
 }  // namespace

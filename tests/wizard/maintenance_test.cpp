@@ -4,12 +4,15 @@
 
 #include <deque>
 
+#include "common/recorders.h"
 #include "core/wx.h"
 #include "engine_helpers.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
+#include "platform/plat_paths.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
 #include "wizard/run_sim.h"
@@ -210,6 +213,96 @@ TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) 
         EXPECT_FALSE(drawn_text(paint, "Run Volatra Now"));
         EXPECT_EQ(scenery_install_is_running, 0);
     }
+}
+
+// A file that refuses to go (here a folder holding a file stands where the scan found the file,
+// which no user's rights can delete) is a failed file: the finish screens take their error text.
+TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
+    auto stuck = [&](const std::string& rel) {
+        remove_tree(copy + rel);
+        write_file(copy + rel + "/mine", "x");
+    };
+    menu_choice(1, dvd_pick_scenery);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_edit_scenery));
+    wizard_frame();
+    wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);  // the tile off
+    wizard_frame();
+    stuck(tile);
+    next();
+    ASSERT_TRUE(until(dvd_done_scenery));
+    paint.clear();
+    wizard_frame();
+    EXPECT_EQ(num_install_errors, 1);
+    EXPECT_TRUE(drawn_text(paint, "There were errors while removing your scenery;"));
+    EXPECT_FALSE(path_exists(copy + overlay));
+    EXPECT_EQ(read_file(copy + tile + "/mine"), "x");
+
+    // The repair's removal of a file the release dropped.
+    write_file(copy + "Resources/old.txt", "obsolete");
+    back();
+    menu_choice(2, dvd_pick_repair);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_confirm_repair));
+    wizard_frame();
+    stuck("Resources/old.txt");
+    next();
+    ASSERT_TRUE(until(dvd_done_repair));
+    paint.clear();
+    wizard_frame();
+    EXPECT_EQ(num_install_errors, 1);
+    EXPECT_TRUE(drawn_text(paint, "There were errors during the repair;"));
+}
+
+// What a user may delete by hand (here the Output folder) leaves a copy that the start screen
+// still offers, and the repair makes the folder again.
+TEST_F(Maintenance, ACopyThatLostAFolderIsOfferedAndTheRepairMakesItAgain) {
+    remove_tree(copy + "Output");
+    menu_choice(2, dvd_pick_repair);
+    wizard_frame();
+    EXPECT_EQ(dest_dir_path, copy);
+    next();
+    ASSERT_TRUE(until(dvd_confirm_repair));
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_done_repair));
+    EXPECT_TRUE(path_exists(copy + "Output/logbooks"));
+    EXPECT_EQ(num_install_errors, 0);
+}
+
+// A run holds the copy: while another program's run does, the repair is told so and waits.
+TEST_F(Maintenance, ACopyInUseByAnotherProgramIsNotRepairedUntilItIsFree) {
+    int other = -1;
+    ASSERT_EQ(plat::lock_file(copy + copy_lock_name, &other), 0);
+    remove_tree(copy + "Resources/a.txt");
+    menu_choice(2, dvd_pick_repair);
+    wizard_frame();
+    next();
+    ASSERT_TRUE(until(dvd_confirm_repair));
+    wizard_frame();
+    reset_recorders();
+    next();
+    wizard_frame();
+    wizard_frame();
+    EXPECT_EQ(g_wizard, dvd_confirm_repair);
+    EXPECT_EQ(repair_is_running, 0);
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_EQ(recorded_alerts()[0].line2, copy);
+    EXPECT_FALSE(path_exists(copy + "Resources/a.txt"));
+
+    // Free again: the repair runs, holding the copy until it ends.
+    plat::unlock_file(copy + copy_lock_name, other);
+    next();
+    wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_install_repair);
+    EXPECT_EQ(plat::lock_file(copy + copy_lock_name, &other), EWOULDBLOCK);
+    ASSERT_TRUE(until(dvd_done_repair));
+    EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
+    EXPECT_FALSE(path_exists(copy + copy_lock_name));
+    ASSERT_EQ(plat::lock_file(copy + copy_lock_name, &other), 0);
+    plat::unlock_file(copy + copy_lock_name, other);
 }
 
 TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {

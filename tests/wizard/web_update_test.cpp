@@ -143,6 +143,26 @@ TEST_F(WebUpdate, FilesOnlyToDeleteAreDeletedThoughNothingIsFetched) {
     EXPECT_TRUE(drawn_text(paint, "I have finished updating "));
 }
 
+// A file the release dropped that will not go (a folder of the user's stands there since the
+// scan) ends the update with its error text.
+TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
+    register_copy();
+    write_file(copy + "Resources/dropped.txt", "dropped");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/dropped.txt", "", true, {"dropped"}}}, {mirror});
+    run_until(net_check_disk);
+    remove_tree(copy + "Resources/dropped.txt");
+    write_file(copy + "Resources/dropped.txt/mine", "x");
+    ASSERT_TRUE(frames_while_not([] {
+        if (g_wizard == net_check_disk) wizard_frame(720, 20, true);  // Next
+        return g_wizard == net_done;
+    })) << log.text();
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "There were problems updating Volatra.")) << log.text();
+    EXPECT_EQ(read_file(copy + "Resources/dropped.txt/mine"), "x");
+}
+
 TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     register_copy();
     std::vector<web_file> files;

@@ -1,0 +1,43 @@
+#include "wizard/copy_lock.h"
+
+#include <cerrno>
+
+#include "core/alert.h"
+#include "core/translate.h"
+#include "core/wx.h"
+#include "files/errors.h"
+#include "platform/plat_paths.h"
+
+namespace {
+std::string locked_folder;
+int lock_fd = -1;
+}  // namespace
+
+bool lock_copy_for_run(const std::string& folder) {
+    if (lock_fd >= 0 && folder == locked_folder) return true;
+    unlock_copy();
+    int fd = -1;
+    const int err = plat::lock_file(folder + copy_lock_name, &fd);
+    if (err == 0) {
+        locked_folder = folder;
+        lock_fd = fd;
+        return true;
+    }
+    if (err != EWOULDBLOCK) {
+        xer << "Could not lock the copy " << folder << " (" << error_str(err) << "); going on without a lock.\n";
+        return true;
+    }
+    xer << "The copy " << folder << " is in use by another program.\n";
+    __MACIBM_alert(0, UTL_translate_string("Another program is working on this copy of Volatra:"), folder,
+                   UTL_translate_string("It may be installing, repairing or updating it."),
+                   UTL_translate_string("Please wait until it has finished, then try again."), t_alert, __FILE__,
+                   __LINE__);
+    return false;
+}
+
+void unlock_copy() {
+    if (lock_fd < 0) return;
+    plat::unlock_file(locked_folder + copy_lock_name, lock_fd);
+    lock_fd = -1;
+    locked_folder.clear();
+}

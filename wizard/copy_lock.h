@@ -1,0 +1,16 @@
+// One program at a time works on a copy: a run holds a lock on the copy it writes into, so a
+// second installer, updater or demo installer is told the copy is in use instead of installing,
+// deleting or ejecting discs under the first.
+#pragma once
+
+#include <string>
+
+// The lock file's name in the copy's folder; hidden, so no listing of the copy shows it.
+inline constexpr char copy_lock_name[] = ".volatra-installer.lock";
+
+// Takes the lock of the copy in folder (ending in '/') for a run, giving up one held on another
+// copy. False, after an alert naming the copy, when another program holds it. Where no lock file
+// can be made (a folder the user cannot write) the run goes on without one.
+bool lock_copy_for_run(const std::string& folder);
+// Gives the lock up: the run ended or was stopped, or its folder is about to be deleted.
+void unlock_copy();
