@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -10,7 +11,9 @@
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "platform/plat_paths.h"
 #include "wizard/copies.h"
+#include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
 #include "wizard/run_sim.h"
@@ -306,6 +309,9 @@ protected:
 
 TEST_F(DvdRun, ContinueResumesTheRunWithoutPreparingItAgain) {
     start_then_back();
+    // The run holds the new copy against other programs until it ends.
+    int other = -1;
+    EXPECT_EQ(plat::lock_file(copy + copy_lock_name, &other), EWOULDBLOCK);
     question_answer = 0;  // Continue
     wizard_frame();
     EXPECT_EQ(questions_asked, 1);
@@ -316,6 +322,7 @@ TEST_F(DvdRun, ContinueResumesTheRunWithoutPreparingItAgain) {
     EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
     EXPECT_EQ(read_file(copy + "Resources/b.txt"), "abc");
     EXPECT_EQ(read_lines(w.prefs() + copies_record_name), std::vector<std::string>{copy});
+    EXPECT_FALSE(path_exists(copy + copy_lock_name));
     paint.clear();
     frames(1);
     EXPECT_TRUE(drawn_text(paint, "Installation was successful."));
