@@ -31,12 +31,15 @@ UTL_worker_threads::~UTL_worker_threads() {
 
 void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
     ++outstanding;
+    if (successor) ++successor->outstanding;
     UTL_message_queue_write(todo_queue, task);
 }
 
 void UTL_worker_threads::forward_to(UTL_worker_threads* next) { successor = next; }
 
-bool UTL_worker_threads::has_free_slot() { return outstanding < max_outstanding; }
+bool UTL_worker_threads::has_free_slot() {
+    return outstanding < max_outstanding && (!successor || successor->has_free_slot());
+}
 
 int UTL_worker_threads::count_total_tasks() { return outstanding; }
 
@@ -70,11 +73,15 @@ void* UTL_worker_threads::thread_func(void* arg) {
         void* unused;
         exce_class fatal;
         int ok = THREAD_guarded_call(run, task, &unused, &fatal);
-        if (ok && pool->successor) {
-            // Counted in the next pool before it leaves this one: never idle in between.
-            pool->successor->enqueue_task(static_cast<UTL_work_task*>(task));
-            --pool->outstanding;
-            continue;
+        if (pool->successor) {
+            if (ok) {
+                // Counted in the next pool since it was queued here: never idle in between.
+                UTL_message_queue_write(pool->successor->todo_queue, task);
+                --pool->outstanding;
+                continue;
+            }
+            // Back to the owner instead: the slot it held in the next pool is free again.
+            --pool->successor->outstanding;
         }
         UTL_message_queue_write(pool->retired_queue, task);
         // An exception escaping do_it would otherwise terminate the process with no alert and no

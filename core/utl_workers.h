@@ -37,8 +37,10 @@ public:
     UTL_work_task* check_retired_tasks();
     // Null at once when no task is out; otherwise waits for one.
     UTL_work_task* wait_retired_tasks();
-    // From now on a finished task goes straight on to next's queue (counted there) instead of
-    // back to the owner; set before any task is queued. next must outlive this pool.
+    // From now on a finished task goes straight on to next's queue instead of back to the owner;
+    // set before any task is queued. A task queued here takes its slot in next at once, and this
+    // pool has a free slot only while next has one: what waits between the two stays within
+    // next's limit. next must outlive this pool.
     void forward_to(UTL_worker_threads* next);
 
 private:

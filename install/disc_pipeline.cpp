@@ -35,9 +35,9 @@ unpack_archive_fn g_unpack_archive = unpack_archive_by_suffix;
 abort_alert_fn g_abort_alert = nullptr;
 
 namespace {
-// Tasks out per pool: bounds the archive copies waiting in the temporary folder.
+// Tasks out per pool. A copy holds its slot in the unpack pool from the moment it is queued, so
+// no more than this many archives wait in the temporary folder.
 constexpr int kTasksOut = 30;
-constexpr int kCopyThreads = 2;
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 
@@ -262,24 +262,18 @@ int install_files(int& cursor, int disk) {
     if (!copy_pool || !unzip_pool) {
         delete copy_pool;
         if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_processors(), kTasksOut);
-        // Copies spread over two threads, each going on to the unpack pool as soon as it is made,
-        // not when the frame next steps.
-        copy_pool = new UTL_worker_threads(kCopyThreads, kTasksOut);
+        // One reader, so the disc is read in order; each copy goes on to the unpack pool as soon
+        // as it is made, not when the frame next steps.
+        copy_pool = new UTL_worker_threads(1, kTasksOut);
         copy_pool->forward_to(unzip_pool);
     }
 
     const int n = static_cast<int>(sim_info.size());
     while (cursor < n && !current_version(cursor).need_install) ++cursor;
-
-    // The slots free as the step begins: copies that finish meanwhile leave the copy pool on
-    // their own, and their slots are the next step's.
-    for (int room = kTasksOut - copy_pool->count_total_tasks(); cursor < n && room > 0;) {
+    while (cursor < n && copy_pool->has_free_slot()) {
         const file_version_struct& v = current_version(cursor);
         if (v.disk != disk) break;
-        if (v.need_install) {
-            copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
-            --room;
-        }
+        if (v.need_install) copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
         ++cursor;
     }
 

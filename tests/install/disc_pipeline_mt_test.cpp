@@ -1,15 +1,18 @@
 // The disc pipeline on its two pools: disc changes, failures, archives that hold something else,
 // and runs abandoned with every slot busy.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <set>
 #include <stdexcept>
 
+#include "core/strings.h"
 #include "engine_helpers.h"
 #include "files/errors.h"
 #include "files/io_utils.h"
@@ -233,6 +236,35 @@ TEST_F(DiscPipeline, KillWithEverySlotBusyStillUnpacksWhatWasQueued) {
     EXPECT_EQ(list_tree(dest_dir_path).size(), 30u);
     EXPECT_EQ(step_until_answer(cursor = 0, 0), 1);
     for (int i = 0; i < 80; ++i) EXPECT_EQ(cur(i).up_to_date, 1);
+}
+
+// Unpacks slowly, noting the most archives that waited in the temporary folder meanwhile.
+std::string g_waiting_in;
+std::atomic<int> g_most_waiting{0};
+int slow_counting_unpack(const std::string& archive, const std::string& folder) {
+    int archives = 0;
+    if (DIR* d = opendir(g_waiting_in.c_str())) {
+        while (dirent* e = readdir(d)) archives += ends_with(e->d_name, ".zip") ? 1 : 0;
+        closedir(d);
+    }
+    for (int most = g_most_waiting; archives > most && !g_most_waiting.compare_exchange_weak(most, archives);) {
+    }
+    usleep(3000);
+    return unpack_archive_by_suffix(archive, folder);
+}
+
+// The disc is read faster than the archives are unpacked: the copies wait for room in the
+// unpack pool instead of piling up in the temporary folder.
+TEST_F(DiscPipeline, NoMoreThanThirtyArchivesWaitWhenUnpackingLags) {
+    for (int i = 0; i < 300; ++i) add("All/many/" + std::to_string(i) + ".txt", std::to_string(i), 0);
+    g_waiting_in = temp_path;
+    g_most_waiting = 0;
+    g_unpack_archive = slow_counting_unpack;
+    int cursor = 0;
+    EXPECT_EQ(step_until_answer(cursor, 0), 1);
+    EXPECT_LE(g_most_waiting, 30);
+    EXPECT_GT(g_most_waiting, 0);
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(cur(i).up_to_date, 1) << i;
 }
 
 // Where the process unpacking an archive is killed: before the unpacking starts, or after the new
