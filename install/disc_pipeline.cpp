@@ -39,6 +39,13 @@ namespace {
 // no more than this many archives wait in the temporary folder.
 constexpr int kTasksOut = 30;
 
+// Histories whose copy failed because their disc went away, in manifest order: copied again
+// once the disc is back, before the hand-out goes on from resume_cursor.
+std::vector<int> copies_lost;
+int resume_cursor = -1;
+// A copy found the disc gone: nothing more is handed out until the disc is asked for again.
+bool disc_gone = false;
+
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 
 // The signature names the temporary copy; one read from a manifest must not lead out of the
@@ -225,7 +232,10 @@ void dvd_unpack_task::copy_phase() {
     const std::string source = dvd_path + install_name + "/" + current_version(index).path + suffix;
     phase = 1;
     err = copy_archive(source, temp_file);
-    if (err) err_msg = "I was unable to copy the file " + source + " from the DVD to the hard drive.";
+    if (!err) return;
+    err_msg = "I was unable to copy the file " + source + " from the DVD to the hard drive.";
+    // Judged now, while the drive is as the copy found it.
+    disc_missing = !dir_exists(dvd_path + install_name + "/");
 }
 
 void dvd_unpack_task::unpack_phase() {
@@ -256,6 +266,28 @@ void delete_pools() {
     copy_pool = nullptr;
     unzip_pool = nullptr;
 }
+
+void forget_lost_copies() {
+    copies_lost.clear();
+    resume_cursor = -1;
+    disc_gone = false;
+}
+
+// The copies lost with a disc that went away, queued again from the disc now in the drive; the
+// cursor names the first still waiting, or where the hand-out goes on once none is.
+void hand_out_lost_copies(int& cursor, int disk) {
+    size_t done = 0;
+    while (done < copies_lost.size() && copy_pool->has_free_slot() &&
+           current_version(copies_lost[done]).disk == disk)
+        copy_pool->enqueue_task(new dvd_unpack_task(copies_lost[done++], temp_path));
+    copies_lost.erase(copies_lost.begin(), copies_lost.begin() + static_cast<std::ptrdiff_t>(done));
+    if (!copies_lost.empty()) {
+        cursor = copies_lost.front();
+        return;
+    }
+    cursor = resume_cursor;
+    resume_cursor = -1;
+}
 }  // namespace
 
 int install_files(int& cursor, int disk) {
@@ -266,15 +298,21 @@ int install_files(int& cursor, int disk) {
         // as it is made, not when the frame next steps.
         copy_pool = new UTL_worker_threads(1, kTasksOut);
         copy_pool->forward_to(unzip_pool);
+        forget_lost_copies();
     }
 
     const int n = static_cast<int>(sim_info.size());
-    while (cursor < n && !current_version(cursor).need_install) ++cursor;
-    while (cursor < n && copy_pool->has_free_slot()) {
-        const file_version_struct& v = current_version(cursor);
-        if (v.disk != disk) break;
-        if (v.need_install) copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
-        ++cursor;
+    if (!disc_gone) {
+        if (resume_cursor >= 0) hand_out_lost_copies(cursor, disk);
+        if (resume_cursor < 0) {
+            while (cursor < n && !current_version(cursor).need_install) ++cursor;
+            while (cursor < n && copy_pool->has_free_slot()) {
+                const file_version_struct& v = current_version(cursor);
+                if (v.disk != disk) break;
+                if (v.need_install) copy_pool->enqueue_task(new dvd_unpack_task(cursor, temp_path));
+                ++cursor;
+            }
+        }
     }
 
     while (unzip_pool->has_free_slot()) {
@@ -284,9 +322,17 @@ int install_files(int& cursor, int disk) {
     }
 
     while (UTL_work_task* t = unzip_pool->check_retired_tasks()) {
+        dvd_unpack_task* task = static_cast<dvd_unpack_task*>(t);
+        if (task->disc_missing) {
+            // Not the file's fault: it is copied again once the disc is back.
+            copies_lost.insert(std::lower_bound(copies_lost.begin(), copies_lost.end(), task->index), task->index);
+            disc_gone = true;
+            delete task;
+            continue;
+        }
         std::string msg;
-        int code = t->check_error(msg);
-        delete t;
+        int code = task->check_error(msg);
+        delete task;
         if (code) {
             install_err_num = code;
             install_err_msg = msg;
@@ -294,7 +340,16 @@ int install_files(int& cursor, int disk) {
         }
     }
 
-    if (cursor >= n && pools_idle()) {
+    if (disc_gone && pools_idle()) {
+        // Asked for once, whatever number of copies it took with it.
+        xer << "The disc went away: " << copies_lost.size() << " archives to copy again\n";
+        disc_gone = false;
+        if (resume_cursor < 0) resume_cursor = cursor;
+        cursor = copies_lost.front();
+        return 2;
+    }
+    // While lost copies wait, the cursor names the first of them.
+    if (cursor >= n && resume_cursor < 0 && pools_idle()) {
         delete_pools();
         return 1;
     }
@@ -314,6 +369,7 @@ int install_files_get_error(std::string& msg) {
 }
 
 void install_files_kill() {
+    forget_lost_copies();
     if (!copy_pool && !unzip_pool) return;
     if (copy_pool && unzip_pool) {
         // Every queued copy is made and passed on to the unpack pool before the pool goes.

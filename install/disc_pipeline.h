@@ -29,6 +29,8 @@ public:
     std::string dest_path;
     std::string err_msg;
     int err;
+    // The copy failed because the disc's release folder was gone: the disc left the drive.
+    bool disc_missing = false;
 
 private:
     void copy_phase();

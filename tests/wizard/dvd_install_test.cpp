@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "common/test_helpers.h"
 #include "core/wx.h"
+#include "engine_helpers.h"
 #include "files/zip_utils.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
@@ -14,6 +19,7 @@
 #include "platform/plat_paths.h"
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
+#include "wizard/disc.h"
 #include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
 #include "wizard/run_sim.h"
@@ -346,6 +352,80 @@ TEST_F(DvdRun, CancelStopsTheRunAndDeletesOnlyItsFolder) {
     wizard_frame();
     EXPECT_EQ(starts(), 2);
     EXPECT_EQ(dvd_install_is_running, 1);
+}
+
+// The disc leaves the drive while the run copies from it (the first unpack takes it out, so the
+// copies after it find it gone): the run asks for it once, as for any disc change, with no error,
+// and copies what it lost once the changer has put it back.
+std::string g_drive;
+std::atomic<bool> g_pulled{false};
+int pull_disc_then_unpack(const std::string& archive, const std::string& folder) {
+    if (!g_pulled.exchange(true)) unlink(g_drive.c_str());
+    return unpack_archive_by_suffix(archive, folder);
+}
+
+TEST_F(DvdInstall, ADiscTakenOutMidRunIsAskedForOnceAndTheRunGoesOn) {
+    const int files = 45;  // more than the first step hands out
+    std::string body = "DIR All/Resources/\n";
+    for (int i = 0; i < files; ++i)
+        body += "FILE 0 0 91001 1 3 900150983cd24fb0d6963f7d28e17f72 f" + std::to_string(i) + ".txt\n";
+    const std::string disc = w.disc("disk_0", "Volatra 9", body);
+    write_file(disc + "Volatra 9/All/Resources/.keep", "");
+    for (int i = 0; i < files; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".txt";
+        ASSERT_EQ(file_to_zip(w.root.write("src/" + name, "abc"), disc + "Volatra 9/All/Resources/" + name + ".zip"), 0);
+    }
+    write_file(w.root / "discs/.keep", "");
+    std::filesystem::rename(disc, w.root / "discs/disk_0");
+    const std::string load = std::string("'" VOLATRA_SOURCE_DIR "/tools/disc_changer.sh' load '") + w.volumes() +
+                             "' '" + (w.root / "discs") + "' 0";
+    ASSERT_EQ(run(load), 0);
+    g_drive = w.volumes() + "DVD";
+    g_pulled = false;
+    questions_asked = 0;
+    struct hooks {
+        abort_alert_fn question = g_abort_alert;
+        unpack_archive_fn unpack = g_unpack_archive;
+        ~hooks() {
+            install_files_kill();
+            g_abort_alert = question;
+            g_unpack_archive = unpack;
+        }
+    } saved;
+    g_abort_alert = answer_question;
+    g_unpack_archive = pull_disc_then_unpack;
+    log_capture log;
+
+    g_wizard = dvd_start;
+    frames(1);
+    g_wizard = dvd_pick_install;
+    frames(1);
+    const std::string copy = dest_dir_path;
+    g_wizard = dvd_scenery_install;
+    frames(2);
+    wizard_frame(720, 20, true);
+    for (int i = 0; i < 3000 && g_wizard != dvd_switch_disk_install && g_wizard != dvd_done_install; ++i)
+        wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_switch_disk_install);
+    paint.clear();
+    frames(3);
+    EXPECT_TRUE(drawn_text(paint, "Please insert DVD number 1 and click continue."));
+    EXPECT_EQ(questions_asked, 0);
+
+    ASSERT_EQ(run(load), 0);
+    wizard_frame(720, 20, true);
+    for (int i = 0; i < 3000 && g_wizard != dvd_done_install; ++i) wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_done_install);
+    EXPECT_EQ(questions_asked, 0);
+    EXPECT_EQ(num_install_errors, 0);
+    for (int i = 0; i < files; ++i) EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
+    // Asked for once, through the disc change the run already has.
+    const std::string text = log.text();
+    size_t asked = 0;
+    for (size_t at = text.find("WIZARD entered dvd_switch_disk_install"); at != std::string::npos;
+         at = text.find("WIZARD entered dvd_switch_disk_install", at + 1))
+        ++asked;
+    EXPECT_EQ(asked, 1u) << text;
 }
 
 }  // namespace
