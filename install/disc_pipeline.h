@@ -40,7 +40,9 @@ private:
 
 // One step, called once per frame with the caller's cursor (0 before the first step) and the
 // disc mounted now: 0 working, 1 every needed file is installed (pools deleted), 2 the next needed
-// file is on another disc and nothing is outstanding, 3 a task failed (the run goes on).
+// file is on another disc and nothing is outstanding, 3 a task failed (the run goes on). A disc
+// that leaves the drive mid-run also gives 2 once the pools are idle, the cursor at the first
+// file whose copy it took; those copies are made again before the run goes on.
 int install_files(int& cursor, int disk);
 // The failure behind result 3: returns its code and message, then clears both.
 int install_files_get_error(std::string& msg);
