@@ -17,13 +17,13 @@ int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_
 
 namespace {
 // A task takes histories until it holds this many or this many kilobytes (the manifest's
-// unpacked sizes): small files go in numbers that keep queueing cheap, a large file goes alone,
-// so no thread is left with several large ones while the others idle.
-constexpr int batch_files = 64;
+// unpacked sizes): a large file goes alone, so no thread is left with several large ones while
+// the others idle.
+constexpr int batch_files = 10;
 constexpr float batch_kb = 4000.0f;
-// Tasks queued per processor: enough for every thread to stay busy through a frame of 16 ms
-// when the wizard steps the pass once a frame.
-constexpr int tasks_per_processor = 8;
+// Tasks queued per processor. Progress counts histories handed out, so a small queue keeps the
+// bar close to what has been hashed.
+constexpr int tasks_per_processor = 4;
 
 // One past the last history of the batch that starts at first.
 int batch_end(int first, int total) {

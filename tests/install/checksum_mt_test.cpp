@@ -137,21 +137,21 @@ TEST_F(Checksum, AbandonedPassesAndRereadManifests) {
     int cursor = 0;
     float progress = 0.0f;
     EXPECT_EQ(checksum_directory(cursor, progress), 0);
-    EXPECT_EQ(cursor, 512 * UTL_count_processors());  // eight tasks per processor, 64 small histories each
+    EXPECT_EQ(cursor, 40 * UTL_count_processors());  // four tasks per processor, 10 small histories each
     checksum_directory_kill();
 
     // Batches are cut by size too: files of 4 MB and more go one to a task.
     for (int i = 0; i < n; ++i) sim_info[i].versions.back().size_b = 4000.0f;
     cursor = 0;
     EXPECT_EQ(checksum_directory(cursor, progress), 0);
-    EXPECT_EQ(cursor, 8 * UTL_count_processors());
+    EXPECT_EQ(cursor, 4 * UTL_count_processors());
     checksum_directory_kill();
     // A small file, three of 1 MB and one of 4 MB make the first task.
     sim_info[0].versions.back().size_b = 0;
     for (int i = 1; i < 4; ++i) sim_info[i].versions.back().size_b = 1000.0f;
     cursor = 0;
     EXPECT_EQ(checksum_directory(cursor, progress), 0);
-    EXPECT_EQ(cursor, 5 + 8 * UTL_count_processors() - 1);
+    EXPECT_EQ(cursor, 5 + 4 * UTL_count_processors() - 1);
     checksum_directory_kill();
     EXPECT_EQ(checksum_workers, nullptr);
     checksum_directory_kill();  // nothing running: no effect
