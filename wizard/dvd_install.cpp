@@ -220,7 +220,7 @@ int dvd_scenery_install(int entered, wizard_screen& screen) {
                    "of Volatra 9."),
                 tr("Cancel"), tr("the installation and delete partial installation."), tr("Continue"),
                 tr("the installation process."));
-            if (!stops_the_run(answer)) {
+            if (!cancels_and_deletes(answer)) {
                 screen.next = dvd_run_install;
                 return 1;
             }

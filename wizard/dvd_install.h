@@ -51,10 +51,13 @@ bool UTIL_licence(wizard_screen& screen, int* accepted);
 // next visit of the destination screen prepares again.
 extern int install_marks_ready;
 
-// The answer of a run's two-button question that stops (or cancels) the run: only its first
-// button. The second, and the question closed without a button (Return, the close dot), let the
-// run go on, so closing a question never deletes the user's files.
-inline bool stops_the_run(int answer) { return answer == 1; }
+// The answer of a run's error choice or stop question, which delete nothing: anything but the
+// second button (Continue) stops, the question closed without a button too.
+inline bool stops_the_run(int answer) { return answer != 0; }
+// The answer of a question whose first button cancels the run and deletes the partial copy: only
+// that button. The second, and the question closed without a button (Return, the close dot), let
+// the run go on, so closing a question never deletes the user's files.
+inline bool cancels_and_deletes(int answer) { return answer == 1; }
 
 // The error choice of a run: title + "\n\n" + the failed task's message and error text +
 // "\n\n" + text, asked with abort_alert. 1 first button, 0 second, 3 closed otherwise.

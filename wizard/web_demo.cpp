@@ -71,7 +71,7 @@ int demo_pick_dest(int entered, wizard_screen& screen) {
                "the Volatra 9 demo."),
             tr("Cancel"), tr("the demo installation and delete partial installation."), tr("Continue"),
             tr("the demo installation process."));
-        if (!stops_the_run(answer)) {
+        if (!cancels_and_deletes(answer)) {
             screen.next = demo_run_patch;
             return 1;
         }

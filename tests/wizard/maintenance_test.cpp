@@ -202,13 +202,14 @@ TEST_F(Maintenance, ASecondCopyAfterTheSceneryFlowTakesEveryTileAgain) {
     EXPECT_EQ(stg.tile_selected[6][13], 1);
 }
 
-TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) {
+TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionStopsTheRun) {
     for (const std::string& f : {tile, overlay}) {
         write_file(w.volumes() + "DVD/Volatra 9/All/" + f + ".7z", "not an archive");
         remove_tree(copy + f);
     }
-    // Closed: the run goes on to the second failure (answered Continue); Stop: it ends at the first.
-    for (int answer : {3, 1}) {
+    // Continue: the run goes on to the second failure (answered Continue again); Stop, and the
+    // question closed without a button (nothing is deleted either way): it ends at the first.
+    for (int answer : {0, 3, 1}) {
         menu_choice(1, dvd_pick_scenery);
         wizard_frame();
         next();
@@ -219,7 +220,7 @@ TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionGoesOnWithTheRun) 
         abort_answers = {answer, 0};
         next();
         ASSERT_TRUE(until(dvd_done_scenery)) << answer;
-        const size_t errors = answer == 3 ? 2 : 1;
+        const size_t errors = answer == 0 ? 2 : 1;
         ASSERT_EQ(asked.size(), errors);
         EXPECT_EQ(asked[0].rfind("An error occurred during scenery installation:\n\n", 0), 0u) << asked[0];
         paint.clear();
@@ -296,7 +297,7 @@ TEST_F(Maintenance, ACopyInUseByAnotherProgramIsNotRepairedUntilItIsFree) {
     EXPECT_FALSE(path_exists(copy + copy_lock_name));
 }
 
-TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
+TEST_F(Maintenance, TheStopQuestionOfARunningRunGoesOnOnlyOnContinue) {
     const struct {
         screen_fn ask_on, run;
         int* flag;
@@ -306,7 +307,8 @@ TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
                  {dvd_confirm_repair, dvd_install_repair, &repair_is_running,
                   "Are you sure you want to stop the repair operation?"}};
     for (const auto& f : flows) {
-        // Continue and a question closed without a button go back to the run, which stays marked.
+        // Continue goes back to the run, which stays marked; Stop, and the question closed without
+        // a button, end it and keep what it did.
         for (int answer : {0, 3, 1}) {
             // The run's pools, waiting for a disc.
             sim_info.clear();
@@ -321,9 +323,9 @@ TEST_F(Maintenance, TheStopQuestionOfARunningRunStopsOnlyOnItsFirstButton) {
             wizard_frame();
             ASSERT_EQ(asked.size(), 1u);
             EXPECT_EQ(asked[0].rfind(f.question, 0), 0u);
-            EXPECT_EQ(g_wizard, answer == 1 ? f.ask_on : f.run) << answer;
-            EXPECT_EQ(*f.flag, answer == 1 ? 0 : 1) << answer;
-            EXPECT_EQ(copy_pool == nullptr, answer == 1) << answer;  // Stop ends the run's work
+            EXPECT_EQ(g_wizard, answer != 0 ? f.ask_on : f.run) << answer;
+            EXPECT_EQ(*f.flag, answer != 0 ? 0 : 1) << answer;
+            EXPECT_EQ(copy_pool == nullptr, answer != 0) << answer;  // Stop ends the run's work
             install_files_kill();
             g_wizard = nullptr;
             wizard_frame();
