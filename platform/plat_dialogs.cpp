@@ -1,6 +1,9 @@
 #include "platform/plat_dialogs.h"
 
 #include <SDL.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -31,6 +34,44 @@ int message_box(Uint32 kind, const std::string& title, const std::string& text,
 }
 
 std::string joined(const std::string& a, const std::string& b) { return b.empty() ? a : a + "\n\n" + b; }
+
+bool utf8_locale(const std::string& name) {
+    locale_t loc = newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (!loc) return false;
+    const bool utf8 = std::strcmp(nl_langinfo_l(CODESET, loc), "UTF-8") == 0;
+    freelocale(loc);
+    return utf8;
+}
+
+// zenity prints the chosen path in its locale's character set, with '?' for every character that
+// set lacks: started without a UTF-8 locale (as env -i starts us) it turns "Übung Ω" into
+// "?bung ?". It then runs with a UTF-8 LC_CTYPE; its other categories (the language of its
+// buttons) stay ours. An empty result: our environment serves as it is.
+std::vector<std::string> zenity_environment() {
+    const std::string all = env("LC_ALL"), ctype = env("LC_CTYPE"), lang = env("LANG");
+    const std::string ours = !all.empty() ? all : !ctype.empty() ? ctype : !lang.empty() ? lang : "C";
+    if (utf8_locale(ours)) return {};
+    std::string utf8;
+    for (const char* name : {"C.UTF-8", "en_US.UTF-8"})
+        if (utf8_locale(name)) {
+            utf8 = name;
+            break;
+        }
+    if (utf8.empty()) return {};
+    std::vector<std::string> out;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool category = entry.rfind("LC_", 0) == 0;
+        // LC_ALL overrides every category: its value moves to LANG, the weakest setting.
+        if (entry.rfind("LC_CTYPE=", 0) == 0 || entry.rfind("LC_ALL=", 0) == 0 ||
+            (!all.empty() && (category || entry.rfind("LANG=", 0) == 0)))
+            continue;
+        out.push_back(entry);
+    }
+    if (!all.empty()) out.push_back("LANG=" + all);
+    out.push_back("LC_CTYPE=" + utf8);
+    return out;
+}
 }  // namespace
 
 void stop_alert(const std::string& text, const std::string& explanation) {
@@ -73,7 +114,8 @@ choose_result choose_path(int mode, const std::string& title, const std::string&
     if (!initial.empty()) argv.push_back("--filename=" + initial);
     std::string out;
     int status = 0;
-    if (int err = run_capture(zenity, argv, &out, &status))
+    const std::vector<std::string> environment = zenity_environment();
+    if (int err = run_capture(zenity, argv, &out, &status, environment.empty() ? nullptr : &environment))
         return fail("zenity could not be started: " + std::string(std::strerror(err)) + ".");
     if (status == 1) return choose_cancelled;
     if (status != 0) return fail("zenity ended with status " + std::to_string(status) + ".");

@@ -30,11 +30,17 @@ std::string find_program(const std::string& name) {
     return "";
 }
 
-int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* pid, int out_fd) {
+int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* pid, int out_fd,
+          const std::vector<std::string>* envp) {
     // Everything the child needs is built before fork: after it only async-signal-safe calls.
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
+    std::vector<char*> envs;
+    if (envp) {
+        for (const std::string& e : *envp) envs.push_back(const_cast<char*>(e.c_str()));
+        envs.push_back(nullptr);
+    }
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return errno;
     pid_t child = fork();
@@ -56,7 +62,10 @@ int spawn(const std::string& exe, const std::vector<std::string>& argv, pid_t* p
         }
         close(fds[0]);
         if (out_fd >= 0 && out_fd != 1 && dup2(out_fd, 1) < 0) _exit(127);
-        execv(exe.c_str(), args.data());
+        if (envp)
+            execve(exe.c_str(), args.data(), envs.data());
+        else
+            execv(exe.c_str(), args.data());
         // The pipe closes on a successful exec; only a failure writes to it.
         int err = errno;
         ssize_t w = write(fds[1], &err, sizeof err);
@@ -97,11 +106,12 @@ int run_wait(const std::string& exe, const std::vector<std::string>& argv, int* 
     return wait_status(child, status);
 }
 
-int run_capture(const std::string& exe, const std::vector<std::string>& argv, std::string* out, int* status) {
+int run_capture(const std::string& exe, const std::vector<std::string>& argv, std::string* out, int* status,
+                const std::vector<std::string>* envp) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return errno;
     pid_t child;
-    int err = spawn(exe, argv, &child, fds[1]);
+    int err = spawn(exe, argv, &child, fds[1], envp);
     close(fds[1]);
     if (err) {
         close(fds[0]);

@@ -12,6 +12,7 @@
 #include "graphics/builtin_images.h"
 #include "graphics/text_layout.h"
 #include "platform/plat_dialogs.h"
+#include "platform/plat_paths.h"
 #include "platform/plat_window.h"
 
 namespace {
@@ -24,6 +25,14 @@ std::string cut(const char* text) { return cut(std::string(text ? text : "")); }
 bool is_folder(const char* path) {
     struct stat st;
     return path && *path && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// What the dialog gave is there to be used: the folder, the file to open, the folder to save in.
+bool chosen_exists(int mode, const std::string& chosen) {
+    struct stat st;
+    if (mode == plat::choose_folder) return is_folder(chosen.c_str());
+    if (mode == plat::choose_save) return is_folder(plat::parent_of(chosen).c_str());
+    return stat(chosen.c_str(), &st) == 0;
 }
 }  // namespace
 
@@ -49,6 +58,17 @@ int GetFilePathFromUser(int mode, const std::string& message, const std::string&
                        __FILE__, __LINE__);
     }
     if (r != plat::choose_chosen) return 0;
+    // A path the dialog mangled (characters its locale lacks, turned into '?') names nothing: used
+    // as it stands, an install would make that folder and leave the chosen one empty.
+    if (!chosen_exists(mode, chosen)) {
+        xer << "The file dialog gave a path that does not exist: " << chosen << "\n";
+        xer.flush();
+        __MACIBM_alert(mnw.curwin,
+                       UTL_translate_string(mode == plat::choose_folder ? "The folder you picked could not be found:"
+                                                                        : "The file you picked could not be found:"),
+                       chosen, UTL_translate_string("Please pick it again."), "", t_alert, __FILE__, __LINE__);
+        return 0;
+    }
     path = chosen;
     return 1;
 }

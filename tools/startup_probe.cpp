@@ -1,12 +1,13 @@
 // The shell's start-up, alerts, folder dialog and shut-down in one program, for whole-program
 // tests: MACIBM_init, then a message alert, the language chooser and the folder dialog, each
 // logged; the window's close request shuts down with saving, as a hand-over to another program
-// does, and ends with status 0. With --confirm it only asks the platform's confirmation (as
+// does, and ends with status 0. --folder=DIR starts the folder dialog in DIR instead of "/". With --confirm it only asks the platform's confirmation (as
 // alerts before the window do) and prints the answer.
 #include <cstdio>
 #include <string>
 
 #include "core/alert.h"
+#include "core/cmdline.h"
 #include "core/mnw.h"
 #include "core/stls.h"
 #include "core/wx.h"
@@ -38,8 +39,8 @@ void probe_frame() {
             log_line("probe language " + std::to_string(mnw.lang));
             break;
         case 2: {
-            std::string path = "none";
-            int chosen = GetFilePathFromUser(2, "Pick a folder", "Select", 1, "/", path);
+            std::string path = "none", start = cmdline.get_option("--folder");
+            int chosen = GetFilePathFromUser(2, "Pick a folder", "Select", 1, start.empty() ? "/" : start.c_str(), path);
             log_line("probe folder " + std::to_string(chosen) + " " + path);
             break;
         }

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -126,7 +127,11 @@ bool e2e_session::wait_for_adopted(int timeout_s) {
 }
 
 void e2e_session::set_env(const std::string& name, const std::string& value) {
-    env_.push_back(name + "=" + value);
+    const std::string prefix = name + "=";
+    env_.erase(std::remove_if(env_.begin(), env_.end(),
+                              [&](const std::string& e) { return e.compare(0, prefix.size(), prefix) == 0; }),
+               env_.end());
+    env_.push_back(prefix + value);
 }
 
 int e2e_session::run(const std::string& program, const std::vector<std::string>& args,

@@ -32,7 +32,7 @@ public:
     // Waits at most timeout_s seconds for the programs that a run's program started and left
     // behind (a hand-over): the session adopts them. False when one still runs.
     bool wait_for_adopted(int timeout_s = 240);
-    // Adds NAME=VALUE to the next runs' environment.
+    // Sets NAME=VALUE in the next runs' environment (replacing an earlier set_env of NAME).
     void set_env(const std::string& name, const std::string& value);
 
     const std::string& folder() const { return dir_; }       // ends in '/'

@@ -154,7 +154,9 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
     ASSERT_TRUE(s.start_display(&why)) << why;
     s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
     s.set_env("STANDIN_RECORD", s.folder() + "zenity.txt");
-    s.set_env("STANDIN_ANSWER", "/media/chosen folder");
+    const std::string chosen = s.folder() + "chosen folder";
+    write_file(chosen + "/.keep", "");
+    s.set_env("STANDIN_ANSWER", chosen);
     // The chooser's "French" sits 25 units left of the middle of the 420 x 250 box, 160 up.
     int status = s.run(probe, {},
                        "wait_log \"probe alert\"\n"
@@ -169,7 +171,7 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
     ASSERT_EQ(status, 0) << s.report();
     const std::string log = s.log();
     EXPECT_NE(log.find("probe alert answered, window 0\nprobe chooser\nprobe language 1\n"
-                       "probe folder 1 /media/chosen folder\nprobe quit\n"),
+                       "probe folder 1 " + chosen + "\nprobe quit\n"),
               std::string::npos)
         << log;
     EXPECT_EQ(read_lines(s.folder() + "zenity.txt"),
@@ -194,26 +196,37 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
 
 // The real zenity with the arguments the program builds: an option it refuses makes it end with
 // status 255 before it shows anything. xdotool answers the dialog with Return, which chooses the
-// start folder.
+// start folder. Started without a UTF-8 locale (as env -i starts it), the program still gets a
+// folder beyond ASCII back byte for byte.
 TEST(Startup, TheRealZenityShowsTheFolderDialog) {
     e2e_session s("startup_real_zenity");
     std::string why;
     ASSERT_TRUE(s.start_display(&why)) << why;
     s.set_env("PATH", "/usr/bin:/bin");
     ASSERT_FALSE(plat::find_program("zenity").empty());
-    int user_status = -1;
-    std::thread user = press_return_in(s, "^Pick a folder$", &user_status);
-    int status = s.run(probe, {},
-                       std::string(past_alert_and_chooser) +
-                           "wait_log \"probe folder\" 90\n"
-                           "quit\n",
-                       150);
-    user.join();
-    EXPECT_EQ(s.err().find("is not supported"), std::string::npos) << s.err();
-    EXPECT_EQ(s.log().find("could not be shown"), std::string::npos) << s.log();
-    EXPECT_EQ(user_status, 0);
-    ASSERT_EQ(status, 0) << s.report();
-    EXPECT_NE(s.log().find("probe folder 1 /\n"), std::string::npos) << s.log();
+    const std::string folder = s.folder() + "\xc3\x9c" "bung \xce\xa9";  // "Übung Ω"
+    write_file(folder + "/.keep", "");
+    const struct {
+        std::vector<std::string> args;
+        bool utf8;
+        std::string chosen;
+    } runs[] = {{{}, true, "/"}, {{"--folder=" + folder + "/"}, false, folder}};
+    for (const auto& r : runs) {
+        for (const char* name : {"LANG", "LC_ALL", "LC_CTYPE"}) s.set_env(name, r.utf8 ? "C.UTF-8" : "");
+        int user_status = -1;
+        std::thread user = press_return_in(s, "^Pick a folder$", &user_status);
+        int status = s.run(probe, r.args,
+                           std::string(past_alert_and_chooser) +
+                               "wait_log \"probe folder\" 90\n"
+                               "quit\n",
+                           150);
+        user.join();
+        EXPECT_EQ(s.err().find("is not supported"), std::string::npos) << s.err();
+        EXPECT_EQ(s.log().find("could not be"), std::string::npos) << s.log();
+        EXPECT_EQ(user_status, 0);
+        ASSERT_EQ(status, 0) << s.report();
+        EXPECT_NE(s.log().find("probe folder 1 " + r.chosen + "\n"), std::string::npos) << s.log();
+    }
 }
 
 // When the dialog cannot be shown the window says so; the choice counts as cancelled.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
@@ -32,39 +33,45 @@ protected:
     std::string record = tmp / "record.txt";
     scoped_env path{"PATH", std::string(VOLATRA_TEST_DATA "/standins:/usr/bin:/bin")};
     scoped_env rec{"STANDIN_RECORD", record};
-    scoped_env answer{"STANDIN_ANSWER", std::string("/tmp/x")};
+    scoped_env answer{"STANDIN_ANSWER", tmp.path()};
     scoped_env status{"STANDIN_STATUS", std::string("0")};
 };
 
 TEST_F(Dialogs, TheChoiceCancelOrFailureOfTheChooser) {
     struct row {
-        const char* answer;
+        std::string answer;
         const char* status;
         int result;
-        const char* path;
-        const char* why;  // the alert's second line when the dialog failed, else null
+        std::string path;
+        const char* line1;  // the alert's lines when there is one, else null
+        std::string line2;
     };
+    const std::string x = tmp / "x", accented = tmp / "with space/\xc3\xa9";
+    std::filesystem::create_directories(x);
+    std::filesystem::create_directories(accented);
     const row rows[] = {
-        {"/tmp/x", "0", 1, "/tmp/x", nullptr},
-        {"/tmp/with space/é", "0", 1, "/tmp/with space/é", nullptr},
-        {"", "1", 0, "unchanged", nullptr},  // cancelled: no alert
-        {"/tmp/x", "255", 0, "unchanged", "zenity ended with status 255."},
-        {"relative", "0", 0, "unchanged", "zenity gave no absolute path."},
-        {"", "0", 0, "unchanged", "zenity gave no absolute path."},
+        {x, "0", 1, x, nullptr, ""},
+        {accented, "0", 1, accented, nullptr, ""},
+        {"", "1", 0, "unchanged", nullptr, ""},  // cancelled: no alert
+        {x, "255", 0, "unchanged", "The folder dialog could not be shown.", "zenity ended with status 255."},
+        {"relative", "0", 0, "unchanged", "The folder dialog could not be shown.", "zenity gave no absolute path."},
+        {"", "0", 0, "unchanged", "The folder dialog could not be shown.", "zenity gave no absolute path."},
+        // What a dialog without a UTF-8 locale prints for "\xc3\x9c" and "\xce\xa9": no such folder.
+        {tmp / "?bung ?", "0", 0, "unchanged", "The folder you picked could not be found:", tmp / "?bung ?"},
     };
     for (const row& r : rows) {
         reset_recorders();
-        scoped_env a("STANDIN_ANSWER", std::string(r.answer));
+        scoped_env a("STANDIN_ANSWER", r.answer);
         scoped_env s("STANDIN_STATUS", std::string(r.status));
         std::string path = "unchanged";
         EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, path), r.result) << r.answer << r.status;
         EXPECT_EQ(path, r.path);
         const std::vector<recorded_alert> alerts = recorded_alerts();
-        ASSERT_EQ(alerts.size(), r.why ? 1u : 0u) << r.answer << r.status;
-        if (r.why) {
+        ASSERT_EQ(alerts.size(), r.line1 ? 1u : 0u) << r.answer << r.status;
+        if (r.line1) {
             EXPECT_EQ(alerts[0].type, t_alert);
-            EXPECT_EQ(alerts[0].line1, "The folder dialog could not be shown.");
-            EXPECT_EQ(alerts[0].line2, r.why);
+            EXPECT_EQ(alerts[0].line1, r.line1);
+            EXPECT_EQ(alerts[0].line2, r.line2);
         }
     }
     // No chooser on the system at all: said on screen, in the file dialog's words for mode 0.
@@ -115,12 +122,13 @@ TEST_F(Dialogs, WhatTheChooserIsAsked) {
 }
 
 TEST_F(Dialogs, ACharacterArrayTakesOnlyAPathThatFits) {
-    char small[6] = "old";
+    scoped_env bin("STANDIN_ANSWER", std::string("/usr/bin"));
+    char small[8] = "old";
     EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, small), 0);
     EXPECT_STREQ(small, "old");
-    char fits[7] = "old";
+    char fits[9] = "old";
     EXPECT_EQ(GetFilePathFromUser(2, "Pick", "Select", 1, nullptr, fits), 1);
-    EXPECT_STREQ(fits, "/tmp/x");
+    EXPECT_STREQ(fits, "/usr/bin");
 }
 
 TEST(DialogsWithoutDisplay, AlertsGoToStandardErrorAndConfirmNothing) {
