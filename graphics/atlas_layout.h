@@ -13,6 +13,7 @@ struct atlas_region {
 // empty bottom row of the font cells, so both are listed to v 512 here.
 inline constexpr atlas_region atlas_regions[] = {
     {"font grid", 392, 0, 0, 294, 75},
+    {"missing-glyph mark", 392, 294, 0, 308, 15},
     {"bar 0 menu bar", 392, 1, 487, 101, 512},
     {"bar 1 title bar", 392, 102, 487, 202, 512},
     {"bar 2 button", 392, 304, 486, 356, 512},

@@ -13,7 +13,8 @@ extern float oglp;
 // 100, 102 or 103 is a fatal alert.
 int OGL_strtex(int font, int color, float* tex_x, float* tex_y, float* cell_w, float* cell_h);
 
-// One glyph quad at pen (x, y), inside the caller's glBegin(GL_QUADS) / glEnd.
+// One glyph quad at pen (x, y), inside the caller's glBegin(GL_QUADS) / glEnd. code is a byte
+// (signed or not) or glyph_missing.
 void OGL_char(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h, int code, int font);
 
 // One line: align 0 starts at x, 1 centred on x, 2 ends at x (by the font-100 width).

@@ -55,21 +55,99 @@ bool is_break(char c) { return c == ' ' || c == '-' || c == '/'; }
 
 }  // namespace
 
-glyph_cell OGL_glyph_cell(unsigned char c) { return tab().cell[c]; }
+glyph_cell OGL_glyph_cell(int code) {
+    if (code == glyph_missing) return glyph_cell{glyph_cols, 0};
+    return code >= 0 && code < 256 ? tab().cell[code] : glyph_cell{0, 0};
+}
 
-int OGL_char_width(unsigned char c) { return tab().width[c]; }
+int OGL_char_width(int code) {
+    if (code == glyph_missing) return glyph_missing_width;
+    return code >= 0 && code < 256 ? tab().width[code] : 0;
+}
+
+namespace {
+
+bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The length of the well-formed UTF-8 sequence of two to four bytes at p, with its code point;
+// 0 when none starts there.
+int utf8_sequence(const unsigned char* p, const unsigned char* end, unsigned* cp) {
+    const unsigned char c = p[0];
+    int len;
+    unsigned lo = 0x80, hi = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;  // no overlong forms
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (end - p < len || p[1] < lo || p[1] > hi) return 0;
+    unsigned v = c & (0x7F >> len);
+    for (int i = 1; i < len; ++i) {
+        if (!continuation(p[i])) return 0;
+        v = (v << 6) | (p[i] & 0x3F);
+    }
+    *cp = v;
+    return len;
+}
+
+}  // namespace
+
+text_char OGL_text_char(const char* p, const char* end) {
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
+    unsigned cp = 0;
+    if (const int len = utf8_sequence(u, reinterpret_cast<const unsigned char*>(end), &cp)) {
+        if (cp < 256 && tab().width[cp] > 0) return text_char{len, static_cast<int>(cp)};
+        if (cp < 0xA0) return text_char{len, 0};  // a control character
+        return text_char{len, glyph_missing};
+    }
+    const unsigned char c = u[0];
+    if (tab().width[c] > 0 || c < 0x20 || c == 0x7F) return text_char{1, c};
+    return text_char{1, glyph_missing};
+}
+
+int OGL_text_char_before(const char* begin, const char* p) {
+    // A sequence is at most four bytes: its start lies at most three before its last byte.
+    for (int back = 2; back <= 4 && p - back >= begin; ++back)
+        if (OGL_text_char(p - back, p).len == back) return back;
+    return 1;
+}
+
+size_t OGL_text_cut(const std::string& text, size_t max_bytes) {
+    if (max_bytes >= text.size()) return text.size();
+    const char* begin = text.data();
+    size_t at = 0;
+    while (at < max_bytes) {
+        const size_t next = at + static_cast<size_t>(OGL_text_char(begin + at, begin + text.size()).len);
+        if (next > max_bytes) break;
+        at = next;
+    }
+    return at;
+}
 
 float OGL_string_width(const std::string& text) {
     int w = 0;
-    for (char c : text) w += OGL_char_width(static_cast<unsigned char>(c));
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data(); p < end;) {
+        const text_char t = OGL_text_char(p, end);
+        w += OGL_char_width(t.code);
+        p += t.len;
+    }
     return static_cast<float>(w);
 }
 
-glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h,
-                          unsigned char code, int font, float scale) {
+glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h, int code,
+                          int font, float scale) {
     int col, row;
     if (font == font_sheet) {
-        // The byte is taken unsigned, so high bytes stay on the sheet.
+        // The code is never negative, so high bytes stay on the sheet.
         col = code % 40;
         row = code / 40;
     } else {
@@ -97,11 +175,13 @@ std::vector<line_glyph> OGL_line_layout(const std::string& text, float x, int fi
         x -= OGL_string_width(text);
     std::vector<line_glyph> out;
     out.reserve(text.size());
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if (c == 13 || c == 10 || c == 9) continue;
-        out.push_back(line_glyph{x, c});
-        x += fixed_adv > 0 ? static_cast<float>(fixed_adv) : static_cast<float>(OGL_char_width(c));
+    const char* end = text.data() + text.size();
+    for (const char* p = text.data(); p < end;) {
+        const text_char t = OGL_text_char(p, end);
+        p += t.len;
+        if (t.code == 13 || t.code == 10 || t.code == 9) continue;
+        out.push_back(line_glyph{x, t.code});
+        x += fixed_adv > 0 ? static_cast<float>(fixed_adv) : static_cast<float>(OGL_char_width(t.code));
     }
     return out;
 }
@@ -113,19 +193,22 @@ wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fix
         return out;
     }
     const float right = x + wrap;
-    const size_t n = text.size();
+    const char* begin = text.data();
+    const char* end = begin + text.size();
     std::string line;
     float pen = x;
-    for (size_t i = 0; i < n; ++i) {
-        const char c = text[i];
-        line += c;
-        pen += fixed_adv > 0 ? static_cast<float>(fixed_adv)
-                             : static_cast<float>(OGL_char_width(static_cast<unsigned char>(c)));
-        bool emit = c == '\n' || i + 1 == n;
+    for (const char* p = begin; p < end;) {
+        const text_char t = OGL_text_char(p, end);
+        const char c = *p;
+        line.append(p, static_cast<size_t>(t.len));
+        p += t.len;
+        pen += fixed_adv > 0 ? static_cast<float>(fixed_adv) : static_cast<float>(OGL_char_width(t.code));
+        bool emit = c == '\n' || p == end;
         if (!emit && is_break(c)) {
-            size_t j = i + 1;
-            while (j < n && !is_break(text[j]) && text[j] != '\0') ++j;
-            emit = pen + 6.0f * static_cast<float>(j - i - 1) > right;
+            // The next word's characters, each estimated at 6.
+            int word = 0;
+            for (const char* q = p; q < end && !is_break(*q) && *q != '\0'; q += OGL_text_char(q, end).len) ++word;
+            emit = pen + 6.0f * static_cast<float>(word) > right;
         }
         if (emit) {
             out.lines.push_back(line);

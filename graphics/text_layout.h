@@ -23,14 +23,36 @@ struct glyph_cell {
     int row;
 };
 
-// Cell of a byte in the font-100/102 grid; bytes outside it get (0, 0), the space.
-glyph_cell OGL_glyph_cell(unsigned char c);
+// The glyph code of the missing-glyph mark: a character the grid lacks shows this box, with an
+// advance, rather than nothing. Its cell lies right of the grid's first row.
+inline constexpr int glyph_missing = 256;
+inline constexpr int glyph_missing_width = 7;
 
-// Pen advance of a byte in font 100, 0 for bytes outside the grid and for tab, LF and CR.
-// The one width measure of all text, whatever the font it is drawn in.
-int OGL_char_width(unsigned char c);
+// Cell of a glyph code (a byte, or glyph_missing) in the font-100/102 grid; bytes outside the grid
+// get (0, 0), the space.
+glyph_cell OGL_glyph_cell(int code);
 
-// Sum of OGL_char_width over the bytes.
+// Pen advance of a glyph code in font 100: the advance table for a byte (0 outside the grid and for
+// tab, LF and CR), glyph_missing_width for the mark.
+int OGL_char_width(int code);
+
+// One character of a text and the glyph it draws. A well-formed UTF-8 sequence of two to four
+// bytes is one character, shown by its grid cell when its code point has one; any other byte is
+// a character of its own, read as ISO 8859-1. A character without a cell shows the mark, except
+// the control characters, which keep the space's cell and no advance.
+struct text_char {
+    int len;   // bytes
+    int code;  // glyph code
+};
+// The character that starts at p (p < end).
+text_char OGL_text_char(const char* p, const char* end);
+// The length in bytes of the character that ends at p (begin < p).
+int OGL_text_char_before(const char* begin, const char* p);
+// The largest n <= max_bytes at which no character of text is cut.
+size_t OGL_text_cut(const std::string& text, size_t max_bytes);
+
+// The advance of the whole text, character by character: the one width measure of all text,
+// whatever the font it is drawn in.
 float OGL_string_width(const std::string& text);
 
 // One glyph quad: screen rectangle and texture rectangle (atlas pixels / 512).
@@ -39,23 +61,23 @@ struct glyph_quad {
     float s0, t0, s1, t1;
 };
 
-// The quad of one glyph at pen (x, y). code is the byte; scale enlarges the quad (not the texels)
-// when above 1.
-glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h,
-                          unsigned char code, int font, float scale);
+// The quad of one glyph at pen (x, y). code is the glyph code; scale enlarges the quad (not the
+// texels) when above 1.
+glyph_quad OGL_glyph_quad(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h, int code,
+                          int font, float scale);
 
-// Pen x of each byte of one line, after alignment (0 starts at x, 1 centred on x, 2 ends at x;
-// always by the font-100 width). fixed_adv > 0 moves the pen that much per byte. Tab, LF and CR
-// get no entry: they draw nothing and take no room.
+// Pen x and glyph code of each character of one line, after alignment (0 starts at x, 1 centred on
+// x, 2 ends at x; always by the font-100 width). fixed_adv > 0 moves the pen that much per
+// character. Tab, LF and CR get no entry: they draw nothing and take no room.
 struct line_glyph {
     float x;
-    unsigned char code;
+    int code;
 };
 std::vector<line_glyph> OGL_line_layout(const std::string& text, float x, int fixed_adv, int align);
 
 // Line breaking of OGL_string. wrap <= 0 or >= 9999: one line, no break, lines_emitted 0.
-// Otherwise breaks after space, '-' or '/' when the pen plus 6 per byte of the next word passes
-// wrap, and after every LF; each emitted line lowers the text by 10.
+// Otherwise breaks after space, '-' or '/' when the pen plus 6 per character of the next word
+// passes wrap, and after every LF; each emitted line lowers the text by 10.
 struct wrapped_text {
     std::vector<std::string> lines;
     int lines_emitted;  // lines that moved the pen down (0 when not wrapping)

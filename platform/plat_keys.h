@@ -33,6 +33,8 @@ int mac_control_char(int sdl_scancode);
 // The character a layout's key symbol stands for, as a Mac layout prints it: the symbol itself
 // below 128, the keypad's digits and signs, 3 for keypad Enter; -1 for anything else.
 int layout_char_from_keysym(int sdl_keycode);
+// The first code point of UTF-8 text, 0 when the text is empty or does not start with one.
+uint32_t code_point_from_utf8(const char* text);
 // The first code point of UTF-8 text as a Mac character: that byte when at most 0xFF, else 0.
 int mac_char_from_utf8(const char* text);
 }  // namespace plat

@@ -3,11 +3,12 @@
 
 namespace plat {
 namespace {
-event key_record(int what, int code, int ch, uint32_t modifiers) {
+event key_record(int what, int code, int ch, uint32_t modifiers, uint32_t text = 0) {
     event r;
     r.what = what;
     r.message = (static_cast<uint32_t>(code) << 8) | static_cast<uint32_t>(ch & 0xFF);
     r.modifiers = modifiers;
+    r.text = text;
     return r;
 }
 }  // namespace
@@ -29,13 +30,14 @@ bool sdl_event_translator::translate(const SDL_Event& e, const SDL_Event* next, 
             bool text = next && next->type == SDL_TEXTINPUT;
             int ch = text ? mac_char_from_utf8(next->text.text) : mac_control_char(k.scancode);
             down_char_[k.scancode] = static_cast<uint8_t>(ch);
-            out.push_back(key_record(e.key.repeat ? ev_auto_key : ev_key_down, code, ch, modifiers));
+            out.push_back(key_record(e.key.repeat ? ev_auto_key : ev_key_down, code, ch, modifiers,
+                                     text ? code_point_from_utf8(next->text.text) : 0));
             return text;
         }
         case SDL_TEXTINPUT: {
             // Text without a key: a character the keymap lacks, or an input method's result.
             int ch = mac_char_from_utf8(e.text.text);
-            out.push_back(key_record(ev_key_down, mac_code_none, ch, modifiers));
+            out.push_back(key_record(ev_key_down, mac_code_none, ch, modifiers, code_point_from_utf8(e.text.text)));
             out.push_back(key_record(ev_key_up, mac_code_none, ch, modifiers));
             return false;
         }

@@ -32,6 +32,9 @@ struct event {
     int what = ev_null;
     // Key events: (Mac key code << 8) | character. Key code 255 is a key without a Mac code.
     uint32_t message = 0;
+    // Key-down events: the character typed as a Unicode code point (the message holds only those up
+    // to 0xFF), 0 when the key typed none.
+    uint32_t text = 0;
     uint32_t modifiers = 0;  // Mac modifier bits (platform/plat_keys.h)
     int wheel = 0;           // ev_wheel: steps, positive away from the user
 };

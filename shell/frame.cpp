@@ -166,7 +166,7 @@ void APL_handlewin(const plat::event& ev) {
         case plat::ev_key_down:
         case plat::ev_key_up:
         case plat::ev_auto_key:
-            keys.handle_key_raw(ev.what, ev.message, ev.modifiers);
+            keys.handle_key_raw(ev.what, ev.message, ev.modifiers, ev.text);
             break;
         case plat::ev_mouse_down:
             mnw.mouse_down = 1;

@@ -103,7 +103,7 @@ constexpr ascii_translation kAsciiTranslations[] = {
 
 keys_class keys;
 
-void keys_class::handle_key_raw(long what, long message, long modifiers) {
+void keys_class::handle_key_raw(long what, long message, long modifiers, long text) {
     int ch = static_cast<int>(message & 0xFF);
     int code = static_cast<int>((message >> 8) & 0xFF);
     int flags = 0;
@@ -127,7 +127,11 @@ void keys_class::handle_key_raw(long what, long message, long modifiers) {
     }
 
     if (flags == 0 && ch == 0 && vkey == 0) return;
-    if (BTN_dispatch_to_focus(ch, vkey, flags)) return;
+    // The focused widget gets what was typed beyond the message's 8 bits (an Omega) as it is.
+    int typed = ch;
+    if (text > 0x7F && !(modifiers & (plat::mac_cmd_key | plat::mac_option_key | plat::mac_control_key)))
+        typed = static_cast<int>(text);
+    if (BTN_dispatch_to_focus(typed, vkey, flags)) return;
     if (what != 4) {
         if (vkey == 13 || vkey == 187)
             return_hit = 1;

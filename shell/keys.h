@@ -31,8 +31,9 @@ extern const unsigned char qorv_Key_Map[256];
 class keys_class {
 public:
     // One key event: what 3 down, 4 up, 5 auto-repeat; message holds the character in bits 0-7
-    // and the Mac key code in bits 8-15; modifiers the Mac modifier bits.
-    void handle_key_raw(long what, long message, long modifiers);
+    // and the Mac key code in bits 8-15; modifiers the Mac modifier bits; text the character typed
+    // as a Unicode code point when the platform knows it (0: the message's character).
+    void handle_key_raw(long what, long message, long modifiers, long text = 0);
     // Presses the commands bound to vkey with exactly these modifiers on a key down, releases
     // every pressed one of vkey on a key up.
     void execute_key_cmnd(int vkey, int flags);

@@ -421,6 +421,13 @@ void draw_font_grid(canvas& cv, FT_Face face) {
         }
     }
     FT_Set_Transform(face, nullptr, nullptr);
+    // The missing-glyph mark: a box of capital height in its advance, one free column each side.
+    const glyph_cell cell = OGL_glyph_cell(glyph_missing);
+    const int u0 = cell.col * glyph_cell_w + 1, u1 = u0 + glyph_missing_width - 2;
+    const int v0 = cell.row * glyph_cell_h + glyph_baseline, v1 = v0 + 7;
+    for (int u = u0; u < u1; ++u)
+        for (int v = v0; v < v1; ++v)
+            if (u == u0 || u == u1 - 1 || v == v0 || v == v1 - 1) cv.over(u, v, white);
 }
 
 // A three-slice bar: a rounded shape across the whole strip, so its middle repeats sideways.

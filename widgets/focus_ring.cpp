@@ -52,8 +52,10 @@ int focus_key_class(int c, int vkey) {
     if (c == '+' || c == '-') return focus_plus_minus;
     if (c >= '0' && c <= '9') return focus_digits;
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return focus_letters;
-    // C-locale isprint, defined only on 0..255.
+    // C-locale isprint, defined only on 0..255; beyond ASCII every character but the controls
+    // (a code point, as typed) is printable.
     if (c >= 0 && c <= 255 && std::isprint(c)) return focus_printable;
+    if (c >= 0xA0) return focus_printable;
     return focus_other;
 }
 

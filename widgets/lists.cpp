@@ -38,11 +38,7 @@ int BTN_textlist(float x, float y, int* value, std::string items, std::string la
     int v = std::clamp(*value, 0, n);
 
     int W = 0;
-    for (const std::string& s : item) {
-        float w = 0;
-        for (unsigned char c : s) w += static_cast<float>(OGL_char_width(c));
-        W = std::max(W, static_cast<int>(w));
-    }
+    for (const std::string& s : item) W = std::max(W, static_cast<int>(OGL_string_width(s)));
     const float half = static_cast<float>(W) / 2;
     BTN_frame1(10, x + 10, y + 5, static_cast<float>(W) + 28, 0);
     BTN_util_draw_label(x - half - 5, y, 0, left, 0);

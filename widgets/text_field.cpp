@@ -71,33 +71,38 @@ void OGLE_ReplaceTextFunc(OGLE_Rec*, int from, int to, const char* begin, const 
 
 float OGLE_GetLineHeight(OGLE_Rec*) { return line_h; }
 
+// The measures walk whole characters (a UTF-8 sequence is one), as the text is drawn: a fit never
+// ends inside a character, so neither does a caret placed by a click.
 float OGLE_MeasureString(OGLE_Rec*, const char* begin, const char* end) {
     float w = 0;
-    for (const char* p = begin; p < end; ++p) w += static_cast<float>(OGL_char_width(static_cast<unsigned char>(*p)));
+    for (const char* p = begin; p < end;) {
+        const text_char t = OGL_text_char(p, end);
+        w += static_cast<float>(OGL_char_width(t.code));
+        p += t.len;
+    }
     return w;
 }
 
 int OGLE_FitStringFwd(OGLE_Rec*, const char* begin, const char* end, float width) {
     if (begin >= end || width <= 0) return 0;
-    int n = 0;
-    for (const char* p = begin; p < end; ++p) {
-        width -= static_cast<float>(OGL_char_width(static_cast<unsigned char>(*p)));
-        ++n;
-        if (width <= 0) return n;
+    for (const char* p = begin; p < end;) {
+        const text_char t = OGL_text_char(p, end);
+        width -= static_cast<float>(OGL_char_width(t.code));
+        p += t.len;
+        if (width <= 0) return static_cast<int>(p - begin);
     }
-    return n;
+    return static_cast<int>(end - begin);
 }
 
 int OGLE_FitStringRev(OGLE_Rec*, const char* begin, const char* end, float width) {
     if (begin >= end) return 0;
-    int n = 0;
     for (const char* p = end; p > begin;) {
-        --p;
-        width -= static_cast<float>(OGL_char_width(static_cast<unsigned char>(*p)));
-        ++n;
-        if (width <= 0) return n;
+        const int len = OGL_text_char_before(begin, p);
+        p -= len;
+        width -= static_cast<float>(OGL_char_width(OGL_text_char(p, end).code));
+        if (width <= 0) return static_cast<int>(end - p);
     }
-    return n;
+    return static_cast<int>(end - begin);
 }
 
 void OGLE_DrawString(OGLE_Rec*, const char* begin, const char* end, float, float) {
@@ -146,22 +151,66 @@ void move_to(int pos, int shift) {
     OGLE_RevealSelection(ogle);
 }
 
+// The length of the character at pos (after it) or before pos, 0 at the text's ends.
+int char_after(int pos) {
+    const char* b = OGLE_input->data();
+    const int len = static_cast<int>(OGLE_input->size());
+    return pos < len ? OGL_text_char(b + pos, b + len).len : 0;
+}
+int char_before(int pos) { return pos > 0 ? OGL_text_char_before(OGLE_input->data(), OGLE_input->data() + pos) : 0; }
+
+// Types one character: a code point beyond ASCII goes in as its UTF-8 bytes, the first replacing
+// the selection as any typed byte does.
+void type_char(int c, int shift) {
+    char bytes[4];
+    int n;
+    if (c < 0x80) {
+        bytes[0] = static_cast<char>(c), n = 1;
+    } else if (c < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (c >> 6)), bytes[1] = static_cast<char>(0x80 | (c & 0x3F)), n = 2;
+    } else if (c < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (c >> 12)), bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | (c & 0x3F)), n = 3;
+    } else {
+        bytes[0] = static_cast<char>(0xF0 | (c >> 18)), bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F)), bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
+        n = 4;
+    }
+    for (int i = 0; i < n; ++i) OGLE_Key(ogle, bytes[i], shift);
+}
+
+// Whether a typed character goes into the text: printable ASCII, and code points beyond it other
+// than controls, surrogates and what Unicode leaves out.
+bool typeable(int c) {
+    return (c >= 32 && c < 127) || (c >= 0xA0 && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF));
+}
+
 // One queued key, by its virtual key where it has one: Home, End, Page Up/Down and forward Delete
-// carry control characters that must never land in the text.
+// carry control characters that must never land in the text. The engine steps one byte; the
+// arrows and deletions step as many as the character has, so no character is cut in two.
 void field_key(int c, int vkey, int flags) {
     if (flags & key_flag_up) return;
     int shift = flags & key_flag_shift;
     int len = static_cast<int>(OGLE_input->size());
+    const bool empty = ogle->sel_start == ogle->sel_end;
+    const int active = ogle->active_end == 1 ? ogle->sel_end : ogle->sel_start;
+    auto repeat = [&](char key, int n) {
+        for (int i = 0; i < std::max(n, 1); ++i) OGLE_Key(ogle, key, shift);
+    };
     switch (vkey) {
-    case 37: OGLE_Key(ogle, 28, shift); return;
+    case 37: repeat(28, shift || empty ? char_before(active) : 1); return;
     case 38: OGLE_Key(ogle, 30, shift); return;
-    case 39: OGLE_Key(ogle, 29, shift); return;
+    case 39: repeat(29, shift || empty ? char_after(active) : 1); return;
     case 40: OGLE_Key(ogle, 31, shift); return;
-    case 8: OGLE_Key(ogle, 8, 0); return;
+    case 8:
+        if (empty && ogle->sel_start > 0)
+            OGLE_SetSelection(ogle, ogle->sel_start - char_before(ogle->sel_start), ogle->sel_start);
+        OGLE_Key(ogle, 8, 0);
+        return;
     case 46:
-        if (ogle->sel_start == ogle->sel_end) {
+        if (empty) {
             if (ogle->sel_end >= len) return;
-            OGLE_SetSelection(ogle, ogle->sel_start, ogle->sel_start + 1);
+            OGLE_SetSelection(ogle, ogle->sel_start, ogle->sel_start + char_after(ogle->sel_start));
         }
         OGLE_Key(ogle, 8, 0);
         return;
@@ -171,7 +220,7 @@ void field_key(int c, int vkey, int flags) {
     case 34: return;
     default: break;
     }
-    if (c >= 32 && c < 127) OGLE_Key(ogle, static_cast<char>(c), shift);
+    if (typeable(c)) type_char(c, shift);
 }
 
 }  // namespace
@@ -212,7 +261,7 @@ int BTN_enterstring(float x, float y, std::string* value, int max_len, std::stri
         if (has) field_key(c, vkey, flags);
     });
     if (has && OGLE_edit && value->size() > static_cast<size_t>(static_cast<unsigned>(max_len))) {
-        value->resize(static_cast<size_t>(max_len));
+        value->resize(OGL_text_cut(*value, static_cast<size_t>(max_len)));
         OGLE_Repaginate(ogle);
         OGLE_SetSelection(ogle, ogle->sel_start, ogle->sel_end);
     }

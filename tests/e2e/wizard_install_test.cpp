@@ -197,6 +197,48 @@ TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
     EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
 }
 
+// Started without a UTF-8 locale (as env -i starts it), the installer keeps names beyond ASCII
+// byte for byte: the folder the dialog gives and the name typed into the field are where the
+// copy goes and what the record holds.
+TEST(WizardInstall, AFolderAndANameBeyondAsciiWithoutAUtf8Locale) {
+    e2e_session s("wizard_install_names");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    make_sample(s, {"0", "1", "2"});
+    for (const char* name : {"LANG", "LC_ALL", "LC_CTYPE"}) s.set_env(name, "");
+    const std::string parent = s.folder() + "\xC3\x9C" "bung \xCE\xA9";  // "Übung Ω"
+    write_file(parent + "/.keep", "");
+    s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
+    s.set_env("STANDIN_ANSWER", parent);
+    const std::string script =
+        "wait_log \"Disc read:\"\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_pick_install\"\n"
+        "click 300 203\n"  // Change Destination
+        "click 755 204\n"  // the end of the name
+        "key shift+Home\n"
+        "type \"Stra\xC3\x9F" "e \xCE\xA9\"\n"
+        "sleep 0.3\n"
+        "shot names.png\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_eula_install\"\n"
+        "click 230 103\n"
+        "sleep 0.2\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_scenery_install\"\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
+        "click 50 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    const std::string copy = parent + "/Stra\xC3\x9F" "e \xCE\xA9/";
+    EXPECT_EQ(read_lines(s.config() + "volatra_install.txt"), std::vector<std::string>{copy});
+    EXPECT_TRUE(path_exists(copy + "Resources")) << s.report();
+    std::vector<std::string> in_parent;
+    for (const auto& e : std::filesystem::directory_iterator(parent)) in_parent.push_back(e.path().filename());
+    std::sort(in_parent.begin(), in_parent.end());
+    EXPECT_EQ(in_parent, (std::vector<std::string>{".keep", "Stra\xC3\x9F" "e \xCE\xA9"}));
+}
+
 // Closing the window in the middle of a run takes the Quit button's road: the queued files are
 // finished, and neither a half-written file in the copy nor an archive in the temporary folder
 // stays behind.

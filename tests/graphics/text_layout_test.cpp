@@ -80,13 +80,22 @@ TEST(TextLayout, LineAlignmentUsesTheProportionalWidth) {
     g = OGL_line_layout("MW%", 100, 10, 1);
     EXPECT_EQ(g[0].x, 84);
     EXPECT_EQ(g[2].x, 104);
-    // Tab, LF and CR take no room; a byte outside the grid still gets a quad, with no advance.
+    // Tab, LF and CR take no room; a character outside the grid shows the missing-glyph mark, with
+    // its advance, rather than nothing.
     g = OGL_line_layout("a\tb\n\"c", 0, 0, 0);
     ASSERT_EQ(g.size(), 4u);
     EXPECT_EQ(g[1].x, 6);
-    EXPECT_EQ(g[2].code, '"');
-    EXPECT_EQ(g[3].x, 13);
+    EXPECT_EQ(g[2].code, glyph_missing);
+    EXPECT_EQ(g[3].x, 20);
     EXPECT_TRUE(OGL_line_layout("", 5, 0, 1).empty());
+    // A UTF-8 sequence is one character: its cell when the grid has its code point, else the mark.
+    // Other bytes read as ISO 8859-1: a lone 0xE9 is an e acute, a cut sequence shows the mark.
+    g = OGL_line_layout("a\xC3\x9F" "e\xC3\xA9\xE9\xCE\xA9\xC2\x85\xC3", 0, 0, 0);
+    std::vector<int> codes;
+    for (const line_glyph& l : g) codes.push_back(l.code);
+    EXPECT_EQ(codes, (std::vector<int>{'a', glyph_missing, 'e', 0xE9, 0xE9, glyph_missing, 0, glyph_missing}));
+    EXPECT_EQ(g[2].x, 13);
+    EXPECT_EQ(OGL_string_width("\xC3\xA9\xCE\xA9"), 13.0f);
 }
 
 TEST(TextLayout, WrapBreaksAfterSpacesHyphensSlashesAndLineFeeds) {

@@ -45,7 +45,9 @@ TEST(FocusKeyClass, VirtualKeysFirstThenCharacters) {
         {1, 36, focus_navigation},  {'a', 37, focus_navigation},  // the vkey decides, not the char
         {'+', 0, focus_plus_minus}, {'-', 189, focus_plus_minus}, {'7', 55, focus_digits},
         {'Z', 90, focus_letters},   {' ', 32, focus_printable}, {'~', 0, focus_printable},
-        {1, 0, focus_other},        {0xE9, 0, focus_other},    {300, 0, focus_other},
+        {1, 0, focus_other},        {0x85, 0, focus_other},
+        // Beyond ASCII a character (a code point, as typed) is printable.
+        {0xE9, 0, focus_printable}, {0x3A9, 0, focus_printable},
     };
     for (const k& x : cases) EXPECT_EQ(focus_key_class(x.c, x.vkey), x.bit) << x.c << "/" << x.vkey;
 }

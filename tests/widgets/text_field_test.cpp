@@ -93,6 +93,29 @@ TEST_F(TextField, TypingStopsAtTheMaximumLength) {
     EXPECT_EQ(driver.paint.find_text("helloabc") != nullptr, true);  // shown cut in that frame
 }
 
+// A character beyond ASCII reaches the field as its code point (as the key translation hands it
+// on) and stays in the text as UTF-8; the arrows, Backspace, Delete and the length limit take it
+// whole.
+TEST_F(TextField, CharactersBeyondAsciiAreKeptAsUtf8AndEditedWhole) {
+    driver.click(300, 100, fields);
+    keys(key_stroke(0xDF, 0));   // sharp s
+    keys(key_stroke(0x3A9, 0));  // Omega
+    EXPECT_EQ(a, "hello\xC3\x9F\xCE\xA9");
+    keys(key_stroke(28, vk_left));
+    keys(typed("x"));
+    EXPECT_EQ(a, "hello\xC3\x9Fx\xCE\xA9");
+    keys(key_stroke(8, 8));
+    keys(key_stroke(8, 8));
+    EXPECT_EQ(a, "hello\xCE\xA9");
+    keys(key_stroke(29, vk_right, 1));  // shift-right selects the Omega
+    keys(key_stroke(127, vk_delete));
+    EXPECT_EQ(a, "hello");
+    max_a = 9;
+    keys(typed("abc"));
+    keys(key_stroke(0xE9, 0));  // the tenth byte would be its second: the e acute is left out whole
+    EXPECT_EQ(a, "helloabc");
+}
+
 TEST_F(TextField, UnfocusedFieldsDrawPlainTextAndFocusedOnesClip) {
     driver.frame(fields);
     auto& calls = driver.paint.calls;
