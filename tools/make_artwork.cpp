@@ -490,7 +490,9 @@ struct swatch_colour {
 };
 
 // The interface colours the shell reads from the atlas. 43 and 45 read on the light panels,
-// 40 on the title band of style 11, 47 on the hover help.
+// 40 on the title band of style 11, 47 on the dark panels: the hover help (14) and style 15,
+// band and body alike (its titles, the open dialog's folder path and previews, the recorder's
+// and the about box's texts), where the splash and the about box also draw white and grey.
 const swatch_colour swatch_colours[] = {
     {34, navy},                 // window background behind alerts and the splash
     {35, rgb8(246, 248, 251)},  // light separator line
@@ -504,7 +506,7 @@ const swatch_colour swatch_colours[] = {
     {44, accent},
     {45, rgb8(58, 69, 86)},     // numbers, step list, side texts, caret
     {46, rgb8(107, 122, 144)},
-    {47, rgb8(64, 51, 26)},     // hover help text
+    {47, rgb8(244, 226, 168)},  // text on the dark panels 14 and 15
 };
 
 void draw_interface(canvas& cv, FT_Face sans) {
@@ -547,8 +549,9 @@ void draw_interface(canvas& cv, FT_Face sans) {
     panel(cv, 102, 358, 100, 7, rgb8(230, 234, 240), rgb8(124, 139, 161));
     // 13, the alert's inner panel: the alert's button sits below its content rectangle.
     inset_panel(cv, 203, 358, 100, 6, white, rgb8(179, 190, 204), 9, 14, 4);
-    panel(cv, 304, 358, 100, 6, rgb8(255, 247, 214), rgb8(205, 185, 120));
-    panel(cv, 405, 358, 100, 7, rgb8(244, 246, 249), rgb8(124, 139, 161), 29, rgb8(44, 64, 96), navy);
+    panel(cv, 304, 358, 100, 6, rgb8(44, 52, 66), rgb8(124, 139, 161));
+    // 15: dark enough below its band for the splash's grey message.
+    panel(cv, 405, 358, 100, 7, rgb8(16, 24, 38), rgb8(124, 139, 161), 29, rgb8(44, 64, 96), navy);
     panel(cv, 1, 289, 68, 3, white, line_grey);
     panel(cv, 70, 315, 42, 4, white, line_grey);
     panel(cv, 113, 315, 42, 4, rgb8(244, 246, 249), line_grey);

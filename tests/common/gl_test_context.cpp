@@ -2,9 +2,11 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/mnw.h"
@@ -63,6 +65,20 @@ gl_test_rgba gl_test_pixel(int x, int y) {
     gl_test_rgba p{};
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &p);
     return p;
+}
+
+double gl_test_luminance(gl_test_rgba c) {
+    auto lin = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
+}
+
+double gl_test_contrast(gl_test_rgba a, gl_test_rgba b) {
+    double la = gl_test_luminance(a), lb = gl_test_luminance(b);
+    if (la < lb) std::swap(la, lb);
+    return (la + 0.05) / (lb + 0.05);
 }
 
 void gl_test_clear(float r, float g, float b, float a) {

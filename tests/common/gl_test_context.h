@@ -22,6 +22,10 @@ struct gl_test_rgba {
 };
 // One pixel of the colour buffer, x and y from the bottom left.
 gl_test_rgba gl_test_pixel(int x, int y);
+// The relative luminance of a colour (0 to 1), and the contrast ratio of two (1 to 21) by it, as
+// text legibility is judged: 4.5 or more reads as body text.
+double gl_test_luminance(gl_test_rgba c);
+double gl_test_contrast(gl_test_rgba a, gl_test_rgba b);
 // Clears the colour buffer to (r, g, b, a), each 0..1.
 void gl_test_clear(float r, float g, float b, float a);
 

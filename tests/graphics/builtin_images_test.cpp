@@ -41,19 +41,11 @@ const builtin_image& image_of_ref(int ref) {
     throw std::runtime_error("no image");
 }
 
-double luminance(px c) {
-    auto lin = [](int v) {
-        double s = v / 255.0;
-        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
+gl_test_rgba rgba(px c) {
+    return gl_test_rgba{static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b), 255};
 }
-
-double contrast(px a, px b) {
-    double la = luminance(a), lb = luminance(b);
-    if (la < lb) std::swap(la, lb);
-    return (la + 0.05) / (lb + 0.05);
-}
+double luminance(px c) { return gl_test_luminance(rgba(c)); }
+double contrast(px a, px b) { return gl_test_contrast(rgba(a), rgba(b)); }
 
 px swatch(int slot) {
     for (const atlas_swatch& s : atlas_swatches)
@@ -101,6 +93,13 @@ TEST(BuiltinImages, SwatchesAreSolidAndReadOnTheirPanels) {
     EXPECT_GE(contrast(swatch(43), panel_body(392, 1, 358, 100)), 4.5);
     EXPECT_GE(contrast(swatch(43), panel_body(392, 203, 358, 100)), 4.5);  // alert text
     EXPECT_GE(contrast(swatch(47), panel_body(392, 304, 358, 100)), 4.5);  // hover help
+    // Style 15 takes text in 47 on its band and its body, the splash's white on the band and its
+    // grey (slot 61) below.
+    const px grey{128, 128, 128, 255}, white{255, 255, 255, 255};
+    for (int v : {358 + 72, 358 + 80, 358 + 95})
+        EXPECT_GE(contrast(swatch(47), at(ui, 455, v)), 4.5) << v;
+    EXPECT_GE(contrast(white, at(ui, 455, 358 + 80)), 4.5);
+    EXPECT_GE(contrast(grey, panel_body(392, 405, 358, 100)), 4.5);
     EXPECT_GE(contrast(swatch(38), panel_body(392, 70, 315, 42)), 4.5);    // drop-down menu
     EXPECT_GE(contrast(swatch(40), at(ui, 51, 445)), 4.5);                 // title on the band
 }

@@ -6,10 +6,15 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "common/gl_test_context.h"
+#include "common/test_helpers.h"
 #include "core/mnw.h"
 #include "graphics/builtin_images.h"
 #include "graphics/ogl_prims.h"
+#include "graphics/text_layout.h"
+#include "widget_helpers.h"
 #include "widgets/butn.h"
 #include "widgets/focus_ring.h"
 
@@ -30,6 +35,23 @@ int lit(const std::vector<unsigned char>& px, int x0, int y0, int x1, int y1) {
             n += p[0] + p[1] + p[2] > 24;
         }
     return n;
+}
+
+gl_test_rgba pixel(const std::vector<unsigned char>& px, int x, int y) {
+    const unsigned char* p = &px[(y * gl_test_width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+// How far the text drawn with OGL_string at (x, y) stands out from what lies behind it: the
+// highest contrast, row by row through its glyphs' ink rows, between a pixel of the text and the
+// pixel two left of its start in that row.
+double text_contrast(const std::vector<unsigned char>& px, float x, float y, const std::string& text) {
+    const int X = static_cast<int>(OGL_round_half_away(x)), Y = static_cast<int>(OGL_round_half_away(y - 2));
+    double best = 1;
+    for (int row = Y - 1; row <= Y + 7; ++row)
+        for (int col = X; col < X + static_cast<int>(OGL_string_width(text)); ++col)
+            best = std::max(best, gl_test_contrast(pixel(px, col, row), pixel(px, X - 2, row)));
+    return best;
 }
 
 class WidgetsGl : public ::testing::Test {
@@ -104,4 +126,40 @@ TEST_F(WidgetsGl, TheFocusedFieldFillsItsSelectionAndClipsItsText) {
     };
     EXPECT_GT(differ(99, 251), 100);
     EXPECT_EQ(differ(251, 400), 0);
+}
+
+// The open dialog's folder path (a staircase from the band of its style-15 panel down into the
+// body), the vehicle name and the flight comment (on the bands of the preview panels) read as
+// text does.
+TEST_F(WidgetsGl, TheOpenDialogsPathVehicleNameAndCommentStandOutFromTheirPanels) {
+    temp_folder tree;
+    std::string block(2092, '\0');
+    block.replace(1552, 10, "Twin Astir");
+    write_file(tree / "Airfield/Gliders/Twin Astir.acf", std::string{'a', 0, 0, 3, static_cast<char>(132)} + block);
+    write_file(tree / "Airfield/Gliders/first.fdr", "A\n1 version\nCOMM,Ridge soaring\n");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(tree.path().c_str()), 0);
+    modal_driver shell;
+    set_widget_painter(nullptr);  // drawn for real
+    float ox = 0, oy = 0;
+    modal_frame look;
+    look.then = [&] { ox = mnw.subwin_x, oy = mnw.subwin_y; };
+    struct {
+        int type;
+        std::string path;
+        float x, y;
+        std::string text;
+    } previews[] = {{3, "Airfield/Gliders/Twin Astir.acf", 341, 405, "Twin Astir"},
+                    {8, "Airfield/Gliders/first.fdr", 341, 270, "Ridge soaring"}};
+    for (auto& p : previews) {
+        gl_test_clear(0, 0, 0, 1);
+        shell.play({look});
+        EXPECT_EQ(BTN_opensave(998, p.type, &p.path), 0);
+        auto px = screen();
+        EXPECT_GE(text_contrast(px, ox + 30, oy + 405, "Airfield"), 4.5) << p.type;
+        EXPECT_GE(text_contrast(px, ox + 40, oy + 395, "Gliders"), 4.5) << p.type;
+        EXPECT_GE(text_contrast(px, ox + p.x, oy + p.y, p.text), 4.5) << p.text;
+    }
+    ASSERT_EQ(chdir(cwd), 0);
 }
