@@ -1,5 +1,6 @@
 #include "graphics/text_layout.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -218,6 +219,83 @@ wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fix
         }
     }
     return out;
+}
+
+namespace {
+
+const std::string kDots = "...";
+
+float char_width_at(const char* p, const char* end) { return static_cast<float>(OGL_char_width(OGL_text_char(p, end).code)); }
+
+// The longest head of s that fits width with "..." after it, and the dots.
+std::string cut_end(const std::string& s, float width) {
+    const float room = width - OGL_string_width(kDots);
+    const char* b = s.data();
+    const char* e = b + s.size();
+    const char* p = b;
+    for (float w = 0; p < e;) {
+        w += char_width_at(p, e);
+        if (w > room) break;
+        p += OGL_text_char(p, e).len;
+    }
+    return std::string(b, p) + kDots;
+}
+
+// "..." and the longest tail of s that fits width after them.
+std::string cut_start(const std::string& s, float width) {
+    const float room = width - OGL_string_width(kDots);
+    const char* b = s.data();
+    const char* e = b + s.size();
+    const char* p = e;
+    for (float w = 0; p > b;) {
+        const char* q = p - OGL_text_char_before(b, p);
+        w += char_width_at(q, e);
+        if (w > room) break;
+        p = q;
+    }
+    return kDots + std::string(p, e);
+}
+
+}  // namespace
+
+std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int max_lines) {
+    // Greedy by the drawn widths: each line ends after the last space, hyphen or slash that fits.
+    const size_t keep = static_cast<size_t>(std::max(max_lines, 1));
+    std::vector<std::string> lines;
+    const char* const b = text.data();
+    const char* const e = b + text.size();
+    const char* p = b;
+    while (p < e && lines.size() < keep) {
+        const char* q = p;
+        const char* fits = nullptr;  // after the last break that fits
+        for (float w = 0; q < e && *q != '\n';) {
+            w += char_width_at(q, e);
+            if (w > wrap) break;
+            q += OGL_text_char(q, e).len;
+            if (is_break(q[-1])) fits = q;
+        }
+        std::string line;
+        if (q < e && *q == '\n') {
+            ++q;
+            line.assign(p, q);
+        } else if (q == e || fits) {
+            if (q != e) q = fits;
+            line.assign(p, q);
+        } else {
+            // A word wider than the line: cut, and the text goes on after its end.
+            while (q < e && !is_break(*q) && *q != '\n') ++q;
+            if (q < e && *q != '\n') ++q;
+            line = cut_end(std::string(p, q), wrap);
+        }
+        if (lines.size() + 1 == keep && q < e) {
+            // The last line there is room for: the text's end.
+            lines.push_back(cut_start(std::string(p, e), wrap));
+            return lines;
+        }
+        lines.push_back(line);
+        p = q;
+    }
+    return lines;
 }
 
 float OGL_round_half_away(float v) {

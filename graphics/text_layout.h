@@ -85,6 +85,11 @@ struct wrapped_text {
 // x is the line's start, the pen's origin for the break test.
 wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fixed_adv);
 
+// The lines OGL_string draws text in at `wrap`, held to max_lines (at least 1) lines none wider
+// than wrap: a line that would be wider (a word without breaks) is cut and ends in "...", and
+// where more lines would follow, the last line shown begins with "..." and ends as the text does.
+std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int max_lines);
+
 // Rounds to the nearest whole number, halves away from zero.
 float OGL_round_half_away(float v);
 

@@ -14,6 +14,7 @@
 #include "core/translate.h"
 #include "core/wx.h"
 #include "files/io_utils.h"
+#include "graphics/text_layout.h"
 #include "install/install_state.h"
 #include "platform/plat_paths.h"
 #include "shell/dialogs.h"
@@ -126,12 +127,16 @@ void UTIL_pick_install() {
     const int n = static_cast<int>(all_ostrands.size());
     for (int i = 0; i < n; ++i) {
         const float y = 400 - 25.0f * i;
-        wizard_text(45, 280, y, all_ostrands[i], 500, 0);
+        // Two lines fit the row's 25 units; neither may pass the panel's right edge.
+        const std::vector<std::string> lines = OGL_fit_lines(all_ostrands[i], 500, 2);
+        for (size_t k = 0; k < lines.size(); ++k) wizard_text(45, 280, y - 10.0f * k, lines[k], 9999, 0);
         int ticked = dest_dir_path == all_ostrands[i];
         if (BTN_bool(250, y, &ticked, "", 0)) dest_dir_path = all_ostrands[i];
     }
+    // The question wraps before Find It (100 wide round x 605), which would cover its end.
     wizard_text(45, 230, 400 - 25.0f * n,
-                UTL_translate_string("Is the copy of Volatra 9 you're looking for missing from this list?"), 500, 0);
+                UTL_translate_string("Is the copy of Volatra 9 you're looking for missing from this list?"),
+                605 - 50 - 10 - 230, 0);
     if (!BTN_action(605, 403 - 25.0f * n, 100, 0, 0, UTL_translate_string("Find It"), "-")) return;
     std::string path = dest_dir_path;
     if (!GetFilePathFromUser(2, UTL_translate_string("Please select your Volatra 9 folder."),

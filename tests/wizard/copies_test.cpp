@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "graphics/text_layout.h"
 #include "install/install_state.h"
 #include "wizard/copies.h"
 #include "wizard/wizard_frame.h"
@@ -134,6 +135,39 @@ TEST_F(Copies, PickerListsTheCopiesAndFindItRecordsTheCopyAboveTheChosenFolder) 
     ASSERT_EQ(recorded_alerts().size(), 1u);
     EXPECT_EQ(recorded_alerts()[0].line2, w.root / "apps");
     EXPECT_EQ(read_lines(record()).size(), 3u);
+}
+
+// Every text of the picker stays inside the wizard's panel (its right edge at 790), a path takes
+// at most the two lines its row has room for, and the question ends left of Find It (100 wide
+// round x 605), which would cover its last word.
+TEST_F(Copies, PickerTextsStayInTheirPanelAndClearOfTheButton) {
+    const std::string word = copy("apps/" + std::string(120, 'x') + "/");
+    std::string deep = "apps/";
+    for (int i = 0; i < 40; ++i) deep += "folder " + std::to_string(i) + "/";
+    deep = copy(deep);
+    for (const std::string& p : {word, deep}) {
+        dest_dir_path = p;
+        register_new_volatra();
+    }
+    locate_all_volatras();
+    frame_driver driver;
+    driver.frame(UTIL_pick_install);
+    for (size_t row = 0; row < 2; ++row) {
+        const float y = 400 - 25.0f * row;
+        int lines = 0;
+        for (const painted& p : driver.paint.of("string")) {
+            if (p.x != 280 || p.y > y || p.y <= y - 25) continue;
+            ++lines;
+            EXPECT_LE(p.x + OGL_string_width(p.text), 790) << p.text;
+        }
+        EXPECT_EQ(lines, 2) << row;
+    }
+    // The copy's own folder, at the path's end, stays in view.
+    EXPECT_TRUE(drawn_text(driver.paint, "folder 39/"));
+    const painted* question = drawn_text(driver.paint, "Is the copy");
+    ASSERT_TRUE(question);
+    for (const std::string& line : OGL_wrap_text(question->text, question->x, question->w, 0).lines)
+        EXPECT_LT(question->x + OGL_string_width(line), 555) << line;
 }
 
 }  // namespace
