@@ -18,10 +18,11 @@ void STR_replace_all(std::string& s, const std::string& from, const std::string&
 // Turns the two-character sequences \r and \n into the real characters.
 void STR_unescape(std::string& s);
 
-// starts_with, ends_with, is_blank (space or tab), lower (ASCII) and utf8_prefix, shared with the
-// platform layer.
+// starts_with, ends_with, is_blank (space or tab), lower (ASCII), utf8_prefix and utf8_encode,
+// shared with the platform layer.
 using plat::ends_with;
 using plat::is_blank;
 using plat::lower;
 using plat::starts_with;
+using plat::utf8_encode;
 using plat::utf8_prefix;

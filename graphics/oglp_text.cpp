@@ -39,7 +39,8 @@ int OGL_strtex(int font, int color, float* tex_x, float* tex_y, float* cell_w, f
 
 void OGL_char(float x, float y, float tex_x, float tex_y, float cell_w, float cell_h, int code, int font) {
     // A byte may come as a signed char; the missing-glyph mark's code lies above the bytes.
-    const glyph_quad q = OGL_glyph_quad(x, y, tex_x, tex_y, cell_w, cell_h, code < 0 ? code & 0xFF : code, font, oglp);
+    const glyph_quad q =
+        OGL_glyph_quad(x, y, tex_x, tex_y, cell_w, cell_h, code < 0 ? code & 0xFF : code, font, oglp);
     glTexCoord2f(q.s0, q.t0);
     glVertex2f(q.x0, q.y0);
     glTexCoord2f(q.s0, q.t1);

@@ -121,18 +121,6 @@ int OGL_text_char_before(const char* begin, const char* p) {
     return 1;
 }
 
-size_t OGL_text_cut(const std::string& text, size_t max_bytes) {
-    if (max_bytes >= text.size()) return text.size();
-    const char* begin = text.data();
-    size_t at = 0;
-    while (at < max_bytes) {
-        const size_t next = at + static_cast<size_t>(OGL_text_char(begin + at, begin + text.size()).len);
-        if (next > max_bytes) break;
-        at = next;
-    }
-    return at;
-}
-
 float OGL_string_width(const std::string& text) {
     int w = 0;
     const char* end = text.data() + text.size();
@@ -208,7 +196,8 @@ wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fix
         if (!emit && is_break(c)) {
             // The next word's characters, each estimated at 6.
             int word = 0;
-            for (const char* q = p; q < end && !is_break(*q) && *q != '\0'; q += OGL_text_char(q, end).len) ++word;
+            for (const char* q = p; q < end && !is_break(*q) && *q != '\0'; q += OGL_text_char(q, end).len)
+                ++word;
             emit = pen + 6.0f * static_cast<float>(word) > right;
         }
         if (emit) {
@@ -225,7 +214,9 @@ namespace {
 
 const std::string kDots = "...";
 
-float char_width_at(const char* p, const char* end) { return static_cast<float>(OGL_char_width(OGL_text_char(p, end).code)); }
+float char_width_at(const char* p, const char* end) {
+    return static_cast<float>(OGL_char_width(OGL_text_char(p, end).code));
+}
 
 // The longest head of s that fits width with "..." after it, and the dots.
 std::string cut_end(const std::string& s, float width) {

@@ -48,8 +48,6 @@ struct text_char {
 text_char OGL_text_char(const char* p, const char* end);
 // The length in bytes of the character that ends at p (begin < p).
 int OGL_text_char_before(const char* begin, const char* p);
-// The largest n <= max_bytes at which no character of text is cut.
-size_t OGL_text_cut(const std::string& text, size_t max_bytes);
 
 // The advance of the whole text, character by character: the one width measure of all text,
 // whatever the font it is drawn in.

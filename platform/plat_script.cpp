@@ -18,6 +18,7 @@
 #include "platform/plat_keys.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_sdl.h"
+#include "platform/plat_strings.h"
 
 namespace plat {
 namespace {
@@ -71,26 +72,6 @@ bool starts_with_nocase(const std::string& s, const char* prefix) {
     for (size_t i = 0; i < n; ++i)
         if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
     return true;
-}
-
-std::string utf8(uint32_t cp) {
-    std::string s;
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | (cp >> 6));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += static_cast<char>(0xE0 | (cp >> 12));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (cp >> 18));
-        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-    return s;
 }
 
 std::vector<uint32_t> code_points(const std::string& s) {
@@ -198,7 +179,7 @@ void press_key(SDL_Scancode scan, const std::vector<const modifier_key*>& mods, 
         first->push_back(key_event(SDL_KEYDOWN, m->scan, held, window_id));
     }
     first->push_back(key_event(SDL_KEYDOWN, scan, held, window_id));
-    if (uint32_t c = typed_char(scan, held)) first->push_back(text_event(utf8(c), window_id));
+    if (uint32_t c = typed_char(scan, held)) first->push_back(text_event(utf8_encode(c), window_id));
     second->push_back(key_event(SDL_KEYUP, scan, held, window_id));
     for (auto it = mods.rbegin(); it != mods.rend(); ++it) {
         held = static_cast<Uint16>(held & ~(*it)->mod);
@@ -369,7 +350,7 @@ void type_events(uint32_t cp, uint32_t window_id, std::vector<SDL_Event>* first,
             return;
         }
     }
-    first->push_back(text_event(utf8(cp), window_id));
+    first->push_back(text_event(utf8_encode(cp), window_id));
 }
 
 input_script* input_script::from_environment() {

@@ -37,7 +37,8 @@ bool sdl_event_translator::translate(const SDL_Event& e, const SDL_Event* next, 
         case SDL_TEXTINPUT: {
             // Text without a key: a character the keymap lacks, or an input method's result.
             int ch = mac_char_from_utf8(e.text.text);
-            out.push_back(key_record(ev_key_down, mac_code_none, ch, modifiers, code_point_from_utf8(e.text.text)));
+            out.push_back(
+                key_record(ev_key_down, mac_code_none, ch, modifiers, code_point_from_utf8(e.text.text)));
             out.push_back(key_record(ev_key_up, mac_code_none, ch, modifiers));
             return false;
         }

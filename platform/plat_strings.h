@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cctype>
+#include <cstdint>
 #include <string>
 
 namespace plat {
@@ -24,5 +25,25 @@ inline std::string utf8_prefix(const std::string& s, size_t max_bytes) {
     size_t n = max_bytes;
     while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
     return s.substr(0, n);
+}
+// The UTF-8 bytes of a code point.
+inline std::string utf8_encode(uint32_t cp) {
+    std::string s;
+    if (cp < 0x80) {
+        s += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        s += static_cast<char>(0xC0 | (cp >> 6));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        s += static_cast<char>(0xE0 | (cp >> 12));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        s += static_cast<char>(0xF0 | (cp >> 18));
+        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return s;
 }
 }  // namespace plat

@@ -63,10 +63,11 @@ int GetFilePathFromUser(int mode, const std::string& message, const std::string&
     if (!chosen_exists(mode, chosen)) {
         xer << "The file dialog gave a path that does not exist: " << chosen << "\n";
         xer.flush();
-        __MACIBM_alert(mnw.curwin,
-                       UTL_translate_string(mode == plat::choose_folder ? "The folder you picked could not be found:"
-                                                                        : "The file you picked could not be found:"),
-                       chosen, UTL_translate_string("Please pick it again."), "", t_alert, __FILE__, __LINE__);
+        __MACIBM_alert(
+            mnw.curwin,
+            UTL_translate_string(mode == plat::choose_folder ? "The folder you picked could not be found:"
+                                                             : "The file you picked could not be found:"),
+            chosen, UTL_translate_string("Please pick it again."), "", t_alert, __FILE__, __LINE__);
         return 0;
     }
     path = chosen;

@@ -1,8 +1,8 @@
 // The shell's start-up, alerts, folder dialog and shut-down in one program, for whole-program
 // tests: MACIBM_init, then a message alert, the language chooser and the folder dialog, each
 // logged; the window's close request shuts down with saving, as a hand-over to another program
-// does, and ends with status 0. --folder=DIR starts the folder dialog in DIR instead of "/". With --confirm it only asks the platform's confirmation (as
-// alerts before the window do) and prints the answer.
+// does, and ends with status 0. --folder=DIR starts the folder dialog in DIR instead of "/". With --confirm
+// it only asks the platform's confirmation (as alerts before the window do) and prints the answer.
 #include <cstdio>
 #include <string>
 
@@ -40,7 +40,8 @@ void probe_frame() {
             break;
         case 2: {
             std::string path = "none", start = cmdline.get_option("--folder");
-            int chosen = GetFilePathFromUser(2, "Pick a folder", "Select", 1, start.empty() ? "/" : start.c_str(), path);
+            int chosen = GetFilePathFromUser(2, "Pick a folder", "Select", 1,
+                                             start.empty() ? "/" : start.c_str(), path);
             log_line("probe folder " + std::to_string(chosen) + " " + path);
             break;
         }

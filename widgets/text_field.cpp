@@ -7,6 +7,7 @@
 
 #include "core/alert.h"
 #include "core/mnw.h"
+#include "core/strings.h"
 #include "graphics/colr.h"
 #include "graphics/text_layout.h"
 #include "widgets/butn.h"
@@ -157,26 +158,14 @@ int char_after(int pos) {
     const int len = static_cast<int>(OGLE_input->size());
     return pos < len ? OGL_text_char(b + pos, b + len).len : 0;
 }
-int char_before(int pos) { return pos > 0 ? OGL_text_char_before(OGLE_input->data(), OGLE_input->data() + pos) : 0; }
+int char_before(int pos) {
+    return pos > 0 ? OGL_text_char_before(OGLE_input->data(), OGLE_input->data() + pos) : 0;
+}
 
 // Types one character: a code point beyond ASCII goes in as its UTF-8 bytes, the first replacing
 // the selection as any typed byte does.
 void type_char(int c, int shift) {
-    char bytes[4];
-    int n;
-    if (c < 0x80) {
-        bytes[0] = static_cast<char>(c), n = 1;
-    } else if (c < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (c >> 6)), bytes[1] = static_cast<char>(0x80 | (c & 0x3F)), n = 2;
-    } else if (c < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (c >> 12)), bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | (c & 0x3F)), n = 3;
-    } else {
-        bytes[0] = static_cast<char>(0xF0 | (c >> 18)), bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F)), bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
-        n = 4;
-    }
-    for (int i = 0; i < n; ++i) OGLE_Key(ogle, bytes[i], shift);
+    for (char byte : utf8_encode(static_cast<uint32_t>(c))) OGLE_Key(ogle, byte, shift);
 }
 
 // Whether a typed character goes into the text: printable ASCII, and code points beyond it other
@@ -261,7 +250,7 @@ int BTN_enterstring(float x, float y, std::string* value, int max_len, std::stri
         if (has) field_key(c, vkey, flags);
     });
     if (has && OGLE_edit && value->size() > static_cast<size_t>(static_cast<unsigned>(max_len))) {
-        value->resize(OGL_text_cut(*value, static_cast<size_t>(max_len)));
+        *value = utf8_prefix(*value, static_cast<size_t>(max_len));
         OGLE_Repaginate(ogle);
         OGLE_SetSelection(ogle, ogle->sel_start, ogle->sel_end);
     }

@@ -178,8 +178,8 @@ TEST(Startup, AlertsAndTheFolderDialogAreAnsweredAndShutDownSaves) {
                        "quit\n");
     ASSERT_EQ(status, 0) << s.report();
     const std::string log = s.log();
-    EXPECT_NE(log.find("probe alert answered, window 0\nprobe chooser\nprobe language 1\n"
-                       "probe folder 1 " + chosen + "\nprobe quit\n"),
+    const std::string answered = "probe alert answered, window 0\nprobe chooser\nprobe language 1\n";
+    EXPECT_NE(log.find(answered + "probe folder 1 " + chosen + "\nprobe quit\n"),
               std::string::npos)
         << log;
     EXPECT_EQ(read_lines(s.folder() + "zenity.txt"),
@@ -212,7 +212,7 @@ TEST(Startup, TheRealZenityShowsTheFolderDialog) {
     ASSERT_TRUE(s.start_display(&why)) << why;
     s.set_env("PATH", "/usr/bin:/bin");
     ASSERT_FALSE(plat::find_program("zenity").empty());
-    const std::string folder = s.folder() + "\xc3\x9c" "bung \xce\xa9";  // "Übung Ω"
+    const std::string folder = s.folder() + "\u00DCbung \u03A9";
     write_file(folder + "/.keep", "");
     const struct {
         std::vector<std::string> args;

@@ -206,7 +206,7 @@ TEST(WizardInstall, AFolderAndANameBeyondAsciiWithoutAUtf8Locale) {
     ASSERT_TRUE(s.start_display(&why)) << why;
     make_sample(s, {"0", "1", "2"});
     for (const char* name : {"LANG", "LC_ALL", "LC_CTYPE"}) s.set_env(name, "");
-    const std::string parent = s.folder() + "\xC3\x9C" "bung \xCE\xA9";  // "Übung Ω"
+    const std::string parent = s.folder() + "\u00DCbung \u03A9", name = "Stra\u00DFe \u03A9";
     write_file(parent + "/.keep", "");
     s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
     s.set_env("STANDIN_ANSWER", parent);
@@ -217,7 +217,7 @@ TEST(WizardInstall, AFolderAndANameBeyondAsciiWithoutAUtf8Locale) {
         "click 300 203\n"  // Change Destination
         "click 755 204\n"  // the end of the name
         "key shift+Home\n"
-        "type \"Stra\xC3\x9F" "e \xCE\xA9\"\n"
+        "type \"" + name + "\"\n"
         "sleep 0.3\n"
         "shot names.png\n"
         "click 720 23\n"
@@ -230,13 +230,14 @@ TEST(WizardInstall, AFolderAndANameBeyondAsciiWithoutAUtf8Locale) {
         "wait_log \"WIZARD entered dvd_switch_disk_install\" 120\n"
         "click 50 23\n";
     ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
-    const std::string copy = parent + "/Stra\xC3\x9F" "e \xCE\xA9/";
+    const std::string copy = parent + "/" + name + "/";
     EXPECT_EQ(read_lines(s.config() + "volatra_install.txt"), std::vector<std::string>{copy});
     EXPECT_TRUE(path_exists(copy + "Resources")) << s.report();
     std::vector<std::string> in_parent;
-    for (const auto& e : std::filesystem::directory_iterator(parent)) in_parent.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(parent))
+        in_parent.push_back(e.path().filename());
     std::sort(in_parent.begin(), in_parent.end());
-    EXPECT_EQ(in_parent, (std::vector<std::string>{".keep", "Stra\xC3\x9F" "e \xCE\xA9"}));
+    EXPECT_EQ(in_parent, (std::vector<std::string>{".keep", name}));
 }
 
 // Closing the window in the middle of a run takes the Quit button's road: the queued files are

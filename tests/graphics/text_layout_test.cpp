@@ -93,7 +93,8 @@ TEST(TextLayout, LineAlignmentUsesTheProportionalWidth) {
     g = OGL_line_layout("a\xC3\x9F" "e\xC3\xA9\xE9\xCE\xA9\xC2\x85\xC3", 0, 0, 0);
     std::vector<int> codes;
     for (const line_glyph& l : g) codes.push_back(l.code);
-    EXPECT_EQ(codes, (std::vector<int>{'a', glyph_missing, 'e', 0xE9, 0xE9, glyph_missing, 0, glyph_missing}));
+    const std::vector<int> want{'a', glyph_missing, 'e', 0xE9, 0xE9, glyph_missing, 0, glyph_missing};
+    EXPECT_EQ(codes, want);
     EXPECT_EQ(g[2].x, 13);
     EXPECT_EQ(OGL_string_width("\xC3\xA9\xCE\xA9"), 13.0f);
 }

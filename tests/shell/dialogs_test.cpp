@@ -47,15 +47,16 @@ TEST_F(Dialogs, TheChoiceCancelOrFailureOfTheChooser) {
         std::string line2;
     };
     const std::string x = tmp / "x", accented = tmp / "with space/\xc3\xa9";
+    const char* const not_shown = "The folder dialog could not be shown.";
     std::filesystem::create_directories(x);
     std::filesystem::create_directories(accented);
     const row rows[] = {
         {x, "0", 1, x, nullptr, ""},
         {accented, "0", 1, accented, nullptr, ""},
         {"", "1", 0, "unchanged", nullptr, ""},  // cancelled: no alert
-        {x, "255", 0, "unchanged", "The folder dialog could not be shown.", "zenity ended with status 255."},
-        {"relative", "0", 0, "unchanged", "The folder dialog could not be shown.", "zenity gave no absolute path."},
-        {"", "0", 0, "unchanged", "The folder dialog could not be shown.", "zenity gave no absolute path."},
+        {x, "255", 0, "unchanged", not_shown, "zenity ended with status 255."},
+        {"relative", "0", 0, "unchanged", not_shown, "zenity gave no absolute path."},
+        {"", "0", 0, "unchanged", not_shown, "zenity gave no absolute path."},
         // What a dialog without a UTF-8 locale prints for "\xc3\x9c" and "\xce\xa9": no such folder.
         {tmp / "?bung ?", "0", 0, "unchanged", "The folder you picked could not be found:", tmp / "?bung ?"},
     };

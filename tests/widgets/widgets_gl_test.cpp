@@ -135,7 +135,8 @@ TEST_F(WidgetsGl, TheOpenDialogsPathVehicleNameAndCommentStandOutFromTheirPanels
     temp_folder tree;
     std::string block(2092, '\0');
     block.replace(1552, 10, "Twin Astir");
-    write_file(tree / "Airfield/Gliders/Twin Astir.acf", std::string{'a', 0, 0, 3, static_cast<char>(132)} + block);
+    const std::string header{'a', 0, 0, 3, static_cast<char>(132)};  // version 900
+    write_file(tree / "Airfield/Gliders/Twin Astir.acf", header + block);
     write_file(tree / "Airfield/Gliders/first.fdr", "A\n1 version\nCOMM,Ridge soaring\n");
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
