@@ -122,6 +122,12 @@ TEST(SdlKeys, TextWithoutAKeyBecomesADownAndUpOfTheKeylessCode) {
     expect_key(out[0], {3, 255, 0xE9, 0}, "e acute down");
     expect_key(out[1], {4, 255, 0xE9, 0}, "e acute up");
     expect_key(out[2], {3, 255, 0, 0}, "euro sign: no Latin-1 byte");
+    // The down carries the whole character, as does a key's down with its text.
+    EXPECT_EQ(out[0].text, 0xE9u);
+    EXPECT_EQ(out[2].text, 0x20ACu);
+    out = translate_all({key(SDL_KEYDOWN, SDL_SCANCODE_O), text("\xCE\xA9")});
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].text, 0x3A9u);
 }
 
 TEST(SdlEvents, PointerWheelWindowAndQuit) {
@@ -191,6 +197,9 @@ TEST(SdlKeys, LayoutCharactersAndUtf8) {
     EXPECT_EQ(plat::mac_char_from_utf8("\xC2\xA0"), 0xA0);
     EXPECT_EQ(plat::mac_char_from_utf8("\xC4\x80"), 0);
     EXPECT_EQ(plat::mac_char_from_utf8(""), 0);
+    EXPECT_EQ(plat::code_point_from_utf8("\xF0\x9F\x98\x80"), 0x1F600u);
+    EXPECT_EQ(plat::code_point_from_utf8("\xC1\x81"), 0u);  // not the shortest form
+    EXPECT_EQ(plat::code_point_from_utf8("\xCE"), 0u);
 }
 
 TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {

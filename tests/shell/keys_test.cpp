@@ -204,6 +204,11 @@ TEST_F(Keys, TheFocusedWidgetTakesItsKeysFirst) {
     // Escape is not among a text field's keys: it reaches the frame flags.
     key(kDown, 53, 27);
     EXPECT_EQ(escape_hit, 1);
+    // A character beyond the message's 8 bits reaches the widget whole; with command held, nothing.
+    keys.handle_key_raw(kDown, (255 << 8) | 0, 0, 0x3A9);
+    keys.handle_key_raw(kDown, (255 << 8) | 0, plat::mac_cmd_key, 0x3A9);
+    ASSERT_EQ(count, 3);
+    EXPECT_EQ(chars[2], 0x3A9);
 }
 
 TEST_F(Keys, BindingsPressOnDownRepeatWhileHeldAndReleaseWhateverTheModifiers) {
