@@ -49,6 +49,9 @@ last write of a throttled or normal answer, so a client that waits for one answe
 again is never counted twice. An answer that has written all it will write and holds the
 connection open (stall, or a script ending in hold or half) also leaves
 REQUESTS/0001.held, so that a test knows a client still waiting then waits for nothing.
+A test that starts afresh writes new text into ROOT/clears.txt: the next request then finds every
+counter of the server as at its start (the uses of "count" faults, the peak), so that what one
+test did never changes what the next one sees.
 """
 
 import argparse
@@ -82,6 +85,25 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
         self.stopping = threading.Event()
         self.active = 0
         self.peak = 0
+        self.clears = None
+
+    def catch_up(self):
+        """Every counter from the start once the test has cleared (ROOT/clears.txt changed).
+
+        Answers still under way count out as they end, so `active` stays."""
+        try:
+            with open(os.path.join(self.root, "clears.txt"), "rb") as f:
+                mark = f.read()
+        except OSError:
+            mark = b""
+        with self.lock:
+            if self.clears is None:
+                self.clears = mark
+            if mark == self.clears:
+                return
+            self.clears = mark
+            self.fault_uses.clear()
+            self.peak = 0
 
     def answering(self, step):
         """Counts a request in (1) or out (-1), keeping the peak in REQUESTS/peak.txt."""
@@ -165,6 +187,7 @@ class Handler(socketserver.BaseRequestHandler):
                 head += data
         except OSError:
             return
+        self.server.catch_up()
         self.number = self.server.record(head)  # with a body that came in the same reads
         self.server.answering(1)
         self.counted = True

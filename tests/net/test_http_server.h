@@ -119,10 +119,14 @@ public:
     }
     // faults: the JSON object of tools/test_http_server.py, e.g. {"h.invalid": {"mode": "stall"}}.
     void set_faults(const std::string& json) { put_file("", "faults.json", json); }
+    // A fresh start for the next test: no faults, no requests, and every counter of the server
+    // (the uses of "count" faults, the peak) from zero again by the next request.
     void clear() {
         set_faults("{}");
+        put_file("", "clears.txt", std::to_string(++clears_));
         for (auto& e : std::filesystem::directory_iterator(folder_ + "requests"))
-            if (e.path().extension() == ".req" || e.path().extension() == ".held")
+            if (e.path().extension() == ".req" || e.path().extension() == ".held" ||
+                e.path().filename() == "peak.txt")
                 std::filesystem::remove(e.path());
     }
     // True once the answer to the newest request has written all it will and holds its
@@ -144,7 +148,7 @@ public:
         return out;
     }
 
-    // The most requests the server answered at one time in its life (clear() keeps it).
+    // The most requests the server answered at one time since it started or was last cleared.
     int peak_requests() const {
         std::ifstream in(folder_ + "requests/peak.txt");
         int peak = 0;
@@ -157,6 +161,7 @@ private:
     pid_t pid_ = -1;
     int stdin_fd_ = -1;
     unsigned short port_ = 0;
+    int clears_ = 0;
 };
 
 // Calls net_check for one slot until it answers 1 or 2, 1 ms apart, with a bound only a hang
