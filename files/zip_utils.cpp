@@ -71,24 +71,177 @@ struct temp_guard {
     }
 };
 
+uint16_t get_le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t get_le32(const uint8_t* p) { return uint32_t(get_le16(p)) | uint32_t(get_le16(p + 2)) << 16; }
+uint64_t get_le64(const uint8_t* p) { return uint64_t(get_le32(p)) | uint64_t(get_le32(p + 4)) << 32; }
+
+// Reads n bytes at offset at, whatever the kernel hands out per call. False when fewer came.
+bool pread_full(int fd, uint8_t* p, size_t n, ZPOS64_T at) {
+    while (n > 0) {
+        ssize_t got = pread(fd, p, n, off_t(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got, n -= size_t(got), at += ZPOS64_T(got);
+    }
+    return true;
+}
+
+constexpr uint32_t kZip64Max = 0xFFFFFFFFu;
+constexpr size_t kInBlock = 256 << 10;
+
+}  // namespace
+
+// An open zip: minizip walks its central directory, and the entries' data is read here through
+// a descriptor of our own. minizip 1.1 built for a 64-bit system never takes the values of an
+// entry's Zip64 extra field (it compares the 32-bit fields with (unsigned long)-1, which is
+// 2^64 - 1 there): it reports 4294967295 for such a size, and reading on its own it would stop
+// at 4 GiB - 1 or run on past the entry. The handle the entry functions take is one of these.
+struct zip_archive {
+    unzFile uf = nullptr;
+    int fd = -1;
+    // The current entry's central extra field, and the local header offset its Zip64 field
+    // gives (that field holds one only when the 32-bit offset could not).
+    std::vector<uint8_t> extra = std::vector<uint8_t>(65535);
+    bool have_zip64_offset = false;
+    ZPOS64_T zip64_offset = 0;
+    ~zip_archive() {
+        if (uf) unzClose(uf);
+        if (fd >= 0) close(fd);
+    }
+};
+
+namespace {
+
+// The archive at path, ready for entry_info and read_entry; null when it cannot be opened or
+// is no zip.
+std::unique_ptr<zip_archive> open_zip(const std::string& path) {
+    auto z = std::make_unique<zip_archive>();
+    z->uf = unzOpen64(path.c_str());
+    if (!z->uf) return nullptr;
+    z->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (z->fd < 0) return nullptr;
+    return z;
+}
+
+// The current entry's information and name (as unzGetCurrentFileInfo64 gives them), with the
+// sizes that its Zip64 extra field holds put in place of the 32-bit fields that point there.
+int entry_info(zip_archive& z, unz_file_info64* info, char* name, uLong name_cap) {
+    int err = unzGetCurrentFileInfo64(z.uf, info, name, name_cap, z.extra.data(), uLong(z.extra.size()),
+                                      nullptr, 0);
+    if (err != UNZ_OK) return err;
+    z.have_zip64_offset = false;
+    const uint8_t* p = z.extra.data();
+    size_t left = std::min<size_t>(info->size_file_extra, z.extra.size());
+    while (left >= 4) {
+        const size_t id = get_le16(p), len = get_le16(p + 2);
+        p += 4, left -= 4;
+        if (len > left) break;
+        if (id == 0x0001) {
+            // In this order, each only when its 32-bit field is all ones: the uncompressed size,
+            // the compressed size, the local header's offset.
+            const uint8_t* f = p;
+            size_t in_field = len;
+            auto take = [&](ZPOS64_T* v) {
+                if (in_field < 8) return false;
+                *v = get_le64(f);
+                f += 8, in_field -= 8;
+                return true;
+            };
+            if (info->uncompressed_size == kZip64Max) take(&info->uncompressed_size);
+            if (info->compressed_size == kZip64Max) take(&info->compressed_size);
+            z.have_zip64_offset = take(&z.zip64_offset);
+            break;
+        }
+        p += len, left -= len;
+    }
+    return UNZ_OK;
+}
+
+// Where the current entry's data begins. minizip finds the local header from the 32-bit offset
+// (checking it against the central record); an offset past 4 GiB sits in the Zip64 field only.
+int entry_data_at(zip_archive& z, ZPOS64_T* at) {
+    int method = 0, level = 0;
+    int err = unzOpenCurrentFile2(z.uf, &method, &level, 1);  // raw: only the header is read
+    if (err == UNZ_OK) {
+        *at = unzGetCurrentFileZStreamPos64(z.uf);
+        unzCloseCurrentFile(z.uf);
+        return 0;
+    }
+    if (!z.have_zip64_offset) return err;
+    uint8_t head[30];
+    if (!pread_full(z.fd, head, sizeof head, z.zip64_offset) || get_le32(head) != 0x04034b50)
+        return UNZ_BADZIPFILE;
+    *at = z.zip64_offset + sizeof head + get_le16(head + 26) + get_le16(head + 28);
+    return 0;
+}
+
+// Streams the current entry's data (info as entry_info gives it) through take(bytes, count),
+// which returns 0 to go on or an error that ends the read. 0 once the whole entry came through
+// with its size and checksum; 20002 when it gives fewer or more bytes than its size (or is
+// encrypted); UNZ_CRCERROR when its checksum differs; UNZ_BADZIPFILE for a method other than
+// stored or deflated; else the first error of take.
+template <class Take>
+int read_entry(zip_archive& z, const unz_file_info64& info, Take take) {
+    if (info.flag & 1) return err_zip_read;  // encrypted: never taken for its plain text
+    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return UNZ_BADZIPFILE;
+    if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size) return err_zip_read;
+    ZPOS64_T at = 0;
+    if (int err = entry_data_at(z, &at)) return err;
+
+    const size_t out_cap = size_t(std::min<ZPOS64_T>(kCopyBlock, info.uncompressed_size + 1));
+    const size_t in_cap = size_t(std::min<ZPOS64_T>(kInBlock, info.compressed_size + 1));
+    std::unique_ptr<uint8_t[]> out(new uint8_t[out_cap]);
+    std::unique_ptr<uint8_t[]> in(info.compression_method ? new uint8_t[in_cap] : nullptr);
+    ZPOS64_T in_left = info.compressed_size, written = 0;
+    uLong crc = crc32(0, nullptr, 0);
+    auto deliver = [&](const uint8_t* p, size_t n) {
+        if (n > info.uncompressed_size - written) return int(err_zip_read);  // more than it claims
+        written += n;
+        crc = crc32(crc, p, uInt(n));
+        return take(p, n);
+    };
+
+    if (info.compression_method == 0) {
+        while (in_left > 0) {
+            const size_t n = size_t(std::min<ZPOS64_T>(in_left, out_cap));
+            if (!pread_full(z.fd, out.get(), n, at)) return err_zip_read;
+            at += n, in_left -= n;
+            if (int err = deliver(out.get(), n)) return err;
+        }
+    } else {
+        z_stream s{};
+        if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return ENOMEM;
+        std::unique_ptr<z_stream, int (*)(z_stream*)> end(&s, inflateEnd);
+        for (;;) {
+            if (s.avail_in == 0 && in_left > 0) {
+                const size_t n = size_t(std::min<ZPOS64_T>(in_left, in_cap));
+                if (!pread_full(z.fd, in.get(), n, at)) return err_zip_read;
+                at += n, in_left -= n;
+                s.next_in = in.get();
+                s.avail_in = uInt(n);
+            }
+            s.next_out = out.get();
+            s.avail_out = uInt(out_cap);
+            const int r = inflate(&s, Z_NO_FLUSH);
+            if (r != Z_OK && r != Z_STREAM_END) return err_zip_read;  // damaged, or cut short
+            if (int err = deliver(out.get(), out_cap - s.avail_out)) return err;
+            if (r == Z_STREAM_END) break;
+        }
+    }
+    if (written != info.uncompressed_size) return err_zip_read;
+    return crc == info.crc ? 0 : UNZ_CRCERROR;
+}
+
 // Reads the current entry whole into out, which grows as data arrives: a header may claim any
-// size. An entry claiming more than cap gives too_big unread; 20002 when it gives fewer bytes
-// than it claims; else the library's result of the close (a checksum error, say).
-int read_whole_entry(void* uf, const unz_file_info64& info, ZPOS64_T cap, int too_big,
+// size. An entry claiming more than cap gives too_big unread; else read_entry's result.
+int read_whole_entry(zip_archive& z, const unz_file_info64& info, ZPOS64_T cap, int too_big,
                      std::vector<uint8_t>& out) {
     if (info.uncompressed_size > cap) return too_big;
     out.clear();
-    int err = unzOpenCurrentFile(uf);
-    if (err != UNZ_OK) return err;
-    uint8_t block[16384];
-    int n;
-    while (out.size() < info.uncompressed_size && (n = unzReadCurrentFile(uf, block, sizeof block)) > 0)
-        out.insert(out.end(), block, block + n);
-    if (out.size() != info.uncompressed_size) {
-        unzCloseCurrentFile(uf);
-        return err_zip_read;
-    }
-    return unzCloseCurrentFile(uf);  // UNZ_CRCERROR when the data does not match
+    return read_entry(z, info, [&](const uint8_t* p, size_t n) {
+        out.insert(out.end(), p, p + n);
+        return 0;
+    });
 }
 
 // glibc guards its time-zone state with a lock the thread sanitizer cannot see; one lock of our
@@ -120,37 +273,27 @@ void log_refusal(const std::string& what, const std::string& name, const std::st
 // A plain file entry: streamed into a new file beside the target, renamed over it only once the
 // entry was read whole and its checksum matched. digest, when given, takes the bytes as they are
 // written; uncommitted, when given, receives the new file's name instead of the rename (the
-// caller then commits or removes it).
-int unzip_plain_file(void* uf, const std::string& target, const unz_file_info64& info,
-                     MD5Context* digest = nullptr, std::string* uncommitted = nullptr) {
+// caller then commits or removes it). An entry of more than max_bytes is EFBIG: refused before
+// anything is written when its header says so, else stopped as soon as it passes them, and
+// what it wrote is deleted.
+int unzip_plain_file(zip_archive& z, const std::string& target, const unz_file_info64& info,
+                     MD5Context* digest = nullptr, std::string* uncommitted = nullptr,
+                     ZPOS64_T max_bytes = ~ZPOS64_T(0)) {
+    if (info.uncompressed_size > max_bytes) return EFBIG;
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
     plat::fd_closer out{fd};
     temp_guard guard{temp};
 
-    int err = unzOpenCurrentFile(uf);
-    if (err != UNZ_OK) return err;
-    std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyBlock]);
     ZPOS64_T total = 0;
-    int write_err = 0;
-    for (;;) {
-        int n = unzReadCurrentFile(uf, buf.get(), unsigned(kCopyBlock));
-        if (n <= 0) break;
-        total += ZPOS64_T(n);
-        if (digest) MD5UpdateWide(digest, buf.get(), size_t(n));
-        if ((write_err = plat::write_all(fd, buf.get(), size_t(n)))) break;
-    }
-    if (write_err) {  // a full disk, say: reading on would not help
-        unzCloseCurrentFile(uf);
-        return write_err;
-    }
-    if (total != info.uncompressed_size) {
-        unzCloseCurrentFile(uf);
-        return err_zip_read;
-    }
-    err = unzCloseCurrentFile(uf);
-    if (err != UNZ_OK) return err;
+    int err = read_entry(z, info, [&](const uint8_t* p, size_t n) {
+        total += n;
+        if (total > max_bytes) return int(EFBIG);
+        if (digest) MD5UpdateWide(digest, p, n);
+        return plat::write_all(fd, p, n);  // a full disk, say: reading on would not help
+    });
+    if (err) return err;
 
     // DOS-made zips carry no Unix mode: keep the default permissions then.
     uint32_t mode = uint32_t(info.external_fa >> 16);
@@ -176,7 +319,7 @@ int unzip_entry_failed(int err, const std::string& target) {
 }
 
 // Applies the current AppleDouble entry to the file target.
-int apply_resource_fork(void* zip_handle, const std::string& target, const unz_file_info64& info,
+int apply_resource_fork(zip_archive& z, const std::string& target, const unz_file_info64& info,
                         const std::string& root) {
     auto fail = [&](int err) {
         xer << "Unzip RF failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
@@ -184,7 +327,7 @@ int apply_resource_fork(void* zip_handle, const std::string& target, const unz_f
         return err;
     };
     std::vector<uint8_t> rec;
-    if (int err = read_whole_entry(zip_handle, info, kMaxAppleDouble, err_zip_bad_fork_header, rec))
+    if (int err = read_whole_entry(z, info, kMaxAppleDouble, err_zip_bad_fork_header, rec))
         return ERR_MARK(), fail(err);
     if (rec.size() < kAppleDoubleHeader + 2 ||
         memcmp(rec.data(), kAppleDoubleTemplate, kAppleDoubleHeader) != 0)
@@ -223,24 +366,24 @@ int apply_resource_fork(void* zip_handle, const std::string& target, const unz_f
 
 }  // namespace
 
-int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
+int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
                         const std::string& root) {
     // The target is the path less the "._" that starts its last component.
     size_t slash = path.rfind('/');
     size_t leaf = slash == std::string::npos ? 0 : slash + 1;
     std::string target = path;
     if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
-    return apply_resource_fork(zip_handle, target, info, root);
+    return apply_resource_fork(zip, target, info, root);
 }
 
-int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& info, const std::string& root) {
+int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root) {
     auto fail = [&](int err) {
         xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << path << ".\n";
         return err;
     };
     std::vector<uint8_t> data;
-    int err = read_whole_entry(zip_handle, info, kMaxLinkText, ENAMETOOLONG, data);
+    int err = read_whole_entry(zip, info, kMaxLinkText, ENAMETOOLONG, data);
     if (err) return ERR_MARK(), fail(err);
     std::string text(data.begin(), data.end());
     if (!link_text_is_safe(path, text, root)) {
@@ -253,7 +396,8 @@ int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& inf
     return 0;
 }
 
-int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int use_name, std::string root) {
+int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int use_name, std::string root,
+                int64_t max_bytes) {
     zip = app_path + zip;
     out_dir = app_path + out_dir;
     root = root.empty() ? out_dir : app_path + root;
@@ -265,8 +409,8 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         return err;
     };
 
-    std::unique_ptr<void, unz_closer> uf(unzOpen64(zip.c_str()));
-    if (!uf) {
+    std::unique_ptr<zip_archive> archive = open_zip(zip);
+    if (!archive) {
         ERR_MARK();
         xer << "OK I am about to report that I could not open a zip file for extraction!\n"
             << "That incoming file is " << zip << "\n"
@@ -276,19 +420,31 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
     }
     if (use_name) {
         unz_global_info64 gi;
-        if (!name_io || unzGetGlobalInfo64(uf.get(), &gi) != UNZ_OK || gi.number_entry != 1) {
+        if (!name_io || unzGetGlobalInfo64(archive->uf, &gi) != UNZ_OK || gi.number_entry != 1) {
             ERR_MARK();
             xer << "zip_to_file: a given name needs an archive of exactly one entry.\n";
             return summary(EINVAL);
         }
     }
 
+    // The bytes the files may still take; what this call made, to delete should they pass them.
+    ZPOS64_T budget = max_bytes < 0 ? ~ZPOS64_T(0) : ZPOS64_T(max_bytes);
+    std::vector<std::string> made;
+    auto over_budget = [&](const std::string& target) {
+        ERR_MARK();
+        xer << "Zip to file: " << target << " would take the archive past its " << max_bytes
+            << " bytes; what it wrote is deleted.\n";
+        for (auto it = made.rbegin(); it != made.rend(); ++it)
+            it->back() == '/' ? rmdir(it->c_str()) : unlink(it->c_str());  // a folder only when empty
+        return EFBIG;
+    };
     bool first = true;
-    int err = unzGoToFirstFile(uf.get());
+    zip_archive& z = *archive;
+    int err = unzGoToFirstFile(z.uf);
     while (err == UNZ_OK) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
-        err = unzGetCurrentFileInfo64(uf.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0);
+        err = entry_info(z, &info, raw, sizeof raw);
         if (err != UNZ_OK) {
             ERR_MARK();
             xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
@@ -318,7 +474,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                     log_refusal("its name", name, root);
                     r = err_zip_unsafe_path;
                 } else {
-                    r = unzip_resource_fork(uf.get(), out_dir + name.substr(9), info, root);
+                    r = unzip_resource_fork(z, out_dir + name.substr(9), info, root);
                 }
             }
         } else if (!archive_name_is_safe(out_name) || strlen(out_name.c_str()) != out_name.size()) {
@@ -334,11 +490,19 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
             } else if (!name.empty() && name.back() == '/') {
                 r = make_folder(target);
+                if (r == 0) made.push_back(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
-                r = unzip_symlink(uf.get(), target, info, root);
+                r = unzip_symlink(z, target, info, root);
+                if (r == 0) made.push_back(target);
             } else {
-                r = unzip_plain_file(uf.get(), target, info);
+                r = unzip_plain_file(z, target, info, nullptr, nullptr, budget);
+                if (r == EFBIG) {
+                    r = over_budget(target);
+                } else if (r == 0) {
+                    made.push_back(target);
+                    budget -= info.uncompressed_size;
+                }
                 if (r) ERR_MARK(), unzip_entry_failed(r, target);
             }
         }
@@ -346,7 +510,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             xer << "UNZIP zip_to_file failed with err=" << r << "\n";
             return summary(r);
         }
-        err = unzGoToNextFile(uf.get());
+        err = unzGoToNextFile(z.uf);
     }
     if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
     ERR_MARK();
@@ -369,31 +533,34 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names) {
     return err == UNZ_END_OF_LIST_OF_FILE ? 0 : err_zip_read;
 }
 
-int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root) {
+int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
+                     int64_t max_bytes) {
     zip = app_path + zip;
     target = app_path + target;
     root = app_path + root;
     const std::string leaf = target.substr(target.rfind('/') + 1);
     const std::string fork_name = std::string(kMacMeta) + "/._" + leaf;
-    std::unique_ptr<void, unz_closer> uf(unzOpen64(zip.c_str()));
-    if (!uf) return ERR_MARK(), err_zip_open;
+    std::unique_ptr<zip_archive> archive = open_zip(zip);
+    if (!archive) return ERR_MARK(), err_zip_open;
+    zip_archive& z = *archive;
+    void* uf = z.uf;
 
     // The entries first: the file and at most its AppleDouble record, nothing else.
     int files = 0, others = 0;
     unz64_file_pos file_at{}, fork_at{};
     bool have_fork = false;
-    int err = unzGoToFirstFile(uf.get());
-    for (; err == UNZ_OK; err = unzGoToNextFile(uf.get())) {
+    int err = unzGoToFirstFile(uf);
+    for (; err == UNZ_OK; err = unzGoToNextFile(uf)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
-        if ((err = unzGetCurrentFileInfo64(uf.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) !=
+        if ((err = unzGetCurrentFileInfo64(uf, &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) !=
             UNZ_OK)
             break;
         const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
         if (info.size_filename <= kMaxEntryName && name == leaf && files++ == 0) {
-            unzGetFilePos64(uf.get(), &file_at);
+            unzGetFilePos64(uf, &file_at);
         } else if (info.size_filename <= kMaxEntryName && name == fork_name && !have_fork) {
-            unzGetFilePos64(uf.get(), &fork_at);
+            unzGetFilePos64(uf, &fork_at);
             have_fork = true;
         } else {
             ++others;
@@ -408,15 +575,15 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
     // The new file is written beside the old one and digested as it is written; the old one
     // stays in place until the new one proved right.
     unz_file_info64 info;
-    if ((err = unzGoToFilePos64(uf.get(), &file_at)) != UNZ_OK ||
-        (err = unzGetCurrentFileInfo64(uf.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0)) != UNZ_OK)
+    if ((err = unzGoToFilePos64(uf, &file_at)) != UNZ_OK ||
+        (err = entry_info(z, &info, nullptr, 0)) != UNZ_OK)
         return ERR_MARK(), err_zip_read;
     MD5Context digest;
     MD5Init(&digest);
     temp_guard guard;
     if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
         std::vector<uint8_t> text;
-        if ((err = read_whole_entry(uf.get(), info, kMaxLinkText, ENAMETOOLONG, text)))
+        if ((err = read_whole_entry(z, info, kMaxLinkText, ENAMETOOLONG, text)))
             return ERR_MARK(), err;
         const std::string link(text.begin(), text.end());
         if (!link_text_is_safe(target, link, root)) {
@@ -425,16 +592,17 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
         }
         MD5UpdateWide(&digest, text.data(), text.size());
         if ((err = symlink_temp_beside(target, link, &guard.path))) return ERR_MARK(), err;
-    } else if ((err = unzip_plain_file(uf.get(), target, info, &digest, &guard.path))) {
+    } else if ((err = unzip_plain_file(z, target, info, &digest, &guard.path,
+                                       max_bytes < 0 ? ~ZPOS64_T(0) : ZPOS64_T(max_bytes)))) {
         return ERR_MARK(), unzip_entry_failed(err, target);
     }
     MD5Final(&digest);
     if (MD5Hex(digest) != md5_want) return ERR_MARK(), err_zip_not_manifest;
     if (have_fork) {
-        if ((err = unzGoToFilePos64(uf.get(), &fork_at)) != UNZ_OK ||
-            (err = unzGetCurrentFileInfo64(uf.get(), &info, nullptr, 0, nullptr, 0, nullptr, 0)) != UNZ_OK)
+        if ((err = unzGoToFilePos64(uf, &fork_at)) != UNZ_OK ||
+            (err = entry_info(z, &info, nullptr, 0)) != UNZ_OK)
             return ERR_MARK(), err_zip_read;
-        if ((err = apply_resource_fork(uf.get(), guard.path, info, root))) return err;
+        if ((err = apply_resource_fork(z, guard.path, info, root))) return err;
     }
     err = commit_temp(guard.path, target);
     guard.path.clear();

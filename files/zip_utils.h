@@ -8,6 +8,7 @@
 
 #include <unzip.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,12 @@
 
 // Extracts every entry of the zip app_path + zip into app_path + out_dir (ending in '/').
 // name_io, when given, receives the first entry's name; use_name writes the only entry of the
-// archive under the name name_io held on entry. 0 or an error number.
+// archive under the name name_io held on entry. max_bytes, when not -1, bounds the bytes of all
+// its files together: the file that would pass it is refused (or stopped as soon as it does)
+// with EFBIG, and every file, link and folder the call made is deleted. 0 or an error number.
+// Entries whose sizes or offsets sit in a Zip64 extra field are read as any other.
 int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
-                std::string root = "");
+                std::string root = "", int64_t max_bytes = -1);
 // The names of every entry of the zip app_path + zip, in archive order, without extracting
 // anything. 0 or an error number.
 int zip_entry_names(std::string zip, std::vector<std::string>* names);
@@ -25,13 +29,18 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names);
 // AppleDouble record under "__MACOSX/._" + that name) and nothing else. The file is written
 // beside target (below root, as zip_to_file checks), digested as it is written, and renamed over
 // target only when its MD5 (of a link: of its text) is md5_want; otherwise nothing is left and
-// target keeps what it held: err_zip_not_manifest for other entries or another digest.
-int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root);
+// target keeps what it held: err_zip_not_manifest for other entries or another digest. A file of
+// more than max_bytes (when not -1) is EFBIG, and nothing of it is left.
+int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
+                     int64_t max_bytes = -1);
+// A zip open for reading, as the two calls below take it from zip_to_file: the current entry is
+// the one they read (its info with the sizes of a Zip64 extra field in place).
+struct zip_archive;
 // Applies the current AppleDouble entry to path less its last "._" prefix.
-int unzip_resource_fork(void* zip_handle, std::string path, const unz_file_info64& info,
+int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
                         const std::string& root);
 // Makes path a symbolic link holding the current entry's data.
-int unzip_symlink(void* zip_handle, std::string path, const unz_file_info64& info, const std::string& root);
+int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root);
 
 // Writes a new zip app_path + zip holding the file or link app_path + src under its last path
 // component, with an AppleDouble entry when the file has a resource fork. 0 or an error number.

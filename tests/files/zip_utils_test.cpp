@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -367,4 +369,74 @@ TEST_F(ZipTest, GivenNameServesAnEntryWithoutOne) {
     std::string name = "given.txt";
     EXPECT_EQ(zip_to_file(zip_path(), box.dest, &name, 1), 0);
     EXPECT_EQ(read_file(box.dest + "given.txt"), "content");
+}
+
+// A bound on what an extraction writes: the file that would pass it is refused before it is
+// written (EFBIG), and whatever the call made before it goes too; what was there stays.
+TEST_F(ZipTest, AnExtractionPastItsBoundLeavesNothingItMade) {
+    write_file(box.dest + "kept.txt", "the user's");
+    make_zip(zip_path(), {{"a.txt", std::string(100, 'a')},
+                          {"d/", "", 0x41ED0000},
+                          {"d/b.txt", std::string(100, 'b')},
+                          {"d/l", "b.txt", 0xA1ED0000, 0},
+                          {"d/zeros.bin", std::string(1 << 20, '\0')}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", (1 << 20) + 199), EFBIG);
+    EXPECT_EQ(dest_listing(box), std::vector<std::string>{"kept.txt"});
+    xer.flush();
+    EXPECT_NE(log_text(box).find(box.dest + "d/zeros.bin would take the archive past its 1048775 bytes"),
+              std::string::npos)
+        << log_text(box);
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", (1 << 20) + 200), 0);
+    EXPECT_EQ(read_file(box.dest + "d/zeros.bin").size(), size_t(1) << 20);
+
+    write_file(box.dest + "f.bin", "old");
+    const std::string zeros(100000, '\0');
+    make_zip(zip_path(), {{"f.bin", zeros}});
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "f.bin", md5_text(zeros), box.dest, 99999), EFBIG);
+    EXPECT_EQ(read_file(box.dest + "f.bin"), "old");
+    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "f.bin", "kept.txt"}));
+}
+
+// Sizes in a Zip64 extra field, where the entry's 32-bit fields say 4294967295: Info-ZIP's forced
+// Zip64 archive of a small file reads as any other archive.
+TEST_F(ZipTest, Zip64SizesOfAnotherPackerAreRead) {
+    const std::string text = "held in a Zip64 entry\n";
+    write_file(box.dir + "/small.txt", text);
+    ASSERT_EQ(std::system(("cd '" + box.dir + "' && zip -q -fz fz.zip small.txt").c_str()), 0);
+    EXPECT_EQ(zip_to_file(box.dir + "/fz.zip", box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "small.txt"), text);
+    write_file(box.dest + "small.txt", "old");
+    EXPECT_EQ(zip_install_file(box.dir + "/fz.zip", box.dest + "small.txt", md5_text(text), box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "small.txt"), text);
+}
+
+// Our own packing of a file past 4 GiB (a sparse one, with a tail after its zeros) reads back
+// whole: its sizes sit in the Zip64 field, and the read neither stops at 4 GiB nor fails its
+// checksum.
+TEST_F(ZipTest, OurZip64PackingOfAFilePast4GiBReadsBack) {
+#ifndef __OPTIMIZE__
+    GTEST_SKIP() << "packs and unpacks 4 GiB: only in optimised builds";
+#endif
+    const int64_t size = (int64_t(4) << 30) + 4096;
+    struct statvfs fs {};
+    const uint64_t room = statvfs(box.dest.c_str(), &fs) == 0 ? uint64_t(fs.f_bavail) * fs.f_frsize : 0;
+    if (room < uint64_t(size) + (uint64_t(1) << 30))
+        GTEST_SKIP() << "the unpacked file needs 4 GiB and a margin; " << (room >> 20) << " MiB are free";
+    {
+        // Holes read fastest from memory: the source on tmpfs where there is one.
+        temp_folder t(access("/dev/shm", W_OK) == 0 ? "/dev/shm/" : "");
+        make_sparse_file(t / "big.bin", size, "END");
+        ASSERT_EQ(file_to_zip(t / "big.bin", zip_path()), 0);
+    }
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    const std::string out = box.dest + "big.bin";
+    struct stat st {};
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+    char tail[4] = {};
+    int fd = open(out.c_str(), O_RDONLY);
+    EXPECT_EQ(pread(fd, tail, 3, size - 3), 3);
+    close(fd);
+    EXPECT_STREQ(tail, "END");
+    unlink(out.c_str());
 }
