@@ -553,8 +553,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
     for (; err == UNZ_OK; err = unzGoToNextFile(uf)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
-        if ((err = unzGetCurrentFileInfo64(uf, &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) !=
-            UNZ_OK)
+        if ((err = unzGetCurrentFileInfo64(uf, &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) != UNZ_OK)
             break;
         const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
         if (info.size_filename <= kMaxEntryName && name == leaf && files++ == 0) {
@@ -583,8 +582,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
     temp_guard guard;
     if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
         std::vector<uint8_t> text;
-        if ((err = read_whole_entry(z, info, kMaxLinkText, ENAMETOOLONG, text)))
-            return ERR_MARK(), err;
+        if ((err = read_whole_entry(z, info, kMaxLinkText, ENAMETOOLONG, text))) return ERR_MARK(), err;
         const std::string link(text.begin(), text.end());
         if (!link_text_is_safe(target, link, root)) {
             log_refusal("the link text \"" + link + "\"", target, root);

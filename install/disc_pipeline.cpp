@@ -118,13 +118,14 @@ scope_exit(F) -> scope_exit<F>;
 // the old one only once it proved right: until then the old file stays in place, so a crash at any
 // point leaves it whole (the next checksum pass sweeps the hidden folder of a process that ended).
 // Entries of other names never reach the copy.
-int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want) {
+int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
+                         int64_t max_bytes) {
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
     if (!ends_with(archive, ".7z")) {
         // The zip reader of this program opens the archive once and writes the file beside its
         // place, digested as it is written, renaming it over the old one once it proved right.
-        if (own_reader) return zip_install_file(archive, dest, sig_want, dest_dir_path);
+        if (own_reader) return zip_install_file(archive, dest, sig_want, dest_dir_path, max_bytes);
         if (int err = zip_holds_only(archive, leaf)) return err;
     }
     std::string stage;

@@ -2,6 +2,7 @@
 // to the temporary folder on one thread, then unpacked into the copy on one thread per processor.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "core/utl_workers.h"
@@ -62,7 +63,9 @@ int unpack_archive_by_suffix(const std::string& archive, const std::string& fold
 // keeps what it held and an error comes back (err_zip_not_manifest for a wrong name or digest).
 // The new file is unpacked into a hidden folder beside dest and renamed over it once proved
 // right, so dest holds the old file whole until that rename, whenever the process may end.
-int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want);
+// A zip's file of more than max_bytes (when not -1) is EFBIG, and nothing of it is left.
+int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
+                         int64_t max_bytes = -1);
 
 // The two-button question (sub-window 997): 1 first button, 0 second, 3 closed otherwise.
 using abort_alert_fn = int (*)(std::string question, std::string label1, std::string text1,

@@ -46,6 +46,7 @@ struct download_streams_struct {
     float kb_done_download;
     float kb_done_install;
     float retry_at[4];  // a stream whose transfer failed tries again from this real_time on
+    int32_t oversent[4];  // per stream, one bit per server that sent its file larger than it can be
 };
 static_assert(std::is_trivial_v<download_streams_struct>);
 

@@ -56,6 +56,19 @@ void draw_server() {
     stg.server_index = std::max(0, std::min(index, usable_servers() - 1));
 }
 
+// Stream s's file came from the current server larger than it can be. True when every server
+// of the list has now sent it so: no try will bring it. Otherwise the next try goes to a server
+// that has not (drawn as after any failure, then the next such one down the list).
+bool oversent_everywhere(int s) {
+    next.oversent[s] |= 1 << stg.server_index;
+    const int all = (1 << usable_servers()) - 1;
+    if ((next.oversent[s] & all) == all) return true;
+    draw_server();
+    while (next.oversent[s] & (1 << stg.server_index))
+        stg.server_index = (stg.server_index + 1) % usable_servers();
+    return false;
+}
+
 // False when the list holds no server at all; an index outside the list is drawn anew.
 bool pick_usable_server() {
     if (usable_servers() < 1) return false;
@@ -98,12 +111,18 @@ void adapt_streams(int s) {
 // downloading meanwhile; the step takes the results back and reports them.
 class fetch_unpack_task : public UTL_work_task {
 public:
-    fetch_unpack_task(int history, std::string archive, std::string dest, std::string sig)
-        : history(history), archive(std::move(archive)), dest(std::move(dest)), sig(std::move(sig)) {}
+    fetch_unpack_task(int history, std::string archive, std::string shown, std::string dest, std::string sig,
+                      int64_t max_bytes)
+        : history(history),
+          archive(std::move(archive)),
+          shown(std::move(shown)),
+          dest(std::move(dest)),
+          sig(std::move(sig)),
+          max_bytes(max_bytes) {}
     void do_it() override {
         // Nothing may escape onto the pool thread: the task would never come back.
         try {
-            err = unpack_downloaded(archive, dest, sig, &chmod_result);
+            err = unpack_downloaded(archive, dest, sig, &chmod_result, max_bytes);
         } catch (...) {
             err = EIO;
             delete_file(archive);
@@ -115,7 +134,10 @@ public:
     }
 
     int history;
-    std::string archive, dest, sig;
+    // The archive the pool unpacks, and the stream's file it was downloaded as: the one a report
+    // names, as an unpacking in the step would.
+    std::string archive, shown, dest, sig;
+    int64_t max_bytes;
     int err = 0;
     int chmod_result = 0;
 };
@@ -126,7 +148,7 @@ unsigned unpack_serial = 0;
 // A task back from the pool: the file counts as installed only when it proved right.
 void take_back(fetch_unpack_task* t, bool report) {
     if (report)
-        report_extraction(t->err, t->archive, t->dest, t->chmod_result);
+        report_extraction(t->err, t->shown, t->dest, t->chmod_result);
     else if (t->err)
         xer << "Abandoned the unpacking of " << t->dest << ": error " << t->err << ".\n";
     if (t->err == 0 && t->history < static_cast<int>(sim_info.size())) {
@@ -156,7 +178,8 @@ void drain_unpacks(bool report) {
 
 // Hands the stream's finished download to the pool under a name of its own, so the stream can
 // start its next file at once. False when it cannot (then the caller unpacks it itself).
-bool queue_unpack(int history, const std::string& temp, const std::string& dest, const std::string& sig) {
+bool queue_unpack(int history, const std::string& temp, const std::string& dest, const std::string& sig,
+                  int64_t max_bytes) {
     if (!unpack_pool) {
         const int processors = UTL_count_processors();
         unpack_pool = new UTL_worker_threads(processors, 4 * processors);
@@ -164,7 +187,7 @@ bool queue_unpack(int history, const std::string& temp, const std::string& dest,
     if (!unpack_pool->has_free_slot()) return false;
     const std::string queued = temp_path + "unpack-" + std::to_string(++unpack_serial) + ".zip";
     if (rename(temp.c_str(), queued.c_str()) != 0) return false;
-    unpack_pool->enqueue_task(new fetch_unpack_task(history, queued, dest, sig));
+    unpack_pool->enqueue_task(new fetch_unpack_task(history, queued, temp, dest, sig, max_bytes));
     return true;
 }
 
@@ -174,6 +197,19 @@ int64_t archive_max_bytes(float size_a_kb) {
     // A hand-made manifest may hold anything here; the bound stays a sane 64-bit number.
     const double kb = size_a_kb > 0 ? std::min<double>(size_a_kb, 1e15) : 0;
     return (static_cast<int64_t>(kb) + 1) * 1000;
+}
+
+int64_t unpacked_max_bytes(float size_b_kb) { return archive_max_bytes(size_b_kb); }
+
+int64_t download_max_bytes(float size_a_kb, float size_b_kb) {
+    // A zip of n bytes takes at most n, plus deflate's stored blocks where it cannot shrink the
+    // data (5 bytes a block of 16 KiB at the least: under n / 1024), plus its records: the fixed
+    // parts of the local and central headers, the data descriptor, the end records with their
+    // Zip64 forms (under 300 bytes), and six fields of at most 65,535 bytes each (two names, two
+    // extra fields, the entry's and the archive's comments).
+    const int64_t unpacked = unpacked_max_bytes(size_b_kb);
+    const int64_t zipped = unpacked + unpacked / 1024 + 6 * 65535 + 300;
+    return std::max(archive_max_bytes(size_a_kb), zipped);
 }
 
 void grab_files_kill() { drain_unpacks(false); }
@@ -190,6 +226,7 @@ int grab_files() {
         if (next.wants_file[s]) {
             next.file_index[s] = next.cursor;
             next.cursor = std::min(next.cursor + 1, count);
+            next.oversent[s] = 0;
         }
         if (next.file_index[s] < 0 || next.file_index[s] >= count) continue;
 
@@ -232,8 +269,8 @@ int grab_files() {
             }
             if (xtim.real_time < next.retry_at[s]) continue;
             const std::string& server = server_name[stg.server_index];
-            int r =
-                http.net_check(s + first_stream_slot, server, server_file, temp, archive_max_bytes(v.size_a));
+            int r = http.net_check(s + first_stream_slot, server, server_file, temp,
+                                   download_max_bytes(v.size_a, v.size_b));
             if (r == 0) {
                 down_class* d = http.slot(s + first_stream_slot);
                 if (!d)
@@ -245,17 +282,25 @@ int grab_files() {
                         static_cast<float>(d->received()) / static_cast<float>(d->content_length());
                 next.kb_partial += stg.file_fraction * v.size_a;
             } else if (r == 2) {
+                const http_failure failure = http.last_failure(s + first_stream_slot);
                 stg.download_failed = 1;
-                download_error_text = download_failure_text(http.last_failure(s + first_stream_slot));
+                download_error_text = download_failure_text(failure);
                 xer << "Download of " << server_file << " from " << server
                     << " failed: " << download_error_text << "\n";
                 next.retry_at[s] = xtim.real_time + retry_pause;
                 delete_file(temp);  // the partial download; the next try starts afresh
-                draw_server();
+                if (!failure.oversize) {
+                    draw_server();
+                } else if (oversent_everywhere(s)) {
+                    // The fetch ends as a failed one, with the update screen's texts.
+                    xer << "Every server sent " << v.path << " larger than the manifest allows: giving up.\n";
+                    stg.extract_error = 1;
+                }
             } else {
                 stg.download_failed = 0;
-                if (!queue_unpack(next.file_index[s], temp, location, v.sig_want) &&
-                    extract_and_delete_file(temp, location, v.sig_want) == 0) {
+                const int64_t unpacked_max = unpacked_max_bytes(v.size_b);
+                if (!queue_unpack(next.file_index[s], temp, location, v.sig_want, unpacked_max) &&
+                    extract_and_delete_file(temp, location, v.sig_want, unpacked_max) == 0) {
                     v.sig_have = v.sig_want;
                     v.up_to_date = 1;
                 }
@@ -281,10 +326,10 @@ int grab_files() {
 }
 
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
-                      int* chmod_result) {
+                      int* chmod_result, int64_t max_bytes) {
     // The copy is the root nothing in the archive may leave; the old file is replaced only once
     // the new one proved right.
-    int err = install_from_archive(archive, dest, sig_want);
+    int err = install_from_archive(archive, dest, sig_want, max_bytes);
     *chmod_result = 0;
     if (dest.find("Contents/MacOS/") != std::string::npos) *chmod_result = make_file_executable(dest.c_str());
     delete_file(archive);
@@ -305,9 +350,10 @@ void report_extraction(int err, const std::string& archive, const std::string& d
     }
 }
 
-int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want) {
+int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want,
+                            int64_t max_bytes) {
     int chmod_result = 0;
-    const int err = unpack_downloaded(archive, dest, sig_want, &chmod_result);
+    const int err = unpack_downloaded(archive, dest, sig_want, &chmod_result, max_bytes);
     report_extraction(err, archive, dest, chmod_result);
     return err;
 }

@@ -11,6 +11,15 @@
 inline constexpr int64_t server_list_max_bytes = int64_t(1) << 20;
 inline constexpr int64_t manifest_zip_max_bytes = int64_t(64) << 20;
 int64_t archive_max_bytes(float size_a_kb);
+// The most a download may write when unpacked, so that a small archive cannot fill the disk: the
+// manifest, text of short lines, far below this fixed cap; the file of a manifest entry, its
+// unpacked size as archive_max_bytes reads a size.
+inline constexpr int64_t manifest_max_bytes = int64_t(256) << 20;
+int64_t unpacked_max_bytes(float size_b_kb);
+// The most the download of a manifest entry may bring: its archive's size, or what a zip of its
+// unpacked file can take at worst when that is more. The web serves global scenery, a .7z on the
+// discs (the size the manifest gives), as a .zip of the file.
+int64_t download_max_bytes(float size_a_kb, float size_b_kb);
 
 struct http_failure;
 // What went wrong with a failed transfer, in words for the user.
@@ -19,19 +28,25 @@ std::string download_failure_text(const http_failure& f);
 // One step: 1 when every stream is past the end of sim_info and every downloaded archive is
 // unpacked (emptied folders then pruned), else the extract_error word of stg (0 while all is
 // well). Downloaded archives are unpacked and checked on a worker pool while the streams go on.
+// A failed transfer is tried again a second later from another server; a file that every server
+// of the list sent larger than download_max_bytes ends the fetch as a failed one (extract_error
+// and download_failed set).
 int grab_files();
 // Abandons the unpacking of a fetch: waits for the archives already downloaded and queued
 // (those that prove right are installed), reporting nothing.
 void grab_files_kill();
 
-// Expands archive into dest (install_from_archive: only that file, with the digest sig_want; the
-// old file stays until the new one proved right) and deletes archive. Returns the expansion's
-// error code; on an error, also the message and extract_error of stg.
-int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want);
+// Expands archive into dest (install_from_archive: only that file, with the digest sig_want and
+// at most max_bytes when not -1; the old file stays until the new one proved right) and deletes
+// archive. Returns the expansion's error code; on an error, also the message and extract_error
+// of stg.
+int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want,
+                            int64_t max_bytes = -1);
 // Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
-// the report (the message and extract_error on an error, the log lines), on the main thread.
+// the report (the message and extract_error on an error, the log lines), on the main thread. The
+// report names the archive as the stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
-                      int* chmod_result);
+                      int* chmod_result, int64_t max_bytes = -1);
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);
 
 // The servers hold a format newer than this installer reads: message, the download page in

@@ -280,7 +280,7 @@ void about_pass(about_state& st) {
                 std::vector<std::string> names;
                 if (int e = zip_entry_names(st.installer_zip, &names)) return e;
                 if (about_installer_entry(names).empty()) return static_cast<int>(err_zip_unsafe_path);
-                return zip_to_file(st.installer_zip, st.folder, &name);
+                return zip_to_file(st.installer_zip, st.folder, &name, 0, "", kInstallerMaxBytes);
             });
             if (err) {
                 st.ins_state = 4;

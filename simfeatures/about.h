@@ -15,7 +15,7 @@ inline constexpr char kMakerWebAddress[] = "http://www.tessaly.example";
 inline constexpr int kThisRelease = 91001;
 // After a failed or useless fetch of the list, the next one waits this long.
 inline constexpr uint64_t kAboutRetryMicros = 5000000;
-// The most the installer archive may bring.
+// The most the installer archive may bring, and the most its files may take unpacked.
 inline constexpr int64_t kInstallerMaxBytes = int64_t(512) << 20;
 
 // What the box keeps from one opening to the next, for the rest of the run.

@@ -195,7 +195,7 @@ void UTL_download_directory() {
         // Only the manifest comes out of the archive, whatever else it names: nothing from the
         // network may replace the other files of the temporary folder.
         std::string name = "directory.txt";
-        const int err = zip_to_file(zip, temp_path, &name, 1);
+        const int err = zip_to_file(zip, temp_path, &name, 1, "", manifest_max_bytes);
         if (err == 0) {
             stg.dir_state = 1;
         } else {

@@ -63,7 +63,8 @@ TEST(Globals, InstallerStateAndStreamsAreZero) {
     std::memset(&zero_streams, 0, sizeof zero_streams);
     EXPECT_EQ(std::memcmp(&::next, &zero_streams, sizeof zero_streams), 0);
     // The record layout other Parts count in words.
-    EXPECT_EQ(sizeof(download_streams_struct), 22 * 4u);  // and the streams' retry times
+    // and the streams' retry times and servers that sent their files too large
+    EXPECT_EQ(sizeof(download_streams_struct), 26 * 4u);
     EXPECT_EQ(install_name, "Not Yet Scanned");
     EXPECT_TRUE(dest_dir_path.empty() && temp_path.empty() && dvd_path.empty() && app_path.empty());
 }

@@ -51,7 +51,8 @@ TEST_F(EnginePools, FetchedArchivesAreUnpackedOnThePoolAndABadOneEndsTheFetch) {
             temp_folder t;
             put_zip(t / "a.zip", "f" + std::to_string(i) + ".txt", content(i));
             server.put_file(mirror, release + path + ".zip", read_file(t / "a.zip"));
-            add_history(path, {i == bad ? md5_abc : md5_of(content(i))}).need_install = 1;
+            add_history(path, {i == bad ? md5_abc : md5_of(content(i))}, 0, float(content(i).size() / 1000))
+                .need_install = 1;
         }
         std::memset(&next, 0, sizeof(next));
         next.active[0] = next.active[1] = next.wants_file[0] = next.wants_file[1] = 1;

@@ -8,10 +8,14 @@
 #include <cstdlib>
 
 #include "common/recorders.h"
+#include "engine_helpers.h"
 #include "core/wx.h"
 #include "core/xtim.h"
+#include "files/errors.h"
+#include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/net_fetch.h"
 #include "net/http.h"
 #include "web_helpers.h"
 #include "wizard_helpers.h"
@@ -209,6 +213,23 @@ TEST_F(ServerFetch, AManifestArchiveThatIsNoZipIsReportedAndFetchedAgain) {
     EXPECT_EQ(recorded_alerts()[0].line3, "Compressed File/" + w.temp() + "directory.txt.zip");
     // Only the manifest leaves the archive, under its own name.
     EXPECT_EQ(read_lines(w.temp() + "directory.txt")[2], "INSTALLER");
+}
+
+// A small manifest archive of a long run of zeros unpacks to no more than the manifest's cap:
+// nothing of it is written, and the unzip failure is reported.
+TEST_F(ServerFetch, AManifestArchiveUnpackingPastItsCapWritesNothing) {
+    web_->server_list("R2", {"good.test"});
+    {
+        temp_folder t;
+        make_sparse_file(t / "directory.txt", manifest_max_bytes + 1);
+        ASSERT_EQ(file_to_zip(t / "directory.txt", t / "directory.txt.zip"), 0);
+        web_->http_server().put_file("good.test", "/rel/R2/directory.txt.zip", read_file(t / "directory.txt.zip"));
+    }
+    ASSERT_TRUE(steps_until([] { return !recorded_alerts().empty(); })) << log.text();
+    EXPECT_EQ(recorded_alerts()[0].line1 + "|" + recorded_alerts()[0].line2,
+              "The installer cannot extract a file.|Error: " + error_str(EFBIG));
+    EXPECT_EQ(stg.dir_state, 0);
+    EXPECT_EQ(list_tree(w.temp()), (std::vector<std::string>{".keep", "serverlist9.txt"}));
 }
 
 }  // namespace

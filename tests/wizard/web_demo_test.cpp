@@ -18,11 +18,29 @@
 namespace {
 
 const char mirror[] = "mirror1.test";
+const char tile_path[] = "All/Global Scenery/-global terrain-/+40-130/+47-123.dsf";
 int answer = 0;
 int questions = 0;
 int answer_question(std::string, std::string, std::string, std::string, std::string) {
     ++questions;
     return answer;
+}
+
+// Lines of vertices as a tile's mesh holds them: numbers of a few digits each, which deflate
+// shrinks to about a third.
+std::string mesh_text(size_t n) {
+    std::string s;
+    uint32_t x = 12345;
+    auto digits = [&](int count) {
+        std::string d;
+        for (int i = 0; i < count; ++i) {
+            x = x * 1103515245u + 12345u;
+            d += static_cast<char>('0' + (x >> 16) % 10);
+        }
+        return d;
+    };
+    while (s.size() < n) s += "VT 47." + digits(6) + " -122." + digits(6) + " " + digits(3) + "." + digits(1) + "\n";
+    return s;
 }
 
 class WebDemo : public ::testing::Test {
@@ -35,7 +53,9 @@ protected:
             for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<char>((k * 7919 + i * 104729) >> 3 ^ k);
             files.push_back({"All/Resources/part " + std::to_string(i) + ".dat", data});
         }
-        files.push_back({"All/Global Scenery/-global terrain-/+40-130/+47-123.dsf", "tile"});
+        // A tile of 1.5 MB of mesh text: its zip is far larger than the disc's .7z the manifest
+        // gives the size of.
+        files.push_back({tile_path, mesh_text(1500000), false, {}, 374000});
         files_ = new std::vector<web_file>(files);
     }
     static void TearDownTestSuite() {
@@ -87,6 +107,8 @@ std::vector<web_file>* WebDemo::files_ = nullptr;
 
 TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
     write_file(desktop() + "other/keep.txt", "keep");
+    // The served zip of the tile is larger than the archive size the manifest gives it.
+    EXPECT_GT(read_file(web_->http_server().root() + mirror + "/rel/Demo 9/" + tile_path + ".zip").size(), 375000u);
     run_until(demo_done);
     const std::string copy = desktop() + "Demo 9 Demo/";
     EXPECT_EQ(dest_dir_path, copy);

@@ -41,7 +41,8 @@ std::string web_server::publish(const std::string& release, const std::vector<we
         const std::string src = work.write("src/" + name, f.content), zip = work / "file.zip";
         EXPECT_EQ(file_to_zip(src, zip), 0);
         const std::string archive = read_file(zip);
-        manifest += "FILE 0 0 91001 " + std::to_string(archive.size() / 1000 + 1) + " " +
+        const int64_t archive_bytes = f.archive_bytes >= 0 ? f.archive_bytes : static_cast<int64_t>(archive.size());
+        manifest += "FILE 0 0 91001 " + std::to_string(archive_bytes / 1000 + 1) + " " +
                     std::to_string(f.content.size() / 1000 + 1) + " " + md5_text(f.content) + " " + name + "\n";
         for (const std::string& m : mirrors) server_->put_file(m, "/rel/" + release + "/" + f.path + ".zip", archive);
     }

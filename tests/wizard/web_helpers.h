@@ -3,6 +3,7 @@
 // wizard run until a screen is reached.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct web_file {
     bool gone = false;    // the release removed it: a "GONE" line and no archive
     // Earlier contents, written as older versions of the history.
     std::vector<std::string> earlier = {};
+    // The archive size the manifest gives, when not the served zip's: global scenery's is that of
+    // the disc's .7z.
+    int64_t archive_bytes = -1;
 };
 
 // The server for a test suite: started once, the HTTP client pointed at it through the proxy.

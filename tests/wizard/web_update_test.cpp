@@ -255,6 +255,25 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     expect_file("Resources/f.bin", "the release's file");
 }
 
+// A file the mirror keeps sending larger than it can be ends the run with the texts of a failed
+// update, instead of being fetched again every second for ever.
+TEST_F(WebUpdate, AFileTheServerSendsTooLargeEndsTheRun) {
+    register_copy();
+    write_file(copy + "Resources/f.bin", "old");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/f.bin", "the release's file", false, {"old"}}}, {mirror});
+    web_->faults(R"({"mirror1.test/rel/R2/All/Resources/f.bin.zip": {"mode": "endless"}})");
+    run_until(net_done);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "There were problems updating Volatra."));
+    EXPECT_NE(log.text().find("All/Resources/f.bin larger than the manifest allows: giving up"), std::string::npos)
+        << log.text();
+    EXPECT_EQ(web_->request_lines().size(), 3u);  // the list, the manifest, one try of the file
+    expect_file("Resources/f.bin", "old");
+    expect_no_stream_files();
+}
+
 TEST_F(WebUpdate, BackDuringTheScanStopsThePassBeforeTheManifestIsReadAgain) {
     register_copy();
     std::vector<web_file> files;
