@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "files/zip_utils.h"
+#include "files/archives.h"
 
 #include "bench_common.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "bench_common.h"
-#include "core/wx.h"
-#include "files/zip_utils.h"
+#include "core/globals.h"
+#include "files/archives.h"
 #include "install/builder.h"
 #include "install/install_state.h"
 #include "install/manifest.h"

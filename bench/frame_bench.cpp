@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/window_state.h"
 #include "e2e_session.h"
-#include "graphics/ogl_2d.h"
+#include "graphics/screen_2d.h"
 #include "platform/plat_window.h"
 #include "shell/frame.h"
 #include "shell/window.h"

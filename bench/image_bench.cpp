@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "graphics/scratch.h"
-#include "graphics/tex_dds.h"
-#include "graphics/tex_load.h"
+#include "graphics/dds_codec.h"
+#include "graphics/image_loader.h"
+#include "graphics/scratch_buffers.h"
 
 namespace {
 constexpr int side = 2048;

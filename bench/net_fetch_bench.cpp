@@ -18,11 +18,11 @@
 #include <string>
 
 #include "bench_common.h"
-#include "core/xtim.h"
+#include "core/time_keeper.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "wizard/web_update.h"
 #include "wizard/wizard_frame.h"
 

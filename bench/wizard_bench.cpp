@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/wx.h"
-#include "files/zip_utils.h"
+#include "core/globals.h"
+#include "files/archives.h"
 #include "install/checksum.h"
 #include "install/install_run.h"
 #include "install/install_state.h"

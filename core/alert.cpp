@@ -6,9 +6,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/exce.h"
+#include "core/error_record.h"
+#include "core/globals.h"
 #include "core/thread_layer.h"
-#include "core/wx.h"
 
 namespace {
 // Atomic: a pool running without the thread layer raises its alerts on its own thread.

@@ -1,12 +1,13 @@
-#include "core/cmdline.h"
+// The command-line option map (core runtime layer).
+#include "core/command_line.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "core/cmnd.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/named_commands.h"
 
 UTL_cmdline cmdline;
 

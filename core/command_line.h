@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The command-line option map: every argument split at its first "=" into a name and a
 // value. Filled once at start-up, then only read.
 #pragma once

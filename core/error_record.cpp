@@ -1,10 +1,11 @@
-#include "core/exce.h"
+// The error record carried across threads (core runtime layer).
+#include "core/error_record.h"
 
 #include <utility>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/thread_layer.h"
-#include "core/wx.h"
 
 exce_class::exce_class() : file("no exception"), line(0), severity(2) {}
 

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The error record that carries an error, with its source location, across threads.
 #pragma once
 

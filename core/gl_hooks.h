@@ -3,7 +3,7 @@
 // programs) workers get no context and nothing is reported.
 #pragma once
 
-#include "platform/plat_handles.h"
+#include "platform/plat_window_handles.h"
 
 struct gl_thread_hooks {
     // 1 while worker threads may get a shared context (glExt.threaded_avail).

@@ -1,4 +1,5 @@
-#include "core/wx.h"
+// Program-wide globals, the log and shared constants (core runtime layer).
+#include "core/globals.h"
 
 #include <cstdlib>
 #include <type_traits>

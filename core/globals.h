@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // Program-wide globals of the core runtime and the constants every unit shares.
 #pragma once
 

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The table of interface strings. Main thread only.
 #pragma once
 

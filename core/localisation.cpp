@@ -1,10 +1,11 @@
-#include "core/translate.h"
+// The localisation table of interface texts (core runtime layer).
+#include "core/localisation.h"
 
 #include <mutex>
 
-#include "core/cmdline.h"
+#include "core/command_line.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
 
 std::unordered_map<std::string, std::string> dictionary(193);
 std::set<std::string> logged;

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The localisation table: interface texts, keyed by their English wording, come back in the
 // interface language when a language file supplied a translation.
 #pragma once

@@ -1,4 +1,5 @@
-#include "core/utl_threads.h"
+// Recursive locks, message queues and thread calls (core runtime layer).
+#include "core/locks_and_queues.h"
 
 #include <errno.h>
 #include <sched.h>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "core/alert.h"
-#include "core/wx.h"
+#include "core/globals.h"
 
 namespace {
 // A failed pthread call is fatal: the alert names the call and gives the error number.

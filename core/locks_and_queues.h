@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // Recursive locks, first-in-first-out pointer queues and the thread calls the rest of the
 // program is written on. Every failure of a pthread call raises the fatal alert.
 #pragma once

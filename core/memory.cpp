@@ -10,9 +10,9 @@
 #include <sstream>
 #include <string>
 
+#include "core/globals.h"
 #include "core/memory_regions.h"
-#include "core/utl_stat.h"
-#include "core/wx.h"
+#include "core/statistics.h"
 
 // ---- allocation
 

@@ -1,4 +1,5 @@
-#include "core/cmnd.h"
+// The registry of named commands (core runtime layer).
+#include "core/named_commands.h"
 
 #include <cassert>
 #include <set>

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The registry of named commands: actions a key binding can press and release and that
 // "--cmnds" lists. Commands are known by their index; index 0 is "cmnd_nothing", also the
 // answer for any unknown path.

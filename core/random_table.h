@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // The table of random fractions that lookups draw from by seed, so equal seeds give equal
 // choices. The shell's start-up fills it once; it is read-only afterwards.
 #pragma once

@@ -1,4 +1,5 @@
-#include "core/utl_stat.h"
+// Statistics counters and remote commands (core runtime layer).
+#include "core/statistics.h"
 
 #include <mutex>
 

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // Named statistics and numbered remote commands that units register from their static
 // initialisers, and the profiler entry points (which do nothing in this program).
 #pragma once

@@ -7,7 +7,7 @@
 
 #include "core/alert.h"
 #include "core/gl_hooks.h"
-#include "core/wx.h"
+#include "core/globals.h"
 
 pthread_t main_thread;
 std::atomic<int> threads_inited{0};

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/exce.h"
-#include "core/utl_threads.h"
+#include "core/error_record.h"
+#include "core/locks_and_queues.h"
 
 // One asynchronous call; recycled through the free list, never freed while the layer runs.
 struct THREAD_call {

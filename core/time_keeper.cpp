@@ -1,12 +1,13 @@
-#include "core/xtim.h"
+// Time keeping: real time, frame period, periodic flags (core runtime layer).
+#include "core/time_keeper.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <sstream>
 
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/window_state.h"
 #include "platform/plat_time.h"
 
 xtim_class xtim;

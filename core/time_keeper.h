@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // Time keeping: real time, the damped frame period, the every-N-seconds flags and the
 // mouse button's timing. Advanced once per frame on the main thread.
 #pragma once

@@ -1,7 +1,8 @@
-#include "core/mnw.h"
+// Window, mouse and key state of the one window (core runtime layer).
+#include "core/window_state.h"
 
+#include "core/interface_strings.h"
 #include "core/menu_table.h"
-#include "core/stls.h"
 
 // Constant-initialised, so it holds its defaults before any unit's static initialiser runs.
 mnw_struct mnw = mnw_defaults();

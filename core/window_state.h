@@ -1,10 +1,11 @@
+// Core runtime layer (core/).
 // The window, mouse and key state of the single OpenGL window. The shell fills it each frame;
 // the time keeper, the drawing and the widgets read it. Written on the main thread only.
 #pragma once
 
 #include <type_traits>
 
-#include "platform/plat_handles.h"
+#include "platform/plat_window_handles.h"
 
 struct mnw_struct {
     int alias_req;  // requested anti-aliasing level, 0 none up to 4

@@ -1,6 +1,7 @@
-#include "core/utl_workers.h"
+// The worker pool that runs tasks for one owner (core runtime layer).
+#include "core/worker_pool.h"
 
-#include "core/exce.h"
+#include "core/error_record.h"
 #include "core/thread_layer.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// Core runtime layer (core/).
 // A fixed set of threads that run work items for one owner. The owner allocates each task,
 // collects it back through the retired queue and deletes it; the pool never owns tasks.
 #pragma once
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/utl_threads.h"
+#include "core/locks_and_queues.h"
 
 class UTL_work_task {
 public:

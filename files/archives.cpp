@@ -1,4 +1,5 @@
-#include "files/zip_utils.h"
+// Zip and 7z extraction and zip packing (files layer).
+#include "files/archives.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -20,11 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
-#include "files/mac_meta.h"
+#include "files/file_operations.h"
+#include "files/finder_info_and_forks.h"
 #include "files/md5.h"
 #include "platform/plat_paths.h"
 

@@ -1,3 +1,4 @@
+// Files and archives layer (files/).
 // Zip and 7z archives: extraction of whole archives into a folder (folders, Unix modes, dates,
 // symbolic links, resource forks in AppleDouble entries) and packing of one file into a zip.
 //

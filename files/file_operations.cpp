@@ -1,4 +1,5 @@
-#include "files/io_utils.h"
+// File-system operations: folders, copy, rename, delete, free space, eject (files layer).
+#include "files/file_operations.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,13 +15,13 @@
 #include <memory>
 
 #include "core/alert.h"
-#include "core/cmnd.h"
+#include "core/globals.h"
+#include "core/named_commands.h"
 #include "core/strings.h"
-#include "core/wx.h"
 #include "files/errors.h"
-#include "platform/plat_dynlib.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_process.h"
+#include "platform/plat_shared_libraries.h"
 #include "platform/plat_volumes.h"
 
 namespace {

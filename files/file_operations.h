@@ -1,3 +1,4 @@
+// Files and archives layer (files/).
 // File-system operations: standard folders, tests on paths, copy, rename, delete, folders,
 // free space, disc eject, folder listing, code bundles and handing over to another program.
 // Functions give 0 or an error number (files/errors.h) unless noted. Paths use '/'; most

@@ -1,11 +1,12 @@
-#include "files/mac_meta.h"
+// Finder information and resource forks kept as extended attributes (files layer).
+#include "files/finder_info_and_forks.h"
 
 #include <sys/xattr.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "core/wx.h"
+#include "core/globals.h"
 
 namespace {
 

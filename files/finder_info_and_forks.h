@@ -1,3 +1,4 @@
+// Files and archives layer (files/).
 // Finder information and resource forks of a file. Linux has neither, so both are kept as user
 // extended attributes. File systems that refuse them (no support, size limits) lose the data with
 // a log line: a fork never fails an install.

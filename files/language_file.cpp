@@ -1,7 +1,7 @@
 #include "files/language_file.h"
 
-#include "core/translate.h"
-#include "files/xmap.h"
+#include "core/localisation.h"
+#include "files/versioned_file.h"
 
 void UTL_translate_load(const std::string& path) {
     xmap_class file(path);

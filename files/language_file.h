@@ -1,4 +1,4 @@
-// Reading a language file into the localisation table (core/translate.h).
+// Reading a language file into the localisation table (core/localisation.h).
 #pragma once
 
 #include <string>

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <memory>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "platform/plat_paths.h"
 
 namespace {

@@ -1,4 +1,5 @@
-#include "files/xmap.h"
+// The versioned file header and the mapped file reader (files layer).
+#include "files/versioned_file.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -9,9 +10,9 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "platform/plat_paths.h"
 
 namespace {

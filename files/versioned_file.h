@@ -1,3 +1,4 @@
+// Files and archives layer (files/).
 // The versioned file header and the mapped file reader.
 //
 // Header, binary form (type 10000): a byte 'a' (big-endian) or 'i' (little-endian), then the

@@ -1,4 +1,5 @@
-#include "graphics/ogl_back.h"
+// Background colour and picture, and the screenshot (graphics layer).
+#include "graphics/background_and_screenshot.h"
 
 #include <GL/gl.h>
 
@@ -6,17 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/mnw.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/ogl_state.h"
+#include "core/window_state.h"
+#include "files/file_operations.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/image_loader.h"
+#include "graphics/png_codec.h"
+#include "graphics/primitives.h"
 #include "graphics/render_state.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_load.h"
-#include "graphics/tex_png.h"
-#include "graphics/tman.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/texture_manager.h"
 
 int back_dx = 0, back_dy = 0;
 

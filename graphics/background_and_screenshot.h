@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Whole-window operations: the background colour, the tiled background picture and the
 // screenshot. Main (GL) thread only.
 #pragma once

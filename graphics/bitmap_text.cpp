@@ -1,13 +1,14 @@
-#include "graphics/oglp_text.h"
+// Bitmap fonts and text drawing (graphics layer).
+#include "graphics/bitmap_text.h"
 
 #include <GL/gl.h>
 
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/ogl_state.h"
+#include "core/window_state.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/primitives.h"
 #include "graphics/text_layout.h"
-#include "graphics/tman.h"
+#include "graphics/texture_manager.h"
 
 float oglp = 1.0f;
 

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Bitmap text: fonts 100 and 102 from the glyph grid of the interface atlas (ref 392), font 103
 // from ref 396. Positions are window units relative to the current sub-window, y up. Main (GL)
 // thread only. Widths and line breaks come from graphics/text_layout.h.

@@ -1,10 +1,11 @@
-#include "graphics/tex_bmp.h"
+// The BMP image reader (graphics layer).
+#include "graphics/bmp_reader.h"
 
 #include <cstdint>
 
 #include "core/alert.h"
-#include "files/xmap.h"
-#include "graphics/colr.h"
+#include "files/versioned_file.h"
+#include "graphics/palette.h"
 
 namespace {
 const char* const src_tag = "TEX/TEX_bmp";

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Uncompressed 24-bit Windows bitmaps, read into the PNG reader's buffer layout. In 4-byte
 // output pure magenta becomes transparent black.
 #pragma once
@@ -5,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 class xmap_class;
 

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "graphics/atlas_layout.h"
-#include "graphics/colr.h"
-#include "graphics/scratch.h"
-#include "graphics/tman.h"
+#include "graphics/palette.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 

@@ -1,13 +1,14 @@
-#include "graphics/xcam.h"
+// The camera and its matrices (graphics layer).
+#include "graphics/camera.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/utl_stat.h"
+#include "core/statistics.h"
+#include "core/window_state.h"
 #include "graphics/matrix.h"
-#include "core/mnw.h"
 
 xcam_class xcam;
 

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The camera: projection and model-view matrices kept on the processor side, set up as the
 // classic GL calls would, and the view volume's side planes.
 #pragma once

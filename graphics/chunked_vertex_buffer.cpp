@@ -1,4 +1,5 @@
-#include "graphics/ogl_chunky_buffer.h"
+// Vertex data gathered in chunks into one buffer (graphics layer).
+#include "graphics/chunked_vertex_buffer.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -8,7 +9,7 @@
 #include <cstring>
 
 #include "core/alert.h"
-#include "graphics/ogl_extensions.h"
+#include "graphics/gl_capabilities.h"
 
 UTL_stat g_mem_used("memory/chunky_buffers", stat_memory, 0.0f);
 

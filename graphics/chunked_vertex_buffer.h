@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Vertex data gathered in fixed 1024-byte chunks, in subregions, then made one contiguous
 // store: a vertex buffer object, or one block of memory where there are none. Each subregion
 // learns its byte offset in the store. Main (GL) thread only.
@@ -5,7 +6,7 @@
 
 #include <cstdint>
 
-#include "core/utl_stat.h"
+#include "core/statistics.h"
 
 class OGL_chunkybuffer {
 public:

@@ -1,4 +1,5 @@
-#include "graphics/tex_dds.h"
+// DDS image reading and writing, S3TC conversion (graphics layer).
+#include "graphics/dds_codec.h"
 
 #include <squish.h>
 
@@ -7,8 +8,8 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "core/wx.h"
-#include "files/xmap.h"
+#include "core/globals.h"
+#include "files/versioned_file.h"
 
 namespace {
 enum : uint32_t {

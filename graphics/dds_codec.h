@@ -1,10 +1,11 @@
+// Graphics layer (graphics/).
 // DirectDraw Surface files (DXT1, DXT3, DXT5, or uncompressed BGR and BGRA) and conversion
 // between RGBA pixels and S3TC blocks.
 #pragma once
 
 #include <string>
 
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 class xmap_class;
 

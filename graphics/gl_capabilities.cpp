@@ -1,13 +1,14 @@
-#include "graphics/ogl_extensions.h"
+// The OpenGL capability probe and its record (graphics layer).
+#include "graphics/gl_capabilities.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
-#include "core/cmdline.h"
-#include "core/wx.h"
-#include "graphics/render_state.h"
 #include "core/alert.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "graphics/render_state.h"
 
 OGL_extensions glExt;
 CFBundleRef gBundleRefOpenGL = nullptr;

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The OpenGL capability record: extension entry points, feature flags and the largest texture,
 // found once at start-up by init_extensions. Limits and the GL strings go to `ren`.
 #pragma once
@@ -7,7 +8,7 @@
 
 #include <string>
 
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 
 // The entry points, by family, in field order: X(type, name).
 #define OGL_BUFFER_PROCS(X)                                                                    \

@@ -1,10 +1,11 @@
-#include "graphics/ogl_state.h"
+// The GL enable-state and texture-binding caches (graphics layer).
+#include "graphics/gl_state_cache.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "core/utl_stat.h"
-#include "graphics/ogl_extensions.h"
+#include "core/statistics.h"
+#include "graphics/gl_capabilities.h"
 #include "graphics/render_state.h"
 
 void OGL_set_gl_defaults(int multisample) {

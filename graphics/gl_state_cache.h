@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The GL enable-state cache, the texture-binding cache and the context's start-up defaults.
 // Drawing code states what it needs here instead of calling glEnable and glBindTexture itself;
 // a call that asks for the cached state makes no GL call. Main (GL) thread only.

@@ -1,4 +1,5 @@
-#include "graphics/tex_image.h"
+// The image description and pixel operations (graphics layer).
+#include "graphics/image_buffer.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Images in memory: the one description every reader, writer and pixel operation shares, the
 // byte counts of a level or a whole mip chain, and the pixel operations on the processor.
 // Buffers hold the bottom row first (OpenGL's order); the description never owns pixels.

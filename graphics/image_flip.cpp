@@ -1,4 +1,5 @@
-#include "graphics/tex_flip.h"
+// Vertical flip of images and DXT blocks (graphics layer).
+#include "graphics/image_flip.h"
 
 #include <squish.h>
 
@@ -7,7 +8,7 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "graphics/colr.h"
+#include "graphics/palette.h"
 
 namespace {
 uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }

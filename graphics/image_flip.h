@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Turning an image with its mip levels upside down in place, uncompressed or DXT: DDS files
 // store the top row first, GL wants the bottom row first. DXT data is flipped without
 // decoding: block rows change places and the pixel rows inside each block are reversed.
@@ -5,7 +6,7 @@
 
 #include <cstdint>
 
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 // A DXT colour block: two 5:6:5 endpoints (little-endian, red on top) and one index byte per
 // pixel row, top row first, four 2-bit indices each.

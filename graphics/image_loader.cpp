@@ -1,10 +1,11 @@
-#include "graphics/tex_load.h"
+// Loading an image file by name (graphics layer).
+#include "graphics/image_loader.h"
 
 #include <cstring>
 
-#include "files/xmap.h"
-#include "graphics/tex_bmp.h"
-#include "graphics/tex_png.h"
+#include "files/versioned_file.h"
+#include "graphics/bmp_reader.h"
+#include "graphics/png_codec.h"
 
 bool TEX_has_ext4(const std::string& name) { return name.size() > 4 && name[name.size() - 4] == '.'; }
 

@@ -1,10 +1,11 @@
+// Graphics layer (graphics/).
 // Loading an image file by name: the reader is chosen by the file's first bytes.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 // Maps app_path + name and reads a bitmap ("BM") or a PNG (its signature) with the arguments
 // of TEX_load_png, without power-of-two padding; alpha_from_file reaches only the PNG reader.

@@ -1,12 +1,13 @@
-#include "graphics/colr.h"
+// The palette of interface colours (graphics layer).
+#include "graphics/palette.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/ogl_state.h"
-#include "graphics/oglp_text.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/gl_state_cache.h"
 
 colr_class colr;
 

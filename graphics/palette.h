@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The palette of interface colours: slots of RGB named by small integers.
 #pragma once
 

@@ -1,4 +1,5 @@
-#include "graphics/tex_png.h"
+// PNG image reading and writing (graphics layer).
+#include "graphics/png_codec.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -8,11 +9,11 @@
 #include <cstring>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/log_stream.h"
-#include "core/wx.h"
-#include "files/xmap.h"
-#include "graphics/colr.h"
-#include "graphics/scratch.h"
+#include "files/versioned_file.h"
+#include "graphics/palette.h"
+#include "graphics/scratch_buffers.h"
 
 xmap_class* png_mapped_file = nullptr;
 

@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // PNG images: read from a mapped file into an upload-ready buffer (bottom row first, optional
 // row padding), written from a buffer to a file.
 #pragma once
@@ -5,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 class xmap_class;
 

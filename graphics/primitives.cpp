@@ -1,15 +1,16 @@
-#include "graphics/ogl_prims.h"
+// Immediate-mode 2-D and 3-D primitives (graphics layer).
+#include "graphics/primitives.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "core/mnw.h"
-#include "graphics/colr.h"
-#include "graphics/ogl_state.h"
+#include "core/window_state.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/palette.h"
 #include "graphics/render_state.h"
-#include "graphics/tman.h"
+#include "graphics/texture_manager.h"
 
 float lookup_sin[361];
 float lookup_cos[361];

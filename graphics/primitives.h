@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // Immediate-mode primitives. 2-D ones take window units relative to the current sub-window and a
 // palette slot plus alpha, and state their GL needs through OGL_setstate; 3-D ones use world
 // coordinates. Main (GL) thread only.

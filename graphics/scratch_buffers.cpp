@@ -1,4 +1,5 @@
-#include "graphics/scratch.h"
+// The two shared pixel buffers (graphics layer).
+#include "graphics/scratch_buffers.h"
 
 namespace {
 alignas(16) unsigned char buffer[scratch_bytes];

@@ -1,13 +1,14 @@
-#include "graphics/ogl_2d.h"
+// The 2-D window space everything is drawn in (graphics layer).
+#include "graphics/screen_2d.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 
-#include "core/mnw.h"
-#include "core/xtim.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "graphics/camera.h"
 #include "graphics/render_state.h"
-#include "graphics/xcam.h"
 
 namespace {
 void finish_only() { glFinish(); }

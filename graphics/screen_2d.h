@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The 2-D window space everything is drawn in: window pixels, origin bottom left, y up. Sets the
 // view rectangle and layout offset in mnw, the viewport and both matrices, scissor boxes in
 // window units of the current sub-window, blend functions and the end of a frame.

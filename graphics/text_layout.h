@@ -1,5 +1,5 @@
 // Text measures and layout without OpenGL: the glyph grid of the interface atlas, the advance
-// table, line breaking and number texts. The drawing in oglp_text.cpp and the artwork generator
+// table, line breaking and number texts. The drawing in bitmap_text.cpp and the artwork generator
 // both use these, so what is drawn and what is measured cannot drift apart.
 #pragma once
 

@@ -1,4 +1,5 @@
-#include "graphics/tman.h"
+// The texture manager (graphics layer).
+#include "graphics/texture_manager.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -10,20 +11,20 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "core/cmdline.h"
-#include "core/mnw.h"
-#include "core/utl_threads.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "files/xmap.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_bmp.h"
-#include "graphics/tex_dds.h"
-#include "graphics/tex_flip.h"
-#include "graphics/tex_load.h"
-#include "graphics/tex_png.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/locks_and_queues.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "files/versioned_file.h"
+#include "graphics/bmp_reader.h"
+#include "graphics/dds_codec.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/image_flip.h"
+#include "graphics/image_loader.h"
+#include "graphics/png_codec.h"
+#include "graphics/scratch_buffers.h"
 
 tman_class tman;
 

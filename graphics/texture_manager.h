@@ -1,3 +1,4 @@
+// Graphics layer (graphics/).
 // The texture manager: owns every OpenGL texture, known to callers by a small integer ref.
 // Refs: 0 none; 1..1134 manual (the caller picks the number); 1135 and up handed out by name
 // and counted. The GL texture name of a loaded ref is the ref itself.

@@ -12,11 +12,11 @@
 #include <map>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/safe_extract.h"
-#include "files/xmap.h"
+#include "files/versioned_file.h"
 #include "install/builder.h"
 #include "install/builder_alert.h"
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "files/io_utils.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
+#include "files/file_operations.h"
 #include "files/md5.h"
 #include "install/install_state.h"
 #include "install/manifest.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/utl_workers.h"
+#include "core/worker_pool.h"
 
 // A batch of consecutive histories [first, end) of sim_info.
 class checksum_task : public UTL_work_task {

@@ -13,14 +13,14 @@
 #include <exception>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/locks_and_queues.h"
 #include "core/strings.h"
-#include "core/utl_threads.h"
-#include "core/wx.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/md5.h"
 #include "files/safe_extract.h"
-#include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/temp_files.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/utl_workers.h"
+#include "core/worker_pool.h"
 
 // Copies archives from the disc: one thread, so the disc is read sequentially.
 extern UTL_worker_threads* copy_pool;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/alert.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "core/strings.h"
-#include "core/translate.h"
-#include "core/wx.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/safe_extract.h"
 #include "install/install_state.h"
 #include "install/manifest.h"

@@ -1,8 +1,8 @@
 #include "install/install_state.h"
 
+#include "core/globals.h"
 #include "core/never_destroyed.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 
 stg_struct stg{};
 download_streams_struct next{};

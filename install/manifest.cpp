@@ -9,7 +9,7 @@
 #include "core/alert.h"
 #include "core/never_destroyed.h"
 #include "core/strings.h"
-#include "files/xmap.h"
+#include "files/versioned_file.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
 

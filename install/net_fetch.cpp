@@ -8,19 +8,19 @@
 #include <utility>
 
 #include "core/alert.h"
-#include "core/translate.h"
-#include "core/utl_threads.h"
-#include "core/utl_workers.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "core/locks_and_queues.h"
+#include "core/time_keeper.h"
+#include "core/worker_pool.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/safe_extract.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
-#include "net/http.h"
+#include "net/http_client.h"
 
 namespace {
 

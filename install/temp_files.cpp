@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "core/strings.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-#include "net/http.h"
+// The HTTP client and its download slots (network layer).
+#include "net/http_client.h"
 
 #include <errno.h>
 #include <strings.h>
@@ -8,10 +9,10 @@
 #include <optional>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "net/PCSBSocket.h"
+#include "core/time_keeper.h"
+#include "net/tcp_socket.h"
 
 http_class http;
 std::vector<std::string> gProxyExclude;

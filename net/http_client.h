@@ -1,3 +1,4 @@
+// Network transfer layer (net/).
 // The HTTP/1.1 GET client: six numbered download slots, each pumped one step per call of
 // http_class::net_check from the frame loop, over non-blocking sockets, optionally through a proxy.
 #pragma once

@@ -1,4 +1,5 @@
-#include "net/PCSBSocket.h"
+// The non-blocking TCP socket (network layer).
+#include "net/tcp_socket.h"
 
 #include <arpa/inet.h>
 #include <errno.h>

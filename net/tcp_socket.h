@@ -1,3 +1,4 @@
+// Network transfer layer (net/).
 // A non-blocking IPv4 TCP socket whose every system result folds into one status value, so a
 // caller can drive a connection from the frame loop without ever waiting. Diagnostics go to
 // stderr (one notice to stdout), never to the installer's log.

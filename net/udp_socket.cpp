@@ -1,4 +1,5 @@
-#include "net/PCSBSocketUDP.h"
+// The UDP socket (network layer).
+#include "net/udp_socket.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

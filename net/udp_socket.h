@@ -1,3 +1,4 @@
+// Network transfer layer (net/).
 // An IPv4 UDP socket bound to a local port, optionally non-blocking, with fixed buffer sizes.
 // Unlike the TCP class it reports set-up failures through alerts.
 #pragma once

@@ -17,7 +17,7 @@
 
 #include "platform/plat_keys.h"
 #include "platform/plat_paths.h"
-#include "platform/plat_sdl.h"
+#include "platform/plat_sdl_backend.h"
 #include "platform/plat_strings.h"
 
 namespace plat {

@@ -1,3 +1,4 @@
+// Platform layer (platform/).
 // Inside the SDL backend: SDL events into Mac-shaped records, and the input script that
 // whole-program tests drive the program with. Only the backend and its tests include this.
 #pragma once

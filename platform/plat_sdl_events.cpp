@@ -1,5 +1,5 @@
 #include "platform/plat_keys.h"
-#include "platform/plat_sdl.h"
+#include "platform/plat_sdl_backend.h"
 
 namespace plat {
 namespace {

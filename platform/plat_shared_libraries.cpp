@@ -1,4 +1,5 @@
-#include "platform/plat_dynlib.h"
+// Code bundles mapped to shared libraries (platform layer).
+#include "platform/plat_shared_libraries.h"
 
 #include <dlfcn.h>
 

@@ -1,3 +1,4 @@
+// Platform layer (platform/).
 // Code bundles ("OpenGL.framework" and the like) mapped to shared libraries.
 #pragma once
 

@@ -1,4 +1,5 @@
-#include "platform/plat_gestalt.h"
+// System facts by selector (platform layer).
+#include "platform/plat_system_facts.h"
 
 #include <sys/sysinfo.h>
 #include <sys/utsname.h>

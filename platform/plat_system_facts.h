@@ -1,3 +1,4 @@
+// Platform layer (platform/).
 // System facts asked for by four-letter selector, as the start-up log reports them: 'sys1',
 // 'sys2', 'sys3' the kernel's version numbers, 'cput' the processor type ('ixxx' on x86, else
 // the first four letters of the machine name), 'mclk' the processor clock in MHz, 'ramm' the

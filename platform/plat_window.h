@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/plat_handles.h"
+#include "platform/plat_window_handles.h"
 
 namespace plat {
 

@@ -1,3 +1,4 @@
+// Platform layer (platform/).
 // Opaque handles of the window system objects the shell keeps in its window record.
 #pragma once
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/plat_keys.h"
-#include "platform/plat_sdl.h"
+#include "platform/plat_sdl_backend.h"
 #include "platform/plat_window.h"
 
 namespace plat {

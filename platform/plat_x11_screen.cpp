@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "platform/plat_sdl.h"
+#include "platform/plat_sdl_backend.h"
 
 namespace plat {
 namespace {

@@ -5,10 +5,10 @@
 #include <algorithm>
 
 #include "core/alert.h"
-#include "core/mnw.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "core/strings.h"
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/window_state.h"
 #include "graphics/builtin_images.h"
 #include "graphics/text_layout.h"
 #include "platform/plat_dialogs.h"

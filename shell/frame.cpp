@@ -3,19 +3,19 @@
 #include <cmath>
 
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
 #include "core/thread_layer.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/oglp_text.h"
-#include "graphics/tman.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/screen_2d.h"
+#include "graphics/texture_manager.h"
 #include "shell/keys.h"
-#include "simfeatures/qtim.h"
 #include "shell/menu.h"
-#include "widgets/butn.h"
+#include "simfeatures/movie_recorder.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_kit.h"
 
 int plot_init_lights = 0;
 

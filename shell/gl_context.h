@@ -1,7 +1,7 @@
 // OpenGL contexts of the program's window and of worker threads.
 #pragma once
 
-#include "platform/plat_handles.h"
+#include "platform/plat_window_handles.h"
 
 // A context sharing objects with the main one, for a worker thread; null when none can be made.
 // Called on the thread that creates the worker.

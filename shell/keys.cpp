@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
-#include "core/cmnd.h"
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/named_commands.h"
+#include "core/window_state.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_window.h"
 #include "shell/frame.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "core/cmnd.h"
-#include "core/mnw.h"
+#include "core/named_commands.h"
+#include "core/window_state.h"
 #include "shell/keys.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 namespace {

@@ -3,12 +3,12 @@
 #include <cctype>
 
 #include "core/alert.h"
-#include "core/mnw.h"
 #include "core/strings.h"
-#include "files/xmap.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/oglp_text.h"
-#include "widgets/butn.h"
+#include "core/window_state.h"
+#include "files/versioned_file.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/primitives.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 float m_x1 = 0, m_y1 = 0, m_x2 = 0, m_y2 = 0;

@@ -1,4 +1,5 @@
-#include "shell/pref.h"
+// Preference files (application shell layer).
+#include "shell/preferences.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,13 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/cmdline.h"
-#include "core/mnw.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
-#include "files/xmap.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/window_state.h"
+#include "files/file_operations.h"
+#include "files/versioned_file.h"
 #include "install/install_state.h"
-#include "net/http.h"
+#include "net/http_client.h"
 
 pref_class pref;
 int (*pref_sync)(int fd) = fsync;

@@ -1,3 +1,4 @@
+// Application shell layer (shell/).
 // Preference files: lines of a key, a blank and a value behind the versioned text header.
 // One call reads or writes a whole set, so each set's list of keys exists once; "--pref:KEY=VALUE"
 // on the command line overrides a key for one run.

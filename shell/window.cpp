@@ -6,14 +6,14 @@
 #include <cstring>
 
 #include "core/alert.h"
-#include "core/cmdline.h"
+#include "core/command_line.h"
 #include "core/gl_hooks.h"
-#include "core/mnw.h"
-#include "core/wx.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
-#include "platform/plat_gestalt.h"
+#include "core/globals.h"
+#include "core/window_state.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/screen_2d.h"
+#include "platform/plat_system_facts.h"
 #include "platform/plat_window.h"
 
 int g_mon_x_res_now = 0;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/plat_handles.h"
+#include "platform/plat_window_handles.h"
 
 // The main display's size as MACIBM_setres last read it.
 extern int g_mon_x_res_now;

@@ -1,25 +1,26 @@
-#include "simfeatures/about.h"
+// The about box and its online version check (simulator-side features layer).
+#include "simfeatures/about_box.h"
 
 #include <cstdio>
 
 #include "core/alert.h"
-#include "core/mnw.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/safe_extract.h"
-#include "files/xmap.h"
-#include "files/zip_utils.h"
-#include "graphics/ogl_back.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/oglp_text.h"
+#include "files/versioned_file.h"
+#include "graphics/background_and_screenshot.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/primitives.h"
 #include "install/install_state.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "platform/plat_paths.h"
-#include "simfeatures/sim_ui.h"
+#include "simfeatures/ui_hooks.h"
 
 about_state about_box;
 

@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // The about box: the build name and credits, and an online check of the maker's server list
 // for a newer release, whose installer it can download, unpack (into the program folder when
 // that is a copy, else into a fresh folder of the private temporary folder) and start. It runs

@@ -1,13 +1,14 @@
-#include "simfeatures/io_locate.h"
+// Resource lookups through the scenery library (simulator-side features layer).
+#include "simfeatures/library_lookup.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "core/randrat.h"
+#include "core/globals.h"
+#include "core/random_table.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
-#include "simfeatures/dsf_library.h"
+#include "files/file_operations.h"
+#include "simfeatures/scenery_library.h"
 
 namespace {
 

@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // Resolving the resources that scenery files name: through the scenery library (by region,
 // weight and seed), by a fixed list of candidate files, or both; and the names of scenery tiles.
 // Paths are relative to the program folder.

@@ -1,4 +1,5 @@
-#include "simfeatures/mov_file.h"
+// The movie recorder's file writer (simulator-side features layer).
+#include "simfeatures/movie_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // The movie recorder's file: a QuickTime movie of one video track of JPEG pictures, which video
 // players open. The file type and the media data are written as the pictures come; the movie's
 // index goes at the end when the recording finishes.

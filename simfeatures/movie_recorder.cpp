@@ -1,4 +1,5 @@
-#include "simfeatures/qtim.h"
+// The movie recorder (simulator-side features layer).
+#include "simfeatures/movie_recorder.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -10,23 +11,23 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "core/mnw.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
+#include "core/locks_and_queues.h"
 #include "core/never_destroyed.h"
-#include "core/stls.h"
 #include "core/strings.h"
 #include "core/thread_layer.h"
-#include "core/utl_threads.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "files/xmap.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
-#include "graphics/oglp_text.h"
-#include "graphics/scratch.h"
-#include "graphics/tman.h"
-#include "simfeatures/mov_file.h"
-#include "simfeatures/sim_ui.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "files/versioned_file.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/screen_2d.h"
+#include "graphics/texture_manager.h"
+#include "simfeatures/movie_file.h"
+#include "simfeatures/ui_hooks.h"
 
 qtim_class qtim;
 int movie_take = 0;

@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // The movie recorder: at a rate in simulated time it copies the window into a scratch texture,
 // draws it scaled to the movie size and upside down, reads it back and hands the pixels to a
 // worker thread, which compresses them into JPEG pictures of a QuickTime movie

@@ -1,4 +1,5 @@
-#include "simfeatures/dsf_library.h"
+// The scenery package scan and library (simulator-side features layer).
+#include "simfeatures/scenery_library.h"
 
 #include <GL/gl.h>
 
@@ -10,11 +11,11 @@
 #include <memory>
 
 #include "core/alert.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
-#include "files/xmap.h"
-#include "graphics/tex_load.h"
+#include "files/file_operations.h"
+#include "files/versioned_file.h"
+#include "graphics/image_loader.h"
 
 std::vector<std::string> scenery_packages;
 std::vector<int> package_problems;

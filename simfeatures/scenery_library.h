@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // The scenery library: the scenery packages in priority order and what their "library.txt"
 // files export under virtual paths, optionally limited to regions of the globe; and the two
 // reporters of faulty scenery files. Paths are relative to the program folder.

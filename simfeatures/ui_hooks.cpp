@@ -1,6 +1,7 @@
-#include "simfeatures/sim_ui.h"
+// The widget and shell calls this layer makes, installed from above (simulator-side features layer).
+#include "simfeatures/ui_hooks.h"
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 
 namespace {
 void no_startwind(int id, int) { mnw.curwin = id; }

@@ -1,3 +1,4 @@
+// Simulator-side features layer (simfeatures/).
 // The widget and shell calls that the about box and the movie recorder's settings panel make.
 // Those folders sit above this one, so the shell installs them at start-up:
 //     set_sim_ui_hooks({MACIBM_startwind, MACIBM_event_proc, BTN_fillwin, BTN_subwin, BTN_action,

@@ -1,9 +1,10 @@
-#include "support/lazy_mempool.h"
+// The lazy memory pool (support libraries layer).
+#include "support/lazy_memory_pool.h"
 
 #include <cstdlib>
 #include <mutex>
 
-#include "core/wx.h"
+#include "core/globals.h"
 
 UTL_stat g_memory_used(&UTL_lazy_mempool::global_total, "memory/lazy_pools", stat_memory);
 

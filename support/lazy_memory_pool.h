@@ -1,3 +1,4 @@
+// Support libraries layer (support/).
 // A pool that takes memory in blocks of 32,768 bytes and gives it all back at once when it is
 // destroyed. All pools together are accounted in one figure, published as the statistic
 // "memory/lazy_pools".
@@ -6,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/utl_stat.h"
+#include "core/statistics.h"
 
 class UTL_lazy_mempool {
 public:

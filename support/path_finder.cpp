@@ -1,4 +1,5 @@
-#include "support/find_path.h"
+// Case correction of paths (support libraries layer).
+#include "support/path_finder.h"
 
 #include <dirent.h>
 #include <strings.h>

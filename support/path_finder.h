@@ -1,5 +1,6 @@
+// Support libraries layer (support/).
 // Case correction of a path on a case-sensitive file system. The file layer calls it through
-// set_find_path_hook (files/io_utils.h) while g_case_sensitive is set.
+// set_find_path_hook (files/file_operations.h) while g_case_sensitive is set.
 #pragma once
 
 // Replaces each component of path (absolute, or relative to the working directory; '/'

@@ -1,16 +1,17 @@
-#include "support/fbo.h"
+// Framebuffer render targets (support libraries layer).
+#include "support/render_targets.h"
 
 #include <GL/glext.h>
 
 #include <cstdio>
 
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "core/utl_threads.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
-#include "graphics/scratch.h"
-#include "graphics/tman.h"
+#include "core/locks_and_queues.h"
+#include "core/window_state.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/texture_manager.h"
 
 UTL_stat g_fbo_flushes("fbo/flush_per_frame", stat_per_frame, 0.0f);
 

@@ -1,3 +1,4 @@
+// Support libraries layer (support/).
 // Framebuffer render targets: between begin_render and end_render all drawing lands in the
 // texture of one texture-manager slot, through a framebuffer object or, where there is none or
 // none is asked for, through the window's buffer and a copy into the texture afterwards. The
@@ -7,7 +8,7 @@
 
 #include <GL/gl.h>
 
-#include "core/utl_stat.h"
+#include "core/statistics.h"
 
 // A framebuffer name chosen by the caller; this class never makes or deletes GL names.
 struct fbo_id {

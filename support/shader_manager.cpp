@@ -1,4 +1,5 @@
-#include "support/shader.h"
+// The shader manager (support libraries layer).
+#include "support/shader_manager.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -7,10 +8,10 @@
 #include <unistd.h>
 
 #include "core/alert.h"
-#include "core/utl_stat.h"
-#include "core/wx.h"
-#include "files/xmap.h"
-#include "graphics/ogl_extensions.h"
+#include "core/globals.h"
+#include "core/statistics.h"
+#include "files/versioned_file.h"
+#include "graphics/gl_capabilities.h"
 
 namespace {
 

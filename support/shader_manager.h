@@ -1,3 +1,4 @@
+// Support libraries layer (support/).
 // The shader manager: GLSL programs built from a vertex and a fragment file under
 // "Resources/shaders/", families of their variants chosen by integer flags, and ARB assembly
 // programs. Binds are cached, compiler output goes to the log, and GLSL programs reload from

@@ -1,9 +1,10 @@
+// Tools (tools/).
 // Prints the capability block of this machine's OpenGL, as the installer writes it to its log,
 // from an offscreen context (no X server needed).
 #include <cstdio>
 #include <string>
 
-#include "graphics/ogl_extensions.h"
+#include "graphics/gl_capabilities.h"
 #include "platform/plat_offscreen_gl.h"
 
 namespace {

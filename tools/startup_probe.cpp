@@ -7,11 +7,11 @@
 #include <string>
 
 #include "core/alert.h"
-#include "core/cmdline.h"
-#include "core/mnw.h"
-#include "core/stls.h"
-#include "core/wx.h"
-#include "graphics/ogl_back.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
+#include "graphics/background_and_screenshot.h"
 #include "shell/dialogs.h"
 #include "shell/frame.h"
 #include "shell/startup.h"

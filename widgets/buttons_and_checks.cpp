@@ -1,7 +1,8 @@
+// Widget kit layer (widgets/).
 // Push buttons, check boxes, radio buttons, the number display and boxed text.
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 int BTN_action(float x, float y, float w, int lit, int mode, std::string label, std::string side_text) {

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cmath>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 
 std::vector<focus_info_t> focus_ring;
 int focus_id = 0;

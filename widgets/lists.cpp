@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/menu_table.h"
-#include "core/xtim.h"
+#include "core/time_keeper.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 float io_dx = 290.0f;

@@ -1,3 +1,4 @@
+// Widget kit layer (widgets/).
 // The modal open (998) and save (999) dialog drawn in the program's own window, with its preview
 // of vehicle files and flight comments.
 #include <strings.h>
@@ -7,13 +8,13 @@
 #include <cstring>
 #include <vector>
 
-#include "core/wx.h"
-#include "files/io_utils.h"
-#include "files/xmap.h"
+#include "core/globals.h"
+#include "files/file_operations.h"
+#include "files/versioned_file.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 #include "widgets/widget_shell.h"
 

@@ -1,10 +1,11 @@
+// Widget kit layer (widgets/).
 // Window backgrounds, panels, tabs and the heading dial.
 #include <cmath>
 
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 void BTN_fillwin(int titled, int inner_style) {

@@ -1,8 +1,8 @@
 // Path fields with a folder button that opens the desktop's folder chooser.
 #include <cstring>
 
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 #include "widgets/widget_shell.h"
 

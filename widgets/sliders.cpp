@@ -1,10 +1,10 @@
 // The vertical scroll bar and the horizontal float slider.
 #include <cmath>
 
-#include "core/xtim.h"
+#include "core/time_keeper.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 namespace {

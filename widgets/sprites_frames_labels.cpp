@@ -1,12 +1,13 @@
+// Widget kit layer (widgets/).
 // Atlas sprites, three- and nine-slice frames, and labels.
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 namespace {

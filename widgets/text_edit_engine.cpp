@@ -1,4 +1,5 @@
-#include "widgets/ogle.h"
+// The text-edit engine (widget kit layer).
+#include "widgets/text_edit_engine.h"
 
 #include <algorithm>
 #include <cctype>

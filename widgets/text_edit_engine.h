@@ -1,3 +1,4 @@
+// Widget kit layer (widgets/).
 // The text-edit engine: a selection and wrapped line starts over a text it does not own.
 // Reading, changing, measuring and drawing the text all go through the user's callbacks.
 // Positions are byte offsets; rectangles are {left, bottom, right, top}, y up.

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "core/alert.h"
-#include "core/mnw.h"
 #include "core/strings.h"
-#include "graphics/colr.h"
+#include "core/window_state.h"
+#include "graphics/palette.h"
 #include "graphics/text_layout.h"
-#include "widgets/butn.h"
-#include "widgets/butn_util.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_internals.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
 int OGLE_x = 0;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "widgets/ogle.h"
+#include "widgets/text_edit_engine.h"
 
 extern int OGLE_x;          // field left
 extern int OGLE_y;          // field baseline

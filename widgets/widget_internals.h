@@ -1,3 +1,4 @@
+// Widget kit layer (widgets/).
 // Small pieces the widget units share: the frame's mouse tests, the hover help and the kit's
 // fatal alert. Not for callers outside widgets/.
 #pragma once
@@ -5,8 +6,8 @@
 #include <string>
 
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 
 inline constexpr int help_string = 1802;  // stls entry of the hover help
 

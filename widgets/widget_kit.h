@@ -1,3 +1,4 @@
+// Widget kit layer (widgets/).
 // The immediate-mode widgets: called every frame with a position (window units relative to the
 // current sub-window, y up), they draw from the interface atlas, test this frame's mouse press
 // and return 1 when the user acted on them. Labels read "left|right{help".

@@ -2,13 +2,13 @@
 
 #include <GL/gl.h>
 
-#include "core/utl_threads.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_back.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/ogl_state.h"
-#include "graphics/oglp_text.h"
-#include "graphics/tman.h"
+#include "core/locks_and_queues.h"
+#include "graphics/background_and_screenshot.h"
+#include "graphics/bitmap_text.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/primitives.h"
+#include "graphics/screen_2d.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 

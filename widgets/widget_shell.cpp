@@ -1,6 +1,6 @@
 #include "widgets/widget_shell.h"
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "widgets/focus_ring.h"
 
 namespace {

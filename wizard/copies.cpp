@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "core/translate.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "files/file_operations.h"
 #include "graphics/text_layout.h"
 #include "install/install_state.h"
 #include "platform/plat_paths.h"
 #include "shell/dialogs.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 
 #include "core/alert.h"
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "files/errors.h"
 #include "platform/plat_paths.h"
 

@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "core/alert.h"
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
-#include "files/xmap.h"
-#include "files/zip_utils.h"
+#include "files/file_operations.h"
+#include "files/versioned_file.h"
 #include "install/disc_pipeline.h"
 #include "install/install_state.h"
 #include "install/manifest.h"

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "core/localisation.h"
 #include "core/strings.h"
-#include "core/translate.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "wizard/wizard_draw.h"

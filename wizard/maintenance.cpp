@@ -1,9 +1,9 @@
 #include "wizard/maintenance.h"
 
-#include "core/translate.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "files/io_utils.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "core/time_keeper.h"
+#include "files/file_operations.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
@@ -14,7 +14,7 @@
 #include "wizard/disc.h"
 #include "wizard/disk_space.h"
 #include "wizard/dvd_install.h"
-#include "wizard/run_sim.h"
+#include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 
 namespace {

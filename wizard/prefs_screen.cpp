@@ -1,13 +1,13 @@
 #include "wizard/prefs_screen.h"
 
-#include "core/mnw.h"
+#include "core/globals.h"
 #include "core/strings.h"
-#include "core/wx.h"
-#include "graphics/ogl_back.h"
+#include "core/window_state.h"
+#include "graphics/background_and_screenshot.h"
 #include "install/install_state.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "shell/frame.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 constexpr int prefs_window = 2;

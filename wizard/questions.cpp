@@ -1,13 +1,13 @@
 #include "wizard/questions.h"
 
-#include "core/mnw.h"
-#include "core/translate.h"
-#include "core/wx.h"
-#include "graphics/ogl_back.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "core/window_state.h"
+#include "graphics/background_and_screenshot.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "shell/frame.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "wizard/wizard_draw.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "simfeatures/about.h"
+#include "simfeatures/about_box.h"
 
 // The host that serves "/serverlist9.txt" (the about box asks it too).
 inline constexpr const char* server_list_host = kServerListHost;

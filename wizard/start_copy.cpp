@@ -1,11 +1,12 @@
-#include "wizard/run_sim.h"
+// Starting an installed copy (installer wizard layer).
+#include "wizard/start_copy.h"
 
 #include <sys/stat.h>
 
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "install/install_state.h"
 #include "platform/plat_paths.h"
 #include "wizard/copies.h"

@@ -1,3 +1,4 @@
+// Installer wizard layer (wizard/).
 // Starting an installed copy: choosing it, and handing over to it.
 #pragma once
 

@@ -1,14 +1,14 @@
 #include "wizard/web_demo.h"
 
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
-#include "wizard/run_sim.h"
+#include "wizard/start_copy.h"
 #include "wizard/web_update.h"
 #include "wizard/wizard_frame.h"
 

@@ -3,22 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/translate.h"
-#include "core/wx.h"
-#include "core/xtim.h"
-#include "files/io_utils.h"
+#include "core/globals.h"
+#include "core/localisation.h"
+#include "core/time_keeper.h"
+#include "files/file_operations.h"
 #include "install/checksum.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
 #include "wizard/disk_space.h"
 #include "wizard/dvd_install.h"
-#include "wizard/run_sim.h"
 #include "wizard/server_list.h"
+#include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 
 namespace {

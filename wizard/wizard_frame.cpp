@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "wizard/dvd_install.h"
 
 screen_fn g_wizard = dvd_start;

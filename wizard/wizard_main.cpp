@@ -4,16 +4,16 @@
 
 #include <cstring>
 
-#include "core/cmdline.h"
-#include "core/stls.h"
-#include "core/wx.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "install/install_state.h"
 #include "platform/plat_paths.h"
 #include "shell/frame.h"
-#include "shell/pref.h"
-#include "simfeatures/about.h"
+#include "shell/preferences.h"
+#include "simfeatures/about_box.h"
 #include "wizard/copies.h"
 #include "wizard/disc.h"
 #include "wizard/prefs_screen.h"

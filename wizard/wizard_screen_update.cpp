@@ -1,8 +1,9 @@
-#include "core/mnw.h"
-#include "core/wx.h"
-#include "graphics/colr.h"
+// APP_update: one frame of the wizard, its fixed frame and the current screen (installer wizard layer).
+#include "core/globals.h"
+#include "core/window_state.h"
+#include "graphics/palette.h"
 #include "install/install_state.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "wizard/wizard_draw.h"

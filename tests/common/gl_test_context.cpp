@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "core/mnw.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
+#include "core/window_state.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/screen_2d.h"
 #include "platform/plat_offscreen_gl.h"
 
 namespace {

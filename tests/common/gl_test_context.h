@@ -31,7 +31,7 @@ void gl_test_clear(float r, float g, float b, float a);
 
 #include <gtest/gtest.h>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/builtin_images.h"
 
 // A suite drawing on the context with the built-in images loaded: each test starts on a black

@@ -20,7 +20,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/wx.h"
+#include "core/globals.h"
 
 temp_folder::temp_folder(const std::string& parent) {
     std::string tmpl = (parent.empty() ? ::testing::TempDir() : parent) + "volatra_XXXXXX";

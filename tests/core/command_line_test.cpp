@@ -1,4 +1,4 @@
-#include "core/cmdline.h"
+#include "core/command_line.h"
 
 #include <gtest/gtest.h>
 

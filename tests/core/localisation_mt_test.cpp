@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "common/test_helpers.h"
-#include "core/cmdline.h"
-#include "core/translate.h"
-#include "core/wx.h"
+#include "core/command_line.h"
+#include "core/globals.h"
+#include "core/localisation.h"
 #include "files/language_file.h"
 
 TEST(TranslateMt, LookupsFromManyThreadsLogEachMissingTextOnce) {

@@ -1,12 +1,12 @@
-#include "core/translate.h"
+#include "core/localisation.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "common/test_helpers.h"
-#include "core/cmdline.h"
-#include "core/wx.h"
+#include "core/command_line.h"
+#include "core/globals.h"
 #include "files/language_file.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/utl_threads.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/locks_and_queues.h"
 
 namespace {
 void* msg(intptr_t v) { return reinterpret_cast<void*>(v); }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/test_helpers.h"
-#include "core/wx.h"
+#include "core/globals.h"
 
 namespace {
 std::string temp_file(const char* name) { return ::testing::TempDir() + name + std::to_string(getpid()); }

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "common/test_helpers.h"
-#include "core/utl_stat.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/statistics.h"
 
 // A huge request must come back as a null pointer here, not stop the process.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }

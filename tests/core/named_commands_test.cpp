@@ -1,4 +1,4 @@
-#include "core/cmnd.h"
+#include "core/named_commands.h"
 
 #include <gtest/gtest.h>
 

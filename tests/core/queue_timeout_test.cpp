@@ -11,7 +11,7 @@
 #include <ctime>
 #include <thread>
 
-#include "core/utl_threads.h"
+#include "core/locks_and_queues.h"
 
 namespace {
 std::atomic<bool> signalled_reports_timeout{false};

@@ -1,4 +1,4 @@
-#include "core/utl_stat.h"
+#include "core/statistics.h"
 
 #include <gtest/gtest.h>
 

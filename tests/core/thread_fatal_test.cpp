@@ -6,9 +6,9 @@
 
 #include "common/recorders.h"
 #include "core/alert.h"
+#include "core/locks_and_queues.h"
 #include "core/thread_layer.h"
-#include "core/utl_threads.h"
-#include "core/utl_workers.h"
+#include "core/worker_pool.h"
 
 namespace {
 class fatal_alert_task : public UTL_work_task {

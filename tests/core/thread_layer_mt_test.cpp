@@ -11,9 +11,9 @@
 #include "common/test_helpers.h"
 #include "core/alert.h"
 #include "core/gl_hooks.h"
+#include "core/globals.h"
 #include "core/thread_layer.h"
-#include "core/wx.h"
-#include "graphics/ogl_extensions.h"
+#include "graphics/gl_capabilities.h"
 
 namespace {
 // The shell's context calls, recorded; the capability record is the real one.

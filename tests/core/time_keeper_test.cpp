@@ -1,4 +1,4 @@
-#include "core/xtim.h"
+#include "core/time_keeper.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/test_helpers.h"
-#include "core/mnw.h"
-#include "core/wx.h"
-#include "graphics/colr.h"
+#include "core/globals.h"
+#include "core/window_state.h"
+#include "graphics/palette.h"
 
 namespace {
 uint64_t fake_us = 0;

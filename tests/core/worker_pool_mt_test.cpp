@@ -11,7 +11,7 @@
 #include "common/recorders.h"
 #include "core/alert.h"
 #include "core/thread_layer.h"
-#include "core/utl_workers.h"
+#include "core/worker_pool.h"
 
 namespace {
 // Records the order in which tasks ran.

@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "core/utl_threads.h"
+#include "core/locks_and_queues.h"
 
 extern "C" long __sysconf(int name);
 

@@ -8,7 +8,7 @@
 
 #include "common/test_helpers.h"
 #include "e2e_session.h"
-#include "graphics/tex_png.h"
+#include "graphics/png_codec.h"
 
 namespace {
 

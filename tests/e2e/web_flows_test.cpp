@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "common/test_helpers.h"
-#include "core/wx.h"
+#include "core/globals.h"
 #include "e2e_session.h"
-#include "files/zip_utils.h"
+#include "files/archives.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"

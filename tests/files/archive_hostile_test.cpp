@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "files/archive_test_helpers.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/zip_utils.h"
 
 using namespace archive_test;
 

@@ -6,10 +6,10 @@
 #include <sstream>
 #include <thread>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "files/archive_test_helpers.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/zip_utils.h"
 
 using namespace archive_test;
 
@@ -44,7 +44,7 @@ TEST(ArchiveThreads, ParallelExtractionsKeepTheirOwnResults) {
                 if (int e = p7z_to_file(evil_7z, out); e != err_zip_unsafe_path)
                     errs << "evil 7z " << e << ";";
                 // The failure record is this thread's own: it names the archive code.
-                if (std::string(sErrFile).find("zip_utils") == std::string::npos) errs << "record;";
+                if (std::string(sErrFile).find("archives") == std::string::npos) errs << "record;";
             }
             failures[size_t(t)] = errs.str();
         });

@@ -1,4 +1,4 @@
-#include "files/zip_utils.h"
+#include "files/archives.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,10 +14,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "files/archive_test_helpers.h"
 #include "files/errors.h"
-#include "files/mac_meta.h"
+#include "files/finder_info_and_forks.h"
 #include "files/md5.h"
 
 using namespace archive_test;

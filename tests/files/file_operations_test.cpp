@@ -1,4 +1,4 @@
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -19,8 +19,8 @@
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/cmnd.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/named_commands.h"
 #include "files/errors.h"
 #include "platform/plat_paths.h"
 

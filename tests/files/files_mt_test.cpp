@@ -10,7 +10,7 @@
 
 #include "common/test_helpers.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 #include "files/md5.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "files/xmap.h"
+#include "files/versioned_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/wx.h"
+#include "core/globals.h"
 
 namespace {
 const int k900[] = {840, 900, 0};

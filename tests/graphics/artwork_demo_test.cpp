@@ -9,13 +9,13 @@
 
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/atlas_layout.h"
+#include "graphics/background_and_screenshot.h"
+#include "graphics/bitmap_text.h"
 #include "graphics/builtin_images.h"
-#include "graphics/ogl_back.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/oglp_text.h"
-#include "widgets/butn.h"
+#include "graphics/primitives.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

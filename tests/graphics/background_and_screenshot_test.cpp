@@ -1,4 +1,4 @@
-#include "graphics/ogl_back.h"
+#include "graphics/background_and_screenshot.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -11,11 +11,11 @@
 #include "common/gl_test_context.h"
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
-#include "graphics/colr.h"
-#include "graphics/tex_load.h"
-#include "graphics/tex_png.h"
-#include "graphics/tman.h"
+#include "core/window_state.h"
+#include "graphics/image_loader.h"
+#include "graphics/palette.h"
+#include "graphics/png_codec.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 // The test's working folder for the life of the object.

@@ -1,5 +1,5 @@
 // Bitmap text drawn from the real interface atlas on the test GL context, read back as pixels.
-#include "graphics/oglp_text.h"
+#include "graphics/bitmap_text.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
-#include "graphics/colr.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_state.h"
+#include "core/window_state.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/palette.h"
+#include "graphics/screen_2d.h"
 #include "graphics/text_layout.h"
-#include "graphics/tman.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 

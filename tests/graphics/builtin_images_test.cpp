@@ -17,12 +17,12 @@
 
 #include "common/gl_test_context.h"
 #include "graphics/atlas_layout.h"
-#include "graphics/colr.h"
-#include "graphics/ogl_state.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_image.h"
+#include "graphics/gl_state_cache.h"
+#include "graphics/image_buffer.h"
+#include "graphics/palette.h"
+#include "graphics/scratch_buffers.h"
 #include "graphics/text_layout.h"
-#include "graphics/tman.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "graphics/ogl_chunky_buffer.h"
+#include "graphics/chunked_vertex_buffer.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/gl_test_context.h"
-#include "graphics/ogl_extensions.h"
+#include "graphics/gl_capabilities.h"
 
 namespace {
 // Two subregions of 1124 and 48 bytes, counting up from 0 and from 200.

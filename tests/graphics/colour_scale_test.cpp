@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
-#include "graphics/colr.h"
+#include "core/window_state.h"
+#include "graphics/palette.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "common/gl_test_context.h"
 #include "common/recorders.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/render_state.h"
 #include "core/alert.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/render_state.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/gl_test_context.h"
-#include "core/utl_stat.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_state.h"
+#include "core/statistics.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
 #include "graphics/render_state.h"
 
 namespace {

@@ -14,10 +14,10 @@
 #include "common/recorders.h"
 #include "common/test_helpers.h"
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_load.h"
-#include "graphics/tman.h"
+#include "core/window_state.h"
+#include "graphics/image_loader.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 struct hostile_file {

@@ -1,4 +1,4 @@
-#include "graphics/tex_image.h"
+#include "graphics/image_buffer.h"
 
 #include <gtest/gtest.h>
 

@@ -11,11 +11,11 @@
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "files/xmap.h"
-#include "graphics/tex_bmp.h"
-#include "graphics/tex_dds.h"
-#include "graphics/tex_load.h"
-#include "graphics/tex_png.h"
+#include "files/versioned_file.h"
+#include "graphics/bmp_reader.h"
+#include "graphics/dds_codec.h"
+#include "graphics/image_loader.h"
+#include "graphics/png_codec.h"
 
 namespace {
 using bytes = std::vector<unsigned char>;

@@ -1,4 +1,4 @@
-#include "graphics/tex_flip.h"
+#include "graphics/image_flip.h"
 
 #include <gtest/gtest.h>
 #include <squish.h>
@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "graphics/colr.h"
+#include "graphics/palette.h"
 
 namespace {
 int kind_of(uint32_t format) {

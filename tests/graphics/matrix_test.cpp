@@ -7,10 +7,10 @@
 #include <string>
 
 #include "common/gl_test_context.h"
-#include "core/utl_stat.h"
+#include "core/statistics.h"
+#include "core/window_state.h"
+#include "graphics/camera.h"
 #include "graphics/matrix.h"
-#include "graphics/xcam.h"
-#include "core/mnw.h"
 
 namespace {
 void expect_matrix(const double* got, const double* want, const std::string& what, double tol = 1e-12) {

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "graphics/colr.h"
+#include "graphics/palette.h"
 
 namespace {
 void expect_rgb(const float* got, float r, float g, float b, const char* what) {

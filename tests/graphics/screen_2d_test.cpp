@@ -8,17 +8,17 @@
 #include <vector>
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
-#include "graphics/colr.h"
+#include "core/window_state.h"
+#include "graphics/camera.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/gl_state_cache.h"
 #include "graphics/matrix.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/ogl_prims.h"
-#include "graphics/ogl_state.h"
+#include "graphics/palette.h"
+#include "graphics/primitives.h"
 #include "graphics/render_state.h"
-#include "graphics/scratch.h"
-#include "graphics/tman.h"
-#include "graphics/xcam.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/screen_2d.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 // The normals the drawing code sets, while recording: this program defines the two GL functions

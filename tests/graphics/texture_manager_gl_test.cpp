@@ -10,12 +10,12 @@
 #include "common/gl_test_context.h"
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_dds.h"
-#include "graphics/tex_png.h"
-#include "graphics/tman.h"
+#include "core/window_state.h"
+#include "graphics/dds_codec.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/png_codec.h"
+#include "graphics/scratch_buffers.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 int tex_image_calls = 0, tex_sub_image_calls = 0;

@@ -1,6 +1,6 @@
 // The texture manager's bookkeeping, scaling and file stage, without GL: failed loads never
 // reach an upload.
-#include "graphics/tman.h"
+#include "graphics/texture_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/cmdline.h"
-#include "core/mnw.h"
-#include "core/xtim.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/scratch.h"
-#include "graphics/tex_dds.h"
-#include "graphics/tex_png.h"
+#include "core/command_line.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
+#include "graphics/dds_codec.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/png_codec.h"
+#include "graphics/scratch_buffers.h"
 
 namespace {
 class Tman : public testing::Test {

@@ -12,9 +12,9 @@
 #include <list>
 #include <sstream>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "engine_helpers.h"
-#include "files/zip_utils.h"
+#include "files/archives.h"
 
 namespace {
 

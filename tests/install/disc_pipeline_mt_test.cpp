@@ -14,9 +14,9 @@
 
 #include "core/strings.h"
 #include "engine_helpers.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/io_utils.h"
-#include "files/zip_utils.h"
+#include "files/file_operations.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"
 #include "install/net_fetch.h"

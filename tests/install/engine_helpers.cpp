@@ -10,9 +10,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/wx.h"
+#include "core/globals.h"
+#include "files/archives.h"
 #include "files/md5.h"
-#include "files/zip_utils.h"
 #include "install/builder.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"

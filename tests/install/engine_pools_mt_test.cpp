@@ -7,13 +7,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
 #include "engine_helpers.h"
 #include "files/errors.h"
 #include "install/builder.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "net/test_http_server.h"
 
 namespace fs = std::filesystem;

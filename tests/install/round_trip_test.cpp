@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <set>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "engine_helpers.h"
-#include "files/zip_utils.h"
+#include "files/archives.h"
 #include "install/builder.h"
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "common/test_helpers.h"
-#include "core/xtim.h"
-#include "net/http.h"
+#include "core/time_keeper.h"
+#include "net/http_client.h"
 #include "net/test_http_server.h"
 
 TEST(HttpThreads, TwoThreadsOnTheirOwnSlotsGetIntactFiles) {

@@ -1,6 +1,6 @@
 // The HTTP client against the test server: the request, framing that completes and framing that
 // fails, stalls, several slots, the proxy choice and the caller's mistakes.
-#include "net/http.h"
+#include "net/http_client.h"
 
 #include <gtest/gtest.h>
 #include <net/if.h>
@@ -17,8 +17,8 @@
 #include <random>
 
 #include "common/test_helpers.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
 #include "net/test_http_server.h"
 
 namespace {

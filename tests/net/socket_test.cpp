@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "common/test_helpers.h"
-#include "net/PCSBSocket.h"
-#include "net/PCSBSocketUDP.h"
+#include "net/tcp_socket.h"
+#include "net/udp_socket.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "../common/eventually.h"
-#include "net/PCSBSocket.h"
-#include "net/http.h"
+#include "net/http_client.h"
+#include "net/tcp_socket.h"
 
 // Text as a JSON string literal; bytes above 127 pass as \u00XX, which the server reads as latin-1.
 inline std::string json_string(const std::string& s) {

@@ -1,6 +1,6 @@
 // The SDL backend's pieces that need no display: SDL events into Mac-shaped records, and the
 // input script's lines and key events.
-#include "platform/plat_sdl.h"
+#include "platform/plat_sdl_backend.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

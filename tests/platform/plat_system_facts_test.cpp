@@ -1,4 +1,4 @@
-#include "platform/plat_gestalt.h"
+#include "platform/plat_system_facts.h"
 
 #include <gtest/gtest.h>
 #include <sys/utsname.h>

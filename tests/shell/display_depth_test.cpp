@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "common/test_helpers.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "platform/plat_window_null.h"
 #include "shell/window.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/cmnd.h"
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/named_commands.h"
+#include "core/window_state.h"
 #include "platform/plat_keys.h"
 #include "platform/plat_window_null.h"
 #include "widgets/focus_ring.h"

@@ -2,8 +2,8 @@
 // edited, and commands chosen by group or by typed path.
 #include <gtest/gtest.h>
 
-#include "core/cmnd.h"
-#include "core/mnw.h"
+#include "core/named_commands.h"
+#include "core/window_state.h"
 #include "shell/keys.h"
 #include "widget_helpers.h"
 

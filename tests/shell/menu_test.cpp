@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "common/test_helpers.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "widget_helpers.h"
 
 namespace {

@@ -1,14 +1,14 @@
-#include "shell/pref.h"
+#include "shell/preferences.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/test_helpers.h"
-#include "core/cmdline.h"
-#include "core/mnw.h"
+#include "core/command_line.h"
+#include "core/window_state.h"
 #include "install/install_state.h"
-#include "net/http.h"
+#include "net/http_client.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "shell_helpers.h"
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/builtin_images.h"
 #include "shell/frame.h"
 

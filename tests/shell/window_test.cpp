@@ -7,8 +7,8 @@
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
 #include "core/gl_hooks.h"
-#include "core/mnw.h"
-#include "graphics/ogl_2d.h"
+#include "core/window_state.h"
+#include "graphics/screen_2d.h"
 #include "platform/plat_window_null.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "simfeatures/about.h"
+#include "simfeatures/about_box.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -12,15 +12,15 @@
 #include "archive_test_helpers.h"
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
-#include "core/utl_threads.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/locks_and_queues.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
 #include "files/errors.h"
 #include "graphics/builtin_images.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "net/test_http_server.h"
-#include "simfeatures/sim_ui.h"
+#include "simfeatures/ui_hooks.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "simfeatures/io_locate.h"
+#include "simfeatures/library_lookup.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/test_helpers.h"
-#include "core/randrat.h"
-#include "core/wx.h"
-#include "simfeatures/dsf_library.h"
+#include "core/globals.h"
+#include "core/random_table.h"
+#include "simfeatures/scenery_library.h"
 
 namespace {
 

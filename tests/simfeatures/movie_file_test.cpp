@@ -1,4 +1,4 @@
-#include "simfeatures/mov_file.h"
+#include "simfeatures/movie_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The recorder's logic with a capture that makes up its pictures: timing, the swap contract,
 // starts and stops, take numbers and sizes. The worker thread compresses for real.
-#include "simfeatures/qtim.h"
+#include "simfeatures/movie_recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,16 @@
 #include "common/recorders.h"
 #include "common/test_helpers.h"
 #include "core/alert.h"
-#include "core/mnw.h"
-#include "core/stls.h"
-#include "core/utl_threads.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
+#include "core/locks_and_queues.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
 #include "graphics/builtin_images.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/tman.h"
+#include "graphics/screen_2d.h"
+#include "graphics/texture_manager.h"
 #include "movie_helpers.h"
-#include "simfeatures/sim_ui.h"
+#include "simfeatures/ui_hooks.h"
 
 namespace {
 

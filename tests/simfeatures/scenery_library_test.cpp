@@ -1,4 +1,4 @@
-#include "simfeatures/dsf_library.h"
+#include "simfeatures/scenery_library.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -10,9 +10,9 @@
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
-#include "core/wx.h"
-#include "files/xmap.h"
-#include "graphics/tex_png.h"
+#include "core/globals.h"
+#include "files/versioned_file.h"
+#include "graphics/png_codec.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/lazy_mempool.h"
+#include "support/lazy_memory_pool.h"
 
 // Pools built and destroyed on several threads at once keep the shared total exact.
 TEST(LazyMempoolThreads, TotalBalancesAcrossThreads) {

@@ -1,4 +1,4 @@
-#include "support/lazy_mempool.h"
+#include "support/lazy_memory_pool.h"
 
 #include <gtest/gtest.h>
 

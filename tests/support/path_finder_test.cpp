@@ -1,4 +1,4 @@
-#include "support/find_path.h"
+#include "support/path_finder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/test_helpers.h"
-#include "files/io_utils.h"
+#include "files/file_operations.h"
 
 namespace {
 

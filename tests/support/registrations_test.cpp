@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "core/utl_stat.h"
-#include "support/fbo.h"
-#include "support/lazy_mempool.h"
-#include "support/shader.h"
+#include "core/statistics.h"
+#include "support/lazy_memory_pool.h"
+#include "support/render_targets.h"
+#include "support/shader_manager.h"
 
 namespace {
 UTL_stat* find_stat(UTL_stat_type type, const char* name) {

@@ -1,4 +1,4 @@
-#include "support/fbo.h"
+#include "support/render_targets.h"
 
 #include <GL/glext.h>
 #include <gtest/gtest.h>
@@ -7,9 +7,9 @@
 
 #include "common/gl_test_context.h"
 #include "common/recorders.h"
-#include "core/mnw.h"
-#include "graphics/ogl_extensions.h"
-#include "graphics/tman.h"
+#include "core/window_state.h"
+#include "graphics/gl_capabilities.h"
+#include "graphics/texture_manager.h"
 
 namespace {
 

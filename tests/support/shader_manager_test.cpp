@@ -1,4 +1,4 @@
-#include "support/shader.h"
+#include "support/shader_manager.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "common/recorders.h"
 #include "common/test_helpers.h"
 #include "core/alert.h"
-#include "core/wx.h"
-#include "graphics/ogl_extensions.h"
+#include "core/globals.h"
+#include "graphics/gl_capabilities.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 #include "graphics/text_layout.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

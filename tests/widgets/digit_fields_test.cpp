@@ -5,10 +5,10 @@
 #include <climits>
 #include <cstring>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 #include "graphics/atlas_layout.h"
 #include "graphics/text_layout.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

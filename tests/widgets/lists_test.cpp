@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "core/menu_table.h"
-#include "core/mnw.h"
-#include "core/xtim.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
 #include "graphics/text_layout.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "common/test_helpers.h"
+#include "core/globals.h"
 #include "core/menu_table.h"
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/window_state.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "core/mnw.h"
-#include "core/stls.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 #include "widgets/widget_shell.h"
 
 namespace {

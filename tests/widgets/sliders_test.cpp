@@ -1,11 +1,11 @@
 // The vertical scroll bar and the horizontal float slider.
 #include <gtest/gtest.h>
 
-#include "core/mnw.h"
-#include "core/stls.h"
-#include "core/xtim.h"
+#include "core/interface_strings.h"
+#include "core/time_keeper.h"
+#include "core/window_state.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "widgets/ogle.h"
+#include "widgets/text_edit_engine.h"
 
 #include <gtest/gtest.h>
 

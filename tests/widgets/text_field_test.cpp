@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/text_layout.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
 #include "widgets/focus_ring.h"
 #include "widgets/text_field.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
-#include "core/mnw.h"
-#include "core/stls.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/interface_strings.h"
+#include "core/window_state.h"
 #include "widgets/focus_ring.h"
 
 paint_recorder::paint_recorder() : previous_(set_widget_painter(this)) {}

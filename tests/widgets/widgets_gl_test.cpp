@@ -10,13 +10,13 @@
 
 #include "common/gl_test_context.h"
 #include "common/test_helpers.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "graphics/builtin_images.h"
-#include "graphics/ogl_prims.h"
+#include "graphics/primitives.h"
 #include "graphics/text_layout.h"
 #include "widget_helpers.h"
-#include "widgets/butn.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 

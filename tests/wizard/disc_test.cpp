@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "wizard/disc.h"

@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "common/test_helpers.h"
-#include "core/wx.h"
+#include "core/globals.h"
 #include "engine_helpers.h"
-#include "files/zip_utils.h"
+#include "files/archives.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
@@ -22,7 +22,7 @@
 #include "wizard/disc.h"
 #include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
-#include "wizard/run_sim.h"
+#include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
 

@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "common/recorders.h"
-#include "core/wx.h"
+#include "core/globals.h"
 #include "engine_helpers.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
@@ -15,7 +15,7 @@
 #include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
-#include "wizard/run_sim.h"
+#include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
 

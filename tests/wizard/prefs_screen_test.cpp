@@ -6,7 +6,7 @@
 
 #include "core/menu_table.h"
 #include "install/install_state.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "wizard_helpers.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/window_state.h"
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"
 #include "wizard/questions.h"

@@ -8,15 +8,15 @@
 #include <cstdlib>
 
 #include "common/recorders.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
 #include "engine_helpers.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "files/archives.h"
 #include "files/errors.h"
-#include "files/zip_utils.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "web_helpers.h"
 #include "wizard_helpers.h"
 

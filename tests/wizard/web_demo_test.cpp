@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "common/recorders.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
 #include "install/disc_pipeline.h"
 #include "install/install_state.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "web_helpers.h"
 #include "wizard/copies.h"
 #include "wizard/dvd_install.h"

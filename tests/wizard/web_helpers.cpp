@@ -6,9 +6,9 @@
 #include <chrono>
 
 #include "common/test_helpers.h"
-#include "core/xtim.h"
-#include "files/zip_utils.h"
-#include "net/http.h"
+#include "core/time_keeper.h"
+#include "files/archives.h"
+#include "net/http_client.h"
 #include "wizard/server_list.h"
 #include "wizard_helpers.h"
 

@@ -10,18 +10,18 @@
 #include <limits>
 
 #include "common/recorders.h"
-#include "core/wx.h"
-#include "core/xtim.h"
+#include "core/globals.h"
+#include "core/time_keeper.h"
 #include "files/md5.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
-#include "net/http.h"
+#include "net/http_client.h"
 #include "web_helpers.h"
 #include "wizard/copies.h"
-#include "wizard/run_sim.h"
 #include "wizard/server_list.h"
+#include "wizard/start_copy.h"
 #include "wizard_helpers.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/wx.h"
+#include "core/globals.h"
 #include "install/install_state.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "common/gl_test_context.h"
-#include "core/mnw.h"
-#include "core/wx.h"
+#include "core/globals.h"
+#include "core/window_state.h"
+#include "graphics/background_and_screenshot.h"
 #include "graphics/builtin_images.h"
-#include "graphics/ogl_2d.h"
-#include "graphics/ogl_back.h"
+#include "graphics/screen_2d.h"
 #include "install/install_state.h"
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "common/gl_test_context.h"
-#include "core/wx.h"
-#include "files/zip_utils.h"
+#include "core/globals.h"
+#include "files/archives.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "shell/frame.h"
@@ -79,7 +79,7 @@ void wizard_world::archive(const std::string& disc_root, const std::string& rele
     write_file(disc_root + release + "/" + rel_path, "archive");
 }
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 
 const painted* drawn_text(const paint_recorder& paint, const std::string& text) {
     for (const painted& p : paint.calls)

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/test_helpers.h"
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "platform/plat_window_null.h"
 
 // A fresh home (HOME, XDG_CONFIG_HOME and TMPDIR inside it) and test volumes, with the wizard's

@@ -5,12 +5,12 @@
 #include <set>
 
 #include "core/alert.h"
-#include "core/utl_stat.h"
-#include "core/wx.h"
-#include "files/io_utils.h"
+#include "core/globals.h"
+#include "core/statistics.h"
+#include "files/file_operations.h"
 #include "install/install_state.h"
-#include "net/http.h"
-#include "shell/pref.h"
+#include "net/http_client.h"
+#include "shell/preferences.h"
 #include "wizard/wizard_frame.h"
 #include "wizard/wizard_main.h"
 #include "wizard/wizard_run.h"

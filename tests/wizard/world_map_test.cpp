@@ -5,7 +5,7 @@
 #include <map>
 #include <utility>
 
-#include "core/mnw.h"
+#include "core/window_state.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
