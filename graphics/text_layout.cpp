@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 
+#include "platform/plat_strings.h"
+
 namespace {
 
 // The grid rows, left to right; bytes above 0x7F are ISO 8859-1, 0xFB is the degree ring.
@@ -66,50 +68,15 @@ int OGL_char_width(int code) {
     return code >= 0 && code < 256 ? tab().width[code] : 0;
 }
 
-namespace {
-
-bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// The length of the well-formed UTF-8 sequence of two to four bytes at p, with its code point;
-// 0 when none starts there.
-int utf8_sequence(const unsigned char* p, const unsigned char* end, unsigned* cp) {
-    const unsigned char c = p[0];
-    int len;
-    unsigned lo = 0x80, hi = 0xBF;  // the second byte's range
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;  // no overlong forms
-        if (c == 0xED) hi = 0x9F;  // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (end - p < len || p[1] < lo || p[1] > hi) return 0;
-    unsigned v = c & (0x7F >> len);
-    for (int i = 1; i < len; ++i) {
-        if (!continuation(p[i])) return 0;
-        v = (v << 6) | (p[i] & 0x3F);
-    }
-    *cp = v;
-    return len;
-}
-
-}  // namespace
-
 text_char OGL_text_char(const char* p, const char* end) {
-    const unsigned char* u = reinterpret_cast<const unsigned char*>(p);
-    unsigned cp = 0;
-    if (const int len = utf8_sequence(u, reinterpret_cast<const unsigned char*>(end), &cp)) {
+    uint32_t cp = 0;
+    const int len = plat::utf8_decode(p, end, &cp);
+    if (len > 1) {
         if (cp < 256 && tab().width[cp] > 0) return text_char{len, static_cast<int>(cp)};
         if (cp < 0xA0) return text_char{len, 0};  // a control character
         return text_char{len, glyph_missing};
     }
-    const unsigned char c = u[0];
+    const unsigned char c = static_cast<unsigned char>(p[0]);
     if (tab().width[c] > 0 || c < 0x20 || c == 0x7F) return text_char{1, c};
     return text_char{1, glyph_missing};
 }

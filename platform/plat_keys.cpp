@@ -2,6 +2,10 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
+#include "platform/plat_strings.h"
+
 namespace plat {
 namespace {
 struct scan_mac {
@@ -125,18 +129,8 @@ int layout_char_from_keysym(int sym) {
 }
 
 uint32_t code_point_from_utf8(const char* text) {
-    const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-    if (s[0] < 0x80) return s[0];
-    const int len = s[0] >= 0xF8 ? 0 : s[0] >= 0xF0 ? 4 : s[0] >= 0xE0 ? 3 : s[0] >= 0xC0 ? 2 : 0;
-    if (len == 0) return 0;
-    uint32_t cp = s[0] & (0x7Fu >> len);
-    for (int i = 1; i < len; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (s[i] & 0x3Fu);
-    }
-    // The shortest form only.
-    static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    return cp >= least[len] && cp <= 0x10FFFF ? cp : 0;
+    uint32_t cp = 0;
+    return utf8_decode(text, text + strnlen(text, 4), &cp) ? cp : 0;
 }
 
 int mac_char_from_utf8(const char* text) {

@@ -75,15 +75,14 @@ bool starts_with_nocase(const std::string& s, const char* prefix) {
 }
 
 std::vector<uint32_t> code_points(const std::string& s) {
+    // A byte that starts no well-formed sequence stands for itself.
     std::vector<uint32_t> out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        uint32_t cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < n && i + k < s.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    const char* end = s.data() + s.size();
+    for (const char* p = s.data(); p < end;) {
+        uint32_t cp = static_cast<unsigned char>(*p);
+        const int n = utf8_decode(p, end, &cp);
         out.push_back(cp);
-        i += static_cast<size_t>(n);
+        p += n > 0 ? n : 1;
     }
     return out;
 }

@@ -26,6 +26,39 @@ inline std::string utf8_prefix(const std::string& s, size_t max_bytes) {
     while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
     return s.substr(0, n);
 }
+// The length of the well-formed UTF-8 sequence that starts at p (p < end), with its code point;
+// 0 when none starts there (a stray continuation byte, an overlong form, a surrogate, a code
+// point past U+10FFFF or a sequence cut short).
+inline int utf8_decode(const char* p, const char* end, uint32_t* cp) {
+    const unsigned char c = static_cast<unsigned char>(p[0]);
+    if (c < 0x80) return *cp = c, 1;
+    int len;
+    unsigned char lo = 0x80, hi = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;  // no overlong forms
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (end - p < len) return 0;
+    const unsigned char second = static_cast<unsigned char>(p[1]);
+    if (second < lo || second > hi) return 0;
+    uint32_t v = c & (0x7Fu >> len);
+    for (int i = 1; i < len; ++i) {
+        const unsigned char b = static_cast<unsigned char>(p[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        v = (v << 6) | (b & 0x3Fu);
+    }
+    *cp = v;
+    return len;
+}
 // The UTF-8 bytes of a code point.
 inline std::string utf8_encode(uint32_t cp) {
     std::string s;
