@@ -102,8 +102,12 @@ std::string md5sum_of(const std::string& path) {
     return std::string(buf, n);
 }
 
+// Read once at start-up: fixtures point TMPDIR into the folders they inspect, and the capture
+// must not show up in their listings.
+static const std::string capture_folder = ::testing::TempDir();
+
 log_capture::log_capture() {
-    path_ = ::testing::TempDir() + "xer_capture_" + std::to_string(getpid());
+    path_ = capture_folder + "xer_capture_" + std::to_string(getpid());
     EXPECT_TRUE(xer.open(path_));
 }
 
