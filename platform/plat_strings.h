@@ -19,13 +19,6 @@ inline std::string lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
-// The first max_bytes bytes of s or fewer, never ending inside a UTF-8 sequence.
-inline std::string utf8_prefix(const std::string& s, size_t max_bytes) {
-    if (s.size() <= max_bytes) return s;
-    size_t n = max_bytes;
-    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-    return s.substr(0, n);
-}
 // The length of the well-formed UTF-8 sequence that starts at p (p < end), with its code point;
 // 0 when none starts there (a stray continuation byte, an overlong form, a surrogate, a code
 // point past U+10FFFF or a sequence cut short).
@@ -58,6 +51,19 @@ inline int utf8_decode(const char* p, const char* end, uint32_t* cp) {
     }
     *cp = v;
     return len;
+}
+// The first max_bytes bytes of s or fewer, never ending inside a well-formed UTF-8 sequence;
+// bytes of text that is not UTF-8 count one by one.
+inline std::string utf8_prefix(const std::string& s, size_t max_bytes) {
+    if (s.size() <= max_bytes) return s;
+    // A sequence is at most 4 bytes: the one cut, if any, starts within the 3 before the cut.
+    for (size_t k = max_bytes; k-- > 0 && max_bytes - k <= 3;) {
+        uint32_t cp = 0;
+        const int len = utf8_decode(s.data() + k, s.data() + s.size(), &cp);
+        if (len > 0 && k + static_cast<size_t>(len) > max_bytes) return s.substr(0, k);
+        if ((static_cast<unsigned char>(s[k]) & 0xC0) != 0x80) break;
+    }
+    return s.substr(0, max_bytes);
 }
 // The UTF-8 bytes of a code point.
 inline std::string utf8_encode(uint32_t cp) {

@@ -116,6 +116,23 @@ TEST_F(TextField, CharactersBeyondAsciiAreKeptAsUtf8AndEditedWhole) {
     EXPECT_EQ(a, "helloabc");
 }
 
+// Text that is not UTF-8 (a Latin-1 value from a preference) is cut by bytes at the limit: its
+// bytes 0x80-0xBF are characters of their own, not parts of one.
+TEST_F(TextField, TheLengthLimitKeepsTheBytesOfTextThatIsNotUtf8) {
+    a = "ab\xB0\xB0\xB0";
+    max_a = 5;
+    driver.click(300, 100, fields);
+    keys(key_stroke(1, vk_home));
+    keys(typed("x"));
+    EXPECT_EQ(a, "xab\xB0\xB0");
+    // A well-formed sequence at the limit still goes whole.
+    a = "ab\xC2\xB0";
+    max_a = 4;
+    keys(key_stroke(1, vk_home));
+    keys(typed("x"));
+    EXPECT_EQ(a, "xab");
+}
+
 TEST_F(TextField, UnfocusedFieldsDrawPlainTextAndFocusedOnesClip) {
     driver.frame(fields);
     auto& calls = driver.paint.calls;
