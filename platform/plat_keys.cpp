@@ -73,7 +73,9 @@ int mac_modifiers_from_sdl(unsigned sdl_mod) {
     if (sdl_mod & KMOD_GUI) bits |= mac_cmd_key;
     if (sdl_mod & KMOD_SHIFT) bits |= mac_shift_key;
     if (sdl_mod & KMOD_CAPS) bits |= mac_caps_lock;
-    if (sdl_mod & KMOD_ALT) bits |= mac_option_key;
+    // Right Alt is AltGr on most layouts, the third level that types characters; only the left
+    // one is the option key.
+    if (sdl_mod & KMOD_LALT) bits |= mac_option_key;
     if (sdl_mod & KMOD_CTRL) bits |= mac_control_key;
     return bits;
 }

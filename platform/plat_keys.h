@@ -19,7 +19,8 @@ enum : int {
 inline constexpr int mac_code_none = 255;
 
 // Translates an SDL modifier state (SDL_Keymod) into Mac modifier bits, bit by bit: SDL's own
-// values collide with Mac bits (its NumLock is the Mac control bit).
+// values collide with Mac bits (its NumLock is the Mac control bit). Left Alt is the option key;
+// right Alt (AltGr) and the mode key give no bit, so what they type reaches a text field.
 int mac_modifiers_from_sdl(unsigned sdl_mod);
 
 // True for the modifier keys, which a Mac reports through the modifier bits only.

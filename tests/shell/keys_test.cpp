@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "core/named_commands.h"
 #include "core/window_state.h"
 #include "platform/plat_keys.h"
+#include "platform/plat_sdl_backend.h"
 #include "platform/plat_window_null.h"
 #include "widgets/focus_ring.h"
 
@@ -209,6 +212,44 @@ TEST_F(Keys, TheFocusedWidgetTakesItsKeysFirst) {
     keys.handle_key_raw(kDown, (255 << 8) | 0, plat::mac_cmd_key, 0x3A9);
     ASSERT_EQ(count, 3);
     EXPECT_EQ(chars[2], 0x3A9);
+}
+
+// Through SDL's events as the frame loop takes them: AltGr (right Alt, on some layouts with
+// SDL's mode bit) reaches a layout's third level, whose characters go to the focused field; left
+// Alt stays the option key of the bindings and types nothing.
+TEST_F(Keys, CharactersTypedWithAltGrReachTheFocusedField) {
+    plat::sdl_event_translator tr;
+    auto press = [&](SDL_Scancode scan, Uint16 mod, const char* text) {
+        SDL_Event down{}, typed{};
+        down.type = SDL_KEYDOWN;
+        down.key.keysym.scancode = scan;
+        down.key.keysym.mod = mod;
+        typed.type = SDL_TEXTINPUT;
+        std::strcpy(typed.text.text, text);
+        std::deque<plat::event> out;
+        tr.translate(down, &typed, out);
+        for (const plat::event& ev : out) keys.handle_key_raw(ev.what, ev.message, ev.modifiers, ev.text);
+    };
+    int chars[8] = {}, vkeys[8] = {}, flags[8] = {}, ids[8] = {}, count = 0;
+    BTN_register_focus(77, chars, vkeys, flags, ids, &count, 8, focus_mask_text, 1);
+    press(SDL_SCANCODE_Q, KMOD_RALT, "@");                           // German
+    press(SDL_SCANCODE_E, KMOD_RALT | KMOD_MODE, "\xE2\x82\xAC");  // German euro sign
+    press(SDL_SCANCODE_A, KMOD_RALT, "\xC4\x85");                   // Polish a ogonek
+    press(SDL_SCANCODE_L, KMOD_MODE, "\xC5\x82");                   // Polish l stroke
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(chars[0], '@');
+    EXPECT_EQ(chars[1], 0x20AC);
+    EXPECT_EQ(chars[2], 0x105);
+    EXPECT_EQ(chars[3], 0x142);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(flags[i], key_down) << i;
+
+    press(SDL_SCANCODE_Q, KMOD_LALT, "q");
+    EXPECT_TRUE(count == 4 || chars[4] == 0) << "left Alt types nothing";
+    int cmd = cmnd.add_cmd("sim/test/option_q", "test");
+    keys.bindings.push_back(key_binding{81, key_option, cmd, 0});
+    BTN_unfocus_any();
+    press(SDL_SCANCODE_Q, KMOD_LALT, "q");
+    EXPECT_EQ(cmnd.counter(cmd), 1);
 }
 
 TEST_F(Keys, BindingsPressOnDownRepeatWhileHeldAndReleaseWhateverTheModifiers) {
