@@ -237,7 +237,8 @@ double TEX_get_scale(std::string name, int, int flags, int dx, int dy, int* img_
 // ---- the file stage ----
 
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
-                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy, int64_t* filled) {
+                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy, int64_t* filled,
+                          tex_fail_mode fail_mode) {
     if (bpp < 1 || bpp > 4)
         fatal("Trying to bind too low or high a number of bytes!", name, "value:", num("%1.0f", bpp), 133);
     unsigned char* dest = (flags & tex_in_scratch) ? scratch_array : scratch_array_temp;
@@ -308,8 +309,11 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
     }
     // The upload reads the chain at the texture's size, which rounds a side up to a power of two.
     const int64_t chain = TEX_bytes_needed_for_image({desc.format, *tex_dx, *tex_dy, 0, desc.has_mipmaps});
-    if (chain > static_cast<int64_t>(scratch_bytes))
+    if (chain > static_cast<int64_t>(scratch_bytes)) {
+        // A caller that did not ask for the alert gets a refusal, as for any unreadable file.
+        if (fail_mode != tex_fail_fatal) return 0;
         fatal("Trying to create a texture larger than the scratch buffer!", name, "value:", num("%1.0f", chain), 135);
+    }
     std::memcpy(dest, dds, static_cast<size_t>(TEX_bytes_needed_for_image(desc)));
     if (TEX_flip_y(desc, dest) && desc.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT) {
         gl_format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
@@ -356,7 +360,7 @@ int tman_class::load_texture_io(tex_load_vars* v) {
         result = 1;
     } else if (!v->name.empty()) {
         if (load_any_into_scratch(v->name, v->ref, v->flags, v->gl_format, v->has_mips, v->bpp, v->alpha_from_file,
-                                  &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy, &v->data_bytes)) {
+                                  &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy, &v->data_bytes, v->fail_mode)) {
             v->data = scratch_array_temp;
             result = 2;
         }

@@ -174,10 +174,11 @@ double TEX_get_scale(std::string name, int ref, int flags, int dx, int dy, int* 
 // Finds name's .dds (unless --no_dds), .png or .bmp file, decodes it into scratch_array_temp
 // (scratch_array with flag 0x200) and scales it; rows come out tex_dx pixels apart, and a DDS
 // chain's levels each at the texture's size of that level, the picture in the bottom left
-// corner. 1 when read; filled, when given, gets the bytes written.
+// corner. 1 when read; filled, when given, gets the bytes written. A chain too large for the
+// buffer is a fatal alert in fail mode tex_fail_fatal, else refused (0).
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
                           int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy,
-                          int64_t* filled = nullptr);
+                          int64_t* filled = nullptr, tex_fail_mode fail_mode = tex_fail_fatal);
 // Fatal unless 1 <= value <= 2048.
 void check_dxy(int value, std::string name);
 // The fatal alert for a texture file that is missing where it must exist.

@@ -95,13 +95,15 @@ TEST(HostileImages, EveryFileIsRefusedWithItsAlert) {
             TEX_image_desc desc{};
             return TEX_load_any(path, data, GL_RGBA, 2048, 0, desc, scratch_bytes);
         });
-        // As an RGBA texture: 1 only when the file stage filled exactly the bytes the upload reads
-        // (a count above what it wrote would blind the upload's check).
+        // As an RGBA texture whose caller asks for the fatal alerts: 1 only when the file stage
+        // filled exactly the bytes the upload reads (a count above what it wrote would blind the
+        // upload's check).
         expect_outcome(f.as_texture, [&] {
             tman_class t;
             tex_load_vars v;
             v.ref = 1;
             v.flags = 2;
+            v.fail_mode = tex_fail_fatal;
             v.name = path;
             if (t.load_texture_io(&v) == 0) return 0;
             return tex_upload_bytes(v) == v.data_bytes ? 1 : 2;

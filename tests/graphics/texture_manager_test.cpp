@@ -176,6 +176,38 @@ TEST_F(Tman, FailureModes) {
                 "Trying to load a texture that you do not have!.*must.png \\(OOPS_cpp/tman line 781\\)");
 }
 
+// A 1025 x 1025 BGRA chain goes up at 2048 x 2048, past the scratch buffer: refused like a
+// missing file, by the caller's fail mode, and the fatal alert only for a caller that wants one.
+TEST_F(Tman, AChainPastTheScratchBufferFailsAsItsCallerAsks) {
+    std::string dds = "DDS ";
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) dds += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    for (uint32_t v : {124u, 0x21007u, 1025u, 1025u, 0u, 0u, 1u}) u32(v);
+    dds.append(44, '\0');
+    for (uint32_t v : {32u, 0x41u, 0u, 32u, 0u, 0u, 0u, 0u, 0x401008u, 0u, 0u, 0u, 0u}) u32(v);
+    ASSERT_EQ(dds.size(), 128u);
+    size_t chain = 0;
+    for (int side = 1025;; side /= 2) {
+        chain += 4u * side * side;
+        if (side == 1) break;
+    }
+    dds.append(chain, '\x40');
+    const std::string name = dir / "big.dds";
+    write_file(name, dds);
+
+    tman_class t;
+    log_capture log;
+    EXPECT_EQ(t.load_texture(tex_fail_quiet, 26, 2, tex_loaded, name), 0);
+    EXPECT_EQ(log.text().find("big.dds"), std::string::npos);
+    EXPECT_EQ(t.load_texture(tex_fail_scene, 27, 2, tex_loaded, name), 0);
+    EXPECT_EQ(t.has_scene_load_fail(), 1);
+    EXPECT_NE(log.text().find("WARNING: we are missing the texture: " + name + ".\n"), std::string::npos);
+    EXPECT_TRUE(recorded_alerts().empty());
+    EXPECT_EXIT(t.load_texture(tex_fail_fatal, 28, 2, tex_loaded, name), testing::ExitedWithCode(1),
+                "larger than the scratch buffer!.*big.dds");
+}
+
 TEST_F(Tman, InvalidArgumentsAreFatal) {
     tman_class t;
     EXPECT_EXIT(t.load_texture(tex_fail_quiet, 1136, 2, tex_loaded, "x"), testing::ExitedWithCode(1),
