@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -31,12 +32,21 @@ std::string unescape_mount(const std::string& s) {
 }
 }  // namespace
 
+namespace {
+int system_statvfs(const char* path, struct statvfs* out) { return ::statvfs(path, out); }
+std::atomic<statvfs_fn> statvfs_hook{system_statvfs};
+}  // namespace
+
+statvfs_fn set_statvfs_hook(statvfs_fn fn) { return statvfs_hook.exchange(fn ? fn : system_statvfs); }
+
 int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block) {
     struct statvfs vs;
-    if (statvfs(path.c_str(), &vs) != 0) return errno;
+    if (statvfs_hook.load()(path.c_str(), &vs) != 0) return errno;
     if (total) *total = static_cast<uint64_t>(vs.f_blocks) * vs.f_frsize;
     if (avail) *avail = static_cast<uint64_t>(vs.f_bavail) * vs.f_frsize;
-    if (block) *block = vs.f_frsize ? vs.f_frsize : vs.f_bsize;
+    // Network file systems give their transfer size as the fragment (NFS 1 MiB, CephFS 4 MiB);
+    // no volume allocates files in units that large.
+    if (block) *block = std::min<uint64_t>(vs.f_frsize ? vs.f_frsize : vs.f_bsize, max_allocation_unit);
     return 0;
 }
 
