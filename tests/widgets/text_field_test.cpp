@@ -125,9 +125,9 @@ TEST_F(TextField, TheLengthLimitKeepsTheBytesOfTextThatIsNotUtf8) {
     keys(key_stroke(1, vk_home));
     keys(typed("x"));
     EXPECT_EQ(a, "xab\xB0\xB0");
-    // A well-formed sequence at the limit still goes whole.
-    a = "ab\xC2\xB0";
-    max_a = 4;
+    // A well-formed sequence across the limit (a euro sign cut after two bytes) still goes whole.
+    a = "ab\xE2\x82\xAC";
+    max_a = 5;
     keys(key_stroke(1, vk_home));
     keys(typed("x"));
     EXPECT_EQ(a, "xab");
