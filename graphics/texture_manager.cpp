@@ -237,8 +237,8 @@ double TEX_get_scale(std::string name, int, int flags, int dx, int dy, int* img_
 // ---- the file stage ----
 
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
-                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy, int64_t* filled,
-                          tex_fail_mode fail_mode) {
+                          int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy,
+                          int64_t* filled, tex_fail_mode fail_mode) {
     if (bpp < 1 || bpp > 4)
         fatal("Trying to bind too low or high a number of bytes!", name, "value:", num("%1.0f", bpp), 133);
     unsigned char* dest = (flags & tex_in_scratch) ? scratch_array : scratch_array_temp;
@@ -359,8 +359,9 @@ int tman_class::load_texture_io(tex_load_vars* v) {
         v->data_bytes = static_cast<int64_t>(scratch_bytes);
         result = 1;
     } else if (!v->name.empty()) {
-        if (load_any_into_scratch(v->name, v->ref, v->flags, v->gl_format, v->has_mips, v->bpp, v->alpha_from_file,
-                                  &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy, &v->data_bytes, v->fail_mode)) {
+        if (load_any_into_scratch(v->name, v->ref, v->flags, v->gl_format, v->has_mips, v->bpp,
+                                  v->alpha_from_file, &v->img_dx, &v->img_dy, &v->tex_dx, &v->tex_dy,
+                                  &v->data_bytes, v->fail_mode)) {
             v->data = scratch_array_temp;
             result = 2;
         }

@@ -204,8 +204,9 @@ TEST_F(Tman, AChainPastTheScratchBufferFailsAsItsCallerAsks) {
     EXPECT_EQ(t.has_scene_load_fail(), 1);
     EXPECT_NE(log.text().find("WARNING: we are missing the texture: " + name + ".\n"), std::string::npos);
     EXPECT_TRUE(recorded_alerts().empty());
-    EXPECT_EXIT(t.load_texture(tex_fail_fatal, 28, 2, tex_loaded, name), testing::ExitedWithCode(1),
-                "larger than the scratch buffer! \\| .*big.dds \\| value: \\| 22369620 \\(OOPS_cpp/tman line 135\\)");
+    EXPECT_EXIT(
+        t.load_texture(tex_fail_fatal, 28, 2, tex_loaded, name), testing::ExitedWithCode(1),
+        "larger than the scratch buffer! \\| .*big.dds \\| value: \\| 22369620 \\(OOPS_cpp/tman line 135\\)");
 }
 
 TEST_F(Tman, InvalidArgumentsAreFatal) {

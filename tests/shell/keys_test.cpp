@@ -232,10 +232,10 @@ TEST_F(Keys, CharactersTypedWithAltGrReachTheFocusedField) {
     };
     int chars[8] = {}, vkeys[8] = {}, flags[8] = {}, ids[8] = {}, count = 0;
     BTN_register_focus(77, chars, vkeys, flags, ids, &count, 8, focus_mask_text, 1);
-    press(SDL_SCANCODE_Q, KMOD_RALT, "@");                           // German
+    press(SDL_SCANCODE_Q, KMOD_RALT, "@");                         // German
     press(SDL_SCANCODE_E, KMOD_RALT | KMOD_MODE, "\xE2\x82\xAC");  // German euro sign
-    press(SDL_SCANCODE_A, KMOD_RALT, "\xC4\x85");                   // Polish a ogonek
-    press(SDL_SCANCODE_L, KMOD_MODE, "\xC5\x82");                   // Polish l stroke
+    press(SDL_SCANCODE_A, KMOD_RALT, "\xC4\x85");                  // Polish a ogonek
+    press(SDL_SCANCODE_L, KMOD_MODE, "\xC5\x82");                  // Polish l stroke
     ASSERT_EQ(count, 4);
     EXPECT_EQ(chars[0], '@');
     EXPECT_EQ(chars[1], 0x20AC);

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "wizard/disk_space.h"
 
+#include <gtest/gtest.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "platform/plat_volumes.h"
-#include "wizard/disk_space.h"
 #include "wizard_helpers.h"
 
 namespace {
@@ -59,7 +59,8 @@ TEST(DiskSpace, EachFileCountsInWholeBlocksOfTheVolume) {
 TEST(DiskSpace, ANetworkVolumesTransferSizeIsNoAllocationUnit) {
     wizard_world w;
     reset_engine_state();
-    for (int i = 0; i < 300; ++i) add_history("All/Resources/f" + std::to_string(i) + ".txt", {md5_abc}, 0, 3.0f);
+    for (int i = 0; i < 300; ++i)
+        add_history("All/Resources/f" + std::to_string(i) + ".txt", {md5_abc}, 0, 3.0f);
     recalc_disk_sizes();
     dest_dir_path = w.root / "new copy/";
     static unsigned long block;
