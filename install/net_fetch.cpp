@@ -56,16 +56,12 @@ void draw_server() {
     stg.server_index = std::max(0, std::min(index, usable_servers() - 1));
 }
 
-// Stream s's file came from the current server larger than it can be. True when every server
-// of the list has now sent it so: no try will bring it. Otherwise the next try goes to a server
-// that has not (drawn as after any failure, then the next such one down the list).
-bool oversent_everywhere(int s) {
-    next.oversent[s] |= 1 << stg.server_index;
-    const int all = (1 << usable_servers()) - 1;
-    if ((next.oversent[s] & all) == all) return true;
-    draw_server();
-    while (next.oversent[s] & (1 << stg.server_index))
-        stg.server_index = (stg.server_index + 1) % usable_servers();
+// Points server_index at a server that has not sent stream s's file larger than it can be: the
+// one drawn, or the next such one down the list. False when every server of the list has.
+bool avoid_oversent(int s) {
+    const int n = usable_servers();
+    for (int k = 0; k < n; ++k, stg.server_index = (stg.server_index + 1) % n)
+        if (!(next.oversent[s] & (1 << stg.server_index))) return true;
     return false;
 }
 
@@ -143,6 +139,8 @@ public:
 };
 
 UTL_worker_threads* unpack_pool = nullptr;
+// The server each stream's transfer went to: server_index may move while it runs.
+int asked_server[stream_max];
 unsigned unpack_serial = 0;
 
 // A task back from the pool: the file counts as installed only when it proved right.
@@ -233,7 +231,16 @@ int grab_files() {
         file_version_struct& v = sim_info[next.file_index[s]].versions.back();
         const std::string location = install_location(v);
         const std::string temp = grab_stream_file(s);
+        const int slot = s + first_stream_slot;
         const bool have_server = pick_usable_server();
+        // A new try never goes to a server that sent this file larger than it can be.
+        if (have_server && !http.slot(slot) && !avoid_oversent(s)) {
+            if (!stg.extract_error)
+                xer << "Every server sent " << v.path << " larger than the manifest allows: giving up.\n";
+            // The fetch ends as a failed one, with the update screen's texts.
+            stg.extract_error = 1;
+            continue;
+        }
         const std::string server_file = (have_server ? server_path[stg.server_index] : "") + v.path + ".zip";
         crnt_file_path = server_file;
         crnt_file_name = server_file.substr(server_file.rfind('/') + 1);
@@ -268,11 +275,12 @@ int grab_files() {
                 continue;
             }
             if (xtim.real_time < next.retry_at[s]) continue;
-            const std::string& server = server_name[stg.server_index];
-            int r = http.net_check(s + first_stream_slot, server, server_file, temp,
-                                   download_max_bytes(v.size_a, v.size_b));
+            if (!http.slot(slot)) asked_server[s] = stg.server_index;
+            const std::string& server = server_name[asked_server[s]];
+            const std::string asked_file = server_path[asked_server[s]] + v.path + ".zip";
+            int r = http.net_check(slot, server, asked_file, temp, download_max_bytes(v.size_a, v.size_b));
             if (r == 0) {
-                down_class* d = http.slot(s + first_stream_slot);
+                down_class* d = http.slot(slot);
                 if (!d)
                     stg.file_fraction = 0;
                 else if (d->content_length() <= 0)
@@ -282,20 +290,15 @@ int grab_files() {
                         static_cast<float>(d->received()) / static_cast<float>(d->content_length());
                 next.kb_partial += stg.file_fraction * v.size_a;
             } else if (r == 2) {
-                const http_failure failure = http.last_failure(s + first_stream_slot);
+                const http_failure failure = http.last_failure(slot);
                 stg.download_failed = 1;
                 download_error_text = download_failure_text(failure);
-                xer << "Download of " << server_file << " from " << server
+                xer << "Download of " << asked_file << " from " << server
                     << " failed: " << download_error_text << "\n";
                 next.retry_at[s] = xtim.real_time + retry_pause;
                 delete_file(temp);  // the partial download; the next try starts afresh
-                if (!failure.oversize) {
-                    draw_server();
-                } else if (oversent_everywhere(s)) {
-                    // The fetch ends as a failed one, with the update screen's texts.
-                    xer << "Every server sent " << v.path << " larger than the manifest allows: giving up.\n";
-                    stg.extract_error = 1;
-                }
+                if (failure.oversize) next.oversent[s] |= 1 << asked_server[s];
+                draw_server();
             } else {
                 stg.download_failed = 0;
                 const int64_t unpacked_max = unpacked_max_bytes(v.size_b);

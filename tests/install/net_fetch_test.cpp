@@ -213,6 +213,7 @@ TEST_F(NetFetch, ADownloadPastTheManifestsSizeIsAbandoned) {
             "\"}}");
         stg.server_index = 0;
         stg.download_failed = 0;
+        next.oversent[0] = 0;  // each framing as the mirror's first answer for the file
         eventually(
             [] {
                 EXPECT_EQ(grab_files(), 0);
@@ -264,6 +265,37 @@ TEST_F(NetFetch, AFileEveryServerSendsTooLargeEndsTheFetch) {
     EXPECT_EQ(server_->requests().size(), 2u);
     EXPECT_EQ(read_file(in_copy("a.txt")), "old");
     EXPECT_TRUE(fs::is_empty(temp_path));
+}
+
+// A server that sent a file larger than it can be is never asked for it again, while another
+// that fails otherwise (a 503, drawn anew each time) is tried as ever until it brings the file.
+TEST_F(NetFetch, AServerThatOversentAFileIsNotAskedForItAgain) {
+    server_name[0] = bad;  // the top of the list: most draws give it
+    server_name[1] = good;
+    stg.server_count = 2;
+    stg.server_index = 0;
+    stg.stream_count = 1;
+    next.active[1] = 0;
+    write_file(in_copy("a.txt"), "old");
+    serve("All/a.txt", "from the good mirror", 1.0f, good);
+    server_->set_faults(R"({"broken.example.invalid": {"mode": "endless"},
+                            "mirror.example.invalid": {"mode": "status", "status": 503, "count": 12}})");
+    int r = 0;
+    ASSERT_TRUE(eventually([&] {
+        if ((r = grab_files()) != 0) return true;
+        xtim.real_time += 0.25f;
+        return false;
+    }));
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(read_file(in_copy("a.txt")), "from the good mirror");
+    int asked_bad = 0, asked_good = 0;
+    for (const std::string& q : server_->requests()) {
+        asked_bad += q.find(bad) != std::string::npos;
+        asked_good += q.find(good) != std::string::npos;
+    }
+    EXPECT_EQ(asked_bad, 1);
+    EXPECT_EQ(asked_good, 13);
 }
 
 // An archive of a long run of zeros unpacks to no more than the manifest's size of its file:
