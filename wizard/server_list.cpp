@@ -86,11 +86,20 @@ const char* unusable_record(const std::string& host, const std::string& path) {
 
 }  // namespace
 
+void new_server_search() {
+    // A transfer under way may go through a proxy the user has changed since.
+    http.cancel(list_slot);
+    http.cancel(manifest_slot);
+    retry_at = 0;
+    fetched();
+}
+
 bool server_unreachable(std::string* host, std::string* reason) {
     if (trouble.reason.empty() || trouble.since < 0) return false;
-    // A try that is being answered has reached its server.
+    // A try that is being answered has reached its server; an error answer (a proxy's own, such
+    // as 502 or 407) has not.
     const down_class* d = http.slot(stg.server_count == -1 ? list_slot : manifest_slot);
-    if (d && d->status_code() > 0) return false;
+    if (d && d->status_code() >= 100 && d->status_code() <= 299) return false;
     const float failing = xtim.real_time - trouble.since;
     if (!(failing >= server_unreachable_after)) return false;
     *host = trouble.host;

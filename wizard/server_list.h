@@ -18,6 +18,10 @@ inline constexpr float server_unreachable_after = 10.0f;
 // then the manifest while dir_state is 0, then read_directory while it is 1.
 void UTL_download_directory();
 
+// A search screen was entered: a fetch under way ends, the pause after a failed one and what
+// earlier fetches met are forgotten, so the search starts afresh.
+void new_server_search();
+
 // The server a fetch could not reach and what went wrong, once fetches of the list or the
 // manifest have failed for server_unreachable_after seconds without one success. False while
 // nothing failed for that long.

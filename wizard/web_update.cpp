@@ -81,6 +81,7 @@ bool net_search(int entered, wizard_screen& screen, const net_search_texts& text
         // A pass left running by Back writes into the histories a new read would replace.
         checksum_directory_kill();
         if (stg.dir_state == 3) stg.dir_state = 1;
+        new_server_search();
     }
     UTL_download_directory();
     if (stg.server_count == -1) {

@@ -74,6 +74,14 @@ protected:
         })) << "stuck at " << wizard_screen_name(g_wizard) << "\n"
             << log.text();
     }
+    // Half a second of the clock per frame: the pauses between tries pass, no wall-clock wait.
+    void frames_for(float seconds) {
+        for (float t = 0; t < seconds; t += 0.5f) {
+            xtim.real_time += 0.5f;
+            paint.clear();
+            wizard_frame();
+        }
+    }
     void expect_file(const std::string& rel, const std::string& content) {
         EXPECT_EQ(read_file(copy + rel), content) << rel;
     }
@@ -217,14 +225,6 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     } server_port;
     http.proxy_port = closed_port();
     run_until(net_get_updates);
-    // Half a second of the clock per frame: the pauses between tries pass, no wall-clock wait.
-    auto frames_for = [&](float seconds) {
-        for (float t = 0; t < seconds; t += 0.5f) {
-            xtim.real_time += 0.5f;
-            paint.clear();
-            wizard_frame();
-        }
-    };
     frames_for(server_unreachable_after / 2);
     EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
     frames_for(server_unreachable_after);
@@ -253,6 +253,55 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     web_->faults("{}");
     run_until(net_done);
     expect_file("Resources/f.bin", "the release's file");
+}
+
+// A new search after Back and a change of proxy starts without the old report; a proxy that
+// answers with its own error is the cause, and the report stays while such an answer comes in,
+// in place of the manifest's progress.
+TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
+    register_copy();
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/f.bin", "the release's file"}}, {mirror});
+    const struct saved_port {
+        uint32_t port = http.proxy_port;
+        ~saved_port() { http.proxy_port = port; }
+    } server_port;
+    http.proxy_port = closed_port();
+    run_until(net_get_updates);
+    frames_for(server_unreachable_after + 1);
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: Connection refused"));
+    wizard_frame(600, 20, true);  // Back
+    ASSERT_EQ(g_wizard, net_pick_dest);
+
+    // The proxy that works answers for the mirror with its own error; with "released" 0 it holds
+    // each answer after the head and the body's first bytes.
+    http.proxy_port = server_port.port;
+    const auto gateway_fails = [&](int released) {
+        web_->faults(R"({"mirror1.test": {"mode": "script", "released": )" + std::to_string(released) +
+                     R"(, "script": [["HTTP/1.1 502 Bad Gateway\r\nContent-Length: 8\r\n\r\nbad", "release"],
+                                     ["gate\n", 0]]}})");
+    };
+    gateway_fails(1);
+    run_until(net_get_updates);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
+    EXPECT_FALSE(drawn_text(paint, "What went wrong"));
+
+    ASSERT_TRUE(frames_while_not([&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
+    frames_for(server_unreachable_after);
+    EXPECT_TRUE(drawn_text(paint, "I can not reach mirror1.test through the proxy"));
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Bad Gateway (#502)"));
+    gateway_fails(0);
+    ASSERT_TRUE(frames_while_not([] { return http.slot(1) && http.slot(1)->status_code() == 502; }));
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Bad Gateway (#502)"));
+    EXPECT_FALSE(drawn_text(paint, "I am downloading patch info"));
+    EXPECT_FALSE(drawn_text(paint, "done checking"));
+
+    web_->faults("{}");
+    ASSERT_TRUE(frames_until(net_check_disk)) << log.text();
 }
 
 // A file the mirror keeps sending larger than it can be ends the run with the texts of a failed
