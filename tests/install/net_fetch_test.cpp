@@ -251,6 +251,7 @@ TEST_F(NetFetch, AFileEveryServerSendsTooLargeEndsTheFetch) {
     serve("All/b.txt", "never reached", 1.0f, good);
     server_->set_faults(
         R"({"mirror.example.invalid": {"mode": "endless"}, "broken.example.invalid": {"mode": "endless"}})");
+    log_capture log;
     int steps = 0;
     ASSERT_TRUE(eventually(
         [&] {
@@ -263,6 +264,8 @@ TEST_F(NetFetch, AFileEveryServerSendsTooLargeEndsTheFetch) {
     EXPECT_EQ(stg.extract_error + stg.download_failed, 2);
     EXPECT_EQ(download_error_text, "The server sent more than the manifest says the file holds.");
     EXPECT_EQ(server_->requests().size(), 2u);
+    EXPECT_NE(log.text().find("Every server sent All/a.txt larger than the manifest allows: giving up.\n"),
+              std::string::npos);
     EXPECT_EQ(read_file(in_copy("a.txt")), "old");
     EXPECT_TRUE(fs::is_empty(temp_path));
 }
