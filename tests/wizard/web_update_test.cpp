@@ -301,6 +301,13 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Bad Gateway (#502)"));
     EXPECT_FALSE(drawn_text(paint, "I am downloading patch info"));
     EXPECT_FALSE(drawn_text(paint, "done checking"));
+    // Back while that answer is held, and the next search asks anew.
+    wizard_frame(600, 20, true);  // Back
+    wizard_frame();
+    wizard_frame(720, 20, true);  // Next
+    wizard_frame();
+    ASSERT_NE(http.slot(1), nullptr);
+    EXPECT_NE(http.slot(1)->status_code(), 502);
 
     web_->faults("{}");
     ASSERT_TRUE(frames_until(net_check_disk)) << log.text();
