@@ -60,8 +60,10 @@ bool wait_for(pid_t pid, int timeout_ms, int* status, const std::function<bool()
 e2e_session::e2e_session(const std::string& name) {
     // A program that hands over to another ends at once; the other becomes the test's child.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
+    // Without TMPDIR (plain ctest) the build's own tmp/, so two builds' runs never share a folder.
     const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
+    std::string base = tmp && *tmp == '/' ? tmp : VOLATRA_BUILD_TMP_DIR;
+    plat::make_dirs(base, 0755);
     if (base.back() != '/') base += '/';
     dir_ = base + "e2e-" + name + "/";
     remove_tree(dir_);
