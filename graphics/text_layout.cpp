@@ -185,25 +185,19 @@ float char_width_at(const char* p, const char* end) {
     return static_cast<float>(OGL_char_width(OGL_text_char(p, end).code));
 }
 
-// The longest head of s that fits width with "..." after it, and the dots.
-std::string cut_end(const std::string& s, float width) {
-    const float room = width - OGL_string_width(kDots);
-    const char* b = s.data();
-    const char* e = b + s.size();
+// The end of the longest head of [b, e) no wider than room.
+const char* head_fitting(const char* b, const char* e, float room) {
     const char* p = b;
     for (float w = 0; p < e;) {
         w += char_width_at(p, e);
         if (w > room) break;
         p += OGL_text_char(p, e).len;
     }
-    return std::string(b, p) + kDots;
+    return p;
 }
 
-// "..." and the longest tail of s that fits width after them.
-std::string cut_start(const std::string& s, float width) {
-    const float room = width - OGL_string_width(kDots);
-    const char* b = s.data();
-    const char* e = b + s.size();
+// The start of the longest tail of [b, e) no wider than room.
+const char* tail_fitting(const char* b, const char* e, float room) {
     const char* p = e;
     for (float w = 0; p > b;) {
         const char* q = p - OGL_text_char_before(b, p);
@@ -211,7 +205,19 @@ std::string cut_start(const std::string& s, float width) {
         if (w > room) break;
         p = q;
     }
-    return kDots + std::string(p, e);
+    return p;
+}
+
+// The longest head of s that fits width with "..." after it, and the dots.
+std::string cut_end(const std::string& s, float width) {
+    const char* b = s.data();
+    return std::string(b, head_fitting(b, b + s.size(), width - OGL_string_width(kDots))) + kDots;
+}
+
+// "..." and the longest tail of s that fits width after them.
+std::string cut_start(const std::string& s, float width) {
+    const char* e = s.data() + s.size();
+    return kDots + std::string(tail_fitting(s.data(), e, width - OGL_string_width(kDots)), e);
 }
 
 }  // namespace
@@ -254,6 +260,17 @@ std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int 
         p = q;
     }
     return lines;
+}
+
+std::string OGL_fit_line(const std::string& text, float width) {
+    if (OGL_string_width(text) <= width) return text;
+    // Half the room for the start; the end, which names the item, takes what the start left.
+    const float room = width - OGL_string_width(kDots);
+    const char* const b = text.data();
+    const char* const e = b + text.size();
+    const char* head = head_fitting(b, e, room / 2);
+    const std::string start(b, head);
+    return start + kDots + std::string(tail_fitting(head, e, room - OGL_string_width(start)), e);
 }
 
 float OGL_round_half_away(float v) {

@@ -88,6 +88,10 @@ wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fix
 // where more lines would follow, the last line shown begins with "..." and ends as the text does.
 std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int max_lines);
 
+// The text when it is no wider than width, else its start and its end with "..." between them,
+// the whole no wider than width: one line that still shows where a long path begins and ends.
+std::string OGL_fit_line(const std::string& text, float width);
+
 // Rounds to the nearest whole number, halves away from zero.
 float OGL_round_half_away(float v);
 

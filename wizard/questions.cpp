@@ -4,6 +4,7 @@
 #include "core/localisation.h"
 #include "core/window_state.h"
 #include "graphics/background_and_screenshot.h"
+#include "graphics/text_layout.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "shell/frame.h"
@@ -62,7 +63,8 @@ int wizard_select_alert(std::string path, int is_delete) {
         question_frame();
         const float wrap = mnw.subwin_dx - 40;
         wizard_text(43, 20, 100, UTL_translate_string(line1), wrap, 0);
-        wizard_text(43, 20, 90, path, wrap, 0);
+        // Wrapped, a long path would print over the line below: one line, cut in its middle.
+        wizard_text(43, 20, 90, OGL_fit_line(path, wrap), 9999, 0);
         wizard_text(43, 20, 80, UTL_translate_string(line2), wrap, 0);
         for (const auto& b : buttons)
             if (answer_button(b.x, b.y, b.w, UTL_translate_string(is_delete ? b.remove : b.install))) return b.result;

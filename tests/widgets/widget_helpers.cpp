@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/interface_strings.h"
 #include "core/window_state.h"
+#include "graphics/text_layout.h"
 #include "widgets/focus_ring.h"
 
 paint_recorder::paint_recorder() : previous_(set_widget_painter(this)) {}
@@ -283,4 +284,13 @@ box bounds(const painted& p) {
     for (const atlas_quad& q : p.quads)
         x = {std::min(x.l, q.x0), std::min(x.b, q.y0), std::max(x.r, q.x1), std::max(x.t, q.y1)};
     return x;
+}
+
+box text_bounds(const painted& p) {
+    const std::vector<std::string> lines = OGL_wrap_text(p.text, p.x, p.w, 0).lines;
+    float widest = 0;
+    for (const std::string& line : lines) widest = std::max(widest, OGL_string_width(line));
+    const float left = p.align == 1 ? p.x - widest / 2 : p.align == 2 ? p.x - widest : p.x;
+    const float n = static_cast<float>(std::max<size_t>(lines.size(), 1));
+    return {left, p.y + 5 - 10 * n, left + widest, p.y + 5};
 }

@@ -25,6 +25,9 @@ struct box {
     float l, b, r, t;
 };
 box bounds(const painted& p);
+// The rectangle a string call's text takes: its lines as OGL_string breaks them at the call's
+// wrap, each a band 10 high round its base line, placed by the call's alignment.
+box text_bounds(const painted& p);
 
 // Records every call while it lives; the painter it replaced comes back afterwards.
 class paint_recorder : public widget_painter {

@@ -43,4 +43,18 @@ TEST_F(Questions, ChangedFileQuestionHasFiveAnswersAndNoClosing) {
     EXPECT_TRUE(drawn_text(paint, "I am about to DELETE:"));
 }
 
+// A path too wide for the window stays on its one line, cut in its middle, clear of the texts
+// round it; its start and the file's name still show.
+TEST_F(Questions, ALongPathKeepsToItsLineInsideTheWindow) {
+    std::string path = "/home/user/Desktop/Volatra 9/Custom Scenery/";
+    path += std::string(200 - path.size() - 12, 'x') + "/library.txt";
+    click_at(50 + 96, 227 + 28);
+    EXPECT_EQ(wizard_select_alert(path, 0), 2);
+    expect_texts_apart_and_inside(paint.calls, 700, 146);  // window 996
+    const painted* shown = drawn_text(paint, "/home/user/Desktop/Volatra 9/");
+    ASSERT_TRUE(shown);
+    EXPECT_NE(shown->text.find("xxx...xxx"), std::string::npos) << shown->text;
+    EXPECT_EQ(shown->text.substr(shown->text.size() - 12), "/library.txt");
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/gl_test_context.h"
@@ -130,3 +131,29 @@ void frame_loop_test::key_return() {
 }
 
 void frame_loop_test::frame_gap() { backend->events.push_back(plat::event()); }
+
+void expect_texts_apart_and_inside(const std::vector<painted>& calls, float w, float h) {
+    // Each text's box, cut to the scissors it is drawn in; the same text at the same place again
+    // is a later frame's.
+    std::vector<std::pair<std::string, box>> texts;
+    box clip{0, 0, 1e9f, 1e9f};
+    for (const painted& p : calls) {
+        if (p.kind == "scissors") clip = {p.x, p.y, p.x + p.w, p.y + p.h};
+        if (p.kind == "scissors_end") clip = {0, 0, 1e9f, 1e9f};
+        if (p.kind != "string") continue;
+        box b = text_bounds(p);
+        b = {std::max(b.l, clip.l), std::max(b.b, clip.b), std::min(b.r, clip.r), std::min(b.t, clip.t)};
+        if (std::none_of(texts.begin(), texts.end(), [&](const std::pair<std::string, box>& t) {
+                return t.first == p.text && t.second.l == b.l && t.second.b == b.b && t.second.r == b.r;
+            }))
+            texts.emplace_back(p.text, b);
+    }
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const box& a = texts[i].second;
+        EXPECT_TRUE(a.l >= 0 && a.r <= w && a.b >= 0 && a.t <= h) << texts[i].first;
+        for (size_t j = i + 1; j < texts.size(); ++j) {
+            const box& b = texts[j].second;
+            EXPECT_FALSE(a.l < b.r && b.l < a.r && a.b < b.t && b.b < a.t) << texts[i].first << " | " << texts[j].first;
+        }
+    }
+}

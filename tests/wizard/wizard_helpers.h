@@ -51,6 +51,10 @@ std::string dvd_version_text(const std::string& body, int version = 900, const s
 // The first text drawn that holds text, null when none.
 const painted* drawn_text(const paint_recorder& paint, const std::string& text);
 
+// Every text among the calls drawn (a text in scissors cut to them; repeats by later frames
+// count once) lies inside a window w x h and clear of the others.
+void expect_texts_apart_and_inside(const std::vector<painted>& calls, float w, float h);
+
 // One frame of the wizard on the main screen with the mouse at (x, y), pressed on this frame
 // when down is set.
 void wizard_frame(float x = -100, float y = -100, bool down = false);
