@@ -1,5 +1,8 @@
 #include "wizard/wizard_draw.h"
 
+#include <algorithm>
+
+#include "graphics/text_layout.h"
 #include "widgets/widget_paint.h"
 
 void wizard_image(int tex, int colour, float alpha, const std::vector<wizard_quad>& quads) {
@@ -12,6 +15,22 @@ void wizard_image(int tex, int colour, float alpha, const std::vector<wizard_qua
 
 void wizard_text(int colour, float x, float y, const std::string& text, float wrap, int align) {
     if (!text.empty()) widget_paint().string(colour, x, y, text, wrap, 100, align);
+}
+
+void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, int align) {
+    const std::vector<std::string> lines = OGL_wrap_text(text, x, wrap, 0).lines;
+    // What ends a line (its break, a line feed) draws nothing worth keeping.
+    auto ink = [](std::string line) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\n')) line.pop_back();
+        return line;
+    };
+    if (std::none_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return OGL_string_width(ink(l)) > wrap; })) {
+        wizard_text(colour, x, y, text, wrap, align);
+        return;
+    }
+    for (size_t k = 0; k < lines.size(); ++k)
+        wizard_text(colour, x, y - 10.0f * static_cast<float>(k), OGL_fit_line(ink(lines[k]), wrap), 9999, align);
 }
 
 void wizard_outline(int colour, float alpha, const std::vector<float>& points) {

@@ -63,6 +63,17 @@ protected:
         g_wizard = dvd_start;
         frames(1);
     }
+    // Replaces the destination's name: a click gives the field the keys, a frame takes 32 at most.
+    static void type_name(frame_driver& driver, const std::string& text) {
+        const auto frame = [] { APP_update(); };
+        driver.click(755, 204, frame);
+        std::vector<key_event> erase;
+        for (int i = 0; i < 16; ++i)
+            for (const key_event& k : key_stroke(8, 8)) erase.push_back(k);
+        for (int i = 0; i < 256; i += 16) driver.frame(frame, erase);
+        for (size_t i = 0; i < text.size(); i += 16) driver.frame(frame, typed(text.substr(i, 16)));
+        driver.frame(frame);
+    }
     wizard_world w;
     paint_recorder paint;
 };
@@ -119,15 +130,7 @@ TEST_F(DvdInstall, ANameOfMoreThanOneComponentIsRefusedAndAnEditSelectsEveryTile
     const auto frame = [] { APP_update(); };
     driver.frame(frame);
     stg.tile_selected[6][13] = 0;  // deselected on the map meanwhile
-    // Each name replaces the field's text: a click gives the field the keys.
-    const auto name = [&](const std::string& text) {
-        driver.click(755, 204, frame);
-        std::vector<key_event> keys;
-        for (int i = 0; i < 20; ++i) keys.push_back(key_stroke(8, 8)[0]), keys.push_back(key_stroke(8, 8)[1]);
-        for (const key_event& k : typed(text)) keys.push_back(k);
-        driver.frame(frame, keys);
-        driver.frame(frame);
-    };
+    const auto name = [&](const std::string& text) { type_name(driver, text); };
     for (const char* bad : {"Volatra 9/x", "..", "."}) {
         name(bad);
         EXPECT_TRUE(drawn_text(driver.paint, "Please pick a name for your Volatra 9 installation...")) << bad;
@@ -138,6 +141,22 @@ TEST_F(DvdInstall, ANameOfMoreThanOneComponentIsRefusedAndAnEditSelectsEveryTile
     name("Volatra 9");
     EXPECT_EQ(dest_dir_path, w.home() + "Desktop/Volatra 9/");
     EXPECT_EQ(stg.tile_selected[6][13], 1);
+}
+
+// A name without breaks, cut in its middle where it would run past the window.
+TEST_F(DvdInstall, ALongFolderNameStaysInsideTheWindow) {
+    insert_disc();
+    g_wizard = dvd_pick_install;
+    frame_driver driver;
+    driver.frame([] { APP_update(); });
+    const std::string name(200, 'V');
+    type_name(driver, name);
+    ASSERT_EQ(dest_dir_path, w.home() + "Desktop/" + name + "/");
+    driver.paint.clear();
+    driver.frame([] { APP_update(); });
+    expect_texts_apart_and_inside(driver.paint.calls, 800, 600);
+    EXPECT_TRUE(drawn_text(driver.paint, "VVV...VVV"));
+    type_name(driver, "Volatra 9");
 }
 
 TEST_F(DvdInstall, EnteringAgainAfterAnotherFlowPreparesAgain) {
