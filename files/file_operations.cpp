@@ -339,20 +339,23 @@ bool too_precious(const std::vector<std::string>& folder,
     return false;
 }
 
-int delete_tree(const std::string& dir) {
+int delete_tree(const std::string& dir, const std::string& spare) {
     // A link standing for the folder goes as a link; its target is not ours to empty.
     if (is_sim_link(strip_one_slash(dir).c_str(), nullptr)) return delete_file(strip_one_slash(dir));
     std::vector<dir_entry> entries;
     int err = list_entries(app_path + dir, entries);
     if (err) return ERR_MARK(), err;
-    for (const dir_entry& e : entries)
-        if ((err = e.is_dir ? delete_tree(dir + e.name + "/") : delete_file(dir + e.name)) != 0) return err;
+    for (const dir_entry& e : entries) {
+        if (!e.is_dir && dir + e.name == spare) continue;
+        if ((err = e.is_dir ? delete_tree(dir + e.name + "/", spare) : delete_file(dir + e.name)) != 0) return err;
+    }
+    if (!spare.empty() && spare.compare(0, dir.size(), dir) == 0) return 0;
     return delete_file(dir);
 }
 
 }  // namespace
 
-int recursive_delete_folder(std::string dir) {
+int recursive_delete_folder(std::string dir, const std::string& spare) {
     // A caller's empty or half-built path must never become the root or the user's home: the
     // path must name a folder (trailing '/'), read as written and with its links resolved.
     std::string full = app_path + dir;
@@ -371,7 +374,7 @@ int recursive_delete_folder(std::string dir) {
         xer << "Refused to delete the folder \"" << full << "\" with everything in it.\n";
         return ERR_MARK(), EINVAL;
     }
-    return delete_tree(dir);
+    return delete_tree(dir, spare);
 }
 
 int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name) {

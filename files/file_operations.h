@@ -54,8 +54,9 @@ int copy_file_recursive(const std::string& src, const std::string& dst);
 int delete_file(std::string path);
 // dir ends in '/'. Depth first; links are removed as links; stops at the first error.
 // EINVAL, with nothing touched, for a path without the '/', the root, a top-level folder, or
-// the home folder or one holding it (as written or with its links resolved).
-int recursive_delete_folder(std::string dir);
+// the home folder or one holding it (as written or with its links resolved). A file spare inside
+// dir (written as dir followed by its path) stays, with the folders that hold it.
+int recursive_delete_folder(std::string dir, const std::string& spare = std::string());
 int rename_file(const std::string& dir, const std::string& old_name, const std::string& new_name);
 // One level, mode 0755; an existing folder gives EEXIST.
 int make_folder(const std::string& path);

@@ -6,6 +6,7 @@
 #include "core/globals.h"
 #include "core/localisation.h"
 #include "files/errors.h"
+#include "files/file_operations.h"
 #include "platform/plat_paths.h"
 
 namespace {
@@ -40,4 +41,23 @@ void unlock_copy() {
     plat::unlock_file(locked_folder + copy_lock_name, lock_fd);
     lock_fd = -1;
     locked_folder.clear();
+}
+
+int delete_folder_then_unlock(const std::string& folder) {
+    if (lock_fd < 0 || locked_folder.compare(0, folder.size(), folder) != 0) {
+        unlock_copy();
+        return recursive_delete_folder(folder);
+    }
+    const std::string held = locked_folder;
+    int err = recursive_delete_folder(folder, held + copy_lock_name);
+    unlock_copy();
+    // Only the emptied folders that held the lock file remain; removed one level at a time, so
+    // what a program that took the copy meanwhile put there stays.
+    for (std::string f = held; err == 0 && f.size() >= folder.size();
+         f.erase(f.rfind('/', f.size() - 2) + 1)) {
+        const int e = delete_file(f);
+        if (e != 0 && e != ENOENT) err = e;
+        if (f.size() == folder.size()) break;
+    }
+    return err;
 }

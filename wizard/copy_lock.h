@@ -12,5 +12,9 @@ inline constexpr char copy_lock_name[] = ".volatra-installer.lock";
 // copy. False, after an alert naming the copy, when another program holds it. Where no lock file
 // can be made (a folder the user cannot write) the run goes on without one.
 bool lock_copy_for_run(const std::string& folder);
-// Gives the lock up: the run ended or was stopped, or its folder is about to be deleted.
+// Gives the lock up: the run ended or was stopped.
 void unlock_copy();
+// Deletes folder (ending in '/') with everything in it and gives the lock up. A lock held on a
+// copy in the folder is kept until all else has gone and its file goes last, so no other
+// program starts work on files that are being deleted. 0 or the error that stopped it.
+int delete_folder_then_unlock(const std::string& folder);

@@ -193,18 +193,21 @@ int dvd_eula_install(int, wizard_screen& screen) {
 }
 
 int delete_cancelled_install() {
-    unlock_copy();
-    if (run_created_dir.empty()) return 0;
+    if (run_created_dir.empty()) {
+        unlock_copy();
+        return 0;
+    }
     const std::string target = run_created_dir;
     run_created_dir.clear();
     for (const std::string& copy : all_ostrands) {
         // A copy registered before this run lies in or is the folder: never ours to delete.
         if (copy != dest_dir_path && copy.compare(0, target.size(), target) == 0) {
             xer << "Cancel: " << target << " holds the installed copy " << copy << "; nothing deleted.\n";
+            unlock_copy();
             return EPERM;
         }
     }
-    int err = recursive_delete_folder(target);
+    int err = delete_folder_then_unlock(target);
     if (err)
         xer << "Cancel: could not delete " << target << ": " << error_str(err) << "\n";
     else

@@ -77,5 +77,6 @@ int install_files_for_a_frame(int& cursor, int disk);
 // delete; empty when none.
 extern std::string run_created_dir;
 // Deletes run_created_dir unless it is, or holds, a registered copy other than dest_dir_path;
-// the file layer refuses the root, top-level folders and the home folder. 0 or an error.
+// the file layer refuses the root, top-level folders and the home folder. The copy's lock is
+// given up once the files have gone (delete_folder_then_unlock). 0 or an error.
 int delete_cancelled_install();

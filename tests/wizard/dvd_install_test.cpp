@@ -1,10 +1,13 @@
+#include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
-
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -25,6 +28,22 @@
 #include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
+
+namespace {
+void note_deletion(const char* path);
+}  // namespace
+
+// Every deletion of the program passes here on its way to the C library, so a test can watch it.
+extern "C" int unlink(const char* path) noexcept {
+    static const auto real = reinterpret_cast<int (*)(const char*)>(dlsym(RTLD_NEXT, "unlink"));
+    note_deletion(path);
+    return real(path);
+}
+extern "C" int rmdir(const char* path) noexcept {
+    static const auto real = reinterpret_cast<int (*)(const char*)>(dlsym(RTLD_NEXT, "rmdir"));
+    note_deletion(path);
+    return real(path);
+}
 
 namespace {
 
@@ -261,6 +280,20 @@ TEST_F(DvdInstall, FinishScreenOffersTheCopyOnlyWithoutErrors) {
     }
 }
 
+// Deletions in the copy being watched, and those made while no program held the copy's lock.
+std::string watched_copy;
+std::atomic<bool> watching{false};
+std::atomic<int> deleted_in_copy{0}, deleted_unlocked{0};
+void note_deletion(const char* path) {
+    if (!watching || std::strncmp(path, watched_copy.c_str(), watched_copy.size()) != 0 ||
+        path == watched_copy + copy_lock_name)
+        return;
+    ++deleted_in_copy;
+    const int fd = open((watched_copy + copy_lock_name).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0) ++deleted_unlocked;
+    if (fd >= 0) close(fd);
+}
+
 // The run on a disc of two small files, unpacked slowly so that it is still under way when the
 // user goes Back to the map, which asks whether to cancel.
 int question_answer = 0;
@@ -300,6 +333,7 @@ protected:
     }
     void TearDown() override {
         install_files_kill();
+        unlock_copy();  // a run left going holds its copy, which the next test makes anew
         g_abort_alert = saved_question_;
         g_unpack_archive = saved_unpack_;
         DvdInstall::TearDown();
@@ -371,6 +405,20 @@ TEST_F(DvdRun, CancelStopsTheRunAndDeletesOnlyItsFolder) {
     wizard_frame();
     EXPECT_EQ(starts(), 2);
     EXPECT_EQ(dvd_install_is_running, 1);
+}
+
+// The cancelled run's files go while the copy is still locked, so no other program starts work
+// on files being deleted; the lock file goes last, and the folder with it.
+TEST_F(DvdRun, CancelDeletesTheCopyBeforeGivingUpItsLock) {
+    start_then_back();
+    question_answer = 1;
+    watched_copy = copy;
+    watching = true;
+    wizard_frame();
+    watching = false;
+    EXPECT_GT(deleted_in_copy, 0);
+    EXPECT_EQ(deleted_unlocked, 0);
+    EXPECT_FALSE(path_exists(copy));
 }
 
 // The disc leaves the drive while the run copies from it (the first unpack takes it out, so the
