@@ -75,8 +75,8 @@ int demo_pick_dest(int entered, wizard_screen& screen) {
             screen.next = demo_run_patch;
             return 1;
         }
-        // Only the folder the run made goes.
-        net_stream_stop();
+        // Only the folder the run made goes, the lock held until it has.
+        net_stream_halt();
         delete_cancelled_install();
         demo_install_is_running = 0;
     }

@@ -54,8 +54,12 @@ bool show_unreachable(wizard_screen& screen) {
 }  // namespace
 
 void net_stream_stop() {
+    net_stream_halt();
     // The run is over or abandoned: the copy is free for another program.
     unlock_copy();
+}
+
+void net_stream_halt() {
     grab_files_kill();
     for (int s = 0; s < streams; ++s) {
         // A transfer left running would go on filling its stream's file with the old file's

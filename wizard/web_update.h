@@ -13,8 +13,11 @@ int net_check_disk(int entered, wizard_screen& screen);
 int net_run_patch(int entered, wizard_screen& screen);
 int net_done(int entered, wizard_screen& screen);
 
-// Ends every download stream's transfer and deletes its file in the temporary folder.
+// Ends every download stream's transfer and deletes its file in the temporary folder, then
+// gives the copy's lock up.
 void net_stream_stop();
+// net_stream_stop keeping the lock: the run's folder is deleted under it.
+void net_stream_halt();
 // net_stream_stop, then streams 0 and 1 wanting the first file, the counters zeroed and the
 // clock started: a run begins again from the first file.
 void net_stream_reset();
