@@ -53,11 +53,10 @@ int delete_folder_then_unlock(const std::string& folder) {
     unlock_copy();
     // Only the emptied folders that held the lock file remain; removed one level at a time, so
     // what a program that took the copy meanwhile put there stays.
-    for (std::string f = held; err == 0 && f.size() >= folder.size();
-         f.erase(f.rfind('/', f.size() - 2) + 1)) {
+    for (std::string f = held; err == 0; f.erase(f.rfind('/', f.size() - 2) + 1)) {
         const int e = delete_file(f);
         if (e != 0 && e != ENOENT) err = e;
-        if (f.size() == folder.size()) break;
+        if (f.size() <= folder.size()) break;
     }
     return err;
 }

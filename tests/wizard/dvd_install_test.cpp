@@ -211,6 +211,7 @@ TEST_F(DvdInstall, CancelDeletesOnlyWhatTheRunCreated) {
     write_file(parent + "sibling/keep.txt", "keep");
     dest_dir_path = parent + "new/deeper/";
     ASSERT_EQ(make_dirs(), 0);
+    ASSERT_TRUE(lock_copy_for_run(dest_dir_path));  // its lock file goes last, with the folders above it
     run_created_dir = make_dirs_new_root;
     EXPECT_EQ(run_created_dir, parent + "new/");
     EXPECT_EQ(delete_cancelled_install(), 0);
