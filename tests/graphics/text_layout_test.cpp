@@ -130,6 +130,15 @@ TEST(TextLayout, WrapBreaksAfterSpacesHyphensSlashesAndLineFeeds) {
     EXPECT_EQ(OGL_wrap_text("aaaa bbbb", 0, 75, 10).lines_emitted, 1);
 }
 
+TEST(TextLayout, OneLineTooWideKeepsItsStartAndEndAroundDots) {
+    EXPECT_EQ(OGL_fit_line("MW%", 32), "MW%");  // exactly as wide: unchanged
+    // "/home/user/" is 60 wide, "/\u00e9c.txt" 30 and x 6: of 288 (294 less the dots) the start
+    // takes 144 at most, the end what the start left; both fit to the pixel.
+    const std::string path = "/home/user/" + std::string(100, 'x') + "/\xC3\xA9" "c.txt";
+    EXPECT_EQ(OGL_fit_line(path, 294),
+              "/home/user/" + std::string(14, 'x') + "..." + std::string(19, 'x') + "/\xC3\xA9" "c.txt");
+}
+
 TEST(TextLayout, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(OGL_round_half_away(10.5f), 11);
     EXPECT_EQ(OGL_round_half_away(-10.5f), -11);
