@@ -100,6 +100,7 @@ constexpr size_t kInBlock = 256 << 10;
 struct zip_archive {
     unzFile uf = nullptr;
     int fd = -1;
+    ZPOS64_T size = 0;  // of the archive file: no entry's data reaches past it
     // The current entry's central extra field, and the local header offset its Zip64 field
     // gives (that field holds one only when the 32-bit offset could not).
     std::vector<uint8_t> extra = std::vector<uint8_t>(65535);
@@ -120,7 +121,9 @@ std::unique_ptr<zip_archive> open_zip(const std::string& path) {
     z->uf = unzOpen64(path.c_str());
     if (!z->uf) return nullptr;
     z->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (z->fd < 0) return nullptr;
+    struct stat st;
+    if (z->fd < 0 || fstat(z->fd, &st) != 0) return nullptr;
+    z->size = ZPOS64_T(st.st_size);
     return z;
 }
 
@@ -178,8 +181,8 @@ int entry_data_at(zip_archive& z, ZPOS64_T* at) {
 
 // Streams the current entry's data (info as entry_info gives it) through take(bytes, count),
 // which returns 0 to go on or an error that ends the read. 0 once the whole entry came through
-// with its size and checksum; 20002 when it gives fewer or more bytes than its size (or is
-// encrypted); UNZ_CRCERROR when its checksum differs; UNZ_BADZIPFILE for a method other than
+// with its size and checksum; 20002 when it gives fewer or more bytes than its size, when its
+// data cannot fit in the archive, or when it is encrypted; UNZ_CRCERROR when its checksum differs; UNZ_BADZIPFILE for a method other than
 // stored or deflated; else the first error of take.
 template <class Take>
 int read_entry(zip_archive& z, const unz_file_info64& info, Take take) {
@@ -188,8 +191,11 @@ int read_entry(zip_archive& z, const unz_file_info64& info, Take take) {
     if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size) return err_zip_read;
     ZPOS64_T at = 0;
     if (int err = entry_data_at(z, &at)) return err;
+    // Sizes from a header are refused before anything is read when the archive cannot hold them.
+    if (at > z.size || info.compressed_size > z.size - at) return err_zip_read;
 
-    const size_t out_cap = size_t(std::min<ZPOS64_T>(kCopyBlock, info.uncompressed_size + 1));
+    // One byte more than a small entry claims, to see it overflow; any claim, all ones too.
+    const size_t out_cap = size_t(std::min<ZPOS64_T>(kCopyBlock - 1, info.uncompressed_size) + 1);
     const size_t in_cap = size_t(std::min<ZPOS64_T>(kInBlock, info.compressed_size + 1));
     std::unique_ptr<uint8_t[]> out(new uint8_t[out_cap]);
     std::unique_ptr<uint8_t[]> in(info.compression_method ? new uint8_t[in_cap] : nullptr);

@@ -75,6 +75,39 @@ void make_7z(const std::string& path, const std::vector<p7z_item>& items, const 
     uselocale(old);
 }
 
+namespace {
+void put_le(std::string& s, uint64_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s += char(v >> (8 * i));
+}
+}  // namespace
+
+std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed) {
+    const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+    std::string extra;
+    put_le(extra, 1, 2), put_le(extra, 16, 2), put_le(extra, size, 8), put_le(extra, packed, 8);
+    // From the version needed on, local and central headers agree.
+    auto common = [&] {
+        std::string h;
+        put_le(h, 45, 2), put_le(h, 0, 2), put_le(h, 0, 2);                   // version, flags, stored
+        put_le(h, 0x5000, 2), put_le(h, 0x3AAE, 2), put_le(h, crc, 4);        // time, date, checksum
+        put_le(h, 0xFFFFFFFFu, 4), put_le(h, 0xFFFFFFFFu, 4);                 // both sizes: see Zip64
+        put_le(h, name.size(), 2), put_le(h, extra.size(), 2);
+        return h;
+    };
+    std::string z;
+    put_le(z, 0x04034b50, 4);
+    z += common() + name + extra + data;
+    const size_t central_at = z.size();
+    put_le(z, 0x02014b50, 4), put_le(z, 0x031E, 2);
+    z += common();
+    put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0x81A40000u, 4), put_le(z, 0, 4);
+    z += name + extra;
+    const size_t central_size = z.size() - central_at;
+    put_le(z, 0x06054b50, 4), put_le(z, 0, 4), put_le(z, 1, 2), put_le(z, 1, 2);
+    put_le(z, central_size, 4), put_le(z, central_at, 4), put_le(z, 0, 2);
+    return z;
+}
+
 std::string apple_double(const std::vector<uint32_t>& d, size_t total, int count) {
     std::string r(std::max<size_t>(total, 26 + 4 * d.size()), '\0');
     const unsigned char head[] = {0x00, 0x05, 0x16, 0x07, 0x00, 0x02, 0x00, 0x00};

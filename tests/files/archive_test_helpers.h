@@ -31,6 +31,10 @@ struct p7z_item {
 // compression: "lzma1", "lzma2", "store".
 void make_7z(const std::string& path, const std::vector<p7z_item>& items, const char* compression = "lzma1");
 
+// A zip of one stored entry whose sizes sit in Zip64 extra fields (local and central), claiming
+// the given uncompressed and compressed sizes whatever data holds.
+std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed);
+
 // An AppleDouble record with the given descriptors (id, offset, length) and total size.
 std::string apple_double(const std::vector<uint32_t>& descriptors, size_t total, int count = -1);
 

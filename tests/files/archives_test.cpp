@@ -410,6 +410,22 @@ TEST_F(ZipTest, Zip64SizesOfAnotherPackerAreRead) {
     EXPECT_EQ(read_file(box.dest + "small.txt"), text);
 }
 
+// Zip64 sizes that no archive of this length can hold: refused at once, in either call form,
+// where the stored entry's read used to go on for ever.
+TEST_F(ZipTest, Zip64SizesPastTheArchiveAreRefusedAtOnce) {
+    const std::string all_ones = zip64_stored("a.txt", "hello", ~uint64_t(0), ~uint64_t(0));
+    ASSERT_EQ(all_ones.size(), 153u);
+    write_file(zip_path(), all_ones);
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), err_zip_read);
+    std::string name = "b.txt";
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, &name, 1), err_zip_read);
+    EXPECT_EQ(dest_listing(box), std::vector<std::string>{});
+    // The same archive with sizes it can hold is read as any other.
+    write_file(zip_path(), zip64_stored("a.txt", "hello", 5, 5));
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "hello");
+}
+
 // Our own packing of a file past 4 GiB (a sparse one, with a tail after its zeros) reads back
 // whole: its sizes sit in the Zip64 field, and the read neither stops at 4 GiB nor fails its
 // checksum.

@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "archive_test_helpers.h"
 #include "core/strings.h"
 #include "engine_helpers.h"
 #include "files/archives.h"
@@ -116,19 +117,24 @@ TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
     int lost = add("All/Resources/lost.txt", "lost", 0);
     int bad = add("All/Resources/bad.txt", std::string(5000, 'q'), 0);
     int kept = add("All/Resources/kept.txt", "kept", 0);
+    // Zip64 sizes of all ones, which no archive can hold: its unpack task ends at once.
+    int huge = add("All/Resources/a.txt", "hello", 0);
     ASSERT_EQ(unlink(archive_of(cur(lost).path, 0).c_str()), 0);
     write_file(archive_of(cur(bad).path, 0), "PK\x03\x04 this is not a zip at all");
+    write_file(archive_of(cur(huge).path, 0), archive_test::zip64_stored("a.txt", "hello", ~0ull, ~0ull));
     std::set<std::string> found;
     for (auto& f : failures()) found.insert(f.second);
     EXPECT_EQ(found, (std::set<std::string>{
                          std::to_string(ENOENT) + " I was unable to copy the file " +
                              archive_of(cur(lost).path, 0) + " from the DVD to the hard drive.",
                          std::to_string(err_zip_open) + " I was unable to unzip the file " + temp_path +
-                             cur(bad).sig_want + "_1..zip to the folder " + dest_dir_path + "Resources/."}));
+                             cur(bad).sig_want + "_1..zip to the folder " + dest_dir_path + "Resources/.",
+                         std::to_string(err_zip_read) + " I was unable to unzip the file " + temp_path +
+                             cur(huge).sig_want + "_3..zip to the folder " + dest_dir_path + "Resources/."}));
     std::string msg;
     EXPECT_EQ(install_files_get_error(msg), 0);  // read once, then cleared
     EXPECT_EQ(msg, "");
-    EXPECT_EQ(cur(lost).sig_have + cur(bad).sig_have, "NONENONE");
+    EXPECT_EQ(cur(lost).sig_have + cur(bad).sig_have + cur(huge).sig_have, "NONENONENONE");
     EXPECT_EQ(cur(kept).up_to_date, 1);
 }
 
