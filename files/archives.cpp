@@ -273,6 +273,15 @@ time_t entry_time(const tm_unz& d) {
     return mktime(&t);
 }
 
+// What an entry of this name becomes: Mac metadata, a folder, a symbolic link or a file.
+enum class entry_kind { meta, folder, link, file };
+entry_kind kind_of(const std::string& name, const unz_file_info64& info) {
+    if (starts_with(name, kMacMeta)) return entry_kind::meta;
+    if (!name.empty() && name.back() == '/') return entry_kind::folder;
+    if (((info.external_fa >> 16) & 0xA000) == 0xA000) return entry_kind::link;
+    return entry_kind::file;
+}
+
 void log_refusal(const std::string& what, const std::string& name, const std::string& root) {
     xer << "Refused archive entry \"" << name << "\": " << what << " would lead outside " << root << ".\n";
 }
@@ -434,19 +443,31 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         }
     }
 
-    // The bytes the files may still take; what this call made, to delete should they pass them.
-    ZPOS64_T budget = max_bytes < 0 ? ~ZPOS64_T(0) : ZPOS64_T(max_bytes);
-    std::vector<std::string> made;
-    auto over_budget = [&](const std::string& target) {
-        ERR_MARK();
-        xer << "Zip to file: " << target << " would take the archive past its " << max_bytes
-            << " bytes; what it wrote is deleted.\n";
-        for (auto it = made.rbegin(); it != made.rend(); ++it)
-            it->back() == '/' ? rmdir(it->c_str()) : unlink(it->c_str());  // a folder only when empty
-        return EFBIG;
-    };
-    bool first = true;
     zip_archive& z = *archive;
+    // No file's read goes past the size its header gives, so the headers alone tell whether the
+    // files fit in the bound: checked before anything is written or replaced.
+    if (max_bytes >= 0) {
+        ZPOS64_T left = ZPOS64_T(max_bytes);
+        bool first_entry = true;
+        for (int e = unzGoToFirstFile(z.uf); e == UNZ_OK; e = unzGoToNextFile(z.uf)) {
+            unz_file_info64 info;
+            char raw[kMaxEntryName + 1];
+            if (entry_info(z, &info, raw, sizeof raw) != UNZ_OK) break;  // the extraction reports it
+            const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
+            const std::string out_name = first_entry && use_name ? forced_name : name;
+            first_entry = false;
+            if (kind_of(name, info) != entry_kind::file) continue;
+            if (info.uncompressed_size > left) {
+                ERR_MARK();
+                xer << "Zip to file: " << out_dir + out_name << " would take the archive past its " << max_bytes
+                    << " bytes; nothing is written.\n";
+                return summary(EFBIG);
+            }
+            left -= info.uncompressed_size;
+        }
+    }
+
+    bool first = true;
     int err = unzGoToFirstFile(z.uf);
     while (err == UNZ_OK) {
         unz_file_info64 info;
@@ -470,7 +491,8 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         first = false;
 
         int r = 0;
-        if (starts_with(name, kMacMeta)) {
+        const entry_kind kind = kind_of(name, info);
+        if (kind == entry_kind::meta) {
             // Metadata: only "__MACOSX/.../._name" entries mean something; the rest is skipped.
             size_t slash = name.rfind('/');
             bool apple_double = starts_with(name, "__MACOSX/") && slash != std::string::npos &&
@@ -495,21 +517,13 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             if (r) {
                 ERR_MARK();
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
-            } else if (!name.empty() && name.back() == '/') {
+            } else if (kind == entry_kind::folder) {
                 r = make_folder(target);
-                if (r == 0) made.push_back(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
-            } else if (((info.external_fa >> 16) & 0xA000) == 0xA000) {
+            } else if (kind == entry_kind::link) {
                 r = unzip_symlink(z, target, info, root);
-                if (r == 0) made.push_back(target);
             } else {
-                r = unzip_plain_file(z, target, info, nullptr, nullptr, budget);
-                if (r == EFBIG) {
-                    r = over_budget(target);
-                } else if (r == 0) {
-                    made.push_back(target);
-                    budget -= info.uncompressed_size;
-                }
+                r = unzip_plain_file(z, target, info);
                 if (r) ERR_MARK(), unzip_entry_failed(r, target);
             }
         }

@@ -18,8 +18,8 @@
 // Extracts every entry of the zip app_path + zip into app_path + out_dir (ending in '/').
 // name_io, when given, receives the first entry's name; use_name writes the only entry of the
 // archive under the name name_io held on entry. max_bytes, when not -1, bounds the bytes of all
-// its files together: the file that would pass it is refused (or stopped as soon as it does)
-// with EFBIG, and every file, link and folder the call made is deleted. 0 or an error number.
+// its files together: an archive whose files would pass it is EFBIG before anything is written,
+// so nothing in out_dir changes. 0 or an error number.
 // Entries whose sizes or offsets sit in a Zip64 extra field are read as any other.
 int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
                 std::string root = "", int64_t max_bytes = -1);

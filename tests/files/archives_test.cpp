@@ -397,6 +397,15 @@ TEST_F(ZipTest, AnExtractionPastItsBoundLeavesNothingItMade) {
     EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "f.bin", "kept.txt"}));
 }
 
+// A bounded extraction that would pass its bound leaves a file it would replace as it was.
+TEST_F(ZipTest, AnExtractionPastItsBoundKeepsAFileItReplaces) {
+    write_file(box.dest + "a.txt", "the copy's own");
+    make_zip(zip_path(), {{"a.txt", "a new one"}, {"b.bin", std::string(1000, 'b')}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", 1008), EFBIG);
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "the copy's own");
+    EXPECT_EQ(dest_listing(box), std::vector<std::string>{"a.txt"});
+}
+
 // Sizes in a Zip64 extra field, where the entry's 32-bit fields say 4294967295: Info-ZIP's forced
 // Zip64 archive of a small file reads as any other archive.
 TEST_F(ZipTest, Zip64SizesOfAnotherPackerAreRead) {
