@@ -3,6 +3,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
@@ -49,18 +50,19 @@ constexpr uint8_t kAppleDoubleTemplate[46] = {
     0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x32, 0x00, 0x00, 0x00, 0x20,        // Finder info @50, 32
     0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x52};                               // fork @82, length follows
 constexpr size_t kAppleDoubleHeader = 24;
+constexpr size_t kAppleDoubleTable = 26;  // after the header and the entry count
 constexpr size_t kAppleDoubleFork = 82;
 
 uint32_t get_be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+    uint32_t v;
+    memcpy(&v, p, sizeof v);
+    return ntohl(v);
 }
 void put_be32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
+    v = htonl(v);
+    memcpy(p, &v, sizeof v);
 }
 
-struct unz_closer {
-    void operator()(void* h) const { unzClose(h); }
-};
 struct zip_closer {
     void operator()(void* h) const { zipClose(h, nullptr); }
 };
@@ -122,7 +124,7 @@ std::unique_ptr<zip_archive> open_zip(const std::string& path) {
     if (!z->uf) return nullptr;
     z->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
-    if (z->fd < 0 || fstat(z->fd, &st) != 0) return nullptr;
+    if (fstat(z->fd, &st) != 0) return nullptr;  // also when the open failed
     z->size = ZPOS64_T(st.st_size);
     return z;
 }
@@ -164,8 +166,7 @@ int entry_info(zip_archive& z, unz_file_info64* info, char* name, uLong name_cap
 // Where the current entry's data begins. minizip finds the local header from the 32-bit offset
 // (checking it against the central record); an offset past 4 GiB sits in the Zip64 field only.
 int entry_data_at(zip_archive& z, ZPOS64_T* at) {
-    int method = 0, level = 0;
-    int err = unzOpenCurrentFile2(z.uf, &method, &level, 1);  // raw: only the header is read
+    int err = unzOpenCurrentFile2(z.uf, nullptr, nullptr, 1);  // raw: only the header is read
     if (err == UNZ_OK) {
         *at = unzGetCurrentFileZStreamPos64(z.uf);
         unzCloseCurrentFile(z.uf);
@@ -345,19 +346,19 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
     std::vector<uint8_t> rec;
     if (int err = read_whole_entry(z, info, kMaxAppleDouble, err_zip_bad_fork_header, rec))
         return ERR_MARK(), fail(err);
-    if (rec.size() < kAppleDoubleHeader + 2 ||
+    if (rec.size() < kAppleDoubleTable ||
         memcmp(rec.data(), kAppleDoubleTemplate, kAppleDoubleHeader) != 0)
         return ERR_MARK(), fail(err_zip_bad_fork_header);
 
     // Every descriptor and every entry it names must lie inside the record.
     int count = int16_t(uint16_t(rec[24] << 8 | rec[25]));
     if (count < 0) count = 0;
-    if (26 + 12 * uint64_t(count) > rec.size()) return ERR_MARK(), fail(err_zip_bad_fork_header);
+    if (kAppleDoubleTable + 12 * uint64_t(count) > rec.size()) return ERR_MARK(), fail(err_zip_bad_fork_header);
     const uint8_t* finder = nullptr;
     const uint8_t* fork = nullptr;
     size_t fork_len = 0;
     for (int i = 0; i < count; ++i) {
-        const uint8_t* d = rec.data() + 26 + 12 * i;
+        const uint8_t* d = rec.data() + kAppleDoubleTable + 12 * i;
         uint32_t id = get_be32(d), off = get_be32(d + 4), len = get_be32(d + 8);
         if (uint64_t(off) + len > rec.size()) return ERR_MARK(), fail(err_zip_bad_fork_header);
         if (id == 9 && len == 32) finder = rec.data() + off;
@@ -540,14 +541,14 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
 
 int zip_entry_names(std::string zip, std::vector<std::string>* names) {
     names->clear();
-    std::unique_ptr<void, unz_closer> uf(unzOpen64((app_path + zip).c_str()));
-    if (!uf) return err_zip_open;
-    int err = unzGoToFirstFile(uf.get());
-    for (; err == UNZ_OK; err = unzGoToNextFile(uf.get())) {
+    std::unique_ptr<zip_archive> archive = open_zip(app_path + zip);
+    if (!archive) return err_zip_open;
+    zip_archive& z = *archive;
+    int err = unzGoToFirstFile(z.uf);
+    for (; err == UNZ_OK; err = unzGoToNextFile(z.uf)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
-        if (unzGetCurrentFileInfo64(uf.get(), &info, raw, sizeof raw, nullptr, 0, nullptr, 0) != UNZ_OK)
-            return err_zip_read;
+        if (entry_info(z, &info, raw, sizeof raw) != UNZ_OK) return err_zip_read;
         if (info.size_filename > kMaxEntryName) return ENAMETOOLONG;
         names->emplace_back(raw, info.size_filename);
     }
@@ -574,8 +575,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
     for (; err == UNZ_OK; err = unzGoToNextFile(uf)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
-        if ((err = unzGetCurrentFileInfo64(uf, &info, raw, sizeof raw, nullptr, 0, nullptr, 0)) != UNZ_OK)
-            break;
+        if ((err = entry_info(z, &info, raw, sizeof raw)) != UNZ_OK) break;
         const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
         if (info.size_filename <= kMaxEntryName && name == leaf && files++ == 0) {
             unzGetFilePos64(uf, &file_at);
