@@ -81,27 +81,31 @@ void put_le(std::string& s, uint64_t v, int bytes) {
 }
 }  // namespace
 
-std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed) {
+std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed,
+                         int64_t local_at) {
     const uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
     std::string extra;
     put_le(extra, 1, 2), put_le(extra, 16, 2), put_le(extra, size, 8), put_le(extra, packed, 8);
-    // From the version needed on, local and central headers agree.
-    auto common = [&] {
+    std::string central_extra = extra;
+    if (local_at >= 0) central_extra[2] = 24, put_le(central_extra, uint64_t(local_at), 8);
+    // From the version needed on, local and central headers agree but for the extra field.
+    auto common = [&](const std::string& x) {
         std::string h;
-        put_le(h, 45, 2), put_le(h, 0, 2), put_le(h, 0, 2);                   // version, flags, stored
-        put_le(h, 0x5000, 2), put_le(h, 0x3AAE, 2), put_le(h, crc, 4);        // time, date, checksum
-        put_le(h, 0xFFFFFFFFu, 4), put_le(h, 0xFFFFFFFFu, 4);                 // both sizes: see Zip64
-        put_le(h, name.size(), 2), put_le(h, extra.size(), 2);
+        put_le(h, 45, 2), put_le(h, 0, 2), put_le(h, 0, 2);             // version, flags, stored
+        put_le(h, 0x5000, 2), put_le(h, 0x3AAE, 2), put_le(h, crc, 4);  // time, date, checksum
+        put_le(h, 0xFFFFFFFFu, 4), put_le(h, 0xFFFFFFFFu, 4);           // both sizes: see Zip64
+        put_le(h, name.size(), 2), put_le(h, x.size(), 2);
         return h;
     };
     std::string z;
     put_le(z, 0x04034b50, 4);
-    z += common() + name + extra + data;
+    z += common(extra) + name + extra + data;
     const size_t central_at = z.size();
     put_le(z, 0x02014b50, 4), put_le(z, 0x031E, 2);
-    z += common();
-    put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0x81A40000u, 4), put_le(z, 0, 4);
-    z += name + extra;
+    z += common(central_extra);
+    put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0, 2), put_le(z, 0x81A40000u, 4);
+    put_le(z, local_at >= 0 ? 0xFFFFFFFFu : 0, 4);
+    z += name + central_extra;
     const size_t central_size = z.size() - central_at;
     put_le(z, 0x06054b50, 4), put_le(z, 0, 4), put_le(z, 1, 2), put_le(z, 1, 2);
     put_le(z, central_size, 4), put_le(z, central_at, 4), put_le(z, 0, 2);

@@ -32,8 +32,10 @@ struct p7z_item {
 void make_7z(const std::string& path, const std::vector<p7z_item>& items, const char* compression = "lzma1");
 
 // A zip of one stored entry whose sizes sit in Zip64 extra fields (local and central), claiming
-// the given uncompressed and compressed sizes whatever data holds.
-std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed);
+// the given uncompressed and compressed sizes whatever data holds. With local_at, the central
+// record gives its local header's offset there too (the 32-bit field all ones).
+std::string zip64_stored(const std::string& name, const std::string& data, uint64_t size, uint64_t packed,
+                         int64_t local_at = -1);
 
 // An AppleDouble record with the given descriptors (id, offset, length) and total size.
 std::string apple_double(const std::vector<uint32_t>& descriptors, size_t total, int count = -1);

@@ -87,6 +87,17 @@ TEST_F(ZipTest, RoundTripKeepsBytesModeAndTime) {
     EXPECT_EQ(st.st_mtim.tv_nsec, 0);  // the entry's date, to the second
     // One entry, no AppleDouble: nothing but the file appears.
     EXPECT_FALSE(path_exists(box.dest + "__MACOSX"));
+
+    // A source named without a folder is packed under its whole name.
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    ASSERT_EQ(chdir(box.dir.c_str()), 0);
+    const int packed = file_to_zip("tool.bin", "here.zip");
+    ASSERT_EQ(chdir(cwd), 0);
+    ASSERT_EQ(packed, 0);
+    std::vector<std::string> names;
+    ASSERT_EQ(zip_entry_names(zip_path("here.zip"), &names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"tool.bin"});
 }
 
 TEST_F(ZipTest, LinkRoundTripReplacesExistingFile) {
@@ -206,6 +217,7 @@ TEST_F(ZipTest, FoldersFilesAndForkOfAnotherFile) {
                           {"__MACOSX/a/._missing.txt", fork_record},
                           {"__MACOSX/a/._c", fork_record},
                           {"__MACOSX/a/.DS_Store", "junk"},
+                          {"__MACOSX/a/._", "junk"},
                           {"__MACOSX", "odd"}});
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0) << log_text(box);
     EXPECT_EQ(read_file(box.dest + "a/b.txt"), "hello");
@@ -288,7 +300,18 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     EXPECT_NE(log.find("Zip to file failed with error err = -105. file = "), std::string::npos) << log;
     EXPECT_NE(log.find("zip_file=" + zip_path() + ", out_directory=" + box.dest + "."), std::string::npos);
     EXPECT_NE(log.find("UNZIP zip_to_file failed with err=-105"), std::string::npos);
+    EXPECT_NE(log.find("Zip to file failed with error -105. file = "), std::string::npos);
+    EXPECT_NE(log.find(". inFile=" + box.dest + "f.txt.\n"), std::string::npos);
     EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"f.txt"}));  // no temporary left
+
+    // An entry marked encrypted is never taken for its plain text.
+    make_zip(zip_path(), {{"g.txt", "plain", 0x81A40000, 0}});
+    bytes = read_file(zip_path());
+    bytes[6] |= 1;                            // the local header's flags
+    bytes[bytes.find("PK\x01\x02") + 8] |= 1;  // the central record's
+    write_file(zip_path(), bytes);
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), err_zip_read);
+    EXPECT_FALSE(path_exists(box.dest + "g.txt"));
 }
 
 TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
@@ -404,6 +427,19 @@ TEST_F(ZipTest, AnExtractionPastItsBoundKeepsAFileItReplaces) {
     EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", 1008), EFBIG);
     EXPECT_EQ(read_file(box.dest + "a.txt"), "the copy's own");
     EXPECT_EQ(dest_listing(box), std::vector<std::string>{"a.txt"});
+
+    // A bound of 0 bytes is a bound: the log names the first file, which already passes it...
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", 0), EFBIG);
+    xer.flush();
+    EXPECT_NE(log_text(box).find(box.dest + "a.txt would take the archive past its 0 bytes"), std::string::npos)
+        << log_text(box);
+    make_zip(zip_path("one.zip"), {{"a.txt", "a new one"}});
+    EXPECT_EQ(zip_install_file(zip_path("one.zip"), box.dest + "a.txt", md5_text("a new one"), box.dest, 0), EFBIG);
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "the copy's own");
+    // ...while a folder and an empty file take nothing.
+    make_zip(zip_path(), {{"e/", "", 0x41ED0000}, {"e/none", ""}});
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", 0), 0);
+    EXPECT_EQ(read_file(box.dest + "e/none"), "");
 }
 
 // Sizes in a Zip64 extra field, where the entry's 32-bit fields say 4294967295: Info-ZIP's forced
@@ -433,6 +469,26 @@ TEST_F(ZipTest, Zip64SizesPastTheArchiveAreRefusedAtOnce) {
     write_file(zip_path(), zip64_stored("a.txt", "hello", 5, 5));
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);
     EXPECT_EQ(read_file(box.dest + "a.txt"), "hello");
+}
+
+// Zip64 fields are read whole: sizes of 4 GiB + 5 fit a bound of that much (and then cannot fit
+// in the archive) but not one byte less; a local header found only through the Zip64 offset is
+// read there, and one past the archive's end is refused.
+TEST_F(ZipTest, Zip64FieldsOfMoreThan32BitsAreReadWhole) {
+    const int64_t big = (int64_t(1) << 32) + 5;
+    write_file(zip_path(), zip64_stored("a.txt", "hello", big, big));
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", big), err_zip_read);
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", big - 1), EFBIG);
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "a.txt", md5_text("hello"), box.dest, big), err_zip_read);
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "a.txt", md5_text("hello"), box.dest, big - 1), EFBIG);
+    EXPECT_EQ(dest_listing(box), std::vector<std::string>{});
+
+    write_file(zip_path(), zip64_stored("a.txt", "hello", 5, 5, 0));
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "hello");
+    write_file(zip_path(), zip64_stored("b.txt", "hello", 5, 5, 1000));
+    EXPECT_EQ(zip_to_file(zip_path(), box.dest), UNZ_BADZIPFILE);
+    EXPECT_EQ(dest_listing(box), std::vector<std::string>{"a.txt"});
 }
 
 // Our own packing of a file past 4 GiB (a sparse one, with a tail after its zeros) reads back
