@@ -674,7 +674,8 @@ int pack_fork(void* zf, const std::string& src, const std::string& entry) {
 int pack_file(void* zf, const std::string& src, const std::string& entry, MD5Context* digest) {
     plat::fd_closer in{open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};  // a FIFO must not hang us
     struct stat st;
-    if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
+    // fstat fails on a descriptor that did not open too.
+    if (fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return ERR_MARK(), err_file_read_open;
 
     zip_fileinfo fi{};
     std::tm t{};
