@@ -317,6 +317,9 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
 TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
     make_zip(zip_path(), {{"nowhere/f.txt", "x"}, {"empty.bin", ""}});
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENOENT);
+    xer.flush();
+    EXPECT_NE(log_text(box).find("Zip to file failed with error 2. file = "), std::string::npos);
+    EXPECT_NE(log_text(box).find(". inFile=" + box.dest + "nowhere/f.txt.\n"), std::string::npos) << log_text(box);
     make_zip(zip_path(), {{"empty.bin", ""}});
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);  // a size-0 entry is no memory failure
     EXPECT_EQ(read_file(box.dest + "empty.bin"), "");
@@ -469,6 +472,21 @@ TEST_F(ZipTest, Zip64SizesPastTheArchiveAreRefusedAtOnce) {
     write_file(zip_path(), zip64_stored("a.txt", "hello", 5, 5));
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);
     EXPECT_EQ(read_file(box.dest + "a.txt"), "hello");
+
+    // An entry's data may reach the archive's last byte, not one past it: a deflated entry whose
+    // compressed size runs on over the central directory to the end.
+    make_zip(zip_path(), {{"c.txt", "deflated"}});
+    std::string bytes = read_file(zip_path());
+    const size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    const uint32_t to_end = uint32_t(bytes.size() - 35);  // from the data, after header and name
+    for (uint32_t claim : {to_end + 1, to_end}) {
+        for (size_t at : {size_t(18), central + 20})
+            for (int i = 0; i < 4; ++i) bytes[at + i] = char(claim >> (8 * i));
+        write_file(zip_path(), bytes);
+        EXPECT_EQ(zip_to_file(zip_path(), box.dest), claim == to_end ? 0 : err_zip_read) << claim;
+    }
+    EXPECT_EQ(read_file(box.dest + "c.txt"), "deflated");
 }
 
 // Zip64 fields are read whole: sizes of 4 GiB + 5 fit a bound of that much (and then cannot fit
