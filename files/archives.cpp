@@ -183,8 +183,9 @@ int entry_data_at(zip_archive& z, ZPOS64_T* at) {
 // Streams the current entry's data (info as entry_info gives it) through take(bytes, count),
 // which returns 0 to go on or an error that ends the read. 0 once the whole entry came through
 // with its size and checksum; 20002 when it gives fewer or more bytes than its size, when its
-// data cannot fit in the archive, or when it is encrypted; UNZ_CRCERROR when its checksum differs; UNZ_BADZIPFILE for a method other than
-// stored or deflated; else the first error of take.
+// data cannot fit in the archive, or when it is encrypted; UNZ_CRCERROR when its checksum
+// differs; UNZ_BADZIPFILE for a method other than stored or deflated; else the first error of
+// take.
 template <class Take>
 int read_entry(zip_archive& z, const unz_file_info64& info, Take take) {
     if (info.flag & 1) return err_zip_read;  // encrypted: never taken for its plain text
@@ -346,14 +347,14 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
     std::vector<uint8_t> rec;
     if (int err = read_whole_entry(z, info, kMaxAppleDouble, err_zip_bad_fork_header, rec))
         return ERR_MARK(), fail(err);
-    if (rec.size() < kAppleDoubleTable ||
-        memcmp(rec.data(), kAppleDoubleTemplate, kAppleDoubleHeader) != 0)
+    if (rec.size() < kAppleDoubleTable || memcmp(rec.data(), kAppleDoubleTemplate, kAppleDoubleHeader) != 0)
         return ERR_MARK(), fail(err_zip_bad_fork_header);
 
     // Every descriptor and every entry it names must lie inside the record.
     int count = int16_t(uint16_t(rec[24] << 8 | rec[25]));
     if (count < 0) count = 0;
-    if (kAppleDoubleTable + 12 * uint64_t(count) > rec.size()) return ERR_MARK(), fail(err_zip_bad_fork_header);
+    if (kAppleDoubleTable + 12 * uint64_t(count) > rec.size())
+        return ERR_MARK(), fail(err_zip_bad_fork_header);
     const uint8_t* finder = nullptr;
     const uint8_t* fork = nullptr;
     size_t fork_len = 0;
@@ -460,8 +461,8 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             if (kind_of(name, info) != entry_kind::file) continue;
             if (info.uncompressed_size > left) {
                 ERR_MARK();
-                xer << "Zip to file: " << out_dir + out_name << " would take the archive past its " << max_bytes
-                    << " bytes; nothing is written.\n";
+                xer << "Zip to file: " << out_dir + out_name << " would take the archive past its "
+                    << max_bytes << " bytes; nothing is written.\n";
                 return summary(EFBIG);
             }
             left -= info.uncompressed_size;

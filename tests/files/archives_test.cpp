@@ -307,7 +307,7 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     // An entry marked encrypted is never taken for its plain text.
     make_zip(zip_path(), {{"g.txt", "plain", 0x81A40000, 0}});
     bytes = read_file(zip_path());
-    bytes[6] |= 1;                            // the local header's flags
+    bytes[6] |= 1;                             // the local header's flags
     bytes[bytes.find("PK\x01\x02") + 8] |= 1;  // the central record's
     write_file(zip_path(), bytes);
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), err_zip_read);
@@ -319,7 +319,8 @@ TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENOENT);
     xer.flush();
     EXPECT_NE(log_text(box).find("Zip to file failed with error 2. file = "), std::string::npos);
-    EXPECT_NE(log_text(box).find(". inFile=" + box.dest + "nowhere/f.txt.\n"), std::string::npos) << log_text(box);
+    EXPECT_NE(log_text(box).find(". inFile=" + box.dest + "nowhere/f.txt.\n"), std::string::npos)
+        << log_text(box);
     make_zip(zip_path(), {{"empty.bin", ""}});
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), 0);  // a size-0 entry is no memory failure
     EXPECT_EQ(read_file(box.dest + "empty.bin"), "");
@@ -434,10 +435,12 @@ TEST_F(ZipTest, AnExtractionPastItsBoundKeepsAFileItReplaces) {
     // A bound of 0 bytes is a bound: the log names the first file, which already passes it...
     EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", 0), EFBIG);
     xer.flush();
-    EXPECT_NE(log_text(box).find(box.dest + "a.txt would take the archive past its 0 bytes"), std::string::npos)
+    EXPECT_NE(log_text(box).find(box.dest + "a.txt would take the archive past its 0 bytes"),
+              std::string::npos)
         << log_text(box);
     make_zip(zip_path("one.zip"), {{"a.txt", "a new one"}});
-    EXPECT_EQ(zip_install_file(zip_path("one.zip"), box.dest + "a.txt", md5_text("a new one"), box.dest, 0), EFBIG);
+    EXPECT_EQ(zip_install_file(zip_path("one.zip"), box.dest + "a.txt", md5_text("a new one"), box.dest, 0),
+              EFBIG);
     EXPECT_EQ(read_file(box.dest + "a.txt"), "the copy's own");
     // ...while a folder and an empty file take nothing.
     make_zip(zip_path(), {{"e/", "", 0x41ED0000}, {"e/none", ""}});
@@ -497,7 +500,8 @@ TEST_F(ZipTest, Zip64FieldsOfMoreThan32BitsAreReadWhole) {
     write_file(zip_path(), zip64_stored("a.txt", "hello", big, big));
     EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", big), err_zip_read);
     EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", big - 1), EFBIG);
-    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "a.txt", md5_text("hello"), box.dest, big), err_zip_read);
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "a.txt", md5_text("hello"), box.dest, big),
+              err_zip_read);
     EXPECT_EQ(zip_install_file(zip_path(), box.dest + "a.txt", md5_text("hello"), box.dest, big - 1), EFBIG);
     EXPECT_EQ(dest_listing(box), std::vector<std::string>{});
 
