@@ -2,7 +2,6 @@
 
 #include <cxxabi.h>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -11,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "core/globals.h"
@@ -32,6 +32,7 @@ int install_err_num = 0;
 std::string install_err_msg;
 
 unpack_archive_fn g_unpack_archive = unpack_archive_by_suffix;
+disc_read_fn g_disc_read = ::read;
 abort_alert_fn g_abort_alert = nullptr;
 
 namespace {
@@ -45,6 +46,8 @@ std::vector<int> copies_lost;
 int resume_cursor = -1;
 // A copy found the disc gone: nothing more is handed out until the disc is asked for again.
 bool disc_gone = false;
+// The disc is asked for because it could not be read, though it stayed in the drive.
+bool disc_unreadable = false;
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 
@@ -207,20 +210,34 @@ void dvd_unpack_task::fail_by_exception(const char* what) {
 }
 
 namespace {
-// The archive from the disc into the private temporary folder, copied by the kernel; a failed
-// copy leaves nothing behind. 0, 2 when the source cannot be read as a file, else errno.
-int copy_archive(const std::string& source, const std::string& target) {
+// What a drive gives while its disc cannot be read, or has none in it.
+bool is_medium_error(int err) { return err == EIO || err == ENOMEDIUM || err == ENXIO; }
+
+// The archive from the disc into the private temporary folder; a failed copy leaves nothing
+// behind. 0, 2 when the source cannot be opened as a file, else errno. *unreadable is set when
+// the disc, not the temporary folder, failed with a medium error.
+int copy_archive(const std::string& source, const std::string& target, bool* unreadable) {
     plat::fd_closer in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat st;
-    if (in.fd < 0 || fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) return 2;
+    if (in.fd < 0 || fstat(in.fd, &st) != 0) {
+        *unreadable = is_medium_error(errno);
+        return *unreadable ? errno : 2;
+    }
+    if (!S_ISREG(st.st_mode)) return 2;
     plat::fd_closer out{open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (out.fd < 0) return errno;
+    // Read and written apart, so that a read error is known to be the disc's.
+    constexpr size_t kBlock = size_t(1) << 20;
+    std::unique_ptr<char[]> buf(new char[kBlock]);
     int err = 0;
     for (;;) {
-        ssize_t n = sendfile(out.fd, in.fd, nullptr, size_t(1) << 30);
+        ssize_t n = g_disc_read(in.fd, buf.get(), kBlock);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) err = errno;
-        if (n <= 0) break;
+        if (n < 0) {
+            err = errno;
+            *unreadable = is_medium_error(err);
+        }
+        if (n <= 0 || (err = plat::write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
     }
     // close reports what the last writes could not: a full disc, say.
     if (close(out.release()) != 0 && !err) err = errno;
@@ -232,11 +249,13 @@ int copy_archive(const std::string& source, const std::string& target) {
 void dvd_unpack_task::copy_phase() {
     const std::string source = dvd_path + install_name + "/" + current_version(index).path + suffix;
     phase = 1;
-    err = copy_archive(source, temp_file);
+    bool unreadable = false;
+    err = copy_archive(source, temp_file, &unreadable);
     if (!err) return;
     err_msg = "I was unable to copy the file " + source + " from the DVD to the hard drive.";
     // Judged now, while the drive is as the copy found it.
     disc_missing = !dir_exists(dvd_path + install_name + "/");
+    disc_unreadable = !disc_missing && unreadable;
 }
 
 void dvd_unpack_task::unpack_phase() {
@@ -272,6 +291,7 @@ void forget_lost_copies() {
     copies_lost.clear();
     resume_cursor = -1;
     disc_gone = false;
+    disc_unreadable = false;
 }
 
 // The copies lost with a disc that went away, queued again from the disc now in the drive; the
@@ -279,8 +299,11 @@ void forget_lost_copies() {
 void hand_out_lost_copies(int& cursor, int disk) {
     size_t done = 0;
     while (done < copies_lost.size() && copy_pool->has_free_slot() &&
-           current_version(copies_lost[done]).disk == disk)
-        copy_pool->enqueue_task(new dvd_unpack_task(copies_lost[done++], temp_path));
+           current_version(copies_lost[done]).disk == disk) {
+        dvd_unpack_task* task = new dvd_unpack_task(copies_lost[done++], temp_path);
+        task->copied_again = true;
+        copy_pool->enqueue_task(task);
+    }
     copies_lost.erase(copies_lost.begin(), copies_lost.begin() + static_cast<std::ptrdiff_t>(done));
     if (!copies_lost.empty()) {
         cursor = copies_lost.front();
@@ -324,10 +347,12 @@ int install_files(int& cursor, int disk) {
 
     while (UTL_work_task* t = unzip_pool->check_retired_tasks()) {
         dvd_unpack_task* task = static_cast<dvd_unpack_task*>(t);
-        if (task->disc_missing) {
-            // Not the file's fault: it is copied again once the disc is back.
+        // Not the file's fault: it is copied again once the disc is back. A read error again
+        // from the disc put back is the file's own, reported so that the run can go on without it.
+        if (task->disc_missing || (task->disc_unreadable && !task->copied_again)) {
             copies_lost.insert(std::lower_bound(copies_lost.begin(), copies_lost.end(), task->index), task->index);
             disc_gone = true;
+            if (task->disc_unreadable) disc_unreadable = true;
             delete task;
             continue;
         }
@@ -343,7 +368,8 @@ int install_files(int& cursor, int disk) {
 
     if (disc_gone && pools_idle()) {
         // Asked for once, whatever number of copies it took with it.
-        xer << "The disc went away: " << copies_lost.size() << " archives to copy again\n";
+        xer << (disc_unreadable ? "The disc could not be read: " : "The disc went away: ") << copies_lost.size()
+            << " archives to copy again\n";
         disc_gone = false;
         if (resume_cursor < 0) resume_cursor = cursor;
         cursor = copies_lost.front();
@@ -359,6 +385,12 @@ int install_files(int& cursor, int disk) {
         if (v.need_install && v.disk != disk) return 2;
     }
     return 0;
+}
+
+bool install_files_disc_unreadable() {
+    const bool was = disc_unreadable;
+    disc_unreadable = false;
+    return was;
 }
 
 int install_files_get_error(std::string& msg) {

@@ -2,6 +2,8 @@
 // to the temporary folder on one thread, then unpacked into the copy on one thread per processor.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -32,6 +34,10 @@ public:
     int err;
     // The copy failed because the disc's release folder was gone: the disc left the drive.
     bool disc_missing = false;
+    // The copy failed with a medium error while the disc stayed in the drive.
+    bool disc_unreadable = false;
+    // Made again from a disc asked for after it was lost.
+    bool copied_again = false;
 
 private:
     void copy_phase();
@@ -42,9 +48,14 @@ private:
 // One step, called once per frame with the caller's cursor (0 before the first step) and the
 // disc mounted now: 0 working, 1 every needed file is installed (pools deleted), 2 the next needed
 // file is on another disc and nothing is outstanding, 3 a task failed (the run goes on). A disc
-// that leaves the drive mid-run also gives 2 once the pools are idle, the cursor at the first
-// file whose copy it took; those copies are made again before the run goes on.
+// that leaves the drive mid-run, or stays but cannot be read (EIO, ENOMEDIUM, ENXIO), also gives
+// 2 once the pools are idle, the cursor at the first file whose copy it took; those copies are
+// made again before the run goes on. A copy that cannot be read again from the disc put back is a
+// failed task.
 int install_files(int& cursor, int disk);
+// Whether the disc last asked for stayed in the drive but could not be read: then it must come
+// out and back even though its files are listed. True once per such request.
+bool install_files_disc_unreadable();
 // The failure behind result 3: returns its code and message, then clears both.
 int install_files_get_error(std::string& msg);
 // Abandons a run: lets every queued task finish, deletes the tasks and both pools.
@@ -57,6 +68,9 @@ std::string suffix_for_file(int history);
 using unpack_archive_fn = int (*)(const std::string& archive, const std::string& folder);
 extern unpack_archive_fn g_unpack_archive;
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder);
+// Reads the disc's archives as read(2) does; tests put a failing drive here.
+using disc_read_fn = ssize_t (*)(int fd, void* buf, size_t n);
+extern disc_read_fn g_disc_read;
 // Unpacks the archive of one file into its install location dest, through g_unpack_archive.
 // The archive must hold the file's own name (and in a zip its resource fork) and nothing else,
 // and the file must have the manifest's digest sig_want; otherwise nothing else is written, dest

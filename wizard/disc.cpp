@@ -99,6 +99,8 @@ bool UTIL_verify_disk() {
     if (!v) return false;
     const std::string archive = install_name + "/" + v->path + suffix_for_file(want_file_disk);
     locate_install_disc(archive);
+    // A disc the run could not read lists its files still: it comes out and back first.
+    if (install_files_disc_unreadable()) return false;
     if (dvd_path.empty() || !file_exists(dvd_path + archive)) return false;
     current_disk = v->disk;
     return true;

@@ -21,6 +21,7 @@ std::string read_dvd_version(const std::string& path);
 // the manifest. Does nothing once dir_state is nonzero.
 void UTIL_scan_dvd();
 // Whether the archive of history want_file_disk is on the mounted disc; then current_disk is its disc.
+// False once after the run found the disc unreadable, so that the change screen ejects it.
 bool UTIL_verify_disk();
 // Ejects the disc (only when eject is nonzero and a disc is known) and forgets it; returns the
 // disc (from 0) that history want_file_disk wants.
