@@ -12,6 +12,7 @@
 #include "install/disc_pipeline.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/net_fetch.h"
 #include "platform/plat_volumes.h"
 #include "wizard/dvd_install.h"
 #include "wizard/wizard_frame.h"
@@ -70,10 +71,10 @@ void UTIL_scan_dvd() {
     }
     if (install_name != no_install_name && stg.dir_state == 0) {
         const std::string zip = dvd_path + install_name + "/directory.txt.zip";
-        // Only the manifest leaves the archive, under its own name, as in the web flow: nothing
-        // else a disc's archive names may reach the temporary folder.
+        // Only the manifest leaves the archive, under its own name and within its cap, as in the
+        // web flow: nothing else a disc's archive names may reach the temporary folder.
         std::string name = "directory.txt";
-        if (int err = zip_to_file(zip, temp_path, &name, 1)) {
+        if (int err = zip_to_file(zip, temp_path, &name, 1, "", manifest_max_bytes)) {
             __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
                            UTL_translate_string("Error: ") + error_str(err),
                            UTL_translate_string("Compressed File/") + zip,

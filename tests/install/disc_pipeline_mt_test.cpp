@@ -54,7 +54,8 @@ protected:
             put_7z(archive, {{name, data}});
         else
             put_zip(archive, name, data);
-        file_version_struct& v = add_history(path, {md5_of(data)});
+        // The manifest's size: whole KB of 1000 bytes, cut down, as the builder writes it.
+        file_version_struct& v = add_history(path, {md5_of(data)}, 0, static_cast<float>(data.size() / 1000));
         v.sig_have = "NONE";
         v.disk = disc;
         v.need_install = need;

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <filesystem>
+
 #include "core/globals.h"
+#include "engine_helpers.h"
+#include "files/archives.h"
+#include "files/errors.h"
+#include "install/disc_pipeline.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/net_fetch.h"
 #include "wizard/disc.h"
 #include "wizard/dvd_install.h"
 #include "wizard/wizard_frame.h"
@@ -122,6 +129,55 @@ TEST_F(Disc, OnlyTheManifestLeavesTheDiscsManifestArchive) {
     EXPECT_EQ(sim_info.size(), 4u);
     EXPECT_EQ(read_file(w.temp() + "directory.txt"), manifest);
     EXPECT_FALSE(path_exists(w.root / "elsewhere"));
+}
+
+// Each archive of a disc unpacks to no more than the manifest's size of its file (whole KB cut
+// down, so up to 999 bytes more), the zip's and the 7z's alike, and the manifest to its fixed
+// cap; past them the unpack fails as any other, with nothing written.
+TEST_F(Disc, TheManifestAndEachArchiveUnpackNoFurtherThanTheirBounds) {
+    const std::string fits(1999, 'f'), over(2001, 'o');
+    const std::string d0 = w.disc("DVD", "Volatra 9",
+                                  "DIR All/Resources/\n"
+                                  "FILE 0 0 91001 1 0 " + md5_of("abc") + " small.txt\n"
+                                  "FILE 0 0 91001 1 1 " + md5_of(fits) + " fits.txt\n"
+                                  "FILE 0 0 91001 1 1 " + md5_of(over) + " over.txt\n"
+                                  "DIR All/Global Scenery/-global terrain-/+40-120/\n"
+                                  "FILE 0 0 91001 1 1 " + md5_of(fits) + " +40-120.dsf\n"
+                                  "FILE 0 0 91001 1 1 " + md5_of(over) + " +40-121.dsf\n");
+    const std::string release = d0 + "Volatra 9/All/";
+    put_zip(release + "Resources/small.txt.zip", "small.txt", "abc");
+    put_zip(release + "Resources/fits.txt.zip", "fits.txt", fits);
+    put_zip(release + "Resources/over.txt.zip", "over.txt", over);
+    put_7z(release + "Global Scenery/-global terrain-/+40-120/+40-120.dsf.7z", {{"+40-120.dsf", fits}});
+    put_7z(release + "Global Scenery/-global terrain-/+40-120/+40-121.dsf.7z", {{"+40-121.dsf", over}});
+    UTIL_scan_dvd();
+    ASSERT_EQ(stg.dir_state, 3);
+    dest_dir_path = w.root / "copy/";
+    const std::string tiles = dest_dir_path + "Global Scenery/-global terrain-/+40-120/";
+    std::filesystem::create_directories(dest_dir_path + "Resources/");
+    std::filesystem::create_directories(tiles);
+    for (auto& h : sim_info) h.versions.back().need_install = 1;
+
+    std::vector<std::string> failures;
+    int cursor = 0, r;
+    while ((r = step_until_answer(cursor, 0)) == 3) {
+        std::string msg;
+        failures.push_back(std::to_string(install_files_get_error(msg)) + " " + msg);
+    }
+    EXPECT_EQ(r, 1);
+    const std::string refused = std::to_string(EFBIG) + " I was unable to unzip the file " + w.temp() + md5_of(over);
+    EXPECT_EQ(failures, (std::vector<std::string>{
+                            refused + "_2..zip to the folder " + dest_dir_path + "Resources/.",
+                            refused + "_4..7z to the folder " + tiles + "."}));
+    EXPECT_EQ(list_tree(dest_dir_path),
+              (std::vector<std::string>{"Global Scenery/-global terrain-/+40-120/+40-120.dsf",
+                                        "Resources/fits.txt", "Resources/small.txt"}));
+
+    // A small manifest archive of a long run of zeros.
+    make_sparse_file(w.root / "big/directory.txt", manifest_max_bytes + 1);
+    ASSERT_EQ(file_to_zip(w.root / "big/directory.txt", d0 + "Volatra 9/directory.txt.zip"), 0);
+    stg.dir_state = 0;
+    EXPECT_EXIT(UTIL_scan_dvd(), ::testing::ExitedWithCode(1), "Error: " + error_str(EFBIG));
 }
 
 TEST_F(Disc, UnrecognisedDiscIsLookedForAgainEachFrame) {
