@@ -928,12 +928,37 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
     return err;
 }
 
+// EFBIG when the entries of the open 7z say they hold more than max_bytes together, else 0. The
+// reader gives no more of an entry than that says, so the headers alone tell. Headers it cannot
+// read are left to the extraction to report.
+int p7z_within(const std::string& archive_path, int64_t max_bytes) {
+    std::unique_ptr<archive, archive_closer> a(archive_read_new());
+    if (!a) return ENOMEM;
+    archive_read_support_format_7zip(a.get());
+    if (archive_read_open_filename(a.get(), archive_path.c_str(), 1 << 16) != ARCHIVE_OK) return 0;
+    int64_t left = max_bytes;
+    archive_entry* e = nullptr;
+    while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
+        const int64_t size = archive_entry_size(e);
+        if (size < 0 || size > left) {
+            ERR_MARK();
+            xer << "7z to file: " << archive_path << " would unpack past its " << max_bytes
+                << " bytes; nothing is written.\n";
+            return EFBIG;
+        }
+        left -= size;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name_io, int use_name,
-                std::string root, std::string* md5_hex) {
+                std::string root, std::string* md5_hex, int64_t max_bytes) {
     if (root.empty()) root = out_dir;
     locale_scope utf8;
+    if (max_bytes >= 0)
+        if (int err = p7z_within(archive_path, max_bytes)) return err;
     std::unique_ptr<archive, archive_closer> a(archive_read_new());
     if (!a) return ERR_MARK(), p7z_fail(ENOMEM, "archive=" + archive_path, nullptr);
     archive_read_support_format_7zip(a.get());

@@ -52,5 +52,7 @@ int file_to_zip(std::string src, std::string zip, std::string* md5_hex = nullptr
 // Extracts every file of the 7z archive into out_dir (no prefix; folders must exist). name_io,
 // when given, receives each written file's path; use_name writes each file to out_dir + *name_io.
 // md5_hex, when given, receives the digest of the last file written, taken as it was written.
+// max_bytes, when not -1, bounds the bytes of all its files together: an archive whose entries
+// say they hold more is EFBIG before anything is written.
 int p7z_to_file(std::string archive, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
-                std::string root = "", std::string* md5_hex = nullptr);
+                std::string root = "", std::string* md5_hex = nullptr, int64_t max_bytes = -1);

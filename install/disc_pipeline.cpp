@@ -1,7 +1,5 @@
 #include "install/disc_pipeline.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <cxxabi.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -101,27 +99,6 @@ int zip_holds_only(const std::string& zip, const std::string& leaf) {
     return files == 1 && others == 0 ? 0 : err_zip_not_manifest;
 }
 
-// EFBIG when the entries of the 7z say they hold more than max_bytes together, else 0. Its reader
-// writes no more of an entry than that says, so nothing past the bound is ever written. An archive
-// it cannot list is left to the reader to report.
-int p7z_within(const std::string& archive, int64_t max_bytes) {
-    std::unique_ptr<struct archive, int (*)(struct archive*)> a(archive_read_new(), archive_read_free);
-    if (!a) return ENOMEM;
-    archive_read_support_format_7zip(a.get());
-    if (archive_read_open_filename(a.get(), archive.c_str(), 1 << 16) != ARCHIVE_OK) return 0;
-    int64_t total = 0;
-    archive_entry* e = nullptr;
-    while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
-        const int64_t size = archive_entry_size(e);
-        if (size < 0 || size > max_bytes - total) {
-            xer << "7z archive " << archive << " would unpack past its " << max_bytes << " bytes: refused.\n";
-            return EFBIG;
-        }
-        total += size;
-    }
-    return 0;
-}
-
 // A fresh hidden name beside target (the sweep of stale temporary items knows it).
 int hidden_name_beside(const std::string& target, std::string* name) {
     int fd = create_temp_beside(target, name);
@@ -149,10 +126,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
                          int64_t max_bytes) {
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
-    if (ends_with(archive, ".7z")) {
-        if (max_bytes >= 0)
-            if (int err = p7z_within(archive, max_bytes)) return err;
-    } else {
+    if (!ends_with(archive, ".7z")) {
         // The zip reader of this program opens the archive once and writes the file beside its
         // place, digested as it is written, renaming it over the old one once it proved right.
         if (own_reader) return zip_install_file(archive, dest, sig_want, dest_dir_path, max_bytes);
@@ -166,7 +140,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     scope_exit remove_stage{[&] { recursive_delete_folder(stage); }};
     // The reader of this program digests the file as it writes it.
     std::string digest;
-    if (int err = own_reader ? p7z_to_file(archive, stage, nullptr, 0, dest_dir_path, &digest)
+    if (int err = own_reader ? p7z_to_file(archive, stage, nullptr, 0, dest_dir_path, &digest, max_bytes)
                              : g_unpack_archive(archive, stage))
         return err;
     if (folder_names(stage) != std::vector<std::string>{leaf}) return err_zip_not_manifest;
