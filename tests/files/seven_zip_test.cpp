@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/test_helpers.h"
 #include "core/globals.h"
 #include "files/archive_test_helpers.h"
 #include "files/archives.h"
@@ -59,6 +60,16 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     write_file(box.dest + "f.bin", "previous");
     EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
+
+    // A bound counts every file's bytes, an empty one too, and is checked before anything is written.
+    make_7z(p7z, {{"empty.txt", ""}, {"f.bin", "hello"}});
+    log_capture log;
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4), EFBIG);
+    EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
+    EXPECT_NE(log.text().find(p7z + " would unpack past its 4 bytes; nothing is written."), std::string::npos);
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 5), 0);
+    EXPECT_EQ(read_file(box.dest + "f.bin"), "hello");
+    EXPECT_EQ(read_file(box.dest + "empty.txt"), "");
 }
 
 // Large items are written by a second thread: the bytes and the checksum rule stay the same.

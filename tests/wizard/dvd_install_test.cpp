@@ -463,6 +463,23 @@ size_t disc_questions(const std::string& log) {
     return asked;
 }
 
+// An install of the disc in the drive from its start up to the disc-change screen, or to the end
+// when none comes; returns the copy's folder.
+std::string run_to_disc_change() {
+    g_wizard = dvd_start;
+    wizard_frame();
+    g_wizard = dvd_pick_install;
+    wizard_frame();
+    const std::string copy = dest_dir_path;
+    g_wizard = dvd_scenery_install;
+    wizard_frame();
+    wizard_frame();
+    wizard_frame(720, 20, true);
+    for (int i = 0; i < 3000 && g_wizard != dvd_switch_disk_install && g_wizard != dvd_done_install; ++i)
+        wizard_frame();
+    return copy;
+}
+
 struct pipeline_hooks {
     abort_alert_fn question = g_abort_alert;
     unpack_archive_fn unpack = g_unpack_archive;
@@ -485,16 +502,7 @@ TEST_F(DvdInstall, ADiscTakenOutMidRunIsAskedForOnceAndTheRunGoesOn) {
     g_unpack_archive = pull_disc_then_unpack;
     log_capture log;
 
-    g_wizard = dvd_start;
-    frames(1);
-    g_wizard = dvd_pick_install;
-    frames(1);
-    const std::string copy = dest_dir_path;
-    g_wizard = dvd_scenery_install;
-    frames(2);
-    wizard_frame(720, 20, true);
-    for (int i = 0; i < 3000 && g_wizard != dvd_switch_disk_install && g_wizard != dvd_done_install; ++i)
-        wizard_frame();
+    const std::string copy = run_to_disc_change();
     ASSERT_EQ(g_wizard, dvd_switch_disk_install);
     paint.clear();
     frames(3);
@@ -537,16 +545,7 @@ TEST_F(DvdInstall, ADiscThatCannotBeReadMidRunIsAskedForOnceAndTheRunGoesOn) {
     g_disc_read = failing_drive_read;
     log_capture log;
 
-    g_wizard = dvd_start;
-    frames(1);
-    g_wizard = dvd_pick_install;
-    frames(1);
-    const std::string copy = dest_dir_path;
-    g_wizard = dvd_scenery_install;
-    frames(2);
-    wizard_frame(720, 20, true);
-    for (int i = 0; i < 3000 && g_wizard != dvd_switch_disk_install && g_wizard != dvd_done_install; ++i)
-        wizard_frame();
+    const std::string copy = run_to_disc_change();
     ASSERT_EQ(g_wizard, dvd_switch_disk_install);
     frames(3);
     EXPECT_EQ(questions_asked, 0);

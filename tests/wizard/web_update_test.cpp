@@ -53,8 +53,10 @@ protected:
         cmd_line_path.clear();
         copy = w.root / "Volatra 9/";
         for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"}) write_file(copy + d + "/.keep", "");
+        server_port = http.proxy_port;
     }
     void TearDown() override {
+        http.proxy_port = server_port;  // however the test ends
         g_wizard = nullptr;
         wizard_frame();
         app_done = 0;
@@ -94,6 +96,8 @@ protected:
     log_capture log;
     paint_recorder paint;
     std::string copy;
+    // The test server's port, which tests may swap for a closed one.
+    uint32_t server_port = 0;
     static web_server* web_;
 };
 web_server* WebUpdate::web_ = nullptr;
@@ -218,11 +222,6 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     register_copy();
     web_->server_list("R2", {mirror});
     web_->publish("R2", {{"All/Resources/f.bin", "the release's file"}}, {mirror});
-    // The test server's port comes back however the test ends.
-    const struct saved_port {
-        uint32_t port = http.proxy_port;
-        ~saved_port() { http.proxy_port = port; }
-    } server_port;
     http.proxy_port = closed_port();
     run_until(net_get_updates);
     frames_for(server_unreachable_after / 2);
@@ -237,7 +236,7 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     wizard_frame(600, 20, true);  // Back
     EXPECT_EQ(g_wizard, net_pick_dest);
 
-    http.proxy_port = server_port.port;
+    http.proxy_port = server_port;
     web_->faults(R"({"mirror1.test": {"mode": "refuse"}})");
     run_until(net_get_updates);
     ASSERT_TRUE(frames_while_not([&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
@@ -262,10 +261,6 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     register_copy();
     web_->server_list("R2", {mirror});
     web_->publish("R2", {{"All/Resources/f.bin", "the release's file"}}, {mirror});
-    const struct saved_port {
-        uint32_t port = http.proxy_port;
-        ~saved_port() { http.proxy_port = port; }
-    } server_port;
     http.proxy_port = closed_port();
     run_until(net_get_updates);
     frames_for(server_unreachable_after + 1);
@@ -275,7 +270,7 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
 
     // The proxy that works answers for the mirror with its own error; with "released" 0 it holds
     // each answer after the head and the body's first bytes.
-    http.proxy_port = server_port.port;
+    http.proxy_port = server_port;
     const auto gateway_fails = [&](int released) {
         web_->faults(R"({"mirror1.test": {"mode": "script", "released": )" + std::to_string(released) +
                      R"(, "script": [["HTTP/1.1 502 Bad Gateway\r\nContent-Length: 8\r\n\r\nbad", "release"],
