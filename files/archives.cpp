@@ -928,23 +928,40 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
     return err;
 }
 
-// EFBIG when the entries of the open 7z say they hold more than max_bytes together, else 0. The
-// reader gives no more of an entry than that says, so the headers alone tell. Headers it cannot
-// read are left to the extraction to report.
-int p7z_within(const std::string& archive_path, int64_t max_bytes) {
+// A reader on the 7z archive_path; null, the failure reported in *err, when it cannot be opened.
+std::unique_ptr<archive, archive_closer> open_7z(const std::string& archive_path, int* err) {
     std::unique_ptr<archive, archive_closer> a(archive_read_new());
-    if (!a) return ENOMEM;
+    if (!a) {
+        *err = (ERR_MARK(), p7z_fail(ENOMEM, "archive=" + archive_path, nullptr));
+        return nullptr;
+    }
     archive_read_support_format_7zip(a.get());
-    if (archive_read_open_filename(a.get(), archive_path.c_str(), 1 << 16) != ARCHIVE_OK) return 0;
+    if (archive_read_open_filename(a.get(), archive_path.c_str(), 1 << 16) != ARCHIVE_OK) {
+        // An OS error (a missing archive) is reported as such; libarchive says "not a 7z" with
+        // EILSEQ and misuse with EINVAL: both are a bad archive.
+        int e = archive_errno(a.get());
+        *err = (ERR_MARK(), p7z_fail((e > 0 && e != EILSEQ && e != EINVAL) ? e : err_zip_open,
+                                     "archive=" + archive_path, a.get()));
+        return nullptr;
+    }
+    return a;
+}
+
+// EFBIG when the entries of the 7z say they hold more than max_bytes together. The reader gives
+// no more of an entry than that says, so the headers alone tell. Headers it cannot read are left
+// to the extraction to report.
+int p7z_within(const std::string& archive_path, int64_t max_bytes) {
+    int err = 0;
+    std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &err);
+    if (!a) return err;
     int64_t left = max_bytes;
     archive_entry* e = nullptr;
     while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
         const int64_t size = archive_entry_size(e);
         if (size < 0 || size > left) {
-            ERR_MARK();
             xer << "7z to file: " << archive_path << " would unpack past its " << max_bytes
                 << " bytes; nothing is written.\n";
-            return EFBIG;
+            return ERR_MARK(), p7z_fail(EFBIG, "archive=" + archive_path, nullptr);
         }
         left -= size;
     }
@@ -959,16 +976,9 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
     locale_scope utf8;
     if (max_bytes >= 0)
         if (int err = p7z_within(archive_path, max_bytes)) return err;
-    std::unique_ptr<archive, archive_closer> a(archive_read_new());
-    if (!a) return ERR_MARK(), p7z_fail(ENOMEM, "archive=" + archive_path, nullptr);
-    archive_read_support_format_7zip(a.get());
-    if (archive_read_open_filename(a.get(), archive_path.c_str(), 1 << 16) != ARCHIVE_OK) {
-        // An OS error (a missing archive) is reported as such; libarchive says "not a 7z" with
-        // EILSEQ and misuse with EINVAL: both are a bad archive.
-        int e = archive_errno(a.get());
-        int err = (e > 0 && e != EILSEQ && e != EINVAL) ? e : err_zip_open;
-        return ERR_MARK(), p7z_fail(err, "archive=" + archive_path, a.get());
-    }
+    int open_err = 0;
+    std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &open_err);
+    if (!a) return open_err;
 
     bool first = true;
     for (;;) {

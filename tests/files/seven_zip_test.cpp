@@ -64,9 +64,14 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     // A bound counts every file's bytes, an empty one too, and is checked before anything is written.
     make_7z(p7z, {{"empty.txt", ""}, {"f.bin", "hello"}});
     log_capture log;
+    sErrFile = "";
     EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4), EFBIG);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
-    EXPECT_NE(log.text().find(p7z + " would unpack past its 4 bytes; nothing is written."), std::string::npos);
+    EXPECT_NE(log.text().find(p7z + " would unpack past its 4 bytes; nothing is written."),
+              std::string::npos);
+    EXPECT_NE(log.text().find("failed with error " + std::to_string(EFBIG) + ". file = " + sErrFile),
+              std::string::npos);
+    EXPECT_NE(std::string(sErrFile).find("archives.cpp"), std::string::npos);  // where it was refused
     EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 5), 0);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "hello");
     EXPECT_EQ(read_file(box.dest + "empty.txt"), "");

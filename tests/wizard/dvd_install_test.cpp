@@ -1,3 +1,5 @@
+#include "wizard/dvd_install.h"
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -24,7 +26,6 @@
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
 #include "wizard/disc.h"
-#include "wizard/dvd_install.h"
 #include "wizard/maintenance.h"
 #include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
@@ -118,7 +119,8 @@ TEST_F(DvdInstall, StartScreenWaitsForTheDiscThenWelcomesOrOffersTheMenu) {
                                                       {"Install A Second Copy of Volatra", dvd_pick_install}};
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(drawn_text(paint, menu[i].first)) << i;
-        EXPECT_EQ(drawn_text(paint, menu[i].first)->y, 347 - 25 * i) << i;  // the label sits 3 below the centre
+        EXPECT_EQ(drawn_text(paint, menu[i].first)->y, 347 - 25 * i)
+            << i;  // the label sits 3 below the centre
     }
     wizard_frame(500, 275, true);  // the fourth choice
     EXPECT_EQ(g_wizard, dvd_pick_install);
@@ -252,8 +254,10 @@ TEST_F(DvdInstall, StartScreenTellsForeignDiscsAndASetOfSceneryOnly) {
     install_name = no_install_name;
     paint.clear();
     frames(1);
-    EXPECT_TRUE(drawn_text(paint, "This DVD (Volatra 9) contains global scenery.  You must install the sim before you "
-                                  "install the global scenery."));
+    EXPECT_TRUE(
+        drawn_text(paint,
+                   "This DVD (Volatra 9) contains global scenery.  You must install the sim before you "
+                   "install the global scenery."));
     wizard_frame(720, 20, true);
     EXPECT_EQ(g_wizard, dvd_start);
     // With a copy, the menu offers the scenery, and neither a repair nor a second copy of a
@@ -273,9 +277,11 @@ TEST_F(DvdInstall, FinishScreenOffersTheCopyOnlyWithoutErrors) {
         frames(1);
         EXPECT_EQ(drawn_text(paint, "Installation was successful.") != nullptr, errors == 0) << errors;
         EXPECT_EQ(drawn_text(paint, "Run Volatra Now") != nullptr, errors == 0) << errors;
-        EXPECT_EQ(drawn_text(paint, "There were errors during the install; your copy of Volatra may not be usable.") !=
-                      nullptr,
-                  errors > 0)
+        EXPECT_EQ(
+            drawn_text(paint,
+                       "There were errors during the install; your copy of Volatra may not be usable.") !=
+                nullptr,
+            errors > 0)
             << errors;
         wizard_frame(600, 20, true);
         EXPECT_EQ(g_wizard, dvd_start);
@@ -443,12 +449,14 @@ std::string load_disc_of_files(wizard_world& w, int files) {
     write_file(disc + "Volatra 9/All/Resources/.keep", "");
     for (int i = 0; i < files; ++i) {
         const std::string name = "f" + std::to_string(i) + ".txt";
-        EXPECT_EQ(file_to_zip(w.root.write("src/" + name, "abc"), disc + "Volatra 9/All/Resources/" + name + ".zip"), 0);
+        EXPECT_EQ(file_to_zip(w.root.write("src/" + name, "abc"),
+                              disc + "Volatra 9/All/Resources/" + name + ".zip"),
+                  0);
     }
     write_file(w.root / "discs/.keep", "");
     std::filesystem::rename(disc, w.root / "discs/disk_0");
-    const std::string load = std::string("'" VOLATRA_SOURCE_DIR "/tools/disc_changer.sh' load '") + w.volumes() +
-                             "' '" + (w.root / "discs") + "' 0";
+    const std::string load = std::string("'" VOLATRA_SOURCE_DIR "/tools/disc_changer.sh' load '") +
+                             w.volumes() + "' '" + (w.root / "discs") + "' 0";
     EXPECT_EQ(run(load), 0);
     g_drive = w.volumes() + "DVD";
     return load;
@@ -515,7 +523,8 @@ TEST_F(DvdInstall, ADiscTakenOutMidRunIsAskedForOnceAndTheRunGoesOn) {
     ASSERT_EQ(g_wizard, dvd_done_install);
     EXPECT_EQ(questions_asked, 0);
     EXPECT_EQ(num_install_errors, 0);
-    for (int i = 0; i < files; ++i) EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
+    for (int i = 0; i < files; ++i)
+        EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
     // Asked for once, through the disc change the run already has.
     EXPECT_EQ(disc_questions(log.text()), 1u) << log.text();
 }

@@ -52,7 +52,8 @@ protected:
         app_done = 0;
         cmd_line_path.clear();
         copy = w.root / "Volatra 9/";
-        for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"}) write_file(copy + d + "/.keep", "");
+        for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"})
+            write_file(copy + d + "/.keep", "");
         server_port = http.proxy_port;
     }
     void TearDown() override {
@@ -73,7 +74,8 @@ protected:
             if (g_wizard == target) return true;
             if (g_wizard == net_start || g_wizard == net_check_disk) wizard_frame(720, 20, true);  // Next
             return false;
-        })) << "stuck at " << wizard_screen_name(g_wizard) << "\n"
+        })) << "stuck at "
+            << wizard_screen_name(g_wizard) << "\n"
             << log.text();
     }
     // Half a second of the clock per frame: the pauses between tries pass, no wall-clock wait.
@@ -142,7 +144,8 @@ TEST_F(WebUpdate, FilesOnlyToDeleteAreDeletedThoughNothingIsFetched) {
     write_file(copy + "Resources/kept.txt", "kept");
     write_file(copy + "Resources/dropped.txt", "dropped");
     web_->server_list("R2", {mirror});
-    web_->publish("R2", {{"All/Resources/kept.txt", "kept"}, {"All/Resources/dropped.txt", "", true, {"dropped"}}},
+    web_->publish("R2",
+                  {{"All/Resources/kept.txt", "kept"}, {"All/Resources/dropped.txt", "", true, {"dropped"}}},
                   {mirror});
     run_until(net_check_disk);
     frames_while_not([] { return g_wizard != net_check_disk; }, 3);
@@ -195,7 +198,8 @@ TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     expect_file("Resources/f0.bin.zip", "the user's");
     web_->faults("{}");
     run_until(net_done);
-    for (const web_file& f : files) EXPECT_EQ(md5sum_of(copy + f.path.substr(4)), md5_text(f.content)) << f.path;
+    for (const web_file& f : files)
+        EXPECT_EQ(md5sum_of(copy + f.path.substr(4)), md5_text(f.content)) << f.path;
     expect_no_stream_files();
 }
 
@@ -227,8 +231,9 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     frames_for(server_unreachable_after / 2);
     EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
     frames_for(server_unreachable_after);
-    EXPECT_TRUE(drawn_text(paint, "I can not reach " + std::string(server_list_host) + " through the proxy 127.0.0.1:" +
-                                      std::to_string(http.proxy_port) + "."))
+    EXPECT_TRUE(drawn_text(paint, "I can not reach " + std::string(server_list_host) +
+                                      " through the proxy 127.0.0.1:" + std::to_string(http.proxy_port) +
+                                      "."))
         << log.text();
     EXPECT_TRUE(drawn_text(paint, "What went wrong: Connection refused"));
     EXPECT_NE(log.text().find(" cannot be reached (Connection refused); the installer keeps trying."),
@@ -239,7 +244,8 @@ TEST_F(WebUpdate, AnUnreachableServerIsReportedWithItsCauseWhileTheSearchGoesOn)
     http.proxy_port = server_port;
     web_->faults(R"({"mirror1.test": {"mode": "refuse"}})");
     run_until(net_get_updates);
-    ASSERT_TRUE(frames_while_not([&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
+    ASSERT_TRUE(frames_while_not(
+        [&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
     frames_for(server_unreachable_after);
     EXPECT_TRUE(drawn_text(paint, "I can not reach mirror1.test through the proxy"));
     EXPECT_TRUE(drawn_text(paint, "What went wrong: Connection reset by the server"));
@@ -285,7 +291,8 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
     EXPECT_FALSE(drawn_text(paint, "What went wrong"));
 
-    ASSERT_TRUE(frames_while_not([&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
+    ASSERT_TRUE(frames_while_not(
+        [&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
     frames_for(server_unreachable_after);
     EXPECT_TRUE(drawn_text(paint, "I can not reach mirror1.test through the proxy"));
     EXPECT_TRUE(drawn_text(paint, "What went wrong: The server answered: Bad Gateway (#502)"));
@@ -320,7 +327,8 @@ TEST_F(WebUpdate, AFileTheServerSendsTooLargeEndsTheRun) {
     paint.clear();
     wizard_frame();
     EXPECT_TRUE(drawn_text(paint, "There were problems updating Volatra."));
-    EXPECT_NE(log.text().find("All/Resources/f.bin larger than the manifest allows: giving up"), std::string::npos)
+    EXPECT_NE(log.text().find("All/Resources/f.bin larger than the manifest allows: giving up"),
+              std::string::npos)
         << log.text();
     EXPECT_EQ(web_->request_lines().size(), 3u);  // the list, the manifest, one try of the file
     expect_file("Resources/f.bin", "old");
@@ -397,7 +405,8 @@ TEST_F(WebUpdate, CopiesToPickFromAndTheNoCopyCase) {
     EXPECT_TRUE(drawn_text(paint, "You do not appear to have Volatra 9 installed."));
     register_copy();
     const std::string second = w.root / "Second/";
-    for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"}) write_file(second + d + "/.keep", "");
+    for (const char* d : {"Airfoils", "Instructions", "Output", "Resources"})
+        write_file(second + d + "/.keep", "");
     dest_dir_path = second;
     register_new_volatra();
     g_wizard = nullptr;
@@ -410,7 +419,8 @@ TEST_F(WebUpdate, CopiesToPickFromAndTheNoCopyCase) {
     EXPECT_EQ(g_wizard, net_pick_dest);
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(drawn_text(paint, "You have more than one copy of Volatra 9 installed on this computer.  Please select"));
+    EXPECT_TRUE(drawn_text(
+        paint, "You have more than one copy of Volatra 9 installed on this computer.  Please select"));
     wizard_frame(720, 20, true);  // nothing chosen: Next is off
     EXPECT_EQ(g_wizard, net_pick_dest);
     wizard_frame(252, 375, true);  // the second copy's box
