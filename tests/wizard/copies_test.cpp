@@ -115,8 +115,8 @@ TEST_F(Copies, PickerListsTheCopiesAndFindItRecordsTheCopyAboveTheChosenFolder) 
     dest_dir_path.clear();
     frame_driver driver;
     driver.frame(UTIL_pick_install);
-    ASSERT_TRUE(drawn_text(driver.paint, b));
-    EXPECT_EQ(drawn_text(driver.paint, b)->y, 375);
+    ASSERT_TRUE(shown_text(driver.paint, b));
+    EXPECT_EQ(shown_text(driver.paint, b)->y, 375);
     EXPECT_EQ(drawn_text(driver.paint, "missing from this list?")->y, 350);
     driver.click(250, 378, UTIL_pick_install);  // the second row's box
     EXPECT_EQ(dest_dir_path, b);

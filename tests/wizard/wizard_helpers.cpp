@@ -88,6 +88,53 @@ const painted* drawn_text(const paint_recorder& paint, const std::string& text) 
     return nullptr;
 }
 
+namespace {
+// Each run of spaces and line feeds as one space.
+std::string one_spaced(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        const bool space = c == ' ' || c == '\n';
+        if (!space || out.empty() || out.back() != ' ') out += space ? ' ' : c;
+    }
+    return out;
+}
+}  // namespace
+
+const painted* shown_text(const paint_recorder& paint, const std::string& text) {
+    // The texts one after another, each ended by a mark that reads as a space or as nothing: a
+    // line may have been broken at a space or after a slash.
+    const char end_mark = '\x01';
+    std::string drawn;
+    std::vector<const painted*> owner;
+    for (const painted& p : paint.calls)
+        if (p.kind == "string") {
+            drawn += one_spaced(p.text) + end_mark;
+            owner.resize(drawn.size(), &p);
+        }
+    const std::string want = one_spaced(text);
+    // from[k]: 1 + where a match of want's first k characters began that ends where the scan of
+    // drawn stands, 0 for none; "..." stands for any characters.
+    std::vector<size_t> from(want.size() + 1, 0);
+    for (size_t i = 0; i <= drawn.size(); ++i) {
+        from[0] = i + 1;
+        const bool gap = drawn.compare(i, 3, "...") == 0;
+        if (gap)
+            for (size_t k = 0; k < want.size(); ++k)
+                if (!from[k + 1]) from[k + 1] = from[k];
+        if (from[want.size()]) return owner[std::min(from[want.size()] - 1, owner.size() - 1)];
+        if (i == drawn.size()) break;
+        if (gap) {
+            i += 2;
+            continue;
+        }
+        for (size_t k = want.size(); k > 0; --k) {
+            const bool step = want[k - 1] == drawn[i] || (drawn[i] == end_mark && want[k - 1] == ' ');
+            if (drawn[i] != end_mark || !from[k]) from[k] = step ? from[k - 1] : 0;
+        }
+    }
+    return nullptr;
+}
+
 void wizard_frame(float x, float y, bool down) {
     mnw.curwin = 0;
     mnw.open_menu = -1;

@@ -51,6 +51,11 @@ std::string dvd_version_text(const std::string& body, int version = 900, const s
 // The first text drawn that holds text, null when none.
 const painted* drawn_text(const paint_recorder& paint, const std::string& text);
 
+// The first text drawn where text is shown: whole, or from there over the next lines, where a
+// line too wide for its place shows "..." in place of its middle (a path's length depends on
+// where the tests run). Null when none.
+const painted* shown_text(const paint_recorder& paint, const std::string& text);
+
 // Every text among the calls drawn (a text in scissors cut to them; repeats by later frames
 // count once) lies inside a window w x h and clear of the others.
 void expect_texts_apart_and_inside(const std::vector<painted>& calls, float w, float h);
