@@ -112,25 +112,24 @@ const painted* shown_text(const paint_recorder& paint, const std::string& text) 
             owner.resize(drawn.size(), &p);
         }
     const std::string want = one_spaced(text);
+    const size_t n = want.size();
     // from[k]: 1 + where a match of want's first k characters began that ends where the scan of
-    // drawn stands, 0 for none; "..." stands for any characters.
-    std::vector<size_t> from(want.size() + 1, 0);
-    for (size_t i = 0; i <= drawn.size(); ++i) {
-        from[0] = i + 1;
-        const bool gap = drawn.compare(i, 3, "...") == 0;
-        if (gap)
-            for (size_t k = 0; k < want.size(); ++k)
+    // drawn stands, 0 for none.
+    std::vector<size_t> from(n + 1, 0);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+        if (drawn.compare(i, 3, "...") == 0) {
+            // A line's middle left out: inside a match, it stands for any characters.
+            for (size_t k = 1; k + 1 < n; ++k)
                 if (!from[k + 1]) from[k + 1] = from[k];
-        if (from[want.size()]) return owner[std::min(from[want.size()] - 1, owner.size() - 1)];
-        if (i == drawn.size()) break;
-        if (gap) {
             i += 2;
             continue;
         }
-        for (size_t k = want.size(); k > 0; --k) {
+        from[0] = i + 1;
+        for (size_t k = n; k > 0; --k) {
             const bool step = want[k - 1] == drawn[i] || (drawn[i] == end_mark && want[k - 1] == ' ');
             if (drawn[i] != end_mark || !from[k]) from[k] = step ? from[k - 1] : 0;
         }
+        if (n && from[n]) return owner[from[n] - 1];
     }
     return nullptr;
 }
