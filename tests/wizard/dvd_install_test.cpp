@@ -488,10 +488,27 @@ std::string run_to_disc_change() {
     return copy;
 }
 
+// Continue on the disc change, then frames up to the finish screen; each of the copy's f<i>.txt
+// but the one left out holds "abc".
+void continue_to_done(const std::string& copy, int files, int left_out = -1) {
+    wizard_frame(720, 20, true);
+    for (int i = 0; i < 3000 && g_wizard != dvd_done_install; ++i) wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_done_install);
+    for (int i = 0; i < files; ++i) {
+        if (i == left_out) continue;
+        EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
+    }
+}
+
+// The pipeline's hooks, given back at the end; meanwhile every question is answered Continue and counted.
 struct pipeline_hooks {
     abort_alert_fn question = g_abort_alert;
     unpack_archive_fn unpack = g_unpack_archive;
     disc_read_fn read = g_disc_read;
+    pipeline_hooks() {
+        g_abort_alert = answer_question;
+        questions_asked = question_answer = 0;
+    }
     ~pipeline_hooks() {
         install_files_kill();
         g_abort_alert = question;
@@ -504,9 +521,7 @@ TEST_F(DvdInstall, ADiscTakenOutMidRunIsAskedForOnceAndTheRunGoesOn) {
     const int files = 45;  // more than the first step hands out
     const std::string load = load_disc_of_files(w, files);
     g_pulled = false;
-    questions_asked = 0;
     pipeline_hooks saved;
-    g_abort_alert = answer_question;
     g_unpack_archive = pull_disc_then_unpack;
     log_capture log;
 
@@ -518,13 +533,9 @@ TEST_F(DvdInstall, ADiscTakenOutMidRunIsAskedForOnceAndTheRunGoesOn) {
     EXPECT_EQ(questions_asked, 0);
 
     ASSERT_EQ(run(load), 0);
-    wizard_frame(720, 20, true);
-    for (int i = 0; i < 3000 && g_wizard != dvd_done_install; ++i) wizard_frame();
-    ASSERT_EQ(g_wizard, dvd_done_install);
+    continue_to_done(copy, files);
     EXPECT_EQ(questions_asked, 0);
     EXPECT_EQ(num_install_errors, 0);
-    for (int i = 0; i < files; ++i)
-        EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
     // Asked for once, through the disc change the run already has.
     EXPECT_EQ(disc_questions(log.text()), 1u) << log.text();
 }
@@ -548,9 +559,7 @@ TEST_F(DvdInstall, ADiscThatCannotBeReadMidRunIsAskedForOnceAndTheRunGoesOn) {
     load_disc_of_files(w, files);
     scoped_env eject("VOLATRA_EJECT_COMMAND", VOLATRA_SOURCE_DIR "/tools/disc_changer.sh");
     g_spoiled = g_unreadable = false;
-    questions_asked = question_answer = 0;
     pipeline_hooks saved;
-    g_abort_alert = answer_question;
     g_disc_read = failing_drive_read;
     log_capture log;
 
@@ -561,16 +570,10 @@ TEST_F(DvdInstall, ADiscThatCannotBeReadMidRunIsAskedForOnceAndTheRunGoesOn) {
     EXPECT_EQ(read_lines(w.volumes() + ".disc_changer.log").size(), 1u);  // ejected once
 
     g_unreadable = false;  // cleaned and put back
-    wizard_frame(720, 20, true);
-    for (int i = 0; i < 3000 && g_wizard != dvd_done_install; ++i) wizard_frame();
-    ASSERT_EQ(g_wizard, dvd_done_install);
+    continue_to_done(copy, files, 1);
     EXPECT_EQ(questions_asked, 1);  // f1, answered with Continue
     EXPECT_EQ(num_install_errors, 1);
     EXPECT_FALSE(path_exists(copy + "Resources/f1.txt"));
-    for (int i = 0; i < files; ++i) {
-        if (i == 1) continue;
-        EXPECT_EQ(read_file(copy + "Resources/f" + std::to_string(i) + ".txt"), "abc") << i;
-    }
     EXPECT_EQ(disc_questions(log.text()), 1u) << log.text();
 }
 
