@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The speed benchmarks where the user waits (bench/speed_bench.py says what each compares):
-# installs the reference tools the benchmarks need (only for them: the tests do not), builds
+# installs the project's packages and the reference tools the benchmarks need (only for them: the tests do not), builds
 # what they run and runs them. Data sets and outputs go to out/speed-bench/.
 #
 #   bench/run_speed_bench.sh [checksum|disc|builder|web|all] [--rounds N]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# The project's own packages first, as run.sh and test.sh do: CMake needs them.
+./tools/install-deps.sh
 
 missing=()
 for p in nginx-light curl unzip zip 7zip python3; do

@@ -9,6 +9,8 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 work="${1:-$root/out/wizard-bench}"
 
+./tools/install-deps.sh
+
 cmake -S . -B build -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target volatra_sample_master volatra_make_installer volatra_installer wizard_bench >/dev/null
 

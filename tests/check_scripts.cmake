@@ -1,0 +1,21 @@
+# Fails when a script configures the build before it installs the project's packages: on a fresh
+# machine CMake stops at the first package it does not find.
+# Run: cmake -DROOT=<source folder> -P check_scripts.cmake
+file(GLOB scripts ${ROOT}/*.sh ${ROOT}/bench/*.sh ${ROOT}/tools/*.sh)
+set(bad "")
+foreach(script ${scripts})
+  file(STRINGS ${script} lines)
+  set(deps_seen FALSE)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^[ \t]*\\./tools/install-deps\\.sh")
+      set(deps_seen TRUE)
+    elseif(line MATCHES "^[^#]*cmake -S" AND NOT deps_seen)
+      file(RELATIVE_PATH rel ${ROOT} ${script})
+      string(APPEND bad "  ${rel}: ${line}\n")
+      break()
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "Scripts that configure before tools/install-deps.sh:\n${bad}")
+endif()
