@@ -2,7 +2,8 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 #include <atomic>
@@ -33,20 +34,54 @@ std::string unescape_mount(const std::string& s) {
 }  // namespace
 
 namespace {
-int system_statvfs(const char* path, struct statvfs* out) { return ::statvfs(path, out); }
-std::atomic<statvfs_fn> statvfs_hook{system_statvfs};
+int system_statfs(const char* path, struct statfs* out) { return ::statfs(path, out); }
+std::atomic<statfs_fn> statfs_hook{system_statfs};
+
+// Whether a volume of the statfs type fs_type, holding path, lives on another machine.
+bool network_file_system(uint32_t fs_type, const std::string& path) {
+    switch (fs_type) {
+        case NFS_SUPER_MAGIC:
+        case SMB_SUPER_MAGIC:
+        case CIFS_SUPER_MAGIC:
+        case SMB2_SUPER_MAGIC:
+        case CEPH_SUPER_MAGIC:
+        case CODA_SUPER_MAGIC:
+        case NCP_SUPER_MAGIC:
+        case AFS_SUPER_MAGIC:
+        case AFS_FS_MAGIC:
+        case V9FS_MAGIC:
+        case 0x0BD00BD0:  // Lustre
+        case 0x47504653:  // GPFS
+        case 0x20030528:  // OrangeFS
+            return true;
+        case FUSE_SUPER_MAGIC: {
+            // Both kinds of FUSE share the magic: only one over a block device (NTFS, exFAT) is local.
+            std::string mount_point, fstype;
+            return mount_point_of(path, mount_point, nullptr, &fstype) == 0 && fstype != "fuseblk";
+        }
+        default:
+            return false;
+    }
+}
 }  // namespace
 
-statvfs_fn set_statvfs_hook(statvfs_fn fn) { return statvfs_hook.exchange(fn ? fn : system_statvfs); }
+statfs_fn set_statfs_hook(statfs_fn fn) { return statfs_hook.exchange(fn ? fn : system_statfs); }
 
 int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block) {
-    struct statvfs vs;
-    if (statvfs_hook.load()(path.c_str(), &vs) != 0) return errno;
-    if (total) *total = static_cast<uint64_t>(vs.f_blocks) * vs.f_frsize;
-    if (avail) *avail = static_cast<uint64_t>(vs.f_bavail) * vs.f_frsize;
-    // Network file systems give their transfer size as the fragment (NFS 1 MiB, CephFS 4 MiB);
-    // no volume allocates files in units that large.
-    if (block) *block = std::min<uint64_t>(vs.f_frsize ? vs.f_frsize : vs.f_bsize, max_allocation_unit);
+    struct statfs vs;
+    if (statfs_hook.load()(path.c_str(), &vs) != 0) return errno;
+    // The counts are in fragments; a file system that gives none counts in blocks.
+    const uint64_t fragment = vs.f_frsize ? vs.f_frsize : vs.f_bsize;
+    if (total) *total = static_cast<uint64_t>(vs.f_blocks) * fragment;
+    if (avail) *avail = static_cast<uint64_t>(vs.f_bavail) * fragment;
+    if (block) {
+        *block = fragment;
+        // Network file systems give their transfer size as the fragment (NFS 1 MiB, CephFS 4 MiB),
+        // while the server allocates in far smaller units. A local volume's clusters are real
+        // (exFAT's 128 KiB and more).
+        if (network_file_system(static_cast<uint32_t>(vs.f_type), path))
+            *block = std::min<uint64_t>(*block, max_network_allocation_unit);
+    }
     return 0;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct statvfs;
+struct statfs;
 
 namespace plat {
 
@@ -17,13 +17,15 @@ inline constexpr char test_volumes_env[] = "VOLATRA_TEST_VOLUMES";
 inline constexpr char eject_command_env[] = "VOLATRA_EJECT_COMMAND";
 
 // Size and space available to the user of the volume holding the existing folder or file, and
-// the size of the blocks it allocates files in (its fragment size, at most max_allocation_unit).
+// the size of the blocks it allocates files in: its fragment size, at most
+// max_network_allocation_unit on a network file system (NFS, SMB/CIFS, CephFS, AFS, 9P and the
+// like, FUSE not over a block device).
 int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block = nullptr);
-inline constexpr uint64_t max_allocation_unit = 64 * 1024;
-// The statvfs that free_space asks; a seam for tests. Returns the one replaced; null restores
+inline constexpr uint64_t max_network_allocation_unit = 64 * 1024;
+// The statfs that free_space asks; a seam for tests. Returns the one replaced; null restores
 // the system's.
-using statvfs_fn = int (*)(const char* path, struct statvfs* out);
-statvfs_fn set_statvfs_hook(statvfs_fn fn);
+using statfs_fn = int (*)(const char* path, struct statfs* out);
+statfs_fn set_statfs_hook(statfs_fn fn);
 // The mount point (no trailing '/') holding the absolute path, looked up in mountinfo text;
 // source receives the mounted device and fstype its file system. Empty when no line matches.
 std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source,

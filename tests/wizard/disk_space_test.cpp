@@ -1,7 +1,8 @@
 #include "wizard/disk_space.h"
 
 #include <gtest/gtest.h>
-#include <sys/statvfs.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,9 +44,10 @@ TEST(DiskSpace, EachFileCountsInWholeBlocksOfTheVolume) {
     recalc_disk_sizes();
     ASSERT_EQ(stg.kb_to_install, 900.0f);
     dest_dir_path = w.root / "new copy/";
-    struct statvfs vs;
-    ASSERT_EQ(statvfs(w.root.path().c_str(), &vs), 0);
-    const double block = std::min(static_cast<double>(vs.f_frsize), 65536.0);
+    struct statfs vs;
+    ASSERT_EQ(statfs(w.root.path().c_str(), &vs), 0);
+    ASSERT_NE(vs.f_type, NFS_SUPER_MAGIC) << "the test folder is on a local volume";
+    const double block = static_cast<double>(vs.f_frsize);
     const float needed = static_cast<float>(300 * std::ceil(3999 / block) * block / 1000);
     paint_recorder paint;
     EXPECT_TRUE(UTIL_disk_space("fits", "short"));
@@ -54,8 +56,9 @@ TEST(DiskSpace, EachFileCountsInWholeBlocksOfTheVolume) {
 }
 
 // NFS gives its transfer size as the block (1 MiB), CephFS 4 MiB: files there are allocated in
-// far smaller units, so 300 small files on a volume with 50 MB free fit. A local volume's 4 KiB
-// block counts as it is.
+// far smaller units, so 300 small files on a volume with 33 MB free fit. A local volume's own
+// block counts as it is, its 4 KiB as exFAT's 128 KiB clusters, where they take 39 MB. FUSE over
+// no block device (the test folder's volume is none) is taken for a network one.
 TEST(DiskSpace, ANetworkVolumesTransferSizeIsNoAllocationUnit) {
     wizard_world w;
     reset_engine_state();
@@ -63,23 +66,32 @@ TEST(DiskSpace, ANetworkVolumesTransferSizeIsNoAllocationUnit) {
         add_history("All/Resources/f" + std::to_string(i) + ".txt", {md5_abc}, 0, 3.0f);
     recalc_disk_sizes();
     dest_dir_path = w.root / "new copy/";
-    static unsigned long block;
+    static unsigned long type, block;
     struct restore {
-        plat::statvfs_fn old = plat::set_statvfs_hook([](const char*, struct statvfs* out) {
+        plat::statfs_fn old = plat::set_statfs_hook([](const char*, struct statfs* out) {
             *out = {};
+            out->f_type = static_cast<decltype(out->f_type)>(type);
             out->f_bsize = out->f_frsize = block;
             out->f_blocks = 100 * 1048576 / block;
-            out->f_bfree = out->f_bavail = 48 * 1048576 / block;
+            out->f_bfree = out->f_bavail = 32 * 1048576 / block;
             return 0;
         });
-        ~restore() { plat::set_statvfs_hook(old); }
+        ~restore() { plat::set_statfs_hook(old); }
     } seam;
-    for (auto [size, needed] : {std::pair<unsigned long, const char*>{1048576, "19 MB"}, {4096, "1 MB"}}) {
-        block = size;
+    const unsigned long exfat = 0x2011BAB0;
+    struct volume {
+        unsigned long type, block;
+        const char* needed;
+        bool fits;
+    };
+    for (const volume& v : {volume{NFS_SUPER_MAGIC, 1048576, "19 MB", true}, {CEPH_SUPER_MAGIC, 4194304, "19 MB", true},
+                            {FUSE_SUPER_MAGIC, 4194304, "19 MB", true}, {exfat, 131072, "38 MB", false}, {exfat, 4096, "1 MB", true}}) {
+        type = v.type;
+        block = v.block;
         paint_recorder paint;
-        EXPECT_TRUE(UTIL_disk_space("fits", "short")) << size;
-        EXPECT_TRUE(drawn_text(paint, "Disk space needed to install: " + std::string(needed) + ".")) << size;
-        EXPECT_TRUE(drawn_text(paint, "Free disk space: 49 MB")) << size;
+        EXPECT_EQ(UTIL_disk_space("fits", "short"), v.fits) << v.block;
+        EXPECT_TRUE(drawn_text(paint, "Disk space needed to install: " + std::string(v.needed) + ".")) << v.block;
+        EXPECT_TRUE(drawn_text(paint, "Free disk space: 33 MB")) << v.block;
     }
 }
 
