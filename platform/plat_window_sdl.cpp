@@ -64,6 +64,11 @@ public:
         // Without this SDL turns SIGINT and SIGTERM into a quit event, and they stop ending
         // the program.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // SDL would grab the display's pointer on a press and let it go only when it handles the
+        // release: work done on a press (a deletion, a dialog) would keep every other program
+        // from the mouse until it ends. The server's own grab of a press still brings us the
+        // release, and no widget needs the pointer past the window's edge.
+        SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
         ok_ = init_display_driver();
         if (!ok_) {
             std::fprintf(stderr, "SDL video: %s\n", SDL_GetError());

@@ -156,6 +156,8 @@ void UTIL_pick_install() {
 }
 
 void keep_registered_destination() {
+    // Listed anew as at start-up: a copy deleted since (by the program that held it) is gone.
+    locate_all_volatras();
     if (std::find(all_ostrands.begin(), all_ostrands.end(), dest_dir_path) == all_ostrands.end())
         dest_dir_path.clear();
 }

@@ -17,8 +17,9 @@ bool holds_recorded_copy(const std::string& folder);
 void register_new_volatra();
 // Whether dest_dir_path (ending in '/') holds a copy (folder_holds_copy).
 bool path_is_to_a_sim();
-// A pick screen's entry: a destination left by another screen is kept only when it is a
-// registered copy, so no flow works on a folder the user did not choose as a copy.
+// A pick screen's entry: the copies listed anew (locate_all_volatras), and a destination left
+// by another screen kept only when it is one of them, so no flow works on a folder the user did
+// not choose as a copy or on one that has gone.
 void keep_registered_destination();
 // The copy that holds the folder chosen (itself or the nearest parent that is a copy), ending
 // in '/'; empty when none is. dest_dir_path is left as it was.

@@ -1,12 +1,40 @@
-// The shell on its own under X: the window, the frame loop's view of clicks and keys, and the
-// picture it shows.
+// The shell on its own under X: the window, the frame loop's view of clicks and keys, the
+// picture it shows, and the display's pointer left to other programs.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "common/eventually.h"
+#include "common/test_helpers.h"
 #include "e2e_session.h"
+#include "platform/plat_process.h"
+
+// Last: Xlib's macros (None, Status, True) would clash with names above.
+#include <X11/Xlib.h>
 
 namespace {
 
 const std::string probe = VOLATRA_TOOLS_DIR "/volatra_shell_probe";
+
+// Whether another X client can take the pointer of the session's display now.
+bool pointer_free_for_others(const e2e_session& s) {
+    Display* d = XOpenDisplay(s.display().c_str());
+    if (!d) return false;
+    const int r = XGrabPointer(d, DefaultRootWindow(d), False, ButtonPressMask, GrabModeAsync, GrabModeAsync,
+                               None, None, CurrentTime);
+    if (r == GrabSuccess) XUngrabPointer(d, CurrentTime);
+    XCloseDisplay(d);
+    return r == GrabSuccess;
+}
+
+// xdotool with args on the session's display: the user's own button, through the X server.
+int xdotool(const e2e_session& s, const std::string& args) {
+    int status = -1;
+    plat::run_wait(plat::find_program("timeout"),
+                   {"timeout", "240", "env", "DISPLAY=" + s.display(), "sh", "-c", "xdotool " + args},
+                   &status);
+    return status;
+}
 
 TEST(ShellProbe, ClicksAndKeysArriveAsMacRecordsAndThePictureIsWhatWasDrawn) {
     e2e_session s("shell_probe");
@@ -66,6 +94,52 @@ TEST(ShellProbe, ClicksAndKeysArriveAsMacRecordsAndThePictureIsWhatWasDrawn) {
     EXPECT_EQ(shot.at(400, 300), (px{0, 0, 255}));
     EXPECT_EQ(shot.at(5, 595), (px{255, 255, 255})) << "the top-left corner, y up";
     EXPECT_EQ(shot.at(300, 100), (px{64, 64, 64}));
+}
+
+// Work on the main thread after a press (here the folder dialog, which the program waits for)
+// keeps no grab of the pointer: once the button is up, another program can take it.
+TEST(ShellProbe, WorkAfterAPressLeavesThePointerToOtherProgramsOnceTheButtonIsUp) {
+    e2e_session s("shell_probe_pointer");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    const std::string chosen = s.folder() + "chosen", answer = s.folder() + "answer";
+    write_file(chosen + "/.keep", "");
+    s.set_env("PATH", VOLATRA_STANDINS_DIR ":/usr/bin:/bin");
+    s.set_env("STANDIN_RECORD", s.folder() + "zenity.txt");
+    s.set_env("STANDIN_ANSWER", chosen);
+    s.set_env("STANDIN_HOLD", answer);
+    // SDL drops a press that comes within 10 ms of the focus, which the pointer moved onto the
+    // window gives it.
+    s.set_env("SDL_MOUSE_FOCUS_CLICKTHROUGH", "1");
+    int pressed = -1, released = -1;
+    bool dialog = false, free_after_release = false;
+    // The user: a real press on an empty spot, held until the program waits for the dialog.
+    std::thread user([&] {
+        const std::string press =
+            "search --sync --onlyvisible --name 'Volatra Installer' "
+            "mousemove --window %1 700 500 mousedown 1";
+        if (eventually([&] { return s.log().find("probe ready") != std::string::npos; }))
+            pressed = xdotool(s, press);
+        dialog = pressed == 0 && eventually([&] { return path_exists(s.folder() + "zenity.txt"); });
+        if (dialog) {
+            released = xdotool(s, "mouseup 1");
+            free_after_release = pointer_free_for_others(s);
+        }
+        write_file(answer, "");
+    });
+    // The press seen, the path picker's folder button opens the dialog.
+    const std::string chose = "wait_log \"folder " + chosen + "\"\n";
+    int status = s.run(probe, {"--more_widgets"},
+                       "wait_log probe ready\n"
+                       "wait_log \"event what=1\"\n"
+                       "click 463 322\n" +
+                           chose + "quit\n");
+    user.join();
+    EXPECT_EQ(status, 0) << s.report();
+    ASSERT_EQ(pressed, 0);
+    ASSERT_TRUE(dialog) << s.report();
+    EXPECT_EQ(released, 0);
+    EXPECT_TRUE(free_after_release) << "the pointer stayed grabbed while the program waited";
 }
 
 TEST(ShellProbe, AScriptLineThatCannotBeCarriedOutEndsTheRunWithStatus3) {

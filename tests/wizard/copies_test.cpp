@@ -74,8 +74,8 @@ TEST_F(Copies, OnlyAbsoluteFoldersHoldingACopyAreListedAndACutLineNeverJoinsTheN
 
 TEST_F(Copies, APickScreenKeepsALeftoverDestinationOnlyWhenItIsARegisteredCopy) {
     const std::string a = copy("apps/A/");
-    all_ostrands = {a};
     dest_dir_path = a;
+    register_new_volatra();
     keep_registered_destination();
     EXPECT_EQ(dest_dir_path, a);
     for (const std::string& leftover : {w.root / "apps/New Copy/", copy("apps/B/"), a.substr(0, a.size() - 1)}) {

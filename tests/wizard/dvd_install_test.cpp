@@ -1,15 +1,11 @@
 #include "wizard/dvd_install.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -30,22 +26,6 @@
 #include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
-
-namespace {
-void note_deletion(const char* path);
-}  // namespace
-
-// Every deletion of the program passes here on its way to the C library, so a test can watch it.
-extern "C" int unlink(const char* path) noexcept {
-    static const auto real = reinterpret_cast<int (*)(const char*)>(dlsym(RTLD_NEXT, "unlink"));
-    note_deletion(path);
-    return real(path);
-}
-extern "C" int rmdir(const char* path) noexcept {
-    static const auto real = reinterpret_cast<int (*)(const char*)>(dlsym(RTLD_NEXT, "rmdir"));
-    note_deletion(path);
-    return real(path);
-}
 
 namespace {
 
@@ -288,20 +268,6 @@ TEST_F(DvdInstall, FinishScreenOffersTheCopyOnlyWithoutErrors) {
     }
 }
 
-// Deletions in the copy being watched, and those made while no program held the copy's lock.
-std::string watched_copy;
-std::atomic<bool> watching{false};
-std::atomic<int> deleted_in_copy{0}, deleted_unlocked{0};
-void note_deletion(const char* path) {
-    if (!watching || std::strncmp(path, watched_copy.c_str(), watched_copy.size()) != 0 ||
-        path == watched_copy + copy_lock_name)
-        return;
-    ++deleted_in_copy;
-    const int fd = open((watched_copy + copy_lock_name).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0) ++deleted_unlocked;
-    if (fd >= 0) close(fd);
-}
-
 // The run on a disc of two small files, unpacked slowly so that it is still under way when the
 // user goes Back to the map, which asks whether to cancel.
 int question_answer = 0;
@@ -420,12 +386,10 @@ TEST_F(DvdRun, CancelStopsTheRunAndDeletesOnlyItsFolder) {
 TEST_F(DvdRun, CancelDeletesTheCopyBeforeGivingUpItsLock) {
     start_then_back();
     question_answer = 1;
-    watched_copy = copy;
-    watching = true;
+    const deletion_watch watch(copy);
     wizard_frame();
-    watching = false;
-    EXPECT_GT(deleted_in_copy, 0);
-    EXPECT_EQ(deleted_unlocked, 0);
+    EXPECT_GT(watch.in_copy(), 0);
+    EXPECT_EQ(watch.unlocked(), 0);
     EXPECT_FALSE(path_exists(copy));
 }
 

@@ -297,6 +297,32 @@ TEST_F(Maintenance, ACopyInUseByAnotherProgramIsNotRepairedUntilItIsFree) {
     EXPECT_FALSE(path_exists(copy + copy_lock_name));
 }
 
+// The program that held the copy deletes it (a cancelled install): Continue finds it gone, and
+// the picker shown again lists only the copies still there, as at start-up.
+TEST_F(Maintenance, ACopyDeletedWhileInUseIsNoLongerListedByThePickerShownAgain) {
+    const std::string other = make_copy("apps/Other/");
+    dest_dir_path = other;
+    register_new_volatra();
+    dest_dir_path = copy;
+    int held = -1;
+    ASSERT_EQ(plat::lock_file(copy + copy_lock_name, &held), 0);
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
+    next();
+    wizard_frame();
+    ASSERT_EQ(g_wizard, dvd_confirm_repair);
+    plat::unlock_file(copy + copy_lock_name, held);
+    remove_tree(copy);
+
+    next();
+    ASSERT_TRUE(until(dvd_pick_repair));
+    paint.clear();
+    wizard_frame();
+    EXPECT_EQ(all_ostrands, (std::vector<std::string>{other}));
+    EXPECT_EQ(dest_dir_path, other);  // the one copy left, as at start-up
+    EXPECT_FALSE(shown_text(paint, copy));
+    EXPECT_TRUE(shown_text(paint, other));
+}
+
 TEST_F(Maintenance, TheStopQuestionOfARunningRunGoesOnOnlyOnContinue) {
     const struct {
         screen_fn ask_on, run;

@@ -1,5 +1,6 @@
 // The web demo's screens against the loopback server: an install into a new folder that is not
-// recorded, Back from the run with its question, and the parent folder chosen.
+// recorded, Back from the run with its question and the cancelled copy's deletion under its
+// lock, and the parent folder chosen.
 #include "wizard/web_demo.h"
 
 #include <gtest/gtest.h>
@@ -166,6 +167,23 @@ TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
     web_->faults("{}");
     run_until(demo_done);
     for (const web_file& f : *files_) EXPECT_TRUE(read_file(copy + f.path.substr(4)) == f.content) << f.path;
+}
+
+// Cancel stops the run's streams but keeps the copy's lock until its files have gone, so no
+// other program starts work on files being deleted.
+TEST_F(WebDemo, CancelDeletesTheCopyBeforeGivingUpItsLock) {
+    web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 3.dat.zip": {"mode": "hold"}})");
+    run_until(demo_run_patch);
+    const std::string copy = desktop() + "Demo 9 Demo/";
+    ASSERT_TRUE(frames_while_not([] { return next.cursor >= 4; })) << log.text();
+    answer = 1;  // Cancel
+    const deletion_watch watch(copy);
+    wizard_frame(600, 20, true);
+    wizard_frame();
+    EXPECT_EQ(g_wizard, demo_pick_dest);
+    EXPECT_GT(watch.in_copy(), 0);
+    EXPECT_EQ(watch.unlocked(), 0);
+    EXPECT_FALSE(path_exists(copy));
 }
 
 TEST_F(WebDemo, TheParentChosenAndWhatIsAlreadyThere) {

@@ -43,6 +43,18 @@ private:
     std::unique_ptr<scoped_env> env_[5];
 };
 
+// Watches the deletions in a copy (a folder ending in '/') while it lives: those inside it, its
+// lock file aside, and those made while no program held the copy's lock (copy_lock.h).
+class deletion_watch {
+public:
+    explicit deletion_watch(const std::string& copy);
+    ~deletion_watch();
+    deletion_watch(const deletion_watch&) = delete;
+    deletion_watch& operator=(const deletion_watch&) = delete;
+    int in_copy() const;
+    int unlocked() const;
+};
+
 // "A\n900 version\nDVD\n\n" + body: the disc identity file.
 std::string dvd_version_text(const std::string& body, int version = 900, const std::string& type = "DVD");
 
