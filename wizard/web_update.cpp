@@ -322,6 +322,12 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.download_failed = 0;
         stg.delete_errors = 0;
         net_stream_reset();
+        // A copy deleted since it was scanned would be fetched whole into a folder made anew.
+        if (!holds_recorded_copy(dest_dir_path)) {
+            xer << "The copy " << dest_dir_path << " is not there any more.\n";
+            screen.next = net_start;
+            return 1;
+        }
         if (!lock_copy_for_run(dest_dir_path) || !choose_files() || make_dirs()) {
             screen.next = net_check_disk;
             return 1;

@@ -12,6 +12,7 @@
 #include "common/recorders.h"
 #include "core/globals.h"
 #include "core/time_keeper.h"
+#include "files/file_operations.h"
 #include "files/md5.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
@@ -201,6 +202,21 @@ TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     for (const web_file& f : files)
         EXPECT_EQ(md5sum_of(copy + f.path.substr(4)), md5_text(f.content)) << f.path;
     expect_no_stream_files();
+}
+
+// A copy deleted while the update waits to run is neither fetched anew nor locked: the updater
+// starts over and finds no copy.
+TEST_F(WebUpdate, ACopyDeletedBeforeTheRunIsNotMadeAnew) {
+    register_copy();
+    web_->server_list("R2", {mirror});
+    web_->publish("R2", {{"All/Resources/added.txt", "added"}}, {mirror});
+    run_until(net_check_disk);
+    ASSERT_EQ(recursive_delete_folder(copy), 0);
+    wizard_frame(720, 20, true);  // Next
+    frames_for(2);
+    EXPECT_EQ(g_wizard, net_start);
+    EXPECT_FALSE(path_exists(copy));
+    EXPECT_TRUE(drawn_text(paint, "You do not appear to have Volatra 9 installed."));
 }
 
 // A failed download says why on the screen, not only in the log, and the fetch goes on.
