@@ -49,7 +49,8 @@ void APP_update() {
     const int result = g_wizard(entered, screen);
 
     wizard_text(12, 500, 480, screen.title, 540, 1);
-    wizard_text_within(12, 230, 440, screen.text, 540, 0);
+    // A line may reach past the wrap up to the panel's inside, which ends at 790.
+    wizard_text_within(12, 230, 440, screen.text, 540, 790 - 230, 0);
 
     for (size_t i = 0; i < screen.choice_labels.size(); ++i)
         if (BTN_action(500, 350 - 25.0f * i, 250, 0, 1, screen.choice_labels[i], "-"))

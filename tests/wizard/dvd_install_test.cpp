@@ -120,7 +120,7 @@ TEST_F(DvdInstall, DestinationMustBeANewFolderOfOneComponent) {
     write_file(desktop + "Volatra 9/.keep", "");
     paint.clear();
     frames(1);
-    EXPECT_TRUE(shown_text(paint, "The folder 'Volatra 9' already exists in the dir '" + desktop + "'."));
+    EXPECT_TRUE(drawn_text(paint, "The folder 'Volatra 9' already exists in the dir '" + desktop + "'."));
     wizard_frame(720, 20, true);  // Next is off
     EXPECT_EQ(g_wizard, dvd_pick_install);
 }

@@ -380,7 +380,7 @@ TEST_F(Maintenance, RepairReplacesWhatIsMissingAndAsksAboutAChangedFile) {
         // a.txt missing, b.txt changed, old.txt removed by the release (counted, present or not);
         // the tile is not the repair's.
         const int count = answer == 2 ? 3 : 2;
-        EXPECT_TRUE(shown_text(paint, "I need to install approximately " + std::to_string(count) +
+        EXPECT_TRUE(drawn_text(paint, "I need to install approximately " + std::to_string(count) +
                                           " files to repair " + copy +
                                           ".\n\nClick continue to begin repairing Volatra."))
             << answer;
@@ -391,7 +391,7 @@ TEST_F(Maintenance, RepairReplacesWhatIsMissingAndAsksAboutAChangedFile) {
         EXPECT_EQ(asked, std::vector<std::string>{copy + "Resources/b.txt"});
         paint.clear();
         wizard_frame();
-        EXPECT_TRUE(shown_text(paint, "I have finished repairing " + copy + " - click Go Back"));
+        EXPECT_TRUE(drawn_text(paint, "I have finished repairing " + copy + " - click Go Back"));
         EXPECT_EQ(read_file(copy + "Resources/a.txt"), "abc");
         EXPECT_EQ(read_file(copy + "Resources/b.txt"), answer == 2 ? "mine" : "def");
         EXPECT_FALSE(path_exists(copy + "Resources/old.txt"));
@@ -463,7 +463,7 @@ TEST_F(Maintenance, AStartThatFailsIsSaidOnceAndTriedAgainWhenTheProgramChanges)
     wizard_first_screen = dvd_start;
     g_wizard = dvd_do_run_sim;
     for (int i = 0; i < 5; ++i) wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "I could not start Volatra: " + copy + "Volatra.app"));
+    EXPECT_TRUE(drawn_text(paint, "I could not start Volatra: " + copy + "Volatra.app"));
     EXPECT_EQ(times_in(log.text(), "Could not start " + copy), 1) << log.text();
     // A program that appears is tried at once; it fails again (not executable) and says why.
     write_file(copy + "Volatra.app", "#!/bin/sh\n", 0644);

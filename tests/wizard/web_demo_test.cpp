@@ -118,7 +118,7 @@ TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
     EXPECT_EQ(read_file(desktop() + "other/keep.txt"), "keep");
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "I have finished installing the Volatra 9 web demo at: " + copy + "."));
+    EXPECT_TRUE(drawn_text(paint, "I have finished installing the Volatra 9 web demo at: " + copy + "."));
     EXPECT_TRUE(drawn_text(paint, "Fly Volatra 9 Now"));
     for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
 }
@@ -206,7 +206,7 @@ TEST_F(WebDemo, TheParentChosenAndWhatIsAlreadyThere) {
     wizard_frame(300, 203, true);
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "The folder 'Demo 9 Demo' already exists in the dir '" + desktop() + "'."));
+    EXPECT_TRUE(drawn_text(paint, "The folder 'Demo 9 Demo' already exists in the dir '" + desktop() + "'."));
     wizard_frame(720, 20, true);
     EXPECT_EQ(g_wizard, demo_pick_dest);
 }

@@ -129,7 +129,7 @@ TEST_F(WebUpdate, BringsTheCopyToTheReleaseAndKeepsItsScenery) {
     expect_no_stream_files();
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "I have finished updating " + copy + "."));
+    EXPECT_TRUE(drawn_text(paint, "I have finished updating " + copy + "."));
     EXPECT_TRUE(drawn_text(paint, "Fly Volatra Now"));
     EXPECT_EQ(step_names.size(), 5u);  // one copy: no step to pick it
 
@@ -137,7 +137,7 @@ TEST_F(WebUpdate, BringsTheCopyToTheReleaseAndKeepsItsScenery) {
     run_until(net_done);
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "This copy of Volatra (" + copy + ") is already up to date."));
+    EXPECT_TRUE(drawn_text(paint, "This copy of Volatra (" + copy + ") is already up to date."));
 }
 
 TEST_F(WebUpdate, FilesOnlyToDeleteAreDeletedThoughNothingIsFetched) {
@@ -393,7 +393,7 @@ TEST_F(WebUpdate, BackDuringTheScanStopsThePassBeforeTheManifestIsReadAgain) {
     checksum_file_md5 = saved;
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(shown_text(paint, "is already up to date."));
+    EXPECT_TRUE(drawn_text(paint, "is already up to date."));
 }
 
 TEST_F(WebUpdate, TheFolderGivenWithPathGetsItsSlashAndMustHoldACopy) {

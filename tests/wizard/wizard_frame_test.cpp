@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/globals.h"
+#include "graphics/text_layout.h"
 #include "install/install_state.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
@@ -173,6 +176,38 @@ TEST_F(Frame, ProgressBarAndServerRows) {
     wizard_frame();
     EXPECT_FALSE(drawn_text(paint, "hidden"));
     EXPECT_FALSE(drawn_text(paint, "North"));
+}
+
+// The wrap estimates the next word, so a line may end a few pixels past it: still inside the
+// panel, the text is drawn as wrapped. Only a line that would leave the panel (a word without
+// breaks) is cut, to the room the panel leaves; the lines round it stay as they are.
+TEST_F(Frame, BodyTextIsCutOnlyWhereALineWouldLeaveThePanel) {
+    static std::string text;
+    g_wizard = [](int, wizard_screen& s) {
+        s.text = text;
+        return 0;
+    };
+    text = "I need to install approximately 3034 files to repair /home/anna/aaaaaaaaaaaaaaaaaa Downloads/Volatra "
+           "9/.\n\nClick continue to begin repairing Volatra.";
+    wizard_frame();
+    const painted* whole = drawn_text(paint, text);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::make_tuple(whole->colour, whole->x, whole->y, whole->w, whole->align),
+              std::make_tuple(12, 230.0f, 440.0f, 540.0f, 0));
+
+    text = "The folder '" + std::string(200, 'V') + "' already exists in the dir '/home/anna/Desktop/'.";
+    paint.clear();
+    wizard_frame();
+    std::vector<std::pair<std::string, float>> lines;
+    for (const painted& p : paint.of("string"))
+        if (p.x == 230) lines.emplace_back(p.text, p.y);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], std::make_pair(std::string("The folder"), 440.0f));
+    EXPECT_EQ(lines[1].second, 430);
+    EXPECT_NE(lines[1].first.find("VVV...VVV"), std::string::npos) << lines[1].first;
+    EXPECT_GT(OGL_string_width(lines[1].first), 540);
+    EXPECT_LE(230 + OGL_string_width(lines[1].first), 790);  // the panel's inside
+    EXPECT_EQ(lines[2], std::make_pair(std::string("already exists in the dir '/home/anna/Desktop/'."), 420.0f));
 }
 
 TEST_F(Frame, EnteringAScreenIsLoggedByName) {

@@ -114,20 +114,25 @@ const painted* shown_text(const paint_recorder& paint, const std::string& text) 
     const std::string want = one_spaced(text);
     const size_t n = want.size();
     // from[k]: 1 + where a match of want's first k characters began that ends where the scan of
-    // drawn stands, 0 for none.
+    // drawn stands, 0 for none; gap[k]: that match ends in a left-out middle.
     std::vector<size_t> from(n + 1, 0);
+    std::vector<bool> gap(n + 1, false);
     for (size_t i = 0; i < drawn.size(); ++i) {
         if (drawn.compare(i, 3, "...") == 0) {
             // A line's middle left out: inside a match, it stands for any characters.
             for (size_t k = 1; k + 1 < n; ++k)
-                if (!from[k + 1]) from[k + 1] = from[k];
+                if (!from[k + 1] && from[k]) from[k + 1] = from[k], gap[k + 1] = true;
             i += 2;
             continue;
         }
+        if (drawn[i] == end_mark)
+            // The middle is one line's: the match must go on in the line that left it out.
+            for (size_t k = 0; k <= n; ++k)
+                if (gap[k]) from[k] = 0, gap[k] = false;
         from[0] = i + 1;
         for (size_t k = n; k > 0; --k) {
             const bool step = want[k - 1] == drawn[i] || (drawn[i] == end_mark && want[k - 1] == ' ');
-            if (drawn[i] != end_mark || !from[k]) from[k] = step ? from[k - 1] : 0;
+            if (drawn[i] != end_mark || !from[k]) from[k] = step ? from[k - 1] : 0, gap[k] = false;
         }
         if (n && from[n]) return owner[from[n] - 1];
     }

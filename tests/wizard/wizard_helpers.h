@@ -65,7 +65,8 @@ const painted* drawn_text(const paint_recorder& paint, const std::string& text);
 
 // The first text drawn where text is shown: whole, or from there over the next lines, where a
 // line too wide for its place shows "..." in place of its middle (a path's length depends on
-// where the tests run). Null when none.
+// where the tests run). The dots stand only for a middle of their own line: the match goes on in
+// that line after them. Null when none.
 const painted* shown_text(const paint_recorder& paint, const std::string& text);
 
 // Every text among the calls drawn (a text in scissors cut to them; repeats by later frames
