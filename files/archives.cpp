@@ -394,7 +394,8 @@ int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info6
     return apply_resource_fork(zip, target, info, root);
 }
 
-int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root) {
+int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
+                  extraction_journal* journal) {
     auto fail = [&](int err) {
         xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << path << ".\n";
@@ -409,7 +410,8 @@ int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& inf
         return ERR_MARK(), fail(err_zip_unsafe_path);
     }
     std::string temp;
-    if (symlink_temp_beside(path, text, &temp) != 0 || commit_temp(temp, path) != 0)
+    if (symlink_temp_beside(path, text, &temp) != 0 ||
+        (journal ? journal->commit(temp, path) : commit_temp(temp, path)) != 0)
         return ERR_MARK(), fail(-1);
     return 0;
 }
@@ -469,6 +471,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         }
     }
 
+    extraction_journal journal;  // a failed extraction is undone whole
     bool first = true;
     int err = unzGoToFirstFile(z.uf);
     while (err == UNZ_OK) {
@@ -521,11 +524,14 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
             } else if (kind == entry_kind::folder) {
                 r = make_folder(target);
+                if (r == 0) journal.made_folder(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (kind == entry_kind::link) {
-                r = unzip_symlink(z, target, info, root);
+                r = unzip_symlink(z, target, info, root, &journal);
             } else {
-                r = unzip_plain_file(z, target, info);
+                std::string temp;
+                r = unzip_plain_file(z, target, info, nullptr, &temp);
+                if (!r) r = journal.commit(temp, target);
                 if (r) ERR_MARK(), unzip_entry_failed(r, target);
             }
         }
@@ -535,7 +541,10 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         }
         err = unzGoToNextFile(z.uf);
     }
-    if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
+    if (err == UNZ_END_OF_LIST_OF_FILE) {
+        journal.succeeded();
+        return 0;
+    }
     ERR_MARK();
     return summary(err);
 }
@@ -870,9 +879,10 @@ private:
 // Items from this size on are written by a chunk_writer.
 constexpr la_int64_t kPipelinedItem = la_int64_t(16) << 20;
 
-// Streams the current item into a new file beside target; renamed over it only when whole.
-// digest, when given, takes the item's bytes (holes as zeros) as they are written.
-int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest) {
+// Streams the current item into a new file beside target; put in place through journal only when
+// whole. digest, when given, takes the item's bytes (holes as zeros) as they are written.
+int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest,
+                   extraction_journal& journal) {
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -923,9 +933,8 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
             if (int err = writer->finish()) return err;
     }
     if (close(out.release()) != 0) return errno;
-    int err = commit_temp(temp, target);
     guard.path.clear();
-    return err;
+    return journal.commit(temp, target);
 }
 
 // A reader on the 7z archive_path; null, the failure reported in *err, when it cannot be opened.
@@ -980,6 +989,7 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
     std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &open_err);
     if (!a) return open_err;
 
+    extraction_journal journal;  // a failed extraction is undone whole
     bool first = true;
     for (;;) {
         archive_entry* e = nullptr;
@@ -1003,7 +1013,7 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
         if (err == err_zip_unsafe_path) log_refusal("its folder", name, root);
         MD5Context digest;
         MD5Init(&digest);
-        if (!err) err = p7z_write_item(a.get(), target, e, md5_hex ? &digest : nullptr);
+        if (!err) err = p7z_write_item(a.get(), target, e, md5_hex ? &digest : nullptr, journal);
         if (!err && md5_hex) {
             MD5Final(&digest);
             *md5_hex = MD5Hex(digest);
@@ -1012,5 +1022,6 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
             return ERR_MARK(), p7z_fail(err, "target=" + target, err == err_zip_read ? a.get() : nullptr);
         if (name_io) *name_io = target;
     }
+    journal.succeeded();
     return 0;
 }

@@ -314,6 +314,35 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     EXPECT_FALSE(path_exists(box.dest + "g.txt"));
 }
 
+// A failed extraction leaves the folder as it found it, with or without a bound: what earlier
+// entries replaced (a file by a file, a file by a link) is back, and what they made is gone.
+TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
+    write_file(box.dest + "a.txt", "the old a");
+    write_file(box.dest + "l", "the old l");
+    const std::string payload(1000, 'p');
+    make_zip(zip_path(), {{"a.txt", "the new a"},
+                          {"d/", "", 0x41ED0000},
+                          {"d/n.txt", "new"},
+                          {"l", "a.txt", 0xA1ED0000, 0},
+                          {"z.bin", payload, 0x81A40000, 0}});
+    std::string bytes = read_file(zip_path());
+    const size_t at = bytes.find(payload) + 500;
+    bytes[at] ^= 0x55;  // the last entry fails its checksum
+    write_file(zip_path(), bytes);
+    for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
+        EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), UNZ_CRCERROR) << bound;
+        EXPECT_EQ(read_file(box.dest + "a.txt"), "the old a") << bound;
+        EXPECT_EQ(read_file(box.dest + "l"), "the old l") << bound;
+        EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "l"})) << bound;
+    }
+    // Whole, it replaces them and leaves nothing else beside them.
+    bytes[at] ^= 0x55;
+    write_file(zip_path(), bytes);
+    ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
+    EXPECT_EQ(read_file(box.dest + "l"), "the new a");
+    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "l", "z.bin"}));
+}
+
 TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
     make_zip(zip_path(), {{"nowhere/f.txt", "x"}, {"empty.bin", ""}});
     EXPECT_EQ(zip_to_file(zip_path(), box.dest), ENOENT);

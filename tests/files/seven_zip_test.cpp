@@ -49,17 +49,20 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     make_7z(p7z, {{"sub/f.txt", "x"}});
     EXPECT_EQ(p7z_to_file(p7z, box.dest), ENOENT);  // its folder does not exist
 
-    // A flipped byte in a stored item fails its checksum; the previous file stays.
+    // A flipped byte in a stored item fails its checksum; the previous file stays, and so does
+    // the one an item before it replaced.
     std::string payload(5000, 'q');
-    make_7z(p7z, {{"f.bin", payload}}, "store");
+    make_7z(p7z, {{"a.txt", "new"}, {"f.bin", payload}}, "store");
     std::string bytes = read_file(p7z);
     size_t at = bytes.find(payload);
     ASSERT_NE(at, std::string::npos);
     bytes[at + 100] ^= 0x20;
     write_file(p7z, bytes);
     write_file(box.dest + "f.bin", "previous");
+    write_file(box.dest + "a.txt", "previous a");
     EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "previous a");
 
     // A bound counts every file's bytes, an empty one too, and is checked before anything is written.
     make_7z(p7z, {{"empty.txt", ""}, {"f.bin", "hello"}});
