@@ -448,8 +448,9 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
     }
 
     zip_archive& z = *archive;
-    // No file's read goes past the size its header gives, so the headers alone tell whether the
-    // files fit in the bound: checked before anything is written or replaced.
+    // No entry's read goes past the size its header gives, so the headers alone tell whether the
+    // entries fit in the bound: checked before anything is written or replaced. Every entry
+    // counts, a link's text and a resource fork as a file's data.
     if (max_bytes >= 0) {
         ZPOS64_T left = ZPOS64_T(max_bytes);
         bool first_entry = true;
@@ -460,7 +461,6 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
             const std::string out_name = first_entry && use_name ? forced_name : name;
             first_entry = false;
-            if (kind_of(name, info) != entry_kind::file) continue;
             if (info.uncompressed_size > left) {
                 ERR_MARK();
                 xer << "Zip to file: " << out_dir + out_name << " would take the archive past its "
@@ -879,10 +879,26 @@ private:
 // Items from this size on are written by a chunk_writer.
 constexpr la_int64_t kPipelinedItem = la_int64_t(16) << 20;
 
+// The text of a link item, which the reader hands over with its header (the item's size says 0):
+// what is written in its place. ENAMETOOLONG past the length a zip's link may have.
+int p7z_link_text(archive_entry* e, std::string* text) {
+    // The length is judged before the text is converted: a huge one is not copied again.
+    const char* raw = archive_entry_symlink(e);
+    if (raw && strlen(raw) > kMaxLinkText) return ENAMETOOLONG;
+    const char* utf8 = archive_entry_symlink_utf8(e);
+    if (!utf8) utf8 = raw ? raw : "";
+    if (strlen(utf8) > kMaxLinkText) return ENAMETOOLONG;
+    text->assign(utf8);
+    return 0;
+}
+
 // Streams the current item into a new file beside target; put in place through journal only when
 // whole. digest, when given, takes the item's bytes (holes as zeros) as they are written.
 int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest,
                    extraction_journal& journal) {
+    std::string link;
+    if (archive_entry_filetype(e) == AE_IFLNK)
+        if (int err = p7z_link_text(e, &link)) return err;
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -892,13 +908,9 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
     // Write failures keep their errno: a full disc must say so.
     if (archive_entry_filetype(e) == AE_IFLNK) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
-        const char* text = archive_entry_symlink_utf8(e);
-        if (!text) text = archive_entry_symlink(e);
-        if (text) {
-            if (digest) MD5UpdateWide(digest, reinterpret_cast<const uint8_t*>(text), strlen(text));
-            if (int err = plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
-                return err;
-        }
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(link.data());
+        if (digest) MD5UpdateWide(digest, p, link.size());
+        if (int err = plat::write_all(fd, p, link.size())) return err;
     } else {
         std::unique_ptr<chunk_writer> writer;
         if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
@@ -956,9 +968,10 @@ std::unique_ptr<archive, archive_closer> open_7z(const std::string& archive_path
     return a;
 }
 
-// EFBIG when the entries of the 7z say they hold more than max_bytes together. The reader gives
-// no more of an entry than that says, so the headers alone tell. Headers it cannot read are left
-// to the extraction to report.
+// EFBIG when the entries of the 7z say they hold more than max_bytes together, a link's text
+// counting as its size; ENAMETOOLONG for a link text too long to be one. The reader gives no more
+// of an entry than that says, so the headers alone tell. Headers it cannot read are left to the
+// extraction to report.
 int p7z_within(const std::string& archive_path, int64_t max_bytes) {
     int err = 0;
     std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &err);
@@ -966,7 +979,17 @@ int p7z_within(const std::string& archive_path, int64_t max_bytes) {
     int64_t left = max_bytes;
     archive_entry* e = nullptr;
     while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
-        const int64_t size = archive_entry_size(e);
+        int64_t size = archive_entry_size(e);
+        if (archive_entry_filetype(e) == AE_IFLNK) {
+            std::string text;
+            if ((err = p7z_link_text(e, &text))) {
+                const char* name = archive_entry_pathname_utf8(e);
+                xer << "7z to file: the link " << (name ? name : "") << " in " << archive_path
+                    << " is longer than " << kMaxLinkText << " bytes; nothing is written.\n";
+                return ERR_MARK(), p7z_fail(err, "archive=" + archive_path, nullptr);
+            }
+            size = int64_t(text.size());
+        }
         if (size < 0 || size > left) {
             xer << "7z to file: " << archive_path << " would unpack past its " << max_bytes
                 << " bytes; nothing is written.\n";

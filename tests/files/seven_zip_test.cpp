@@ -80,6 +80,23 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     EXPECT_EQ(read_file(box.dest + "empty.txt"), "");
 }
 
+// A link item's size says 0, its text coming with its header: the text counts against a bound and
+// may be no longer than a zip's link text; an archive refused for either leaves nothing.
+TEST_F(P7zTest, LinkTextsCountAgainstTheBoundAndHaveTheZipLimit) {
+    const std::string text(4095, 't');
+    make_7z(p7z, {{"a.txt", "hello"}, {"l", text, 'l'}});
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4099), EFBIG);
+    EXPECT_FALSE(path_exists(box.dest + "a.txt"));
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4100), 0);
+    EXPECT_EQ(read_file(box.dest + "l"), text);
+    make_7z(p7z, {{"b.txt", "hello"}, {"m", text + "t", 'l'}});
+    for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
+        EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, bound), ENAMETOOLONG) << bound;
+        EXPECT_FALSE(path_exists(box.dest + "b.txt")) << bound;
+        EXPECT_FALSE(path_exists(box.dest + "m")) << bound;
+    }
+}
+
 // Large items are written by a second thread: the bytes and the checksum rule stay the same.
 TEST_F(P7zTest, LargeItemsAreWholeOrNotAtAll) {
     std::string big = fixture_payload(20u << 20);
