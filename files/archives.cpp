@@ -394,7 +394,8 @@ int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info6
     return apply_resource_fork(zip, target, info, root);
 }
 
-int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root) {
+int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
+                  extraction_journal* journal) {
     auto fail = [&](int err) {
         xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << path << ".\n";
@@ -409,7 +410,8 @@ int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& inf
         return ERR_MARK(), fail(err_zip_unsafe_path);
     }
     std::string temp;
-    if (symlink_temp_beside(path, text, &temp) != 0 || commit_temp(temp, path) != 0)
+    if (symlink_temp_beside(path, text, &temp) != 0 ||
+        (journal ? journal->commit(temp, path) : commit_temp(temp, path)) != 0)
         return ERR_MARK(), fail(-1);
     return 0;
 }
@@ -446,8 +448,9 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
     }
 
     zip_archive& z = *archive;
-    // No file's read goes past the size its header gives, so the headers alone tell whether the
-    // files fit in the bound: checked before anything is written or replaced.
+    // No entry's read goes past the size its header gives, so the headers alone tell whether the
+    // entries fit in the bound: checked before anything is written or replaced. Every entry
+    // counts, a link's text and a resource fork as a file's data.
     if (max_bytes >= 0) {
         ZPOS64_T left = ZPOS64_T(max_bytes);
         bool first_entry = true;
@@ -458,7 +461,6 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             const std::string name(raw, std::min<size_t>(info.size_filename, kMaxEntryName));
             const std::string out_name = first_entry && use_name ? forced_name : name;
             first_entry = false;
-            if (kind_of(name, info) != entry_kind::file) continue;
             if (info.uncompressed_size > left) {
                 ERR_MARK();
                 xer << "Zip to file: " << out_dir + out_name << " would take the archive past its "
@@ -469,6 +471,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         }
     }
 
+    extraction_journal journal;  // a failed extraction is undone whole
     bool first = true;
     int err = unzGoToFirstFile(z.uf);
     while (err == UNZ_OK) {
@@ -521,11 +524,14 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                 if (r != err_zip_unsafe_path) unzip_entry_failed(r, target);
             } else if (kind == entry_kind::folder) {
                 r = make_folder(target);
+                if (r == 0) journal.made_folder(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (kind == entry_kind::link) {
-                r = unzip_symlink(z, target, info, root);
+                r = unzip_symlink(z, target, info, root, &journal);
             } else {
-                r = unzip_plain_file(z, target, info);
+                std::string temp;
+                r = unzip_plain_file(z, target, info, nullptr, &temp);
+                if (!r) r = journal.commit(temp, target);
                 if (r) ERR_MARK(), unzip_entry_failed(r, target);
             }
         }
@@ -535,7 +541,10 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
         }
         err = unzGoToNextFile(z.uf);
     }
-    if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
+    if (err == UNZ_END_OF_LIST_OF_FILE) {
+        journal.succeeded();
+        return 0;
+    }
     ERR_MARK();
     return summary(err);
 }
@@ -870,9 +879,26 @@ private:
 // Items from this size on are written by a chunk_writer.
 constexpr la_int64_t kPipelinedItem = la_int64_t(16) << 20;
 
-// Streams the current item into a new file beside target; renamed over it only when whole.
-// digest, when given, takes the item's bytes (holes as zeros) as they are written.
-int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest) {
+// The text of a link item, which the reader hands over with its header (the item's size says 0):
+// what is written in its place. ENAMETOOLONG past the length a zip's link may have.
+int p7z_link_text(archive_entry* e, std::string* text) {
+    // The length is judged before the text is converted: a huge one is not copied again.
+    const char* raw = archive_entry_symlink(e);
+    if (raw && strlen(raw) > kMaxLinkText) return ENAMETOOLONG;
+    const char* utf8 = archive_entry_symlink_utf8(e);
+    if (!utf8) utf8 = raw ? raw : "";
+    if (strlen(utf8) > kMaxLinkText) return ENAMETOOLONG;
+    text->assign(utf8);
+    return 0;
+}
+
+// Streams the current item into a new file beside target; put in place through journal only when
+// whole. digest, when given, takes the item's bytes (holes as zeros) as they are written.
+int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5Context* digest,
+                   extraction_journal& journal) {
+    std::string link;
+    if (archive_entry_filetype(e) == AE_IFLNK)
+        if (int err = p7z_link_text(e, &link)) return err;
     std::string temp;
     int fd = create_temp_beside(target, &temp);
     if (fd < 0) return -fd;
@@ -882,13 +908,9 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
     // Write failures keep their errno: a full disc must say so.
     if (archive_entry_filetype(e) == AE_IFLNK) {
         // The 7z reader this replaces wrote a link's text as an ordinary file.
-        const char* text = archive_entry_symlink_utf8(e);
-        if (!text) text = archive_entry_symlink(e);
-        if (text) {
-            if (digest) MD5UpdateWide(digest, reinterpret_cast<const uint8_t*>(text), strlen(text));
-            if (int err = plat::write_all(fd, reinterpret_cast<const uint8_t*>(text), strlen(text)))
-                return err;
-        }
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(link.data());
+        if (digest) MD5UpdateWide(digest, p, link.size());
+        if (int err = plat::write_all(fd, p, link.size())) return err;
     } else {
         std::unique_ptr<chunk_writer> writer;
         if (archive_entry_size(e) >= kPipelinedItem) writer.reset(new chunk_writer(fd));
@@ -923,9 +945,8 @@ int p7z_write_item(archive* a, const std::string& target, archive_entry* e, MD5C
             if (int err = writer->finish()) return err;
     }
     if (close(out.release()) != 0) return errno;
-    int err = commit_temp(temp, target);
     guard.path.clear();
-    return err;
+    return journal.commit(temp, target);
 }
 
 // A reader on the 7z archive_path; null, the failure reported in *err, when it cannot be opened.
@@ -947,9 +968,10 @@ std::unique_ptr<archive, archive_closer> open_7z(const std::string& archive_path
     return a;
 }
 
-// EFBIG when the entries of the 7z say they hold more than max_bytes together. The reader gives
-// no more of an entry than that says, so the headers alone tell. Headers it cannot read are left
-// to the extraction to report.
+// EFBIG when the entries of the 7z say they hold more than max_bytes together, a link's text
+// counting as its size; ENAMETOOLONG for a link text too long to be one. The reader gives no more
+// of an entry than that says, so the headers alone tell. Headers it cannot read are left to the
+// extraction to report.
 int p7z_within(const std::string& archive_path, int64_t max_bytes) {
     int err = 0;
     std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &err);
@@ -957,7 +979,17 @@ int p7z_within(const std::string& archive_path, int64_t max_bytes) {
     int64_t left = max_bytes;
     archive_entry* e = nullptr;
     while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
-        const int64_t size = archive_entry_size(e);
+        int64_t size = archive_entry_size(e);
+        if (archive_entry_filetype(e) == AE_IFLNK) {
+            std::string text;
+            if ((err = p7z_link_text(e, &text))) {
+                const char* name = archive_entry_pathname_utf8(e);
+                xer << "7z to file: the link " << (name ? name : "") << " in " << archive_path
+                    << " is longer than " << kMaxLinkText << " bytes; nothing is written.\n";
+                return ERR_MARK(), p7z_fail(err, "archive=" + archive_path, nullptr);
+            }
+            size = int64_t(text.size());
+        }
         if (size < 0 || size > left) {
             xer << "7z to file: " << archive_path << " would unpack past its " << max_bytes
                 << " bytes; nothing is written.\n";
@@ -980,6 +1012,7 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
     std::unique_ptr<archive, archive_closer> a = open_7z(archive_path, &open_err);
     if (!a) return open_err;
 
+    extraction_journal journal;  // a failed extraction is undone whole
     bool first = true;
     for (;;) {
         archive_entry* e = nullptr;
@@ -1003,7 +1036,7 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
         if (err == err_zip_unsafe_path) log_refusal("its folder", name, root);
         MD5Context digest;
         MD5Init(&digest);
-        if (!err) err = p7z_write_item(a.get(), target, e, md5_hex ? &digest : nullptr);
+        if (!err) err = p7z_write_item(a.get(), target, e, md5_hex ? &digest : nullptr, journal);
         if (!err && md5_hex) {
             MD5Final(&digest);
             *md5_hex = MD5Hex(digest);
@@ -1012,5 +1045,6 @@ int p7z_to_file(std::string archive_path, std::string out_dir, std::string* name
             return ERR_MARK(), p7z_fail(err, "target=" + target, err == err_zip_read ? a.get() : nullptr);
         if (name_io) *name_io = target;
     }
+    journal.succeeded();
     return 0;
 }

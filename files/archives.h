@@ -18,8 +18,9 @@
 // Extracts every entry of the zip app_path + zip into app_path + out_dir (ending in '/').
 // name_io, when given, receives the first entry's name; use_name writes the only entry of the
 // archive under the name name_io held on entry. max_bytes, when not -1, bounds the bytes of all
-// its files together: an archive whose files would pass it is EFBIG before anything is written,
-// so nothing in out_dir changes. 0 or an error number.
+// its entries together (links' texts and resource forks too): an archive whose entries would pass
+// it is EFBIG before anything is written. A call that fails leaves out_dir as it found it: the
+// files it replaced are put back, what it made is removed. 0 or an error number.
 // Entries whose sizes or offsets sit in a Zip64 extra field are read as any other.
 int zip_to_file(std::string zip, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
                 std::string root = "", int64_t max_bytes = -1);
@@ -40,8 +41,9 @@ struct zip_archive;
 // Applies the current AppleDouble entry to path less its last "._" prefix.
 int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
                         const std::string& root);
-// Makes path a symbolic link holding the current entry's data.
-int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root);
+// Makes path a symbolic link holding the current entry's data, through journal when given.
+int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
+                  extraction_journal* journal = nullptr);
 
 // Writes a new zip app_path + zip holding the file or link app_path + src under its last path
 // component, with an AppleDouble entry when the file has a resource fork. 0 or an error number.
@@ -52,7 +54,9 @@ int file_to_zip(std::string src, std::string zip, std::string* md5_hex = nullptr
 // Extracts every file of the 7z archive into out_dir (no prefix; folders must exist). name_io,
 // when given, receives each written file's path; use_name writes each file to out_dir + *name_io.
 // md5_hex, when given, receives the digest of the last file written, taken as it was written.
-// max_bytes, when not -1, bounds the bytes of all its files together: an archive whose entries
-// say they hold more is EFBIG before anything is written.
+// max_bytes, when not -1, bounds the bytes of all its files together, a link's text counting as
+// its size: an archive whose entries say they hold more is EFBIG before anything is written. A link
+// text longer than a zip's link may be is ENAMETOOLONG. A call that fails leaves out_dir as it
+// found it, as zip_to_file does.
 int p7z_to_file(std::string archive, std::string out_dir, std::string* name_io = nullptr, int use_name = 0,
                 std::string root = "", std::string* md5_hex = nullptr, int64_t max_bytes = -1);

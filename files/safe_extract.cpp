@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,6 +43,33 @@ std::string temp_name_beside(const std::string& target) {
     std::snprintf(buf, sizeof buf, ".vtmp-%d-%u", static_cast<int>(getpid()), counter++);
     std::string dir = plat::parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
+}
+
+// Gives the file or link at target a hidden second name beside it (*kept); *kept stays empty when
+// there is nothing a rename could replace (no such name, or a folder). 0 or errno.
+int keep_aside(const std::string& target, std::string* kept) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temp_name_beside(target);
+        // Without AT_SYMLINK_FOLLOW: a link at target is named again, not what it points to.
+        if (linkat(AT_FDCWD, target.c_str(), AT_FDCWD, name.c_str(), 0) == 0) {
+            *kept = name;
+            return 0;
+        }
+        if (errno == ENOENT) return 0;
+        if (errno != EEXIST) break;
+    }
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (S_ISDIR(st.st_mode)) return 0;
+    // No hard links on this file system: the old file moves aside, to a name reserved for it.
+    int fd = create_temp_beside(target, kept);
+    if (fd < 0) return -fd;
+    close(fd);
+    if (rename(target.c_str(), kept->c_str()) == 0) return 0;
+    int err = errno;
+    unlink(kept->c_str());
+    kept->clear();
+    return err;
 }
 
 }  // namespace
@@ -114,4 +142,46 @@ int commit_temp(const std::string& temp, const std::string& target) {
     int err = errno;
     unlink(temp.c_str());
     return err;
+}
+
+int extraction_journal::commit(const std::string& temp, const std::string& target) {
+    // Most targets are new: a rename that replaces nothing is all they cost. Where it fails (a
+    // name taken, or a file system without the flag), what is there is kept aside first.
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        changes_.push_back({target, std::string(), false});
+        return 0;
+    }
+    std::string kept;
+    if (int err = keep_aside(target, &kept)) {
+        unlink(temp.c_str());
+        return err;
+    }
+    // Noted before the rename: a failed one is undone too (a file renamed aside comes back).
+    if (!kept.empty()) changes_.push_back({target, kept, false});
+    int err = commit_temp(temp, target);
+    if (!err && kept.empty()) changes_.push_back({target, std::string(), false});
+    return err;
+}
+
+void extraction_journal::made_folder(const std::string& path) {
+    changes_.push_back({path, std::string(), true});
+}
+
+void extraction_journal::succeeded() {
+    for (const change& c : changes_)
+        if (!c.kept.empty()) unlink(c.kept.c_str());
+    changes_.clear();
+}
+
+extraction_journal::~extraction_journal() {
+    // Latest first: a name the archive wrote twice gets back what it held before each write, and
+    // a folder is empty again before it is removed.
+    for (auto c = changes_.rbegin(); c != changes_.rend(); ++c) {
+        if (!c->kept.empty())
+            rename(c->kept.c_str(), c->path.c_str());
+        else if (c->folder)
+            rmdir(c->path.c_str());
+        else
+            unlink(c->path.c_str());
+    }
 }

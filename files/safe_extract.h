@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "files/errors.h"
 
@@ -26,3 +27,29 @@ int symlink_temp_beside(const std::string& target, const std::string& text, std:
 // Renames temp over target (an existing link at target is replaced, never followed).
 // On failure temp is removed and errno returned.
 int commit_temp(const std::string& temp, const std::string& target);
+
+// What one extraction changed, so that a failed one leaves its folders as it found them: a file
+// or link it replaces keeps a hidden name beside its place (a second hard link, so the place
+// never stands empty; renamed aside where the file system has none) until the extraction ends,
+// and what it made is removed again. Undone when destroyed unless succeeded() came first.
+class extraction_journal {
+public:
+    extraction_journal() = default;
+    extraction_journal(const extraction_journal&) = delete;
+    extraction_journal& operator=(const extraction_journal&) = delete;
+    ~extraction_journal();
+    // commit_temp, noting what was at target. 0 or errno (temp is removed).
+    int commit(const std::string& temp, const std::string& target);
+    // A folder the extraction made; removed on undo once empty.
+    void made_folder(const std::string& path);
+    // The extraction is whole: what was replaced goes for good.
+    void succeeded();
+
+private:
+    struct change {
+        std::string path;
+        std::string kept;  // the replaced file's hidden name; empty when the extraction made path
+        bool folder;
+    };
+    std::vector<change> changes_;
+};

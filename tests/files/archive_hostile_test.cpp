@@ -156,9 +156,13 @@ TEST_F(HostileTest, SevenZipNamesLeadingOutsideAreRefused) {
 }
 
 TEST_F(HostileTest, SevenZipLinksBecomeFilesAndPlantedLinksAreReplaced) {
-    // A link item is written as a file holding its text, so nothing can be written through it.
+    // A link item is written as a file holding its text, so nothing can be written through it
+    // (and the failed archive leaves nothing).
     make_7z(p7z, {{"l", box.outside, 'l'}, {"l/f", "through the link"}});
     EXPECT_NE(p7z_to_file(p7z, box.dest), 0);
+    EXPECT_FALSE(path_exists(box.dest + "l"));
+    make_7z(p7z, {{"l", box.outside, 'l'}});
+    ASSERT_EQ(p7z_to_file(p7z, box.dest), 0);
     EXPECT_EQ(read_file(box.dest + "l"), box.outside);
     expect_outside_unchanged();
 

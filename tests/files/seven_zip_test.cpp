@@ -49,17 +49,20 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     make_7z(p7z, {{"sub/f.txt", "x"}});
     EXPECT_EQ(p7z_to_file(p7z, box.dest), ENOENT);  // its folder does not exist
 
-    // A flipped byte in a stored item fails its checksum; the previous file stays.
+    // A flipped byte in a stored item fails its checksum; the previous file stays, and so does
+    // the one an item before it replaced.
     std::string payload(5000, 'q');
-    make_7z(p7z, {{"f.bin", payload}}, "store");
+    make_7z(p7z, {{"a.txt", "new"}, {"f.bin", payload}}, "store");
     std::string bytes = read_file(p7z);
     size_t at = bytes.find(payload);
     ASSERT_NE(at, std::string::npos);
     bytes[at + 100] ^= 0x20;
     write_file(p7z, bytes);
     write_file(box.dest + "f.bin", "previous");
+    write_file(box.dest + "a.txt", "previous a");
     EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_read);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "previous");
+    EXPECT_EQ(read_file(box.dest + "a.txt"), "previous a");
 
     // A bound counts every file's bytes, an empty one too, and is checked before anything is written.
     make_7z(p7z, {{"empty.txt", ""}, {"f.bin", "hello"}});
@@ -75,6 +78,23 @@ TEST_F(P7zTest, FailuresGiveTheirCodes) {
     EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 5), 0);
     EXPECT_EQ(read_file(box.dest + "f.bin"), "hello");
     EXPECT_EQ(read_file(box.dest + "empty.txt"), "");
+}
+
+// A link item's size says 0, its text coming with its header: the text counts against a bound and
+// may be no longer than a zip's link text; an archive refused for either leaves nothing.
+TEST_F(P7zTest, LinkTextsCountAgainstTheBoundAndHaveTheZipLimit) {
+    const std::string text(4095, 't');
+    make_7z(p7z, {{"a.txt", "hello"}, {"l", text, 'l'}});
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4099), EFBIG);
+    EXPECT_FALSE(path_exists(box.dest + "a.txt"));
+    EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, 4100), 0);
+    EXPECT_EQ(read_file(box.dest + "l"), text);
+    make_7z(p7z, {{"b.txt", "hello"}, {"m", text + "t", 'l'}});
+    for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
+        EXPECT_EQ(p7z_to_file(p7z, box.dest, nullptr, 0, "", nullptr, bound), ENAMETOOLONG) << bound;
+        EXPECT_FALSE(path_exists(box.dest + "b.txt")) << bound;
+        EXPECT_FALSE(path_exists(box.dest + "m")) << bound;
+    }
 }
 
 // Large items are written by a second thread: the bytes and the checksum rule stay the same.
