@@ -166,20 +166,25 @@ void limit_file_size(long bytes) {
     setrlimit(RLIMIT_FSIZE, &lim);
 }
 
-bool refuse_unlink() {
-    // A filter on the call number alone: unlink and unlinkat answer EPERM, the rest runs.
-    sock_filter code[] = {
-        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-#ifdef __NR_unlink
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unlink, 1, 0),
-#endif
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_unlinkat, 0, 1),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
-        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    };
-    sock_fprog prog = {static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+bool refuse_calls(const std::vector<std::pair<long, int>>& calls) {
+    // A filter on the call number alone: each listed call answers its error, the rest runs.
+    std::vector<sock_filter> code = {BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr))};
+    for (const auto& [nr, err] : calls) {
+        code.push_back(BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<__u32>(nr), 0, 1));
+        code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | static_cast<__u32>(err)));
+    }
+    code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW));
+    sock_fprog prog = {static_cast<unsigned short>(code.size()), code.data()};
     return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
            syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &prog) == 0;
+}
+
+bool refuse_unlink() {
+#ifdef __NR_unlink
+    return refuse_calls({{__NR_unlink, EPERM}, {__NR_unlinkat, EPERM}});
+#else
+    return refuse_calls({{__NR_unlinkat, EPERM}});
+#endif
 }
 
 scoped_env::scoped_env(const char* name, std::optional<std::string> value) : name_(name) {

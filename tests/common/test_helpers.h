@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/eventually.h"
@@ -73,6 +74,9 @@ void limit_file_size(long bytes);
 // For a child: from now on every unlink fails with EPERM, as on a file the system protects.
 // False when the system does not let a process filter its own calls.
 bool refuse_unlink();
+// For a child: from now on each system call numbered in calls fails with the error paired with
+// it (as on a file system without it); false as refuse_unlink.
+bool refuse_calls(const std::vector<std::pair<long, int>>& calls);
 
 // Sets (or with nullopt, unsets) an environment variable for the life of the object.
 class scoped_env {

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -329,12 +330,24 @@ TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
     const size_t at = bytes.find(payload) + 500;
     bytes[at] ^= 0x55;  // the last entry fails its checksum
     write_file(zip_path(), bytes);
-    for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
-        EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), UNZ_CRCERROR) << bound;
-        EXPECT_EQ(read_file(box.dest + "a.txt"), "the old a") << bound;
-        EXPECT_EQ(read_file(box.dest + "l"), "the old l") << bound;
-        EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "l"})) << bound;
-    }
+    auto fail_and_keep = [&] {
+        for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
+            EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), UNZ_CRCERROR) << bound;
+            EXPECT_EQ(read_file(box.dest + "a.txt"), "the old a") << bound;
+            EXPECT_EQ(read_file(box.dest + "l"), "the old l") << bound;
+            EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "l"})) << bound;
+        }
+    };
+    fail_and_keep();
+    // A file system without hard links or a rename that refuses to replace: the old files are
+    // renamed aside instead, and come back all the same.
+    const child_result aside = run_in_child([&] {
+        if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(child_returned);
+        fail_and_keep();
+        std::fflush(nullptr);
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    });
+    EXPECT_TRUE(aside.exit_code == 0 || aside.exit_code == child_returned) << aside.out;
     // Whole, it replaces them and leaves nothing else beside them.
     bytes[at] ^= 0x55;
     write_file(zip_path(), bytes);
