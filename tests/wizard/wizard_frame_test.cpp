@@ -187,13 +187,18 @@ TEST_F(Frame, BodyTextIsCutOnlyWhereALineWouldLeaveThePanel) {
         s.text = text;
         return 0;
     };
-    text = "I need to install approximately 3034 files to repair /home/anna/aaaaaaaaaaaaaaaaaa Downloads/Volatra "
-           "9/.\n\nClick continue to begin repairing Volatra.";
-    wizard_frame();
-    const painted* whole = drawn_text(paint, text);
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(std::make_tuple(whole->colour, whole->x, whole->y, whole->w, whole->align),
-              std::make_tuple(12, 230.0f, 440.0f, 540.0f, 0));
+    // Home folders of every length up to 60 letters (18 made a line end 3 pixels past the wrap):
+    // every line stays inside the panel, and the text is drawn as wrapped.
+    for (int n = 1; n <= 60; ++n) {
+        text = "I need to install approximately 3034 files to repair /home/anna/" + std::string(n, 'a') +
+               " Downloads/Volatra 9/.\n\nClick continue to begin repairing Volatra.";
+        paint.clear();
+        wizard_frame();
+        const painted* whole = drawn_text(paint, text);
+        ASSERT_TRUE(whole) << n;
+        EXPECT_EQ(std::make_tuple(whole->colour, whole->x, whole->y, whole->w, whole->align),
+                  std::make_tuple(12, 230.0f, 440.0f, 540.0f, 0));
+    }
 
     text = "The folder '" + std::string(200, 'V') + "' already exists in the dir '/home/anna/Desktop/'.";
     paint.clear();
