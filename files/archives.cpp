@@ -395,7 +395,7 @@ int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info6
 }
 
 int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
-                  extraction_journal* journal) {
+                  extraction_journal& journal) {
     auto fail = [&](int err) {
         xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << path << ".\n";
@@ -410,8 +410,7 @@ int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& inf
         return ERR_MARK(), fail(err_zip_unsafe_path);
     }
     std::string temp;
-    if (symlink_temp_beside(path, text, &temp) != 0 ||
-        (journal ? journal->commit(temp, path) : commit_temp(temp, path)) != 0)
+    if (symlink_temp_beside(path, text, &temp) != 0 || journal.commit(temp, path) != 0)
         return ERR_MARK(), fail(-1);
     return 0;
 }
@@ -527,7 +526,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                 if (r == 0) journal.made_folder(target);
                 if (!show_make_dir_err(r)) r = 0;  // made, or there already
             } else if (kind == entry_kind::link) {
-                r = unzip_symlink(z, target, info, root, &journal);
+                r = unzip_symlink(z, target, info, root, journal);
             } else {
                 std::string temp;
                 r = unzip_plain_file(z, target, info, nullptr, &temp);

@@ -41,9 +41,9 @@ struct zip_archive;
 // Applies the current AppleDouble entry to path less its last "._" prefix.
 int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
                         const std::string& root);
-// Makes path a symbolic link holding the current entry's data, through journal when given.
+// Makes path a symbolic link holding the current entry's data, put in place through journal.
 int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
-                  extraction_journal* journal = nullptr);
+                  extraction_journal& journal);
 
 // Writes a new zip app_path + zip holding the file or link app_path + src under its last path
 // component, with an AppleDouble entry when the file has a resource fork. 0 or an error number.
