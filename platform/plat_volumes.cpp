@@ -1,8 +1,8 @@
 #include "platform/plat_volumes.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <linux/magic.h>
+#include <sys/stat.h>
 #include <sys/vfs.h>
 
 #include <algorithm>

@@ -17,7 +17,8 @@ void wizard_text(int colour, float x, float y, const std::string& text, float wr
     if (!text.empty()) widget_paint().string(colour, x, y, text, wrap, 100, align);
 }
 
-void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room, int align) {
+void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
+                        int align) {
     const std::vector<std::string> lines = OGL_wrap_text(text, x, wrap, 0).lines;
     // What ends a line (its break, a line feed) draws nothing worth keeping.
     auto ink = [](std::string line) {
@@ -30,7 +31,8 @@ void wizard_text_within(int colour, float x, float y, const std::string& text, f
         return;
     }
     for (size_t k = 0; k < lines.size(); ++k)
-        wizard_text(colour, x, y - 10.0f * static_cast<float>(k), OGL_fit_line(ink(lines[k]), room), 9999, align);
+        wizard_text(colour, x, y - 10.0f * static_cast<float>(k), OGL_fit_line(ink(lines[k]), room), 9999,
+                    align);
 }
 
 void wizard_outline(int colour, float alpha, const std::vector<float>& points) {

@@ -21,7 +21,8 @@ void wizard_text(int colour, float x, float y, const std::string& text, float wr
 // wizard_text wrapped at wrap (> 0). The wrap estimates words, so a line may pass wrap a little;
 // only a line wider than room, the width its place leaves (a name without breaks, such as a long
 // folder name), is cut in its middle with "...", so none passes room.
-void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room, int align);
+void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
+                        int align);
 // A closed line through the points (x, y pairs).
 void wizard_outline(int colour, float alpha, const std::vector<float>& points);
 // A filled rectangle from (x, y), w wide and h high.

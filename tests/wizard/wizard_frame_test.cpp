@@ -212,7 +212,8 @@ TEST_F(Frame, BodyTextIsCutOnlyWhereALineWouldLeaveThePanel) {
     EXPECT_NE(lines[1].first.find("VVV...VVV"), std::string::npos) << lines[1].first;
     EXPECT_GT(OGL_string_width(lines[1].first), 540);
     EXPECT_LE(230 + OGL_string_width(lines[1].first), 790);  // the panel's inside
-    EXPECT_EQ(lines[2], std::make_pair(std::string("already exists in the dir '/home/anna/Desktop/'."), 420.0f));
+    EXPECT_EQ(lines[2],
+              std::make_pair(std::string("already exists in the dir '/home/anna/Desktop/'."), 420.0f));
 }
 
 TEST_F(Frame, EnteringAScreenIsLoggedByName) {
