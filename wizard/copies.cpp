@@ -100,6 +100,12 @@ void register_new_volatra() {
     if (err) xer << "WARNING: could not append registration file: " << path << "\n";
 }
 
+bool picked_copy_still_there() {
+    if (holds_recorded_copy(dest_dir_path)) return true;
+    xer << "The copy " << dest_dir_path << " is not there any more.\n";
+    return false;
+}
+
 bool path_is_to_a_sim() { return folder_holds_copy(dest_dir_path); }
 
 std::string find_copy_above(const std::string& chosen) {

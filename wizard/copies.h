@@ -12,6 +12,9 @@ void locate_all_volatras();
 // Whether a recorded folder (absolute, ending in '/') is still a copy to work on: an existing
 // folder, neither '/' nor the home folder, that holds at least one of a copy's four folders.
 bool holds_recorded_copy(const std::string& folder);
+// Whether the copy picked, dest_dir_path, is still one (holds_recorded_copy) as a run starts on
+// it; a run into a folder gone since would make a tree of its own. Says so in the log when not.
+bool picked_copy_still_there();
 // Appends dest_dir_path to the record unless a line equals it exactly, always on a line of its
 // own; a path holding a line end is not recorded.
 void register_new_volatra();

@@ -192,10 +192,7 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
         prepared = true;
         cursor = 0;
         xer << "Starting install at " << xtim_class::microsecs() / 1000000 << "\n";
-        // The copy was there when it was picked; a run into a folder that has gone since would
-        // make a partial tree of its own.
-        if (!holds_recorded_copy(dest_dir_path)) {
-            xer << "The copy " << dest_dir_path << " is not there any more.\n";
+        if (!picked_copy_still_there()) {
             screen.next = flow.pick;
             return 1;
         }

@@ -322,9 +322,8 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.download_failed = 0;
         stg.delete_errors = 0;
         net_stream_reset();
-        // A copy deleted since it was scanned would be fetched whole into a folder made anew.
-        if (!holds_recorded_copy(dest_dir_path)) {
-            xer << "The copy " << dest_dir_path << " is not there any more.\n";
+        // A copy deleted since its scan would otherwise be fetched whole into a folder made anew.
+        if (!picked_copy_still_there()) {
             screen.next = net_start;
             return 1;
         }
