@@ -336,9 +336,10 @@ int unzip_entry_failed(int err, const std::string& target) {
     return err;
 }
 
-// Applies the current AppleDouble entry to the file target.
+// Applies the current AppleDouble entry to the file target; through journal, when given, so that
+// a failed extraction puts the file's metadata back.
 int apply_resource_fork(zip_archive& z, const std::string& target, const unz_file_info64& info,
-                        const std::string& root) {
+                        const std::string& root, extraction_journal* journal) {
     auto fail = [&](int err) {
         xer << "Unzip RF failed with error " << err << ". file = " << sErrFile << " line = " << sErrLine
             << ". inFile=" << target << ".\n";
@@ -377,6 +378,8 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
         xer << "Resource fork skipped: " << target << " is not a plain file.\n";
         return 0;
     }
+    if (journal && (finder || fork_len > 0) && (err = journal->metadata_changing(target)))
+        return ERR_MARK(), fail(err);
     if (finder && (err = set_finder_info(target, finder))) return ERR_MARK(), fail(err);
     if (fork && fork_len > 0 && (err = write_fork(target, fork, fork_len))) return ERR_MARK(), fail(err);
     return 0;
@@ -385,13 +388,13 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
 }  // namespace
 
 int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
-                        const std::string& root) {
+                        const std::string& root, extraction_journal& journal) {
     // The target is the path less the "._" that starts its last component.
     size_t slash = path.rfind('/');
     size_t leaf = slash == std::string::npos ? 0 : slash + 1;
     std::string target = path;
     if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
-    return apply_resource_fork(zip, target, info, root);
+    return apply_resource_fork(zip, target, info, root, &journal);
 }
 
 int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
@@ -507,7 +510,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
                     log_refusal("its name", name, root);
                     r = err_zip_unsafe_path;
                 } else {
-                    r = unzip_resource_fork(z, out_dir + name.substr(9), info, root);
+                    r = unzip_resource_fork(z, out_dir + name.substr(9), info, root, journal);
                 }
             }
         } else if (!archive_name_is_safe(out_name) || strlen(out_name.c_str()) != out_name.size()) {
@@ -630,7 +633,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
         if ((err = unzGoToFilePos64(uf, &fork_at)) != UNZ_OK ||
             (err = entry_info(z, &info, nullptr, 0)) != UNZ_OK)
             return ERR_MARK(), err_zip_read;
-        if ((err = apply_resource_fork(z, guard.path, info, root))) return err;
+        if ((err = apply_resource_fork(z, guard.path, info, root, nullptr))) return err;
     }
     err = commit_temp(guard.path, target);
     guard.path.clear();

@@ -38,9 +38,9 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
 // A zip open for reading, as the two calls below take it from zip_to_file: the current entry is
 // the one they read (its info with the sizes of a Zip64 extra field in place).
 struct zip_archive;
-// Applies the current AppleDouble entry to path less its last "._" prefix.
+// Applies the current AppleDouble entry to path less its last "._" prefix, through journal.
 int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
-                        const std::string& root);
+                        const std::string& root, extraction_journal& journal);
 // Makes path a symbolic link holding the current entry's data, put in place through journal.
 int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
                   extraction_journal& journal);

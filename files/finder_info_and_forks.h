@@ -22,3 +22,12 @@ int set_finder_info(const std::string& path, const uint8_t in[16]);
 int read_fork(const std::string& path, std::vector<uint8_t>& out);
 // Replaces the resource fork with data[0..n). 0 also when refused by the file system (logged).
 int write_fork(const std::string& path, const uint8_t* data, size_t n);
+
+// Both attributes of a file as they stand (each may be absent), so that a change to them can be
+// taken back: put_back_mac_metadata sets or removes each as it was.
+struct mac_metadata {
+    bool has_finder = false, has_fork = false;
+    std::vector<uint8_t> finder, fork;
+};
+int save_mac_metadata(const std::string& path, mac_metadata* out);
+void put_back_mac_metadata(const std::string& path, const mac_metadata& saved);

@@ -40,7 +40,7 @@ std::vector<std::string> split_components(const std::string& s) {
 std::string temp_name_beside(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     char buf[48];
-    std::snprintf(buf, sizeof buf, ".vtmp-%d-%u", static_cast<int>(getpid()), counter++);
+    std::snprintf(buf, sizeof buf, "%s%d-%u", kHiddenTempPrefix, static_cast<int>(getpid()), counter++);
     std::string dir = plat::parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
 }
@@ -72,32 +72,49 @@ int keep_aside(const std::string& target, std::string* kept) {
     return err;
 }
 
+// Undoes a replacement: the old file's kept name goes back to its place. Where the replacement
+// never happened, kept is still a second name of the file there, which a rename would leave.
+void put_back(const std::string& kept, const std::string& path) {
+    struct stat k, p;
+    if (lstat(kept.c_str(), &k) == 0 && lstat(path.c_str(), &p) == 0 && k.st_dev == p.st_dev &&
+        k.st_ino == p.st_ino)
+        unlink(kept.c_str());
+    else
+        rename(kept.c_str(), path.c_str());
+}
+
+// check_target_parent; depth, when given, receives how many folders below root the parent lies.
+int parent_depth(const std::string& target, const std::string& root, size_t* depth) {
+    std::string real_root, real_parent;
+    if (int err = resolve(root, &real_root)) return err;
+    if (int err = resolve(plat::parent_of(target), &real_parent)) return err;
+    if (!plat::path_within(real_parent, real_root)) return err_zip_unsafe_path;
+    if (depth) *depth = split_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    return 0;
+}
+
 }  // namespace
 
 bool archive_name_is_safe(const std::string& name) {
     if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;
     if (name.find('\0') != std::string::npos) return false;
-    for (const std::string& c : split_components(name))
-        if (c == "..") return false;
-    return !split_components(name).empty();
+    const std::vector<std::string> components = split_components(name);
+    for (const std::string& c : components)
+        if (c == ".." || c.compare(0, sizeof kHiddenTempPrefix - 1, kHiddenTempPrefix) == 0) return false;
+    return !components.empty();
 }
 
 int check_target_parent(const std::string& target, const std::string& root) {
-    std::string real_root, real_parent;
-    if (int err = resolve(root, &real_root)) return err;
-    if (int err = resolve(plat::parent_of(target), &real_parent)) return err;
-    return plat::path_within(real_parent, real_root) ? 0 : err_zip_unsafe_path;
+    return parent_depth(target, root, nullptr);
 }
 
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root) {
     if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
-    std::string real_root, real_parent;
-    if (resolve(root, &real_root) || resolve(plat::parent_of(link_path), &real_parent)) return false;
-    if (!plat::path_within(real_parent, real_root)) return false;
     // Depth of the link's folder below the root, then walk the text lexically. ".." may only
     // lead the text: after a name it climbs from wherever that name resolves, which may be a
     // link made by this archive (even a later entry) pointing higher than its text suggests.
-    size_t depth = split_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    size_t depth;
+    if (parent_depth(link_path, root, &depth) != 0) return false;
     bool named = false;
     for (const std::string& c : split_components(text)) {
         if (c == ".") continue;
@@ -167,6 +184,14 @@ void extraction_journal::made_folder(const std::string& path) {
     changes_.push_back({path, std::string(), true});
 }
 
+int extraction_journal::metadata_changing(const std::string& path) {
+    change c(path, std::string(), false);
+    c.metadata = true;
+    if (int err = save_mac_metadata(path, &c.saved)) return err;
+    changes_.push_back(std::move(c));
+    return 0;
+}
+
 void extraction_journal::succeeded() {
     for (const change& c : changes_)
         if (!c.kept.empty()) unlink(c.kept.c_str());
@@ -177,8 +202,10 @@ extraction_journal::~extraction_journal() {
     // Latest first: a name the archive wrote twice gets back what it held before each write, and
     // a folder is empty again before it is removed.
     for (auto c = changes_.rbegin(); c != changes_.rend(); ++c) {
-        if (!c->kept.empty())
-            rename(c->kept.c_str(), c->path.c_str());
+        if (c->metadata)
+            put_back_mac_metadata(c->path, c->saved);
+        else if (!c->kept.empty())
+            put_back(c->kept, c->path);
         else if (c->folder)
             rmdir(c->path.c_str());
         else

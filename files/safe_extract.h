@@ -3,11 +3,18 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/errors.h"
+#include "files/finder_info_and_forks.h"
 
-// A relative name without "..", without a backslash and not empty. Trailing '/' allowed.
+// What the hidden names of files on their way into place start with (".vtmp-PID-N"): reserved,
+// as a clean-up removes such names.
+inline constexpr char kHiddenTempPrefix[] = ".vtmp-";
+
+// A relative name without "..", without a backslash, not empty, and with no component that starts
+// with kHiddenTempPrefix. Trailing '/' allowed.
 bool archive_name_is_safe(const std::string& name);
 
 // 0 when the folder holding target resolves (links followed) to root or below it;
@@ -42,14 +49,19 @@ public:
     int commit(const std::string& temp, const std::string& target);
     // A folder the extraction made; removed on undo once empty.
     void made_folder(const std::string& path);
+    // The Mac metadata of the file at path is about to change: undo puts it back. 0 or errno.
+    int metadata_changing(const std::string& path);
     // The extraction is whole: what was replaced goes for good.
     void succeeded();
 
 private:
     struct change {
+        change(std::string p, std::string k, bool f) : path(std::move(p)), kept(std::move(k)), folder(f) {}
         std::string path;
         std::string kept;  // the replaced file's hidden name; empty when the extraction made path
         bool folder;
+        bool metadata = false;  // only path's metadata changed, from saved
+        mac_metadata saved;
     };
     std::vector<change> changes_;
 };

@@ -12,17 +12,17 @@
 
 #include "core/strings.h"
 #include "files/file_operations.h"
+#include "files/safe_extract.h"
 
 namespace {
 
-constexpr char kTempPrefix[] = ".vtmp-";
 constexpr char kLockName[] = ".lock";
 
 // ".vtmp-PID-N" of a process other than this one that no longer runs.
 bool is_stale_temp_item(const std::string& name) {
-    if (!starts_with(name, kTempPrefix)) return false;
+    if (!starts_with(name, kHiddenTempPrefix)) return false;
     char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + sizeof kTempPrefix - 1, &end, 10);
+    const long pid = std::strtol(name.c_str() + sizeof kHiddenTempPrefix - 1, &end, 10);
     if (pid <= 0 || *end != '-' || pid == getpid()) return false;
     return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }

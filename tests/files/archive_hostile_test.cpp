@@ -38,32 +38,51 @@ zip_item link_item(const std::string& name, const std::string& text) { return {n
 
 }  // namespace
 
-TEST_F(HostileTest, ZipNamesLeadingOutsideAreRefused) {
-    const std::vector<std::string> names = {
-        "../x", "a/../../x",         "..\\x", box.outside + "abs.txt", "/tmp/volatra_abs_test", "",
-        "a/..", "__MACOSX/../../._x"};
+// Names leading outside, and the hidden names of files on their way into place (which a clean-up
+// removes): nothing is written.
+TEST_F(HostileTest, ZipNamesLeadingOutsideOrReservedAreRefused) {
+    const std::vector<std::string> names = {"../x",
+                                            "a/../../x",
+                                            "..\\x",
+                                            box.outside + "abs.txt",
+                                            "/tmp/volatra_abs_test",
+                                            "",
+                                            "a/..",
+                                            "__MACOSX/../../._x",
+                                            ".vtmp-" + std::to_string(getpid()) + "-0",
+                                            "a/.vtmp-1-1/x"};
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        make_zip(zip, {{name, "evil"}});
+        make_zip(zip, {{"a/", "", 0x41ED0000}, {"a/ok.txt", "fine"}, {name, "evil"}});
         EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
         expect_outside_unchanged();
+        EXPECT_FALSE(path_exists(box.dest + "a"));
     }
     EXPECT_FALSE(path_exists("/tmp/volatra_abs_test"));
     EXPECT_NE(log().find("Refused archive entry \"../x\""), std::string::npos);
 }
 
 TEST_F(HostileTest, ZipLinksLeadingOutsideAreRefused) {
+    // Alone, or with a file written through it: refused before anything is made.
     for (const std::string& text :
          {std::string("/etc"), box.outside, std::string("../../.."), std::string("a/../../outside")}) {
-        SCOPED_TRACE(text);
-        make_zip(zip, {link_item("l", text), {"l/f", "through the link"}});
-        EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
-        EXPECT_FALSE(path_exists(box.dest + "l"));
-        expect_outside_unchanged();
+        for (const std::vector<zip_item>& items : {std::vector<zip_item>{link_item("l", text)},
+                                                   {link_item("l", text), {"l/f", "through the link"}}}) {
+            SCOPED_TRACE(text + " in " + std::to_string(items.size()));
+            make_zip(zip, items);
+            EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+            EXPECT_FALSE(path_exists(box.dest + "l"));
+            expect_outside_unchanged();
+        }
     }
-    // A link one level down may climb once, not twice.
+    // A link one level down may climb once, not twice; none may lie in a folder outside the root,
+    // nor below a root that cannot be found.
     make_zip(zip, {{"sub/", "", 0x41ED0000}, link_item("sub/up", "../../outside")});
     EXPECT_EQ(zip_to_file(zip, box.dest), err_zip_unsafe_path);
+    make_zip(zip, {link_item("l", "canary.txt")});
+    EXPECT_EQ(zip_to_file(zip, box.outside, nullptr, 0, box.dest), err_zip_unsafe_path);
+    EXPECT_EQ(zip_to_file(zip, box.outside, nullptr, 0, box.dir + "/missing/"), ENOENT);
+    expect_outside_unchanged();
 }
 
 TEST_F(HostileTest, ZipLinkChainsCannotClimbOut) {
@@ -146,8 +165,8 @@ TEST_F(HostileTest, AppleDoubleRecordsAreBoundsChecked) {
 }
 
 TEST_F(HostileTest, SevenZipNamesLeadingOutsideAreRefused) {
-    for (const std::string& name :
-         {std::string("../x"), std::string("a/../../x"), box.outside + "abs.txt", std::string("..\\x")}) {
+    for (const std::string& name : {std::string("../x"), std::string("a/../../x"), box.outside + "abs.txt",
+                                    std::string("..\\x"), std::string(".vtmp-1-1")}) {
         SCOPED_TRACE(name);
         make_7z(p7z, {{name, "evil"}});
         EXPECT_EQ(p7z_to_file(p7z, box.dest), err_zip_unsafe_path);

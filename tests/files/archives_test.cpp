@@ -179,7 +179,11 @@ TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
         {"one more entry", {{"f.txt", "new"}, {"g.txt", "more"}}, "new", err_zip_not_manifest, "old"},
         {"the file twice", {{"f.txt", "new"}, {"f.txt", "new"}}, "new", err_zip_not_manifest, "old"},
         {"a link", {{"f.txt", "g.txt", 0xA1ED0000, 0}}, "g.txt", 0, "link g.txt"},
-        {"a link leaving the copy", {{"f.txt", "../../x", 0xA1ED0000, 0}}, "../../x", err_zip_unsafe_path, "old"},
+        {"a link leaving the copy",
+         {{"f.txt", "../../x", 0xA1ED0000, 0}},
+         "../../x",
+         err_zip_unsafe_path,
+         "old"},
     };
     const auto outside = box.outside_state();
     for (const row& r : rows) {
@@ -196,7 +200,8 @@ TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
     // A folder that leads out of the copy through a link is refused, and the log says so.
     ASSERT_EQ(symlink(box.outside.c_str(), (box.dest + "out").c_str()), 0);
     make_zip(zip_path(), {{"f.txt", "new"}});
-    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "out/f.txt", md5_text("new"), box.dest), err_zip_unsafe_path);
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "out/f.txt", md5_text("new"), box.dest),
+              err_zip_unsafe_path);
     xer.flush();
     EXPECT_NE(log_text(box).find("Refused archive entry \"f.txt\": its folder would lead outside"),
               std::string::npos);
@@ -316,44 +321,72 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
 }
 
 // A failed extraction leaves the folder as it found it, with or without a bound: what earlier
-// entries replaced (a file by a file, a file by a link) is back, and what they made is gone.
+// entries replaced (a file by a file, a file by a link, the Mac metadata of a file it did not
+// write) is back, and what they made is gone.
 TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
+    const bool xattrs = xattrs_work(box.dir);
+    const uint8_t finder[16] = {'T', 'E', 'X', 'T', 'V', 'O', 'L', 'A'};
     write_file(box.dest + "a.txt", "the old a");
+    write_file(box.dest + "f.txt", "untouched");
+    if (xattrs) {
+        ASSERT_EQ(set_finder_info(box.dest + "f.txt", finder), 0);
+    }
     write_file(box.dest + "l", "the old l");
     const std::string payload(1000, 'p');
     make_zip(zip_path(), {{"a.txt", "the new a"},
                           {"d/", "", 0x41ED0000},
                           {"d/n.txt", "new"},
                           {"l", "a.txt", 0xA1ED0000, 0},
+                          {"__MACOSX/._f.txt", apple_double({9, 50, 32, 2, 82, 4}, 86)},
                           {"z.bin", payload, 0x81A40000, 0}});
     std::string bytes = read_file(zip_path());
     const size_t at = bytes.find(payload) + 500;
     bytes[at] ^= 0x55;  // the last entry fails its checksum
     write_file(zip_path(), bytes);
-    auto fail_and_keep = [&] {
+    auto fail_and_keep = [&](int result) {
         for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
-            EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), UNZ_CRCERROR) << bound;
+            EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), result) << bound;
             EXPECT_EQ(read_file(box.dest + "a.txt"), "the old a") << bound;
             EXPECT_EQ(read_file(box.dest + "l"), "the old l") << bound;
-            EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "l"})) << bound;
+            EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "f.txt", "l"})) << bound;
+            uint8_t info[32];
+            std::vector<uint8_t> fork;
+            if (xattrs && get_finder_info(box.dest + "f.txt", info) == 0 &&
+                read_fork(box.dest + "f.txt", fork) == 0) {
+                EXPECT_TRUE(memcmp(info, finder, 16) == 0 && fork.empty()) << bound;
+            }
         }
     };
-    fail_and_keep();
-    // A file system without hard links or a rename that refuses to replace: the old files are
-    // renamed aside instead, and come back all the same.
-    const child_result aside = run_in_child([&] {
-        if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(child_returned);
-        fail_and_keep();
-        std::fflush(nullptr);
-        _exit(::testing::Test::HasFailure() ? 1 : 0);
-    });
-    EXPECT_TRUE(aside.exit_code == 0 || aside.exit_code == child_returned) << aside.out;
+    fail_and_keep(UNZ_CRCERROR);
+    // Other file systems, each call refused in a child: without hard links or a rename that refuses
+    // to replace, the old files are renamed aside instead; NFS has hard links but not that rename;
+    // and a replacement whose rename fails leaves no second name of the old file behind.
+    const struct {
+        std::vector<std::pair<long, int>> refused;
+        int result;
+    } file_systems[] = {{{{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}}, UNZ_CRCERROR},
+                        {{{SYS_renameat2, EINVAL}}, UNZ_CRCERROR},
+#ifdef SYS_rename
+                        {{{SYS_rename, EIO}, {SYS_renameat, EIO}}, EIO}
+#else
+                        {{{SYS_renameat, EIO}}, EIO}
+#endif
+    };
+    for (const auto& fs : file_systems) {
+        const child_result r = run_in_child([&] {
+            if (!refuse_calls(fs.refused)) _exit(child_returned);
+            fail_and_keep(fs.result);
+            std::fflush(nullptr);
+            _exit(::testing::Test::HasFailure() ? 1 : 0);
+        });
+        EXPECT_TRUE(r.exit_code == 0 || r.exit_code == child_returned) << r.out;
+    }
     // Whole, it replaces them and leaves nothing else beside them.
     bytes[at] ^= 0x55;
     write_file(zip_path(), bytes);
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
     EXPECT_EQ(read_file(box.dest + "l"), "the new a");
-    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "l", "z.bin"}));
+    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "f.txt", "l", "z.bin"}));
 }
 
 TEST_F(ZipTest, FileInMissingFolderFailsWithEnoent) {
