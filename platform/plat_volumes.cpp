@@ -36,6 +36,18 @@ std::string unescape_mount(const std::string& s) {
 namespace {
 int system_statfs(const char* path, struct statfs* out) { return ::statfs(path, out); }
 std::atomic<statfs_fn> statfs_hook{system_statfs};
+constexpr char system_mountinfo[] = "/proc/self/mountinfo";
+std::atomic<const char*> mountinfo_file{system_mountinfo};
+
+// The mount table's text. 0 or errno.
+int read_mountinfo(std::string* text) {
+    std::ifstream f(mountinfo_file.load());
+    if (!f) return errno ? errno : ENOENT;
+    std::stringstream ss;
+    ss << f.rdbuf();
+    *text = ss.str();
+    return 0;
+}
 
 // Whether a volume of the statfs type fs_type, holding path, lives on another machine.
 bool network_file_system(uint32_t fs_type, const std::string& path) {
@@ -66,6 +78,10 @@ bool network_file_system(uint32_t fs_type, const std::string& path) {
 }  // namespace
 
 statfs_fn set_statfs_hook(statfs_fn fn) { return statfs_hook.exchange(fn ? fn : system_statfs); }
+
+const char* set_mountinfo_file(const char* path) {
+    return mountinfo_file.exchange(path ? path : system_mountinfo);
+}
 
 int free_space(const std::string& path, uint64_t* total, uint64_t* avail, uint64_t* block) {
     struct statfs vs;
@@ -132,11 +148,9 @@ int mount_point_of(const std::string& path, std::string& mount_point, std::strin
             return 0;
         }
     }
-    std::ifstream f("/proc/self/mountinfo");
-    if (!f) return errno ? errno : ENOENT;
-    std::stringstream ss;
-    ss << f.rdbuf();
-    std::string mp = mount_point_in(ss.str(), real, source, fstype);
+    std::string mountinfo;
+    if (int err = read_mountinfo(&mountinfo)) return err;
+    std::string mp = mount_point_in(mountinfo, real, source, fstype);
     if (mp.empty()) return ENOENT;
     mount_point = mp;
     return 0;
@@ -177,10 +191,9 @@ std::vector<std::string> volume_roots_in(const std::string& mountinfo) {
 std::vector<std::string> volume_roots() {
     std::string test_root = env(test_volumes_env);
     if (test_root.empty()) {
-        std::ifstream f("/proc/self/mountinfo");
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return volume_roots_in(ss.str());
+        std::string mountinfo;
+        read_mountinfo(&mountinfo);
+        return volume_roots_in(mountinfo);
     }
     std::vector<std::string> roots;
     if (test_root.size() > 1 && test_root.back() == '/') test_root.pop_back();

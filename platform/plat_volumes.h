@@ -26,6 +26,9 @@ inline constexpr uint64_t max_network_allocation_unit = 64 * 1024;
 // the system's.
 using statfs_fn = int (*)(const char* path, struct statfs* out);
 statfs_fn set_statfs_hook(statfs_fn fn);
+// The mount table that mount_point_of and volume_roots read (mountinfo's format); a seam for
+// tests. Returns the one replaced; null restores /proc/self/mountinfo.
+const char* set_mountinfo_file(const char* path);
 // The mount point (no trailing '/') holding the absolute path, looked up in mountinfo text;
 // source receives the mounted device and fstype its file system. Empty when no line matches.
 std::string mount_point_in(const std::string& mountinfo, const std::string& path, std::string* source,

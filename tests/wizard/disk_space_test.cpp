@@ -58,8 +58,8 @@ TEST(DiskSpace, EachFileCountsInWholeBlocksOfTheVolume) {
 
 // NFS gives its transfer size as the block (1 MiB), CephFS 4 MiB: files there are allocated in
 // far smaller units, so 300 small files on a volume with 33 MB free fit. A local volume's own
-// block counts as it is, its 4 KiB as exFAT's 128 KiB clusters, where they take 39 MB. FUSE over
-// no block device (the test folder's volume is none) is taken for a network one.
+// block counts as it is, its 4 KiB as exFAT's 128 KiB clusters, where they take 39 MB. FUSE is
+// taken for a network volume unless the mount table says it lies over a block device.
 TEST(DiskSpace, ANetworkVolumesTransferSizeIsNoAllocationUnit) {
     wizard_world w;
     reset_engine_state();
@@ -77,21 +77,27 @@ TEST(DiskSpace, ANetworkVolumesTransferSizeIsNoAllocationUnit) {
             out->f_bfree = out->f_bavail = 32 * 1048576 / block;
             return 0;
         });
-        ~restore() { plat::set_statfs_hook(old); }
+        const char* old_table = plat::set_mountinfo_file(nullptr);
+        ~restore() { plat::set_statfs_hook(old), plat::set_mountinfo_file(old_table); }
     } seam;
+    const std::string table = w.root / "mountinfo";
+    plat::set_mountinfo_file(table.c_str());
     const unsigned long exfat = 0x2011BAB0;
     struct volume {
         unsigned long type, block;
         const char* needed;
         bool fits;
+        const char* mounted = "ext4";
     };
     for (const volume& v : {volume{NFS_SUPER_MAGIC, 1048576, "19 MB", true},
                             {CEPH_SUPER_MAGIC, 4194304, "19 MB", true},
-                            {FUSE_SUPER_MAGIC, 4194304, "19 MB", true},
+                            {FUSE_SUPER_MAGIC, 4194304, "19 MB", true, "fuse.sshfs"},
+                            {FUSE_SUPER_MAGIC, 131072, "38 MB", false, "fuseblk"},
                             {exfat, 131072, "38 MB", false},
                             {exfat, 4096, "1 MB", true}}) {
         type = v.type;
         block = v.block;
+        w.root.write("mountinfo", std::string("1 0 0:50 / / rw - ") + v.mounted + " src rw\n");
         paint_recorder paint;
         EXPECT_EQ(UTIL_disk_space("fits", "short"), v.fits) << v.block;
         EXPECT_TRUE(drawn_text(paint, "Disk space needed to install: " + std::string(v.needed) + "."))
