@@ -222,43 +222,46 @@ std::string cut_start(const std::string& s, float width) {
 
 }  // namespace
 
-std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int max_lines) {
+std::vector<std::string> OGL_break_lines(const std::string& text, float width) {
     // Greedy by the drawn widths: each line ends after the last space, hyphen or slash that fits.
-    const size_t keep = static_cast<size_t>(std::max(max_lines, 1));
     std::vector<std::string> lines;
-    const char* const b = text.data();
-    const char* const e = b + text.size();
-    const char* p = b;
-    while (p < e && lines.size() < keep) {
+    const char* const e = text.data() + text.size();
+    for (const char* p = text.data(); p < e;) {
         const char* q = p;
         const char* fits = nullptr;  // after the last break that fits
         for (float w = 0; q < e && *q != '\n';) {
             w += char_width_at(q, e);
-            if (w > wrap) break;
+            if (w > width) break;
             q += OGL_text_char(q, e).len;
             if (is_break(q[-1])) fits = q;
         }
-        std::string line;
         if (q < e && *q == '\n') {
             ++q;
-            line.assign(p, q);
-        } else if (q == e || fits) {
-            if (q != e) q = fits;
-            line.assign(p, q);
-        } else {
-            // A word wider than the line: cut, and the text goes on after its end.
+        } else if (q != e && fits) {
+            q = fits;
+        } else if (q != e) {
+            // A word wider than the line: a line of its own, with the break after it.
             while (q < e && !is_break(*q) && *q != '\n') ++q;
             if (q < e && *q != '\n') ++q;
-            line = cut_end(std::string(p, q), wrap);
         }
-        if (lines.size() + 1 == keep && q < e) {
-            // The last line there is room for: the text's end.
-            lines.push_back(cut_start(std::string(p, e), wrap));
-            return lines;
-        }
-        lines.push_back(line);
+        lines.emplace_back(p, q);
         p = q;
     }
+    return lines;
+}
+
+std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int max_lines) {
+    const size_t keep = static_cast<size_t>(std::max(max_lines, 1));
+    std::vector<std::string> lines = OGL_break_lines(text, wrap);
+    if (lines.size() > keep) {
+        // The last line there is room for: the text's end.
+        std::string rest;
+        for (size_t k = keep - 1; k < lines.size(); ++k) rest += lines[k];
+        lines.resize(keep);
+        lines.back() = cut_start(rest, wrap);
+    }
+    for (std::string& line : lines)
+        if (OGL_string_width(line) > wrap) line = cut_end(line, wrap);
     return lines;
 }
 

@@ -83,6 +83,11 @@ struct wrapped_text {
 // x is the line's start, the pen's origin for the break test.
 wrapped_text OGL_wrap_text(const std::string& text, float x, float wrap, int fixed_adv);
 
+// text in lines by the drawn widths, each ending after the last space, hyphen or slash that fits
+// width, or after a LF; a word wider than width, with the break after it, is a line of its own.
+// The lines hold every byte of the text, in order.
+std::vector<std::string> OGL_break_lines(const std::string& text, float width);
+
 // The lines OGL_string draws text in at `wrap`, held to max_lines (at least 1) lines none wider
 // than wrap: a line that would be wider (a word without breaks) is cut and ends in "...", and
 // where more lines would follow, the last line shown begins with "..." and ends as the text does.

@@ -25,14 +25,18 @@ void wizard_text_within(int colour, float x, float y, const std::string& text, f
         while (!line.empty() && (line.back() == ' ' || line.back() == '\n')) line.pop_back();
         return line;
     };
-    if (std::none_of(lines.begin(), lines.end(),
-                     [&](const std::string& l) { return OGL_string_width(ink(l)) > room; })) {
+    auto too_wide = [&](const std::string& l) { return OGL_string_width(ink(l)) > room; };
+    if (std::none_of(lines.begin(), lines.end(), too_wide)) {
         wizard_text(colour, x, y, text, wrap, align);
         return;
     }
-    for (size_t k = 0; k < lines.size(); ++k)
-        wizard_text(colour, x, y - 10.0f * static_cast<float>(k), OGL_fit_line(ink(lines[k]), room), 9999,
-                    align);
+    // The wrap misjudges wide letters: such a line is wrapped again by its drawn width, and only a
+    // piece that alone is wider than room is cut.
+    for (const std::string& line : lines)
+        for (const std::string& piece : too_wide(line) ? OGL_break_lines(line, room) : std::vector{line}) {
+            wizard_text(colour, x, y, OGL_fit_line(ink(piece), room), 9999, align);
+            y -= 10.0f;
+        }
 }
 
 void wizard_outline(int colour, float alpha, const std::vector<float>& points) {

@@ -19,8 +19,9 @@ void wizard_image(int tex, int colour, float alpha, const std::vector<wizard_qua
 // Text in font 100; wrap <= 0 keeps one line; align 0 left, 1 centred, 2 right.
 void wizard_text(int colour, float x, float y, const std::string& text, float wrap, int align);
 // wizard_text wrapped at wrap (> 0). The wrap estimates words, so a line may pass wrap a little;
-// only a line wider than room, the width its place leaves (a name without breaks, such as a long
-// folder name), is cut in its middle with "...", so none passes room.
+// a line wider than room, the width its place leaves, is wrapped again at room by its drawn width
+// (pushing the lines after it down), and only a piece that alone is wider (a name without breaks,
+// such as a long folder name) is cut in its middle with "...", so none passes room.
 void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
                         int align);
 // A closed line through the points (x, y pairs).

@@ -214,6 +214,26 @@ TEST_F(Frame, BodyTextIsCutOnlyWhereALineWouldLeaveThePanel) {
     EXPECT_LE(230 + OGL_string_width(lines[1].first), 790);  // the panel's inside
     EXPECT_EQ(lines[2],
               std::make_pair(std::string("already exists in the dir '/home/anna/Desktop/'."), 420.0f));
+
+    // A home folder of wide letters, which the wrap takes for 6 pixels each: the line that would
+    // leave the panel is wrapped again by its drawn width and drawn whole; only a piece that alone is
+    // wider than the panel is cut.
+    for (int n : {25, 60}) {
+        text = "I need to install approximately 3034 files to repair /home/" + std::string(n, 'W') +
+               "/Downloads/Volatra 9/.\n\nClick continue to begin repairing Volatra.";
+        paint.clear();
+        wizard_frame();
+        lines.clear();
+        for (const painted& p : paint.of("string"))
+            if (p.x == 230) lines.emplace_back(p.text, p.y);
+        const std::string home = std::string(25, 'W') + (n == 60 ? "..." + std::string(25, 'W') : "") + "/";
+        EXPECT_LE(230 + OGL_string_width(home), 790);
+        EXPECT_EQ(lines, (std::vector<std::pair<std::string, float>>{
+                             {"I need to install approximately 3034 files to repair /home/", 440},
+                             {home, 430},
+                             {"Downloads/Volatra 9/.", 420},
+                             {"Click continue to begin repairing Volatra.", 400}}));
+    }
 }
 
 TEST_F(Frame, EnteringAScreenIsLoggedByName) {
