@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth
   zenity xdg-utils  # the desktop's folder dialog and browser hand-over
   xdotool  # answers the platform's message boxes in whole-program tests
+  fonts-urw-base35  # X scalable fonts, with which SDL draws its own message box (tested with and without)
   python3 file curl
   7zip unzip  # reference tools of the archive benchmark; 7zz also makes the BCJ/BCJ2 test fixtures
   zip  # reference tool of the builder benchmark

@@ -94,8 +94,11 @@ bool e2e_session::start_display(std::string* why, int w, int h) {
         dup2(null, 1);
         dup2(open((dir_ + "xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         // The display number comes back on the pipe once the server listens.
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        std::vector<const char*> argv{"Xvfb",         "-displayfd", fd.c_str(), "-screen", "0",
+                                      screen.c_str(), "-nolisten",  "tcp",      "-noreset"};
+        if (!font_path_.empty()) argv.insert(argv.end(), {"-fp", font_path_.c_str()});
+        argv.push_back(nullptr);
+        execvp("Xvfb", const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     close(fds[1]);
@@ -111,6 +114,14 @@ bool e2e_session::start_display(std::string* why, int w, int h) {
     if (number.empty()) return *why = "Xvfb did not start: " + read_file(dir_ + "xvfb.log"), false;
     display_ = ":" + number;
     return true;
+}
+
+std::string x_type1_font_folder() {
+    // Debian's folder, then the older layout's. The server leaves a folder out of its path, without
+    // a word, unless the folder's list (fonts.dir, its first line the count) names a font.
+    for (const char* folder : {"/usr/share/fonts/X11/Type1", "/usr/share/X11/fonts/Type1"})
+        if (std::atoi(read_file(std::string(folder) + "/fonts.dir").c_str()) > 0) return folder;
+    return "";
 }
 
 bool e2e_session::wait_for_adopted(int timeout_s) {

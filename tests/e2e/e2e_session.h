@@ -22,6 +22,9 @@ public:
 
     // Starts Xvfb with one screen of w x h at 24 bits; false (why set) when it cannot.
     bool start_display(std::string* why, int w = 1280, int h = 1024);
+    // The font path (Xvfb's -fp, folders and "built-ins" parted by commas) of the next start_display;
+    // empty, as at first, leaves the server's own, which holds whatever X fonts the machine has.
+    void set_font_path(const std::string& path) { font_path_ = path; }
 
     // Runs program with args in the working folder, the script's lines given to it, and waits
     // at most timeout_s seconds (a guard against hangs, not a speed limit). The exit status, or
@@ -53,7 +56,12 @@ private:
     std::string display_;  // ":N" once the server runs
     pid_t xvfb_ = -1;
     std::vector<std::string> env_;
+    std::string font_path_;
 };
+
+// The folder of the X server's scalable (Type1) fonts, which fonts-urw-base35 fills; empty when
+// the machine has none.
+std::string x_type1_font_folder();
 
 // A picture read back from a PNG file: RGB bytes, rows from the top.
 struct e2e_image {
