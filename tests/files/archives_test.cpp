@@ -179,11 +179,7 @@ TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
         {"one more entry", {{"f.txt", "new"}, {"g.txt", "more"}}, "new", err_zip_not_manifest, "old"},
         {"the file twice", {{"f.txt", "new"}, {"f.txt", "new"}}, "new", err_zip_not_manifest, "old"},
         {"a link", {{"f.txt", "g.txt", 0xA1ED0000, 0}}, "g.txt", 0, "link g.txt"},
-        {"a link leaving the copy",
-         {{"f.txt", "../../x", 0xA1ED0000, 0}},
-         "../../x",
-         err_zip_unsafe_path,
-         "old"},
+        {"a link leaving the copy", {{"f.txt", "../../x", 0xA1ED0000, 0}}, "../../x", err_zip_unsafe_path, "old"},
     };
     const auto outside = box.outside_state();
     for (const row& r : rows) {
@@ -200,8 +196,7 @@ TEST_F(ZipTest, InstallFileTakesOnlyItsOwnEntryWithItsDigest) {
     // A folder that leads out of the copy through a link is refused, and the log says so.
     ASSERT_EQ(symlink(box.outside.c_str(), (box.dest + "out").c_str()), 0);
     make_zip(zip_path(), {{"f.txt", "new"}});
-    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "out/f.txt", md5_text("new"), box.dest),
-              err_zip_unsafe_path);
+    EXPECT_EQ(zip_install_file(zip_path(), box.dest + "out/f.txt", md5_text("new"), box.dest), err_zip_unsafe_path);
     xer.flush();
     EXPECT_NE(log_text(box).find("Refused archive entry \"f.txt\": its folder would lead outside"),
               std::string::npos);
