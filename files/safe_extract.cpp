@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/plat_paths.h"
+#include "platform/plat_strings.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ bool archive_name_is_safe(const std::string& name) {
     if (name.find('\0') != std::string::npos) return false;
     const std::vector<std::string> components = split_components(name);
     for (const std::string& c : components)
-        if (c == ".." || c.compare(0, sizeof kHiddenTempPrefix - 1, kHiddenTempPrefix) == 0) return false;
+        if (c == ".." || plat::starts_with(c, kHiddenTempPrefix)) return false;
     return !components.empty();
 }
 
