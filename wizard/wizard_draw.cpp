@@ -34,6 +34,8 @@ void wizard_text_within(int colour, float x, float y, const std::string& text, f
     // piece that alone is wider than room is cut.
     for (const std::string& line : lines)
         for (const std::string& piece : too_wide(line) ? OGL_break_lines(line, room) : std::vector{line}) {
+            // A space the wrap left at a line's start is no line of its own.
+            if (piece.find_first_not_of(' ') == std::string::npos) continue;
             wizard_text(colour, x, y, OGL_fit_line(ink(piece), room), 9999, align);
             y -= 10.0f;
         }

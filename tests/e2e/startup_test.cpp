@@ -289,7 +289,8 @@ TEST(Startup, ThePlatformConfirmationTakesReturnForItsDefaultButton) {
         EXPECT_EQ(s.out(), "confirmed 1\n") << sdl_box;
         const std::string call = read_file(s.folder() + "zenity.txt");
         EXPECT_EQ(call.rfind("call zenity\n--question\n", 0) == 0, !sdl_box)
-            << (sdl_box ? "SDL's own box wanted, zenity called:\n" : "zenity's box wanted, zenity called:\n")
+            << (sdl_box ? "SDL's own box wanted, zenity called:\n"
+                        : "zenity's box wanted, zenity not called:\n")
             << call;
     }
 }

@@ -234,6 +234,17 @@ TEST_F(Frame, BodyTextIsCutOnlyWhereALineWouldLeaveThePanel) {
                              {"Downloads/Volatra 9/.", 420},
                              {"Click continue to begin repairing Volatra.", 400}}));
     }
+    // A wrap that ends a line between two spaces leaves the second to start the next line: it
+    // draws no line of its own.
+    text = "Folder " + std::string(46, 'W') + ".  " + std::string(51, 'W') + " end.";
+    paint.clear();
+    wizard_frame();
+    lines.clear();
+    for (const painted& p : paint.of("string"))
+        if (p.x == 230) lines.emplace_back(p.text, p.y);
+    const std::string cut = std::string(25, 'W') + "..." + std::string(25, 'W');
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, float>>{
+                         {"Folder " + std::string(46, 'W') + ".", 440}, {cut, 430}, {"end.", 420}}));
 }
 
 TEST_F(Frame, EnteringAScreenIsLoggedByName) {
