@@ -378,23 +378,35 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
         xer << "Resource fork skipped: " << target << " is not a plain file.\n";
         return 0;
     }
-    if (journal && (finder || fork_len > 0) && (err = journal->metadata_changing(target)))
-        return ERR_MARK(), fail(err);
+    if (!finder && fork_len == 0) return 0;
+    auto not_stored = [&](const std::string& why) {
+        if (finder) log_metadata_not_stored(target, kFinderInfoAttr, 32, why);
+        if (fork_len > 0) log_metadata_not_stored(target, kResourceForkAttr, fork_len, why);
+        return 0;
+    };
+    // A file this call wrote has one name; other names may lie outside the root, and would change too.
+    if (st.st_nlink > 1) return not_stored("it has other names");
+    // What cannot be saved for the undo is not changed.
+    if (journal && (err = journal->metadata_changing(target)))
+        return metadata_refused(err) ? not_stored(std::strerror(err)) : (ERR_MARK(), fail(err));
     if (finder && (err = set_finder_info(target, finder))) return ERR_MARK(), fail(err);
     if (fork && fork_len > 0 && (err = write_fork(target, fork, fork_len))) return ERR_MARK(), fail(err);
     return 0;
+}
+
+// The file an AppleDouble record at path is for: the path less the "._" of its last component.
+std::string fork_target(std::string path) {
+    const size_t slash = path.rfind('/');
+    const size_t leaf = slash == std::string::npos ? 0 : slash + 1;
+    if (path.compare(leaf, 2, "._") == 0) path.erase(leaf, 2);
+    return path;
 }
 
 }  // namespace
 
 int unzip_resource_fork(zip_archive& zip, std::string path, const unz_file_info64& info,
                         const std::string& root, extraction_journal& journal) {
-    // The target is the path less the "._" that starts its last component.
-    size_t slash = path.rfind('/');
-    size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-    std::string target = path;
-    if (path.compare(leaf, 2, "._") == 0) target.erase(leaf, 2);
-    return apply_resource_fork(zip, target, info, root, &journal);
+    return apply_resource_fork(zip, fork_target(path), info, root, &journal);
 }
 
 int unzip_symlink(zip_archive& zip, std::string path, const unz_file_info64& info, const std::string& root,
@@ -505,7 +517,8 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             bool apple_double = starts_with(name, "__MACOSX/") && slash != std::string::npos &&
                                 name.compare(slash + 1, 2, "._") == 0 && name.size() > slash + 3;
             if (apple_double) {
-                if (!archive_name_is_safe(name)) {
+                // The file it names may not be a reserved name either.
+                if (!archive_name_is_safe(name) || !archive_name_is_safe(fork_target(name.substr(9)))) {
                     ERR_MARK();
                     log_refusal("its name", name, root);
                     r = err_zip_unsafe_path;

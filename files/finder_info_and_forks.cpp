@@ -8,12 +8,15 @@
 
 #include "core/globals.h"
 
-namespace {
-
-// The file system declined to keep the attribute: too large, unsupported, or not allowed.
-bool refused_by_fs(int err) {
+bool metadata_refused(int err) {
     return err == ENOTSUP || err == E2BIG || err == ENOSPC || err == EPERM || err == EACCES;
 }
+
+void log_metadata_not_stored(const std::string& path, const char* name, size_t n, const std::string& why) {
+    xer << "Mac metadata " << name << " (" << n << " bytes) not stored on " << path << ": " << why << "\n";
+}
+
+namespace {
 
 bool no_attribute(int err) { return err == ENODATA || err == ENOTSUP; }
 
@@ -21,9 +24,8 @@ bool no_attribute(int err) { return err == ENODATA || err == ENOTSUP; }
 int put_attr(const std::string& path, const char* name, const void* data, size_t n) {
     if (lsetxattr(path.c_str(), name, data, n, 0) == 0) return 0;
     int err = errno;
-    if (!refused_by_fs(err)) return err;
-    xer << "Mac metadata " << name << " (" << n << " bytes) not stored on " << path << ": "
-        << std::strerror(err) << "\n";
+    if (!metadata_refused(err)) return err;
+    log_metadata_not_stored(path, name, n, std::strerror(err));
     return 0;
 }
 
@@ -72,11 +74,9 @@ int read_attr(const std::string& path, const char* name, std::vector<uint8_t>& o
     }
 }
 
-void put_back_attr(const std::string& path, const char* name, bool had, const std::vector<uint8_t>& value) {
-    if (had)
-        lsetxattr(path.c_str(), name, value.data(), value.size(), 0);
-    else
-        lremovexattr(path.c_str(), name);
+void log_not_put_back(const std::string& path, const char* name, int err) {
+    xer << "Mac metadata " << name << " of " << path << " not put back as it was: " << std::strerror(err)
+        << "\n";
 }
 
 }  // namespace
@@ -96,6 +96,23 @@ int save_mac_metadata(const std::string& path, mac_metadata* out) {
 }
 
 void put_back_mac_metadata(const std::string& path, const mac_metadata& saved) {
-    put_back_attr(path, kFinderInfoAttr, saved.has_finder, saved.finder);
-    put_back_attr(path, kResourceForkAttr, saved.has_fork, saved.fork);
+    const struct {
+        const char* name;
+        bool had;
+        const std::vector<uint8_t>& value;
+    } attrs[] = {{kFinderInfoAttr, saved.has_finder, saved.finder},
+                 {kResourceForkAttr, saved.has_fork, saved.fork}};
+    bool differs[2];
+    for (int i = 0; i < 2; ++i) {
+        std::vector<uint8_t> now;
+        bool has;
+        differs[i] =
+            read_attr(path, attrs[i].name, now, &has) != 0 || has != attrs[i].had || now != attrs[i].value;
+        if (differs[i] && lremovexattr(path.c_str(), attrs[i].name) != 0 && !no_attribute(errno))
+            log_not_put_back(path, attrs[i].name, errno);
+    }
+    for (int i = 0; i < 2; ++i)
+        if (differs[i] && attrs[i].had &&
+            lsetxattr(path.c_str(), attrs[i].name, attrs[i].value.data(), attrs[i].value.size(), 0) != 0)
+            log_not_put_back(path, attrs[i].name, errno);
 }

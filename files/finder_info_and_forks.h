@@ -23,11 +23,19 @@ int read_fork(const std::string& path, std::vector<uint8_t>& out);
 // Replaces the resource fork with data[0..n). 0 also when refused by the file system (logged).
 int write_fork(const std::string& path, const uint8_t* data, size_t n);
 
+// The file system declined to keep an attribute (too large, unsupported, not allowed): the data
+// is lost with a log line, never the install.
+bool metadata_refused(int err);
+// The log line of an attribute of n bytes that was not stored on path, and why.
+void log_metadata_not_stored(const std::string& path, const char* name, size_t n, const std::string& why);
+
 // Both attributes of a file as they stand (each may be absent), so that a change to them can be
-// taken back: put_back_mac_metadata sets or removes each as it was.
+// taken back.
 struct mac_metadata {
     bool has_finder = false, has_fork = false;
     std::vector<uint8_t> finder, fork;
 };
 int save_mac_metadata(const std::string& path, mac_metadata* out);
+// Sets or removes each attribute as saved. What differs goes first, then the old values come
+// back: one may fit only once the new ones are gone. A failure is logged.
 void put_back_mac_metadata(const std::string& path, const mac_metadata& saved);

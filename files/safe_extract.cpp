@@ -186,9 +186,18 @@ void extraction_journal::made_folder(const std::string& path) {
 }
 
 int extraction_journal::metadata_changing(const std::string& path) {
+    // By the file, not its name: "a/./f" is "a/f". An inode that a call frees and reuses is one
+    // it wrote, which the undo removes anyway.
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno;
+    // The undo needs only its first state.
+    if (!metadata_saved_.insert({st.st_dev, st.st_ino}).second) return 0;
     change c(path, std::string(), false);
     c.metadata = true;
-    if (int err = save_mac_metadata(path, &c.saved)) return err;
+    if (int err = save_mac_metadata(path, &c.saved)) {
+        metadata_saved_.erase({st.st_dev, st.st_ino});
+        return err;
+    }
     changes_.push_back(std::move(c));
     return 0;
 }
@@ -197,6 +206,7 @@ void extraction_journal::succeeded() {
     for (const change& c : changes_)
         if (!c.kept.empty()) unlink(c.kept.c_str());
     changes_.clear();
+    metadata_saved_.clear();
 }
 
 extraction_journal::~extraction_journal() {

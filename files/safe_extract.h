@@ -2,6 +2,9 @@
 // nothing an archive holds may create or change anything outside the destination root.
 #pragma once
 
+#include <sys/types.h>
+
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,7 +52,8 @@ public:
     int commit(const std::string& temp, const std::string& target);
     // A folder the extraction made; removed on undo once empty.
     void made_folder(const std::string& path);
-    // The Mac metadata of the file at path is about to change: undo puts it back. 0 or errno.
+    // The Mac metadata of the file at path is about to change: undo puts back what it was before
+    // the call first changed it. 0 or errno.
     int metadata_changing(const std::string& path);
     // The extraction is whole: what was replaced goes for good.
     void succeeded();
@@ -64,4 +68,6 @@ private:
         mac_metadata saved;
     };
     std::vector<change> changes_;
+    // Each file's metadata is saved once, however many records of the archive change it.
+    std::set<std::pair<dev_t, ino_t>> metadata_saved_;
 };

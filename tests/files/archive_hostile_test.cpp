@@ -7,6 +7,7 @@
 #include "files/archive_test_helpers.h"
 #include "files/archives.h"
 #include "files/errors.h"
+#include "files/finder_info_and_forks.h"
 
 using namespace archive_test;
 
@@ -50,7 +51,9 @@ TEST_F(HostileTest, ZipNamesLeadingOutsideOrReservedAreRefused) {
                                             "a/..",
                                             "__MACOSX/../../._x",
                                             ".vtmp-" + std::to_string(getpid()) + "-0",
-                                            "a/.vtmp-1-1/x"};
+                                            "a/.vtmp-1-1/x",
+                                            "__MACOSX/._.vtmp-1-1"};
+    write_file(box.dest + ".vtmp-1-1", "an extraction's");
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         make_zip(zip, {{"a/", "", 0x41ED0000}, {"a/ok.txt", "fine"}, {name, "evil"}});
@@ -128,6 +131,14 @@ TEST_F(HostileTest, PlantedLinksAreNeitherFollowedNorWrittenThrough) {
     make_zip(zip, {{"g.txt", "evil"}});
     EXPECT_EQ(zip_to_file(zip, box.dest + "sub/", nullptr, 0, box.dest), err_zip_unsafe_path);
     expect_outside_unchanged();
+
+    // Nor is a file of the destination that has a second name outside: its metadata stays.
+    ASSERT_EQ(link((box.outside + "canary.txt").c_str(), (box.dest + "h.txt").c_str()), 0);
+    make_zip(zip, {{"__MACOSX/._h.txt", apple_double({9, 50, 32, 2, 82, 4}, 86)}});
+    ASSERT_EQ(zip_to_file(zip, box.dest), 0);
+    std::vector<uint8_t> fork;
+    EXPECT_TRUE(read_fork(box.outside + "canary.txt", fork) == 0 && fork.empty());
+    EXPECT_NE(log().find("not stored on " + box.dest + "h.txt: it has other names"), std::string::npos);
 }
 
 TEST_F(HostileTest, AppleDoubleRecordsAreBoundsChecked) {
