@@ -496,16 +496,23 @@ TEST_F(Tman, EverySmallPictureIsReadWithinItsFile) {
                     const bool one = l.img_dx == 1 && l.img_dy == 1;
                     bool good = dds ? l.ok <= mips && (l.ok || !mips || !one) : l.ok == 1;
                     if (l.ok && mips && !TEX_is_s3tc(l.format)) {
-                        // Uncompressed: the top level's first byte tells which level was loaded: one
-                        // that fits the reduced image, at 1 x 1 the chain's last.
-                        int levels = 1, fits = 0;
+                        // Uncompressed, each level's bytes its number: the level loaded fits the
+                        // reduced image (at 1 x 1 it is the chain's last) and lies whole in the
+                        // bottom left corner of the texture's top level, the rest clear.
+                        const int got = scratch_array_temp[0];
+                        int levels = 1, fits = 0, got_w = 0, got_h = 0;
                         for (int lw = w, lh = h;; ++levels) {
                             if (!fits && lw <= l.img_dx && lh <= l.img_dy) fits = levels;
+                            if (levels == got) got_w = lw, got_h = lh;
                             if (lw == 1 && lh == 1) break;
                             lw = std::max(1, lw / 2), lh = std::max(1, lh / 2);
                         }
-                        const int got = scratch_array_temp[0];
                         good = good && got >= fits && got <= levels && (!one || got == levels);
+                        const int row = l.bpp * l.tex_dx;
+                        for (int y = 0; good && y < l.tex_dy; ++y)
+                            for (int x = 0; x < row; ++x)
+                                good = good && scratch_array_temp[y * row + x] ==
+                                                   (y < got_h && x < l.bpp * got_w ? got : 0);
                     }
                     if (!good && ++failures <= 5)
                         ADD_FAILURE() << w << " x " << h << ", file " << i << ", tex_level " << level
