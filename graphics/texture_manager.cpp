@@ -241,7 +241,6 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
                           int64_t* filled, tex_fail_mode fail_mode) {
     if (bpp < 1 || bpp > 4)
         fatal("Trying to bind too low or high a number of bytes!", name, "value:", num("%1.0f", bpp), 133);
-    unsigned char* dest = (flags & tex_in_scratch) ? scratch_array : scratch_array_temp;
 
     xmap_class file;
     std::string path = name;
@@ -250,7 +249,16 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
     mapped = file.retry(path) != nullptr;
     if (!mapped && TEX_has_ext4(name)) mapped = file.retry(path = TEX_with_ext4(name, ".png")) != nullptr;
     if (!mapped && TEX_has_ext4(name)) mapped = file.retry(path = TEX_with_ext4(name, ".bmp")) != nullptr;
-    if (!mapped || file.end - file.base < 8) return 0;
+    if (!mapped) return 0;
+    return load_mapped_into_scratch(name, file, ref, flags, gl_format, has_mips, bpp, alpha_from_file, img_dx,
+                                    img_dy, tex_dx, tex_dy, filled, fail_mode);
+}
+
+int load_mapped_into_scratch(const std::string& name, xmap_class& file, int ref, int flags, int& gl_format,
+                             int& has_mips, char& bpp, int alpha_from_file, int* img_dx, int* img_dy,
+                             int* tex_dx, int* tex_dy, int64_t* filled, tex_fail_mode fail_mode) {
+    unsigned char* dest = (flags & tex_in_scratch) ? scratch_array : scratch_array_temp;
+    if (!file.base || file.end - file.base < 8) return 0;
 
     const unsigned long wanted = bpp == 1 ? GL_ALPHA : bpp == 4 ? GL_RGBA : GL_RGB;
     TEX_image_desc desc{};
@@ -299,14 +307,19 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
         if (filled) *filled = static_cast<int64_t>(bpp) * *tex_dx * *tex_dy;
         return 1;
     }
-    while (k > 1.0) {
-        TEX_image_desc level = desc;
-        level.has_mipmaps = 0;
-        dds += TEX_bytes_needed_for_image(level);
+    // Down the chain while the reduction asks for it, but never past its last level: a short side
+    // reaches 1 x 1 while k is still above 1 (9 x 9 at 1/9 halves four times, its chain only three
+    // times). The image is then 1 x 1 too, the size of that last level.
+    const std::vector<level_place> levels = chain_places(desc.format, desc.width, desc.height, true);
+    size_t l = 0;
+    for (; k > 1.0 && l + 1 < levels.size(); k /= 2, ++l) {
         desc.width = std::max(1, desc.width / 2);
         desc.height = std::max(1, desc.height / 2);
-        k /= 2;
     }
+    // The reader found the whole chain in the file; the copy below still reads nothing past it.
+    const int64_t rest = TEX_bytes_needed_for_image(desc);
+    if (levels[l].at + rest > file.end - dds) return 0;
+    dds += levels[l].at;
     // The upload reads the chain at the texture's size, which rounds a side up to a power of two.
     const int64_t chain = TEX_bytes_needed_for_image({desc.format, *tex_dx, *tex_dy, 0, desc.has_mipmaps});
     if (chain > static_cast<int64_t>(scratch_bytes)) {
@@ -314,7 +327,7 @@ int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, 
         if (fail_mode != tex_fail_fatal) return 0;
         fatal("Trying to create a texture larger than the scratch buffer!", name, "value:", num("%1.0f", chain), 135);
     }
-    std::memcpy(dest, dds, static_cast<size_t>(TEX_bytes_needed_for_image(desc)));
+    std::memcpy(dest, dds, static_cast<size_t>(rest));
     if (TEX_flip_y(desc, dest) && desc.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT) {
         gl_format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
         bpp = 4;

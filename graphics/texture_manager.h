@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+class xmap_class;
+
 // What a failed load of a ref does.
 enum tex_fail_mode : int {
     tex_fail_quiet = 0,
@@ -179,6 +181,12 @@ double TEX_get_scale(std::string name, int ref, int flags, int dx, int dy, int* 
 int load_any_into_scratch(std::string name, int ref, int flags, int& gl_format, int& has_mips, char& bpp,
                           int alpha_from_file, int* img_dx, int* img_dy, int* tex_dx, int* tex_dy,
                           int64_t* filled = nullptr, tex_fail_mode fail_mode = tex_fail_fatal);
+// Its work once the file is mapped: the same for the picture file's mapping (name only names it
+// in alerts). Reads no byte outside the mapping.
+int load_mapped_into_scratch(const std::string& name, xmap_class& file, int ref, int flags, int& gl_format,
+                             int& has_mips, char& bpp, int alpha_from_file, int* img_dx, int* img_dy,
+                             int* tex_dx, int* tex_dy, int64_t* filled = nullptr,
+                             tex_fail_mode fail_mode = tex_fail_fatal);
 // Fatal unless 1 <= value <= 2048.
 void check_dxy(int value, std::string name);
 // The fatal alert for a texture file that is missing where it must exist.

@@ -3,7 +3,10 @@
 #include "graphics/texture_manager.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
+#include <png.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "core/command_line.h"
 #include "core/time_keeper.h"
 #include "core/window_state.h"
+#include "files/versioned_file.h"
 #include "graphics/dds_codec.h"
 #include "graphics/gl_capabilities.h"
 #include "graphics/png_codec.h"
@@ -37,6 +41,14 @@ scale get_scale(int flags, int dx, int dy, int source = 2) {
     r.s = TEX_get_scale("x", 1, flags, dx, dy, &r.img_dx, &r.img_dy, &r.tex_dx, &r.tex_dy, source);
     return r;
 }
+
+// What the file stage gives.
+struct loaded {
+    int ok, format, mips;
+    char bpp;
+    int img_dx, img_dy, tex_dx, tex_dy;
+    int64_t filled;
+};
 
 int missing(tman_class& t, int manual_ref, const std::string& name, tex_fail_mode mode = tex_fail_quiet) {
     return t.load_texture(mode, manual_ref, 2, tex_loaded, name);
@@ -307,11 +319,6 @@ TEST_F(Tman, ProgressLineAtMostOncePerSecond) {
 
 // The file stage: which file is found, what it decodes to and how its rows are laid out.
 TEST_F(Tman, FileStage) {
-    struct loaded {
-        int ok, format, mips;
-        char bpp;
-        int img_dx, img_dy, tex_dx, tex_dy;
-    };
     auto load = [](const std::string& name, int flags, char bpp = 3) {
         loaded l{};
         l.bpp = bpp;
@@ -375,4 +382,145 @@ TEST_F(Tman, FileStage) {
     };
     EXPECT_EXIT(std::exit(without_dds() == GL_RGB ? 0 : 3), testing::ExitedWithCode(0), "");
     EXPECT_EQ(load(dir / "nothing.png", 1).ok, 0);
+}
+
+namespace {
+// A DDS file of w x h pixels, every byte of level l being l + 1; with mips every level down to
+// 1 x 1 follows the first. bits 24 or 32 make it uncompressed BGR or BGRA, else fourcc names it.
+struct dds_kind {
+    uint32_t format;
+    const char* fourcc;
+    int bits;
+};
+std::string dds_file(const dds_kind& kind, int w, int h, bool mips) {
+    std::string f(128, '\0');
+    auto put = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    f.replace(0, 4, "DDS ");
+    put(4, 124);
+    put(8, 0x1007 | (mips ? 0x20000 : 0));
+    put(12, h), put(16, w);
+    put(76, 32);
+    if (kind.bits) {
+        put(80, kind.bits == 32 ? 0x41 : 0x40), put(88, kind.bits);
+    } else {
+        put(80, 0x4), f.replace(84, 4, kind.fourcc);
+    }
+    put(108, 0x1000 | (mips ? 0x400008 : 0));
+    for (char l = 1;; ++l) {
+        f.append(static_cast<size_t>(TEX_bytes_needed_for_image({kind.format, w, h, 0, 0})), l);
+        if (!mips || (w == 1 && h == 1)) return f;
+        w = std::max(1, w / 2), h = std::max(1, h / 2);
+    }
+}
+
+std::string bmp_file(int w, int h) {
+    const int row = (3 * w + 3) & ~3;
+    std::string f(54, '\0');
+    auto put = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+    };
+    f.replace(0, 2, "BM");
+    put(2, 54 + row * h), put(10, 54), put(14, 40), put(18, w), put(22, h), put(26, 1 | 24 << 16);
+    return f.append(static_cast<size_t>(row) * h, '\x50');
+}
+
+std::string png_file(int w, int h) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = w, image.height = h, image.format = PNG_FORMAT_RGB;
+    const std::vector<unsigned char> px(static_cast<size_t>(w) * h * 3, 0x50);
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, px.data(), 0, nullptr);
+    std::string f(size, '\0');
+    png_image_write_to_memory(&image, f.data(), &size, 0, px.data(), 0, nullptr);
+    f.resize(size);
+    return f;
+}
+
+// The file stage on a file held in a heap block of exactly its size: under AddressSanitizer a
+// read past its end is a heap-buffer-overflow.
+loaded load_held(const std::string& bytes, int flags, char bpp) {
+    std::vector<unsigned char> held(bytes.begin(), bytes.end());
+    xmap_class file;
+    file.base = file.cur = held.data();
+    file.end = held.data() + held.size();
+    loaded l{};
+    l.bpp = bpp;
+    l.ok = load_mapped_into_scratch("held", file, 1, flags, l.format, l.mips, l.bpp, 0, &l.img_dx, &l.img_dy,
+                                    &l.tex_dx, &l.tex_dy, &l.filled, tex_fail_quiet);
+    return l;
+}
+}  // namespace
+
+// Every picture of sides 1 to 33, of each kind the file stage takes, at each reduction a caller
+// can ask for, is read within its bytes. A chain is walked down no further than its last level
+// (a short side reaches 1 x 1 before the reduction does), and the level loaded fits the reduced
+// image. A DDS without a chain is refused.
+TEST_F(Tman, EverySmallPictureIsReadWithinItsFile) {
+    const dds_kind kinds[] = {{GL_COMPRESSED_RGB_S3TC_DXT1_EXT, "DXT1", 0},
+                              {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, "DXT3", 0},
+                              {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, "DXT5", 0},
+                              {GL_BGR, nullptr, 24},
+                              {GL_BGRA, nullptr, 32}};
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(1);
+    int failures = 0;
+    for (int w = 1; w <= 33; ++w)
+        for (int h = 1; h <= 33; ++h) {
+            // The reductions that give this picture a scale of its own.
+            std::vector<std::pair<int, int>> reductions;
+            std::vector<double> scales;
+            for (int level = 0; level <= 5; ++level)
+                for (int flags : {0, +tex_double_res, +tex_half_res, +tex_full_res}) {
+                    mnw.tex_level = level;
+                    const double s = get_scale(flags, w, h).s;
+                    if (std::find(scales.begin(), scales.end(), s) != scales.end()) continue;
+                    scales.push_back(s);
+                    reductions.push_back({level, flags});
+                }
+            std::vector<std::string> files;
+            for (const dds_kind& kind : kinds)
+                for (bool mips : {false, true}) files.push_back(dds_file(kind, w, h, mips));
+            files.push_back(bmp_file(w, h));
+            files.push_back(png_file(w, h));
+            for (auto [level, flags] : reductions) {
+                mnw.tex_level = level;
+                for (size_t i = 0; i < files.size(); ++i) {
+                    const bool dds = i < 2 * std::size(kinds), mips = dds && i % 2;
+                    // The BMP and PNG readers decode to the format asked for: each size asks for one.
+                    const loaded l = load_held(files[i], flags, "\1\3\4"[(w + h) % 3]);
+                    // A chain may be refused where its level is too small for the texture's chain,
+                    // never when reduced to 1 x 1.
+                    const bool one = l.img_dx == 1 && l.img_dy == 1;
+                    bool good = dds ? l.ok <= mips && (l.ok || !mips || !one) : l.ok == 1;
+                    if (l.ok && mips && !TEX_is_s3tc(l.format)) {
+                        // Uncompressed, each level's bytes its number: the level loaded fits the
+                        // reduced image (at 1 x 1 it is the chain's last) and lies whole in the
+                        // bottom left corner of the texture's top level, the rest clear.
+                        const int got = scratch_array_temp[0];
+                        int levels = 1, fits = 0, got_w = 0, got_h = 0;
+                        for (int lw = w, lh = h;; ++levels) {
+                            if (!fits && lw <= l.img_dx && lh <= l.img_dy) fits = levels;
+                            if (levels == got) got_w = lw, got_h = lh;
+                            if (lw == 1 && lh == 1) break;
+                            lw = std::max(1, lw / 2), lh = std::max(1, lh / 2);
+                        }
+                        good = good && got >= fits && got <= levels && (!one || got == levels);
+                        const int row = l.bpp * l.tex_dx;
+                        for (int y = 0; good && y < l.tex_dy; ++y)
+                            for (int x = 0; x < row; ++x)
+                                good = good && scratch_array_temp[y * row + x] ==
+                                                   (y < got_h && x < l.bpp * got_w ? got : 0);
+                    }
+                    if (!good && ++failures <= 5)
+                        ADD_FAILURE() << w << " x " << h << ", file " << i << ", tex_level " << level
+                                      << ", flags " << flags << ": ok " << l.ok << ", image " << l.img_dx
+                                      << " x " << l.img_dy << ", first byte " << int(scratch_array_temp[0]);
+                }
+            }
+        }
+    omp_set_num_threads(threads);
+    EXPECT_EQ(failures, 0);
 }
