@@ -267,8 +267,8 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
         out->text = text;
         return true;
     }
-    if (word == "click" || word == "move") {
-        out->kind = word == "click" ? c::click : c::move;
+    if (word == "click" || word == "tap" || word == "move") {
+        out->kind = word == "click" ? c::click : word == "tap" ? c::tap : c::move;
         if (!to_int(a, -kMaxCoordinate, kMaxCoordinate, &out->x) ||
             !to_int(b, -kMaxCoordinate, kMaxCoordinate, &out->y) || !extra.empty())
             return *why = "wants X Y, whole numbers from -32767 to 32767", false;
@@ -510,11 +510,16 @@ void input_script::after_swap(SDL_Window* w) {
                 return;
             case c::move:
             case c::click:
+            case c::tap:
                 if (phase == 0) {
                     mouse_x_ = cmd_.x;
                     mouse_y_ = wh - cmd_.y;
                     mouse_event(SDL_MOUSEMOTION);
-                    if (cmd_.kind == c::move) cmd_.kind = c::none;
+                    if (cmd_.kind == c::tap) {
+                        mouse_event(SDL_MOUSEBUTTONDOWN);
+                        mouse_event(SDL_MOUSEBUTTONUP);
+                    }
+                    if (cmd_.kind != c::click) cmd_.kind = c::none;
                     return;
                 }
                 mouse_event(phase == 1 ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);

@@ -39,6 +39,8 @@ struct script_command {
         none,
         wait_log,
         click,
+        // A click whose motion, press and release come in one frame.
+        tap,
         move,
         press,
         release,

@@ -82,7 +82,9 @@ public:
     virtual bool wait_next_event(int ticks, event* ev) = 0;
     // Drops every queued event.
     virtual void flush_events() = 0;
-    // The pointer in win's pixels, y measured downward from the top edge.
+    // The pointer in win's pixels, y measured downward from the top edge: right after
+    // wait_next_event handed out an event, where it was at that event (a press where it happened);
+    // otherwise where the events read so far left it.
     virtual void mouse(window_ref win, int* h, int* v) = 0;
     // The modifier keys held, as Mac modifier bits.
     virtual uint32_t key_modifiers() = 0;

@@ -68,7 +68,12 @@ bool null_window_backend::wait_next_event(int ticks, event* ev) {
     ++waits;
     last_wait_ticks = ticks;
     if (events.empty()) return false;
-    *ev = events.front();
+    const queued_event& q = events.front();
+    if (q.moves) {
+        mouse_h = q.h;
+        mouse_v = q.v;
+    }
+    *ev = q;
     events.pop_front();
     return true;
 }

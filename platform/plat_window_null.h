@@ -32,8 +32,18 @@ public:
     long long vram = -1;
     std::map<int, int> layout;  // Mac key code -> layout character; absent: none
 
+    // An event of the queue. One given a place moves the pointer there as it is handed out, as
+    // a press that comes with its motion does.
+    struct queued_event : event {
+        // Plain events queue as they are, the pointer staying where it is.
+        queued_event(const event& e) : event(e) {}
+        queued_event(const event& e, int at_h, int at_v) : event(e), moves(true), h(at_h), v(at_v) {}
+        bool moves = false;
+        int h = 0, v = 0;
+    };
+
     // Input: events handed out in order, the pointer (pixels, y down) and the modifiers.
-    std::deque<event> events;
+    std::deque<queued_event> events;
     int mouse_h = 0, mouse_v = 0;
     uint32_t modifiers = 0;
 

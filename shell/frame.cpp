@@ -97,6 +97,15 @@ void MACIBM_load_mxy(plat::window_ref, int h, int v) {
     mnw.mouse_y = (mnw.y_res - v) / s - mnw.subwin_y;
 }
 
+namespace {
+// The pointer as the window layer reports it now, in window units.
+void load_mouse() {
+    int h = 0, v = 0;
+    plat::mouse(mnw.window[0], &h, &v);
+    MACIBM_load_mxy(mnw.window[0], h, v);
+}
+}  // namespace
+
 void MACIBM_event_proc() {
     static int win_started = 0;
     xtim.profile_chart("init", 0);
@@ -111,12 +120,13 @@ void MACIBM_event_proc() {
     // The alert waits longer: nothing moves under it.
     int ticks = mnw.curwin == 994 ? 10 : 1;
 
-    int h = 0, v = 0;
-    plat::mouse(mnw.window[0], &h, &v);
-    MACIBM_load_mxy(mnw.window[0], h, v);
+    load_mouse();
 
     plat::event ev;
     while (plat::wait_next_event(ticks, &ev) && ev.what != plat::ev_null) {
+        // Where this event happened: a press that came in with its motion is hit-tested there,
+        // not where the pointer was when the frame began.
+        load_mouse();
         if (ev.what == plat::ev_wheel)
             APL_HandleCarbonEvent(ev);
         else

@@ -76,6 +76,25 @@ TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
     EXPECT_FALSE(off == on);
 }
 
+// A tap brings the pointer's motion, its press and its release in one frame, as a touch screen
+// does or a quick hand on a busy frame: each button takes it where it lands.
+TEST(WizardInstall, ContinueGoBackAndQuitTakeATapThatBringsThePointerWithIt) {
+    e2e_session s("wizard_install_tap");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    make_sample(s, {"0"});
+    const std::string script =
+        "wait_log \"Disc read:\"\n"
+        "tap 720 23\n"  // Continue
+        "wait_log \"WIZARD entered dvd_pick_install\"\n"
+        "tap 600 23\n"  // Go Back
+        "wait_log \"WIZARD entered dvd_start\"\n"
+        "tap 55 23\n";  // Quit
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    EXPECT_EQ(screens_entered(s.log()),
+              (std::vector<std::string>{"dvd_start", "dvd_pick_install", "dvd_start"}));
+}
+
 // The mean colour of map tile (c, r) of a map at (248, 150).
 std::array<double, 3> tile_mean(const e2e_image& im, int c, int r) {
     std::array<double, 3> sum{};

@@ -219,6 +219,7 @@ TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {
         {"wait_log \"frame 12\"", c::wait_log, "frame 12", 60, 0, 0},
         {"wait_log \"a b\" 2.5", c::wait_log, "a b", 2.5, 0, 0},
         {"click 400 300", c::click, "", 0, 400, 300},
+        {"tap 400 300", c::tap, "", 0, 400, 300},
         {"move -5 7", c::move, "", 0, -5, 7},
         {"press", c::press, "", 0, 0, 0},
         {"key shift+Keypad Enter", c::key, "shift+Keypad Enter", 0, 0, 0},

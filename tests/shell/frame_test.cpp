@@ -13,6 +13,7 @@
 #include "shell/keys.h"
 #include "shell/menu.h"
 #include "widgets/focus_ring.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 
@@ -187,6 +188,36 @@ TEST_F(Frame, EventsBecomeMouseKeyAndWheelStateForOneFrame) {
     push(plat::ev_quit);
     MACIBM_event_proc();
     EXPECT_EQ(app_done, 1);
+}
+
+// A tap brings the pointer's motion, the press and the release in one frame: the press counts
+// where it happened, for the frame's own hit-test and for the widgets drawn after it.
+TEST_F(Frame, APressThatComesWithItsMotionLandsWhereItHappened) {
+    static int pressed = 0;
+    pressed = 0;
+    set_app_hooks({[] { pressed += BTN_action(400, 300, 100, 0, 0, "Continue", "-"); }, nullptr, nullptr});
+    MACIBM_create_menu(0, 0, "File");
+    mnw.curwin = -1;
+    MACIBM_event_proc();
+    auto tap = [&](float x, float y) {
+        plat::event e;
+        e.what = plat::ev_mouse_down;
+        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+        e.what = plat::ev_mouse_up;
+        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+        MACIBM_event_proc();
+    };
+    // The pointer was far from both.
+    backend->mouse_h = 700;
+    backend->mouse_v = 550;
+    tap(400, 300);
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(mnw.mouse_x, 400);
+    EXPECT_EQ(mnw.mouse_y, 300);
+    EXPECT_EQ(mnw.open_menu, -1);
+    tap((menu[0].l + menu[0].r) / 2, (menu[0].b + menu[0].t) / 2);
+    EXPECT_EQ(mnw.open_menu, 0) << "the press on the title opened its menu";
+    EXPECT_EQ(pressed, 1);
 }
 
 TEST_F(Frame, ModalWindowsSkipTheApplicationAndWaitLongerUnderTheAlert) {
