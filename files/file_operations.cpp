@@ -59,7 +59,8 @@ int list_entries(const std::string& dir, std::vector<dir_entry>& out) {
     return 0;
 }
 
-// The whole text of a link, whatever its length. 0 or errno.
+}  // namespace
+
 int read_link_text(const std::string& path, std::string* text) {
     std::vector<char> buf(4096);
     ssize_t n;
@@ -69,6 +70,8 @@ int read_link_text(const std::string& path, std::string* text) {
     text->assign(buf.data(), static_cast<size_t>(n));
     return 0;
 }
+
+namespace {
 
 int copy_link(const std::string& src, const std::string& dst) {
     std::string text;
