@@ -329,6 +329,7 @@ TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
     write_file(box.dest + "f.txt", "untouched");
     if (xattrs) {
         ASSERT_EQ(set_finder_info(box.dest + "f.txt", finder), 0);
+        ASSERT_EQ(setxattr((box.dest + "a.txt").c_str(), "user.volatra_test", "old", 3, 0), 0);
     }
     write_file(box.dest + "l", "the old l");
     const std::string payload(1000, 'p');
@@ -349,6 +350,10 @@ TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
             struct stat st;
             EXPECT_TRUE(stat((box.dest + "a.txt").c_str(), &st) == 0 && (st.st_mode & 07777) == 0640 &&
                         st.st_mtime == a_time)
+                << bound;
+            char attr[8] = {};
+            EXPECT_TRUE(!xattrs ||
+                        getxattr((box.dest + "a.txt").c_str(), "user.volatra_test", attr, sizeof attr) == 3)
                 << bound;
             EXPECT_EQ(read_file(box.dest + "l"), "the old l") << bound;
             EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "f.txt", "l"})) << bound;
@@ -433,6 +438,19 @@ TEST_F(ZipTest, AKillAtAnyStepLeavesTheOldOrTheNewFile) {
     EXPECT_GT(n, 2);
     EXPECT_EQ(read_file(box.dest + "a.txt"), "the new a");
     EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "l"}));
+
+    // A copy that does not fit, as on a full disc, fails the extraction with nothing changed.
+    remove_tree(box.dest);
+    const std::string big(200000, 'o');
+    write_file(box.dest + "a.txt", big);
+    EXPECT_NE(result_in_child([&] {
+                  if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) return 1;
+                  limit_file_size(65536);
+                  return zip_to_file(zip_path(), box.dest) == 0 ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(read_file(box.dest + "a.txt"), big);
+    EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt"}));
 
     // The last entry fails its checksum, and putting a.txt back fails.
     const std::string payload(1000, 'p');
