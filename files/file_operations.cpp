@@ -19,6 +19,7 @@
 #include "core/named_commands.h"
 #include "core/strings.h"
 #include "files/errors.h"
+#include "files/safe_extract.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_process.h"
 #include "platform/plat_shared_libraries.h"
@@ -59,7 +60,8 @@ int list_entries(const std::string& dir, std::vector<dir_entry>& out) {
     return 0;
 }
 
-// The whole text of a link, whatever its length. 0 or errno.
+}  // namespace
+
 int read_link_text(const std::string& path, std::string* text) {
     std::vector<char> buf(4096);
     ssize_t n;
@@ -69,6 +71,8 @@ int read_link_text(const std::string& path, std::string* text) {
     text->assign(buf.data(), static_cast<size_t>(n));
     return 0;
 }
+
+namespace {
 
 int copy_link(const std::string& src, const std::string& dst) {
     std::string text;
@@ -248,24 +252,13 @@ int copy_file(const std::string& src, const std::string& dst_given) {
     std::string dst;
     if (int err = final_target(dst_given, &dst)) return ERR_MARK(), err;
 
-    // A short hidden name beside the destination, whatever the length of its own name.
-    size_t slash = dst.rfind('/');
-    std::string tmp = (slash == std::string::npos ? std::string() : dst.substr(0, slash + 1)) + ".vtmpXXXXXX";
-    plat::fd_closer out{mkostemp(&tmp[0], O_CLOEXEC)};
+    // A short hidden name beside the destination, whatever the length of its own name, of the
+    // reserved form: what a killed copy leaves is swept like the extractors' leftovers.
+    std::string tmp;
+    plat::fd_closer out{create_temp_beside(dst, &tmp)};
     if (out.fd < 0) return 2;
 
-    int err = 0;
-    std::unique_ptr<char[]> buf(new char[65536]);
-    for (;;) {
-        ssize_t n = read(in.fd, buf.get(), 65536);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            break;
-        }
-        if (n == 0) break;
-        if ((err = plat::write_all(out.fd, buf.get(), static_cast<size_t>(n))) != 0) break;
-    }
+    int err = plat::copy_all(in.fd, out.fd);
     if (!err && fchmod(out.fd, st.st_mode & 0777) != 0) err = errno;
     // close reports what the last writes could not: a full disc or a failed device.
     if (close(out.release()) != 0 && !err) err = errno;

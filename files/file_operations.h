@@ -41,6 +41,8 @@ bool dir_exists(std::string path);
 int64_t APL_file_size(const std::string& path);
 // True for a symbolic link (not followed); target gets its text (at most 499 bytes).
 bool is_sim_link(const char* path, std::string* target);
+// The whole text of the link at path (as given), whatever its length. 0 or errno.
+int read_link_text(const std::string& path, std::string* text);
 
 // 2 when the source or the destination cannot be opened; the destination is replaced only
 // when the whole copy succeeded. The destination gets the source's mode & 0777. Onto a

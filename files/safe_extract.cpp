@@ -4,13 +4,17 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "core/globals.h"
+#include "files/file_operations.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_strings.h"
 
@@ -46,42 +50,78 @@ std::string temp_name_beside(const std::string& target) {
     return (dir == "/" ? dir : dir + "/") + buf;
 }
 
-// Gives the file or link at target a hidden second name beside it (*kept); *kept stays empty when
-// there is nothing a rename could replace (no such name, or a folder). 0 or errno.
+// The extended attributes of in, as far as out's file system takes them: they are not worth
+// failing for.
+void copy_xattrs(int in, int out) {
+    const ssize_t size = flistxattr(in, nullptr, 0);
+    if (size <= 0) return;
+    std::vector<char> names(static_cast<size_t>(size));
+    const ssize_t got = flistxattr(in, names.data(), names.size());
+    std::vector<char> value;
+    for (ssize_t i = 0; i < got; i += static_cast<ssize_t>(std::strlen(&names[i])) + 1) {
+        const ssize_t n = fgetxattr(in, &names[i], nullptr, 0);
+        if (n < 0) continue;
+        value.resize(static_cast<size_t>(n));
+        if (fgetxattr(in, &names[i], value.data(), value.size()) == n)
+            fsetxattr(out, &names[i], value.data(), value.size(), 0);
+    }
+}
+
+// A copy of the file or link at target (st its lstat) under a fresh hidden name beside it (*kept):
+// a file's bytes, mode, times and extended attributes, a link's text. For file systems without
+// hard links; a large file costs its size once more in time and space, the price there of a name
+// that never stands empty. 0 or errno, with no copy left.
+int copy_aside(const std::string& target, const struct stat& st, std::string* kept) {
+    if (S_ISLNK(st.st_mode)) {
+        std::string text;
+        if (int err = read_link_text(target, &text)) return err;
+        return symlink_temp_beside(target, text, kept);
+    }
+    plat::fd_closer in{open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    if (in.fd < 0) return errno;
+    const int out = create_temp_beside(target, kept);
+    if (out < 0) return -out;
+    int err = plat::copy_all(in.fd, out);
+    if (!err && fchmod(out, st.st_mode & 07777) != 0) err = errno;
+    if (!err) copy_xattrs(in.fd, out);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (!err && futimens(out, times) != 0) err = errno;
+    if (close(out) != 0 && !err) err = errno;
+    if (err) {
+        unlink(kept->c_str());
+        kept->clear();
+    }
+    return err;
+}
+
+// Gives the file or link at target a hidden name beside it (*kept) while target still holds it:
+// a second hard link, or a copy where the file system has none. *kept stays empty when there is
+// nothing a rename could replace (no such name, or a folder). 0 or errno.
 int keep_aside(const std::string& target, std::string* kept) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
         std::string name = temp_name_beside(target);
         // Without AT_SYMLINK_FOLLOW: a link at target is named again, not what it points to.
         if (linkat(AT_FDCWD, target.c_str(), AT_FDCWD, name.c_str(), 0) == 0) {
             *kept = name;
             return 0;
         }
-        if (errno == ENOENT) return 0;
-        if (errno != EEXIST) break;
+        err = errno;
     }
+    if (err == ENOENT) return 0;
     struct stat st;
     if (lstat(target.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
     if (S_ISDIR(st.st_mode)) return 0;
-    // No hard links on this file system: the old file moves aside, to a name reserved for it.
-    int fd = create_temp_beside(target, kept);
-    if (fd < 0) return -fd;
-    close(fd);
-    if (rename(target.c_str(), kept->c_str()) == 0) return 0;
-    int err = errno;
-    unlink(kept->c_str());
-    kept->clear();
-    return err;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return err;  // a device or pipe: no copy to keep
+    return copy_aside(target, st, kept);
 }
 
-// Undoes a replacement: the old file's kept name goes back to its place. Where the replacement
-// never happened, kept is still a second name of the file there, which a rename would leave.
+// Undoes a replacement: the old file's hidden name goes back over its place. Where that fails
+// the old file has only that name, which a later clean-up removes: the log says where it is.
 void put_back(const std::string& kept, const std::string& path) {
-    struct stat k, p;
-    if (lstat(kept.c_str(), &k) == 0 && lstat(path.c_str(), &p) == 0 && k.st_dev == p.st_dev &&
-        k.st_ino == p.st_ino)
-        unlink(kept.c_str());
-    else
-        rename(kept.c_str(), path.c_str());
+    if (rename(kept.c_str(), path.c_str()) == 0) return;
+    const int err = errno;
+    xer << "Could not put back the old " << path << " (error " << err << "): it is left as " << kept << ".\n";
 }
 
 // check_target_parent; depth, when given, receives how many folders below root the parent lies.
@@ -174,11 +214,14 @@ int extraction_journal::commit(const std::string& temp, const std::string& targe
         unlink(temp.c_str());
         return err;
     }
-    // Noted before the rename: a failed one is undone too (a file renamed aside comes back).
-    if (!kept.empty()) changes_.push_back({target, kept, false});
-    int err = commit_temp(temp, target);
-    if (!err && kept.empty()) changes_.push_back({target, std::string(), false});
-    return err;
+    // One rename takes target from the old file to the new: a kill at any point leaves it one or
+    // the other, and at most a hidden name that the clean-up sweeps.
+    if (int err = commit_temp(temp, target)) {
+        if (!kept.empty()) unlink(kept.c_str());
+        return err;
+    }
+    changes_.push_back({target, kept, false});
+    return 0;
 }
 
 void extraction_journal::made_folder(const std::string& path) {

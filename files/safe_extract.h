@@ -39,9 +39,9 @@ int symlink_temp_beside(const std::string& target, const std::string& text, std:
 int commit_temp(const std::string& temp, const std::string& target);
 
 // What one extraction changed, so that a failed one leaves its folders as it found them: a file
-// or link it replaces keeps a hidden name beside its place (a second hard link, so the place
-// never stands empty; renamed aside where the file system has none) until the extraction ends,
-// and what it made is removed again. Undone when destroyed unless succeeded() came first.
+// or link it replaces keeps a hidden name beside its place (a second hard link, or a copy where
+// the file system has none: the place never stands empty) until the extraction ends, and what it
+// made is removed again. Undone when destroyed unless succeeded() came first.
 class extraction_journal {
 public:
     extraction_journal() = default;

@@ -276,6 +276,8 @@ bool is_good_file(std::string path, int skip_read_test, int read_test) {
     }
     for (const char* part : {".7z", "Thumbs.db", "work.", "._", ".DS_Store", ".sandboxinfo", ".xSYM"})
         if (contains(path, part)) return false;
+    // An interrupted install's leftover: archives may not hold such a name.
+    if (contains(path, std::string("/") + kHiddenTempPrefix)) return false;
     if (ends_with(path, ".ovw") || ends_with(path, ".ac")) return false;
     if (contains(path, "serverlist.txt") || contains(path, "Volatra Pilot.txt")) return false;
     for (const char* tail : {".prf", ".fms", ".sit", ".mov", ".bak"})

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "core/globals.h"
 #include "core/time_keeper.h"
@@ -35,18 +36,29 @@ int batch_end(int first, int total) {
 }
 
 double seconds_now() { return static_cast<double>(xtim.microsecs()) / 1000000.0; }
+
+// What interrupted extractions left anywhere in the copy, also in folders that hold no file of
+// this manifest (those of an older release's files).
+class sweep_task : public UTL_work_task {
+public:
+    explicit sweep_task(std::string root) : root_(std::move(root)) {}
+    void do_it() override { sweep_stale_temp_items(root_); }
+    int check_error(std::string& msg) override {
+        msg.clear();
+        return 0;
+    }
+
+private:
+    std::string root_;
+};
 }  // namespace
 
 void checksum_task::do_it() {
-    std::string swept;
     for (int h = first; h < end; ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
-        // What an interrupted extraction left beside the files goes first.
-        const std::string location = install_location(v);
-        const std::string folder = location.substr(0, location.rfind('/') + 1);
-        if (folder != swept) sweep_stale_temp_items(swept = folder);
         if (!want_this_f(h, last)) continue;
+        const std::string location = install_location(v);
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
@@ -77,13 +89,17 @@ int checksum_directory(int& cursor, float& progress) {
         }
         return 1;
     }
-    if (checksum_workers == nullptr) {
+    const bool starting = checksum_workers == nullptr;
+    if (starting) {
         const int processors = UTL_count_processors();
-        checksum_workers = new UTL_worker_threads(processors, tasks_per_processor * processors);
+        // One slot more, for the sweep.
+        checksum_workers = new UTL_worker_threads(processors, tasks_per_processor * processors + 1);
         xer << " Start of MD5 at " << seconds_now() << "\n";
     }
     // Collect first: the slots freed since the last step are refilled in this one, not the next.
     while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
+    // A manifest without files has nothing to repair: its pass ends at once, unswept.
+    if (starting && total > 0) checksum_workers->enqueue_task(new sweep_task(dest_dir_path));
     while (cursor < total && checksum_workers->has_free_slot()) {
         const int end = batch_end(cursor, total);
         checksum_workers->enqueue_task(new checksum_task(cursor, end));

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <set>
+#include <utility>
 
 #include "core/strings.h"
 #include "files/file_operations.h"
@@ -49,8 +51,34 @@ std::vector<std::string> folder_names(const std::string& folder) {
 }
 
 void sweep_stale_temp_items(const std::string& folder) {
-    for (const std::string& name : folder_names(folder))
-        if (is_stale_temp_item(name)) remove_item(folder + name);
+    std::vector<std::string> todo{folder};
+    std::set<std::pair<dev_t, ino_t>> seen;  // a folder mounted below itself is walked once
+    while (!todo.empty()) {
+        const std::string dir = todo.back();
+        todo.pop_back();
+        // Below folder a link put in the walk's way stays unfollowed (a trailing '/' would follow it).
+        const int fd = dir == folder ? open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                     : open(dir.substr(0, dir.size() - 1).c_str(),
+                                            O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        struct stat st;
+        if (fd < 0) continue;
+        DIR* d = fstat(fd, &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second ? fdopendir(fd) : nullptr;
+        if (!d) {
+            close(fd);
+            continue;
+        }
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            if (is_stale_temp_item(name))
+                remove_item(dir + name);
+            else if (e->d_type == DT_DIR ||
+                     (e->d_type == DT_UNKNOWN && fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISDIR(st.st_mode)))
+                todo.push_back(dir + name + "/");
+        }
+        closedir(d);
+    }
 }
 
 int empty_private_temp_folder(const std::string& folder, const std::string& keep) {

@@ -8,8 +8,8 @@
 
 // Every name in folder but "." and "..", hidden ones included; empty when it cannot be read.
 std::vector<std::string> folder_names(const std::string& folder);
-// Removes from folder (ending in '/') the hidden temporary items, files or folders, of
-// processes that no longer run.
+// Removes from folder (ending in '/') and every folder below it the hidden temporary items,
+// files or folders, of processes that no longer run. Links below folder are not followed.
 void sweep_stale_temp_items(const std::string& folder);
 // Start-up: empties the private temporary folder (ending in '/', a real folder of this user)
 // of what earlier runs left, except the item that holds keep (the running program may have been

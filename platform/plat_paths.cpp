@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -212,6 +213,19 @@ int write_all(int fd, const void* data, size_t n) {
         n -= static_cast<size_t>(w);
     }
     return 0;
+}
+
+int copy_all(int in, int out) {
+    std::unique_ptr<char[]> buf(new char[65536]);
+    for (;;) {
+        const ssize_t n = read(in, buf.get(), 65536);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return 0;
+        if (int err = write_all(out, buf.get(), static_cast<size_t>(n))) return err;
+    }
 }
 
 fd_closer::~fd_closer() {

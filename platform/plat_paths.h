@@ -41,6 +41,8 @@ int make_dirs(const std::string& path, mode_t mode);
 // --- file descriptors
 // Writes all n bytes, going on after short and interrupted writes. 0 or errno.
 int write_all(int fd, const void* data, size_t n);
+// Writes everything in reads from its offset on to out. 0 or errno.
+int copy_all(int in, int out);
 // Closes fd when it goes out of scope, unless released first.
 struct fd_closer {
     int fd = -1;

@@ -77,6 +77,12 @@ bool refuse_unlink();
 // For a child: from now on each system call numbered in calls fails with the error paired with
 // it (as on a file system without it); false as refuse_unlink.
 bool refuse_calls(const std::vector<std::pair<long, int>>& calls);
+// Exit code of a child that stop_at_call ended.
+constexpr int child_stopped = 121;
+// For a child: the system calls numbered in calls still run, counted, but the n-th of them
+// (from 1) fails with err instead, or with err 0 ends the child before it runs (exit code
+// child_stopped), as a kill or a power loss would there. False as refuse_unlink.
+bool stop_at_call(const std::vector<long>& calls, int n, int err);
 
 // Sets (or with nullopt, unsets) an environment variable for the life of the object.
 class scoped_env {

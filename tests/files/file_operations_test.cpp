@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -210,6 +211,22 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
               }),
               EFBIG);
     EXPECT_EQ(read_file(t / "dst"), "precious");
+    // Killed there instead (SIGXFSZ's default), the copy leaves its temporary under a hidden name
+    // of the reserved form, which the clean-up removes once its process is gone.
+    EXPECT_EQ(result_in_child([&] {
+                  limit_file_size(65536);
+                  signal(SIGXFSZ, SIG_DFL);
+                  return copy_file(t / "src", t / "dst");
+              }),
+              -1);
+    EXPECT_EQ(read_file(t / "dst"), "precious");
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(t.path())) names.insert(e.path().filename());
+    ASSERT_EQ(names.size(), 3u);
+    const std::string left = *names.begin();
+    EXPECT_TRUE(std::regex_match(left, std::regex("\\.vtmp-[1-9][0-9]*-[0-9]+")) &&
+                left.find("-" + std::to_string(getpid()) + "-") == std::string::npos)
+        << left;
 }
 
 // Writing onto a link writes its target, as opening the link for writing would.

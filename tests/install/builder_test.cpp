@@ -66,6 +66,10 @@ TEST_F(Builder, FilterKindsAndHistoryKeys) {
     ASSERT_EQ(symlink("nowhere", (src + "All/link").c_str()), 0);  // a link is not opened
     EXPECT_TRUE(is_good_file(src + "All/link", 0, 1) && is_good_file(src + "All/missing", 0, 0));
     EXPECT_FALSE(is_good_file(src + "All/missing", 0, 1));
+    // An interrupted install's hidden leftovers stay out; a name merely holding the prefix does not.
+    EXPECT_FALSE(is_good_file(src + "All/Aircraft/.vtmp-12-3", 0, 0) ||
+                 is_good_file(src + "All/.vtmp-12-4/a.acf", 0, 0));
+    EXPECT_TRUE(is_good_file(src + "All/Aircraft/a.vtmp-12-3", 0, 0));
     const char* paths[] = {"Custom Scenery/DSF 900 Mars World-Wide/a",
                            "Custom Scenery/DSF 900 Moon World-Wide/a",
                            "Global Scenery/-global terrain-/b",

@@ -186,12 +186,19 @@ TEST_F(Checksum, StaleTemporaryItemsOfEndedProcessesAreSwept) {
         copy.write(folder + mine, "in flight");
         copy.write(folder + std::string(".vtmp-notes"), "the user's");
     }
+    // Folders of files no longer in the manifest too, but not one outside the copy that a link
+    // in it leads to.
+    copy.write("Old/gone/" + stale, "an older release's file");
+    temp_folder outside;
+    outside.write(stale, "not the copy's");
+    ASSERT_EQ(symlink(outside.path().c_str(), (copy / "Old/elsewhere").c_str()), 0);
     add_history("All/Resources/a.txt", {md5_abc});
     add_history("Macintosh/Aircraft/a/b.acf", {md5_abc}, 1);  // not wanted: swept all the same
     run_pass();
     EXPECT_EQ(list_tree(copy.path()),
-              (std::vector<std::string>{"Aircraft/a/" + mine, "Aircraft/a/.vtmp-notes", "Resources/" + mine,
-                                        "Resources/.vtmp-notes"}));
+              (std::vector<std::string>{"Aircraft/a/" + mine, "Aircraft/a/.vtmp-notes", "Old/elsewhere",
+                                        "Resources/" + mine, "Resources/.vtmp-notes"}));
+    EXPECT_TRUE(path_exists(outside / stale));
 }
 
 }  // namespace
