@@ -387,7 +387,7 @@ int apply_resource_fork(zip_archive& z, const std::string& target, const unz_fil
     // A file this call wrote has one name; other names may lie outside the root, and would change too.
     if (st.st_nlink > 1) return not_stored("it has other names");
     // What cannot be saved for the undo is not changed.
-    if (journal && (err = journal->metadata_changing(target)))
+    if (journal && (err = journal->metadata_changing(target, st)))
         return metadata_refused(err) ? not_stored(std::strerror(err)) : (ERR_MARK(), fail(err));
     if (finder && (err = set_finder_info(target, finder))) return ERR_MARK(), fail(err);
     if (fork && fork_len > 0 && (err = write_fork(target, fork, fork_len))) return ERR_MARK(), fail(err);

@@ -258,8 +258,8 @@ int copy_file(const std::string& src, const std::string& dst_given) {
     plat::fd_closer out{create_temp_beside(dst, &tmp)};
     if (out.fd < 0) return 2;
 
-    int err = plat::copy_all(in.fd, out.fd);
-    if (!err && fchmod(out.fd, st.st_mode & 0777) != 0) err = errno;
+    // The source's mode before its bytes: a private file is never readable by others here.
+    int err = fchmod(out.fd, st.st_mode & 0777) != 0 ? errno : plat::copy_all(in.fd, out.fd);
     // close reports what the last writes could not: a full disc or a failed device.
     if (close(out.release()) != 0 && !err) err = errno;
     if (!err && rename(tmp.c_str(), dst.c_str()) != 0) err = errno;

@@ -81,8 +81,8 @@ int copy_aside(const std::string& target, const struct stat& st, std::string* ke
     if (in.fd < 0) return errno;
     const int out = create_temp_beside(target, kept);
     if (out < 0) return -out;
-    int err = plat::copy_all(in.fd, out);
-    if (!err && fchmod(out, st.st_mode & 07777) != 0) err = errno;
+    // The old file's mode before its bytes, as copy_file does.
+    int err = fchmod(out, st.st_mode & 07777) != 0 ? errno : plat::copy_all(in.fd, out);
     if (!err) copy_xattrs(in.fd, out);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     if (!err && futimens(out, times) != 0) err = errno;
@@ -228,11 +228,9 @@ void extraction_journal::made_folder(const std::string& path) {
     changes_.push_back({path, std::string(), true});
 }
 
-int extraction_journal::metadata_changing(const std::string& path) {
+int extraction_journal::metadata_changing(const std::string& path, const struct stat& st) {
     // By the file, not its name: "a/./f" is "a/f". An inode that a call frees and reuses is one
     // it wrote, which the undo removes anyway.
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return errno;
     // The undo needs only its first state.
     if (!metadata_saved_.insert({st.st_dev, st.st_ino}).second) return 0;
     change c(path, std::string(), false);

@@ -2,7 +2,7 @@
 // nothing an archive holds may create or change anything outside the destination root.
 #pragma once
 
-#include <sys/types.h>
+#include <sys/stat.h>
 
 #include <set>
 #include <string>
@@ -52,9 +52,9 @@ public:
     int commit(const std::string& temp, const std::string& target);
     // A folder the extraction made; removed on undo once empty.
     void made_folder(const std::string& path);
-    // The Mac metadata of the file at path is about to change: undo puts back what it was before
-    // the call first changed it. 0 or errno.
-    int metadata_changing(const std::string& path);
+    // The Mac metadata of the file at path (st its lstat) is about to change: undo puts back what
+    // it was before the call first changed it. 0 or errno.
+    int metadata_changing(const std::string& path, const struct stat& st);
     // The extraction is whole: what was replaced goes for good.
     void succeeded();
 

@@ -200,7 +200,7 @@ TEST(CopyFile, FailureKeepsTheDestination) {
 
 TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
     temp_folder t;
-    write_file(t / "src", std::string(200000, 'x'));
+    write_file(t / "src", std::string(200000, 'x'), 0600);
     write_file(t / "dst", "precious");
     // A file-size limit makes the writes fail as a full disc would.
     EXPECT_EQ(result_in_child([&] {
@@ -212,7 +212,8 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
               EFBIG);
     EXPECT_EQ(read_file(t / "dst"), "precious");
     // Killed there instead (SIGXFSZ's default), the copy leaves its temporary under a hidden name
-    // of the reserved form, which the clean-up removes once its process is gone.
+    // of the reserved form, which the clean-up removes once its process is gone; only its owner
+    // could read what it holds, as the source.
     EXPECT_EQ(result_in_child([&] {
                   limit_file_size(65536);
                   signal(SIGXFSZ, SIG_DFL);
@@ -227,6 +228,8 @@ TEST(CopyFile, WriteErrorIsReportedAndKeepsTheDestination) {
     EXPECT_TRUE(std::regex_match(left, std::regex("\\.vtmp-[1-9][0-9]*-[0-9]+")) &&
                 left.find("-" + std::to_string(getpid()) + "-") == std::string::npos)
         << left;
+    struct stat st;
+    EXPECT_TRUE(stat((t / left).c_str(), &st) == 0 && (st.st_mode & 0777) == 0600) << std::oct << st.st_mode;
 }
 
 // Writing onto a link writes its target, as opening the link for writing would.
