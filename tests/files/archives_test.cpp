@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -423,7 +424,15 @@ TEST_F(ZipTest, MetadataIsSavedOnceAndPutBackWhole) {
     items.resize(8002, {"__MACOSX/._f.txt", apple_double({9, 50, 32}, 82)});
     items.back().data.replace(50, 4, "LAST");
     make_zip(zip_path(), items);
+    // Three of those records, unpacked first elsewhere: the pages of code and the allocator's
+    // first blocks that any extraction brings into the child are in place before the measure.
+    make_zip(zip_path("few.zip"), std::vector<zip_item>(items.begin(), items.begin() + 3));
+    const std::string warm = box.dir + "/warm/";
+    ASSERT_EQ(mkdir(warm.c_str(), 0755), 0);
     const int grown_mib = result_in_child([&] {
+        // Counted in pages, not in huge pages that the kernel may back or gather them into.
+        prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
+        if (zip_to_file(zip_path("few.zip"), warm) != 0) return 255;
         rusage before, after;
         getrusage(RUSAGE_SELF, &before);
         if (zip_to_file(zip_path(), box.dest) != 0) return 255;
