@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "core/globals.h"
 #include "core/time_keeper.h"
@@ -80,7 +81,7 @@ TEST_F(EnginePools, FetchedArchivesAreUnpackedOnThePoolAndABadOneEndsTheFetch) {
         // pool reports while streams still run ends it unfinished; one reported after the last
         // download (the last file's, or an earlier one whose unpacking lagged) ends it finished.
         bool past_end = true;
-        for (int s = 0; s < 4; ++s)
+        for (size_t s = 0; s < std::size(next.active); ++s)
             if (next.active[s] && next.file_index[s] < files) past_end = false;
         EXPECT_EQ(next.finished, past_end ? 1 : 0) << bad;
         if (bad < 0) EXPECT_TRUE(past_end);
