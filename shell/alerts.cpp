@@ -27,6 +27,7 @@
 #include "shell/keys.h"
 #include "shell/preferences.h"
 #include "shell/window.h"
+#include "simfeatures/movie_recorder.h"
 #include "widgets/widget_kit.h"
 #include "widgets/widget_paint.h"
 
@@ -148,6 +149,8 @@ void shell_finishup(int save) {
     static bool finished = false;
     if (finished) return;
     finished = true;
+    // A recording in progress gets its index while the GL context it reads from still stands.
+    qtim.stop_thread();
     if (save) {
         if (!cmdline.has_option("--fps_test")) {
             pref.IO_set(11, 1);

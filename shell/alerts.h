@@ -10,9 +10,10 @@
 // nested alerts shut down and end the process with status 1.
 void shell_alert(int return_window, const std::string& line1, const std::string& line2, const std::string& line3,
                  const std::string& line4, int type, const char* file, int line);
-// The shut-down hook. With save: the installer's preferences and the key bindings are written
-// (not under "--fps_test") and the threads stopped. Then the display's depth is restored, the
-// window disposed of and the log closed. Only the first call does anything.
+// The shut-down hook. A movie being recorded is finished first. With save: the installer's
+// preferences and the key bindings are written (not under "--fps_test") and the threads
+// stopped. Then the display's depth is restored, the window disposed of and the log closed.
+// Only the first call does anything.
 void shell_finishup(int save);
 // The browser hook: the address goes to the desktop's opener as one argument; an address
 // longer than kMaxUrl bytes is refused with the message "String too long!".

@@ -65,6 +65,16 @@ int rec_dx = 0, rec_dy = 0;
 bool rec_movie = false;  // this recording writes a movie (it started in state 1)
 int sent_since_batch = 0;  // frames sent since the last end-of-batch answer
 qt_movie_file movie;
+// Main thread: a toggle or the shut-down is inside the recorder. A fatal alert raised there
+// shuts the program down, and that shut-down must not come back in.
+bool recorder_busy = false;
+// The worker met a fatal error and is ending: it answers no end of batch any more.
+std::atomic<bool> worker_failed{false};
+
+struct busy_scope {
+    busy_scope() { recorder_busy = true; }
+    ~busy_scope() { recorder_busy = false; }
+};
 
 int frame_bytes() { return rec_dx * rec_dy * 4; }
 
@@ -84,6 +94,13 @@ int take_back() {
         ++n;
     }
     return n;
+}
+
+// Before the worker's fatal alert, which ends it: a stop waiting for its answer (or one to
+// come) is let go, and finishes the movie with the pictures written so far.
+void worker_fails() {
+    worker_failed = true;
+    UTL_message_queue_write(q_from_thread, nullptr);
 }
 
 // ---- the GL capture ----
@@ -197,6 +214,7 @@ int qtim_class::mov_per_frame() {
 void qtim_class::mov_toggle(int new_state) {
     if (!qt_ok) return;
     if (state == 0 && new_state == 0) return;  // nothing to start or stop
+    busy_scope busy;
     OGL_setstate(1, 1, 3, 4, 9, 11);
     if (state == 0) {
         state = new_state;
@@ -302,13 +320,16 @@ void* QT_Thread(void*) {
             attached = true;
             if (b->to_movie) {
                 int err = jpeg_encode_bgra(b->pixels, b->dx, b->dy, jpeg_quality, picture);
-                if (err)
+                if (err) {
+                    worker_fails();
                     mov_alert("Could not CompressSequenceFrame.",
                               "PLEASE INSTALL THE LATEST JPEG LIBRARY (LIBJPEG-TURBO) FROM YOUR SYSTEM'S PACKAGES.", "",
                               err);
-                err = movie.add_sample(picture.data(), picture.size(),
-                                       static_cast<uint32_t>(mov_duration_units(b->seconds)));
-                if (err) mov_alert("Could not AddMediaSample.", "", "AddMediaSample failed.", err);
+                } else if ((err = movie.add_sample(picture.data(), picture.size(),
+                                                   static_cast<uint32_t>(mov_duration_units(b->seconds))))) {
+                    worker_fails();
+                    mov_alert("Could not AddMediaSample.", "", "AddMediaSample failed.", err);
+                }
             }
             UTL_message_queue_write(q_from_thread, b);
             continue;
@@ -323,8 +344,8 @@ void* QT_Thread(void*) {
 }
 
 void mov_stoprecord() {
-    // Only a worker that took frames answers the end of a batch.
-    if (sent_since_batch > 0) {
+    // Only a worker that took frames, and has not failed, answers the end of a batch.
+    if (sent_since_batch > 0 && !worker_failed) {
         control_value = 1;
         UTL_message_queue_write(q_to_thread, nullptr);
         while (void* m = UTL_message_queue_read(q_from_thread, -1)) usable_buffers.push_back(static_cast<frame_buffer*>(m));
@@ -345,7 +366,15 @@ void mov_stoprecord() {
 }
 
 void qtim_class::stop_thread() {
-    if (state != 0) mov_stoprecord();
+    // The shut-down calls this, also from a fatal alert raised inside a start or stop, or on
+    // the worker itself where no thread layer hands its alert to the main thread.
+    if (recorder_busy || (qt_thread_made && pthread_equal(pthread_self(), qt_thread))) return;
+    busy_scope busy;
+    if (state != 0) {
+        const bool made_movie = rec_movie;
+        mov_stoprecord();
+        if (made_movie) xer << "Movie take " << movie_take << " finished as the recorder stops.\n";
+    }
     if (!qt_thread_made) return;
     control_value = 0;
     UTL_message_queue_write(q_to_thread, nullptr);
@@ -355,6 +384,7 @@ void qtim_class::stop_thread() {
     UTL_message_queue_destroy(q_from_thread);
     q_to_thread = q_from_thread = nullptr;
     qt_thread_made = 0;
+    worker_failed = false;
 }
 
 void qtim_class::qtim_wind() {

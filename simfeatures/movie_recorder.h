@@ -28,7 +28,9 @@ public:
     void draw_record_lgt();
     // One frame of the settings panel.
     void qtim_wind();
-    // Ends a recording and the worker thread.
+    // Ends a recording, its movie finished, and the worker thread: the program's shut-down.
+    // Does nothing when called from inside the recorder (a fatal alert of its own) or on its
+    // worker.
     void stop_thread();
 
     int qt_ok = 0;  // the movie writer is usable; toggling does nothing while 0

@@ -11,9 +11,11 @@
 // 640 x 1024 window; --movie plays a running simulation for the movie recorder: key 1 starts a
 // recording of the screen ("Volatra movie take-N.mov" in the working folder) and asks for its
 // stop, key 2 shows the recorder's settings panel instead of the screen, which stops a
-// recording. The window's close box (or the script's quit) ends it. On the widget kit the
-// clock moves 20 ms a frame: what the widgets time (the list's type-ahead, double presses) then
-// does not depend on how fast the machine draws.
+// recording; "movie has frames" is logged once a recording's first frames have come back. The
+// window's close box (or the script's quit) ends it, through the shell's shut-down, which
+// finishes a recording in progress. On the widget kit the clock moves 20 ms a frame: what the
+// widgets time (the list's type-ahead, double presses) then does not depend on how fast the
+// machine draws.
 #include <cstdint>
 #include <cstdio>
 
@@ -31,6 +33,7 @@
 #include "graphics/screen_2d.h"
 #include "platform/plat_paths.h"
 #include "platform/plat_window.h"
+#include "shell/alerts.h"
 #include "shell/dialogs.h"
 #include "shell/frame.h"
 #include "shell/keys.h"
@@ -305,12 +308,19 @@ void movie_frame() {
             xer << (movie_panel ? "movie panel shown\n" : "movie panel hidden\n");
         }
     }
+    static bool has_frames = false;
     if (qtim.state != state_seen) {
         state_seen = qtim.state;
+        has_frames = false;
         if (state_seen)
             xer << "movie recording " << qtim.mov_dx << "x" << qtim.mov_dy << " take " << movie_take << "\n";
         else
             xer << "movie stopped after " << qtim.mov_frames << " frames\n";
+    }
+    // Enough written that the recording's key may stop it.
+    if (qtim.state == 1 && qtim.mov_frames > 2 && !has_frames) {
+        has_frames = true;
+        xer << "movie has frames\n";
     }
     xer.flush();
 }
@@ -405,8 +415,8 @@ int main(int argc, char** argv) {
     xer << "probe ready " << mnw.x_res << "x" << mnw.y_res << " framed " << (g_mon_x_res_now > 820)
         << std::endl;
     while (!app_done) MACIBM_event_proc();
-    MACIBM_nuke_context(0);
+    // However the loop was ended, the shell's shut-down finishes a recording in progress.
+    shell_finishup(0);
     plat::set_window_backend(nullptr);
-    xer.close();
     return 0;
 }

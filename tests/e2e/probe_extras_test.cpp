@@ -280,4 +280,27 @@ TEST(ProbeExtras, TheMovieRecorderFilmsTheScreenAndItsPanelStopsARecording) {
     EXPECT_FALSE(shot.at(100, 100) == grey);
 }
 
+// Ending the program while it records, by the quit event or the window's close, still leaves a
+// movie a player opens: its index written, every picture that reached the file in it.
+TEST(ProbeExtras, AMovieBeingRecordedIsFinishedWhenTheProgramEnds) {
+    e2e_session s("movie_at_exit");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    for (const std::string end : {"quit", "close"}) {
+        const std::string take = end == "quit" ? "1" : "2";  // the second run finds the first one's take
+        const std::string script =
+            "wait_log \"probe ready\"\nkey 1\nwait_log \"movie recording 320x240 take " + take +
+            "\"\nwait_log \"movie has frames\"\n" + end + "\n";
+        ASSERT_EQ(s.run(probe, {"--movie"}, script), 0) << end << "\n" << s.report();
+        const size_t finished = s.log().find("Movie take " + take + " finished as the recorder stops.\n");
+        EXPECT_NE(finished, std::string::npos) << end;
+        const movie_info m = read_movie(s.work() + "Volatra movie take-" + take + ".mov");
+        ASSERT_TRUE(m.ok) << end;
+        EXPECT_GE(m.samples.size(), 3u) << end;
+        EXPECT_EQ(m.width, 320);
+        rgb_picture last;
+        EXPECT_TRUE(decode_jpeg(m.samples.back(), last)) << end;
+    }
+}
+
 }  // namespace

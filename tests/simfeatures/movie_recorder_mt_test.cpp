@@ -3,6 +3,7 @@
 #include "simfeatures/movie_recorder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -12,12 +13,14 @@
 #include "core/globals.h"
 #include "core/interface_strings.h"
 #include "core/locks_and_queues.h"
+#include "core/thread_layer.h"
 #include "core/time_keeper.h"
 #include "core/window_state.h"
 #include "graphics/builtin_images.h"
 #include "graphics/screen_2d.h"
 #include "graphics/texture_manager.h"
 #include "movie_helpers.h"
+#include "simfeatures/movie_file.h"
 #include "simfeatures/ui_hooks.h"
 
 namespace {
@@ -167,6 +170,31 @@ TEST_F(Recorder, StopsWaitForFramesOnlyWhileSomeAreInFlight) {
     const movie_info empty = read_movie(take(2));
     EXPECT_TRUE(empty.ok);
     EXPECT_TRUE(empty.samples.empty());
+}
+
+// The shut-down's stop after the worker failed on a picture and ended with its fatal alert:
+// nobody answers an end of batch then, so the stop finishes the movie without waiting.
+TEST_F(Recorder, AStopAfterTheWorkerFailedFinishesTheMovieWithoutWaitingForIt) {
+    mnw.x_res = qtim.mov_dx = 2048;
+    mnw.y_res = 1536;
+    std::vector<unsigned char> picture;
+    const std::vector<uint8_t> pixels = two_halves_bgra(2048, 1536, 0xff0000, 0x0000ff);
+    ASSERT_EQ(jpeg_encode_bgra(pixels.data(), 2048, 1536, 75, picture), 0);
+    ASSERT_GT(picture.size(), 16384u);  // no picture fits the disc below, the index does
+    const int code = result_in_child([&] {
+        alarm(30);      // a stop that waits for the worker ends here
+        THREAD_init();  // the worker's fatal alert goes to this thread and ends the worker
+        limit_file_size(8192);
+        qtim.mov_toggle(1);
+        frame(0.06f);
+        auto* fatal = static_cast<exce_class*>(UTL_message_queue_read(quit_exce, -1));
+        if (fatal->line1 != "Could not AddMediaSample.") return 1;
+        frame(0.06f);  // one more frame goes nowhere
+        qtim.stop_thread();
+        const movie_info m = read_movie(take(1));
+        return qtim.state == 0 && m.ok && m.samples.empty() ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
 }
 
 TEST_F(Recorder, TakesSkipExistingFilesAndNeverComeBack) {
