@@ -314,10 +314,11 @@ void MACIBM_about() {
     ui.startwind(993, 0);
     xer << "About box opened.\n";
     xer.flush();
+    // Until the box is closed, or the program is asked to end (the window's close).
     do {
         about_pass(about_box);
         ui.event_proc();
-    } while (mnw.curwin == 993);
+    } while (mnw.curwin == 993 && !app_done);
     xer << "About box closed.\n";
     xer.flush();
 }

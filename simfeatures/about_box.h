@@ -61,5 +61,6 @@ std::string about_installer_entry(const std::vector<std::string>& names);
 
 // One pass of the box: the version check, the drawing, the buttons, the installer's step.
 void about_pass(about_state& st);
-// Opens the box and runs its loop until the sub-window closes (or a new installer starts).
+// Opens the box and runs its loop until the sub-window closes or the program is asked to end
+// (app_done), or never returns when a new installer starts.
 void MACIBM_about();

@@ -60,7 +60,7 @@ void handle_prefs() {
     MACIBM_startwind(prefs_window, 0);
     xer << "Preferences opened.\n";
     xer.flush();
-    while (mnw.curwin == prefs_window) {
+    while (mnw.curwin == prefs_window && !app_done) {
         prefs_frame();
         MACIBM_event_proc();
     }

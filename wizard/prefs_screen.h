@@ -5,7 +5,8 @@
 
 #include <string>
 
-// Opens sub-window 2 and runs its own loop until the sub-window is closed.
+// Opens sub-window 2 and runs its own loop until the sub-window is closed or the program is
+// asked to end.
 void handle_prefs();
 // One pass of the screen: draws it and takes this frame's input.
 void prefs_frame();

@@ -102,7 +102,7 @@ int wizard_main(int argc, char** argv, screen_fn first) {
     // The preferences screen and the about box, which no screen of the wizard opens, come first
     // when asked for.
     if (cmdline.has_option("--prefs")) handle_prefs();
-    if (cmdline.has_option("--about")) MACIBM_about();
+    if (cmdline.has_option("--about") && !app_done) MACIBM_about();
     while (!app_done) MACIBM_event_proc();
     return 0;
 }

@@ -17,11 +17,15 @@ int interface_rect(float x, float y, float sx, float sy, float w, float h, int h
 
 namespace {
 bool window_closed = false;
+bool screen_ran = false;  // a screen has had a frame, so a close waits for its Quit hook
 }  // namespace
 
 void APP_window_closed() {
     if (!window_closed) xer << "WIZARD window closed: quitting as Quit does.\n";
     window_closed = true;
+    // Before any screen (under the preferences window or the about box, which come first and
+    // hold the frame) there is no run to end: the program ends now, and so does their loop.
+    if (!screen_ran) app_done = 1;
 }
 
 void APP_update() {
@@ -46,6 +50,7 @@ void APP_update() {
         xer.flush();
     }
     called_last = g_wizard;
+    screen_ran = true;
     const int result = g_wizard(entered, screen);
 
     wizard_text(12, 500, 480, screen.title, 540, 1);
