@@ -215,14 +215,16 @@ namespace {
 bool is_medium_error(int err) { return err == EIO || err == ENOMEDIUM || err == ENXIO; }
 
 // The archive from the disc into the private temporary folder; a failed copy leaves nothing
-// behind. 0, 2 when the source cannot be opened as a file, else errno. *unreadable is set when
-// the disc, not the temporary folder, failed with a medium error.
+// behind. 0, 2 when the source is not a plain file, else errno (of the open too: a disc folder
+// that cannot be read is not a missing file). *unreadable is set when the disc, not the
+// temporary folder, failed with a medium error.
 int copy_archive(const std::string& source, const std::string& target, bool* unreadable) {
     plat::fd_closer in{open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     struct stat st;
     if (in.fd < 0 || fstat(in.fd, &st) != 0) {
-        *unreadable = is_medium_error(errno);
-        return *unreadable ? errno : 2;
+        const int err = errno;
+        *unreadable = is_medium_error(err);
+        return err;
     }
     if (!S_ISREG(st.st_mode)) return 2;
     plat::fd_closer out{open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600)};

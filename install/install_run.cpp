@@ -257,3 +257,9 @@ int delete_files() {
     prune_empty_folders(folders);
     return failed;
 }
+
+int clear_and_make_dirs(int* delete_failures) {
+    const int failed = delete_files();
+    if (delete_failures) *delete_failures = failed;
+    return make_dirs();
+}

@@ -27,6 +27,11 @@ void make_dir_error(std::string path, int err);
 // Deletes the current versions marked need_delete and prunes the folders left empty. Returns
 // the number of files that could not be deleted (see delete_failed).
 int delete_files();
+// Readies an existing copy for a run's files: first deletes what the run removes and prunes the
+// folders that empties (delete_files), so that a file can take the place of a folder the release
+// no longer has and a folder the place of a file, then makes the folders (make_dirs). Returns
+// make_dirs's result; *delete_failures (when given) = the files that would not go.
+int clear_and_make_dirs(int* delete_failures);
 // Whether deleting location ended with err in a failure: anything but success or a file that
 // is not there. A failure is logged with its cause.
 bool delete_failed(const std::string& location, int err);

@@ -254,14 +254,19 @@ int grab_files() {
             done = true;
         } else if (v.need_delete) {
             stg.current_action = 0;
-            // A folder reached through a link that leads out of the copy is not followed.
-            int r = check_target_parent(location, dest_dir_path);
-            if (r == 0) r = delete_file(location);
-            if (stg.log_actions)
-                xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
-                    << ".\n";
-            if (delete_failed(location, r)) ++stg.delete_errors;
-            add_parent_folders(location, deleted_files);
+            // The run's preparation deleted it already (delete_files marks it absent), and its
+            // place may hold a folder of the release by now: only one it could not delete is
+            // tried again.
+            if (v.sig_have != "NONE") {
+                // A folder reached through a link that leads out of the copy is not followed.
+                int r = check_target_parent(location, dest_dir_path);
+                if (r == 0) r = delete_file(location);
+                if (stg.log_actions)
+                    xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
+                        << ".\n";
+                if (delete_failed(location, r)) ++stg.delete_errors;
+                add_parent_folders(location, deleted_files);
+            }
             done = true;
         } else if (!v.need_install) {
             stg.current_action = v.up_to_date ? 2 : 3;

@@ -185,8 +185,13 @@ void write_tree(int variant) {
         // Removed in variant 1, emptying their folders.
         put(res + "old stuff/legacy/old table.dat", text("legacy", 40));
         put(res + "old stuff/legacy/old chart.dat", text("chart", 40));
+        // In variant 1 the folder becomes a file and the file a folder.
+        put(res + "swap/inner.dat", text("inner", 3));
+        put(res + "turn", text("turn", 3));
     } else {
         put(res + "new stuff/fresh table.dat", text("fresh", 60));
+        put(res + "swap", text("swap", 3));
+        put(res + "turn/inside.dat", text("inside", 3));
     }
 
     // Linux build.

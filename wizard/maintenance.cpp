@@ -200,13 +200,16 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
             screen.next = flow.choose;
             return 1;
         }
-        if (!choose_files() || make_dirs()) {
+        // What the release removed goes before the new folders are made: a file may take the
+        // place of a folder it drops, and the reverse. A file that would not go is a failed file
+        // of the run.
+        int failed_deletions = 0;
+        if (!choose_files() || clear_and_make_dirs(&failed_deletions)) {
             unlock_copy();
             screen.next = flow.choose;
             return 1;
         }
-        // A file that would not go is a failed file of the run.
-        num_install_errors = delete_files();
+        num_install_errors = failed_deletions;
         *flow.running = 1;
     }
     screen.title = tr(flow.run_title);

@@ -327,7 +327,10 @@ int net_run_patch(int entered, wizard_screen& screen) {
             screen.next = net_start;
             return 1;
         }
-        if (!lock_copy_for_run(dest_dir_path) || !choose_files() || make_dirs()) {
+        // What the release removed goes before the new folders are made (a file may take the
+        // place of a folder it drops, and the reverse); a file that would not go is tried again,
+        // and counted, when the fetch reaches it.
+        if (!lock_copy_for_run(dest_dir_path) || !choose_files() || clear_and_make_dirs(nullptr)) {
             screen.next = net_check_disk;
             return 1;
         }

@@ -17,6 +17,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "net/test_http_server.h"
+#include "sample_discs.h"
 
 namespace fs = std::filesystem;
 
@@ -90,13 +91,22 @@ void expect_copy_is_release(const std::string& copy, const std::string& release,
         std::string rel = v.path;
         trim_dest_folder(rel);
         if (v.sig_want == "GONE") {
-            EXPECT_FALSE(path_exists(copy + rel)) << rel;
+            // Gone, or a folder now that holds the release's files.
+            EXPECT_TRUE(!path_exists(copy + rel) || fs::is_directory(copy + rel)) << rel;
         } else {
             EXPECT_TRUE(fs::is_symlink(copy + rel) || md5sum_of(copy + rel) == v.sig_want) << rel;
             ++checked;
         }
     }
     EXPECT_GT(checked, 20);
+}
+
+// The folder "swap" of R1 is R2's file, the file "turn" of R1 a folder holding R2's file.
+void expect_swapped(const std::string& copy) {
+    const std::string master = sample() + "master R2/All/Resources/";
+    EXPECT_TRUE(fs::is_regular_file(copy + "Resources/swap"));
+    EXPECT_EQ(read_file(copy + "Resources/swap"), read_file(master + "swap"));
+    EXPECT_EQ(read_file(copy + "Resources/turn/inside.dat"), read_file(master + "turn/inside.dat"));
 }
 
 // No archive, list or manifest of a run is left anywhere below the session's temporary folder.
@@ -156,6 +166,7 @@ TEST_F(WebFlows, UpdaterBringsASampleCopyToTheNextRelease) {
     EXPECT_TRUE(read_file(copy + "Resources/new stuff/fresh table.dat") ==
                 read_file(sample() + "master R2/All/Resources/new stuff/fresh table.dat"));
     EXPECT_FALSE(path_exists(copy + "Resources/old stuff"));  // its files removed, its folders pruned
+    expect_swapped(copy);
     EXPECT_EQ(read_file(user_file), "mine");
     EXPECT_TRUE(path_exists(copy + "Global Scenery/-global terrain-/+40-130/+47-123.dsf"));  // R2 has no scenery
     expect_no_leftovers(s.folder() + "tmp/");
@@ -166,6 +177,34 @@ TEST_F(WebFlows, UpdaterBringsASampleCopyToTheNextRelease) {
     ASSERT_TRUE(read_png(s.work() + "done.png", &done));
     // The server rows of the disk check: two radio buttons at x 30, y 118 and 78.
     EXPECT_FALSE(disk.at(34, 122) == disk.at(34, 100));
+}
+
+// The disc road to the same release: the copy repaired with R2's discs.
+TEST_F(WebFlows, ARepairWithTheNextReleasesDiscsBringsTheCopyToIt) {
+    e2e_session s("disc_repair_r2");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    copy_in(s);
+    const sample_set r2{sample() + "master R2", sample() + "discs R2", s.folder() + "volumes"};
+    write_file(r2.volumes + "/.keep", "");
+    load_changer(r2, {"0"});
+    s.set_env("VOLATRA_TEST_VOLUMES", r2.volumes);
+    s.set_env("VOLATRA_EJECT_COMMAND", VOLATRA_SOURCE_DIR "/tools/disc_changer.sh");
+    ASSERT_EQ(s.run(VOLATRA_PROGRAMS_DIR "/volatra_installer", {},
+                    "wait_log \"Disc read:\"\n"
+                    "click 500 325\n"  // Repair Volatra, the second choice: R2 has no scenery
+                    "wait_log \"WIZARD entered dvd_pick_repair\"\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered dvd_confirm_repair\" 120\n"
+                    "click 720 23\n"
+                    "wait_log \"WIZARD entered dvd_done_repair\" 120\n"
+                    "click 695 23\n"),
+              0)
+        << s.report();
+    EXPECT_NE(s.log().find("Repair finished with 0 errors"), std::string::npos) << s.log();
+    expect_copy_is_release(copy, "R2", s.folder() + "check/");
+    expect_swapped(copy);
+    EXPECT_FALSE(path_exists(copy + "Resources/old stuff"));
 }
 
 TEST_F(WebFlows, UpdaterFailsOverToTheSecondMirror) {

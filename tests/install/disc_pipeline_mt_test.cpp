@@ -145,6 +145,24 @@ TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
     EXPECT_EQ(cur(kept).up_to_date, 1);
 }
 
+TEST_F(DiscPipeline, AnArchiveThatCannotBeOpenedIsReportedWithItsOwnError) {
+    // A loop of links, and a file where the disc has a folder: they fail the same way for root.
+    const std::string loop = archive_of(cur(add("All/Resources/loop.txt", "loop", 0)).path, 0);
+    ASSERT_EQ(unlink(loop.c_str()) + symlink("loop.txt.zip", loop.c_str()), 0);
+    const std::string flat = archive_of(cur(add("All/Flat/x.txt", "x", 0)).path, 0);
+    remove_tree(flat.substr(0, flat.rfind('/')));
+    write_file(flat.substr(0, flat.rfind('/')), "a file");
+    std::set<int> want = {ELOOP, ENOTDIR};
+    // A folder the disc does not let us read; root reads it all the same.
+    const std::string locked = archive_of(cur(add("All/Locked/y.txt", "y", 0)).path, 0);
+    const std::string locked_folder = locked.substr(0, locked.rfind('/'));
+    if (geteuid() != 0 && chmod(locked_folder.c_str(), 0) == 0) want.insert(EACCES);
+    std::set<int> found;
+    for (auto& f : failures()) found.insert(std::stoi(f.second));
+    chmod(locked_folder.c_str(), 0755);
+    EXPECT_EQ(found, want);
+}
+
 TEST_F(DiscPipeline, AnArchiveHoldingAnythingElseInstallsNothing) {
     // Each replaces a file of the copy; none may change it or write anything beside it.
     const std::string tile = "All/Global Scenery/-global terrain-/+40-130/+46-122.dsf";

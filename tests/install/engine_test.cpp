@@ -281,6 +281,23 @@ TEST_F(Engine, DeletingPrunesOnlyWhatNoFileNeeds) {
     EXPECT_EQ(log.text().find("cleanup: DELETING  file " + dest_dir_path + "r/"), std::string::npos);
 }
 
+TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesStay) {
+    // The release turns the file "turn" into a folder, and the folders "swap" and "drop" into
+    // files; the user's file keeps "swap" a folder.
+    for (const char* f : {"swap/inner.dat", "drop/inner.dat", "turn"}) {
+        write_file(dest_dir_path + f, "abc");
+        file(std::string("All/") + f, {md5_abc, "GONE"}, md5_abc);
+    }
+    write_file(dest_dir_path + "swap/mine.txt", "the user's");
+    for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat"}) file(f, {md5_old}, "NONE");
+    ASSERT_EQ(choose_files(), 1);
+    int failed = -1;
+    EXPECT_EQ(clear_and_make_dirs(&failed), 0);
+    EXPECT_EQ(failed, 0);
+    EXPECT_TRUE(is_dir(dest_dir_path + "turn") && !path_exists(dest_dir_path + "drop"));
+    EXPECT_EQ(list_tree(dest_dir_path + "swap/"), std::vector<std::string>{"mine.txt"});
+}
+
 TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
     write_file(top / "outside/precious.txt", "abc");
     ASSERT_EQ(mkdir((top / "outside/empty").c_str(), 0755), 0);

@@ -42,8 +42,8 @@ protected:
         build_install();
         return set;
     }
-    // The install road of the wizard: the manifest, the checksum pass, the choice, the folders,
-    // the deletions, then the pipeline with the discs changed by hand.
+    // The install road of the wizard: the manifest, the checksum pass, the choice, the deletions
+    // and the folders, then the pipeline with the discs changed by hand.
     int install(const std::string& set) {
         temp_folder out;
         EXPECT_EQ(zip_to_file(set + "disk_0/" + build_name[0] + "/directory.txt.zip", out.path()), 0);
@@ -53,8 +53,7 @@ protected:
         checksum_pass();
         scenery_take_all();
         EXPECT_EQ(choose_files(), 1);
-        EXPECT_EQ(make_dirs(), 0);
-        delete_files();
+        EXPECT_EQ(clear_and_make_dirs(nullptr), 0);
         int cursor = 0, disk = 0, changes = 0, r;
         while ((dvd_path = set + "disk_" + std::to_string(disk) + "/", r = step_until_answer(cursor, disk)) ==
                2) {
@@ -120,6 +119,9 @@ TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
     expect_copy_matches(m1, {"Global Scenery/", "Resources/bitmaps/Earth Orbit Textures/",
                              "Resources/default scenery/900 red terrain/"});
     EXPECT_FALSE(path_exists(dest_dir_path + "Resources/old stuff"));  // emptied folders are pruned
+    // A folder that became a file and a file that became a folder, in the one pass.
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/swap"), read_file(m1 + "All/Resources/swap"));
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/turn/inside.dat"), read_file(m1 + "All/Resources/turn/inside.dat"));
     EXPECT_EQ(read_file(dest_dir_path + "Resources/new stuff/fresh table.dat"),
               read_file(m1 + "All/Resources/new stuff/fresh table.dat"));
 }
