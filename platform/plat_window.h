@@ -78,8 +78,9 @@ public:
     // Bytes of video memory of the current context's renderer; -1 when unknown.
     virtual long long video_memory() = 0;
 
-    // The next event, waiting at most ticks sixtieths of a second. False when none came.
-    virtual bool wait_next_event(int ticks, event* ev) = 0;
+    // The next event, waiting at most wait_ms milliseconds (0: only one already there). False
+    // when none came.
+    virtual bool wait_next_event(int wait_ms, event* ev) = 0;
     // Drops every queued event.
     virtual void flush_events() = 0;
     // The pointer in win's pixels, y measured downward from the top edge: right after
@@ -131,7 +132,7 @@ inline bool make_current(window_ref win, gl_context_ref ctx) { return backend().
 inline void swap(window_ref win) { backend().swap(win); }
 inline void destroy_window(window_ref win) { backend().destroy_window(win); }
 inline long long video_memory() { return backend().video_memory(); }
-inline bool wait_next_event(int ticks, event* ev) { return backend().wait_next_event(ticks, ev); }
+inline bool wait_next_event(int wait_ms, event* ev) { return backend().wait_next_event(wait_ms, ev); }
 inline void flush_events() { backend().flush_events(); }
 inline void mouse(window_ref win, int* h, int* v) { backend().mouse(win, h, v); }
 inline uint32_t key_modifiers() { return backend().key_modifiers(); }

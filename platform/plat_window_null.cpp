@@ -64,9 +64,9 @@ void null_window_backend::destroy_window(window_ref win) {
     if (win) rec(win).destroyed = true;
 }
 
-bool null_window_backend::wait_next_event(int ticks, event* ev) {
+bool null_window_backend::wait_next_event(int wait_ms, event* ev) {
     ++waits;
-    last_wait_ticks = ticks;
+    last_wait_ms = wait_ms;
     if (events.empty()) return false;
     const queued_event& q = events.front();
     if (q.moves) {

@@ -54,7 +54,7 @@ public:
     std::vector<bool> cursor_changes;  // each set_cursor_visible
     int swaps = 0;
     int waits = 0;  // wait_next_event calls
-    int last_wait_ticks = -1;
+    int last_wait_ms = -1;
     int contexts_made = 0;
     int arrow_cursors = 0;
 
@@ -72,7 +72,7 @@ public:
     void swap(window_ref) override { ++swaps; }
     void destroy_window(window_ref win) override;
     long long video_memory() override { return vram; }
-    bool wait_next_event(int ticks, event* ev) override;
+    bool wait_next_event(int wait_ms, event* ev) override;
     void flush_events() override { events.clear(); }
     void mouse(window_ref, int* h, int* v) override {
         *h = mouse_h;

@@ -200,9 +200,9 @@ public:
         return -1;
     }
 
-    bool wait_next_event(int ticks, event* ev) override {
+    bool wait_next_event(int wait_ms, event* ev) override {
         if (pending_.empty() && video_init()) {
-            Uint64 deadline = SDL_GetTicks64() + static_cast<Uint64>(ticks) * 1000 / 60;
+            Uint64 deadline = SDL_GetTicks64() + static_cast<Uint64>(wait_ms > 0 ? wait_ms : 0);
             SDL_Event e;
             while (pending_.empty()) {
                 Uint64 now = SDL_GetTicks64();

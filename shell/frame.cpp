@@ -104,6 +104,51 @@ void load_mouse() {
     plat::mouse(mnw.window[0], &h, &v);
     MACIBM_load_mxy(mnw.window[0], h, v);
 }
+
+bool is_button(const plat::event& e) { return e.what == plat::ev_mouse_down || e.what == plat::ev_mouse_up; }
+bool is_key(const plat::event& e) {
+    return e.what == plat::ev_key_down || e.what == plat::ev_key_up || e.what == plat::ev_auto_key;
+}
+
+// One frame's input, waiting for it at most ticks sixtieths of a second from the frame's start
+// (a stream of events does not hold the frame open: the window is drawn while they come). A
+// press or a release is the last event a frame takes: each is hit-tested where it happened and
+// seen by a frame of its own, so a tap's press holds the button for a frame and two taps are two.
+// A key waits while the focused widget's queue is full. What a frame leaves keeps its order for
+// the next frames.
+void take_events(int ticks) {
+    // A key taken from the window layer that the focused widget had no room for.
+    static plat::event left;
+    static bool have_left = false;
+    const uint64_t deadline = xtim.microsecs() + static_cast<uint64_t>(ticks) * 1000000 / 60;
+    for (;;) {
+        plat::event ev;
+        const bool waited = have_left;
+        if (have_left) {
+            ev = left;
+            have_left = false;
+        } else {
+            const uint64_t now = xtim.microsecs();
+            if (now >= deadline) break;
+            const int wait_ms = static_cast<int>((deadline - now + 999) / 1000);
+            if (!plat::wait_next_event(wait_ms, &ev) || ev.what == plat::ev_null) break;
+            // Where this event happened: a press that came in with its motion is hit-tested
+            // there, not where the pointer was when the frame began.
+            load_mouse();
+        }
+        // A widget that never reads its queue makes no room: after one frame the key goes on.
+        if (is_key(ev) && !waited && !BTN_focus_has_room()) {
+            left = ev;
+            have_left = true;
+            break;
+        }
+        if (ev.what == plat::ev_wheel)
+            APL_HandleCarbonEvent(ev);
+        else
+            APL_handlewin(ev);
+        if (ev.what == plat::ev_os || is_button(ev)) break;
+    }
+}
 }  // namespace
 
 void MACIBM_event_proc() {
@@ -121,18 +166,7 @@ void MACIBM_event_proc() {
     int ticks = mnw.curwin == 994 ? 10 : 1;
 
     load_mouse();
-
-    plat::event ev;
-    while (plat::wait_next_event(ticks, &ev) && ev.what != plat::ev_null) {
-        // Where this event happened: a press that came in with its motion is hit-tested there,
-        // not where the pointer was when the frame began.
-        load_mouse();
-        if (ev.what == plat::ev_wheel)
-            APL_HandleCarbonEvent(ev);
-        else
-            APL_handlewin(ev);
-        if (ev.what == plat::ev_os) break;
-    }
+    take_events(ticks);
 
     xtim.profile_chart("event", 0);
     xtim.profile_chart("netlist", 0);

@@ -59,8 +59,8 @@ public:
     int key_events = 0;
     int last_key_what = 0;
 
-    bool wait_next_event(int ticks, plat::event* ev) override {
-        if (!b_.wait_next_event(ticks, ev)) return false;
+    bool wait_next_event(int wait_ms, plat::event* ev) override {
+        if (!b_.wait_next_event(wait_ms, ev)) return false;
         char line[160];
         std::snprintf(line, sizeof line, "event what=%d code=%u char=%u mods=0x%x wheel=%d\n", ev->what,
                       (ev->message >> 8) & 0xFF, ev->message & 0xFF, ev->modifiers, ev->wheel);

@@ -23,6 +23,11 @@ int focus_first_on_tab(int vkey, int flags) {
     }
     return 0;
 }
+
+// The ring entry of the focused widget, or the ring's end.
+std::vector<focus_info_t>::iterator focused_entry() {
+    return std::find_if(focus_ring.begin(), focus_ring.end(), [](const focus_info_t& f) { return f.id == focus_id; });
+}
 }  // namespace
 
 void BTN_begin_focus_ring() {
@@ -62,7 +67,7 @@ int focus_key_class(int c, int vkey) {
 int BTN_dispatch_to_focus(int c, int vkey, int flags) {
     if (mnw.curwin == alert_window) return 0;
     if (focus_id == 0) return focus_first_on_tab(vkey, flags);
-    auto it = std::find_if(focus_ring.begin(), focus_ring.end(), [](const focus_info_t& f) { return f.id == focus_id; });
+    auto it = focused_entry();
     if (it == focus_ring.end()) {
         focus_id = 0;
         return focus_first_on_tab(vkey, flags);
@@ -85,6 +90,12 @@ int BTN_dispatch_to_focus(int c, int vkey, int flags) {
     it->id_slot[n] = focus_id;
     *it->ctr_slot = n + 1;
     return 1;
+}
+
+int BTN_focus_has_room() {
+    if (mnw.curwin == alert_window || focus_id == 0) return 1;
+    auto it = focused_entry();
+    return it == focus_ring.end() || *it->ctr_slot < it->capacity ? 1 : 0;
 }
 
 void BTN_unfocus_any() { focus_id = 0; }

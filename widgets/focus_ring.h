@@ -47,6 +47,9 @@ int BTN_register_focus(int id, int* char_slot, int* vkey_slot, int* flag_slot, i
 // Offers one key event to the focused widget: 1 when used (queued or focus moved), 0 when the
 // shell should handle it.
 int BTN_dispatch_to_focus(int c, int vkey, int flags);
+// 0 when the focused widget's key queue is full: a key offered now would be lost, so the shell
+// keeps it for a later frame, after the widget has read its queue.
+int BTN_focus_has_room();
 // Drops the keyboard focus: no widget keeps it.
 void BTN_unfocus_any();
 void BTN_focus_any();

@@ -14,6 +14,7 @@
 #include "shell/menu.h"
 #include "widgets/focus_ring.h"
 #include "widgets/widget_kit.h"
+#include "wizard/world_map.h"
 
 namespace {
 
@@ -163,10 +164,10 @@ TEST_F(Frame, EventsBecomeMouseKeyAndWheelStateForOneFrame) {
 
     backend->mouse_h = 120;
     backend->mouse_v = 100;
-    push(plat::ev_mouse_down);
     push(plat::ev_key_down, (36 << 8) | 13);
     push(plat::ev_wheel, 0, 0, 3);
     push(plat::ev_wheel, 0, 0, -1);
+    push(plat::ev_mouse_down);  // a press is the last event its frame takes
     MACIBM_event_proc();
     EXPECT_EQ(mnw.mouse_x, 120);
     EXPECT_EQ(mnw.mouse_y, 500) << "y up from the bottom edge";
@@ -174,7 +175,7 @@ TEST_F(Frame, EventsBecomeMouseKeyAndWheelStateForOneFrame) {
     EXPECT_EQ(mnw.mouse_held, 1);
     EXPECT_EQ(return_hit, 1);
     EXPECT_EQ(mnw.wheel, 2);
-    EXPECT_EQ(backend->last_wait_ticks, 1);
+    EXPECT_EQ(backend->last_wait_ms, 17);
 
     push(plat::ev_mouse_up);
     MACIBM_event_proc();
@@ -190,8 +191,9 @@ TEST_F(Frame, EventsBecomeMouseKeyAndWheelStateForOneFrame) {
     EXPECT_EQ(app_done, 1);
 }
 
-// A tap brings the pointer's motion, the press and the release in one frame: the press counts
-// where it happened, for the frame's own hit-test and for the widgets drawn after it.
+// A tap brings the pointer's motion, the press and the release at once: the press counts where
+// it happened, for the frame's own hit-test and for the widgets drawn after it; the release comes
+// in the next frame.
 TEST_F(Frame, APressThatComesWithItsMotionLandsWhereItHappened) {
     static int pressed = 0;
     pressed = 0;
@@ -205,6 +207,7 @@ TEST_F(Frame, APressThatComesWithItsMotionLandsWhereItHappened) {
         backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
         e.what = plat::ev_mouse_up;
         backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+        MACIBM_event_proc();
         MACIBM_event_proc();
     };
     // The pointer was far from both.
@@ -220,11 +223,102 @@ TEST_F(Frame, APressThatComesWithItsMotionLandsWhereItHappened) {
     EXPECT_EQ(pressed, 1);
 }
 
+// Presses and releases that come faster than the frames: each frame takes one change of the
+// button, where it happened, and leaves the rest queued for the next frames.
+TEST_F(Frame, EachPressAndReleaseHasAFrameOfItsOwnWhereItHappened) {
+    static int fired_a = 0, fired_b = 0, sel[36][18] = {};
+    static map_press_state press;
+    fired_a = fired_b = 0;
+    set_app_hooks({[] {
+                       fired_a += BTN_action(300, 300, 100, 0, 0, "A", "-");
+                       fired_b += BTN_action(500, 300, 100, 0, 0, "B", "-");
+                       map_select(press, mnw.mouse_x, mnw.mouse_y, mnw.mouse_down, mnw.mouse_held, 248, 400, sel);
+                   },
+                   nullptr, nullptr});
+    mnw.curwin = -1;
+    MACIBM_event_proc();
+    auto queue = [&](int what, float x, float y) {
+        plat::event e;
+        e.what = what;
+        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+    };
+    auto run_out = [&] {
+        for (int i = 0; i < 10 && !backend->events.empty(); ++i) MACIBM_event_proc();
+        MACIBM_event_proc();
+    };
+    // A tap on a map tile toggles it, and a second tap toggles it back.
+    for (int want : {1, 0}) {
+        queue(plat::ev_mouse_down, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
+        queue(plat::ev_mouse_up, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
+        run_out();
+        EXPECT_EQ(sel[3][2], want);
+    }
+    // Pressed on A, released on B: A fires, in the frame the button went down on it.
+    queue(plat::ev_mouse_down, 300, 300);
+    queue(plat::ev_mouse_up, 500, 300);
+    MACIBM_event_proc();
+    EXPECT_EQ(fired_a, 1);
+    EXPECT_EQ(mnw.mouse_held, 1);
+    run_out();
+    EXPECT_EQ(fired_b, 0);
+    EXPECT_EQ(mnw.mouse_held, 0);
+    // Two taps that came at once are two.
+    for (int i = 0; i < 2; ++i) {
+        queue(plat::ev_mouse_down, 500, 300);
+        queue(plat::ev_mouse_up, 500, 300);
+    }
+    run_out();
+    EXPECT_EQ(fired_b, 2);
+    EXPECT_EQ(fired_a, 1);
+}
+
+// Keys typed faster than the frames reach the focused field, every one and in order, while the
+// window goes on being drawn: a frame waits for input no longer than its own time, however
+// many keys come meanwhile, and a key waits while the field's queue is full.
+TEST_F(Frame, KeysFasterThanTheFramesAllReachTheFieldInOrder) {
+    static std::string text;
+    static std::vector<std::string> drawn;
+    text.clear();
+    drawn.clear();
+    set_app_hooks({[] {
+                       BTN_enterstring(100, 100, &text, 256, "", 600, 1);
+                       drawn.push_back(text);
+                   },
+                   nullptr, nullptr});
+    mnw.curwin = -1;
+    MACIBM_event_proc();  // the field takes the focus
+    const std::string typed = "Volatra typed in one burst, 63 characters: 0123456789 ABCDEFGHI";
+    ASSERT_EQ(typed.size(), 63u);
+    auto type_all = [&] {
+        for (char c : typed) {
+            push(plat::ev_key_down, (255u << 8) | static_cast<unsigned char>(c));
+            push(plat::ev_key_up, (255u << 8) | static_cast<unsigned char>(c));
+        }
+    };
+    // All at once: the field's queue holds 64 entries, a key's down and up take two.
+    type_all();
+    for (int i = 0; i < 10 && !backend->events.empty(); ++i) MACIBM_event_proc();
+    EXPECT_EQ(text, typed);
+    ASSERT_GE(drawn.size(), 3u);
+    EXPECT_EQ(drawn[1], typed.substr(0, 32)) << "the window is drawn while the keys come";
+
+    // One every 12 ms of the clock: each frame takes those of its own 1/60 s.
+    static plat::null_window_backend* b = nullptr;
+    b = &*backend;
+    xtim_set_clock([] { return static_cast<uint64_t>(b->waits) * 12000; });
+    text.clear();
+    drawn.clear();
+    type_all();
+    for (int i = 0; i < 200 && !backend->events.empty(); ++i) MACIBM_event_proc();
+    EXPECT_EQ(text, typed);
+    EXPECT_GE(drawn.size(), 63u);
+}
+
 TEST_F(Frame, ModalWindowsSkipTheApplicationAndWaitLongerUnderTheAlert) {
     MACIBM_startwind(994, 0);
     MACIBM_event_proc();
     EXPECT_EQ(app_frames, 0);
-    EXPECT_EQ(backend->last_wait_ticks, 10);
+    EXPECT_EQ(backend->last_wait_ms, 167);
     MACIBM_startwind(0, 0);
     MACIBM_event_proc();
     EXPECT_EQ(app_frames, 1);
