@@ -238,8 +238,8 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
     std::string word = line.substr(0, sp);
     std::string rest = sp == std::string::npos ? std::string() : trim(line.substr(sp));
     std::istringstream args(rest);
-    std::string a, b, extra;
-    args >> a >> b >> extra;
+    std::string a, b;
+    args >> a >> b;
 
     using c = script_command;
     if (word == "wait_log") {
@@ -267,11 +267,28 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
         out->text = text;
         return true;
     }
-    if (word == "click" || word == "tap" || word == "move") {
-        out->kind = word == "click" ? c::click : word == "tap" ? c::tap : c::move;
-        if (!to_int(a, -kMaxCoordinate, kMaxCoordinate, &out->x) ||
-            !to_int(b, -kMaxCoordinate, kMaxCoordinate, &out->y) || !extra.empty())
-            return *why = "wants X Y, whole numbers from -32767 to 32767", false;
+    if (word == "click" || word == "tap" || word == "move" || word == "swipe") {
+        out->kind = word == "click" ? c::click : word == "tap" ? c::tap : word == "move" ? c::move : c::swipe;
+        std::istringstream all(rest);
+        std::vector<std::string> n;
+        for (std::string w; all >> w;) n.push_back(w);
+        const bool count_ok = out->kind == c::tap     ? !n.empty() && n.size() % 2 == 0
+                              : out->kind == c::swipe ? n.size() == 4
+                                                      : n.size() == 2;
+        const char* wants = out->kind == c::tap     ? "wants X Y pairs"
+                            : out->kind == c::swipe ? "wants X1 Y1 X2 Y2"
+                                                    : "wants X Y";
+        for (size_t i = 0; count_ok && i < n.size(); i += 2) {
+            std::pair<int, int> p;
+            if (!to_int(n[i], -kMaxCoordinate, kMaxCoordinate, &p.first) ||
+                !to_int(n[i + 1], -kMaxCoordinate, kMaxCoordinate, &p.second))
+                break;
+            out->points.push_back(p);
+        }
+        if (!count_ok || out->points.size() * 2 != n.size())
+            return *why = std::string(wants) + ", whole numbers from -32767 to 32767", false;
+        out->x = out->points[0].first;
+        out->y = out->points[0].second;
         return true;
     }
     if (word == "press" || word == "release" || word == "quit" || word == "close") {
@@ -282,11 +299,12 @@ bool parse_script_line(const std::string& raw, script_command* out, std::string*
         if (!rest.empty()) return *why = "takes no arguments", false;
         return true;
     }
-    if (word == "key" || word == "type" || word == "shot" || word == "shot_screen") {
-        out->kind = word == "key"    ? c::key
-                    : word == "type" ? c::type
-                    : word == "shot" ? c::shot
-                                     : c::shot_screen;
+    if (word == "key" || word == "type" || word == "burst" || word == "shot" || word == "shot_screen") {
+        out->kind = word == "key"     ? c::key
+                    : word == "type"  ? c::type
+                    : word == "burst" ? c::burst
+                    : word == "shot"  ? c::shot
+                                      : c::shot_screen;
         out->text = word == "key" ? rest : unquote(rest);
         if (out->text.empty()) return *why = "wants an argument", false;
         return true;
@@ -469,8 +487,8 @@ void input_script::after_swap(SDL_Window* w) {
         if (type == SDL_MOUSEMOTION) {
             e.motion.timestamp = SDL_GetTicks();
             e.motion.windowID = wid;
-            e.motion.x = cmd_.x;
-            e.motion.y = wh - cmd_.y;
+            e.motion.x = mouse_x_;
+            e.motion.y = mouse_y_;
         } else {
             e.button.timestamp = SDL_GetTicks();
             e.button.windowID = wid;
@@ -511,13 +529,16 @@ void input_script::after_swap(SDL_Window* w) {
             case c::move:
             case c::click:
             case c::tap:
+            case c::swipe:
                 if (phase == 0) {
-                    mouse_x_ = cmd_.x;
-                    mouse_y_ = wh - cmd_.y;
-                    mouse_event(SDL_MOUSEMOTION);
-                    if (cmd_.kind == c::tap) {
-                        mouse_event(SDL_MOUSEBUTTONDOWN);
-                        mouse_event(SDL_MOUSEBUTTONUP);
+                    for (size_t i = 0; i < cmd_.points.size(); ++i) {
+                        mouse_x_ = cmd_.points[i].first;
+                        mouse_y_ = wh - cmd_.points[i].second;
+                        mouse_event(SDL_MOUSEMOTION);
+                        if (cmd_.kind == c::tap || (cmd_.kind == c::swipe && i == 0))
+                            mouse_event(SDL_MOUSEBUTTONDOWN);
+                        if (cmd_.kind == c::tap || (cmd_.kind == c::swipe && i == 1))
+                            mouse_event(SDL_MOUSEBUTTONUP);
                     }
                     if (cmd_.kind != c::click) cmd_.kind = c::none;
                     return;
@@ -553,6 +574,15 @@ void input_script::after_swap(SDL_Window* w) {
                     to_type_.pop_front();
                     push_all(first);
                 }
+                return;
+            case c::burst:
+                for (uint32_t cp : code_points(cmd_.text)) {
+                    std::vector<SDL_Event> first, second;
+                    type_events(cp, wid, &first, &second);
+                    push_all(first);
+                    push_all(second);
+                }
+                cmd_.kind = c::none;
                 return;
             case c::wheel: {
                 SDL_Event e;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/plat_window.h"
@@ -39,13 +40,18 @@ struct script_command {
         none,
         wait_log,
         click,
-        // A click whose motion, press and release come in one frame.
+        // A click whose motion, press and release come in one frame; several points, several
+        // such clicks, all in that frame.
         tap,
+        // A press at the first point and the release at the second, with their motion, in one frame.
+        swipe,
         move,
         press,
         release,
         key,
         type,
+        // Every key of a text at once, as typing tools and paste helpers send them.
+        burst,
         wheel,
         shot,
         shot_screen,
@@ -56,6 +62,8 @@ struct script_command {
     std::string text;   // wait_log text, key name, typed text, shot and shot_screen file
     double number = 0;  // seconds, wheel steps
     int x = 0, y = 0;   // window units, y up
+    // tap and swipe: every point in order, (x, y) the first; window units, y up.
+    std::vector<std::pair<int, int>> points;
 };
 // Parses one line; false (why set) when it is not a command. Blank lines and '#' comments give
 // kind none.

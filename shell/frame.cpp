@@ -114,13 +114,15 @@ bool is_key(const plat::event& e) {
 // (a stream of events does not hold the frame open: the window is drawn while they come). A
 // press or a release is the last event a frame takes: each is hit-tested where it happened and
 // seen by a frame of its own, so a tap's press holds the button for a frame and two taps are two.
-// A key waits while the focused widget's queue is full. What a frame leaves keeps its order for
-// the next frames.
+// A key waits while the focused widget's queue is full, and a press or release after keys waits
+// for the next frame, so that the widget that had the focus reads them before a press moves it.
+// What a frame leaves keeps its order for the next frames.
 void take_events(int ticks) {
-    // A key taken from the window layer that the focused widget had no room for.
+    // An event taken from the window layer and left for the next frame.
     static plat::event left;
     static bool have_left = false;
     const uint64_t deadline = xtim.microsecs() + static_cast<uint64_t>(ticks) * 1000000 / 60;
+    bool took_key = false;
     for (;;) {
         plat::event ev;
         const bool waited = have_left;
@@ -137,7 +139,7 @@ void take_events(int ticks) {
             load_mouse();
         }
         // A widget that never reads its queue makes no room: after one frame the key goes on.
-        if (is_key(ev) && !waited && !BTN_focus_has_room()) {
+        if ((is_key(ev) && !waited && !BTN_focus_has_room()) || (is_button(ev) && took_key)) {
             left = ev;
             have_left = true;
             break;
@@ -146,6 +148,7 @@ void take_events(int ticks) {
             APL_HandleCarbonEvent(ev);
         else
             APL_handlewin(ev);
+        took_key = took_key || is_key(ev);
         if (ev.what == plat::ev_os || is_button(ev)) break;
     }
 }

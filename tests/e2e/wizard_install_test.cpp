@@ -95,6 +95,53 @@ TEST(WizardInstall, ContinueGoBackAndQuitTakeATapThatBringsThePointerWithIt) {
               (std::vector<std::string>{"dvd_start", "dvd_pick_install", "dvd_start"}));
 }
 
+// Input faster than the frames, as touch screens, quick hands and typing tools send it: a burst
+// of 63 characters all reaches the name field in order, a press on Continue released on Go Back
+// takes Continue, and two taps on map tiles that come in one frame toggle both.
+TEST(WizardInstall, KeysPressesAndReleasesFasterThanTheFramesEachLandWhereTheyHappened) {
+    e2e_session s("wizard_install_fast_input");
+    std::string why;
+    ASSERT_TRUE(s.start_display(&why)) << why;
+    make_sample(s, {"0"}, "1000000");
+    const std::string name = "Volatra typed in one burst, 63 characters: 0123456789 ABCDEFGHI";
+    ASSERT_EQ(name.size(), 63u);
+    const std::string script =
+        "wait_log \"Disc read:\"\n"
+        "tap 720 23\n"
+        "wait_log \"WIZARD entered dvd_pick_install\"\n"
+        "click 755 204\n"  // the end of the name
+        "key shift+Home\n"
+        "burst \"" + name + "\"\n"
+        "swipe 720 23 600 23\n"  // down on Continue, up on Go Back
+        "wait_log \"WIZARD entered dvd_eula_install\"\n"
+        "click 230 103\n"
+        "sleep 0.2\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_scenery_install\"\n"
+        "tap 745 227 325 339\n"  // tiles (35, 5) and (5, 13)
+        "sleep 0.3\n"
+        "shot scenery.png\n"
+        "click 720 23\n"
+        "wait_log \"WIZARD entered dvd_done_install\" 120\n"
+        "click 695 23\n";
+    ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
+    EXPECT_EQ(screens_entered(s.log()),
+              (std::vector<std::string>{"dvd_start", "dvd_pick_install", "dvd_eula_install", "dvd_scenery_install",
+                                        "dvd_run_install", "dvd_done_install", "wizard_quit"}));
+    const std::string copy = s.desktop() + name + "/";
+    EXPECT_EQ(read_lines(s.config() + "volatra_install.txt"), std::vector<std::string>{copy});
+    int tiles_left_out = 0;
+    for (const auto& [rel, master_rel] : manifest_files(unpacked_manifest(s))) {
+        if (rel.find("-40+170/") != std::string::npos || rel.find("+40-130/") != std::string::npos) {
+            ++tiles_left_out;
+            EXPECT_FALSE(path_exists(copy + rel)) << rel;
+        } else {
+            EXPECT_TRUE(path_exists(copy + rel)) << rel;
+        }
+    }
+    EXPECT_EQ(tiles_left_out, 4);
+}
+
 // The mean colour of map tile (c, r) of a map at (248, 150).
 std::array<double, 3> tile_mean(const e2e_image& im, int c, int r) {
     std::array<double, 3> sum{};

@@ -220,6 +220,9 @@ TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {
         {"wait_log \"a b\" 2.5", c::wait_log, "a b", 2.5, 0, 0},
         {"click 400 300", c::click, "", 0, 400, 300},
         {"tap 400 300", c::tap, "", 0, 400, 300},
+        {"tap 400 300 -5 7", c::tap, "", 0, 400, 300},
+        {"swipe 720 23 600 23", c::swipe, "", 0, 720, 23},
+        {"burst \"fast  words\"", c::burst, "fast  words", 0, 0, 0},
         {"move -5 7", c::move, "", 0, -5, 7},
         {"press", c::press, "", 0, 0, 0},
         {"key shift+Keypad Enter", c::key, "shift+Keypad Enter", 0, 0, 0},
@@ -243,8 +246,13 @@ TEST(InputScript, LinesParseIntoCommandsOrSayWhatIsWrong) {
         EXPECT_EQ(cmd.x, r.x) << r.line;
         EXPECT_EQ(cmd.y, r.y) << r.line;
     }
+    c taps;
+    std::string why;
+    ASSERT_TRUE(plat::parse_script_line("tap 400 300 -5 7", &taps, &why));
+    EXPECT_EQ(taps.points, (std::vector<std::pair<int, int>>{{400, 300}, {-5, 7}}));
     for (const char* bad : {"jump 1", "click 1", "click 1 2 3", "click a b", "wheel 0", "sleep -1", "key",
-                            "wait_log", "wait_log \"open", "quit now", "close now", "shot"}) {
+                            "wait_log", "wait_log \"open", "quit now", "close now", "shot", "tap", "tap 1 2 3",
+                            "swipe 1 2", "swipe 1 2 3 4 5", "burst"}) {
         c cmd;
         std::string why;
         EXPECT_FALSE(plat::parse_script_line(bad, &cmd, &why)) << bad;
