@@ -138,8 +138,10 @@ void take_events(int ticks) {
             // there, not where the pointer was when the frame began.
             load_mouse();
         }
-        // A widget that never reads its queue makes no room: after one frame the key goes on.
-        if ((is_key(ev) && !waited && !BTN_focus_has_room()) || (is_button(ev) && took_key)) {
+        // The widget reads its queue every frame it is drawn; one that never does must not stall
+        // the window, so a key that already waited a frame goes on.
+        const bool no_room = is_key(ev) && !waited && !BTN_focus_has_room();
+        if (no_room || (is_button(ev) && took_key)) {
             left = ev;
             have_left = true;
             break;
