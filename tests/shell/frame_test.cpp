@@ -53,6 +53,17 @@ protected:
         e.wheel = wheel;
         backend->events.push_back(e);
     }
+    // An event that happened at window point (x, y), y up.
+    void push_at(int what, float x, float y) {
+        plat::event e;
+        e.what = what;
+        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+    }
+    // Frames until every queued event is taken, and one more for an event a frame left.
+    void run_out() {
+        for (int i = 0; i < 200 && !backend->events.empty(); ++i) MACIBM_event_proc();
+        MACIBM_event_proc();
+    }
 
     app_hooks old_hooks{};
     plat::scoped_null_backend backend;
@@ -204,11 +215,8 @@ TEST_F(Frame, APressThatComesWithItsMotionLandsWhereItHappened) {
     mnw.curwin = -1;
     MACIBM_event_proc();
     auto tap = [&](float x, float y) {
-        plat::event e;
-        e.what = plat::ev_mouse_down;
-        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
-        e.what = plat::ev_mouse_up;
-        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
+        push_at(plat::ev_mouse_down, x, y);
+        push_at(plat::ev_mouse_up, x, y);
         MACIBM_event_proc();
         MACIBM_event_proc();
     };
@@ -239,25 +247,16 @@ TEST_F(Frame, EachPressAndReleaseHasAFrameOfItsOwnWhereItHappened) {
                    nullptr, nullptr});
     mnw.curwin = -1;
     MACIBM_event_proc();
-    auto queue = [&](int what, float x, float y) {
-        plat::event e;
-        e.what = what;
-        backend->events.emplace_back(e, static_cast<int>(x), static_cast<int>(600 - y));
-    };
-    auto run_out = [&] {
-        for (int i = 0; i < 10 && !backend->events.empty(); ++i) MACIBM_event_proc();
-        MACIBM_event_proc();
-    };
     // A tap on a map tile toggles it, and a second tap toggles it back.
     for (int want : {1, 0}) {
-        queue(plat::ev_mouse_down, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
-        queue(plat::ev_mouse_up, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
+        push_at(plat::ev_mouse_down, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
+        push_at(plat::ev_mouse_up, 248 + 14 * 3 + 7, 400 + 14 * 2 + 7);
         run_out();
         EXPECT_EQ(sel[3][2], want);
     }
     // Pressed on A, released on B: A fires, in the frame the button went down on it.
-    queue(plat::ev_mouse_down, 300, 300);
-    queue(plat::ev_mouse_up, 500, 300);
+    push_at(plat::ev_mouse_down, 300, 300);
+    push_at(plat::ev_mouse_up, 500, 300);
     MACIBM_event_proc();
     EXPECT_EQ(fired_a, 1);
     EXPECT_EQ(mnw.mouse_held, 1);
@@ -266,8 +265,8 @@ TEST_F(Frame, EachPressAndReleaseHasAFrameOfItsOwnWhereItHappened) {
     EXPECT_EQ(mnw.mouse_held, 0);
     // Two taps that came at once are two.
     for (int i = 0; i < 2; ++i) {
-        queue(plat::ev_mouse_down, 500, 300);
-        queue(plat::ev_mouse_up, 500, 300);
+        push_at(plat::ev_mouse_down, 500, 300);
+        push_at(plat::ev_mouse_up, 500, 300);
     }
     run_out();
     EXPECT_EQ(fired_b, 2);
@@ -287,20 +286,12 @@ TEST_F(Frame, KeysFasterThanTheFramesAllReachTheFieldInOrder) {
                    nullptr, nullptr});
     mnw.curwin = -1;
     MACIBM_event_proc();
-    auto mouse = [&](int what, int x, int y) {
-        plat::event e;
-        e.what = what;
-        backend->events.emplace_back(e, x, 600 - y);
-    };
-    auto run_out = [&] {
-        for (int i = 0; i < 200 && !backend->events.empty(); ++i) MACIBM_event_proc();
-    };
     const std::string typed = "Volatra typed in one burst, 63 characters: 0123456789 ABCDEFGHI";
     ASSERT_EQ(typed.size(), 63u);
     auto type_into_field = [&] {
         text.clear();
-        mouse(plat::ev_mouse_down, 105, 104);
-        mouse(plat::ev_mouse_up, 105, 104);
+        push_at(plat::ev_mouse_down, 105, 104);
+        push_at(plat::ev_mouse_up, 105, 104);
         run_out();
         drawn.clear();
         for (char c : typed) {
@@ -311,7 +302,7 @@ TEST_F(Frame, KeysFasterThanTheFramesAllReachTheFieldInOrder) {
     // All at once: the field's queue holds 64 entries, a key's down and up take two. A press
     // elsewhere right behind them takes the field's focus away, after the field read them.
     type_into_field();
-    mouse(plat::ev_mouse_down, 750, 300);
+    push_at(plat::ev_mouse_down, 750, 300);
     run_out();
     EXPECT_EQ(text, typed);
     ASSERT_GE(drawn.size(), 2u);
