@@ -294,9 +294,11 @@ TEST_F(Frame, KeysFasterThanTheFramesAllReachTheFieldInOrder) {
         push_at(plat::ev_mouse_up, 105, 104);
         run_out();
         drawn.clear();
-        for (char c : typed) {
-            push(plat::ev_key_down, (255u << 8) | static_cast<unsigned char>(c));
-            push(plat::ev_key_up, (255u << 8) | static_cast<unsigned char>(c));
+        // Every other one as a held key's repeat, which types as well.
+        for (size_t i = 0; i < typed.size(); ++i) {
+            const uint32_t message = (255u << 8) | static_cast<unsigned char>(typed[i]);
+            push(i % 2 ? plat::ev_key_down : plat::ev_auto_key, message);
+            push(plat::ev_key_up, message);
         }
     };
     // All at once: the field's queue holds 64 entries, a key's down and up take two. A press
