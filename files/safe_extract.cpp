@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/globals.h"
@@ -41,13 +42,29 @@ std::vector<std::string> split_components(const std::string& s) {
     return out;
 }
 
-// Unique enough among threads of this process; O_EXCL settles the rest.
+// Unique enough among threads of this process; O_EXCL settles the rest. hidden_temp_owner reads
+// these names back.
 std::string temp_name_beside(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     char buf[48];
     std::snprintf(buf, sizeof buf, "%s%d-%u", kHiddenTempPrefix, static_cast<int>(getpid()), counter++);
     std::string dir = plat::parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
+}
+
+// The number that s holds from from to to as printf writes it: digits only, without a leading
+// zero, at most max. False for anything else.
+bool printed_number(const std::string& s, size_t from, size_t to, unsigned long long max,
+                    unsigned long long* value) {
+    if (from >= to || (s[from] == '0' && to - from > 1)) return false;
+    unsigned long long n = 0;
+    for (size_t i = from; i < to; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        n = n * 10 + static_cast<unsigned>(s[i] - '0');
+        if (n > max) return false;
+    }
+    *value = n;
+    return true;
 }
 
 // The extended attributes of in, as far as out's file system takes them: they are not worth
@@ -135,6 +152,18 @@ int parent_depth(const std::string& target, const std::string& root, size_t* dep
 }
 
 }  // namespace
+
+pid_t hidden_temp_owner(const std::string& name) {
+    const size_t from = sizeof kHiddenTempPrefix - 1;
+    if (name.compare(0, from, kHiddenTempPrefix) != 0) return 0;
+    const size_t dash = name.find('-', from);
+    unsigned long long pid = 0, counter = 0;
+    if (dash == std::string::npos ||
+        !printed_number(name, from, dash, std::numeric_limits<pid_t>::max(), &pid) ||
+        !printed_number(name, dash + 1, name.size(), std::numeric_limits<unsigned>::max(), &counter))
+        return 0;
+    return static_cast<pid_t>(pid);
+}
 
 bool archive_name_is_safe(const std::string& name) {
     if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;
