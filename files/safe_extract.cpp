@@ -85,20 +85,25 @@ void copy_xattrs(int in, int out) {
 }
 
 // A copy of the file or link at target (st its lstat) under a fresh hidden name beside it (*kept):
-// a file's bytes, mode, times and extended attributes, a link's text. For file systems without
-// hard links; a large file costs its size once more in time and space, the price there of a name
-// that never stands empty. 0 or errno, with no copy left.
+// a file's bytes, owner, mode, times and extended attributes, a link's text and owner. For file
+// systems without hard links; a large file costs its size once more in time and space, the price
+// there of a name that never stands empty. 0 or errno, with no copy left.
 int copy_aside(const std::string& target, const struct stat& st, std::string* kept) {
     if (S_ISLNK(st.st_mode)) {
         std::string text;
         if (int err = read_link_text(target, &text)) return err;
-        return symlink_temp_beside(target, text, kept);
+        if (int err = symlink_temp_beside(target, text, kept)) return err;
+        if (lchown(kept->c_str(), st.st_uid, st.st_gid) != 0) lchown(kept->c_str(), uid_t(-1), st.st_gid);
+        return 0;
     }
     plat::fd_closer in{open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (in.fd < 0) return errno;
     const int out = create_temp_beside(target, kept);
     if (out < 0) return -out;
-    // The old file's mode before its bytes, as copy_file does.
+    // The old file's owner and group where this process may give them (root), else its group
+    // where the user is one of it; neither is worth failing for. Before the mode, which a change
+    // of owner strips of its set-id bits, and the mode before the bytes, as copy_file does.
+    if (fchown(out, st.st_uid, st.st_gid) != 0) fchown(out, uid_t(-1), st.st_gid);
     int err = fchmod(out, st.st_mode & 07777) != 0 ? errno : plat::copy_all(in.fd, out);
     if (!err) copy_xattrs(in.fd, out);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
