@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -454,6 +455,20 @@ TEST_F(ZipTest, AFileCopiedAsideKeepsItsOwner) {
     EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
     EXPECT_EQ(st.st_mode & 07777, 02750u);
     ASSERT_EQ(lstat((box.dest + "l").c_str(), &st), 0);
+    EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
+
+    // A user who may not give it another owner still gives it its group, one of theirs.
+    ASSERT_EQ(chown(a.c_str(), 4321, 5678), 0);
+    ASSERT_EQ(chmod(a.c_str(), 0664), 0);
+    ASSERT_TRUE(chmod(box.dir.c_str(), 0755) == 0 && chmod(box.dest.c_str(), 0777) == 0);
+    const child_result user = run_in_child([&] {
+        const gid_t groups[] = {5678};
+        if (setgroups(1, groups) != 0 || setgid(1234) != 0 || setuid(1234) != 0) _exit(2);
+        if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(2);
+        _exit(zip_to_file(zip_path(), box.dest) == UNZ_CRCERROR ? 0 : 1);
+    });
+    EXPECT_EQ(user.exit_code, 0) << user.out;
+    ASSERT_EQ(stat(a.c_str(), &st), 0);
     EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
 }
 
