@@ -318,18 +318,38 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     EXPECT_FALSE(path_exists(box.dest + "g.txt"));
 }
 
-// An end record counting 65,535 entries, as writers without Zip64 put for that many and more, is
-// read to the end of the central directory, with or without a bound; one that breaks off before
-// that end is still refused, and what its entries wrote is undone.
+// An end record counting 65,535 entries, as writers without Zip64 put for that many and more
+// (and a Zip64 one that counts them, as writers that always use Zip64 put it), is read to the end
+// of the central directory, with or without a bound; one that breaks off before that end is still
+// refused, and what its entries wrote is undone.
 TEST_F(ZipTest, CappedEntryCountsAreReadToTheDirectorysEnd) {
-    for (size_t count : {size_t(65535), size_t(120002)}) {
+    const struct {
+        size_t count;
+        bool zip64;
+    } archives[] = {{65535, false}, {65535, true}, {120002, false}};
+    for (const auto [count, zip64] : archives) {
         // Between a first and a last file, records of no meaning that are skipped: cheap in number.
         std::vector<zip_item> items(count, {"__MACOSX/x", "", 0, 0});
         items.front() = {"first.txt", "1"};
         items.back() = {"last.txt", "2"};
         make_zip(zip_path(), items);
         std::string bytes = read_file(zip_path());
-        ASSERT_EQ(bytes.substr(bytes.rfind("PK\x05\x06") + 8, 4), "\xFF\xFF\xFF\xFF") << count;
+        const size_t end = bytes.rfind("PK\x05\x06");
+        ASSERT_EQ(bytes.substr(end + 8, 4), "\xFF\xFF\xFF\xFF") << count;
+        if (zip64) {
+            // The Zip64 end record and its locator go before the end record, which points to them.
+            auto le = [](uint64_t v, int n) {
+                std::string r;
+                for (int i = 0; i < n; ++i) r += char(v >> (8 * i));
+                return r;
+            };
+            const std::string directory = bytes.substr(end + 12, 8);  // its size and offset
+            bytes = bytes.substr(0, end) + le(0x06064b50, 4) + le(44, 8) + le(45, 2) + le(45, 2) + le(0, 8) +
+                    le(65535, 8) + le(65535, 8) + directory.substr(0, 4) + le(0, 4) + directory.substr(4) +
+                    le(0, 4) + le(0x07064b50, 4) + le(0, 4) + le(end, 8) + le(1, 4) + bytes.substr(end, 12) +
+                    le(~0ull, 8) + bytes.substr(end + 20);
+            write_file(zip_path(), bytes);
+        }
         std::vector<std::string> names;
         EXPECT_EQ(zip_entry_names(zip_path(), &names), 0) << count;
         EXPECT_EQ(names.size(), count);
