@@ -108,6 +108,9 @@ struct zip_archive {
     std::vector<uint8_t> extra = std::vector<uint8_t>(65535);
     bool have_zip64_offset = false;
     ZPOS64_T zip64_offset = 0;
+    // Where the central directory ends, as unzGetOffset64 counts, when the end record's count is
+    // 65,535 (next_entry); 0 otherwise.
+    ZPOS64_T capped_directory_end = 0;
     ~zip_archive() {
         if (uf) unzClose(uf);
         if (fd >= 0) close(fd);
@@ -115,6 +118,41 @@ struct zip_archive {
 };
 
 namespace {
+
+// The offset of the last sig among the archive's final 65,535 bytes, where minizip looks for
+// the end records; -1 when there is none.
+int64_t last_signature(const std::vector<uint8_t>& tail, ZPOS64_T tail_at, uint32_t sig) {
+    for (size_t i = tail.size() < 4 ? 0 : tail.size() - 3; i-- > 0;)
+        if (get_le32(&tail[i]) == sig) return int64_t(tail_at + i);
+    return -1;
+}
+
+// The end of the central directory that minizip opened, from the end record it read (the Zip64
+// one where its locator leads to one), in unzGetOffset64's terms; 0 when it cannot be told. The
+// directory's start that the record gives must be where minizip's walk began.
+ZPOS64_T central_directory_end(const zip_archive& z, ZPOS64_T start) {
+    const ZPOS64_T back = std::min<ZPOS64_T>(z.size, 0xFFFF);
+    std::vector<uint8_t> tail(back);
+    if (!pread_full(z.fd, tail.data(), tail.size(), z.size - back)) return 0;
+    ZPOS64_T size = 0, offset = 0;
+    // The Zip64 locator: one disk, and the Zip64 end record where it says.
+    uint8_t locator[20], zip64_end[56];
+    const int64_t locator_at = last_signature(tail, z.size - back, 0x07064b50);
+    if (locator_at >= 0 && pread_full(z.fd, locator, sizeof locator, ZPOS64_T(locator_at)) &&
+        get_le32(locator + 4) == 0 && get_le32(locator + 16) == 1 &&
+        pread_full(z.fd, zip64_end, sizeof zip64_end, get_le64(locator + 8)) &&
+        get_le32(zip64_end) == 0x06064b50) {
+        size = get_le64(zip64_end + 40);
+        offset = get_le64(zip64_end + 48);
+    } else {
+        const int64_t end = last_signature(tail, z.size - back, 0x06054b50);
+        if (end < 0 || ZPOS64_T(end) + 22 > z.size) return 0;
+        const uint8_t* record = &tail[size_t(ZPOS64_T(end) - (z.size - back))];
+        size = get_le32(record + 12);
+        offset = get_le32(record + 16);
+    }
+    return offset == start && start > 0 ? offset + size : 0;
+}
 
 // The archive at path, ready for entry_info and read_entry; null when it cannot be opened or
 // is no zip.
@@ -126,7 +164,24 @@ std::unique_ptr<zip_archive> open_zip(const std::string& path) {
     struct stat st;
     if (fstat(z->fd, &st) != 0) return nullptr;  // also when the open failed
     z->size = ZPOS64_T(st.st_size);
+    unz_global_info64 gi;
+    if (unzGetGlobalInfo64(z->uf, &gi) == UNZ_OK && gi.number_entry == 0xFFFF)
+        z->capped_directory_end = central_directory_end(*z, unzGetOffset64(z->uf));
     return z;
+}
+
+// unzGoToNextFile. An end record counting 65,535 entries (writers without Zip64 put that for any
+// larger count) is to minizip an unknown count: it reads on past the central directory and fails
+// there. Such a walk ends where the directory ends, as other readers end it; a directory that
+// breaks off before its end still fails.
+int next_entry(zip_archive& z) {
+    unz_file_info64 info;
+    if (z.capped_directory_end &&
+        unzGetCurrentFileInfo64(z.uf, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK &&
+        unzGetOffset64(z.uf) + 46 + info.size_filename + info.size_file_extra + info.size_file_comment ==
+            z.capped_directory_end)
+        return UNZ_END_OF_LIST_OF_FILE;
+    return unzGoToNextFile(z.uf);
 }
 
 // The current entry's information and name (as unzGetCurrentFileInfo64 gives them), with the
@@ -468,7 +523,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
     if (max_bytes >= 0) {
         ZPOS64_T left = ZPOS64_T(max_bytes);
         bool first_entry = true;
-        for (int e = unzGoToFirstFile(z.uf); e == UNZ_OK; e = unzGoToNextFile(z.uf)) {
+        for (int e = unzGoToFirstFile(z.uf); e == UNZ_OK; e = next_entry(z)) {
             unz_file_info64 info;
             char raw[kMaxEntryName + 1];
             if (entry_info(z, &info, raw, sizeof raw) != UNZ_OK) break;  // the extraction reports it
@@ -554,7 +609,7 @@ int zip_to_file(std::string zip, std::string out_dir, std::string* name_io, int 
             xer << "UNZIP zip_to_file failed with err=" << r << "\n";
             return summary(r);
         }
-        err = unzGoToNextFile(z.uf);
+        err = next_entry(z);
     }
     if (err == UNZ_END_OF_LIST_OF_FILE) {
         journal.succeeded();
@@ -570,7 +625,7 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names) {
     if (!archive) return err_zip_open;
     zip_archive& z = *archive;
     int err = unzGoToFirstFile(z.uf);
-    for (; err == UNZ_OK; err = unzGoToNextFile(z.uf)) {
+    for (; err == UNZ_OK; err = next_entry(z)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
         if (entry_info(z, &info, raw, sizeof raw) != UNZ_OK) return err_zip_read;
@@ -597,7 +652,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
     unz64_file_pos file_at{}, fork_at{};
     bool have_fork = false;
     int err = unzGoToFirstFile(uf);
-    for (; err == UNZ_OK; err = unzGoToNextFile(uf)) {
+    for (; err == UNZ_OK; err = next_entry(z)) {
         unz_file_info64 info;
         char raw[kMaxEntryName + 1];
         if ((err = entry_info(z, &info, raw, sizeof raw)) != UNZ_OK) break;

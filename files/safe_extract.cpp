@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/globals.h"
@@ -41,13 +42,29 @@ std::vector<std::string> split_components(const std::string& s) {
     return out;
 }
 
-// Unique enough among threads of this process; O_EXCL settles the rest.
+// Unique enough among threads of this process; O_EXCL settles the rest. hidden_temp_owner reads
+// these names back.
 std::string temp_name_beside(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     char buf[48];
     std::snprintf(buf, sizeof buf, "%s%d-%u", kHiddenTempPrefix, static_cast<int>(getpid()), counter++);
     std::string dir = plat::parent_of(target);
     return (dir == "/" ? dir : dir + "/") + buf;
+}
+
+// The number that s holds from from to to as printf writes it: digits only, without a leading
+// zero, at most max. False for anything else.
+bool printed_number(const std::string& s, size_t from, size_t to, unsigned long long max,
+                    unsigned long long* value) {
+    if (from >= to || (s[from] == '0' && to - from > 1)) return false;
+    unsigned long long n = 0;
+    for (size_t i = from; i < to; ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        n = n * 10 + static_cast<unsigned>(s[i] - '0');
+        if (n > max) return false;
+    }
+    *value = n;
+    return true;
 }
 
 // The extended attributes of in, as far as out's file system takes them: they are not worth
@@ -68,20 +85,25 @@ void copy_xattrs(int in, int out) {
 }
 
 // A copy of the file or link at target (st its lstat) under a fresh hidden name beside it (*kept):
-// a file's bytes, mode, times and extended attributes, a link's text. For file systems without
-// hard links; a large file costs its size once more in time and space, the price there of a name
-// that never stands empty. 0 or errno, with no copy left.
+// a file's bytes, owner, mode, times and extended attributes, a link's text and owner. For file
+// systems without hard links; a large file costs its size once more in time and space, the price
+// there of a name that never stands empty. 0 or errno, with no copy left.
 int copy_aside(const std::string& target, const struct stat& st, std::string* kept) {
     if (S_ISLNK(st.st_mode)) {
         std::string text;
         if (int err = read_link_text(target, &text)) return err;
-        return symlink_temp_beside(target, text, kept);
+        if (int err = symlink_temp_beside(target, text, kept)) return err;
+        if (lchown(kept->c_str(), st.st_uid, st.st_gid) != 0) lchown(kept->c_str(), uid_t(-1), st.st_gid);
+        return 0;
     }
     plat::fd_closer in{open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (in.fd < 0) return errno;
     const int out = create_temp_beside(target, kept);
     if (out < 0) return -out;
-    // The old file's mode before its bytes, as copy_file does.
+    // The old file's owner and group where this process may give them (root), else its group
+    // where the user is one of it; neither is worth failing for. Before the mode, which a change
+    // of owner strips of its set-id bits, and the mode before the bytes, as copy_file does.
+    if (fchown(out, st.st_uid, st.st_gid) != 0) fchown(out, uid_t(-1), st.st_gid);
     int err = fchmod(out, st.st_mode & 07777) != 0 ? errno : plat::copy_all(in.fd, out);
     if (!err) copy_xattrs(in.fd, out);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -135,6 +157,18 @@ int parent_depth(const std::string& target, const std::string& root, size_t* dep
 }
 
 }  // namespace
+
+pid_t hidden_temp_owner(const std::string& name) {
+    const size_t from = sizeof kHiddenTempPrefix - 1;
+    if (name.compare(0, from, kHiddenTempPrefix) != 0) return 0;
+    const size_t dash = name.find('-', from);
+    unsigned long long pid = 0, counter = 0;
+    if (dash == std::string::npos ||
+        !printed_number(name, from, dash, std::numeric_limits<pid_t>::max(), &pid) ||
+        !printed_number(name, dash + 1, name.size(), std::numeric_limits<unsigned>::max(), &counter))
+        return 0;
+    return static_cast<pid_t>(pid);
+}
 
 bool archive_name_is_safe(const std::string& name) {
     if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <set>
 #include <string>
@@ -15,6 +16,11 @@
 // What the hidden names of files on their way into place start with (".vtmp-PID-N"): reserved,
 // as a clean-up removes such names.
 inline constexpr char kHiddenTempPrefix[] = ".vtmp-";
+
+// The process that wrote name, when name is exactly a hidden name this program writes: the
+// prefix, the process id and a counter in decimal as printed (no sign, blank or leading zero,
+// each within its type), one '-' between them and nothing after. 0 for any other name.
+pid_t hidden_temp_owner(const std::string& name);
 
 // A relative name without "..", without a backslash, not empty, and with no component that starts
 // with kHiddenTempPrefix. Trailing '/' allowed.

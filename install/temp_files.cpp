@@ -8,26 +8,57 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <set>
 #include <utility>
 
+#include "core/globals.h"
 #include "core/strings.h"
+#include "files/errors.h"
 #include "files/file_operations.h"
 #include "files/safe_extract.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
 constexpr char kLockName[] = ".lock";
 
-// ".vtmp-PID-N" of a process other than this one that no longer runs.
+// A hidden name this program writes, of a process other than this one that no longer runs.
 bool is_stale_temp_item(const std::string& name) {
-    if (!starts_with(name, kHiddenTempPrefix)) return false;
-    char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + sizeof kHiddenTempPrefix - 1, &end, 10);
-    if (pid <= 0 || *end != '-' || pid == getpid()) return false;
-    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    const pid_t pid = hidden_temp_owner(name);
+    if (pid <= 0 || pid == getpid()) return false;
+    return kill(pid, 0) != 0 && errno == ESRCH;
 }
+
+// The locks of the copies a sweep walks, held until it ends: no program starts a run in them
+// meanwhile. A process the sweep cannot see (one in another PID namespace) counts as ended, so
+// the lock, not the process id, tells whether a run is writing there.
+class copy_locks {
+public:
+    copy_locks() = default;
+    copy_locks(const copy_locks&) = delete;
+    copy_locks& operator=(const copy_locks&) = delete;
+    ~copy_locks() {
+        for (auto l = held_.rbegin(); l != held_.rend(); ++l) plat::unlock_file(l->first, l->second);
+    }
+    // Takes the lock of the copy in folder (ending in '/'); false, logged, when another program
+    // holds it or it cannot be taken.
+    bool take(const std::string& folder) {
+        int fd = -1;
+        const std::string path = folder + copy_lock_name;
+        const int err = plat::lock_file(path, &fd);
+        if (err == 0) {
+            held_.emplace_back(path, fd);
+            return true;
+        }
+        xer << "Temporary items in " << folder << " are left alone: "
+            << (err == EWOULDBLOCK ? std::string("another program is working on the copy") : error_str(err))
+            << ".\n";
+        return false;
+    }
+
+private:
+    std::vector<std::pair<std::string, int>> held_;
+};
 
 // A folder goes with everything in it (a link as a link); anything else is unlinked.
 int remove_item(const std::string& path) {
@@ -51,6 +82,8 @@ std::vector<std::string> folder_names(const std::string& folder) {
 }
 
 void sweep_stale_temp_items(const std::string& folder) {
+    copy_locks locks;
+    if (!locks.take(folder)) return;
     std::vector<std::string> todo{folder};
     std::set<std::pair<dev_t, ino_t>> seen;  // a folder mounted below itself is walked once
     while (!todo.empty()) {
@@ -63,6 +96,11 @@ void sweep_stale_temp_items(const std::string& folder) {
         struct stat st;
         if (fd < 0) continue;
         DIR* d = fstat(fd, &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second ? fdopendir(fd) : nullptr;
+        // A copy installed inside this one is swept only while its own lock is ours too.
+        if (d && dir != folder && fstatat(fd, copy_lock_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !locks.take(dir)) {
+            closedir(d);
+            continue;
+        }
         if (!d) {
             close(fd);
             continue;
@@ -70,12 +108,18 @@ void sweep_stale_temp_items(const std::string& folder) {
         while (dirent* e = readdir(d)) {
             const std::string name = e->d_name;
             if (name == "." || name == "..") continue;
-            if (is_stale_temp_item(name))
-                remove_item(dir + name);
-            else if (e->d_type == DT_DIR ||
-                     (e->d_type == DT_UNKNOWN && fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      S_ISDIR(st.st_mode)))
+            if (is_stale_temp_item(name)) {
+                const int err = remove_item(dir + name);
+                if (err)
+                    xer << "Could not remove the temporary item " << dir + name << " of an ended run: "
+                        << error_str(err) << "\n";
+                else
+                    xer << "Removed the temporary item " << dir + name << " of an ended run.\n";
+            } else if (e->d_type == DT_DIR ||
+                       (e->d_type == DT_UNKNOWN && fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISDIR(st.st_mode))) {
                 todo.push_back(dir + name + "/");
+            }
         }
         closedir(d);
     }

@@ -6,10 +6,17 @@
 #include <string>
 #include <vector>
 
+// The lock file of a copy, in the copy's folder: a program holds it while it works on the copy.
+// Hidden, so no listing of the copy shows it.
+inline constexpr char copy_lock_name[] = ".volatra-installer.lock";
+
 // Every name in folder but "." and "..", hidden ones included; empty when it cannot be read.
 std::vector<std::string> folder_names(const std::string& folder);
-// Removes from folder (ending in '/') and every folder below it the hidden temporary items,
-// files or folders, of processes that no longer run. Links below folder are not followed.
+// Removes from the copy in folder (ending in '/') and every folder below it the hidden temporary
+// items, files or folders, of processes that no longer run, logging each. Only while it holds
+// the copy's lock (and that of any copy found inside it, whose folders it skips otherwise):
+// where another program holds it, or it cannot be taken, nothing is removed. Links below folder
+// are not followed.
 void sweep_stale_temp_items(const std::string& folder);
 // Start-up: empties the private temporary folder (ending in '/', a real folder of this user)
 // of what earlier runs left, except the item that holds keep (the running program may have been

@@ -5,8 +5,7 @@
 
 #include <string>
 
-// The lock file's name in the copy's folder; hidden, so no listing of the copy shows it.
-inline constexpr char copy_lock_name[] = ".volatra-installer.lock";
+#include "install/temp_files.h"  // copy_lock_name, which the clean-up of a copy takes too
 
 // Takes the lock of the copy in folder (ending in '/') for a run, giving up one held on another
 // copy. False, after an alert naming the copy, when another program holds it. Where no lock file

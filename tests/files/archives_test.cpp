@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -317,6 +318,55 @@ TEST_F(ZipTest, CorruptAndMissingArchivesFailWithTheirCodes) {
     EXPECT_FALSE(path_exists(box.dest + "g.txt"));
 }
 
+// An end record counting 65,535 entries, as writers without Zip64 put for that many and more
+// (and a Zip64 one that counts them, as writers that always use Zip64 put it), is read to the end
+// of the central directory, with or without a bound; one that breaks off before that end is still
+// refused, and what its entries wrote is undone.
+TEST_F(ZipTest, CappedEntryCountsAreReadToTheDirectorysEnd) {
+    const struct {
+        size_t count;
+        bool zip64;
+    } archives[] = {{65535, false}, {65535, true}, {120002, false}};
+    for (const auto [count, zip64] : archives) {
+        // Between a first and a last file, records of no meaning that are skipped: cheap in number.
+        std::vector<zip_item> items(count, {"__MACOSX/x", "", 0, 0});
+        items.front() = {"first.txt", "1"};
+        items.back() = {"last.txt", "2"};
+        make_zip(zip_path(), items);
+        std::string bytes = read_file(zip_path());
+        const size_t end = bytes.rfind("PK\x05\x06");
+        ASSERT_EQ(bytes.substr(end + 8, 4), "\xFF\xFF\xFF\xFF") << count;
+        if (zip64) {
+            // The Zip64 end record and its locator go before the end record, which points to them.
+            auto le = [](uint64_t v, int n) {
+                std::string r;
+                for (int i = 0; i < n; ++i) r += char(v >> (8 * i));
+                return r;
+            };
+            const std::string directory = bytes.substr(end + 12, 8);  // its size and offset
+            bytes = bytes.substr(0, end) + le(0x06064b50, 4) + le(44, 8) + le(45, 2) + le(45, 2) + le(0, 8) +
+                    le(65535, 8) + le(65535, 8) + directory.substr(0, 4) + le(0, 4) + directory.substr(4) +
+                    le(0, 4) + le(0x07064b50, 4) + le(0, 4) + le(end, 8) + le(1, 4) + bytes.substr(end, 12) +
+                    le(~0ull, 8) + bytes.substr(end + 20);
+            write_file(zip_path(), bytes);
+        }
+        std::vector<std::string> names;
+        EXPECT_EQ(zip_entry_names(zip_path(), &names), 0) << count;
+        EXPECT_EQ(names.size(), count);
+        for (int64_t bound : {int64_t(-1), int64_t(1) << 20}) {
+            EXPECT_EQ(zip_to_file(zip_path(), box.dest, nullptr, 0, "", bound), 0) << count << " " << bound;
+            EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"first.txt", "last.txt"}));
+            remove_tree(box.dest + "first.txt");
+            remove_tree(box.dest + "last.txt");
+        }
+        bytes[bytes.rfind("PK\x01\x02") + 1] = 'X';  // the last central record
+        write_file(zip_path(), bytes);
+        EXPECT_EQ(zip_to_file(zip_path(), box.dest), UNZ_BADZIPFILE) << count;
+        EXPECT_TRUE(dest_listing(box).empty());
+        EXPECT_EQ(zip_entry_names(zip_path(), &names), err_zip_read);
+    }
+}
+
 // A failed extraction leaves the folder as it found it, with or without a bound: what earlier
 // entries replaced (a file by a file, a file by a link, the Mac metadata of a file it did not
 // write) is back, and what they made is gone.
@@ -396,6 +446,50 @@ TEST_F(ZipTest, AFailedExtractionKeepsTheFilesItReplaced) {
     ASSERT_EQ(zip_to_file(zip_path(), box.dest), 0);
     EXPECT_EQ(read_file(box.dest + "l"), "the new a");
     EXPECT_EQ(dest_listing(box), (std::vector<std::string>{"a.txt", "d", "f.txt", "l", "z.bin"}));
+}
+
+// Without hard links the old file is copied aside, with its owner and group where the process
+// may give them (as root): a failed call puts it back as it was, its set-id bit too.
+TEST_F(ZipTest, AFileCopiedAsideKeepsItsOwner) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root gives a file another owner";
+    const std::string a = box.dest + "a.txt", payload(1000, 'p');
+    write_file(a, "the old a");
+    ASSERT_EQ(chown(a.c_str(), 1234, 5678), 0);
+    ASSERT_EQ(chmod(a.c_str(), 02750), 0);
+    ASSERT_EQ(symlink("a.txt", (box.dest + "l").c_str()), 0);
+    ASSERT_EQ(lchown((box.dest + "l").c_str(), 1234, 5678), 0);
+    make_zip(zip_path(),
+             {{"a.txt", "the new a"}, {"l", "z.bin", 0xA1ED0000, 0}, {"z.bin", payload, 0x81A40000, 0}});
+    std::string bytes = read_file(zip_path());
+    bytes[bytes.find(payload) + 500] ^= 0x55;  // the last entry fails its checksum
+    write_file(zip_path(), bytes);
+    const child_result r = run_in_child([&] {
+        if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(child_returned);
+        _exit(zip_to_file(zip_path(), box.dest) == UNZ_CRCERROR ? 0 : 1);
+    });
+    if (r.exit_code == child_returned) GTEST_SKIP() << "this system does not let a process filter its calls";
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    struct stat st;
+    ASSERT_EQ(stat(a.c_str(), &st), 0);
+    EXPECT_EQ(read_file(a), "the old a");
+    EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
+    EXPECT_EQ(st.st_mode & 07777, 02750u);
+    ASSERT_EQ(lstat((box.dest + "l").c_str(), &st), 0);
+    EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
+
+    // A user who may not give it another owner still gives it its group, one of theirs.
+    ASSERT_EQ(chown(a.c_str(), 4321, 5678), 0);
+    ASSERT_EQ(chmod(a.c_str(), 0664), 0);
+    ASSERT_TRUE(chmod(box.dir.c_str(), 0755) == 0 && chmod(box.dest.c_str(), 0777) == 0);
+    const child_result user = run_in_child([&] {
+        const gid_t groups[] = {5678};
+        if (setgroups(1, groups) != 0 || setgid(1234) != 0 || setuid(1234) != 0) _exit(2);
+        if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(2);
+        _exit(zip_to_file(zip_path(), box.dest) == UNZ_CRCERROR ? 0 : 1);
+    });
+    EXPECT_EQ(user.exit_code, 0) << user.out;
+    ASSERT_EQ(stat(a.c_str(), &st), 0);
+    EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
 }
 
 // Many records for one file: its metadata is saved once. A failed call takes away what it wrote

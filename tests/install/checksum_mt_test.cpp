@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <new>
@@ -11,6 +12,8 @@
 #include "engine_helpers.h"
 #include "files/md5.h"
 #include "install/checksum.h"
+#include "install/temp_files.h"
+#include "platform/plat_paths.h"
 
 namespace {
 
@@ -199,6 +202,68 @@ TEST_F(Checksum, StaleTemporaryItemsOfEndedProcessesAreSwept) {
               (std::vector<std::string>{"Aircraft/a/" + mine, "Aircraft/a/.vtmp-notes", "Old/elsewhere",
                                         "Resources/" + mine, "Resources/.vtmp-notes"}));
     EXPECT_TRUE(path_exists(outside / stale));
+}
+
+// Only names exactly as the program writes them go, each logged; anything else of the user's that
+// merely looks like one stays, also where the process id read loosely would be an ended one.
+TEST_F(Checksum, OnlyTheProgramsOwnHiddenNamesAreSweptEachLogged) {
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string pid = std::to_string(gone), tmp = ".vtmp-";
+    const std::vector<std::string> ours = {tmp + pid + "-0", tmp + pid + "-4294967295", tmp + pid + "-7/half.dsf"};
+    const std::vector<std::string> users = {
+        tmp + pid + "-backup/pack.dsf", tmp + pid + "-my notes", tmp + " " + pid + "-1", tmp + "+" + pid + "-1",
+        tmp + "0" + pid + "-1",  tmp + pid + "-01",      tmp + pid + "-1-",           tmp + pid + "-1 ",
+        tmp + pid + "-",          tmp + pid + "-4294967296", tmp + "0-1",             tmp + pid + "--1",
+        tmp + std::to_string((1ull << 31) + unsigned(gone)) + "-1",
+        tmp + std::to_string((1ull << 32) + unsigned(gone)) + "-1"};
+    const std::string pack = "Custom Scenery/my pack/";
+    std::vector<std::string> kept;
+    for (const std::string& name : ours) copy.write(pack + name, "an interrupted extraction");
+    for (const std::string& name : users) kept.push_back(pack + name), copy.write(kept.back(), "the user's");
+    std::sort(kept.begin(), kept.end());
+    add_history("All/Resources/a.txt", {md5_abc});
+    log_capture log;
+    run_pass();
+    EXPECT_EQ(list_tree(copy.path()), kept);
+    for (const char* removed : {"-0", "-4294967295", "-7"})
+        EXPECT_NE(log.text().find("Removed the temporary item " + copy.path() + pack + tmp + pid + removed +
+                                  " of an ended run.\n"),
+                  std::string::npos)
+            << removed << "\n"
+            << log.text();
+}
+
+// Another program that holds the copy's lock may be writing its hidden names from where this one
+// cannot see its process: its copy is left alone, and so is a copy inside this one that it holds.
+TEST_F(Checksum, ACopyAnotherProgramHoldsIsNotSwept) {
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = ".vtmp-" + std::to_string(gone) + "-3", inner = "Custom Scenery/second copy/";
+    copy.write("Resources/" + stale, "another program's");
+    copy.write(inner + stale, "a copy inside this one");
+    add_history("All/Resources/a.txt", {md5_abc});
+    int held = -1, inner_held = -1;
+    ASSERT_EQ(plat::lock_file(copy.path() + copy_lock_name, &held), 0);
+    {
+        log_capture log;
+        run_pass();
+        EXPECT_TRUE(path_exists(copy / ("Resources/" + stale)) && path_exists(copy / (inner + stale)));
+        EXPECT_NE(log.text().find("Temporary items in " + copy.path() +
+                                  " are left alone: another program is working on the copy.\n"),
+                  std::string::npos)
+            << log.text();
+    }
+    plat::unlock_file(copy.path() + copy_lock_name, held);
+    ASSERT_EQ(plat::lock_file(copy / (inner + copy_lock_name), &inner_held), 0);
+    run_pass();
+    EXPECT_EQ(list_tree(copy.path()), (std::vector<std::string>{inner + copy_lock_name, inner + stale}));
+    plat::unlock_file(copy / (inner + copy_lock_name), inner_held);
+    // Nobody holds either now; the locks the sweep took go with it.
+    run_pass();
+    EXPECT_TRUE(list_tree(copy.path()).empty());
 }
 
 }  // namespace
