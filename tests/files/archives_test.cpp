@@ -484,9 +484,13 @@ TEST_F(ZipTest, AFileCopiedAsideKeepsItsOwner) {
     const child_result user = run_in_child([&] {
         const gid_t groups[] = {5678};
         if (setgroups(1, groups) != 0 || setgid(1234) != 0 || setuid(1234) != 0) _exit(2);
+        // The tests may sit below a folder only its owner can enter (a private temporary one).
+        if (access(box.dest.c_str(), W_OK | X_OK) != 0 || access(zip_path().c_str(), R_OK) != 0)
+            _exit(child_returned);
         if (!refuse_calls({{SYS_linkat, EPERM}, {SYS_renameat2, EINVAL}})) _exit(2);
         _exit(zip_to_file(zip_path(), box.dest) == UNZ_CRCERROR ? 0 : 1);
     });
+    if (user.exit_code == child_returned) GTEST_SKIP() << "another user cannot reach the test's folder here";
     EXPECT_EQ(user.exit_code, 0) << user.out;
     ASSERT_EQ(stat(a.c_str(), &st), 0);
     EXPECT_EQ(std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid), "1234:5678");
