@@ -57,6 +57,54 @@ bool folder_stays_inside_copy(const std::string& location) {
     return err == 0 || err == ENOENT;
 }
 
+bool is_deselected_tile(const file_version_struct& v) {
+    return v.is_global && !stg.tile_selected[v.lon_idx][v.lat_idx];
+}
+
+// The run takes this version out of the copy: the release dropped it, or it is a tile the user
+// deselected.
+bool removed_by_run(const file_version_struct& v) { return v.sig_want == "GONE" || is_deselected_tile(v); }
+
+// Every folder between the locations of the files to install and dest_dir_path.
+std::set<std::string> install_folders() {
+    std::set<std::string> folders;
+    for (const file_history_struct& h : sim_info)
+        if (h.versions.back().need_install) add_parent_folders(install_location(h.versions.back()), folders);
+    return folders;
+}
+
+// Whether a removal at location stands where the run installs something: a file or link where a
+// file to install needs a folder, or a folder (on location's way) where a file goes.
+bool in_the_way(const std::string& location, const std::set<std::string>& folders,
+                const std::set<std::string>& files) {
+    if (folders.count(location + "/")) return true;
+    std::set<std::string> on_its_way;
+    add_parent_folders(location, on_its_way);
+    for (const std::string& f : on_its_way)
+        if (files.count(f.substr(0, f.size() - 1))) return true;
+    return false;
+}
+
+// Deletes the current versions marked need_delete (all, or only those in the way of the files to
+// install), adding their folders to `folders`; the number that would not go.
+int delete_marked(removal_order order, std::set<std::string>& folders) {
+    std::set<std::string> install_places, needed;
+    if (order == removal_order::in_the_way_first) {
+        needed = install_folders();
+        for (const file_history_struct& h : sim_info)
+            if (h.versions.back().need_install) install_places.insert(install_location(h.versions.back()));
+    }
+    int failed = 0;
+    for (file_history_struct& h : sim_info) {
+        file_version_struct& v = h.versions.back();
+        if (!v.need_delete) continue;
+        if (order == removal_order::in_the_way_first && !in_the_way(install_location(v), needed, install_places))
+            continue;
+        failed += delete_removal(v, "", folders);
+    }
+    return failed;
+}
+
 }  // namespace
 
 int choose_files() {
@@ -73,14 +121,10 @@ int choose_files() {
         if (!want_this_f(static_cast<int>(h), last)) continue;
 
         const std::string local = install_location(v);
-        bool gone = v.sig_want == "GONE";
-        const bool absent = v.sig_have == "NONE";
-        bool current = !absent && v.sig_have == v.sig_want;
         // A deselected tile is removed like a file the release no longer has.
-        if (v.is_global && !stg.tile_selected[v.lon_idx][v.lat_idx]) {
-            gone = true;
-            current = false;
-        }
+        const bool gone = removed_by_run(v);
+        const bool absent = v.sig_have == "NONE";
+        const bool current = !absent && !is_deselected_tile(v) && v.sig_have == v.sig_want;
 
         bool act;
         if (gone && filled.count(local)) {
@@ -206,9 +250,7 @@ void add_parent_folders(const std::string& location, std::set<std::string>& out)
 
 void prune_empty_folders(const std::set<std::string>& folders) {
     // make_dirs made these for files still to come: a folder emptied by a rename stays.
-    std::set<std::string> needed;
-    for (const file_history_struct& h : sim_info)
-        if (h.versions.back().need_install) add_parent_folders(install_location(h.versions.back()), needed);
+    const std::set<std::string> needed = install_folders();
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const std::string& folder = *it;
         // The copy itself and anything outside it are never removed.
@@ -229,37 +271,47 @@ bool delete_failed(const std::string& location, int err) {
     return true;
 }
 
+bool delete_removal(file_version_struct& v, const char* log_prefix, std::set<std::string>& folders) {
+    const std::string location = install_location(v);
+    stg.current_action = 0;
+    if (!folder_stays_inside_copy(location)) {
+        xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path << ".\n";
+        return true;
+    }
+    const int err = delete_file(location);
+    if (stg.log_actions)
+        xer << log_prefix << "DELETING  file " << location << ", with result=" << err << ".\n";
+    add_parent_folders(location, folders);
+    // Only a file that is really gone counts as absent; one that refused to go is still there.
+    if (delete_failed(location, err)) return true;
+    v.up_to_date = 0;
+    v.sig_have = "NONE";
+    return false;
+}
+
 int delete_files() {
     std::set<std::string> folders;
-    int failed = 0;
-    for (file_history_struct& h : sim_info) {
-        file_version_struct& v = h.versions.back();
-        if (!v.need_delete) continue;
-        const std::string location = install_location(v);
-        stg.current_action = 0;
-        if (!folder_stays_inside_copy(location)) {
-            xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path
-                << ".\n";
-            ++failed;
-            continue;
-        }
-        int err = delete_file(location);
-        if (stg.log_actions) xer << "DELETING  file " << location << ", with result=" << err << ".\n";
-        add_parent_folders(location, folders);
-        // Only a file that is really gone counts as absent; one that refused to go is still there.
-        if (delete_failed(location, err)) {
-            ++failed;
-        } else {
-            v.up_to_date = 0;
-            v.sig_have = "NONE";
-        }
-    }
+    const int failed = delete_marked(removal_order::all_first, folders);
     prune_empty_folders(folders);
     return failed;
 }
 
-int clear_and_make_dirs(int* delete_failures) {
-    const int failed = delete_files();
+int clear_and_make_dirs(int* delete_failures, removal_order order) {
+    std::set<std::string> folders;
+    const int failed = delete_marked(order, folders);
     if (delete_failures) *delete_failures = failed;
+    // The folders of every path the run removes, also where the file had gone already (the user
+    // deleted it, or a run stopped midway), and an empty folder where a file is to go: either would
+    // keep a file of the release out for good.
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
+        const file_version_struct& v = sim_info[h].versions[last];
+        if (!want_this_f(static_cast<int>(h), last)) continue;
+        if (removed_by_run(v))
+            add_parent_folders(install_location(v), folders);
+        else if (v.need_install)
+            folders.insert(install_location(v) + "/");
+    }
+    prune_empty_folders(folders);
     return make_dirs();
 }

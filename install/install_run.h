@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+struct file_version_struct;
+
 // The question about a file the user changed since it was installed. Answers: 1 overwrite or
 // delete it, 2 keep it, 3 cancel the whole installation, 4 overwrite or delete every changed
 // file of its folder, 5 keep every changed file of its folder.
@@ -27,11 +29,20 @@ void make_dir_error(std::string path, int err);
 // Deletes the current versions marked need_delete and prunes the folders left empty. Returns
 // the number of files that could not be deleted (see delete_failed).
 int delete_files();
-// Readies an existing copy for a run's files: first deletes what the run removes and prunes the
-// folders that empties (delete_files), so that a file can take the place of a folder the release
-// no longer has and a folder the place of a file, then makes the folders (make_dirs). Returns
-// make_dirs's result; *delete_failures (when given) = the files that would not go.
-int clear_and_make_dirs(int* delete_failures);
+// Which removals the preparation of a run makes: every one (the disc road), or only those that
+// stand where the run installs something (a folder where a file goes, a file or link where a
+// folder goes), the rest left to the fetch, which makes them once the files are in.
+enum class removal_order { all_first, in_the_way_first };
+// Readies an existing copy for a run's files: deletes what the run removes (all of it, or what is
+// in the way), then prunes the folders of every path the run removes, emptied now or before, and
+// any empty folder where a file is to go, so that a file can take the place of a folder and a
+// folder the place of a file; last makes the folders (make_dirs). Returns make_dirs's result;
+// *delete_failures (when given) = the files that would not go.
+int clear_and_make_dirs(int* delete_failures, removal_order order);
+// Deletes the removal v at its install location unless its folder leads out of the copy, logs it
+// (the log flag set) after log_prefix, adds its folders to `folders` and marks v absent once it is
+// gone. True when it would not go.
+bool delete_removal(file_version_struct& v, const char* log_prefix, std::set<std::string>& folders);
 // Whether deleting location ended with err in a failure: anything but success or a file that
 // is not there. A failure is logged with its cause.
 bool delete_failed(const std::string& location, int err);

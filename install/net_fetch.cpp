@@ -253,20 +253,8 @@ int grab_files() {
             stg.current_action = 3;
             done = true;
         } else if (v.need_delete) {
+            // Deleted once every file is in (or by the preparation, where it stood in the way of one).
             stg.current_action = 0;
-            // The run's preparation deleted it already (delete_files marks it absent), and its
-            // place may hold a folder of the release by now: only one it could not delete is
-            // tried again.
-            if (v.sig_have != "NONE") {
-                // A folder reached through a link that leads out of the copy is not followed.
-                int r = check_target_parent(location, dest_dir_path);
-                if (r == 0) r = delete_file(location);
-                if (stg.log_actions)
-                    xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
-                        << ".\n";
-                if (delete_failed(location, r)) ++stg.delete_errors;
-                add_parent_folders(location, deleted_files);
-            }
             done = true;
         } else if (!v.need_install) {
             stg.current_action = v.up_to_date ? 2 : 3;
@@ -329,6 +317,14 @@ int grab_files() {
     drain_unpacks(true);
     if (streams_busy) return stg.extract_error;
     next.finished = 1;
+    // Only a fetch that brought every file takes the old ones away: one that stopped leaves the
+    // copy as whole as it was, for the next run to complete.
+    if (!stg.extract_error)
+        for (file_history_struct& h : sim_info) {
+            file_version_struct& v = h.versions.back();
+            if (v.need_delete && v.sig_have != "NONE" && path_is_safe(v.path))
+                stg.delete_errors += delete_removal(v, "now we want to nuke a file: ", deleted_files);
+        }
     prune_empty_folders(deleted_files);
     return 1;
 }

@@ -204,7 +204,7 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
         // place of a folder it drops, and the reverse. A file that would not go is a failed file
         // of the run.
         int failed_deletions = 0;
-        if (!choose_files() || clear_and_make_dirs(&failed_deletions)) {
+        if (!choose_files() || clear_and_make_dirs(&failed_deletions, removal_order::all_first)) {
             unlock_copy();
             screen.next = flow.choose;
             return 1;

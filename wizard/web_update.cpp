@@ -327,10 +327,11 @@ int net_run_patch(int entered, wizard_screen& screen) {
             screen.next = net_start;
             return 1;
         }
-        // What the release removed goes before the new folders are made (a file may take the
-        // place of a folder it drops, and the reverse); a file that would not go is tried again,
-        // and counted, when the fetch reaches it.
-        if (!lock_copy_for_run(dest_dir_path) || !choose_files() || clear_and_make_dirs(nullptr)) {
+        // Only a removal that stands where a file or folder of the release goes is made before the
+        // new folders (a file may take the place of a folder it drops, and the reverse); the rest
+        // wait until every file is in, so that a fetch that stops leaves the old files in place.
+        if (!lock_copy_for_run(dest_dir_path) || !choose_files() ||
+            clear_and_make_dirs(nullptr, removal_order::in_the_way_first)) {
             screen.next = net_check_disk;
             return 1;
         }

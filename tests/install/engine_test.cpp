@@ -9,10 +9,13 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 
 #include "engine_helpers.h"
 #include "install/install_run.h"
 #include "install/temp_files.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -282,20 +285,34 @@ TEST_F(Engine, DeletingPrunesOnlyWhatNoFileNeeds) {
 }
 
 TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesStay) {
-    // The release turns the file "turn" into a folder, and the folders "swap" and "drop" into
-    // files; the user's file keeps "swap" a folder.
-    for (const char* f : {"swap/inner.dat", "drop/inner.dat", "turn"}) {
-        write_file(dest_dir_path + f, "abc");
-        file(std::string("All/") + f, {md5_abc, "GONE"}, md5_abc);
+    for (removal_order order : {removal_order::all_first, removal_order::in_the_way_first}) {
+        reset_engine_state();
+        dest_dir_path = top / ("copy " + std::to_string(static_cast<int>(order)) + "/");
+        // The release turns the file "turn" into a folder, and the folders "swap" and "drop" into
+        // files; the user's file keeps "swap" a folder. "moved.dat" goes elsewhere: in the way of
+        // nothing, it waits for the fetch on the web road.
+        for (const char* f : {"swap/inner.dat", "drop/inner.dat", "turn", "moved.dat"}) {
+            write_file(dest_dir_path + f, "abc");
+            file(std::string("All/") + f, {md5_abc, "GONE"}, md5_abc);
+        }
+        write_file(dest_dir_path + "swap/mine.txt", "the user's");
+        // Folders left empty where files go: by the user's deletion, a run stopped midway, or
+        // nothing the manifest knows.
+        for (const char* f : {"gap/", "n1/a/b/", "hole/"}) fs::create_directories(dest_dir_path + f);
+        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat"}) file(f, {md5_abc, "GONE"}, "NONE");
+        for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat", "All/gap", "All/n1/a", "All/hole",
+                              "All/new/moved.dat"})
+            file(f, {md5_old}, "NONE");
+        ASSERT_EQ(choose_files(), 1);
+        int failed = -1;
+        EXPECT_EQ(clear_and_make_dirs(&failed, order), 0);
+        EXPECT_EQ(failed, 0);
+        EXPECT_TRUE(is_dir(dest_dir_path + "turn") && !path_exists(dest_dir_path + "drop"));
+        EXPECT_EQ(list_tree(dest_dir_path + "swap/"), std::vector<std::string>{"mine.txt"});
+        for (const char* f : {"gap", "n1/a", "hole"}) EXPECT_FALSE(path_exists(dest_dir_path + f)) << f;
+        EXPECT_TRUE(is_dir(dest_dir_path + "n1") && is_dir(dest_dir_path + "new"));
+        EXPECT_EQ(path_exists(dest_dir_path + "moved.dat"), order == removal_order::in_the_way_first);
     }
-    write_file(dest_dir_path + "swap/mine.txt", "the user's");
-    for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat"}) file(f, {md5_old}, "NONE");
-    ASSERT_EQ(choose_files(), 1);
-    int failed = -1;
-    EXPECT_EQ(clear_and_make_dirs(&failed), 0);
-    EXPECT_EQ(failed, 0);
-    EXPECT_TRUE(is_dir(dest_dir_path + "turn") && !path_exists(dest_dir_path + "drop"));
-    EXPECT_EQ(list_tree(dest_dir_path + "swap/"), std::vector<std::string>{"mine.txt"});
 }
 
 TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {

@@ -122,9 +122,10 @@ TEST_F(NetFetch, StepsWithoutTransferNameTheirFileToo) {
     }
     EXPECT_EQ(seen, "2same.txt.zip 3unwanted.txt.zip 0gone.txt.zip ");
     EXPECT_EQ(crnt_file_path, std::string(release) + "All/old/gone.txt.zip");
+    EXPECT_TRUE(fs::exists(in_copy("old/gone.txt")));  // it goes once every file is in
+    EXPECT_EQ(grab_files(), 1);  // the stream takes the end of the list, and only then is it over
     EXPECT_FALSE(fs::exists(in_copy("old/gone.txt")));
     EXPECT_EQ(deleted_files, std::set<std::string>{in_copy("old/")});
-    EXPECT_EQ(grab_files(), 1);  // the stream takes the end of the list, and only then is it over
     EXPECT_TRUE(server_->requests().empty());
 }
 
@@ -322,11 +323,15 @@ TEST_F(NetFetch, ADownloadUnlikeTheManifestKeepsTheOldFile) {
     write_file(in_copy("Resources/keep.txt"), "the working old file");
     file_version_struct& v = serve("All/Resources/keep.txt", "what the manifest lists");
     v.sig_want = md5_abc;
+    // A file the release moves: a stream walks its old place while the download runs, and it
+    // stays when the fetch stops.
+    write_file(in_copy("Old/moved.txt"), "moving");
+    add_history("All/Old/moved.txt", {"GONE"}).need_delete = 1;
     EXPECT_EQ(run_fetch(), 1);  // extract_error ends the fetch
     EXPECT_EQ(stg.extract_error, 1);
     EXPECT_EQ(v.up_to_date, 0);
     EXPECT_EQ(read_file(in_copy("Resources/keep.txt")), "the working old file");
-    EXPECT_EQ(list_tree(dest_dir_path), std::vector<std::string>{"Resources/keep.txt"});
+    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"Old/moved.txt", "Resources/keep.txt"}));
     EXPECT_TRUE(fs::is_empty(temp_path));
     auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
@@ -337,6 +342,15 @@ TEST_F(NetFetch, ADownloadUnlikeTheManifestKeepsTheOldFile) {
     // the stream downloaded it.
     EXPECT_EQ(alerts[0].line3, "Compressed File: " + grab_stream_file(0));
     EXPECT_EQ(alerts[0].line4, "Destination: " + in_copy("Resources/keep.txt"));
+    // The next run, with the archive mended, completes the copy.
+    v.sig_want = md5_of("what the manifest lists");
+    stg.extract_error = 0;
+    std::memset(&next, 0, sizeof(next));
+    next.active[0] = next.active[1] = next.wants_file[0] = next.wants_file[1] = 1;
+    EXPECT_EQ(run_fetch(), 1);
+    EXPECT_EQ(stg.extract_error + stg.delete_errors, 0);
+    EXPECT_EQ(list_tree(dest_dir_path), std::vector<std::string>{"Resources/keep.txt"});
+    EXPECT_EQ(read_file(in_copy("Resources/keep.txt")), "what the manifest lists");
 }
 
 TEST_F(NetFetch, NoUsableServerAndUnsafePaths) {

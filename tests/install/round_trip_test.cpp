@@ -53,7 +53,7 @@ protected:
         checksum_pass();
         scenery_take_all();
         EXPECT_EQ(choose_files(), 1);
-        EXPECT_EQ(clear_and_make_dirs(nullptr), 0);
+        EXPECT_EQ(clear_and_make_dirs(nullptr, removal_order::all_first), 0);
         int cursor = 0, disk = 0, changes = 0, r;
         while ((dvd_path = set + "disk_" + std::to_string(disk) + "/", r = step_until_answer(cursor, disk)) ==
                2) {
