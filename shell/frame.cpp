@@ -177,6 +177,9 @@ void MACIBM_event_proc() {
     xtim.profile_chart("startwin", 0);
     // The alert waits longer: nothing moves under it.
     int ticks = mnw.curwin == 994 ? 10 : 1;
+    // A modal window that the frame's events close (Return, its close box) hands back to the loop
+    // that opened it, inside the screen beneath: that screen runs again only on a frame of its own.
+    const bool began_modal = mnw.modal;
 
     load_mouse();
     take_events(ticks);
@@ -208,7 +211,7 @@ void MACIBM_event_proc() {
     }
     xtim.profile_chart("menu", 0);
     BTN_begin_focus_ring();
-    if (!mnw.modal) hooks.update();
+    if (!mnw.modal && !began_modal) hooks.update();
     mouse_help_per_wind(mnw.curwin);
     standard_gui();
     // A recording movie swaps the buffers itself.

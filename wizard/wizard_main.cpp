@@ -100,13 +100,9 @@ int wizard_main(int argc, char** argv, screen_fn first) {
     install_wizard_questions();
     wizard_start(argc, argv, app);
     // The preferences screen and the about box, which no screen of the wizard opens, come first
-    // when asked for. No screen has a frame before they are closed (the frame that closes the
-    // preferences would enter the first one under the box), so a close request under them finds
-    // no run to end and ends the program at once.
-    const app_hooks screens = set_app_hooks({nullptr, APP_handlemenu, APP_window_closed});
+    // when asked for.
     if (cmdline.has_option("--prefs")) handle_prefs();
     if (cmdline.has_option("--about") && !app_done) MACIBM_about();
-    set_app_hooks(screens);
     while (!app_done) MACIBM_event_proc();
     return 0;
 }
