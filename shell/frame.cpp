@@ -25,6 +25,8 @@ void no_menu_command(int) {}
 void quit_now() { app_done = 1; }
 const app_hooks default_hooks{no_update, no_menu_command, quit_now};
 app_hooks hooks = default_hooks;
+// Counts the windows brought up: a button change belongs to the window it was made in.
+unsigned windows_opened = 0;
 
 struct subwin_row {
     int id;
@@ -116,11 +118,15 @@ bool is_key(const plat::event& e) {
 // seen by a frame of its own, so a tap's press holds the button for a frame and two taps are two.
 // A key waits while the focused widget's queue is full, and a press or release after keys waits
 // for the next frame, so that the widget that had the focus reads them before a press moves it.
-// What a frame leaves keeps its order for the next frames.
+// What a frame leaves keeps its order for the next frames. A press or release was made in the
+// window the frame began in: when another window has come up by the time it is read (Return
+// closed an alert or a question), it goes with the window it was made in and reaches no other.
 void take_events(int ticks) {
-    // An event taken from the window layer and left for the next frame.
+    // An event taken from the window layer and left for the next frame, and the window it was made in.
     static plat::event left;
     static bool have_left = false;
+    static unsigned left_in = 0;
+    const unsigned shown = windows_opened;
     const uint64_t deadline = xtim.microsecs() + static_cast<uint64_t>(ticks) * 1000000 / 60;
     bool took_key = false;
     for (;;) {
@@ -129,6 +135,7 @@ void take_events(int ticks) {
         if (have_left) {
             ev = left;
             have_left = false;
+            if (is_button(ev) && left_in != shown) continue;
         } else {
             const uint64_t now = xtim.microsecs();
             if (now >= deadline) break;
@@ -144,6 +151,7 @@ void take_events(int ticks) {
         if (no_room || (is_button(ev) && took_key)) {
             left = ev;
             have_left = true;
+            left_in = shown;
             break;
         }
         if (ev.what == plat::ev_wheel)
@@ -169,6 +177,9 @@ void MACIBM_event_proc() {
     xtim.profile_chart("startwin", 0);
     // The alert waits longer: nothing moves under it.
     int ticks = mnw.curwin == 994 ? 10 : 1;
+    // A modal window that the frame's events close (Return, its close box) hands back to the loop
+    // that opened it, inside the screen beneath: that screen runs again only on a frame of its own.
+    const bool began_modal = mnw.modal;
 
     load_mouse();
     take_events(ticks);
@@ -200,7 +211,7 @@ void MACIBM_event_proc() {
     }
     xtim.profile_chart("menu", 0);
     BTN_begin_focus_ring();
-    if (!mnw.modal) hooks.update();
+    if (!mnw.modal && !began_modal) hooks.update();
     mouse_help_per_wind(mnw.curwin);
     standard_gui();
     // A recording movie swaps the buffers itself.
@@ -243,6 +254,8 @@ int APL_HandleCarbonEvent(const plat::event& ev) {
 }
 
 void MACIBM_startwind(int id, int) {
+    // The same window drawn anew (an update event) is no other window.
+    if (id != mnw.curwin) ++windows_opened;
     plot_init_lights = 1;
     mouse_help_per_wind(id);
     OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);

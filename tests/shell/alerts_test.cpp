@@ -20,6 +20,7 @@
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"
 #include "shell_helpers.h"
+#include "widgets/widget_kit.h"
 
 namespace {
 
@@ -141,6 +142,35 @@ TEST_F(Alert, MessageAnsweredByReturnGoesBackWithItsMouse) {
     EXPECT_FALSE(tap.find("(GenC/test line 12)"));  // the location shows in fatal alerts only
     EXPECT_NE(log.text().find("\none\ntwo\nthree\nfour\n(GenC/test line 12)\n"), std::string::npos);
     EXPECT_TRUE(path_exists(tmp / "MemoryLog.txt"));
+}
+
+// Return and then a click on OK within one of the alert's frames: the click was made in the
+// alert and reaches nothing beneath it once Return has closed it; nor does one behind the Return
+// that closes a question. A click of the screen's own presses the button under OK.
+TEST_F(Alert, AClickBehindTheReturnThatClosedAWindowReachesNothingBeneath) {
+    static int fired = 0;
+    fired = 0;
+    const app_hooks old =
+        set_app_hooks({[] { fired += BTN_action(400, 193, 100, 0, 0, "Beneath", "-"); }, nullptr, nullptr});
+    xtim_set_clock([] { return uint64_t{0}; });  // a frame takes all that is queued
+    for (int question : {0, 997}) {
+        press_return();
+        click_at(400, 193);  // the OK, (210, 18) in the 420 x 250 box at (190, 175)
+        if (question) {
+            MACIBM_startwind(question, 0);
+            MACIBM_event_proc();
+        } else {
+            shell_alert(0, "one", "", "", "", t_alert, "GenC/test", 13);
+        }
+        EXPECT_EQ(mnw.curwin, 0) << question;
+        for (int i = 0; i < 3; ++i) MACIBM_event_proc();
+        EXPECT_EQ(fired, 0) << question;
+    }
+    click_at(400, 193);
+    MACIBM_event_proc();
+    EXPECT_EQ(fired, 1);
+    xtim_set_clock(nullptr);
+    set_app_hooks(old);
 }
 
 TEST_F(Alert, FourEmptyLinesShowNothingButAreLogged) {

@@ -328,6 +328,14 @@ TEST_F(Frame, ModalWindowsSkipTheApplicationAndWaitLongerUnderTheAlert) {
     MACIBM_startwind(0, 0);
     MACIBM_event_proc();
     EXPECT_EQ(app_frames, 1);
+    // Return closes the question in the frame's events: the screen that asked it is still asking.
+    MACIBM_startwind(997, 0);
+    push(plat::ev_key_down, (36 << 8) | 13);
+    MACIBM_event_proc();
+    EXPECT_EQ(mnw.curwin, 0);
+    EXPECT_EQ(app_frames, 1);
+    MACIBM_event_proc();
+    EXPECT_EQ(app_frames, 2);
 }
 
 TEST_F(Frame, TextureFailuresWaitForTheMainScreenAndShowOnce) {
