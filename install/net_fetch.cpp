@@ -258,9 +258,10 @@ int grab_files() {
             // place may hold a folder of the release by now: only one it could not delete is
             // tried again.
             if (v.sig_have != "NONE") {
-                // A folder reached through a link that leads out of the copy is not followed.
-                int r = check_target_parent(location, dest_dir_path);
-                if (r == 0) r = delete_file(location);
+                // A folder reached through a link that leads out of the copy, or one where the
+                // manifest names a file of its own, is not followed.
+                const int r =
+                    folder_stays_inside_copy(location) ? delete_file(location) : err_zip_unsafe_path;
                 if (stg.log_actions)
                     xer << "now we want to nuke a file: DELETING  file " << location << ", with result=" << r
                         << ".\n";
