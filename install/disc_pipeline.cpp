@@ -124,6 +124,9 @@ scope_exit(F) -> scope_exit<F>;
 // Entries of other names never reach the copy.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes) {
+    // Beyond a link where the manifest names a file of its own lies another place of the copy:
+    // the file's own folder is not there (a link the run could not remove, or one the user kept).
+    if (passes_named_link(dest)) return ENOTDIR;
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
     if (!ends_with(archive, ".7z")) {

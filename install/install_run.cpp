@@ -49,13 +49,17 @@ int make_one_folder(const std::string& path, bool* created = nullptr) {
     return err;
 }
 
-// True when the folder that holds `location` (a file, or a folder ending in '/') resolves, links
-// followed, to the copy or a folder inside it. A link that an archive left in the copy must not
-// lead a deletion elsewhere; a folder that does not resolve holds nothing to delete.
+}  // namespace
+
 bool folder_stays_inside_copy(const std::string& location) {
+    // Beyond a link where the manifest has a file or link of its own lies another place of the
+    // copy, not this file's folder.
+    if (passes_named_link(location)) return false;
     const int err = check_target_parent(location, dest_dir_path);
     return err == 0 || err == ENOENT;
 }
+
+namespace {
 
 bool is_deselected_tile(const file_version_struct& v) {
     return v.is_global && !stg.tile_selected[v.lon_idx][v.lat_idx];

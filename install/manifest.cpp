@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "core/alert.h"
 #include "core/never_destroyed.h"
 #include "core/strings.h"
+#include "files/file_operations.h"
 #include "files/versioned_file.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
@@ -19,6 +21,9 @@ std::vector<file_history_struct>& sim_info = sim_info_storage.value;
 std::set<std::string>& deleted_files = deleted_files_storage.value;
 
 namespace {
+
+// The notes of note_named_locations.
+never_destroyed<std::set<std::string, std::less<>>> named_locations_storage;
 
 bool is_line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
 bool is_blank_char(char c) { return is_blank(c); }
@@ -143,11 +148,36 @@ std::string install_location(const file_version_struct& v) {
     return dest_dir_path + rel;
 }
 
+void note_named_locations() {
+    std::set<std::string, std::less<>>& named = named_locations_storage.value;
+    named.clear();
+    for (const file_history_struct& h : sim_info) {
+        std::string rel = h.versions.back().path;
+        trim_dest_folder(rel);
+        named.insert(std::move(rel));
+    }
+}
+
+bool passes_named_link(const std::string& location) {
+    const std::set<std::string, std::less<>>& named = named_locations_storage.value;
+    if (named.empty() || !starts_with(location, dest_dir_path)) return false;
+    const size_t root = dest_dir_path.size();
+    for (size_t slash = location.find('/', root); slash != std::string::npos;
+         slash = location.find('/', slash + 1)) {
+        // Few folders are named at all: only those are looked at on disk.
+        if (named.count(std::string_view(location).substr(root, slash - root)) &&
+            is_sim_link(location.substr(0, slash).c_str(), nullptr))
+            return true;
+    }
+    return false;
+}
+
 int read_directory(const std::string& path, std::string) {
     // Tasks of a running pass point into sim_info.
     checksum_directory_kill();
     deleted_files.clear();
     sim_info.clear();
+    named_locations_storage.value.clear();
     stg.kb_to_download = 0.0f;
     stg.kb_to_install = 0.0f;
     stg.num_to_add = 0;
@@ -213,5 +243,6 @@ int read_directory(const std::string& path, std::string) {
         }
     }
     fill_tile_table();
+    note_named_locations();
     return 3;
 }

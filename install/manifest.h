@@ -51,6 +51,15 @@ bool path_is_safe(const std::string& path);
 void trim_dest_folder(std::string& path);
 // Where a version lives in the copy: dest_dir_path followed by its trimmed path.
 std::string install_location(const file_version_struct& v);
+// Notes the trimmed path of every history of sim_info, whatever its platform or state: the places
+// where the manifest has a file or link of its own. read_directory calls it; the notes stay as
+// they are until the next call, so pool tasks may read them while a pass runs.
+void note_named_locations();
+// True when a folder on the way from dest_dir_path to location (location itself when it ends in
+// '/') is a symbolic link at a noted place: what lies beyond it is not the manifest's, so nothing
+// there is read, removed or installed. A link of the user's own, where no history is, counts as
+// the folder it leads to.
+bool passes_named_link(const std::string& location);
 
 // Install filter: which kinds of file a run considers (both on at start).
 extern int g_want_sim;

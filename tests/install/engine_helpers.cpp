@@ -32,6 +32,7 @@ std::string manifest_text(const std::string& body) { return "A\n900 version\nINS
 
 void reset_engine_state() {
     sim_info.clear();
+    note_named_locations();
     deleted_files.clear();
     std::memset(&stg, 0, sizeof(stg));
     stg.platform = 3;

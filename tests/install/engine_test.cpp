@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "engine_helpers.h"
+#include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/temp_files.h"
 
@@ -333,6 +334,18 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
                          dest_dir_path + "inside/", dest_dir_path + "evil/empty/"});
     EXPECT_TRUE(is_dir(top / "outside/empty") && is_dir(dest_dir_path + "hidden"));
     EXPECT_FALSE(path_exists(dest_dir_path + "inside"));
+    // A link that stays inside, but where the manifest names a file or link of its own, is not
+    // followed: what lies beyond it is not the manifest's to remove, nor to install into.
+    write_file(dest_dir_path + "inside/y.txt", "abc");
+    ASSERT_EQ(symlink("inside", (dest_dir_path + "named").c_str()), 0);
+    add_history("All/named", {md5_abc, "GONE"});
+    file("All/named/y.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
+    note_named_locations();
+    EXPECT_EQ(delete_files(), 2);
+    EXPECT_EQ(read_file(dest_dir_path + "inside/y.txt"), "abc");
+    put_zip(top / "z.zip", "z.txt", "abc");
+    EXPECT_EQ(install_from_archive(top / "z.zip", dest_dir_path + "named/z.txt", md5_abc), ENOTDIR);
+    EXPECT_FALSE(path_exists(dest_dir_path + "inside/z.txt"));
     // The copy itself stays, also when nothing is left in it.
     dest_dir_path = top / "empty copy/";
     ASSERT_EQ(mkdir(dest_dir_path.c_str(), 0755), 0);

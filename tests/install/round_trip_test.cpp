@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <set>
 
 #include "core/globals.h"
@@ -15,6 +17,10 @@
 #include "install/checksum.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
+#include "install/net_fetch.h"
+#include "net/test_http_server.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -42,9 +48,9 @@ protected:
         build_install();
         return set;
     }
-    // The install road of the wizard: the manifest, the checksum pass, the choice, the deletions
-    // and the folders, then the pipeline with the discs changed by hand.
-    int install(const std::string& set) {
+    // The wizard's preparation of a run: the set's manifest, the checksum pass, the choice, then
+    // the deletions (all of them, or on the web road those in the way) and the folders, none failing.
+    void prepare(const std::string& set, removal_order order = removal_order::all_first) {
         temp_folder out;
         EXPECT_EQ(zip_to_file(set + "disk_0/" + build_name[0] + "/directory.txt.zip", out.path()), 0);
         manifest = s.write("directory " + std::to_string(sets) + ".txt", out.read("directory.txt"));
@@ -53,7 +59,13 @@ protected:
         checksum_pass();
         scenery_take_all();
         EXPECT_EQ(choose_files(), 1);
-        EXPECT_EQ(clear_and_make_dirs(nullptr, removal_order::all_first), 0);
+        int failed = -1;
+        EXPECT_EQ(clear_and_make_dirs(&failed, order), 0);
+        EXPECT_EQ(failed, 0);
+    }
+    // The install road: the pipeline with the discs changed by hand.
+    int install(const std::string& set) {
+        prepare(set);
         int cursor = 0, disk = 0, changes = 0, r;
         while ((dvd_path = set + "disk_" + std::to_string(disk) + "/", r = step_until_answer(cursor, disk)) ==
                2) {
@@ -63,6 +75,20 @@ protected:
         EXPECT_EQ(r, 1);
         EXPECT_EQ(list_tree(temp_path), std::vector<std::string>{"keep"});
         return changes;
+    }
+    // The web road: the fetch from the server's mirror, which holds the set's disc folders merged.
+    void web_update(const std::string& set, const test_http_server& server) {
+        prepare(set, removal_order::in_the_way_first);
+        http.proxy_host = "127.0.0.1";
+        http.proxy_port = server.port();
+        server_name[0] = "mirror.invalid";
+        server_path[0] = std::string("/") + build_name[0] + "/";
+        stg.server_count = 1;
+        std::memset(&next, 0, sizeof next);
+        next.active[0] = next.wants_file[0] = 1;
+        int r = 0;
+        eventually([&] { return (r = grab_files()) != 0; }, hang_seconds, 100);
+        EXPECT_TRUE(r == 1 && !stg.extract_error && !stg.delete_errors) << r;
     }
     void checksum_pass() {
         int cursor = 0;
@@ -124,6 +150,47 @@ TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
     EXPECT_EQ(read_file(dest_dir_path + "Resources/turn/inside.dat"), read_file(m1 + "All/Resources/turn/inside.dat"));
     EXPECT_EQ(read_file(dest_dir_path + "Resources/new stuff/fresh table.dat"),
               read_file(m1 + "All/Resources/new stuff/fresh table.dat"));
+}
+
+// A link of one release where the next has a folder, and a folder where it has a link, by a
+// repair with the next release's discs and by a web update: four passes in a row each leave the
+// release's files and report no failure. A link of the user's own, to a folder moved elsewhere
+// in the copy, still counts its files.
+TEST_F(RoundTrip, LinksAndFoldersTradingPlacesSettleOnBothRoads) {
+    const std::string m0 = s / "links 1/All/", m1 = s / "links 2/All/", n = "Resources/n/";
+    for (const std::string& m : {m0, m1}) {
+        minimal_master(m + "../");
+        write_file(m + n + "target1/in.dat", "in");
+        write_file(m + n + "user/u.dat", "the user's");
+    }
+    write_file(m0 + n + "F3/in.dat", "in");
+    write_file(m1 + n + "L1/in.dat", "in");
+    ASSERT_EQ(symlink("target1", (m0 + n + "L1").c_str()) + symlink("target1", (m1 + n + "F3").c_str()), 0);
+    const std::string r1 = build(m0 + "../", 1);
+    std::string r2;
+    test_http_server server;
+    for (const bool web : {false, true}) {
+        dest_dir_path = s / (web ? "web copy/" : "disc copy/");
+        install(r1);
+        if (r2.empty()) {
+            r2 = build(m1 + "../", 0);
+            fs::create_directories(server.root() + "mirror.invalid");
+            for (const auto& disc : fs::directory_iterator(r2))
+                fs::copy(disc.path(), server.root() + "mirror.invalid", fs::copy_options::recursive);
+        }
+        ASSERT_EQ(rename((dest_dir_path + n + "user").c_str(), (dest_dir_path + n + "moved").c_str()), 0);
+        ASSERT_EQ(symlink("moved", (dest_dir_path + n + "user").c_str()), 0);
+        for (int pass = 1; pass <= 4; ++pass) {
+            SCOPED_TRACE((web ? "web pass " : "disc pass ") + std::to_string(pass));
+            web ? web_update(r2, server) : (void)install(r2);
+            for (const file_history_struct& h : sim_info)
+                EXPECT_FALSE(h.versions.back().path == "All/" + n + "user/u.dat" &&
+                             h.versions.back().need_install);
+            expect_copy_matches(m1 + "../", {n + "user", n + "moved/"});
+            EXPECT_TRUE(fs::is_symlink(dest_dir_path + n + "F3") &&
+                        !fs::is_symlink(dest_dir_path + n + "L1"));
+        }
+    }
 }
 
 }  // namespace
