@@ -220,7 +220,8 @@ TEST_F(Checksum, OnlyTheProgramsOwnHiddenNamesAreSweptEachLogged) {
         tmp + "0" + pid + "-1",  tmp + pid + "-01",      tmp + pid + "-1-",           tmp + pid + "-1 ",
         tmp + pid + "-",          tmp + pid + "-4294967296", tmp + "0-1",             tmp + pid + "--1",
         tmp + std::to_string((1ull << 31) + unsigned(gone)) + "-1",
-        tmp + std::to_string((1ull << 32) + unsigned(gone)) + "-1"};
+        tmp + std::to_string((1ull << 32) + unsigned(gone)) + "-1",
+        "notes-" + pid + "-2"};
     const std::string pack = "Custom Scenery/my pack/";
     std::vector<std::string> kept;
     for (const std::string& name : ours) copy.write(pack + name, "an interrupted extraction");
