@@ -40,20 +40,17 @@ public:
     ~copy_locks() {
         for (auto l = held_.rbegin(); l != held_.rend(); ++l) plat::unlock_file(l->first, l->second);
     }
-    // Takes the lock of the copy in folder (ending in '/'); false, logged, when another program
-    // holds it or it cannot be taken.
+    // Takes the lock of the copy in folder (ending in '/') where it can be had; false, logged,
+    // when another program holds it.
     bool take(const std::string& folder) {
         int fd = -1;
-        const std::string path = folder + copy_lock_name;
-        const int err = plat::lock_file(path, &fd);
-        if (err == 0) {
-            held_.emplace_back(path, fd);
-            return true;
+        if (!take_copy_lock(folder, &fd)) {
+            xer << "Temporary items in " << folder
+                << " are left alone: another program is working on the copy.\n";
+            return false;
         }
-        xer << "Temporary items in " << folder << " are left alone: "
-            << (err == EWOULDBLOCK ? std::string("another program is working on the copy") : error_str(err))
-            << ".\n";
-        return false;
+        if (fd >= 0) held_.emplace_back(folder + copy_lock_name, fd);
+        return true;
     }
 
 private:
@@ -68,6 +65,15 @@ int remove_item(const std::string& path) {
 }
 
 }  // namespace
+
+bool take_copy_lock(const std::string& folder, int* fd) {
+    *fd = -1;
+    const int err = plat::lock_file(folder + copy_lock_name, fd);
+    if (err == EWOULDBLOCK) return false;
+    if (err != 0)
+        xer << "Could not lock the copy " << folder << " (" << error_str(err) << "); going on without a lock.\n";
+    return true;
+}
 
 std::vector<std::string> folder_names(const std::string& folder) {
     std::vector<std::string> out;

@@ -10,13 +10,18 @@
 // Hidden, so no listing of the copy shows it.
 inline constexpr char copy_lock_name[] = ".volatra-installer.lock";
 
+// Takes the lock of the copy in folder (ending in '/'), setting *fd for plat::unlock_file. False
+// when another program holds it. Where it cannot be had for any other reason (no lock file can
+// be made in a folder the user cannot write) the work goes on without one: true, logged, *fd -1.
+bool take_copy_lock(const std::string& folder, int* fd);
+
 // Every name in folder but "." and "..", hidden ones included; empty when it cannot be read.
 std::vector<std::string> folder_names(const std::string& folder);
 // Removes from the copy in folder (ending in '/') and every folder below it the hidden temporary
-// items, files or folders, of processes that no longer run, logging each. Only while it holds
-// the copy's lock (and that of any copy found inside it, whose folders it skips otherwise):
-// where another program holds it, or it cannot be taken, nothing is removed. Links below folder
-// are not followed.
+// items, files or folders, of processes that no longer run, logging each. Not while another
+// program holds the copy's lock (nothing is removed) or that of a copy found inside it (whose
+// folders are skipped); a lock that cannot be had otherwise is gone on without, as a run does.
+// Links below folder are not followed.
 void sweep_stale_temp_items(const std::string& folder);
 // Start-up: empties the private temporary folder (ending in '/', a real folder of this user)
 // of what earlier runs left, except the item that holds keep (the running program may have been

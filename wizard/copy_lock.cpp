@@ -5,7 +5,6 @@
 #include "core/alert.h"
 #include "core/globals.h"
 #include "core/localisation.h"
-#include "files/errors.h"
 #include "files/file_operations.h"
 #include "platform/plat_paths.h"
 
@@ -18,14 +17,11 @@ bool lock_copy_for_run(const std::string& folder) {
     if (lock_fd >= 0 && folder == locked_folder) return true;
     unlock_copy();
     int fd = -1;
-    const int err = plat::lock_file(folder + copy_lock_name, &fd);
-    if (err == 0) {
-        locked_folder = folder;
-        lock_fd = fd;
-        return true;
-    }
-    if (err != EWOULDBLOCK) {
-        xer << "Could not lock the copy " << folder << " (" << error_str(err) << "); going on without a lock.\n";
+    if (take_copy_lock(folder, &fd)) {
+        if (fd >= 0) {
+            locked_folder = folder;
+            lock_fd = fd;
+        }
         return true;
     }
     xer << "The copy " << folder << " is in use by another program.\n";

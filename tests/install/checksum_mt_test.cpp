@@ -1,6 +1,7 @@
 // The checksum pass on its pool: digests equal to serial ones, the end of a pass, abandoning one,
 // and the stale temporary items it sweeps.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -219,7 +220,8 @@ TEST_F(Checksum, OnlyTheProgramsOwnHiddenNamesAreSweptEachLogged) {
         tmp + "0" + pid + "-1",  tmp + pid + "-01",      tmp + pid + "-1-",           tmp + pid + "-1 ",
         tmp + pid + "-",          tmp + pid + "-4294967296", tmp + "0-1",             tmp + pid + "--1",
         tmp + std::to_string((1ull << 31) + unsigned(gone)) + "-1",
-        tmp + std::to_string((1ull << 32) + unsigned(gone)) + "-1"};
+        tmp + std::to_string((1ull << 32) + unsigned(gone)) + "-1",
+        "notes-" + pid + "-2"};
     const std::string pack = "Custom Scenery/my pack/";
     std::vector<std::string> kept;
     for (const std::string& name : ours) copy.write(pack + name, "an interrupted extraction");
@@ -239,6 +241,7 @@ TEST_F(Checksum, OnlyTheProgramsOwnHiddenNamesAreSweptEachLogged) {
 
 // Another program that holds the copy's lock may be writing its hidden names from where this one
 // cannot see its process: its copy is left alone, and so is a copy inside this one that it holds.
+// A lock that cannot be had for any other reason stops nothing.
 TEST_F(Checksum, ACopyAnotherProgramHoldsIsNotSwept) {
     pid_t gone = fork();
     if (gone == 0) _exit(0);
@@ -266,6 +269,19 @@ TEST_F(Checksum, ACopyAnotherProgramHoldsIsNotSwept) {
     // Nobody holds either now; the locks the sweep took go with it.
     run_pass();
     EXPECT_TRUE(list_tree(copy.path()).empty());
+    // No lock file can be made in a top folder the user cannot write (root writes it all the same:
+    // a folder in the lock file's place does the same), nor in the inner copy: the sweep goes on
+    // without them, as a run does.
+    copy.write("Resources/" + stale, "an interrupted extraction");
+    copy.write(inner + stale, "an interrupted extraction");
+    ASSERT_EQ(mkdir((copy / (inner + copy_lock_name)).c_str(), 0755), 0);
+    if (geteuid() == 0) ASSERT_EQ(mkdir((copy.path() + copy_lock_name).c_str(), 0755), 0);
+    ASSERT_EQ(chmod(copy.path().c_str(), 0555), 0);
+    log_capture log;
+    run_pass();
+    chmod(copy.path().c_str(), 0755);
+    EXPECT_TRUE(list_tree(copy.path()).empty());
+    EXPECT_NE(log.text().find("Could not lock the copy " + copy.path() + " ("), std::string::npos) << log.text();
 }
 
 }  // namespace

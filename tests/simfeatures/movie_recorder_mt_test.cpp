@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
 
 #include "common/recorders.h"
 #include "common/test_helpers.h"
@@ -172,8 +178,28 @@ TEST_F(Recorder, StopsWaitForFramesOnlyWhileSomeAreInFlight) {
     EXPECT_TRUE(empty.samples.empty());
 }
 
+// The file size limit's signal, on the thread whose write it fails: holds the worker there, with
+// the failing picture, before it has told anyone.
+std::atomic<bool> worker_held{false};
+int release_worker[2] = {-1, -1};
+void hold_failing_worker(int) {
+    worker_held = true;
+    char c;
+    while (read(release_worker[0], &c, 1) < 0 && errno == EINTR) {
+    }
+}
+
+// The thread tid of this process is asleep (waiting, not running or about to run).
+bool thread_sleeps(pid_t tid) {
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/stat");
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t name_end = stat.rfind(')');
+    return name_end != std::string::npos && name_end + 2 < stat.size() && stat[name_end + 2] == 'S';
+}
+
 // The shut-down's stop after the worker failed on a picture and ended with its fatal alert:
-// nobody answers an end of batch then, so the stop finishes the movie without waiting.
+// nobody answers an end of batch then, so the stop finishes the movie without waiting. So does
+// a stop that began while the failing picture was still with the worker.
 TEST_F(Recorder, AStopAfterTheWorkerFailedFinishesTheMovieWithoutWaitingForIt) {
     mnw.x_res = qtim.mov_dx = 2048;
     mnw.y_res = 1536;
@@ -192,7 +218,26 @@ TEST_F(Recorder, AStopAfterTheWorkerFailedFinishesTheMovieWithoutWaitingForIt) {
         frame(0.06f);  // one more frame goes nowhere
         qtim.stop_thread();
         const movie_info m = read_movie(take(1));
-        return qtim.state == 0 && m.ok && m.samples.empty() ? 0 : 2;
+        if (qtim.state != 0 || !m.ok || !m.samples.empty()) return 2;
+
+        struct sigaction hold = {};
+        hold.sa_handler = hold_failing_worker;
+        if (pipe(release_worker) != 0 || sigaction(SIGXFSZ, &hold, nullptr) != 0) return 3;
+        qtim.mov_toggle(1);
+        frame(0.06f);
+        if (!eventually([] { return worker_held.load(); })) return 4;
+        // Let go once the stop waits for the worker's answer.
+        const pid_t stopper = gettid();
+        std::thread release([stopper] {
+            eventually([stopper] { return thread_sleeps(stopper); });
+            if (write(release_worker[1], "", 1) != 1) _exit(5);
+        });
+        qtim.stop_thread();
+        release.join();
+        fatal = static_cast<exce_class*>(UTL_message_queue_read(quit_exce, -1));
+        if (fatal->line1 != "Could not AddMediaSample.") return 6;
+        const movie_info second = read_movie(take(2));
+        return qtim.state == 0 && second.ok && second.samples.empty() ? 0 : 7;
     });
     EXPECT_EQ(code, 0);
 }
