@@ -279,7 +279,8 @@ bool delete_removal(file_version_struct& v, const char* log_prefix, std::set<std
     const std::string location = install_location(v);
     stg.current_action = 0;
     if (!folder_stays_inside_copy(location)) {
-        xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path << ".\n";
+        xer << "NOT DELETING  file " << location << ", its folder lies outside " << dest_dir_path
+            << " or beyond a link the release names.\n";
         return true;
     }
     const int err = delete_file(location);

@@ -27,9 +27,10 @@ std::string download_failure_text(const http_failure& f);
 
 // One step: 1 when every stream is past the end of sim_info and every downloaded archive is
 // unpacked (emptied folders then pruned), else the extract_error word of stg (0 while all is
-// well). A file to delete that delete_files already removed (clear_and_make_dirs, before the
-// fetch) is only walked past; one still there is deleted when its turn comes. Downloaded
-// archives are unpacked and checked on a worker pool while the streams go on.
+// well). A file to delete is walked past: the preparation removed those in the way of the
+// release's files (clear_and_make_dirs), and the rest go at the end of a fetch that brought every
+// file, so a fetch that stops takes nothing from the copy. Downloaded archives are unpacked and
+// checked on a worker pool while the streams go on.
 // A failed transfer is tried again a second later from another server. A server that sent a file
 // larger than download_max_bytes is not asked for it again; when every server of the list has,
 // the fetch ends as a failed one (extract_error and download_failed set).
