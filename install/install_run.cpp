@@ -93,11 +93,13 @@ bool in_the_way(const std::string& location, const std::set<std::string>& folder
 // install), adding their folders to `folders`; the number that would not go.
 int delete_marked(removal_order order, std::set<std::string>& folders) {
     std::set<std::string> install_places, needed;
-    if (order == removal_order::in_the_way_first) {
-        needed = install_folders();
+    if (order == removal_order::in_the_way_first)
         for (const file_history_struct& h : sim_info)
-            if (h.versions.back().need_install) install_places.insert(install_location(h.versions.back()));
-    }
+            if (h.versions.back().need_install) {
+                const std::string location = install_location(h.versions.back());
+                add_parent_folders(location, needed);
+                install_places.insert(location);
+            }
     int failed = 0;
     for (file_history_struct& h : sim_info) {
         file_version_struct& v = h.versions.back();
