@@ -1,6 +1,8 @@
 // Preparing a run: the choice of files, folder creation and the removal of obsolete files.
 #include "install/install_run.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <set>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "files/safe_extract.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
+#include "install/temp_files.h"
 
 select_alert_fn g_select_alert = nullptr;
 std::string make_dirs_new_root;
@@ -214,8 +217,16 @@ int make_dirs() {
              slash = rel.rfind('/', slash - 1))
             folders.insert(rel.substr(0, slash));
     }
-    for (const std::string& f : folders)
-        if (int err = make_one_folder(dest_dir_path + f)) return err;
+    for (const std::string& f : folders) {
+        const std::string path = dest_dir_path + f;
+        // A file of the user's on the way: the files that go below it are left out, each on its
+        // own, and the rest of the run goes on.
+        if (make_folder(path) == ENOTDIR) {
+            xer << "I can not make the folder " << path << ": a file stands on its way.\n";
+            continue;
+        }
+        if (int err = make_one_folder(path)) return err;
+    }
 
     static const char* const fixed[] = {
         "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
@@ -254,14 +265,43 @@ void add_parent_folders(const std::string& location, std::set<std::string>& out)
     }
 }
 
+namespace {
+
+// Every folder of the tree at folder (deepest last) into out; false when the tree holds anything
+// but folders. A link is not a folder and is never followed.
+bool only_folders_in(const std::string& folder, std::vector<std::string>& out) {
+    struct stat st;
+    // Without its final '/', which would lead lstat through a link.
+    if (lstat(folder.substr(0, folder.size() - 1).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    out.push_back(folder);
+    for (const std::string& name : folder_names(folder))
+        if (!only_folders_in(folder + name + "/", out)) return false;
+    return true;
+}
+
+}  // namespace
+
+bool remove_folders_holding_nothing(const std::string& folder) {
+    std::vector<std::string> tree;
+    if (!only_folders_in(folder, tree)) return false;
+    for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
+        const int err = delete_file(*it);
+        if (stg.log_actions) xer << "cleanup: DELETING  file " << *it << ", with result=" << err << ".\n";
+        if (err) return false;
+    }
+    return true;
+}
+
 void prune_empty_folders(const std::set<std::string>& folders) {
     // make_dirs made these for files still to come: a folder emptied by a rename stays.
     const std::set<std::string> needed = install_folders();
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const std::string& folder = *it;
         // The copy itself and anything outside it are never removed.
+        // Nor a link, which the user made or the release names: it is no folder of the run's.
         if (folder.size() <= dest_dir_path.size() || !starts_with(folder, dest_dir_path) ||
-            needed.count(folder) || !folder_stays_inside_copy(folder))
+            needed.count(folder) || !folder_stays_inside_copy(folder) ||
+            is_sim_link(folder.substr(0, folder.size() - 1).c_str(), nullptr))
             continue;
         std::vector<std::string> names;
         std::vector<int> types;
@@ -307,17 +347,13 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
     std::set<std::string> folders;
     const int failed = delete_marked(order, folders);
     if (delete_failures) *delete_failures = failed;
-    // The folders of every path the run removes, also where the file had gone already (the user
-    // deleted it, or a run stopped midway), and an empty folder where a file is to go: either would
-    // keep a file of the release out for good.
-    for (size_t h = 0; h < sim_info.size(); ++h) {
-        const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
-        const file_version_struct& v = sim_info[h].versions[last];
-        if (!want_this_f(static_cast<int>(h), last)) continue;
-        if (removed_by_run(v))
-            add_parent_folders(install_location(v), folders);
-        else if (v.need_install)
-            folders.insert(install_location(v) + "/");
+    // Where a file or link of the release goes, folders that hold nothing else give way (left by
+    // the user's deletion or by a run stopped midway): they would keep it out for good. Other
+    // empty folders of the user's stay.
+    for (const file_history_struct& h : sim_info) {
+        const file_version_struct& v = h.versions.back();
+        if (v.need_install && folder_stays_inside_copy(install_location(v)))
+            remove_folders_holding_nothing(install_location(v) + "/");
     }
     prune_empty_folders(folders);
     return make_dirs();

@@ -34,8 +34,8 @@ int delete_files();
 // folder goes), the rest left to the fetch, which makes them once the files are in.
 enum class removal_order { all_first, in_the_way_first };
 // Readies an existing copy for a run's files: deletes what the run removes (all of it, or what is
-// in the way), then prunes the folders of every path the run removes, emptied now or before, and
-// any empty folder where a file is to go, so that a file can take the place of a folder and a
+// in the way), removes a folder tree holding nothing but folders where a file is to go, and
+// prunes the folders the deletions emptied, so that a file can take the place of a folder and a
 // folder the place of a file; last makes the folders (make_dirs). Returns make_dirs's result;
 // *delete_failures (when given) = the files that would not go.
 int clear_and_make_dirs(int* delete_failures, removal_order order);
@@ -55,6 +55,10 @@ bool delete_failed(const std::string& location, int err);
 void get_path_with_path(std::string& out, const std::string& path);
 // Adds every folder between location and dest_dir_path (that one excluded), each ending in '/'.
 void add_parent_folders(const std::string& location, std::set<std::string>& out);
+// Removes the folder tree at folder (ending in '/'), deepest first, when it holds nothing but
+// folders; a link is never followed. False when it holds anything else (then nothing goes) or
+// a folder would not go.
+bool remove_folders_holding_nothing(const std::string& folder);
 // Removes, deepest first, every folder of the set below dest_dir_path that holds nothing and
 // that no file still to be installed needs.
 void prune_empty_folders(const std::set<std::string>& folders);

@@ -29,6 +29,7 @@ struct stg_struct {
     int32_t has_scenery;
     int32_t has_sim;
     int32_t delete_errors;  // files the network fetch could not delete
+    int32_t place_errors;   // files the network fetch left out: the user's items hold their place
 };
 static_assert(std::is_trivial_v<stg_struct> && std::is_standard_layout_v<stg_struct>);
 

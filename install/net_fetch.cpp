@@ -1,5 +1,7 @@
 #include "install/net_fetch.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -340,8 +342,33 @@ int unpack_downloaded(const std::string& archive, const std::string& dest, const
     return err;
 }
 
+std::string first_taken_place;
+
+bool place_is_taken(int err) { return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST; }
+
+std::string place_in_the_way(const std::string& dest) {
+    // Links followed: a folder the user moved and linked is a folder.
+    struct stat st;
+    for (size_t slash = dest.find('/', dest_dir_path.size()); slash != std::string::npos;
+         slash = dest.find('/', slash + 1)) {
+        const std::string on_the_way = dest.substr(0, slash);
+        if (stat(on_the_way.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return on_the_way;
+    }
+    return dest;
+}
+
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
-    if (err) {
+    if (err && place_is_taken(err)) {
+        const std::string place = place_in_the_way(dest);
+        ++stg.place_errors;
+        if (first_taken_place.empty()) first_taken_place = place;
+        xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(err) << ").\n";
+        __MACIBM_alert(0,
+                       UTL_translate_string("Something of yours stands where the update puts a file, so that file "
+                                            "is left out.  The update goes on with the other files."),
+                       UTL_translate_string("Error: ") + error_str(err), UTL_translate_string("In the way: ") + place,
+                       UTL_translate_string("Destination: ") + dest, t_alert, __FILE__, __LINE__);
+    } else if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
                        UTL_translate_string("Error: ") + error_str(err),

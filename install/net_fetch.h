@@ -29,7 +29,9 @@ std::string download_failure_text(const http_failure& f);
 // unpacked (emptied folders then pruned), else the extract_error word of stg (0 while all is
 // well). A file to delete is walked past: the preparation removed those in the way of the
 // release's files (clear_and_make_dirs), and the rest go at the end of a fetch that brought every
-// file, so a fetch that stops takes nothing from the copy. Downloaded archives are unpacked and
+// file, so a fetch that stops takes nothing from the copy. A file whose place holds the user's
+// items (place_is_taken) is left out, shown and counted in place_errors of stg: no server can
+// mend it, so the fetch goes on and its removals still run. Downloaded archives are unpacked and
 // checked on a worker pool while the streams go on.
 // A failed transfer is tried again a second later from another server. A server that sent a file
 // larger than download_max_bytes is not asked for it again; when every server of the list has,
@@ -41,13 +43,22 @@ void grab_files_kill();
 
 // Expands archive into dest (install_from_archive: only that file, with the digest sig_want and
 // at most max_bytes when not -1; the old file stays until the new one proved right) and deletes
-// archive. Returns the expansion's error code; on an error, also the message and extract_error
-// of stg.
+// archive. Returns the expansion's error code; on an error, also the report (report_extraction).
 int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want,
                             int64_t max_bytes = -1);
+// Whether an unpacking's error says that the copy holds something else where the file or its
+// folder goes (a folder where a file goes, a file where a folder goes): no server can mend that.
+bool place_is_taken(int err);
+// What stands in the way of dest: the first item on its way from dest_dir_path that is not a
+// folder, else dest itself.
+std::string place_in_the_way(const std::string& dest);
+// The first place of the run that held the user's items, for the finish screen; every one is logged.
+extern std::string first_taken_place;
+
 // Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
-// the report (the message and extract_error on an error, the log lines), on the main thread. The
-// report names the archive as the stream downloaded it, whatever name the work found it under.
+// the report on the main thread: on an error a message and extract_error, or, where the place is
+// taken, a message naming it and place_errors; then the log lines. The report names the archive
+// as the stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
                       int* chmod_result, int64_t max_bytes = -1);
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);

@@ -5,6 +5,7 @@
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
+#include "install/net_fetch.h"
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
@@ -106,6 +107,8 @@ int demo_run_patch(int, wizard_screen& screen) {
         }
         stg.extract_error = 0;
         stg.download_failed = 0;
+        stg.place_errors = 0;
+        first_taken_place.clear();
         if (!choose_files()) {
             screen.next = demo_pick_dest;
             return 1;
@@ -140,7 +143,7 @@ int demo_run_patch(int, wizard_screen& screen) {
 int demo_done(int, wizard_screen& screen) {
     screen.title = tr("Finshed Web Demo Install");
     screen.next = wizard_quit;
-    if (!stg.extract_error) {
+    if (!stg.extract_error && !stg.place_errors) {
         screen.text = tr("I have finished installing the Volatra 9 web demo at: ") + dest_dir_path + ".";
         screen.choice_labels.push_back(tr("Fly Volatra 9 Now"));
         screen.choice_targets.push_back(dvd_do_run_sim);

@@ -321,6 +321,8 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.extract_error = 0;
         stg.download_failed = 0;
         stg.delete_errors = 0;
+        stg.place_errors = 0;
+        first_taken_place.clear();
         net_stream_reset();
         // A copy deleted since its scan would otherwise be fetched whole into a folder made anew.
         if (!picked_copy_still_there()) {
@@ -339,7 +341,8 @@ int net_run_patch(int entered, wizard_screen& screen) {
     if (!net_patch_frame(screen, totl_inst_rat)) return 0;
     net_stream_reset();
     xer << "Web update ended" << (stg.extract_error ? " with an archive that could not be extracted" : "")
-        << (stg.delete_errors ? " with files that could not be deleted" : "") << ".\n";
+        << (stg.delete_errors ? " with files that could not be deleted" : "")
+        << (stg.place_errors ? " with files left out where the copy holds other items" : "") << ".\n";
     screen.back = nullptr;
     screen.next = net_done;
     return 1;
@@ -348,15 +351,27 @@ int net_run_patch(int entered, wizard_screen& screen) {
 int net_done(int, wizard_screen& screen) {
     screen.title = tr("Finshed Web Update");
     screen.next = wizard_quit;
-    if (nothing_to_update() || (!stg.extract_error && !stg.delete_errors)) {
+    if (nothing_to_update() || (!stg.extract_error && !stg.delete_errors && !stg.place_errors)) {
         screen.text = nothing_to_update()
                           ? tr("This copy of Volatra (") + dest_dir_path + tr(") is already up to date.")
                           : tr("I have finished updating ") + dest_dir_path + ".";
         screen.choice_labels.push_back(tr("Fly Volatra Now"));
         screen.choice_targets.push_back(dvd_do_run_sim);
     } else {
-        screen.text =
-            tr("There were problems updating Volatra.  You can try this updater again using a different server.");
+        // A broken download may come right from another server; what the copy holds will not.
+        screen.text = stg.extract_error ? tr("There were problems updating Volatra.  You can try this updater again "
+                                             "using a different server.")
+                                        : tr("There were problems updating Volatra.");
+        if (stg.place_errors)
+            screen.text += fill_format(tr("\n\n%d files could not be put in place because something of yours stands "
+                                          "where they go, such as:\n%s"),
+                                       {std::to_string(stg.place_errors), first_taken_place});
+        if (stg.delete_errors)
+            screen.text += fill_format(tr("\n\n%d files that the new version no longer has could not be deleted."),
+                                       {std::to_string(stg.delete_errors)});
+        if (stg.place_errors || stg.delete_errors)
+            screen.text += tr("\n\nThe log on your desktop names each of them.  Move what is in the way and run this "
+                              "updater again.");
     }
     return 0;
 }

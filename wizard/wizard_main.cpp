@@ -81,6 +81,7 @@ void wizard_start(int argc, char** argv, const std::string& app) {
     stg.download_failed = 0;
     stg.extract_error = 0;
     stg.delete_errors = 0;
+    stg.place_errors = 0;
     stg.server_count = -1;
     stg.server_index = 0;
     stg.current_action = 3;

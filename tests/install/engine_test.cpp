@@ -211,21 +211,25 @@ TEST_F(Engine, MakeDirsCreatesTheDestinationFileFoldersAndFixedFolders) {
     EXPECT_EQ(make_dirs_new_root, "");
 
     // A file's folder that cannot be made stops the run with its alert; a fixed one only alerts.
+    // A file of the user's on a folder's way leaves out only the files below it.
     remove_tree(dest_dir_path + "Output");
     write_file(dest_dir_path + "Output", "x");
     write_file(dest_dir_path + "z/w", "x");
     add_history("All/z/w/deeper/file", {md5_abc}).need_install = 1;
+    const std::string too_long(300, 'n');
+    add_history("All/z/" + too_long + "/file", {md5_abc}).need_install = 1;
     reset_recorders();
-    EXPECT_EQ(make_dirs(), ENOTDIR);
+    EXPECT_EQ(make_dirs(), ENAMETOOLONG);
     auto alerts = recorded_alerts();
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].type, 1);
     EXPECT_EQ(alerts[0].line3 + "|" + alerts[0].line4,
-              "Install Location: " + dest_dir_path + "|Install Path:" + dest_dir_path + "z/w/deeper");
-    std::remove((dest_dir_path + "z/w").c_str());
+              "Install Location: " + dest_dir_path + "|Install Path:" + dest_dir_path + "z/" + too_long);
+    sim_info.pop_back();
     reset_recorders();
     EXPECT_EQ(make_dirs(), 0);
     EXPECT_EQ(recorded_alerts().size(), 4u);
+    EXPECT_EQ(read_file(dest_dir_path + "z/w"), "x");
 
     dest_dir_path = top / "file/new/";  // a file in the destination's own path
     write_file(top / "file", "x");
@@ -298,9 +302,12 @@ TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesS
         }
         write_file(dest_dir_path + "swap/mine.txt", "the user's");
         // Folders left empty where files go: by the user's deletion, a run stopped midway, or
-        // nothing the manifest knows.
-        for (const char* f : {"gap/", "n1/a/b/", "hole/"}) fs::create_directories(dest_dir_path + f);
-        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat"}) file(f, {md5_abc, "GONE"}, "NONE");
+        // nothing the manifest knows. The user's empty folders elsewhere stay, also on the way to
+        // a file an old release dropped.
+        for (const char* f : {"gap/", "n1/a/b/", "hole/deep/er/", "Custom Scenery/My Pack/Earth nav data/"})
+            fs::create_directories(dest_dir_path + f);
+        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat", "All/Custom Scenery/My Pack/Earth nav data/x.dat"})
+            file(f, {md5_abc, "GONE"}, "NONE");
         for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat", "All/gap", "All/n1/a", "All/hole",
                               "All/new/moved.dat"})
             file(f, {md5_old}, "NONE");
@@ -311,6 +318,7 @@ TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesS
         EXPECT_TRUE(is_dir(dest_dir_path + "turn") && !path_exists(dest_dir_path + "drop"));
         EXPECT_EQ(list_tree(dest_dir_path + "swap/"), std::vector<std::string>{"mine.txt"});
         for (const char* f : {"gap", "n1/a", "hole"}) EXPECT_FALSE(path_exists(dest_dir_path + f)) << f;
+        EXPECT_TRUE(is_dir(dest_dir_path + "Custom Scenery/My Pack/Earth nav data"));
         EXPECT_TRUE(is_dir(dest_dir_path + "n1") && is_dir(dest_dir_path + "new"));
         EXPECT_EQ(path_exists(dest_dir_path + "moved.dat"), order == removal_order::in_the_way_first);
     }

@@ -353,6 +353,33 @@ TEST_F(NetFetch, ADownloadUnlikeTheManifestKeepsTheOldFile) {
     EXPECT_EQ(read_file(in_copy("Resources/keep.txt")), "what the manifest lists");
 }
 
+// The user's items where a file or its folder goes: no server can mend that, so each such file is
+// one error, shown and counted, and the fetch goes on with the others and its removals.
+TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
+    write_file(in_copy("swap/note.txt"), "the user's");
+    serve("All/swap", "a file now");
+    write_file(in_copy("blocked"), "the user's too");
+    serve("All/blocked/sub/f.dat", "below a file");
+    file_version_struct& fine = serve("All/fine.txt", "fine");
+    write_file(in_copy("old/gone.txt"), "bye");
+    add_history("All/old/gone.txt", {"GONE"}).need_delete = 1;
+    log_capture log;
+    EXPECT_EQ(run_fetch(), 1);
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(stg.place_errors, 2);
+    EXPECT_EQ(fine.up_to_date, 1);
+    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"blocked", "fine.txt", "swap/note.txt"}));
+    EXPECT_TRUE(first_taken_place == in_copy("swap") || first_taken_place == in_copy("blocked")) << first_taken_place;
+    std::set<std::string> places;
+    for (const auto& a : recorded_alerts()) {
+        EXPECT_EQ(a.line1.rfind("Something of yours stands where the update puts a file", 0), 0u) << a.line1;
+        places.insert(a.line3);
+    }
+    EXPECT_EQ(places, (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked")}));
+    EXPECT_NE(log.text().find("LEFT OUT  file " + in_copy("blocked/sub/f.dat") + ": " + in_copy("blocked")),
+              std::string::npos);
+}
+
 TEST_F(NetFetch, NoUsableServerAndUnsafePaths) {
     serve("All/a.txt", "a");
     stg.server_count = 0;

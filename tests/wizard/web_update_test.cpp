@@ -160,12 +160,15 @@ TEST_F(WebUpdate, FilesOnlyToDeleteAreDeletedThoughNothingIsFetched) {
 }
 
 // A file the release dropped that will not go (a folder of the user's stands there since the
-// scan) ends the update with its error text.
+// scan) ends the update with its error text; so does a file whose place holds the user's folder,
+// named there: neither is the server's fault.
 TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
     register_copy();
     write_file(copy + "Resources/dropped.txt", "dropped");
+    write_file(copy + "Resources/swap/note.txt", "the user's");
     web_->server_list("R2", {mirror});
-    web_->publish("R2", {{"All/Resources/dropped.txt", "", true, {"dropped"}}}, {mirror});
+    web_->publish("R2", {{"All/Resources/dropped.txt", "", true, {"dropped"}}, {"All/Resources/swap", "a file"}},
+                  {mirror});
     run_until(net_check_disk);
     remove_tree(copy + "Resources/dropped.txt");
     write_file(copy + "Resources/dropped.txt/mine", "x");
@@ -175,8 +178,12 @@ TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
     })) << log.text();
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(drawn_text(paint, "There were problems updating Volatra.")) << log.text();
+    const painted* text = drawn_text(paint, "There were problems updating Volatra.");
+    ASSERT_TRUE(text) << log.text();
+    EXPECT_NE(text->text.find("such as:\n" + copy + "Resources/swap"), std::string::npos) << text->text;
+    EXPECT_EQ(text->text.find("different server"), std::string::npos) << text->text;
     EXPECT_EQ(read_file(copy + "Resources/dropped.txt/mine"), "x");
+    EXPECT_EQ(read_file(copy + "Resources/swap/note.txt"), "the user's");
 }
 
 TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
