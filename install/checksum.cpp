@@ -62,9 +62,10 @@ void checksum_task::do_it() {
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
-            // A file beyond a link where the manifest has a history of its own is not this one:
-            // were it read through the link, a file of another place would count as it.
-            if (!passes_named_link(location)) checksum_file_md5(location, v.sig_have);
+            // A file beyond a link the release put where it has a history of its own is not this
+            // one: were it read through the link, a file of another place would count as it. A
+            // link of the user's is the folder the user moved: its files count.
+            if (!passes_release_link(location)) checksum_file_md5(location, v.sig_have);
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

@@ -63,9 +63,11 @@ std::string temp_name_part(const std::string& sig) {
 }  // namespace
 
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder) {
-    // Nothing an archive holds may land outside the copy being installed.
-    if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, dest_dir_path);
-    return zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
+    // Nothing an archive holds may land outside the copy being installed (or the folder of it
+    // that the user moved and linked).
+    const std::string root = copy_root_for(folder);
+    if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, root);
+    return zip_to_file(archive, folder, nullptr, 0, root);
 }
 
 namespace {
@@ -124,15 +126,17 @@ scope_exit(F) -> scope_exit<F>;
 // Entries of other names never reach the copy.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes) {
-    // Beyond a link where the manifest names a file of its own lies another place of the copy:
-    // the file's own folder is not there (a link the run could not remove, or one the user kept).
-    if (passes_named_link(dest)) return ENOTDIR;
+    // Beyond a link the release put where the manifest names a file of its own lies another
+    // place of the copy: the file's own folder is not there (a link the run could not remove).
+    if (passes_release_link(dest)) return ENOTDIR;
+    // A link of the user's on the way is the folder it leads to: nothing may leave that.
+    const std::string root = copy_root_for(dest);
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
     if (!ends_with(archive, ".7z")) {
         // The zip reader of this program opens the archive once and writes the file beside its
         // place, digested as it is written, renaming it over the old one once it proved right.
-        if (own_reader) return zip_install_file(archive, dest, sig_want, dest_dir_path, max_bytes);
+        if (own_reader) return zip_install_file(archive, dest, sig_want, root, max_bytes);
         if (int err = zip_holds_only(archive, leaf)) return err;
     }
     std::string stage;
@@ -143,7 +147,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     scope_exit remove_stage{[&] { recursive_delete_folder(stage); }};
     // The reader of this program digests the file as it writes it.
     std::string digest;
-    if (int err = own_reader ? p7z_to_file(archive, stage, nullptr, 0, dest_dir_path, &digest, max_bytes)
+    if (int err = own_reader ? p7z_to_file(archive, stage, nullptr, 0, root, &digest, max_bytes)
                              : g_unpack_archive(archive, stage))
         return err;
     if (folder_names(stage) != std::vector<std::string>{leaf}) return err_zip_not_manifest;
@@ -154,7 +158,7 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
         // Judged in the hidden folder, one level deeper: a link must stay inside the copy from
         // where it will lie.
         std::string text;
-        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, dest_dir_path))
+        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, root))
             return err_zip_unsafe_path;
     } else if (!S_ISREG(st.st_mode)) {
         return err_zip_not_manifest;

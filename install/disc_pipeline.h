@@ -79,7 +79,8 @@ extern disc_read_fn g_disc_read;
 // right, so dest holds the old file whole until that rename, whenever the process may end.
 // A file of more than max_bytes (when not -1) is EFBIG, and nothing of it is left: a 7z is
 // refused before anything is written when its entries say they hold more. A dest beyond a link
-// at a place the manifest names (passes_named_link) is ENOTDIR, and nothing is written.
+// the release put in the copy (passes_release_link) is ENOTDIR, and nothing is written; beyond a
+// link of the user's, nothing is written outside the folder it leads to (copy_root_for).
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes = -1);
 

@@ -55,10 +55,10 @@ int make_one_folder(const std::string& path, bool* created = nullptr) {
 }  // namespace
 
 bool folder_stays_inside_copy(const std::string& location) {
-    // Beyond a link where the manifest has a file or link of its own lies another place of the
-    // copy, not this file's folder.
-    if (passes_named_link(location)) return false;
-    const int err = check_target_parent(location, dest_dir_path);
+    // Beyond a link the release put where the manifest has a file or link of its own lies another
+    // place of the copy, not this file's folder. A link of the user's is the folder it leads to.
+    if (passes_release_link(location)) return false;
+    const int err = check_target_parent(location, copy_root_for(location));
     return err == 0 || err == ENOENT;
 }
 

@@ -43,10 +43,11 @@ int clear_and_make_dirs(int* delete_failures, removal_order order);
 // (the log flag set) after log_prefix, adds its folders to `folders` and marks v absent once it is
 // gone. True when it would not go.
 bool delete_removal(file_version_struct& v, const char* log_prefix, std::set<std::string>& folders);
-// True when the folder that holds `location` (a file, or a folder ending in '/') resolves, links
-// followed, to the copy or a folder inside it, and passes no link at a place the manifest names
-// (passes_named_link). A link that an archive left in the copy must not lead a deletion
-// elsewhere; a folder that does not resolve holds nothing to delete.
+// True when the folder that holds `location` (a file, or a folder ending in '/') passes no link
+// of the release (passes_release_link) and resolves, links followed, inside the copy or inside
+// the folder a link of the user's on the way leads to (copy_root_for). A link that an archive
+// left in the copy must not lead a deletion elsewhere; a folder the user moved and linked takes
+// the release's removals where it is; a folder that does not resolve holds nothing to delete.
 bool folder_stays_inside_copy(const std::string& location);
 // Whether deleting location ended with err in a failure: anything but success or a file that
 // is not there. A failure is logged with its cause.

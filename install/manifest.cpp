@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string_view>
 
 #include "core/alert.h"
 #include "core/never_destroyed.h"
 #include "core/strings.h"
 #include "files/file_operations.h"
+#include "files/md5.h"
+#include "files/safe_extract.h"
 #include "files/versioned_file.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
@@ -22,8 +25,8 @@ std::set<std::string>& deleted_files = deleted_files_storage.value;
 
 namespace {
 
-// The notes of note_named_locations.
-never_destroyed<std::set<std::string, std::less<>>> named_locations_storage;
+// The notes of note_named_locations: per trimmed place, the signatures of its versions.
+never_destroyed<std::map<std::string, std::set<std::string>, std::less<>>> named_locations_storage;
 
 bool is_line_end(char c) { return c == 0 || c == '\r' || c == '\n'; }
 bool is_blank_char(char c) { return is_blank(c); }
@@ -149,27 +152,46 @@ std::string install_location(const file_version_struct& v) {
 }
 
 void note_named_locations() {
-    std::set<std::string, std::less<>>& named = named_locations_storage.value;
+    auto& named = named_locations_storage.value;
     named.clear();
+    // Histories of different platform folders, or of one path met twice, share a place.
     for (const file_history_struct& h : sim_info) {
         std::string rel = h.versions.back().path;
         trim_dest_folder(rel);
-        named.insert(std::move(rel));
+        std::set<std::string>& sigs = named[rel];
+        for (const file_version_struct& v : h.versions) sigs.insert(v.sig_want);
     }
 }
 
-bool passes_named_link(const std::string& location) {
-    const std::set<std::string, std::less<>>& named = named_locations_storage.value;
+bool passes_release_link(const std::string& location) {
+    const auto& named = named_locations_storage.value;
     if (named.empty() || !starts_with(location, dest_dir_path)) return false;
     const size_t root = dest_dir_path.size();
     for (size_t slash = location.find('/', root); slash != std::string::npos;
          slash = location.find('/', slash + 1)) {
         // Few folders are named at all: only those are looked at on disk.
-        if (named.count(std::string_view(location).substr(root, slash - root)) &&
-            is_sim_link(location.substr(0, slash).c_str(), nullptr))
+        const auto place = named.find(std::string_view(location).substr(root, slash - root));
+        if (place == named.end()) continue;
+        const std::string on_way = location.substr(0, slash);
+        std::string sig;
+        // A link whose text is one the release gave this place is the release's; any other is
+        // the user's (made, or kept when asked), and stands for the folder it leads to.
+        if (is_sim_link(on_way.c_str(), nullptr) && calc_file_md5(on_way, sig) == 0 &&
+            place->second.count(sig))
             return true;
     }
     return false;
+}
+
+std::string copy_root_for(const std::string& location) {
+    if (!starts_with(location, dest_dir_path) || check_target_parent(location, dest_dir_path) == 0)
+        return dest_dir_path;
+    // The deepest link on the way: the folder the user moved, which holds location's folder.
+    std::string root = dest_dir_path;
+    for (size_t slash = location.find('/', dest_dir_path.size()); slash != std::string::npos;
+         slash = location.find('/', slash + 1))
+        if (is_sim_link(location.substr(0, slash).c_str(), nullptr)) root = location.substr(0, slash + 1);
+    return root;
 }
 
 int read_directory(const std::string& path, std::string) {

@@ -51,15 +51,21 @@ bool path_is_safe(const std::string& path);
 void trim_dest_folder(std::string& path);
 // Where a version lives in the copy: dest_dir_path followed by its trimmed path.
 std::string install_location(const file_version_struct& v);
-// Notes the trimmed path of every history of sim_info, whatever its platform or state: the places
-// where the manifest has a file or link of its own. read_directory calls it; the notes stay as
-// they are until the next call, so pool tasks may read them while a pass runs.
+// Notes the trimmed path of every history of sim_info, whatever its platform or state, with the
+// signatures of its versions: the places where the manifest has a file or link of its own, and
+// what the releases put there. read_directory calls it; the notes stay as they are until the next
+// call, so pool tasks may read them while a pass runs.
 void note_named_locations();
 // True when a folder on the way from dest_dir_path to location (location itself when it ends in
-// '/') is a symbolic link at a noted place: what lies beyond it is not the manifest's, so nothing
-// there is read, removed or installed. A link of the user's own, where no history is, counts as
-// the folder it leads to.
-bool passes_named_link(const std::string& location);
+// '/') is a release's link: a symbolic link at a noted place whose text's digest is one of the
+// place's signatures. What lies beyond it is not the manifest's, so nothing there is read,
+// removed or installed. Any other link (the user's, or one the user kept when asked) counts as
+// the folder it leads to, inside the copy or outside it.
+bool passes_release_link(const std::string& location);
+// The root that nothing written for location may leave: dest_dir_path where location's folder
+// resolves inside the copy, else the deepest link on the way (ending in '/'), the folder the user
+// moved elsewhere and linked; dest_dir_path where no link is on the way.
+std::string copy_root_for(const std::string& location);
 
 // Install filter: which kinds of file a run considers (both on at start).
 extern int g_want_sim;

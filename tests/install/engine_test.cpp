@@ -333,6 +333,10 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
     ASSERT_EQ(symlink("inside", (dest_dir_path + "fine").c_str()), 0);
     file("All/evil/precious.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
     file("All/fine/x.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
+    // The release put the link there (its history names the text); one of the user's would be
+    // the folder it leads to.
+    add_history("All/evil", {md5_of(top / "outside"), "GONE"});
+    note_named_locations();
     delete_files();
     EXPECT_EQ(read_file(top / "outside/precious.txt"), "abc");
     EXPECT_EQ(cur(0).sig_have, md5_abc);
@@ -342,11 +346,11 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
                          dest_dir_path + "inside/", dest_dir_path + "evil/empty/"});
     EXPECT_TRUE(is_dir(top / "outside/empty") && is_dir(dest_dir_path + "hidden"));
     EXPECT_FALSE(path_exists(dest_dir_path + "inside"));
-    // A link that stays inside, but where the manifest names a file or link of its own, is not
+    // A link of the release that stays inside, where the manifest names a link of its own, is not
     // followed: what lies beyond it is not the manifest's to remove, nor to install into.
     write_file(dest_dir_path + "inside/y.txt", "abc");
     ASSERT_EQ(symlink("inside", (dest_dir_path + "named").c_str()), 0);
-    add_history("All/named", {md5_abc, "GONE"});
+    add_history("All/named", {md5_of("inside"), "GONE"});
     file("All/named/y.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
     note_named_locations();
     EXPECT_EQ(delete_files(), 2);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "core/globals.h"
@@ -32,7 +33,10 @@ protected:
         write_file(temp_path + "keep", "");
         dest_dir_path = s / "Volatra 9/";
     }
-    void TearDown() override { install_files_kill(); }
+    void TearDown() override {
+        install_files_kill();
+        g_select_alert = nullptr;
+    }
 
     // Builds master into a new disc set; kind 0 reads the manifest of the last set, renumbered as
     // the previous builder wrote it.
@@ -57,7 +61,7 @@ protected:
         EXPECT_EQ(read_directory(manifest, ""), 3);
         install_name = build_name[0];
         checksum_pass();
-        scenery_take_all();
+        pick_tiles();
         EXPECT_EQ(choose_files(), 1);
         int failed = -1;
         EXPECT_EQ(clear_and_make_dirs(&failed, order), 0);
@@ -95,15 +99,15 @@ protected:
         float progress = 0;
         checksum_until_done(cursor, progress, [] { usleep(1000); });
     }
-    // Every wanted file of the manifest is in the copy as in master, up to date after a new
-    // checksum pass, and nothing else is there but below the kept folders.
+    // Every wanted file of the manifest (of tiles, the selected ones) is in the copy as in master,
+    // up to date after a new checksum pass, and nothing else is there but below the kept folders.
     void expect_copy_matches(const std::string& master, const std::vector<std::string>& kept = {}) {
         for (auto& h : sim_info) h.versions.back().up_to_date = 0;
         checksum_pass();
         std::set<std::string> expected;
         for (size_t h = 0; h < sim_info.size(); ++h) {
             const file_version_struct& v = cur(h);
-            if (v.sig_want == "GONE" ||
+            if (v.sig_want == "GONE" || (v.is_global && !stg.tile_selected[v.lon_idx][v.lat_idx]) ||
                 !want_this_f(static_cast<int>(h), static_cast<int>(sim_info[h].versions.size()) - 1))
                 continue;
             std::string rel = v.path;
@@ -125,6 +129,7 @@ protected:
     temp_folder s;
     std::string manifest;
     int sets = 0;
+    std::function<void()> pick_tiles = scenery_take_all;  // the user's choice on the world map
 };
 
 TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
@@ -190,6 +195,99 @@ TEST_F(RoundTrip, LinksAndFoldersTradingPlacesSettleOnBothRoads) {
             EXPECT_TRUE(fs::is_symlink(dest_dir_path + n + "F3") &&
                         !fs::is_symlink(dest_dir_path + n + "L1"));
         }
+    }
+}
+
+// Folders the user moved to another disk and linked: Resources/big before the next release
+// changes, adds and removes files in it, Global Scenery before tiles are removed and added, and
+// Resources/X, a file of the first release and a folder of the next, after it (the user keeps the
+// link when asked). Updates and a repair by disc and by web bring the release's files there with
+// no failure, and nothing else outside the copy changes.
+TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
+    const std::string gt = "Global Scenery/-global terrain-/+40-130/", big = "Resources/big/";
+    std::vector<std::string> m, set(3);
+    for (int r = 0; r < 3; ++r) {
+        m.push_back(s / ("moved " + std::to_string(r + 1) + "/"));
+        minimal_master(m[r]);
+        const std::string a = m[r] + "All/";
+        write_file(a + big + "a.dat", "a");
+        write_file(a + big + "b.dat", r ? "b changed" : "b");
+        write_file(a + big + (r ? "e.dat" : "c.dat"), r ? "e" : "c");
+        write_file(a + big + "deep/d.dat", r ? "d changed" : "d");
+        if (r) write_file(a + big + "deep/f.dat", "f");
+        write_file(a + "Resources/X" + (r ? "/a.dat" : ""), r == 2 ? "X's a changed" : "X");
+        if (r == 2) write_file(a + "Resources/X/b.dat", "X's b");
+    }
+    // The first release's scenery: three tiles of three cells.
+    for (const std::string tile : {"+47-123.dsf", "+37-113.dsf", "+27-103.dsf"}) {
+        write_file(m[0] + "All/" + gt + tile, tile);
+        put_7z(m[0] + "All/" + gt + tile + ".7z", {{tile, tile}});
+    }
+    static std::vector<std::string> asked;
+    g_select_alert = [](std::string path, int) {
+        asked.push_back(path);
+        return 2;  // keep the link
+    };
+    test_http_server server;
+    for (const bool web : {false, true}) {
+        SCOPED_TRACE(web ? "web" : "disc");
+        dest_dir_path = s / (web ? "web copy/" : "disc copy/");
+        const std::string away = s / (web ? "web disk/" : "disc disk/");
+        if (set[0].empty()) set[0] = build(m[0], 1);
+        install(set[0]);
+        write_file(away + "note.txt", "the user's");
+        const auto move_and_link = [&](const std::string& from, const std::string& to) {
+            ASSERT_EQ(rename((dest_dir_path + from).c_str(), (away + to).c_str()), 0);
+            ASSERT_EQ(symlink((away + to).c_str(), (dest_dir_path + from).c_str()), 0);
+        };
+        move_and_link("Resources/big", "big");
+        move_and_link("Global Scenery", "Global Scenery");
+        std::vector<std::string> tiles{gt + "+27-103.dsf", gt + "+37-113.dsf", gt + "+47-123.dsf"};
+        if (!web) {
+            // The scenery road: two tiles removed, then one of them put back.
+            set_install_filter(0, 1);
+            for (const bool add : {false, true}) {
+                pick_tiles = [add] {
+                    scenery_from_install();
+                    stg.tile_selected[7][11] = add;  // the cells of +27-103 and +37-113
+                    stg.tile_selected[6][12] = 0;
+                };
+                install(set[0]);
+                EXPECT_EQ(list_tree(away + "Global Scenery/").size(), add ? 2u : 1u);
+            }
+            pick_tiles = scenery_take_all;
+            set_install_filter(1, 1);
+            expect_copy_matches(m[0], {"Resources/big", "Global Scenery"});
+            tiles.erase(tiles.begin() + 1);
+        }
+        asked.clear();
+        const int releases[] = {1, 1, 2};  // an update, a repair, an update
+        for (int i = 0; i < 3; ++i) {
+            const int r = releases[i];
+            SCOPED_TRACE(i);
+            if (set[r].empty()) set[r] = build(m[r], 0);
+            if (web) {
+                fs::remove_all(server.root() + "mirror.invalid");
+                fs::create_directories(server.root() + "mirror.invalid");
+                for (const auto& disc : fs::directory_iterator(set[r]))
+                    fs::copy(disc.path(), server.root() + "mirror.invalid", fs::copy_options::recursive);
+                web_update(set[r], server);
+            } else {
+                install(set[r]);
+            }
+            expect_copy_matches(m[r], {"Resources/big", "Global Scenery", "Resources/X"});
+            if (i == 0) {
+                std::vector<std::string> all = tiles;
+                for (const char* f :
+                     {"big/a.dat", "big/b.dat", "big/deep/d.dat", "big/deep/f.dat", "big/e.dat", "note.txt"})
+                    all.push_back(f);
+                EXPECT_EQ(list_tree(away), all);
+                move_and_link("Resources/X", "X");
+            }
+        }
+        EXPECT_EQ(list_tree(away + "X/"), (std::vector<std::string>{"a.dat", "b.dat"}));
+        EXPECT_EQ(read_file(away + "note.txt"), "the user's");
+        EXPECT_EQ(asked, std::vector<std::string>(2, dest_dir_path + "Resources/X"));
     }
 }
 
