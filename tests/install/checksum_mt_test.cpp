@@ -275,7 +275,9 @@ TEST_F(Checksum, ACopyAnotherProgramHoldsIsNotSwept) {
     copy.write("Resources/" + stale, "an interrupted extraction");
     copy.write(inner + stale, "an interrupted extraction");
     ASSERT_EQ(mkdir((copy / (inner + copy_lock_name)).c_str(), 0755), 0);
-    if (geteuid() == 0) ASSERT_EQ(mkdir((copy.path() + copy_lock_name).c_str(), 0755), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(mkdir((copy.path() + copy_lock_name).c_str(), 0755), 0);
+    }
     ASSERT_EQ(chmod(copy.path().c_str(), 0555), 0);
     log_capture log;
     run_pass();
