@@ -412,27 +412,36 @@ int install_files_get_error(std::string& msg) {
     return code;
 }
 
-void install_files_kill() {
+int install_files_kill() {
     forget_lost_copies();
-    if (!copy_pool && !unzip_pool) return;
+    if (!copy_pool && !unzip_pool) return 0;
     if (copy_pool && unzip_pool) {
         // Every queued copy is made and passed on to the unpack pool before the pool goes.
         delete copy_pool;
         copy_pool = nullptr;
     }
+    // The tasks finished here are never seen by a step: their failures are counted for the caller.
+    int failed = 0;
+    const auto finish = [&failed](UTL_work_task* t) {
+        std::string msg;
+        if (t->check_error(msg)) ++failed;
+        delete t;
+    };
     if (copy_pool) {
         while (UTL_work_task* t = copy_pool->wait_retired_tasks()) {
             if (unzip_pool) {
                 unzip_pool->enqueue_task(t);
             } else {
-                delete t;
+                finish(t);
             }
         }
     }
     if (unzip_pool) {
-        while (UTL_work_task* t = unzip_pool->wait_retired_tasks()) delete t;
+        while (UTL_work_task* t = unzip_pool->wait_retired_tasks()) finish(t);
     }
     delete_pools();
+    if (failed) xer << "Stopping the run: " << failed << " more files failed.\n";
+    return failed;
 }
 
 int abort_alert(std::string question, std::string label1, std::string text1, std::string label2,

@@ -58,8 +58,9 @@ int install_files(int& cursor, int disk);
 bool install_files_disc_unreadable();
 // The failure behind result 3: returns its code and message, then clears both.
 int install_files_get_error(std::string& msg);
-// Abandons a run: lets every queued task finish, deletes the tasks and both pools.
-void install_files_kill();
+// Abandons a run: lets every queued task finish, deletes the tasks and both pools. Returns how
+// many of those tasks failed (files not installed), which no step will report.
+int install_files_kill();
 // ".7z" when the history's current path contains "Global Scenery", else ".zip".
 std::string suffix_for_file(int history);
 

@@ -272,7 +272,12 @@ int lock_file(const std::string& path, int* fd) {
 }
 
 void unlock_file(const std::string& path, int fd) {
-    unlink(path.c_str());
+    // Only the file this lock holds: one put at path since (another program's lock, taken after
+    // ours was removed under us) is not ours to remove.
+    struct stat held, named;
+    if (fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino)
+        unlink(path.c_str());
     close(fd);
 }
 

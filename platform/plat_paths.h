@@ -61,7 +61,7 @@ int open_regular(const std::string& path, uint64_t* size);
 // locked through *fd, which holds it until unlock_file or the program's end. 0; EWOULDBLOCK when
 // another holds it; or the errno of the open.
 int lock_file(const std::string& path, int* fd);
-// Removes the lock's file, then closes fd and with it the lock.
+// Removes the lock's file while path still names it, then closes fd and with it the lock.
 void unlock_file(const std::string& path, int fd);
 
 }  // namespace plat

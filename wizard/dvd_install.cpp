@@ -329,7 +329,7 @@ int dvd_run_install(int, wizard_screen& screen) {
         dvd_install_is_running = 1;
     }
     screen.title = tr("Installing Volatra");
-    screen.on_quit = install_files_kill;
+    screen.on_quit = [] { install_files_kill(); };
     screen.text = tr("I am installing Volatra in ") + dest_dir_path + ".";
     // The preparation's frame takes one step, so the run shows itself before it moves on.
     switch (prepared ? install_files(cursor, current_disk) : install_files_for_a_frame(cursor, current_disk)) {

@@ -167,9 +167,10 @@ int scan_screen(int entered, wizard_screen& screen, maintenance_flow& flow) {
     return 0;
 }
 
-// The flow's run is over (done or stopped): its work ends and the copy is free for others.
+// The flow's run is over (done or stopped): its work ends and the copy is free for others. The
+// queued files that fail while a stop lets them finish are failed files of the run too.
 void end_run(const maintenance_flow& flow) {
-    install_files_kill();
+    num_install_errors += install_files_kill();
     *flow.running = 0;
     unlock_copy();
 }
@@ -213,7 +214,7 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
         *flow.running = 1;
     }
     screen.title = tr(flow.run_title);
-    screen.on_quit = install_files_kill;
+    screen.on_quit = [] { install_files_kill(); };
     switch (prepared ? install_files(cursor, current_disk) : install_files_for_a_frame(cursor, current_disk)) {
         case 0:
             screen.back = flow.choose;

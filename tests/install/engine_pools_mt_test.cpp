@@ -84,7 +84,9 @@ TEST_F(EnginePools, FetchedArchivesAreUnpackedOnThePoolAndABadOneEndsTheFetch) {
         for (size_t s = 0; s < std::size(next.active); ++s)
             if (next.active[s] && next.file_index[s] < files) past_end = false;
         EXPECT_EQ(next.finished, past_end ? 1 : 0) << bad;
-        if (bad < 0) EXPECT_TRUE(past_end);
+        if (bad < 0) {
+            EXPECT_TRUE(past_end);
+        }
         grab_files_kill();  // nothing left to wait for: no effect
     }
 }

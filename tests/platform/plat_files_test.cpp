@@ -104,6 +104,21 @@ TEST(PlatFiles, StartedProgramsGetDefaultSignals) {
     sigaction(SIGPIPE, &old, nullptr);
 }
 
+// A lock removes its own file only: where that file was removed under it and another program took
+// a new one at the path, the other's stays locked.
+TEST(PlatFiles, ALockRemovesOnlyTheFileItHolds) {
+    temp_folder t;
+    const std::string path = t / "copy.lock";
+    int fd = -1, other = -1, third = -1;
+    ASSERT_EQ(plat::lock_file(path, &fd), 0);
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(plat::lock_file(path, &other), 0);
+    plat::unlock_file(path, fd);
+    EXPECT_EQ(plat::lock_file(path, &third), EWOULDBLOCK);
+    plat::unlock_file(path, other);
+    EXPECT_FALSE(path_exists(path));
+}
+
 TEST(PlatFiles, MakeDirsAndFreeSpace) {
     temp_folder t;
     EXPECT_EQ(plat::make_dirs(t / "a/b/c/", 0755), 0);

@@ -208,7 +208,8 @@ TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionStopsTheRun) {
         remove_tree(copy + f);
     }
     // Continue: the run goes on to the second failure (answered Continue again); Stop, and the
-    // question closed without a button (nothing is deleted either way): it ends at the first.
+    // question closed without a button (nothing is deleted either way): it ends at the first, and
+    // the second, queued already, fails as the stop lets it finish. Both count either way.
     for (int answer : {0, 3, 1}) {
         menu_choice(1, dvd_pick_scenery);
         wizard_frame();
@@ -220,16 +221,27 @@ TEST_F(Maintenance, FailedFilesAreCountedAndClosingTheQuestionStopsTheRun) {
         abort_answers = {answer, 0};
         next();
         ASSERT_TRUE(until(dvd_done_scenery)) << answer;
-        const size_t errors = answer == 0 ? 2 : 1;
-        ASSERT_EQ(asked.size(), errors);
+        ASSERT_EQ(asked.size(), answer == 0 ? 2u : 1u);
         EXPECT_EQ(asked[0].rfind("An error occurred during scenery installation:\n\n", 0), 0u) << asked[0];
         paint.clear();
         wizard_frame();
-        EXPECT_EQ(num_install_errors, static_cast<int>(errors));
+        EXPECT_EQ(num_install_errors, 2) << answer;
         EXPECT_TRUE(drawn_text(paint, "There were errors while installing more your scenery;")) << answer;
         EXPECT_FALSE(drawn_text(paint, "Run Volatra Now"));
         EXPECT_EQ(scenery_install_is_running, 0);
     }
+    // The repair stopped at the first of its two broken archives.
+    for (const char* f : {"a.txt", "b.txt"}) {
+        write_file(w.volumes() + "DVD/Volatra 9/All/Resources/" + f + ".zip", "not an archive");
+        remove_tree(copy + "Resources/" + f);
+    }
+    back();
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
+    abort_answers = {1};
+    log_capture log;
+    run_to(dvd_done_repair);
+    EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
+    EXPECT_TRUE(drawn_text(paint, "There were errors during the repair;"));
 }
 
 // A file that refuses to go (here a folder holding a file stands where the scan found the file,

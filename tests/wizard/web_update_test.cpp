@@ -211,6 +211,31 @@ TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     expect_no_stream_files();
 }
 
+// The run's preparation removes only what stands where the release puts something (here a file
+// where a folder goes); a file merely dropped stays until the fetch has brought every file.
+TEST_F(WebUpdate, ThePreparationRemovesOnlyWhatIsInTheWay) {
+    register_copy();
+    write_file(copy + "Resources/swap", "a file where a folder goes");
+    write_file(copy + "Resources/dropped.txt", "dropped");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2",
+                  {{"All/Resources/swap", "", true, {"a file where a folder goes"}},
+                   {"All/Resources/swap/a.dat", "the release's"},
+                   {"All/Resources/dropped.txt", "", true, {"dropped"}}},
+                  {mirror});
+    web_->faults(R"({"mirror1.test/rel/R2/All/": {"mode": "hold"}})");
+    run_until(net_run_patch);
+    wizard_frame();  // the preparation, and a fetch that cannot end
+    ASSERT_EQ(g_wizard, net_run_patch);
+    EXPECT_TRUE(dir_exists(copy + "Resources/swap/"));
+    expect_file("Resources/dropped.txt", "dropped");
+    wizard_frame(600, 20, true);  // Back
+    web_->faults("{}");
+    run_until(net_done);
+    expect_file("Resources/swap/a.dat", "the release's");
+    EXPECT_FALSE(path_exists(copy + "Resources/dropped.txt"));
+}
+
 // A copy deleted while the update waits to run is neither fetched anew nor locked: the updater
 // starts over and finds no copy.
 TEST_F(WebUpdate, ACopyDeletedBeforeTheRunIsNotMadeAnew) {
