@@ -298,10 +298,8 @@ void prune_empty_folders(const std::set<std::string>& folders) {
     for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
         const std::string& folder = *it;
         // The copy itself and anything outside it are never removed.
-        // Nor a link, which the user made or the release names: it is no folder of the run's.
         if (folder.size() <= dest_dir_path.size() || !starts_with(folder, dest_dir_path) ||
-            needed.count(folder) || !folder_stays_inside_copy(folder) ||
-            is_sim_link(folder.substr(0, folder.size() - 1).c_str(), nullptr))
+            needed.count(folder) || !folder_stays_inside_copy(folder))
             continue;
         std::vector<std::string> names;
         std::vector<int> types;

@@ -306,7 +306,8 @@ TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesS
         // a file an old release dropped.
         for (const char* f : {"gap/", "n1/a/b/", "hole/deep/er/", "Custom Scenery/My Pack/Earth nav data/"})
             fs::create_directories(dest_dir_path + f);
-        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat", "All/Custom Scenery/My Pack/Earth nav data/x.dat"})
+        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat", "All/Custom Scenery/My Pack/Earth nav data/x.dat",
+                              "All/Custom Scenery/My Pack"})
             file(f, {md5_abc, "GONE"}, "NONE");
         for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat", "All/gap", "All/n1/a", "All/hole",
                               "All/new/moved.dat"})
