@@ -255,11 +255,13 @@ TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
                                "click 600 23\n"  // Back, while the run is under way
                                "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
                                "shot question.png\n"
-                               "click 146 253\n"  // Cancel
+                               "tap 146 253 720 23\n"  // Cancel, and Continue in the same burst
                                "wait_log \"Cancel: \"\n"
                                "click 50 23\n";
     ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
     EXPECT_FALSE(path_exists(s.desktop() + release)) << s.report();
+    // The Continue, made before the world map was back on screen, started no new run.
+    EXPECT_EQ(screens_entered(s.log()).back(), "dvd_scenery_install") << s.log();
     EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
 }
 
