@@ -27,6 +27,7 @@ public:
     uint32_t modifiers = 0;        // Mac bits
 
 private:
+    bool translate_records(const SDL_Event& e, const SDL_Event* next, std::deque<event>& out);
     // The character of each key while it is down, for its key-up (Mac key-ups carry it).
     uint8_t down_char_[SDL_NUM_SCANCODES] = {};
 };
@@ -77,6 +78,11 @@ bool key_events(const std::string& name, uint32_t window_id, std::vector<SDL_Eve
 // The events that type one character: a key when the US layout has one, else text alone.
 void type_events(uint32_t codepoint, uint32_t window_id, std::vector<SDL_Event>* first,
                  std::vector<SDL_Event>* second);
+
+// Waits until the X server has handled every request of the program (the last swap among them),
+// so that every input event it generated before is in the program's queue. Does nothing when the
+// window is not on an X display.
+void x11_round_trip(SDL_Window* w);
 
 // The whole X screen as it shows now, every window on it: RGB rows from the top. False (why
 // set) when the window is not on an X display.

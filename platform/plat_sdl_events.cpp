@@ -14,6 +14,14 @@ event key_record(int what, int code, int ch, uint32_t modifiers, uint32_t text =
 }  // namespace
 
 bool sdl_event_translator::translate(const SDL_Event& e, const SDL_Event* next, std::deque<event>& out) {
+    const size_t before = out.size();
+    const bool used_next = translate_records(e, next, out);
+    // SDL stamps an event when it takes it from the window system (or when it is pushed).
+    for (size_t i = before; i < out.size(); ++i) out[i].time = e.common.timestamp;
+    return used_next;
+}
+
+bool sdl_event_translator::translate_records(const SDL_Event& e, const SDL_Event* next, std::deque<event>& out) {
     switch (e.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {

@@ -37,6 +37,9 @@ struct event {
     uint32_t text = 0;
     uint32_t modifiers = 0;  // Mac modifier bits (platform/plat_keys.h)
     int wheel = 0;           // ev_wheel: steps, positive away from the user
+    // When the window layer took the event in, in milliseconds of its clock (wrapping): the user
+    // made it no later. Compare times by their difference.
+    uint32_t time = 0;
 };
 
 // Attributes of a window's pixel format.
@@ -74,6 +77,13 @@ public:
     // Makes ctx current on the calling thread, drawing into win.
     virtual bool make_current(window_ref win, gl_context_ref ctx) = 0;
     virtual void swap(window_ref win) = 0;
+    // The next swap puts up a picture the user has not seen: once it is on screen, every event
+    // the window system holds (the user made it before the picture showed) is taken in with a
+    // time before shown_time(), and every event taken in later has that time or a later one.
+    virtual void settle_at_next_swap() = 0;
+    // The event time from which on events were made with the picture of the last such swap on
+    // screen; 0 before any.
+    virtual uint32_t shown_time() = 0;
     virtual void destroy_window(window_ref win) = 0;
     // Bytes of video memory of the current context's renderer; -1 when unknown.
     virtual long long video_memory() = 0;
@@ -130,6 +140,8 @@ inline gl_context_ref create_context(window_ref win, gl_context_ref share) {
 }
 inline bool make_current(window_ref win, gl_context_ref ctx) { return backend().make_current(win, ctx); }
 inline void swap(window_ref win) { backend().swap(win); }
+inline void settle_at_next_swap() { backend().settle_at_next_swap(); }
+inline uint32_t shown_time() { return backend().shown_time(); }
 inline void destroy_window(window_ref win) { backend().destroy_window(win); }
 inline long long video_memory() { return backend().video_memory(); }
 inline bool wait_next_event(int wait_ms, event* ev) { return backend().wait_next_event(wait_ms, ev); }

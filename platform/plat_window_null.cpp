@@ -64,11 +64,21 @@ void null_window_backend::destroy_window(window_ref win) {
     if (win) rec(win).destroyed = true;
 }
 
+void null_window_backend::swap(window_ref) {
+    ++swaps;
+    if (!settle_next) return;
+    settle_next = false;
+    for (queued_event& q : events)
+        if (!q.time) q.time = clock;
+    shown = ++clock;
+}
+
 bool null_window_backend::wait_next_event(int wait_ms, event* ev) {
     ++waits;
     last_wait_ms = wait_ms;
     if (events.empty()) return false;
-    const queued_event& q = events.front();
+    queued_event& q = events.front();
+    if (!q.time) q.time = clock;
     if (q.moves) {
         mouse_h = q.h;
         mouse_v = q.v;

@@ -42,8 +42,12 @@ public:
         int h = 0, v = 0;
     };
 
-    // Input: events handed out in order, the pointer (pixels, y down) and the modifiers.
+    // Input: events handed out in order, the pointer (pixels, y down) and the modifiers. An event
+    // without a time is stamped with clock when it is taken in: by a settling swap, or when it is
+    // handed out. A settling swap moves the clock on by one; like a real one, the clock never runs
+    // back, whichever backend a test installs.
     std::deque<queued_event> events;
+    static inline uint32_t clock = 1;
     int mouse_h = 0, mouse_v = 0;
     uint32_t modifiers = 0;
 
@@ -55,6 +59,8 @@ public:
     int swaps = 0;
     int waits = 0;  // wait_next_event calls
     int last_wait_ms = -1;
+    bool settle_next = false;
+    uint32_t shown = 0;
     int contexts_made = 0;
     int arrow_cursors = 0;
 
@@ -69,7 +75,9 @@ public:
     bool describe(window_ref win, format_attr attr, int* value) override;
     gl_context_ref create_context(window_ref win, gl_context_ref share) override;
     bool make_current(window_ref win, gl_context_ref ctx) override;
-    void swap(window_ref) override { ++swaps; }
+    void swap(window_ref) override;
+    void settle_at_next_swap() override { settle_next = true; }
+    uint32_t shown_time() override { return shown; }
     void destroy_window(window_ref win) override;
     long long video_memory() override { return vram; }
     bool wait_next_event(int wait_ms, event* ev) override;

@@ -181,8 +181,13 @@ public:
         if (!r) return;
         if (script_) script_->before_swap(r->w);
         SDL_GL_SwapWindow(r->w);
+        if (settle_) settle(r->w);
+        // The script's input of this step is made with the picture on screen.
         if (script_) script_->after_swap(r->w);
     }
+
+    void settle_at_next_swap() override { settle_ = true; }
+    uint32_t shown_time() override { return shown_; }
 
     void destroy_window(window_ref win) override {
         sdl_window* r = rec(win);
@@ -273,6 +278,17 @@ public:
     }
 
 private:
+    // Once the picture is up: SDL stamps what the window system holds now, and the clock moves on
+    // before anything else is taken in or pushed, so that everything later has a later time.
+    void settle(SDL_Window* w) {
+        settle_ = false;
+        x11_round_trip(w);
+        SDL_PumpEvents();
+        const Uint32 now = SDL_GetTicks();
+        while (SDL_GetTicks() == now) SDL_Delay(1);
+        shown_ = now + 1;
+    }
+
     // The window an event belongs to; 0 for events of no window.
     static Uint32 window_of(const SDL_Event& e) {
         switch (e.type) {
@@ -308,6 +324,8 @@ private:
     }
 
     SDL_Window* progress_ = nullptr;
+    bool settle_ = false;
+    uint32_t shown_ = 0;
     bool tried_ = false;
     bool ok_ = false;
     sdl_event_translator tr_;

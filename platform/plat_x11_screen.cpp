@@ -1,5 +1,6 @@
-// The X screen read back for the input script's shot_screen: what a person sees, every window
-// of the program (and any other) included. Apart from the rest, as Xlib's names are macros.
+// What the SDL backend asks of Xlib itself, apart from the rest, as Xlib's names are macros: the
+// round trip that brings in every input event made before a request, and the X screen read back
+// for the input script's shot_screen (what a person sees, every window on it included).
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
@@ -21,6 +22,12 @@ uint8_t channel(unsigned long pixel, unsigned long mask) {
     return static_cast<uint8_t>(v * 255 / mask);
 }
 }  // namespace
+
+void x11_round_trip(SDL_Window* w) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(w, &info) && info.subsystem == SDL_SYSWM_X11) XSync(info.info.x11.display, False);
+}
 
 bool read_x11_screen(SDL_Window* w, std::vector<uint8_t>* rgb, int* width, int* height, std::string* why) {
     SDL_SysWMinfo info;

@@ -25,8 +25,12 @@ void no_menu_command(int) {}
 void quit_now() { app_done = 1; }
 const app_hooks default_hooks{no_update, no_menu_command, quit_now};
 app_hooks hooks = default_hooks;
-// Counts the windows brought up: a button change belongs to the window it was made in.
-unsigned windows_opened = 0;
+// A press reaches only a picture the user has seen. Pictures counts the windows entered and the
+// screens the application put up; seen is the last of them that a swap put on screen, and
+// seen_since the event time from which on presses were made with it there.
+unsigned pictures = 0;
+unsigned seen = 0;
+uint32_t seen_since = 0;
 
 struct subwin_row {
     int id;
@@ -112,21 +116,26 @@ bool is_key(const plat::event& e) {
     return e.what == plat::ev_key_down || e.what == plat::ev_key_up || e.what == plat::ev_auto_key;
 }
 
+// Whether a press was made with the window and screen it lands on in front of the user: one
+// made before (right behind the click or the Return that closed the window above, or that moved
+// the screen on) was meant for what the user saw then, which is gone.
+bool made_on_sight(const plat::event& press) {
+    return seen == pictures && static_cast<int32_t>(press.time - seen_since) >= 0;
+}
+
 // One frame's input, waiting for it at most ticks sixtieths of a second from the frame's start
 // (a stream of events does not hold the frame open: the window is drawn while they come). A
 // press or a release is the last event a frame takes: each is hit-tested where it happened and
 // seen by a frame of its own, so a tap's press holds the button for a frame and two taps are two.
 // A key waits while the focused widget's queue is full, and a press or release after keys waits
 // for the next frame, so that the widget that had the focus reads them before a press moves it.
-// What a frame leaves keeps its order for the next frames. A press or release was made in the
-// window the frame began in: when another window has come up by the time it is read (Return
-// closed an alert or a question), it goes with the window it was made in and reaches no other.
+// What a frame leaves keeps its order for the next frames. A press made before the picture it
+// would land on was on screen reaches nothing, and its release neither.
 void take_events(int ticks) {
-    // An event taken from the window layer and left for the next frame, and the window it was made in.
+    // An event taken from the window layer and left for the next frame.
     static plat::event left;
     static bool have_left = false;
-    static unsigned left_in = 0;
-    const unsigned shown = windows_opened;
+    static bool press_dropped = false;
     const uint64_t deadline = xtim.microsecs() + static_cast<uint64_t>(ticks) * 1000000 / 60;
     bool took_key = false;
     for (;;) {
@@ -135,7 +144,6 @@ void take_events(int ticks) {
         if (have_left) {
             ev = left;
             have_left = false;
-            if (is_button(ev) && left_in != shown) continue;
         } else {
             const uint64_t now = xtim.microsecs();
             if (now >= deadline) break;
@@ -145,13 +153,17 @@ void take_events(int ticks) {
             // there, not where the pointer was when the frame began.
             load_mouse();
         }
+        if (ev.what == plat::ev_mouse_down) press_dropped = !made_on_sight(ev);
+        if (is_button(ev) && press_dropped) {
+            if (ev.what == plat::ev_mouse_up) press_dropped = false;
+            continue;
+        }
         // The widget reads its queue every frame it is drawn; one that never does must not stall
         // the window, so a key that already waited a frame goes on.
         const bool no_room = is_key(ev) && !waited && !BTN_focus_has_room();
         if (no_room || (is_button(ev) && took_key)) {
             left = ev;
             have_left = true;
-            left_in = shown;
             break;
         }
         if (ev.what == plat::ev_wheel)
@@ -180,6 +192,8 @@ void MACIBM_event_proc() {
     // A modal window that the frame's events close (Return, its close box) hands back to the loop
     // that opened it, inside the screen beneath: that screen runs again only on a frame of its own.
     const bool began_modal = mnw.modal;
+    // The picture this frame puts on screen: a modal window's loop drew it before the frame.
+    unsigned picture = pictures;
 
     load_mouse();
     take_events(ticks);
@@ -211,11 +225,21 @@ void MACIBM_event_proc() {
     }
     xtim.profile_chart("menu", 0);
     BTN_begin_focus_ring();
-    if (!mnw.modal && !began_modal) hooks.update();
+    if (!mnw.modal && !began_modal) {
+        picture = pictures;
+        hooks.update();
+    }
     mouse_help_per_wind(mnw.curwin);
     standard_gui();
+    // The first swap of a window or screen drawn whole, with nothing changed while it was drawn.
+    const bool first_sight = picture == pictures && seen != pictures;
+    if (first_sight) plat::settle_at_next_swap();
     // A recording movie swaps the buffers itself.
     if (!qtim.mov_per_frame()) OGL_sbuff();
+    if (first_sight) {
+        seen = pictures;
+        seen_since = plat::shown_time();
+    }
     xtim.profile_chart("sbuff", 0);
     xtim.profile_chart("oglwork", 0);
     xtim.profile_chart("finish", 1);
@@ -255,7 +279,7 @@ int APL_HandleCarbonEvent(const plat::event& ev) {
 
 void MACIBM_startwind(int id, int) {
     // The same window drawn anew (an update event) is no other window.
-    if (id != mnw.curwin) ++windows_opened;
+    if (id != mnw.curwin) ++pictures;
     plot_init_lights = 1;
     mouse_help_per_wind(id);
     OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
@@ -285,6 +309,8 @@ void MACIBM_startwind(int id, int) {
         p.l = p.b = p.r = p.t = -1;
     }
 }
+
+void MACIBM_new_screen() { ++pictures; }
 
 void MACIBM_handleclick(int key) {
     float x = mnw.mouse_x, y = mnw.mouse_y;

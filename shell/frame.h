@@ -15,6 +15,9 @@ extern int plot_init_lights;
 void MACIBM_event_proc();
 // Makes window id current: its size, title, modal flag and place from the sub-window table.
 void MACIBM_startwind(int id, int unused);
+// The application puts up another screen in the main window from its next frame on: a press made
+// before that screen is on screen reaches nothing, as one made before a window is entered.
+void MACIBM_new_screen();
 // A mouse press (key 0), or Return while a sub-window is open (key 1).
 void MACIBM_handleclick(int key);
 // Dispatches one event record.

@@ -88,6 +88,8 @@ public:
         b_.swap(w);
         frame_clock_us += 20000;
     }
+    void settle_at_next_swap() override { b_.settle_at_next_swap(); }
+    uint32_t shown_time() override { return b_.shown_time(); }
     void destroy_window(plat::window_ref w) override { b_.destroy_window(w); }
     long long video_memory() override { return b_.video_memory(); }
     void flush_events() override { b_.flush_events(); }

@@ -3,6 +3,7 @@
 #include "core/window_state.h"
 #include "graphics/palette.h"
 #include "install/install_state.h"
+#include "shell/frame.h"
 #include "widgets/widget_kit.h"
 #include "wizard/wizard_draw.h"
 #include "wizard/wizard_frame.h"
@@ -94,4 +95,6 @@ void APP_update() {
         screen.next)
         g_wizard = screen.next;
     if (result && screen.next) g_wizard = screen.next;
+    // The next frame enters another screen: a press made before it is drawn was meant for this one.
+    if (g_wizard != called_last) MACIBM_new_screen();
 }

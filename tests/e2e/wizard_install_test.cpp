@@ -77,7 +77,8 @@ TEST(WizardInstall, ThreeDiscsWithAWrongDiscOfferedFirst) {
 }
 
 // A tap brings the pointer's motion, its press and its release in one frame, as a touch screen
-// does or a quick hand on a busy frame: each button takes it where it lands.
+// does or a quick hand on a busy frame: each button takes it where it lands. A double tap on
+// Continue moves one screen on: its second tap was made before the next screen showed.
 TEST(WizardInstall, ContinueGoBackAndQuitTakeATapThatBringsThePointerWithIt) {
     e2e_session s("wizard_install_tap");
     std::string why;
@@ -85,7 +86,7 @@ TEST(WizardInstall, ContinueGoBackAndQuitTakeATapThatBringsThePointerWithIt) {
     make_sample(s, {"0"});
     const std::string script =
         "wait_log \"Disc read:\"\n"
-        "tap 720 23\n"  // Continue
+        "tap 720 23 720 23\n"  // Continue
         "wait_log \"WIZARD entered dvd_pick_install\"\n"
         "tap 600 23\n"  // Go Back
         "wait_log \"WIZARD entered dvd_start\"\n"
@@ -255,11 +256,13 @@ TEST(WizardInstall, CancelDuringTheRunDeletesOnlyTheNewFolder) {
                                "click 600 23\n"  // Back, while the run is under way
                                "wait_log \"WIZARD asks: Are you sure you want to cancel the installation?\"\n"
                                "shot question.png\n"
-                               "click 146 253\n"  // Cancel
+                               "tap 146 253 720 23\n"  // Cancel, and Continue in the same burst
                                "wait_log \"Cancel: \"\n"
                                "click 50 23\n";
     ASSERT_EQ(s.run(installer, {}, script), 0) << s.report();
     EXPECT_FALSE(path_exists(s.desktop() + release)) << s.report();
+    // The Continue, made before the world map was back on screen, started no new run.
+    EXPECT_EQ(screens_entered(s.log()).back(), "dvd_scenery_install") << s.log();
     EXPECT_EQ(read_file(s.desktop() + release + " old/keep.txt"), "keep");
 }
 

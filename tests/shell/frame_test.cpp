@@ -8,6 +8,7 @@
 #include "core/interface_strings.h"
 #include "core/time_keeper.h"
 #include "core/window_state.h"
+#include "graphics/screen_2d.h"
 #include "graphics/texture_manager.h"
 #include "platform/plat_window_null.h"
 #include "shell/keys.h"
@@ -336,6 +337,50 @@ TEST_F(Frame, ModalWindowsSkipTheApplicationAndWaitLongerUnderTheAlert) {
     EXPECT_EQ(app_frames, 1);
     MACIBM_event_proc();
     EXPECT_EQ(app_frames, 2);
+}
+
+// A press made before the picture it lands on was on screen reaches nothing, nor does its
+// release: one right behind the tap that moved the screen on (taken after the new screen was
+// drawn), behind the tap on a close box, or made after the frame whose Return closed a window
+// but before the screen beneath was drawn again. One made with the picture up works.
+TEST_F(Frame, APressMadeBeforeItsPictureWasOnScreenReachesNothing) {
+    static int screen, fired, ups;
+    screen = 1;
+    fired = ups = 0;
+    set_app_hooks({[] {
+                       if (screen == 1 && BTN_action(300, 300, 100, 0, 0, "A", "-")) {
+                           screen = 2;
+                           MACIBM_new_screen();
+                       } else if (screen == 2) {
+                           fired += BTN_action(500, 300, 100, 0, 0, "B", "-");
+                           ups += mnw.mouse_up;
+                       }
+                   },
+                   nullptr, nullptr});
+    const ogl_swap_fn old_swap = OGL_set_swap_hook([] { plat::swap(nullptr); });
+    auto tap = [&](float x, float y) {
+        push_at(plat::ev_mouse_down, x, y);
+        push_at(plat::ev_mouse_up, x, y);
+    };
+    for (int window : {0, 997, 2}) {
+        if (window) MACIBM_startwind(window, 0);
+        MACIBM_event_proc();
+        if (window == 0) tap(300, 300);  // A
+        if (window == 997) tap(60, 390);  // its close box
+        if (window == 2) {
+            push(plat::ev_key_down, (36 << 8) | 13);
+            MACIBM_event_proc();
+        }
+        tap(500, 300);
+        run_out();
+        EXPECT_EQ(mnw.curwin, 0);
+        EXPECT_EQ(fired, 0) << window;
+    }
+    tap(500, 300);
+    run_out();
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(ups, 3) << "the releases of A, of the close box and of the last tap";
+    OGL_set_swap_hook(old_swap);
 }
 
 TEST_F(Frame, TextureFailuresWaitForTheMainScreenAndShowOnce) {

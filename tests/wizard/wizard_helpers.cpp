@@ -165,6 +165,7 @@ void frame_loop_test::SetUp() {
 void frame_loop_test::TearDown() { mnw = saved; }
 
 void frame_loop_test::click_at(int x, int y) {
+    frame_gap();
     backend->mouse_h = x;
     backend->mouse_v = 600 - y;
     plat::event e;

@@ -84,7 +84,8 @@ class frame_loop_test : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // A press at a point of the 800 x 600 window (y up), handled by the next frame.
+    // A press at a point of the 800 x 600 window (y up), made once the next frame has put its
+    // window on screen: that frame ends its events first, and the frame after it takes the press.
     void click_at(int x, int y);
     // Return pressed.
     void key_return();
