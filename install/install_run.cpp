@@ -44,10 +44,16 @@ void write_start_fractions() {
 }
 
 // Creates one folder: 0 when it was made or was there already, else its error after the alert.
-int make_one_folder(const std::string& path, bool* created = nullptr) {
+// A file's folder (file_folder) with a file of the user's on its way is 0 too, logged: the files
+// that go below it are left out, each on its own, and the rest of the run goes on.
+int make_one_folder(const std::string& path, bool* created = nullptr, bool file_folder = false) {
     int err = make_folder(path);
     if (created) *created = err == 0;
     if (!show_make_dir_err(err)) return 0;
+    if (file_folder && err == ENOTDIR) {
+        xer << "I can not make the folder " << path << ": a file stands on its way.\n";
+        return 0;
+    }
     make_dir_error(path, err);
     return err;
 }
@@ -217,16 +223,8 @@ int make_dirs() {
              slash = rel.rfind('/', slash - 1))
             folders.insert(rel.substr(0, slash));
     }
-    for (const std::string& f : folders) {
-        const std::string path = dest_dir_path + f;
-        // A file of the user's on the way: the files that go below it are left out, each on its
-        // own, and the rest of the run goes on.
-        if (make_folder(path) == ENOTDIR) {
-            xer << "I can not make the folder " << path << ": a file stands on its way.\n";
-            continue;
-        }
-        if (int err = make_one_folder(path)) return err;
-    }
+    for (const std::string& f : folders)
+        if (int err = make_one_folder(dest_dir_path + f, nullptr, true)) return err;
 
     static const char* const fixed[] = {
         "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
@@ -281,15 +279,15 @@ bool only_folders_in(const std::string& folder, std::vector<std::string>& out) {
 
 }  // namespace
 
-bool remove_folders_holding_nothing(const std::string& folder) {
+void remove_folders_holding_nothing(const std::string& folder) {
     std::vector<std::string> tree;
-    if (!only_folders_in(folder, tree)) return false;
+    // Most places hold no folder: lstat tells at once, before the walk of the way.
+    if (!only_folders_in(folder, tree) || !folder_stays_inside_copy(folder)) return;
     for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
         const int err = delete_file(*it);
         if (stg.log_actions) xer << "cleanup: DELETING  file " << *it << ", with result=" << err << ".\n";
-        if (err) return false;
+        if (err) return;
     }
-    return true;
 }
 
 void prune_empty_folders(const std::set<std::string>& folders) {
@@ -350,8 +348,7 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
     // empty folders of the user's stay.
     for (const file_history_struct& h : sim_info) {
         const file_version_struct& v = h.versions.back();
-        if (v.need_install && folder_stays_inside_copy(install_location(v)))
-            remove_folders_holding_nothing(install_location(v) + "/");
+        if (v.need_install) remove_folders_holding_nothing(install_location(v) + "/");
     }
     prune_empty_folders(folders);
     return make_dirs();

@@ -57,9 +57,9 @@ void get_path_with_path(std::string& out, const std::string& path);
 // Adds every folder between location and dest_dir_path (that one excluded), each ending in '/'.
 void add_parent_folders(const std::string& location, std::set<std::string>& out);
 // Removes the folder tree at folder (ending in '/'), deepest first, when it holds nothing but
-// folders; a link is never followed. False when it holds anything else (then nothing goes) or
-// a folder would not go.
-bool remove_folders_holding_nothing(const std::string& folder);
+// folders and stays inside the copy (folder_stays_inside_copy); a link is never followed, and a
+// tree holding anything else stays whole.
+void remove_folders_holding_nothing(const std::string& folder);
 // Removes, deepest first, every folder of the set below dest_dir_path that holds nothing and
 // that no file still to be installed needs.
 void prune_empty_folders(const std::set<std::string>& folders);

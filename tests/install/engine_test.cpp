@@ -359,6 +359,9 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
     put_zip(top / "z.zip", "z.txt", "abc");
     EXPECT_EQ(install_from_archive(top / "z.zip", dest_dir_path + "named/z.txt", md5_abc), ENOTDIR);
     EXPECT_FALSE(path_exists(dest_dir_path + "inside/z.txt"));
+    fs::create_directories(dest_dir_path + "inside/sub/deeper");
+    remove_folders_holding_nothing(dest_dir_path + "named/sub/");
+    EXPECT_TRUE(is_dir(dest_dir_path + "inside/sub/deeper"));
     // The copy itself stays, also when nothing is left in it.
     dest_dir_path = top / "empty copy/";
     ASSERT_EQ(mkdir(dest_dir_path.c_str(), 0755), 0);
