@@ -325,12 +325,14 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     // The proxy that works answers for the mirror with its own error; with "released" 0 it holds
     // each answer after the head and the body's first bytes.
     http.proxy_port = server_port;
-    const auto gateway_fails = [&](int released) {
-        web_->faults(R"({"mirror1.test": {"mode": "script", "released": )" + std::to_string(released) +
+    const auto gateway_fails = [&](int released, const std::string& also = "") {
+        web_->faults("{" + also + R"("mirror1.test": {"mode": "script", "released": )" + std::to_string(released) +
                      R"(, "script": [["HTTP/1.1 502 Bad Gateway\r\nContent-Length: 8\r\n\r\nbad", "release"],
                                      ["gate\n", 0]]}})");
     };
-    gateway_fails(1);
+    // The list is held back over the new search's first frame, which a quick answer could
+    // otherwise pass.
+    gateway_fails(1, "\"" + std::string(server_list_host) + "\": {\"mode\": \"hold\"}, ");
     wizard_frame();
     wizard_frame(720, 20, true);  // Next
     ASSERT_EQ(g_wizard, net_get_updates);
@@ -338,6 +340,7 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     wizard_frame();  // the new search's first frame
     EXPECT_TRUE(drawn_text(paint, "I am contacting " + std::string(server_list_host)));
     EXPECT_FALSE(drawn_text(paint, "What went wrong"));
+    gateway_fails(1);
 
     ASSERT_TRUE(frames_while_not(
         [&] { return log.text().find("Could not fetch the manifest") != std::string::npos; }));
