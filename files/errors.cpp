@@ -29,6 +29,7 @@ const err_msg_row kErrMsgs[] = {
     {err_zip_not_manifest,
      "The file in the archive is not the one the manifest lists. The archive may be damaged or belong to "
      "another release"},
+    {err_link_leads_out, "A link on the way leads outside the copy or the folder of it you moved"},
 
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

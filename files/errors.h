@@ -20,7 +20,10 @@ enum {
     // An archive entry whose name or link would lead outside the destination.
     err_zip_unsafe_path = 20013,
     // An archive that holds other names than its file, or a file unlike the manifest's digest.
-    err_zip_not_manifest = 20014
+    err_zip_not_manifest = 20014,
+    // A link on the way to a file leads outside the copy, or outside the folder of it that the
+    // user moved elsewhere and linked.
+    err_link_leads_out = 20015
 };
 
 struct err_msg_row {

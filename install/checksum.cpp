@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "core/globals.h"
 #include "core/time_keeper.h"
@@ -37,12 +40,28 @@ int batch_end(int first, int total) {
 
 double seconds_now() { return static_cast<double>(xtim.microsecs()) / 1000000.0; }
 
+// The folders the user moved elsewhere and linked that lie on the way of the manifest's files.
+std::vector<std::string> moved_folders() {
+    std::set<std::string> bounds;
+    std::string folder;
+    for (const file_history_struct& h : sim_info) {
+        const std::string location = install_location(h.versions.back());
+        const size_t cut = location.rfind('/') + 1;
+        // The files of a folder follow each other: its way is judged once.
+        if (folder.size() == cut && location.compare(0, cut, folder) == 0) continue;
+        folder = location.substr(0, cut);
+        const copy_way way = way_to(folder);
+        if (way.bound != dest_dir_path) bounds.insert(way.bound);
+    }
+    return {bounds.begin(), bounds.end()};
+}
+
 // What interrupted extractions left anywhere in the copy, also in folders that hold no file of
-// this manifest (those of an older release's files).
+// this manifest (those of an older release's files), and in the folders the user moved and linked.
 class sweep_task : public UTL_work_task {
 public:
     explicit sweep_task(std::string root) : root_(std::move(root)) {}
-    void do_it() override { sweep_stale_temp_items(root_); }
+    void do_it() override { sweep_stale_temp_items(root_, moved_folders()); }
     int check_error(std::string& msg) override {
         msg.clear();
         return 0;
@@ -54,6 +73,9 @@ private:
 }  // namespace
 
 void checksum_task::do_it() {
+    // Files of one folder follow each other in the manifest: its way is judged once for them.
+    std::string folder;
+    bool readable = true;
     for (int h = first; h < end; ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
@@ -62,10 +84,16 @@ void checksum_task::do_it() {
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
-            // A file beyond a link the release put where it has a history of its own is not this
-            // one: were it read through the link, a file of another place would count as it. A
-            // link of the user's is the folder the user moved: its files count.
-            if (!passes_release_link(location)) checksum_file_md5(location, v.sig_have);
+            const size_t cut = location.rfind('/') + 1;
+            if (folder.size() != cut || location.compare(0, cut, folder) != 0) {
+                folder = location.substr(0, cut);
+                // Beyond an item in the way (a link of the release, or one leading out of the copy
+                // or of the folder the user moved) lies no file of this place: were it read, a file
+                // of another place, or the user's, would count as this one. A folder the user moved
+                // and linked is read where it is.
+                readable = way_to(folder).err == 0;
+            }
+            if (readable) checksum_file_md5(location, v.sig_have);
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

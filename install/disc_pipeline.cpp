@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "core/globals.h"
@@ -21,6 +22,7 @@
 #include "files/file_operations.h"
 #include "files/md5.h"
 #include "files/safe_extract.h"
+#include "install/install_run.h"
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/net_fetch.h"
@@ -49,6 +51,10 @@ int resume_cursor = -1;
 bool disc_gone = false;
 // The disc is asked for because it could not be read, though it stayed in the drive.
 bool disc_unreadable = false;
+// Items in the way that a failed file was reported for this run: the files behind them fail
+// silently (one question per item), counted here for install_files_kill.
+std::set<std::string> places_reported;
+int failed_unreported = 0;
 
 const file_version_struct& current_version(int history) { return sim_info[history].versions.back(); }
 
@@ -65,7 +71,7 @@ std::string temp_name_part(const std::string& sig) {
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder) {
     // Nothing an archive holds may land outside the copy being installed (or the folder of it
     // that the user moved and linked).
-    const std::string root = copy_root_for(folder);
+    const std::string root = way_to(folder).bound;
     if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, root);
     return zip_to_file(archive, folder, nullptr, 0, root);
 }
@@ -126,11 +132,12 @@ scope_exit(F) -> scope_exit<F>;
 // Entries of other names never reach the copy.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes) {
-    // Beyond a link the release put where the manifest names a file of its own lies another
-    // place of the copy: the file's own folder is not there (a link the run could not remove).
-    if (passes_release_link(dest)) return ENOTDIR;
-    // A link of the user's on the way is the folder it leads to: nothing may leave that.
-    const std::string root = copy_root_for(dest);
+    // Beyond an item in the way (a link the release put where the manifest names a file of its
+    // own, a file of the user's, a link leading out) the file's own folder is not there. A folder
+    // the user moved and linked takes the file, and nothing may leave it.
+    const copy_way way = way_to(dest);
+    if (way.err) return way.err;
+    const std::string& root = way.bound;
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
     if (!ends_with(archive, ".7z")) {
@@ -334,6 +341,8 @@ int install_files(int& cursor, int disk) {
         copy_pool = new UTL_worker_threads(1, kTasksOut);
         copy_pool->forward_to(unzip_pool);
         forget_lost_copies();
+        places_reported.clear();
+        failed_unreported = 0;
     }
 
     const int n = static_cast<int>(sim_info.size());
@@ -368,13 +377,22 @@ int install_files(int& cursor, int disk) {
             continue;
         }
         std::string msg;
-        int code = task->check_error(msg);
+        const int code = task->check_error(msg);
+        const std::string dest = task->dest_path;
         delete task;
-        if (code) {
-            install_err_num = code;
-            install_err_msg = msg;
-            return 3;
+        if (!code) continue;
+        if (place_is_taken(code)) {
+            const std::string place = place_in_the_way(dest);
+            if (!places_reported.insert(place).second) {
+                ++failed_unreported;
+                xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(code) << ").\n";
+                continue;
+            }
+            msg = "Something of yours stands at " + place + ", where the release puts files.";
         }
+        install_err_num = code;
+        install_err_msg = msg;
+        return 3;
     }
 
     if (disc_gone && pools_idle()) {
@@ -414,14 +432,16 @@ int install_files_get_error(std::string& msg) {
 
 int install_files_kill() {
     forget_lost_copies();
-    if (!copy_pool && !unzip_pool) return 0;
+    places_reported.clear();
+    int failed = failed_unreported;
+    failed_unreported = 0;
+    if (!copy_pool && !unzip_pool) return failed;
     if (copy_pool && unzip_pool) {
         // Every queued copy is made and passed on to the unpack pool before the pool goes.
         delete copy_pool;
         copy_pool = nullptr;
     }
     // The tasks finished here are never seen by a step: their failures are counted for the caller.
-    int failed = 0;
     const auto finish = [&failed](UTL_work_task* t) {
         std::string msg;
         if (t->check_error(msg)) ++failed;

@@ -58,8 +58,9 @@ int install_files(int& cursor, int disk);
 bool install_files_disc_unreadable();
 // The failure behind result 3: returns its code and message, then clears both.
 int install_files_get_error(std::string& msg);
-// Abandons a run: lets every queued task finish, deletes the tasks and both pools. Returns how
-// many of those tasks failed (files not installed), which no step will report.
+// Abandons a run, or closes one that is done: lets every queued task finish, deletes the tasks and
+// both pools. Returns how many files failed that no step reported: those tasks' failures, and the
+// files that failed behind an item in the way already reported (result 3 comes once per item).
 int install_files_kill();
 // ".7z" when the history's current path contains "Global Scenery", else ".zip".
 std::string suffix_for_file(int history);
@@ -79,9 +80,9 @@ extern disc_read_fn g_disc_read;
 // The new file is unpacked into a hidden folder beside dest and renamed over it once proved
 // right, so dest holds the old file whole until that rename, whenever the process may end.
 // A file of more than max_bytes (when not -1) is EFBIG, and nothing of it is left: a 7z is
-// refused before anything is written when its entries say they hold more. A dest beyond a link
-// the release put in the copy (passes_release_link) is ENOTDIR, and nothing is written; beyond a
-// link of the user's, nothing is written outside the folder it leads to (copy_root_for).
+// refused before anything is written when its entries say they hold more. A dest beyond an item
+// in the way (way_to) gets way_to's error, and nothing is written; beyond a folder the user moved
+// and linked, nothing is written outside it.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes = -1);
 

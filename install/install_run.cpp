@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "core/alert.h"
@@ -60,13 +62,7 @@ int make_one_folder(const std::string& path, bool* created = nullptr, bool file_
 
 }  // namespace
 
-bool folder_stays_inside_copy(const std::string& location) {
-    // Beyond a link the release put where the manifest has a file or link of its own lies another
-    // place of the copy, not this file's folder. A link of the user's is the folder it leads to.
-    if (passes_release_link(location)) return false;
-    const int err = check_target_parent(location, copy_root_for(location));
-    return err == 0 || err == ENOENT;
-}
+bool folder_stays_inside_copy(const std::string& location) { return way_to(location).err == 0; }
 
 namespace {
 
@@ -223,24 +219,43 @@ int make_dirs() {
              slash = rel.rfind('/', slash - 1))
             folders.insert(rel.substr(0, slash));
     }
-    for (const std::string& f : folders)
+    // The items in the way met: the run tells of those in the way of its files, once each.
+    std::set<std::string> in_the_way;
+    for (const std::string& f : folders) {
+        // Beyond an item in the way nothing is made: its files are left out.
+        const copy_way way = way_to(dest_dir_path + f + "/");
+        if (way.err) {
+            xer << "I do not make the folder " << dest_dir_path + f << ": " << way.item << " is in its way ("
+                << error_str(way.err) << ").\n";
+            in_the_way.insert(way.item);
+            continue;
+        }
         if (int err = make_one_folder(dest_dir_path + f, nullptr, true)) return err;
+    }
 
     static const char* const fixed[] = {
         "Output",    "Output/FMS plans",     "Output/logbooks", "Output/movies", "Output/situations",
         "Resources", "Resources/preferences"};
-    for (const char* f : fixed) make_one_folder(dest_dir_path + f);
+    for (const char* f : fixed) {
+        const copy_way way = way_to(dest_dir_path + f + "/");
+        if (!way.err)
+            make_one_folder(dest_dir_path + f);
+        else if (in_the_way.insert(way.item).second)
+            make_dir_error(dest_dir_path + f, way.err);
+    }
 
     // Plug-in frameworks need these items as links; a real folder in their place is moved aside.
     static const char* const frameworks[] = {"Resources/plugins/QORV.framework/",
                                              "Resources/plugins/TarnWidgets.framework/"};
     for (const char* fw : frameworks) {
         const std::string dir = dest_dir_path + fw + "Versions/";
-        if (!is_sim_link((dir + "Current").c_str(), nullptr)) rename_file(dir, "Current", "_Current");
+        if (!way_to(dir).err && !is_sim_link((dir + "Current").c_str(), nullptr))
+            rename_file(dir, "Current", "_Current");
     }
     for (const char* fw : frameworks) {
         const std::string dir = dest_dir_path + fw;
-        if (!is_sim_link((dir + "Resources").c_str(), nullptr)) rename_file(dir, "Resources", "_Resources");
+        if (!way_to(dir).err && !is_sim_link((dir + "Resources").c_str(), nullptr))
+            rename_file(dir, "Resources", "_Resources");
     }
     return 0;
 }
@@ -352,4 +367,78 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
     }
     prune_empty_folders(folders);
     return make_dirs();
+}
+
+bool place_is_taken(int err) {
+    return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_leads_out;
+}
+
+std::string place_in_the_way(const std::string& dest) {
+    copy_way way = way_to(dest);
+    return way.err ? way.item : dest;
+}
+
+std::vector<item_in_the_way> items_in_the_way() {
+    std::vector<item_in_the_way> items;
+    std::map<std::string, size_t> index;
+    // Files of one folder follow each other in the manifest: its way is judged once for them.
+    std::string folder;
+    copy_way way;
+    for (size_t h = 0; h < sim_info.size(); ++h) {
+        const file_version_struct& v = sim_info[h].versions.back();
+        if (!v.need_install) continue;
+        const std::string location = install_location(v);
+        const size_t cut = location.rfind('/') + 1;
+        if (folder.size() != cut || location.compare(0, cut, folder) != 0) {
+            folder = location.substr(0, cut);
+            way = way_to(folder);
+        }
+        item_in_the_way found{way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, {}};
+        struct stat st;
+        // The preparation removed the folder trees holding nothing here: what is left holds the user's.
+        if (!found.err && lstat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            found.item = location;
+            found.err = EISDIR;
+        }
+        if (!found.err) continue;
+        const auto at = index.emplace(found.item, items.size());
+        if (at.second) items.push_back(std::move(found));
+        items[at.first->second].histories.push_back(static_cast<int>(h));
+    }
+    return items;
+}
+
+std::string item_in_the_way_text(const item_in_the_way& it) {
+    const bool one = it.histories.size() == 1;
+    const std::string files = one ? UTL_translate_string("1 file") : std::to_string(it.histories.size()) +
+                                                                         UTL_translate_string(" files");
+    const std::string are = one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
+    if (it.err == err_link_leads_out)
+        return UTL_translate_string("The link ") + it.item +
+               (it.bound.empty() ? UTL_translate_string(" leads outside the copy")
+                                 : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
+               UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
+    return UTL_translate_string("Something of yours stands at ") + it.item +
+           UTL_translate_string(", where the release puts files, so ") + files +
+           UTL_translate_string(one ? " that goes there" : " that go there") + are;
+}
+
+int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>& ask, bool* stopped) {
+    if (stopped) *stopped = false;
+    int left_out = 0;
+    for (const item_in_the_way& it : items_in_the_way()) {
+        const bool go_on = ask(it);
+        for (int h : it.histories) {
+            file_version_struct& v = sim_info[static_cast<size_t>(h)].versions.back();
+            v.need_install = 0;
+            xer << "LEFT OUT  file " << install_location(v) << ": " << it.item << " is in its way ("
+                << error_str(it.err) << ").\n";
+            ++left_out;
+        }
+        if (!go_on) {
+            if (stopped) *stopped = true;
+            break;
+        }
+    }
+    return left_out;
 }

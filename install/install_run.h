@@ -2,8 +2,10 @@
 // obsolete files and of the folders that removal empties.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 struct file_version_struct;
 
@@ -43,11 +45,11 @@ int clear_and_make_dirs(int* delete_failures, removal_order order);
 // (the log flag set) after log_prefix, adds its folders to `folders` and marks v absent once it is
 // gone. True when it would not go.
 bool delete_removal(file_version_struct& v, const char* log_prefix, std::set<std::string>& folders);
-// True when the folder that holds `location` (a file, or a folder ending in '/') passes no link
-// of the release (passes_release_link) and resolves, links followed, inside the copy or inside
-// the folder a link of the user's on the way leads to (copy_root_for). A link that an archive
-// left in the copy must not lead a deletion elsewhere; a folder the user moved and linked takes
-// the release's removals where it is; a folder that does not resolve holds nothing to delete.
+// True when nothing stands on the way to the folder that holds `location` (a file, or a folder
+// ending in '/'): way_to passes, so the folder resolves inside the copy or inside the folder the
+// user moved and linked. A link that an archive left in the copy must not lead a deletion
+// elsewhere; a folder the user moved and linked takes the release's removals where it is; a
+// folder that does not resolve holds nothing to delete.
 bool folder_stays_inside_copy(const std::string& location);
 // Whether deleting location ended with err in a failure: anything but success or a file that
 // is not there. A failure is logged with its cause.
@@ -63,3 +65,31 @@ void remove_folders_holding_nothing(const std::string& folder);
 // Removes, deepest first, every folder of the set below dest_dir_path that holds nothing and
 // that no file still to be installed needs.
 void prune_empty_folders(const std::set<std::string>& folders);
+
+// Whether an unpacking's error says that the copy holds something else where the file or its
+// folder goes (a folder where a file goes, a file or a link leading out where a folder goes): no
+// server or disc can mend that.
+bool place_is_taken(int err);
+// What stands in the way of dest: the item on its way that way_to finds, else dest itself.
+std::string place_in_the_way(const std::string& dest);
+
+// Something in the copy that keeps files of the run out of their places: a file of the user's
+// where a folder goes, a folder holding the user's items where a file goes, a link of the release
+// on the way, or a link leading out of the copy or of the folder the user moved.
+struct item_in_the_way {
+    std::string item;
+    int err = 0;  // ENOTDIR, EISDIR or err_link_leads_out
+    // The folder such a link leads out of, as the user knows it (resolved, ending in '/').
+    std::string bound;
+    std::vector<int> histories;  // the files it keeps out, in manifest order
+};
+// After the run's folders are made: the items in the way of the files marked need_install, each
+// once, in the order of their first file.
+std::vector<item_in_the_way> items_in_the_way();
+// One sentence for the user: the item, what it is, and how many files it keeps out.
+std::string item_in_the_way_text(const item_in_the_way& it);
+// Shows each item in the way once through ask (false: the user stops the run) and leaves out the
+// files it keeps out: need_install cleared, so they are neither fetched nor unpacked, each logged.
+// Returns how many files were left out; *stopped tells whether ask stopped (the files of the items
+// after it are left as they were).
+int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>& ask, bool* stopped = nullptr);

@@ -1,22 +1,26 @@
 // Reader of the manifest "directory.txt" and the tile table it offers.
 #include "install/manifest.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string_view>
+#include <utility>
 
 #include "core/alert.h"
 #include "core/never_destroyed.h"
 #include "core/strings.h"
+#include "files/errors.h"
 #include "files/file_operations.h"
 #include "files/md5.h"
-#include "files/safe_extract.h"
 #include "files/versioned_file.h"
 #include "install/checksum.h"
 #include "install/install_state.h"
+#include "platform/plat_paths.h"
 
 never_destroyed<std::vector<file_history_struct>> sim_info_storage;
 never_destroyed<std::set<std::string>> deleted_files_storage;
@@ -163,35 +167,64 @@ void note_named_locations() {
     }
 }
 
-bool passes_release_link(const std::string& location) {
-    const auto& named = named_locations_storage.value;
-    if (named.empty() || !starts_with(location, dest_dir_path)) return false;
-    const size_t root = dest_dir_path.size();
-    for (size_t slash = location.find('/', root); slash != std::string::npos;
-         slash = location.find('/', slash + 1)) {
-        // Few folders are named at all: only those are looked at on disk.
-        const auto place = named.find(std::string_view(location).substr(root, slash - root));
-        if (place == named.end()) continue;
-        const std::string on_way = location.substr(0, slash);
-        std::string sig;
-        // A link whose text is one the release gave this place is the release's; any other is
-        // the user's (made, or kept when asked), and stands for the folder it leads to.
-        if (is_sim_link(on_way.c_str(), nullptr) && calc_file_md5(on_way, sig) == 0 &&
-            place->second.count(sig))
-            return true;
-    }
-    return false;
+namespace {
+
+std::string text_digest(const std::string& text) {
+    MD5Context ctx;
+    MD5Init(&ctx);
+    MD5UpdateWide(&ctx, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    MD5Final(&ctx);
+    return MD5Hex(ctx);
 }
 
-std::string copy_root_for(const std::string& location) {
-    if (!starts_with(location, dest_dir_path) || check_target_parent(location, dest_dir_path) == 0)
-        return dest_dir_path;
-    // The deepest link on the way: the folder the user moved, which holds location's folder.
-    std::string root = dest_dir_path;
-    for (size_t slash = location.find('/', dest_dir_path.size()); slash != std::string::npos;
-         slash = location.find('/', slash + 1))
-        if (is_sim_link(location.substr(0, slash).c_str(), nullptr)) root = location.substr(0, slash + 1);
-    return root;
+copy_way in_the_way(copy_way w, int err, std::string item) {
+    w.err = err;
+    w.item = std::move(item);
+    return w;
+}
+
+}  // namespace
+
+copy_way way_to(const std::string& location) {
+    copy_way w;
+    w.bound = dest_dir_path;
+    if (!starts_with(location, dest_dir_path)) return w;
+    const auto& named = named_locations_storage.value;
+    const size_t root = dest_dir_path.size();
+    // Resolved once a link is met: most ways pass none.
+    std::string real_copy, real_bound;
+    bool first_link = true;
+    for (size_t slash = location.find('/', root); slash != std::string::npos;
+         slash = location.find('/', slash + 1)) {
+        const std::string on_way = location.substr(0, slash);
+        struct stat st;
+        // What is not there yet holds nothing to pass: make_dirs makes it, a read finds nothing.
+        if (lstat(on_way.c_str(), &st) != 0) break;
+        if (S_ISDIR(st.st_mode)) continue;
+        if (!S_ISLNK(st.st_mode)) return in_the_way(w, ENOTDIR, on_way);
+        std::string text;
+        if (read_link_text(on_way, &text) != 0) break;
+        // A link whose text is one the release gave this place is the release's.
+        const auto place = named.find(std::string_view(location).substr(root, slash - root));
+        if (place != named.end() && place->second.count(text_digest(text))) return in_the_way(w, ENOTDIR, on_way);
+        const std::string target = plat::real_path(on_way);
+        if (target.empty()) break;  // it leads nowhere: nothing beyond to read, nor a folder to write in
+        if (stat(on_way.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return in_the_way(w, ENOTDIR, on_way);
+        if (real_copy.empty()) real_copy = plat::real_path(dest_dir_path);
+        const bool user_move = first_link || text[0] == '/';
+        first_link = false;
+        if (plat::path_within(target, real_copy)) {
+            w.bound = dest_dir_path;
+        } else if (!real_bound.empty() && plat::path_within(target, real_bound)) {
+            w.bound = real_bound + "/";
+        } else if (user_move) {
+            real_bound = target;
+            w.bound = real_bound == "/" ? real_bound : real_bound + "/";
+        } else {
+            return in_the_way(w, err_link_leads_out, on_way);
+        }
+    }
+    return w;
 }
 
 int read_directory(const std::string& path, std::string) {

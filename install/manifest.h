@@ -56,16 +56,26 @@ std::string install_location(const file_version_struct& v);
 // what the releases put there. read_directory calls it; the notes stay as they are until the next
 // call, so pool tasks may read them while a pass runs.
 void note_named_locations();
-// True when a folder on the way from dest_dir_path to location (location itself when it ends in
-// '/') is a release's link: a symbolic link at a noted place whose text's digest is one of the
-// place's signatures. What lies beyond it is not the manifest's, so nothing there is read,
-// removed or installed. Any other link (the user's, or one the user kept when asked) counts as
-// the folder it leads to, inside the copy or outside it.
-bool passes_release_link(const std::string& location);
-// The root that nothing written for location may leave: dest_dir_path where location's folder
-// resolves inside the copy, else the deepest link on the way (ending in '/'), the folder the user
-// moved elsewhere and linked; dest_dir_path where no link is on the way.
-std::string copy_root_for(const std::string& location);
+// What lies on the way from dest_dir_path to a location of the copy: the folders that hold it (the
+// location itself too when it ends in '/').
+struct copy_way {
+    // 0 when the way passes (also where it stops at a folder not made yet); ENOTDIR where a file
+    // of the user's, or a link the release put in the copy, stands on it; err_link_leads_out
+    // where a link leads out of the bound.
+    int err = 0;
+    std::string item;  // what stands in the way, without a trailing '/'
+    // What nothing read or written for location may leave, ending in '/': dest_dir_path, or,
+    // resolved, a folder the user moved elsewhere and linked.
+    std::string bound;
+};
+// Judges each link on the way. A link at a noted place whose text's digest is one of the place's
+// signatures is the release's: what lies beyond it is another place of the copy, never passed.
+// Any other link passes where it leads inside the copy or the bound. Where it leads elsewhere, the
+// first link below the copy (the user's move of that folder) and a link whose text is an absolute
+// path (no archive writes one: the user's move again) make the folder they lead to the bound;
+// any other (a relative text, the release's or planted) stands in the way. Beyond an item in the
+// way nothing is read, written, made or removed.
+copy_way way_to(const std::string& location);
 
 // Install filter: which kinds of file a run considers (both on at start).
 extern int g_want_sim;

@@ -1,12 +1,12 @@
 #include "install/net_fetch.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <utility>
 
 #include "core/alert.h"
@@ -344,30 +344,47 @@ int unpack_downloaded(const std::string& archive, const std::string& dest, const
 
 std::string first_taken_place;
 
-bool place_is_taken(int err) { return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST; }
+namespace {
 
-std::string place_in_the_way(const std::string& dest) {
-    // Links followed: a folder the user moved and linked is a folder.
-    struct stat st;
-    for (size_t slash = dest.find('/', dest_dir_path.size()); slash != std::string::npos;
-         slash = dest.find('/', slash + 1)) {
-        const std::string on_the_way = dest.substr(0, slash);
-        if (stat(on_the_way.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return on_the_way;
-    }
-    return dest;
+// The items in the way this run has shown: each is shown once, whatever number of files it keeps out.
+std::set<std::string> places_shown;
+
+// Notes count files left out by place: counted, the first place kept for the finish screen, and
+// the alert (line1, then the error and place) only for a place not shown yet.
+void note_place_taken(const std::string& place, int count, const std::string& line1, int err,
+                      const std::string& line4) {
+    stg.place_errors += count;
+    if (first_taken_place.empty()) first_taken_place = place;
+    if (!places_shown.insert(place).second) return;
+    __MACIBM_alert(0, line1 + UTL_translate_string("  The update goes on with the other files."),
+                   UTL_translate_string("Error: ") + error_str(err), UTL_translate_string("In the way: ") + place,
+                   line4, t_alert, __FILE__, __LINE__);
+}
+
+}  // namespace
+
+void start_place_reports() {
+    stg.place_errors = 0;
+    first_taken_place.clear();
+    places_shown.clear();
+}
+
+int leave_out_what_is_in_the_way() {
+    return leave_out_files_in_the_way([](const item_in_the_way& it) {
+        note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it), it.err,
+                         UTL_translate_string("Destination: ") + install_location(sim_info[it.histories[0]].versions.back()));
+        return true;
+    });
 }
 
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
     if (err && place_is_taken(err)) {
         const std::string place = place_in_the_way(dest);
-        ++stg.place_errors;
-        if (first_taken_place.empty()) first_taken_place = place;
         xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(err) << ").\n";
-        __MACIBM_alert(0,
-                       UTL_translate_string("Something of yours stands where the update puts a file, so that file "
-                                            "is left out.  The update goes on with the other files."),
-                       UTL_translate_string("Error: ") + error_str(err), UTL_translate_string("In the way: ") + place,
-                       UTL_translate_string("Destination: ") + dest, t_alert, __FILE__, __LINE__);
+        note_place_taken(place, 1,
+                         UTL_translate_string("Something of yours stands where the update puts a file, so that file "
+                                              "is left out."),
+                         err, UTL_translate_string("Destination: ") + dest);
     } else if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),

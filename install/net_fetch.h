@@ -30,7 +30,7 @@ std::string download_failure_text(const http_failure& f);
 // well). A file to delete is walked past: the preparation removed those in the way of the
 // release's files (clear_and_make_dirs), and the rest go at the end of a fetch that brought every
 // file, so a fetch that stops takes nothing from the copy. A file whose place holds the user's
-// items (place_is_taken) is left out, shown and counted in place_errors of stg: no server can
+// items (place_is_taken, install_run.h) is left out, shown and counted in place_errors of stg: no server can
 // mend it, so the fetch goes on and its removals still run. Downloaded archives are unpacked and
 // checked on a worker pool while the streams go on.
 // A failed transfer is tried again a second later from another server. A server that sent a file
@@ -46,18 +46,18 @@ void grab_files_kill();
 // archive. Returns the expansion's error code; on an error, also the report (report_extraction).
 int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want,
                             int64_t max_bytes = -1);
-// Whether an unpacking's error says that the copy holds something else where the file or its
-// folder goes (a folder where a file goes, a file where a folder goes): no server can mend that.
-bool place_is_taken(int err);
-// What stands in the way of dest: the first item on its way from dest_dir_path that is not a
-// folder, else dest itself.
-std::string place_in_the_way(const std::string& dest);
 // The first place of the run that held the user's items, for the finish screen; every one is logged.
 extern std::string first_taken_place;
+// A run starts with no files left out: place_errors, first_taken_place and the places shown.
+void start_place_reports();
+// The web road's preparation, once its folders are made: each item in the way of the run's files
+// (items_in_the_way) is one alert, and the files it keeps out are left out (neither downloaded nor
+// unpacked), logged and counted in place_errors. Returns how many were left out.
+int leave_out_what_is_in_the_way();
 
 // Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
 // the report on the main thread: on an error a message and extract_error, or, where the place is
-// taken, a message naming it and place_errors; then the log lines. The report names the archive
+// taken, place_errors and a message naming the place (once per place); then the log lines. The report names the archive
 // as the stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
                       int* chmod_result, int64_t max_bytes = -1);

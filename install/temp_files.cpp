@@ -87,18 +87,21 @@ std::vector<std::string> folder_names(const std::string& folder) {
     return out;
 }
 
-void sweep_stale_temp_items(const std::string& folder) {
+void sweep_stale_temp_items(const std::string& folder, const std::vector<std::string>& moved) {
     copy_locks locks;
     if (!locks.take(folder)) return;
-    std::vector<std::string> todo{folder};
+    // The walk's roots are reached as they are named; only below them is a link never followed.
+    const std::set<std::string> roots(moved.begin(), moved.end());
+    std::vector<std::string> todo(moved.rbegin(), moved.rend());
+    todo.push_back(folder);
     std::set<std::pair<dev_t, ino_t>> seen;  // a folder mounted below itself is walked once
     while (!todo.empty()) {
         const std::string dir = todo.back();
         todo.pop_back();
         // Below folder a link put in the walk's way stays unfollowed (a trailing '/' would follow it).
-        const int fd = dir == folder ? open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                                     : open(dir.substr(0, dir.size() - 1).c_str(),
-                                            O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        const bool root = dir == folder || roots.count(dir);
+        const int fd = root ? open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                            : open(dir.substr(0, dir.size() - 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
         struct stat st;
         if (fd < 0) continue;
         DIR* d = fstat(fd, &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second ? fdopendir(fd) : nullptr;

@@ -18,11 +18,12 @@ bool take_copy_lock(const std::string& folder, int* fd);
 // Every name in folder but "." and "..", hidden ones included; empty when it cannot be read.
 std::vector<std::string> folder_names(const std::string& folder);
 // Removes from the copy in folder (ending in '/') and every folder below it the hidden temporary
-// items, files or folders, of processes that no longer run, logging each. Not while another
-// program holds the copy's lock (nothing is removed) or that of a copy found inside it (whose
-// folders are skipped); a lock that cannot be had otherwise is gone on without, as a run does.
-// Links below folder are not followed.
-void sweep_stale_temp_items(const std::string& folder);
+// items, files or folders, of processes that no longer run, logging each; so too in each of the
+// folders of the copy that the user moved elsewhere and linked (moved, each ending in '/'). Not
+// while another program holds the copy's lock (nothing is removed) or that of a copy found inside
+// these folders (whose folders are skipped); a lock that cannot be had otherwise is gone on
+// without, as a run does. Links below these folders are not followed.
+void sweep_stale_temp_items(const std::string& folder, const std::vector<std::string>& moved = {});
 // Start-up: empties the private temporary folder (ending in '/', a real folder of this user)
 // of what earlier runs left, except the item that holds keep (the running program may have been
 // started from a copy there). A lock taken for the life of the process keeps a second installer

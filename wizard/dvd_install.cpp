@@ -257,12 +257,18 @@ void UTIL_scenery_map(wizard_screen& screen, const std::string& text, screen_fn 
     screen.next = UTIL_disk_space(enough, short_of_space) ? next : nullptr;
 }
 
+int UTIL_run_choice(const std::string& title, const std::string& msg, int err, const std::string& text,
+                    const std::string& label1, const std::string& caption1, const std::string& label2,
+                    const std::string& caption2) {
+    return abort_alert(title + "\n\n" + msg + " (" + error_str(err) + ")\n\n" + text, label1, caption1, label2,
+                       caption2);
+}
+
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,
                         const std::string& caption1, const std::string& label2, const std::string& caption2) {
     std::string msg;
-    int err = install_files_get_error(msg);
-    msg += " (" + error_str(err) + ")";
-    return abort_alert(title + "\n\n" + msg + "\n\n" + text, label1, caption1, label2, caption2);
+    const int err = install_files_get_error(msg);
+    return UTIL_run_choice(title, msg, err, text, label1, caption1, label2, caption2);
 }
 
 void run_progress(wizard_screen& screen, int cursor, const char* caption, const char* finishing) {
@@ -339,6 +345,7 @@ int dvd_run_install(int, wizard_screen& screen) {
             return 0;
         case 1:
             screen.next = dvd_done_install;
+            num_install_errors += install_files_kill();
             dvd_install_is_running = 0;
             unlock_copy();
             return 1;

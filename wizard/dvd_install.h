@@ -59,8 +59,12 @@ inline bool stops_the_run(int answer) { return answer != 0; }
 // the run go on, so closing a question never deletes the user's files.
 inline bool cancels_and_deletes(int answer) { return answer == 1; }
 
-// The error choice of a run: title + "\n\n" + the failed task's message and error text +
-// "\n\n" + text, asked with abort_alert. 1 first button, 0 second, 3 closed otherwise.
+// A run's choice about a failure: title + "\n\n" + msg and err's text + "\n\n" + text, asked
+// with abort_alert. 1 first button, 0 second, 3 closed otherwise.
+int UTIL_run_choice(const std::string& title, const std::string& msg, int err, const std::string& text,
+                    const std::string& label1, const std::string& caption1, const std::string& label2,
+                    const std::string& caption2);
+// The error choice of a run: UTIL_run_choice with the failed task's message and error.
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,
                         const std::string& caption1, const std::string& label2, const std::string& caption2);
 

@@ -211,6 +211,21 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
             return 1;
         }
         num_install_errors = failed_deletions;
+        // Each item of the user's in the way of files is asked about once; Continue leaves out
+        // every file behind it, a failed file of the run each.
+        bool stopped = false;
+        num_install_errors += leave_out_files_in_the_way(
+            [&flow](const item_in_the_way& it) {
+                return !stops_the_run(UTIL_run_choice(tr(flow.error_heading), item_in_the_way_text(it), it.err,
+                                                      tr(flow.error_text), tr("Stop"), tr(flow.button_line),
+                                                      tr("Continue"), tr(flow.button_line)));
+            },
+            &stopped);
+        if (stopped) {
+            end_run(flow);
+            screen.next = flow.done;
+            return 1;
+        }
         *flow.running = 1;
     }
     screen.title = tr(flow.run_title);

@@ -107,8 +107,7 @@ int demo_run_patch(int, wizard_screen& screen) {
         }
         stg.extract_error = 0;
         stg.download_failed = 0;
-        stg.place_errors = 0;
-        first_taken_place.clear();
+        start_place_reports();
         if (!choose_files()) {
             screen.next = demo_pick_dest;
             return 1;

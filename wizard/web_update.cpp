@@ -321,8 +321,7 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.extract_error = 0;
         stg.download_failed = 0;
         stg.delete_errors = 0;
-        stg.place_errors = 0;
-        first_taken_place.clear();
+        start_place_reports();
         net_stream_reset();
         // A copy deleted since its scan would otherwise be fetched whole into a folder made anew.
         if (!picked_copy_still_there()) {
@@ -337,6 +336,8 @@ int net_run_patch(int entered, wizard_screen& screen) {
             screen.next = net_check_disk;
             return 1;
         }
+        // What the user keeps where files go is shown once per item; its files are not fetched.
+        leave_out_what_is_in_the_way();
     }
     if (!net_patch_frame(screen, totl_inst_rat)) return 0;
     net_stream_reset();

@@ -129,9 +129,18 @@ TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
     ASSERT_EQ(unlink(archive_of(cur(lost).path, 0).c_str()), 0);
     write_file(archive_of(cur(bad).path, 0), "PK\x03\x04 this is not a zip at all");
     write_file(archive_of(cur(huge).path, 0), archive_test::zip64_stored("a.txt", "hello", ~0ull, ~0ull));
+    // A file of the user's where a folder of two files goes, met only as they unpack: one report
+    // names it, and the other file fails unreported, counted when the run is closed.
+    add("All/blocked/a.txt", "a", 0);
+    add("All/blocked/b.txt", "b", 0);
+    remove_tree(dest_dir_path + "blocked");
+    write_file(dest_dir_path + "blocked", "the user's");
     std::set<std::string> found;
     for (auto& f : failures()) found.insert(f.second);
+    EXPECT_EQ(install_files_kill(), 1);
     EXPECT_EQ(found, (std::set<std::string>{
+                         std::to_string(ENOTDIR) + " Something of yours stands at " + dest_dir_path +
+                             "blocked, where the release puts files.",
                          std::to_string(ENOENT) + " I was unable to copy the file " +
                              archive_of(cur(lost).path, 0) + " from the DVD to the hard drive.",
                          std::to_string(err_zip_open) + " I was unable to unzip the file " + temp_path +

@@ -3,6 +3,7 @@
 // that manifest, is installed over the copy.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +56,7 @@ protected:
     // The wizard's preparation of a run: the set's manifest, the checksum pass, the choice, then
     // the deletions (all of them, or on the web road those in the way) and the folders, none failing.
     void prepare(const std::string& set, removal_order order = removal_order::all_first) {
+        told.clear();
         temp_folder out;
         EXPECT_EQ(zip_to_file(set + "disk_0/" + build_name[0] + "/directory.txt.zip", out.path()), 0);
         manifest = s.write("directory " + std::to_string(sets) + ".txt", out.read("directory.txt"));
@@ -66,6 +68,17 @@ protected:
         int failed = -1;
         EXPECT_EQ(clear_and_make_dirs(&failed, order), 0);
         EXPECT_EQ(failed, 0);
+        // What stands in the way of files: an alert each on the web road, a question each on the
+        // disc road (answered Continue); either leaves their files out.
+        if (order == removal_order::in_the_way_first) {
+            left_out = leave_out_what_is_in_the_way();
+            for (const recorded_alert& a : recorded_alerts()) told.push_back(a.line1);
+        } else {
+            left_out = leave_out_files_in_the_way([this](const item_in_the_way& it) {
+                told.push_back(item_in_the_way_text(it));
+                return true;
+            });
+        }
     }
     // The install road: the pipeline with the discs changed by hand.
     int install(const std::string& set) {
@@ -82,6 +95,8 @@ protected:
     }
     // The web road: the fetch from the server's mirror, which holds the set's disc folders merged.
     void web_update(const std::string& set, const test_http_server& server) {
+        start_place_reports();
+        reset_recorders();
         prepare(set, removal_order::in_the_way_first);
         http.proxy_host = "127.0.0.1";
         http.proxy_port = server.port();
@@ -129,6 +144,9 @@ protected:
     temp_folder s;
     std::string manifest;
     int sets = 0;
+    // The items in the way the last preparation told of, and the files it left out.
+    std::vector<std::string> told;
+    int left_out = 0;
     std::function<void()> pick_tiles = scenery_take_all;  // the user's choice on the world map
 };
 
@@ -288,6 +306,86 @@ TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
         EXPECT_EQ(list_tree(away + "X/"), (std::vector<std::string>{"a.dat", "b.dat"}));
         EXPECT_EQ(read_file(away + "note.txt"), "the user's");
         EXPECT_EQ(asked, std::vector<std::string>(2, dest_dir_path + "Resources/X"));
+    }
+}
+
+// Pack/L -> ".." was put by a release while Pack lay in the copy; the user then moved Pack to
+// another disk and linked it, and moved its folder far on to a third by a link of its own. This
+// release has no history for Pack/L (a full release, or a mirror's doctored manifest) and names
+// files beyond it: on both roads that link is one item in the way, told once, and its files are
+// left out; nothing beside the moved folder is read, written, made or removed. A file of the
+// user's where a folder goes keeps out all three files below it, told once and never fetched. The
+// rest goes in: into the moved folder, beyond a link that stays inside it, and into the folder
+// moved on. The checksum pass sweeps a killed run's hidden items from both moved folders only.
+TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
+    const std::string set = s / "hand set/", rel = set + "disk_0/" + build_name[0] + "/";
+    std::string body = "DIR All/\n";
+    const auto release = [&](const std::string& path, const std::vector<std::string>& versions) {
+        for (const std::string& v : versions)
+            body += "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
+        if (!versions.back().empty())
+            put_zip(rel + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
+    };
+    release("Pack/own.dat", {"own old", "own new"});
+    release("Pack/L/evil.txt", {"evil"});
+    release("Pack/L/new dir/f.dat", {"f"});
+    release("Pack/L/victim.txt", {"the user's", ""});
+    release("Pack/M/m.dat", {"m"});
+    release("Pack/far/far.dat", {"far old", "far new"});
+    release("Resources/x.dat", {"x old", "x new"});
+    for (const char* f : {"a.dat", "b.dat", "deep/c.dat"}) release(std::string("Resources/blocked/") + f, {f});
+    {
+        temp_folder t;
+        ASSERT_EQ(file_to_zip(t.write("directory.txt", manifest_text(body)), rel + "directory.txt.zip"), 0);
+    }
+    test_http_server server;
+    fs::create_directories(server.root() + "mirror.invalid");
+    fs::copy(set + "disk_0", server.root() + "mirror.invalid", fs::copy_options::recursive);
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = ".vtmp-" + std::to_string(gone) + "-1";
+    for (const bool web : {false, true}) {
+        SCOPED_TRACE(web ? "web" : "disc");
+        dest_dir_path = s / (web ? "web copy/" : "disc copy/");
+        const std::string away = s / (web ? "web disk/" : "disc disk/");
+        const std::string further = s / (web ? "web disk 3/" : "disc disk 3/");
+        write_file(dest_dir_path + "Resources/x.dat", "x old");
+        write_file(dest_dir_path + "Resources/blocked", "the user's file");
+        write_file(away + "Pack/own.dat", "own old");
+        write_file(away + "Pack/sub/" + stale, "a killed run's");
+        write_file(away + "victim.txt", "the user's");
+        write_file(away + stale, "not the copy's");
+        write_file(further + "far/far.dat", "far old");
+        write_file(further + "far/" + stale, "a killed run's");
+        ASSERT_EQ(symlink("..", (away + "Pack/L").c_str()) + symlink("sub", (away + "Pack/M").c_str()) +
+                      symlink((further + "far").c_str(), (away + "Pack/far").c_str()) +
+                      symlink((away + "Pack").c_str(), (dest_dir_path + "Pack").c_str()),
+                  0);
+        web ? web_update(set, server) : (void)install(set);
+        EXPECT_EQ(list_tree(away), (std::vector<std::string>{stale, "Pack/L", "Pack/M", "Pack/far", "Pack/own.dat",
+                                                             "Pack/sub/m.dat", "victim.txt"}));
+        EXPECT_EQ(read_file(away + "Pack/own.dat") + read_file(away + "Pack/sub/m.dat"), "own newm");
+        EXPECT_EQ(list_tree(further), std::vector<std::string>{"far/far.dat"});
+        EXPECT_EQ(read_file(further + "far/far.dat") + read_file(dest_dir_path + "Resources/x.dat"), "far newx new");
+        EXPECT_EQ(read_file(dest_dir_path + "Resources/blocked"), "the user's file");
+        EXPECT_EQ(left_out, 5);
+        ASSERT_EQ(told.size(), 2u) << ::testing::PrintToString(told);
+        EXPECT_NE(told[0].find("The link " + dest_dir_path + "Pack/L leads outside the folder you moved and linked, " +
+                               fs::canonical(away).string() + "/Pack/, so 2 files of the release beyond it are left out."),
+                  std::string::npos)
+            << told[0];
+        EXPECT_NE(told[1].find("Something of yours stands at " + dest_dir_path +
+                               "Resources/blocked, where the release puts files, so 3 files that go there are left out."),
+                  std::string::npos)
+            << told[1];
+        if (web) {
+            EXPECT_EQ(stg.place_errors, 5);
+            EXPECT_EQ(first_taken_place, dest_dir_path + "Pack/L");
+            for (const std::string& request : server.requests())
+                EXPECT_TRUE(request.find("Pack/L") == std::string::npos && request.find("blocked") == std::string::npos)
+                    << request;
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "common/recorders.h"
 #include "core/globals.h"
 #include "engine_helpers.h"
+#include "files/errors.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/install_state.h"
@@ -269,6 +270,24 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
     run_to(dvd_done_repair);
     EXPECT_EQ(num_install_errors, 1);
     EXPECT_TRUE(drawn_text(paint, "There were errors during the repair;"));
+}
+
+// A file of the user's where the release has a folder of files is asked about once: Continue leaves
+// out every file below it, each a failed file, and the repair goes on; the file stays.
+TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
+    remove_tree(copy + "Resources");
+    write_file(copy + "Resources", "the user's");
+    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
+    abort_answers = {0};
+    log_capture log;
+    run_to(dvd_done_repair);
+    ASSERT_EQ(asked.size(), 1u) << log.text();
+    EXPECT_EQ(asked[0], "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
+                            "Resources, where the release puts files, so 2 files that go there are left out. (" +
+                            error_str(ENOTDIR) + ")\n\nVolatra may not be usable until you are able to repair the "
+                            "sim without errors.");
+    EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
+    EXPECT_EQ(read_file(copy + "Resources"), "the user's");
 }
 
 // What a user may delete by hand (here the Output folder) leaves a copy that the start screen

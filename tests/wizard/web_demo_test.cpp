@@ -123,6 +123,18 @@ TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
     for (int s = 2; s < 6; ++s) EXPECT_EQ(http.slot(s), nullptr);
 }
 
+// A file that could not be put in place is the demo's only trouble (here the release puts a
+// folder where it also puts a file): the finish screen says so and offers no flight.
+TEST_F(WebDemo, AFileLeftOutAloneIsAProblem) {
+    web_->publish("Demo 9", {{"All/Resources/x", "a file"}, {"All/Resources/x/y.dat", "below it"}}, {mirror});
+    run_until(demo_done);
+    EXPECT_EQ(stg.place_errors + stg.extract_error, 1);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "There were problem installing the Volatra 9 web demo - it may not be usable."));
+    EXPECT_FALSE(drawn_text(paint, "Fly Volatra 9 Now"));
+}
+
 TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {
     // The server holds part 3 back: the run cannot end before the questions.
     web_->faults(R"({"mirror1.test/rel/Demo 9/All/Resources/part 3.dat.zip": {"mode": "hold"}})");

@@ -186,6 +186,40 @@ TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
     EXPECT_EQ(read_file(copy + "Resources/swap/note.txt"), "the user's");
 }
 
+// Files left out where the user's items stand are a run's only trouble: the finish screen says so
+// and offers no flight; the item was told once. Moved away, the next run in the same session
+// brings the files and finishes clean.
+TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndTheNextRunStartsClean) {
+    register_copy();
+    write_file(copy + "Resources/swap/note.txt", "the user's");
+    write_file(copy + "Resources/blocked", "the user's too");
+    web_->server_list("R2", {mirror});
+    web_->publish("R2",
+                  {{"All/Resources/swap", "a file"},
+                   {"All/Resources/blocked/a.dat", "a"},
+                   {"All/Resources/blocked/b.dat", "b"},
+                   {"All/Resources/fine.txt", "fine"}},
+                  {mirror});
+    run_until(net_done);
+    paint.clear();
+    wizard_frame();
+    const painted* text = drawn_text(paint, "There were problems updating Volatra.");
+    ASSERT_TRUE(text) << log.text();
+    EXPECT_NE(text->text.find("\n\n3 files could not be put in place"), std::string::npos) << text->text;
+    EXPECT_FALSE(drawn_text(paint, "Fly Volatra Now"));
+    EXPECT_EQ(recorded_alerts().size(), 2u);
+    expect_file("Resources/fine.txt", "fine");
+    remove_tree(copy + "Resources/swap");
+    remove_tree(copy + "Resources/blocked");
+    run_until(net_done);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I have finished updating " + copy + ".")) << log.text();
+    EXPECT_TRUE(drawn_text(paint, "Fly Volatra Now"));
+    expect_file("Resources/swap", "a file");
+    expect_file("Resources/blocked/b.dat", "b");
+}
+
 TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
     register_copy();
     std::vector<web_file> files;
