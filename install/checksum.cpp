@@ -15,6 +15,7 @@
 #include "install/install_state.h"
 #include "install/manifest.h"
 #include "install/temp_files.h"
+#include "platform/plat_paths.h"
 
 UTL_worker_threads* checksum_workers = nullptr;
 int (*checksum_file_md5)(const std::string& path, std::string& hex) = calc_file_md5;
@@ -53,7 +54,13 @@ std::vector<std::string> moved_folders() {
         const copy_way way = way_to(folder);
         if (way.bound != dest_dir_path) bounds.insert(way.bound);
     }
-    return {bounds.begin(), bounds.end()};
+    // A link to a folder that holds the copy (the home folder, the root) moved no folder of it:
+    // such a folder is not walked.
+    const std::string real_copy = plat::real_path(dest_dir_path);
+    std::vector<std::string> moved;
+    for (const std::string& b : bounds)
+        if (!plat::path_within(real_copy, b.size() > 1 ? b.substr(0, b.size() - 1) : b)) moved.push_back(b);
+    return moved;
 }
 
 // What interrupted extractions left anywhere in the copy, also in folders that hold no file of

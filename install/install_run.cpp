@@ -410,14 +410,17 @@ std::vector<item_in_the_way> items_in_the_way() {
 
 std::string item_in_the_way_text(const item_in_the_way& it) {
     const bool one = it.histories.size() == 1;
-    const std::string files = one ? UTL_translate_string("1 file") : std::to_string(it.histories.size()) +
-                                                                         UTL_translate_string(" files");
-    const std::string are = one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
+    const std::string files = one ? UTL_translate_string("1 file")
+                                  : std::to_string(it.histories.size()) + UTL_translate_string(" files");
+    const std::string are =
+        one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
     if (it.err == err_link_leads_out)
         return UTL_translate_string("The link ") + it.item +
-               (it.bound.empty() ? UTL_translate_string(" leads outside the copy")
-                                 : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
-               UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
+               (it.bound.empty()
+                    ? UTL_translate_string(" leads outside the copy")
+                    : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
+               UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") +
+               are;
     return UTL_translate_string("Something of yours stands at ") + it.item +
            UTL_translate_string(", where the release puts files, so ") + files +
            UTL_translate_string(one ? " that goes there" : " that go there") + are;

@@ -92,4 +92,5 @@ std::string item_in_the_way_text(const item_in_the_way& it);
 // files it keeps out: need_install cleared, so they are neither fetched nor unpacked, each logged.
 // Returns how many files were left out; *stopped tells whether ask stopped (the files of the items
 // after it are left as they were).
-int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>& ask, bool* stopped = nullptr);
+int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>& ask,
+                               bool* stopped = nullptr);

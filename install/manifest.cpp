@@ -206,12 +206,13 @@ copy_way way_to(const std::string& location) {
         if (read_link_text(on_way, &text) != 0) break;
         // A link whose text is one the release gave this place is the release's.
         const auto place = named.find(std::string_view(location).substr(root, slash - root));
-        if (place != named.end() && place->second.count(text_digest(text))) return in_the_way(w, ENOTDIR, on_way);
+        if (place != named.end() && place->second.count(text_digest(text)))
+            return in_the_way(w, ENOTDIR, on_way);
         const std::string target = plat::real_path(on_way);
         if (target.empty()) break;  // it leads nowhere: nothing beyond to read, nor a folder to write in
         if (stat(on_way.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return in_the_way(w, ENOTDIR, on_way);
         if (real_copy.empty()) real_copy = plat::real_path(dest_dir_path);
-        const bool user_move = first_link || text[0] == '/';
+        const bool user_move = first_link || (!text.empty() && text[0] == '/');
         first_link = false;
         if (plat::path_within(target, real_copy)) {
             w.bound = dest_dir_path;

@@ -1,6 +1,5 @@
 #include "install/net_fetch.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -357,8 +356,8 @@ void note_place_taken(const std::string& place, int count, const std::string& li
     if (first_taken_place.empty()) first_taken_place = place;
     if (!places_shown.insert(place).second) return;
     __MACIBM_alert(0, line1 + UTL_translate_string("  The update goes on with the other files."),
-                   UTL_translate_string("Error: ") + error_str(err), UTL_translate_string("In the way: ") + place,
-                   line4, t_alert, __FILE__, __LINE__);
+                   UTL_translate_string("Error: ") + error_str(err),
+                   UTL_translate_string("In the way: ") + place, line4, t_alert, __FILE__, __LINE__);
 }
 
 }  // namespace
@@ -372,7 +371,8 @@ void start_place_reports() {
 int leave_out_what_is_in_the_way() {
     return leave_out_files_in_the_way([](const item_in_the_way& it) {
         note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it), it.err,
-                         UTL_translate_string("Destination: ") + install_location(sim_info[it.histories[0]].versions.back()));
+                         UTL_translate_string("Destination: ") +
+                             install_location(sim_info[it.histories[0]].versions.back()));
         return true;
     });
 }
@@ -381,10 +381,11 @@ void report_extraction(int err, const std::string& archive, const std::string& d
     if (err && place_is_taken(err)) {
         const std::string place = place_in_the_way(dest);
         xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(err) << ").\n";
-        note_place_taken(place, 1,
-                         UTL_translate_string("Something of yours stands where the update puts a file, so that file "
-                                              "is left out."),
-                         err, UTL_translate_string("Destination: ") + dest);
+        note_place_taken(
+            place, 1,
+            UTL_translate_string("Something of yours stands where the update puts a file, so that file "
+                                 "is left out."),
+            err, UTL_translate_string("Destination: ") + dest);
     } else if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),

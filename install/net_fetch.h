@@ -57,8 +57,8 @@ int leave_out_what_is_in_the_way();
 
 // Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
 // the report on the main thread: on an error a message and extract_error, or, where the place is
-// taken, place_errors and a message naming the place (once per place); then the log lines. The report names the archive
-// as the stream downloaded it, whatever name the work found it under.
+// taken, place_errors and a message naming the place (once per place); then the log lines. The report names
+// the archive as the stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
                       int* chmod_result, int64_t max_bytes = -1);
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);

@@ -101,7 +101,8 @@ void sweep_stale_temp_items(const std::string& folder, const std::vector<std::st
         // Below folder a link put in the walk's way stays unfollowed (a trailing '/' would follow it).
         const bool root = dir == folder || roots.count(dir);
         const int fd = root ? open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                            : open(dir.substr(0, dir.size() - 1).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+                            : open(dir.substr(0, dir.size() - 1).c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
         struct stat st;
         if (fd < 0) continue;
         DIR* d = fstat(fd, &st) == 0 && seen.insert({st.st_dev, st.st_ino}).second ? fdopendir(fd) : nullptr;

@@ -260,8 +260,8 @@ void UTIL_scenery_map(wizard_screen& screen, const std::string& text, screen_fn 
 int UTIL_run_choice(const std::string& title, const std::string& msg, int err, const std::string& text,
                     const std::string& label1, const std::string& caption1, const std::string& label2,
                     const std::string& caption2) {
-    return abort_alert(title + "\n\n" + msg + " (" + error_str(err) + ")\n\n" + text, label1, caption1, label2,
-                       caption2);
+    return abort_alert(title + "\n\n" + msg + " (" + error_str(err) + ")\n\n" + text, label1, caption1,
+                       label2, caption2);
 }
 
 int UTIL_cancel_install(const std::string& title, const std::string& text, const std::string& label1,

@@ -216,9 +216,9 @@ int run_screen(wizard_screen& screen, maintenance_flow& flow) {
         bool stopped = false;
         num_install_errors += leave_out_files_in_the_way(
             [&flow](const item_in_the_way& it) {
-                return !stops_the_run(UTIL_run_choice(tr(flow.error_heading), item_in_the_way_text(it), it.err,
-                                                      tr(flow.error_text), tr("Stop"), tr(flow.button_line),
-                                                      tr("Continue"), tr(flow.button_line)));
+                return !stops_the_run(UTIL_run_choice(
+                    tr(flow.error_heading), item_in_the_way_text(it), it.err, tr(flow.error_text), tr("Stop"),
+                    tr(flow.button_line), tr("Continue"), tr(flow.button_line)));
             },
             &stopped);
         if (stopped) {

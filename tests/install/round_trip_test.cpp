@@ -333,7 +333,8 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
     release("Pack/M/m.dat", {"m"});
     release("Pack/far/far.dat", {"far old", "far new"});
     release("Resources/x.dat", {"x old", "x new"});
-    for (const char* f : {"a.dat", "b.dat", "deep/c.dat"}) release(std::string("Resources/blocked/") + f, {f});
+    for (const char* f : {"a.dat", "b.dat", "deep/c.dat"})
+        release(std::string("Resources/blocked/") + f, {f});
     {
         temp_folder t;
         ASSERT_EQ(file_to_zip(t.write("directory.txt", manifest_text(body)), rel + "directory.txt.zip"), 0);
@@ -363,27 +364,34 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
                       symlink((away + "Pack").c_str(), (dest_dir_path + "Pack").c_str()),
                   0);
         web ? web_update(set, server) : (void)install(set);
-        EXPECT_EQ(list_tree(away), (std::vector<std::string>{stale, "Pack/L", "Pack/M", "Pack/far", "Pack/own.dat",
-                                                             "Pack/sub/m.dat", "victim.txt"}));
+        EXPECT_EQ(list_tree(away),
+                  (std::vector<std::string>{stale, "Pack/L", "Pack/M", "Pack/far", "Pack/own.dat",
+                                            "Pack/sub/m.dat", "victim.txt"}));
         EXPECT_EQ(read_file(away + "Pack/own.dat") + read_file(away + "Pack/sub/m.dat"), "own newm");
         EXPECT_EQ(list_tree(further), std::vector<std::string>{"far/far.dat"});
-        EXPECT_EQ(read_file(further + "far/far.dat") + read_file(dest_dir_path + "Resources/x.dat"), "far newx new");
+        EXPECT_EQ(read_file(further + "far/far.dat") + read_file(dest_dir_path + "Resources/x.dat"),
+                  "far newx new");
         EXPECT_EQ(read_file(dest_dir_path + "Resources/blocked"), "the user's file");
         EXPECT_EQ(left_out, 5);
         ASSERT_EQ(told.size(), 2u) << ::testing::PrintToString(told);
-        EXPECT_NE(told[0].find("The link " + dest_dir_path + "Pack/L leads outside the folder you moved and linked, " +
-                               fs::canonical(away).string() + "/Pack/, so 2 files of the release beyond it are left out."),
+        EXPECT_NE(told[0].find("The link " + dest_dir_path +
+                               "Pack/L leads outside the folder you moved and linked, " +
+                               fs::canonical(away).string() +
+                               "/Pack/, so 2 files of the release beyond it are left out."),
                   std::string::npos)
             << told[0];
-        EXPECT_NE(told[1].find("Something of yours stands at " + dest_dir_path +
-                               "Resources/blocked, where the release puts files, so 3 files that go there are left out."),
-                  std::string::npos)
+        EXPECT_NE(
+            told[1].find(
+                "Something of yours stands at " + dest_dir_path +
+                "Resources/blocked, where the release puts files, so 3 files that go there are left out."),
+            std::string::npos)
             << told[1];
         if (web) {
             EXPECT_EQ(stg.place_errors, 5);
             EXPECT_EQ(first_taken_place, dest_dir_path + "Pack/L");
             for (const std::string& request : server.requests())
-                EXPECT_TRUE(request.find("Pack/L") == std::string::npos && request.find("blocked") == std::string::npos)
+                EXPECT_TRUE(request.find("Pack/L") == std::string::npos &&
+                            request.find("blocked") == std::string::npos)
                     << request;
         }
     }

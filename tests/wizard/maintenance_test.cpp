@@ -1,5 +1,7 @@
 // The maintenance flows headless: a copy and a one-disc set made here, the real checksum pass and
 // disc pipeline, the engine's two questions answered by recorders.
+#include "wizard/maintenance.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -15,7 +17,6 @@
 #include "wizard/copies.h"
 #include "wizard/copy_lock.h"
 #include "wizard/dvd_install.h"
-#include "wizard/maintenance.h"
 #include "wizard/start_copy.h"
 #include "wizard/wizard_frame.h"
 #include "wizard_helpers.h"
@@ -282,10 +283,12 @@ TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
     log_capture log;
     run_to(dvd_done_repair);
     ASSERT_EQ(asked.size(), 1u) << log.text();
-    EXPECT_EQ(asked[0], "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
-                            "Resources, where the release puts files, so 2 files that go there are left out. (" +
-                            error_str(ENOTDIR) + ")\n\nVolatra may not be usable until you are able to repair the "
-                            "sim without errors.");
+    EXPECT_EQ(asked[0],
+              "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
+                  "Resources, where the release puts files, so 2 files that go there are left out. (" +
+                  error_str(ENOTDIR) +
+                  ")\n\nVolatra may not be usable until you are able to repair the "
+                  "sim without errors.");
     EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
     EXPECT_EQ(read_file(copy + "Resources"), "the user's");
 }

@@ -131,7 +131,8 @@ TEST_F(WebDemo, AFileLeftOutAloneIsAProblem) {
     EXPECT_EQ(stg.place_errors + stg.extract_error, 1);
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(drawn_text(paint, "There were problem installing the Volatra 9 web demo - it may not be usable."));
+    EXPECT_TRUE(
+        drawn_text(paint, "There were problem installing the Volatra 9 web demo - it may not be usable."));
     EXPECT_FALSE(drawn_text(paint, "Fly Volatra 9 Now"));
 }
 
