@@ -205,6 +205,23 @@ TEST_F(Checksum, StaleTemporaryItemsOfEndedProcessesAreSwept) {
               (std::vector<std::string>{"Aircraft/a/" + mine, "Aircraft/a/.vtmp-notes", "Old/elsewhere",
                                         "Resources/" + mine, "Resources/.vtmp-notes"}));
     EXPECT_TRUE(path_exists(outside / stale));
+
+    // A folder the user moved and linked, on the way of a manifest file, is swept where it is; a
+    // link to a folder that holds the copy moved nothing of it, and that folder is not walked.
+    temp_folder moved, outer;
+    moved.write("a/" + stale, "an interrupted extraction");
+    moved.write("a/" + mine, "in flight");
+    outer.write(stale, "not the copy's");
+    dest_dir_path = outer / "copy/";
+    outer.write("copy/Resources/a.txt", "abc");
+    ASSERT_EQ(symlink(moved.path().c_str(), (dest_dir_path + "Moved").c_str()) +
+                  symlink(outer.path().c_str(), (dest_dir_path + "Up").c_str()),
+              0);
+    add_history("All/Moved/a/m.dat", {md5_abc});
+    add_history("All/Up/u.dat", {md5_abc});
+    run_pass();
+    EXPECT_EQ(list_tree(moved.path()), std::vector<std::string>{"a/" + mine});
+    EXPECT_TRUE(path_exists(outer / stale));
 }
 
 // Only names exactly as the program writes them go, each logged; anything else of the user's that
