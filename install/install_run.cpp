@@ -295,9 +295,14 @@ bool only_folders_in(const std::string& folder, std::vector<std::string>& out) {
 }  // namespace
 
 void remove_folders_holding_nothing(const std::string& folder) {
+    struct stat st;
+    // Most places hold no folder: lstat tells at once, before the way is judged. Nothing beyond
+    // an item in the way is listed.
+    if (lstat(folder.substr(0, folder.size() - 1).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        !folder_stays_inside_copy(folder))
+        return;
     std::vector<std::string> tree;
-    // Most places hold no folder: lstat tells at once, before the walk of the way.
-    if (!only_folders_in(folder, tree) || !folder_stays_inside_copy(folder)) return;
+    if (!only_folders_in(folder, tree)) return;
     for (auto it = tree.rbegin(); it != tree.rend(); ++it) {
         const int err = delete_file(*it);
         if (stg.log_actions) xer << "cleanup: DELETING  file " << *it << ", with result=" << err << ".\n";

@@ -314,7 +314,8 @@ TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
 // release has no history for Pack/L (a full release, or a mirror's doctored manifest) and names
 // files beyond it: on both roads that link is one item in the way, told once, and its files are
 // left out; nothing beside the moved folder is read, written, made or removed. A file of the
-// user's where a folder goes keeps out all three files below it, told once and never fetched. The
+// user's (or a link to one) where a folder goes keeps out all three files below it, told once and
+// never fetched. The
 // rest goes in: into the moved folder, beyond a link that stays inside it, and into the folder
 // moved on. The checksum pass sweeps a killed run's hidden items from both moved folders only.
 TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
@@ -352,7 +353,9 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         const std::string away = s / (web ? "web disk/" : "disc disk/");
         const std::string further = s / (web ? "web disk 3/" : "disc disk 3/");
         write_file(dest_dir_path + "Resources/x.dat", "x old");
-        write_file(dest_dir_path + "Resources/blocked", "the user's file");
+        // On the web road a link of the user's to a file of theirs.
+        write_file(dest_dir_path + (web ? "mine" : "Resources/blocked"), "the user's file");
+        if (web) ASSERT_EQ(symlink("../mine", (dest_dir_path + "Resources/blocked").c_str()), 0);
         write_file(away + "Pack/own.dat", "own old");
         write_file(away + "Pack/sub/" + stale, "a killed run's");
         write_file(away + "victim.txt", "the user's");
