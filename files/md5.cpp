@@ -124,6 +124,8 @@ std::string to_hex(const uint8_t digest[16]) {
     return hex;
 }
 
+}  // namespace
+
 std::string digest_of(const uint8_t* data, size_t n) {
     MD5Context ctx;
     MD5Init(&ctx);
@@ -131,8 +133,6 @@ std::string digest_of(const uint8_t* data, size_t n) {
     MD5Final(&ctx);
     return to_hex(ctx.digest);
 }
-
-}  // namespace
 
 void MD5Init(MD5Context* ctx) {
     ctx->bits[0] = ctx->bits[1] = 0;

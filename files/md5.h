@@ -21,6 +21,8 @@ void MD5Update(MD5Context* ctx, const uint8_t* data, unsigned length);
 void MD5Final(MD5Context* ctx);
 // The stored digest as 32 lower-case hexadecimal digits.
 std::string MD5Hex(const MD5Context& ctx);
+// The digest of n bytes at data, as MD5Hex gives it.
+std::string digest_of(const uint8_t* data, size_t n);
 
 // 0 and hex = 32 lower-case hex digits of the file's digest (of a link: of its text), or 20006
 // when the file cannot be read, hex then unchanged. The file is read in blocks, not mapped, so a

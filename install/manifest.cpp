@@ -169,14 +169,6 @@ void note_named_locations() {
 
 namespace {
 
-std::string text_digest(const std::string& text) {
-    MD5Context ctx;
-    MD5Init(&ctx);
-    MD5UpdateWide(&ctx, reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    MD5Final(&ctx);
-    return MD5Hex(ctx);
-}
-
 copy_way in_the_way(copy_way w, int err, std::string item) {
     w.err = err;
     w.item = std::move(item);
@@ -206,7 +198,8 @@ copy_way way_to(const std::string& location) {
         if (read_link_text(on_way, &text) != 0) break;
         // A link whose text is one the release gave this place is the release's.
         const auto place = named.find(std::string_view(location).substr(root, slash - root));
-        if (place != named.end() && place->second.count(text_digest(text)))
+        if (place != named.end() &&
+            place->second.count(digest_of(reinterpret_cast<const uint8_t*>(text.data()), text.size())))
             return in_the_way(w, ENOTDIR, on_way);
         const std::string target = plat::real_path(on_way);
         if (target.empty()) break;  // it leads nowhere: nothing beyond to read, nor a folder to write in

@@ -315,7 +315,7 @@ TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
 // files beyond it: on both roads that link is one item in the way, told once, and its files are
 // left out; nothing beside the moved folder is read, written, made or removed. A file of the
 // user's (or a link to one) where a folder goes keeps out all three files below it, told once and
-// never fetched. The
+// never fetched, as does the user's folder where a file goes. The
 // rest goes in: into the moved folder, beyond a link that stays inside it, and into the folder
 // moved on. The checksum pass sweeps a killed run's hidden items from both moved folders only.
 TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
@@ -336,6 +336,7 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
     release("Resources/x.dat", {"x old", "x new"});
     for (const char* f : {"a.dat", "b.dat", "deep/c.dat"})
         release(std::string("Resources/blocked/") + f, {f});
+    release("Resources/swap", {"a file"});
     {
         temp_folder t;
         ASSERT_EQ(file_to_zip(t.write("directory.txt", manifest_text(body)), rel + "directory.txt.zip"), 0);
@@ -353,6 +354,7 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         const std::string away = s / (web ? "web disk/" : "disc disk/");
         const std::string further = s / (web ? "web disk 3/" : "disc disk 3/");
         write_file(dest_dir_path + "Resources/x.dat", "x old");
+        write_file(dest_dir_path + "Resources/swap/note.txt", "the user's");
         // On the web road a link of the user's to a file of theirs.
         write_file(dest_dir_path + (web ? "mine" : "Resources/blocked"), "the user's file");
         if (web) ASSERT_EQ(symlink("../mine", (dest_dir_path + "Resources/blocked").c_str()), 0);
@@ -375,8 +377,9 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         EXPECT_EQ(read_file(further + "far/far.dat") + read_file(dest_dir_path + "Resources/x.dat"),
                   "far newx new");
         EXPECT_EQ(read_file(dest_dir_path + "Resources/blocked"), "the user's file");
-        EXPECT_EQ(left_out, 5);
-        ASSERT_EQ(told.size(), 2u) << ::testing::PrintToString(told);
+        EXPECT_EQ(read_file(dest_dir_path + "Resources/swap/note.txt"), "the user's");
+        EXPECT_EQ(left_out, 6);
+        ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
         EXPECT_NE(told[0].find("The link " + dest_dir_path +
                                "Pack/L leads outside the folder you moved and linked, " +
                                fs::canonical(away).string() +
@@ -389,12 +392,18 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
                 "Resources/blocked, where the release puts files, so 3 files that go there are left out."),
             std::string::npos)
             << told[1];
+        EXPECT_NE(told[2].find(
+                      "Something of yours stands at " + dest_dir_path +
+                      "Resources/swap, where the release puts files, so 1 file that goes there is left out."),
+                  std::string::npos)
+            << told[2];
         if (web) {
-            EXPECT_EQ(stg.place_errors, 5);
+            EXPECT_EQ(stg.place_errors, 6);
             EXPECT_EQ(first_taken_place, dest_dir_path + "Pack/L");
             for (const std::string& request : server.requests())
                 EXPECT_TRUE(request.find("Pack/L") == std::string::npos &&
-                            request.find("blocked") == std::string::npos)
+                            request.find("blocked") == std::string::npos &&
+                            request.find("swap") == std::string::npos)
                     << request;
         }
     }
