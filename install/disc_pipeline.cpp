@@ -385,8 +385,7 @@ int install_files(int& cursor, int disk) {
             const std::string place = place_in_the_way(dest);
             if (!places_reported.insert(place).second) {
                 ++failed_unreported;
-                xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(code)
-                    << ").\n";
+                log_left_out(dest, place, code);
                 continue;
             }
             msg = "Something of yours stands at " + place + ", where the release puts files.";

@@ -220,14 +220,14 @@ int make_dirs() {
             folders.insert(rel.substr(0, slash));
     }
     // The items in the way met: the run tells of those in the way of its files, once each.
-    std::set<std::string> in_the_way;
+    std::set<std::string> items_met;
     for (const std::string& f : folders) {
         // Beyond an item in the way nothing is made: its files are left out.
         const copy_way way = way_to(dest_dir_path + f + "/");
         if (way.err) {
             xer << "I do not make the folder " << dest_dir_path + f << ": " << way.item << " is in its way ("
                 << error_str(way.err) << ").\n";
-            in_the_way.insert(way.item);
+            items_met.insert(way.item);
             continue;
         }
         if (int err = make_one_folder(dest_dir_path + f, nullptr, true)) return err;
@@ -240,7 +240,7 @@ int make_dirs() {
         const copy_way way = way_to(dest_dir_path + f + "/");
         if (!way.err)
             make_one_folder(dest_dir_path + f);
-        else if (in_the_way.insert(way.item).second)
+        else if (items_met.insert(way.item).second)
             make_dir_error(dest_dir_path + f, way.err);
     }
 
@@ -379,8 +379,12 @@ bool place_is_taken(int err) {
 }
 
 std::string place_in_the_way(const std::string& dest) {
-    copy_way way = way_to(dest);
+    const copy_way way = way_to(dest);
     return way.err ? way.item : dest;
+}
+
+void log_left_out(const std::string& file, const std::string& place, int err) {
+    xer << "LEFT OUT  file " << file << ": " << place << " is in its way (" << error_str(err) << ").\n";
 }
 
 std::vector<item_in_the_way> items_in_the_way() {
@@ -439,8 +443,7 @@ int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>
         for (int h : it.histories) {
             file_version_struct& v = sim_info[static_cast<size_t>(h)].versions.back();
             v.need_install = 0;
-            xer << "LEFT OUT  file " << install_location(v) << ": " << it.item << " is in its way ("
-                << error_str(it.err) << ").\n";
+            log_left_out(install_location(v), it.item, it.err);
             ++left_out;
         }
         if (!go_on) {

@@ -72,6 +72,8 @@ void prune_empty_folders(const std::set<std::string>& folders);
 bool place_is_taken(int err);
 // What stands in the way of dest: the item on its way that way_to finds, else dest itself.
 std::string place_in_the_way(const std::string& dest);
+// The log's line for a file left out because place (with the error err) is in its way.
+void log_left_out(const std::string& file, const std::string& place, int err);
 
 // Something in the copy that keeps files of the run out of their places: a file of the user's
 // where a folder goes, a folder holding the user's items where a file goes, a link of the release

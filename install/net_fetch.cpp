@@ -380,7 +380,7 @@ int leave_out_what_is_in_the_way() {
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
     if (err && place_is_taken(err)) {
         const std::string place = place_in_the_way(dest);
-        xer << "LEFT OUT  file " << dest << ": " << place << " is in its way (" << error_str(err) << ").\n";
+        log_left_out(dest, place, err);
         note_place_taken(
             place, 1,
             UTL_translate_string("Something of yours stands where the update puts a file, so that file "

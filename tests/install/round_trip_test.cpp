@@ -357,7 +357,9 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         write_file(dest_dir_path + "Resources/swap/note.txt", "the user's");
         // On the web road a link of the user's to a file of theirs.
         write_file(dest_dir_path + (web ? "mine" : "Resources/blocked"), "the user's file");
-        if (web) ASSERT_EQ(symlink("../mine", (dest_dir_path + "Resources/blocked").c_str()), 0);
+        if (web) {
+            ASSERT_EQ(symlink("../mine", (dest_dir_path + "Resources/blocked").c_str()), 0);
+        }
         write_file(away + "Pack/own.dat", "own old");
         write_file(away + "Pack/sub/" + stale, "a killed run's");
         write_file(away + "victim.txt", "the user's");
