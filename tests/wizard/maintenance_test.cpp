@@ -274,23 +274,28 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
 }
 
 // A file of the user's where the release has a folder of files is asked about once: Continue leaves
-// out every file below it, each a failed file, and the repair goes on; the file stays.
+// out every file below it, each a failed file, and the repair goes on; Stop ends it there, its
+// files failed too, and frees the copy. The file stays either way.
 TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
     remove_tree(copy + "Resources");
     write_file(copy + "Resources", "the user's");
-    to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
-    abort_answers = {0};
-    log_capture log;
-    run_to(dvd_done_repair);
-    ASSERT_EQ(asked.size(), 1u) << log.text();
-    EXPECT_EQ(asked[0],
-              "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
-                  "Resources, where the release puts files, so 2 files that go there are left out. (" +
-                  error_str(ENOTDIR) +
-                  ")\n\nVolatra may not be usable until you are able to repair the "
-                  "sim without errors.");
-    EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
-    EXPECT_EQ(read_file(copy + "Resources"), "the user's");
+    for (int answer : {1, 0}) {
+        to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
+        asked.clear();
+        abort_answers = {answer};
+        log_capture log;
+        run_to(dvd_done_repair);
+        ASSERT_EQ(asked.size(), 1u) << log.text();
+        EXPECT_EQ(asked[0],
+                  "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
+                      "Resources, where the release puts files, so 2 files that go there are left out. (" +
+                      error_str(ENOTDIR) +
+                      ")\n\nVolatra may not be usable until you are able to repair the "
+                      "sim without errors.");
+        EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
+        EXPECT_EQ(read_file(copy + "Resources"), "the user's");
+        EXPECT_EQ(repair_is_running, 0);
+    }
 }
 
 // What a user may delete by hand (here the Output folder) leaves a copy that the start screen
