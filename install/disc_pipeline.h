@@ -51,7 +51,8 @@ private:
 // that leaves the drive mid-run, or stays but cannot be read (EIO, ENOMEDIUM, ENXIO), also gives
 // 2 once the pools are idle, the cursor at the first file whose copy it took; those copies are
 // made again before the run goes on. A copy that cannot be read again from the disc put back is a
-// failed task.
+// failed task. A file kept out by an item in the way (place_is_taken) gives 3 once per item, its
+// message naming the item; the files behind an item already reported fail unreported.
 int install_files(int& cursor, int disk);
 // Whether the disc last asked for stayed in the drive but could not be read: then it must come
 // out and back even though its files are listed. True once per such request.

@@ -30,9 +30,9 @@ std::string download_failure_text(const http_failure& f);
 // well). A file to delete is walked past: the preparation removed those in the way of the
 // release's files (clear_and_make_dirs), and the rest go at the end of a fetch that brought every
 // file, so a fetch that stops takes nothing from the copy. A file whose place holds the user's
-// items (place_is_taken, install_run.h) is left out, shown and counted in place_errors of stg: no server can
-// mend it, so the fetch goes on and its removals still run. Downloaded archives are unpacked and
-// checked on a worker pool while the streams go on.
+// items (place_is_taken, install_run.h) is left out, shown once per item and counted in
+// place_errors of stg: no server can mend it, so the fetch goes on and its removals still run.
+// Downloaded archives are unpacked and checked on a worker pool while the streams go on.
 // A failed transfer is tried again a second later from another server. A server that sent a file
 // larger than download_max_bytes is not asked for it again; when every server of the list has,
 // the fetch ends as a failed one (extract_error and download_failed set).
@@ -57,8 +57,8 @@ int leave_out_what_is_in_the_way();
 
 // Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
 // the report on the main thread: on an error a message and extract_error, or, where the place is
-// taken, place_errors and a message naming the place (once per place); then the log lines. The report names
-// the archive as the stream downloaded it, whatever name the work found it under.
+// taken, place_errors and a message naming the place (once per place); then the log lines. The
+// report names the archive as the stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
                       int* chmod_result, int64_t max_bytes = -1);
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);
