@@ -44,14 +44,9 @@ double seconds_now() { return static_cast<double>(xtim.microsecs()) / 1000000.0;
 // The folders the user moved elsewhere and linked that lie on the way of the manifest's files.
 std::vector<std::string> moved_folders() {
     std::set<std::string> bounds;
-    std::string folder;
+    folder_way ways;
     for (const file_history_struct& h : sim_info) {
-        const std::string location = install_location(h.versions.back());
-        const size_t cut = location.rfind('/') + 1;
-        // The files of a folder follow each other: its way is judged once.
-        if (folder.size() == cut && location.compare(0, cut, folder) == 0) continue;
-        folder = location.substr(0, cut);
-        const copy_way way = way_to(folder);
+        const copy_way& way = ways.of(install_location(h.versions.back()));
         if (way.bound != dest_dir_path) bounds.insert(way.bound);
     }
     // A link to a folder that holds the copy (the home folder, the root) moved no folder of it:
@@ -80,9 +75,7 @@ private:
 }  // namespace
 
 void checksum_task::do_it() {
-    // Files of one folder follow each other in the manifest: its way is judged once for them.
-    std::string folder;
-    bool readable = true;
+    folder_way ways;
     for (int h = first; h < end; ++h) {
         const int last = static_cast<int>(sim_info[h].versions.size()) - 1;
         file_version_struct& v = sim_info[h].versions[last];
@@ -91,16 +84,11 @@ void checksum_task::do_it() {
         // "NONE" fits the string's inline buffer, so resetting it cannot throw.
         v.sig_have = "NONE";
         try {
-            const size_t cut = location.rfind('/') + 1;
-            if (folder.size() != cut || location.compare(0, cut, folder) != 0) {
-                folder = location.substr(0, cut);
-                // Beyond an item in the way (a link of the release, or one leading out of the copy
-                // or of the folder the user moved) lies no file of this place: were it read, a file
-                // of another place, or the user's, would count as this one. A folder the user moved
-                // and linked is read where it is.
-                readable = way_to(folder).err == 0;
-            }
-            if (readable) checksum_file_md5(location, v.sig_have);
+            // Beyond an item in the way (a link of the release, or one leading out of the copy or
+            // of the folder the user moved) lies no file of this place: were it read, a file of
+            // another place, or the user's, would count as this one. A folder the user moved and
+            // linked is read where it is.
+            if (!ways.of(location).err) checksum_file_md5(location, v.sig_have);
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

@@ -71,7 +71,9 @@ std::string temp_name_part(const std::string& sig) {
 int unpack_archive_by_suffix(const std::string& archive, const std::string& folder) {
     // Nothing an archive holds may land outside the copy being installed (or the folder of it
     // that the user moved and linked).
-    const std::string root = way_to(folder).bound;
+    const copy_way way = way_to(folder);
+    if (way.err) return way.err;
+    const std::string& root = way.bound;
     if (ends_with(archive, ".7z")) return p7z_to_file(archive, folder, nullptr, 0, root);
     return zip_to_file(archive, folder, nullptr, 0, root);
 }
@@ -382,13 +384,13 @@ int install_files(int& cursor, int disk) {
         delete task;
         if (!code) continue;
         if (place_is_taken(code)) {
-            const std::string place = place_in_the_way(dest);
-            if (!places_reported.insert(place).second) {
+            const item_in_the_way it = item_in_the_way_of(dest, code);
+            if (!places_reported.insert(it.item).second) {
                 ++failed_unreported;
-                log_left_out(dest, place, code);
+                log_left_out(dest, it.item, code);
                 continue;
             }
-            msg = "Something of yours stands at " + place + ", where the release puts files.";
+            msg = item_in_the_way_text(it);
         }
         install_err_num = code;
         install_err_msg = msg;

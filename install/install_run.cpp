@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <set>
@@ -378,9 +379,21 @@ bool place_is_taken(int err) {
     return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_leads_out;
 }
 
-std::string place_in_the_way(const std::string& dest) {
-    const copy_way way = way_to(dest);
-    return way.err ? way.item : dest;
+namespace {
+
+item_in_the_way item_of(const copy_way& way) {
+    return {way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, {}};
+}
+
+}  // namespace
+
+item_in_the_way item_in_the_way_of(const std::string& dest, int err) {
+    item_in_the_way it = item_of(way_to(dest));
+    if (!it.err) {
+        it.item = dest;
+        it.err = err;
+    }
+    return it;
 }
 
 void log_left_out(const std::string& file, const std::string& place, int err) {
@@ -390,19 +403,12 @@ void log_left_out(const std::string& file, const std::string& place, int err) {
 std::vector<item_in_the_way> items_in_the_way() {
     std::vector<item_in_the_way> items;
     std::map<std::string, size_t> index;
-    // Files of one folder follow each other in the manifest: its way is judged once for them.
-    std::string folder;
-    copy_way way;
+    folder_way ways;
     for (size_t h = 0; h < sim_info.size(); ++h) {
         const file_version_struct& v = sim_info[h].versions.back();
         if (!v.need_install) continue;
         const std::string location = install_location(v);
-        const size_t cut = location.rfind('/') + 1;
-        if (folder.size() != cut || location.compare(0, cut, folder) != 0) {
-            folder = location.substr(0, cut);
-            way = way_to(folder);
-        }
-        item_in_the_way found{way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, {}};
+        item_in_the_way found = item_of(ways.of(location));
         struct stat st;
         // The preparation removed the folder trees holding nothing here: what is left holds the user's.
         if (!found.err && lstat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -418,9 +424,10 @@ std::vector<item_in_the_way> items_in_the_way() {
 }
 
 std::string item_in_the_way_text(const item_in_the_way& it) {
-    const bool one = it.histories.size() == 1;
-    const std::string files = one ? UTL_translate_string("1 file")
-                                  : std::to_string(it.histories.size()) + UTL_translate_string(" files");
+    const size_t n = std::max<size_t>(it.histories.size(), 1);
+    const bool one = n == 1;
+    const std::string files =
+        one ? UTL_translate_string("1 file") : std::to_string(n) + UTL_translate_string(" files");
     const std::string are =
         one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
     if (it.err == err_link_leads_out)

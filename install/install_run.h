@@ -70,8 +70,6 @@ void prune_empty_folders(const std::set<std::string>& folders);
 // folder goes (a folder where a file goes, a file or a link leading out where a folder goes): no
 // server or disc can mend that.
 bool place_is_taken(int err);
-// What stands in the way of dest: the item on its way that way_to finds, else dest itself.
-std::string place_in_the_way(const std::string& dest);
 // The log's line for a file left out because place (with the error err) is in its way.
 void log_left_out(const std::string& file, const std::string& place, int err);
 
@@ -88,7 +86,11 @@ struct item_in_the_way {
 // After the run's folders are made: the items in the way of the files marked need_install, each
 // once, in the order of their first file.
 std::vector<item_in_the_way> items_in_the_way();
-// One sentence for the user: the item, what it is, and how many files it keeps out.
+// The item in the way of the file dest, met as it unpacked with err (place_is_taken): what way_to
+// finds on its way, else dest itself. Its histories are left empty.
+item_in_the_way item_in_the_way_of(const std::string& dest, int err);
+// One sentence for the user: the item, what it is, and how many files it keeps out (its
+// histories, or the one file met as it unpacked).
 std::string item_in_the_way_text(const item_in_the_way& it);
 // Shows each item in the way once through ask (false: the user stops the run) and leaves out the
 // files it keeps out: need_install cleared, so they are neither fetched nor unpacked, each logged.

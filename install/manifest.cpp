@@ -221,6 +221,15 @@ copy_way way_to(const std::string& location) {
     return w;
 }
 
+const copy_way& folder_way::of(const std::string& location) {
+    const size_t cut = location.rfind('/') + 1;
+    if (folder_.size() != cut || location.compare(0, cut, folder_) != 0) {
+        folder_ = location.substr(0, cut);
+        way_ = way_to(folder_);
+    }
+    return way_;
+}
+
 int read_directory(const std::string& path, std::string) {
     // Tasks of a running pass point into sim_info.
     checksum_directory_kill();

@@ -76,6 +76,16 @@ struct copy_way {
 // any other (a relative text, the release's or planted) stands in the way. Beyond an item in the
 // way nothing is read, written, made or removed.
 copy_way way_to(const std::string& location);
+// way_to of the folder of each location met in turn. The files of a folder follow each other in
+// the manifest: its way is judged once while they do.
+class folder_way {
+public:
+    const copy_way& of(const std::string& location);
+
+private:
+    std::string folder_;
+    copy_way way_;
+};
 
 // Install filter: which kinds of file a run considers (both on at start).
 extern int g_want_sim;

@@ -379,13 +379,10 @@ int leave_out_what_is_in_the_way() {
 
 void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
     if (err && place_is_taken(err)) {
-        const std::string place = place_in_the_way(dest);
-        log_left_out(dest, place, err);
-        note_place_taken(
-            place, 1,
-            UTL_translate_string("Something of yours stands where the update puts a file, so that file "
-                                 "is left out."),
-            err, UTL_translate_string("Destination: ") + dest);
+        const item_in_the_way it = item_in_the_way_of(dest, err);
+        log_left_out(dest, it.item, err);
+        note_place_taken(it.item, 1, item_in_the_way_text(it), it.err,
+                         UTL_translate_string("Destination: ") + dest);
     } else if (err) {
         stg.extract_error = 1;
         __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),

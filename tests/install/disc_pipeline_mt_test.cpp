@@ -141,7 +141,7 @@ TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
     EXPECT_EQ(install_files_kill(), 0);  // counted once
     EXPECT_EQ(found, (std::set<std::string>{
                          std::to_string(ENOTDIR) + " Something of yours stands at " + dest_dir_path +
-                             "blocked, where the release puts files.",
+                             "blocked, where the release puts files, so 1 file that goes there is left out.",
                          std::to_string(ENOENT) + " I was unable to copy the file " +
                              archive_of(cur(lost).path, 0) + " from the DVD to the hard drive.",
                          std::to_string(err_zip_open) + " I was unable to unzip the file " + temp_path +

@@ -372,7 +372,11 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     EXPECT_TRUE(first_taken_place == in_copy("swap") || first_taken_place == in_copy("blocked")) << first_taken_place;
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {
-        EXPECT_EQ(a.line1.rfind("Something of yours stands where the update puts a file", 0), 0u) << a.line1;
+        EXPECT_EQ(a.line1.rfind("Something of yours stands at " + a.line3.substr(12) +
+                                    ", where the release puts files, so 1 file that goes there is left out.",
+                                0),
+                  0u)
+            << a.line1;
         places.insert(a.line3);
     }
     EXPECT_EQ(places, (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked")}));
