@@ -636,7 +636,7 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names) {
 }
 
 int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
-                     int64_t max_bytes) {
+                     int64_t max_bytes, size_t max_climb) {
     zip = app_path + zip;
     target = app_path + target;
     root = app_path + root;
@@ -685,7 +685,7 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
         std::vector<uint8_t> text;
         if ((err = read_whole_entry(z, info, kMaxLinkText, ENAMETOOLONG, text))) return ERR_MARK(), err;
         const std::string link(text.begin(), text.end());
-        if (!link_text_is_safe(target, link, root)) {
+        if (!link_text_is_safe(target, link, root, max_climb)) {
             log_refusal("the link text \"" + link + "\"", target, root);
             return ERR_MARK(), err_zip_unsafe_path;
         }

@@ -32,9 +32,10 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names);
 // beside target (below root, as zip_to_file checks), digested as it is written, and renamed over
 // target only when its MD5 (of a link: of its text) is md5_want; otherwise nothing is left and
 // target keeps what it held: err_zip_not_manifest for other entries or another digest. A file of
-// more than max_bytes (when not -1) is EFBIG, and nothing of it is left.
+// more than max_bytes (when not -1) is EFBIG, and nothing of it is left. A link's text may climb
+// at most max_climb folders (link_text_is_safe).
 int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
-                     int64_t max_bytes = -1);
+                     int64_t max_bytes = -1, size_t max_climb = SIZE_MAX);
 // A zip open for reading, as the two calls below take it from zip_to_file: the current entry is
 // the one they read (its info with the sizes of a Zip64 extra field in place).
 struct zip_archive;

@@ -23,7 +23,11 @@ enum {
     err_zip_not_manifest = 20014,
     // A link on the way to a file leads outside the copy, or outside the folder of it that the
     // user moved elsewhere and linked.
-    err_link_leads_out = 20015
+    err_link_leads_out = 20015,
+    // A link on the way leads to nothing: its target is not there (on a disk that is away, say).
+    err_link_leads_nowhere = 20016,
+    // A path with a "." or ".." component, which would leave the place it names.
+    err_path_climbs = 20017
 };
 
 struct err_msg_row {

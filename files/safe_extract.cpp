@@ -183,7 +183,8 @@ int check_target_parent(const std::string& target, const std::string& root) {
     return parent_depth(target, root, nullptr);
 }
 
-bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root) {
+bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root,
+                       size_t max_climb) {
     if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
     // Depth of the link's folder below the root, then walk the text lexically. ".." may only
     // lead the text: after a name it climbs from wherever that name resolves, which may be a
@@ -194,8 +195,9 @@ bool link_text_is_safe(const std::string& link_path, const std::string& text, co
     for (const std::string& c : split_components(text)) {
         if (c == ".") continue;
         if (c == "..") {
-            if (named || depth == 0) return false;
+            if (named || depth == 0 || max_climb == 0) return false;
             --depth;
+            --max_climb;
         } else {
             named = true;
             ++depth;

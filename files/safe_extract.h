@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
@@ -32,8 +33,11 @@ bool archive_name_is_safe(const std::string& name);
 int check_target_parent(const std::string& target, const std::string& root);
 
 // True when a link at link_path with this text stays inside root: the text is relative, its ".."
-// steps come before any name and never climb above root, read from the link's resolved folder.
-bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root);
+// steps come before any name and never climb above root, read from the link's resolved folder,
+// nor more than max_climb folders (the depth of the place the caller names it by, where a folder
+// on its way may be a link leading elsewhere).
+bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root,
+                       size_t max_climb = SIZE_MAX);
 
 // A new file beside target under a fresh hidden name, created without following any link.
 // Returns the descriptor (and its name in temp) or -errno.

@@ -89,6 +89,10 @@ void checksum_task::do_it() {
             // another place, or the user's, would count as this one. A folder the user moved and
             // linked is read where it is.
             if (!ways.of(location).err) checksum_file_md5(location, v.sig_have);
+            // The user's link to a folder is no file of this place, whatever its text: as a
+            // folder there would, it keeps the file out, and is never replaced.
+            if (v.sig_have != v.sig_want && v.sig_have != "NONE" && users_link_to_a_folder(location))
+                v.sig_have = "NONE";
         } catch (const std::exception&) {
             // A pool thread has no handler: leave the file absent and let repair take it.
             v.sig_have = "NONE";

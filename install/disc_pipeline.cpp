@@ -139,13 +139,16 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     // the user moved and linked takes the file, and nothing may leave it.
     const copy_way way = way_to(dest);
     if (way.err) return way.err;
+    // A link of the user's to a folder stands there as that folder would: it is never replaced.
+    if (users_link_to_a_folder(dest)) return EISDIR;
     const std::string& root = way.bound;
+    const size_t climb = release_link_climb(dest);
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
     if (!ends_with(archive, ".7z")) {
         // The zip reader of this program opens the archive once and writes the file beside its
         // place, digested as it is written, renaming it over the old one once it proved right.
-        if (own_reader) return zip_install_file(archive, dest, sig_want, root, max_bytes);
+        if (own_reader) return zip_install_file(archive, dest, sig_want, root, max_bytes, climb);
         if (int err = zip_holds_only(archive, leaf)) return err;
     }
     std::string stage;
@@ -165,9 +168,9 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     if (lstat(fresh.c_str(), &st) != 0) return errno;
     if (S_ISLNK(st.st_mode)) {
         // Judged in the hidden folder, one level deeper: a link must stay inside the copy from
-        // where it will lie.
+        // where it will lie, and from the place the manifest names.
         std::string text;
-        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, root))
+        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, root, climb))
             return err_zip_unsafe_path;
     } else if (!S_ISREG(st.st_mode)) {
         return err_zip_not_manifest;

@@ -295,12 +295,12 @@ bool only_folders_in(const std::string& folder, std::vector<std::string>& out) {
 
 }  // namespace
 
-void remove_folders_holding_nothing(const std::string& folder) {
+void remove_folders_holding_nothing(const std::string& folder, folder_way* ways) {
+    // The way to the folder holding it first: a dead mount behind a link leading out is never
+    // looked at. Then the place itself, which a link never passes as a folder.
+    const std::string place = folder.substr(0, folder.size() - 1);
     struct stat st;
-    // Most places hold no folder: lstat tells at once, before the way is judged. Nothing beyond
-    // an item in the way is listed.
-    if (lstat(folder.substr(0, folder.size() - 1).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-        !folder_stays_inside_copy(folder))
+    if ((ways ? ways->of(place).err : way_to(place).err) || lstat(place.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return;
     std::vector<std::string> tree;
     if (!only_folders_in(folder, tree)) return;
@@ -367,22 +367,24 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
     // Where a file or link of the release goes, folders that hold nothing else give way (left by
     // the user's deletion or by a run stopped midway): they would keep it out for good. Other
     // empty folders of the user's stay.
+    folder_way ways;
     for (const file_history_struct& h : sim_info) {
         const file_version_struct& v = h.versions.back();
-        if (v.need_install) remove_folders_holding_nothing(install_location(v) + "/");
+        if (v.need_install) remove_folders_holding_nothing(install_location(v) + "/", &ways);
     }
     prune_empty_folders(folders);
     return make_dirs();
 }
 
 bool place_is_taken(int err) {
-    return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_leads_out;
+    return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_leads_out ||
+           err == err_link_leads_nowhere || err == err_path_climbs;
 }
 
 namespace {
 
 item_in_the_way item_of(const copy_way& way) {
-    return {way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, {}};
+    return {way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, way.leads_to, {}};
 }
 
 }  // namespace
@@ -410,8 +412,10 @@ std::vector<item_in_the_way> items_in_the_way() {
         const std::string location = install_location(v);
         item_in_the_way found = item_of(ways.of(location));
         struct stat st;
-        // The preparation removed the folder trees holding nothing here: what is left holds the user's.
-        if (!found.err && lstat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        // The preparation removed the folder trees holding nothing here: what is left holds the
+        // user's, as does the user's link to a folder.
+        if (!found.err && lstat(location.c_str(), &st) == 0 &&
+            (S_ISDIR(st.st_mode) || (S_ISLNK(st.st_mode) && users_link_to_a_folder(location)))) {
             found.item = location;
             found.err = EISDIR;
         }
@@ -423,23 +427,34 @@ std::vector<item_in_the_way> items_in_the_way() {
     return items;
 }
 
-std::string item_in_the_way_text(const item_in_the_way& it) {
+std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_copy) {
     const size_t n = std::max<size_t>(it.histories.size(), 1);
     const bool one = n == 1;
     const std::string files =
         one ? UTL_translate_string("1 file") : std::to_string(n) + UTL_translate_string(" files");
     const std::string are =
         one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
-    if (it.err == err_link_leads_out)
-        return UTL_translate_string("The link ") + it.item +
-               (it.bound.empty()
-                    ? UTL_translate_string(" leads outside the copy")
-                    : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
-               UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") +
-               are;
-    return UTL_translate_string("Something of yours stands at ") + it.item +
-           UTL_translate_string(", where the release puts files, so ") + files +
-           UTL_translate_string(one ? " that goes there" : " that go there") + are;
+    const std::string item =
+        named_below_copy && starts_with(it.item, dest_dir_path) ? it.item.substr(dest_dir_path.size()) : it.item;
+    const std::string beyond = UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
+    switch (it.err) {
+        case err_link_leads_out:
+            return UTL_translate_string("The link ") + item +
+                   (it.bound.empty()
+                        ? UTL_translate_string(" leads outside the copy")
+                        : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
+                   beyond;
+        case err_link_leads_nowhere:
+            return UTL_translate_string("The link ") + item + UTL_translate_string(" leads to ") + it.leads_to +
+                   UTL_translate_string(", where nothing is found now (is its disk away?)") + beyond;
+        case err_path_climbs:
+            return UTL_translate_string("The release names the path ") + item +
+                   UTL_translate_string(", which would leave its folder, so ") + files + are;
+        default:
+            return UTL_translate_string("Something of yours stands at ") + item +
+                   UTL_translate_string(", where the release puts files, so ") + files +
+                   UTL_translate_string(one ? " that goes there" : " that go there") + are;
+    }
 }
 
 int leave_out_files_in_the_way(const std::function<bool(const item_in_the_way&)>& ask, bool* stopped) {

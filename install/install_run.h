@@ -8,6 +8,7 @@
 #include <vector>
 
 struct file_version_struct;
+class folder_way;
 
 // The question about a file the user changed since it was installed. Answers: 1 overwrite or
 // delete it, 2 keep it, 3 cancel the whole installation, 4 overwrite or delete every changed
@@ -59,9 +60,10 @@ void get_path_with_path(std::string& out, const std::string& path);
 // Adds every folder between location and dest_dir_path (that one excluded), each ending in '/'.
 void add_parent_folders(const std::string& location, std::set<std::string>& out);
 // Removes the folder tree at folder (ending in '/'), deepest first, when it holds nothing but
-// folders and stays inside the copy (folder_stays_inside_copy); a link is never followed, and a
-// tree holding anything else stays whole.
-void remove_folders_holding_nothing(const std::string& folder);
+// folders and stays inside the copy; a link is never followed, and a tree holding anything else
+// stays whole. The way to it is judged first (through ways, where the caller keeps one for a run
+// of places): nothing beyond an item in the way is looked at.
+void remove_folders_holding_nothing(const std::string& folder, folder_way* ways = nullptr);
 // Removes, deepest first, every folder of the set below dest_dir_path that holds nothing and
 // that no file still to be installed needs.
 void prune_empty_folders(const std::set<std::string>& folders);
@@ -74,13 +76,15 @@ bool place_is_taken(int err);
 void log_left_out(const std::string& file, const std::string& place, int err);
 
 // Something in the copy that keeps files of the run out of their places: a file of the user's
-// where a folder goes, a folder holding the user's items where a file goes, a link of the release
-// on the way, or a link leading out of the copy or of the folder the user moved.
+// where a folder goes, a folder (or the user's link to one) holding the user's items where a file
+// goes, a link of the release on the way, a link leading out of the copy or of the folder the user
+// moved, or one leading nowhere (a disk that is away).
 struct item_in_the_way {
     std::string item;
-    int err = 0;  // ENOTDIR, EISDIR or err_link_leads_out
+    int err = 0;  // ENOTDIR, EISDIR, or an error of way_to's (copy_way)
     // The folder such a link leads out of, as the user knows it (resolved, ending in '/').
     std::string bound;
+    std::string leads_to;  // where a link that leads nowhere points
     std::vector<int> histories;  // the files it keeps out, in manifest order
 };
 // After the run's folders are made: the items in the way of the files marked need_install, each
@@ -90,8 +94,9 @@ std::vector<item_in_the_way> items_in_the_way();
 // finds on its way, else dest itself. Its histories are left empty.
 item_in_the_way item_in_the_way_of(const std::string& dest, int err);
 // One sentence for the user: the item, what it is, and how many files it keeps out (its
-// histories, or the one file met as it unpacked).
-std::string item_in_the_way_text(const item_in_the_way& it);
+// histories, or the one file met as it unpacked). The item is named by its whole path, or, where
+// the message gives that on a line of its own, as it stands below the copy.
+std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_copy = false);
 // Shows each item in the way once through ask (false: the user stops the run) and leaves out the
 // files it keeps out: need_install cleared, so they are neither fetched nor unpacked, each logged.
 // Returns how many files were left out; *stopped tells whether ask stopped (the files of the items

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <vector>
 #include <string_view>
 #include <utility>
 
@@ -169,55 +170,202 @@ void note_named_locations() {
 
 namespace {
 
-copy_way in_the_way(copy_way w, int err, std::string item) {
-    w.err = err;
-    w.item = std::move(item);
-    return w;
+// Components of a link's text, or of a path, without empty ones.
+std::vector<std::string> components_of(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at <= text.size();) {
+        size_t slash = text.find('/', at);
+        if (slash == std::string::npos) slash = text.size();
+        if (slash > at) out.push_back(text.substr(at, slash - at));
+        at = slash + 1;
+    }
+    return out;
 }
 
+// Whether a relative text, read from a folder depth levels below the copy, climbs above it: no
+// release writes one (release_link_climb), so it is the user's.
+bool text_climbs_out(size_t depth, const std::string& text) {
+    for (const std::string& c : components_of(text)) {
+        if (c == ".") continue;
+        if (c != "..") {
+            ++depth;
+        } else if (depth-- == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+size_t depth_of(const std::string& place) {
+    return place.empty() ? 0 : static_cast<size_t>(std::count(place.begin(), place.end(), '/')) + 1;
+}
+
+// What path adds to base, the folder holding it (path_within): "" or "/" and the rest.
+std::string below(const std::string& path, const std::string& base) {
+    return base == "/" ? path.size() > 1 ? path : std::string() : path.substr(base.size());
+}
+
+std::string parent_part(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Where text leads from the folder folder, read by its words alone (for a link that leads nowhere).
+std::string lexical_target(const std::string& folder, const std::string& text) {
+    std::vector<std::string> parts = components_of(text[0] == '/' ? std::string() : folder);
+    for (const std::string& c : components_of(text)) {
+        if (c == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (c != ".") {
+            parts.push_back(c);
+        }
+    }
+    std::string out;
+    for (const std::string& c : parts) out += "/" + c;
+    return out.empty() ? "/" : out;
+}
+
+// Links followed on one way before it counts as a loop, as the kernel counts them.
+constexpr int max_links_on_a_way = 40;
+
 }  // namespace
+
+bool release_link_at(std::string_view place, const std::string& text) {
+    const auto& named = named_locations_storage.value;
+    const auto at = named.find(place);
+    return at != named.end() &&
+           at->second.count(digest_of(reinterpret_cast<const uint8_t*>(text.data()), text.size())) > 0;
+}
+
+size_t release_link_climb(const std::string& location) {
+    if (!starts_with(location, dest_dir_path)) return SIZE_MAX;
+    return static_cast<size_t>(std::count(location.begin() + static_cast<std::ptrdiff_t>(dest_dir_path.size()),
+                                          location.end(), '/'));
+}
+
+bool users_link_to_a_folder(const std::string& location) {
+    struct stat st;
+    std::string text;
+    if (lstat(location.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || read_link_text(location, &text) != 0 ||
+        !starts_with(location, dest_dir_path) ||
+        release_link_at(std::string_view(location).substr(dest_dir_path.size()), text))
+        return false;
+    return stat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 copy_way way_to(const std::string& location) {
     copy_way w;
     w.bound = dest_dir_path;
     if (!starts_with(location, dest_dir_path)) return w;
-    const auto& named = named_locations_storage.value;
     const size_t root = dest_dir_path.size();
-    // Resolved once a link is met: most ways pass none.
-    std::string real_copy, real_bound;
-    bool first_link = true;
-    for (size_t slash = location.find('/', root); slash != std::string::npos;
-         slash = location.find('/', slash + 1)) {
-        const std::string on_way = location.substr(0, slash);
+    // The folders that hold location, next one last. A "." or ".." of its own leads out of the
+    // place it names: the manifest reader refuses them, and so does every step.
+    std::vector<std::string> todo;
+    for (size_t at = root;;) {
+        const size_t slash = location.find('/', at);
+        const std::string c = location.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+        if (c == "." || c == "..") {
+            w.err = err_path_climbs;
+            w.item = location.substr(0, slash);
+            return w;
+        }
+        if (slash == std::string::npos) break;
+        if (!c.empty()) todo.insert(todo.begin(), c);
+        at = slash + 1;
+    }
+    // The walk: cur is the folder reached, to stat (a real folder: no link on it past the copy or
+    // a resolved target), place what the copy names it. Beyond a folder the user moved,
+    // real_bound is that folder and bound_place its place.
+    std::string cur = dest_dir_path.substr(0, root - 1), place, real_copy, real_bound, bound_place;
+    // The first link whose text is walked, while its words are: what goes wrong there is its own.
+    std::string via, via_text, via_folder;
+    size_t via_until = 0;
+    int links = 0;
+    const auto fail = [&](int err, const std::string& item, const std::string& leads_to) {
+        w.err = err;
+        w.item = item;
+        w.leads_to = leads_to;
+        w.bound = real_bound.empty() ? dest_dir_path : real_bound == "/" ? real_bound : real_bound + "/";
+        if (!via.empty()) {
+            w.item = via;
+            w.leads_to = lexical_target(via_folder, via_text);
+            w.bound = dest_dir_path;
+            if (err == ENOENT) w.err = err_link_leads_nowhere;
+        }
+        return w;
+    };
+    const auto real_copy_path = [&]() -> const std::string& {
+        if (real_copy.empty()) real_copy = plat::real_path(dest_dir_path);
+        return real_copy;
+    };
+    while (!todo.empty()) {
+        if (!via.empty() && todo.size() <= via_until) via.clear();
+        const std::string c = std::move(todo.back());
+        todo.pop_back();
+        if (c == ".") continue;
+        if (c == "..") {
+            // Only a link's text climbs: never out of the copy, nor out of the folder moved.
+            if (real_bound.empty() ? place.empty() : (cur.empty() ? "/" : cur) == real_bound)
+                return fail(err_link_leads_out, dest_dir_path + place, std::string());
+            cur = parent_part(cur);
+            place = parent_part(place);
+            continue;
+        }
+        const std::string next = cur + "/" + c;
+        const std::string next_place = place.empty() ? c : place + "/" + c;
+        const std::string item = dest_dir_path + next_place;
         struct stat st;
         // What is not there yet holds nothing to pass: make_dirs makes it, a read finds nothing.
-        if (lstat(on_way.c_str(), &st) != 0) break;
-        if (S_ISDIR(st.st_mode)) continue;
-        if (!S_ISLNK(st.st_mode)) return in_the_way(w, ENOTDIR, on_way);
-        std::string text;
-        if (read_link_text(on_way, &text) != 0) break;
-        // A link whose text is one the release gave this place is the release's.
-        const auto place = named.find(std::string_view(location).substr(root, slash - root));
-        if (place != named.end() &&
-            place->second.count(digest_of(reinterpret_cast<const uint8_t*>(text.data()), text.size())))
-            return in_the_way(w, ENOTDIR, on_way);
-        const std::string target = plat::real_path(on_way);
-        if (target.empty()) break;  // it leads nowhere: nothing beyond to read, nor a folder to write in
-        if (stat(on_way.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return in_the_way(w, ENOTDIR, on_way);
-        if (real_copy.empty()) real_copy = plat::real_path(dest_dir_path);
-        const bool user_move = first_link || (!text.empty() && text[0] == '/');
-        first_link = false;
-        if (plat::path_within(target, real_copy)) {
-            w.bound = dest_dir_path;
-        } else if (!real_bound.empty() && plat::path_within(target, real_bound)) {
-            w.bound = real_bound + "/";
-        } else if (user_move) {
-            real_bound = target;
-            w.bound = real_bound == "/" ? real_bound : real_bound + "/";
-        } else {
-            return in_the_way(w, err_link_leads_out, on_way);
+        // Where a link's words lead, it is a link that leads nowhere.
+        if (lstat(next.c_str(), &st) != 0) {
+            if (via.empty()) break;
+            return fail(ENOENT, item, std::string());
         }
+        if (S_ISDIR(st.st_mode)) {
+            cur = next;
+            place = next_place;
+            continue;
+        }
+        if (!S_ISLNK(st.st_mode)) return fail(ENOTDIR, item, std::string());
+        std::string text;
+        if (read_link_text(next, &text) != 0 || text.empty()) return fail(ENOENT, item, std::string());
+        // A link whose text is one the release gave this place is the release's.
+        if (release_link_at(next_place, text)) return fail(ENOTDIR, item, std::string());
+        if (++links > max_links_on_a_way) return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
+        const bool absolute = text[0] == '/';
+        if (!absolute && real_bound.empty() && !text_climbs_out(depth_of(place), text)) {
+            // A text a release could have written: no move of the user's, but a way of its own,
+            // judged step by step from here.
+            if (via.empty()) {
+                via = item;
+                via_text = text;
+                via_folder = cur;
+                via_until = todo.size();
+            }
+            const std::vector<std::string> words = components_of(text);
+            todo.insert(todo.end(), words.rbegin(), words.rend());
+            continue;
+        }
+        // The user's move (an absolute text, or one that climbs out of the copy), or a link inside
+        // a folder moved.
+        const std::string target = plat::real_path(next);
+        if (target.empty()) return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
+        if (stat(target.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail(ENOTDIR, item, std::string());
+        if (plat::path_within(target, real_copy_path())) {
+            real_bound.clear();
+            place = below(target, real_copy);
+            if (!place.empty()) place.erase(0, 1);
+        } else if (!real_bound.empty() && plat::path_within(target, real_bound)) {
+            place = bound_place + below(target, real_bound);
+        } else if (absolute || real_bound.empty()) {
+            real_bound = target;
+            place = bound_place = next_place;
+        } else {
+            return fail(err_link_leads_out, item, std::string());
+        }
+        cur = target == "/" ? std::string() : target;
     }
+    w.bound = real_bound.empty() ? dest_dir_path : real_bound == "/" ? real_bound : real_bound + "/";
     return w;
 }
 

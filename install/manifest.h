@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One version of one file, as a manifest line gives it, with the install state worked out for it.
@@ -59,23 +60,38 @@ void note_named_locations();
 // What lies on the way from dest_dir_path to a location of the copy: the folders that hold it (the
 // location itself too when it ends in '/').
 struct copy_way {
-    // 0 when the way passes (also where it stops at a folder not made yet); ENOTDIR where a file
-    // of the user's, or a link the release put in the copy, stands on it; err_link_leads_out
-    // where a link leads out of the bound.
+    // 0 when the way passes (also where it stops at a folder not made yet); else what stands in
+    // it: ENOTDIR a file of the user's, or a link the release put in the copy;
+    // err_link_leads_out a link leading out of the copy or of the folder the user moved;
+    // err_link_leads_nowhere a link whose target is not there (a disk that is away, say);
+    // err_path_climbs a "." or ".." component of location itself.
     int err = 0;
-    std::string item;  // what stands in the way, without a trailing '/'
+    std::string item;  // what stands in the way, as the copy names it, without a trailing '/'
     // What nothing read or written for location may leave, ending in '/': dest_dir_path, or,
     // resolved, a folder the user moved elsewhere and linked.
     std::string bound;
+    std::string leads_to;  // where a link that leads nowhere points, by its words
 };
-// Judges each link on the way. A link at a noted place whose text's digest is one of the place's
-// signatures is the release's: what lies beyond it is another place of the copy, never passed.
-// Any other link passes where it leads inside the copy or the bound. Where it leads elsewhere, the
-// first link below the copy (the user's move of that folder) and a link whose text is an absolute
-// path (no archive writes one: the user's move again) make the folder they lead to the bound;
-// any other (a relative text, the release's or planted) stands in the way. Beyond an item in the
-// way nothing is read, written, made or removed.
+// Judges each link on the way; beyond an item in the way nothing is read, written, made or
+// removed. A link at a noted place whose text's digest is one of the place's signatures is the
+// release's: what lies beyond it is another place of the copy, never passed. Who made any other
+// link cannot be known, but what a release can write is: a relative text that stays inside the
+// copy from where it lies (release_link_climb). So only a text no release writes is the
+// user's move, and makes the folder it leads to the bound: an absolute one, or, for a link in
+// the copy's own folders, one that climbs out of the copy from the folder holding it. Any other
+// link in the copy's own folders is walked by its words, as a way of its own under these rules;
+// one inside a folder moved passes where it leads inside the copy or that folder.
 copy_way way_to(const std::string& location);
+// Whether text, the text of a link at place (trimmed, below the copy), is one a history of the
+// manifest gives that place: the release's link.
+bool release_link_at(std::string_view place, const std::string& text);
+// Whether location (below the copy) holds a link of the user's that leads to a folder: as a
+// folder there, it keeps the file of that place out.
+bool users_link_to_a_folder(const std::string& location);
+// How many folders the text of a link of the release written at location (below the copy) may
+// climb: the depth of the place the manifest names. The writers hold it to that as well as to
+// the folder it really lands in (link_text_is_safe), so way_to never takes it for a move.
+size_t release_link_climb(const std::string& location);
 // way_to of the folder of each location met in turn. The files of a folder follow each other in
 // the manifest: its way is judged once while they do.
 class folder_way {

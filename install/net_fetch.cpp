@@ -336,7 +336,9 @@ int unpack_downloaded(const std::string& archive, const std::string& dest, const
     // the new one proved right.
     int err = install_from_archive(archive, dest, sig_want, max_bytes);
     *chmod_result = 0;
-    if (dest.find("Contents/MacOS/") != std::string::npos) *chmod_result = make_file_executable(dest.c_str());
+    // Only a file unpacked here: beyond an item in the way, chmod would follow a link out.
+    if (!err && dest.find("Contents/MacOS/") != std::string::npos)
+        *chmod_result = make_file_executable(dest.c_str());
     delete_file(archive);
     return err;
 }
@@ -370,7 +372,7 @@ void start_place_reports() {
 
 int leave_out_what_is_in_the_way() {
     return leave_out_files_in_the_way([](const item_in_the_way& it) {
-        note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it), it.err,
+        note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it, true), it.err,
                          UTL_translate_string("Destination: ") +
                              install_location(sim_info[it.histories[0]].versions.back()));
         return true;
@@ -381,7 +383,7 @@ void report_extraction(int err, const std::string& archive, const std::string& d
     if (err && place_is_taken(err)) {
         const item_in_the_way it = item_in_the_way_of(dest, err);
         log_left_out(dest, it.item, err);
-        note_place_taken(it.item, 1, item_in_the_way_text(it), it.err,
+        note_place_taken(it.item, 1, item_in_the_way_text(it, true), it.err,
                          UTL_translate_string("Destination: ") + dest);
     } else if (err) {
         stg.extract_error = 1;

@@ -19,7 +19,7 @@ TEST(ErrorStr, TableTextsByHostConstants) {
     EXPECT_EQ(error_str(20013),
               "Part of the zip file is damaged or unsafe: a file in it would be placed outside the "
               "destination folder");
-    EXPECT_EQ(error_str(20016), "Unknown error occurred (20016)");
+    EXPECT_EQ(error_str(20099), "Unknown error occurred (20099)");
     EXPECT_EQ(error_str(-2147483647 - 1), "Unknown error occurred (-2147483648)");
     // The texts stand as they were written.
     EXPECT_EQ(error_str(20007), "We were unable to connct to the network due to an internal reconnect error");

@@ -372,7 +372,7 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     EXPECT_TRUE(first_taken_place == in_copy("swap") || first_taken_place == in_copy("blocked")) << first_taken_place;
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {
-        EXPECT_EQ(a.line1.rfind("Something of yours stands at " + a.line3.substr(12) +
+        EXPECT_EQ(a.line1.rfind("Something of yours stands at " + a.line3.substr(12 + dest_dir_path.size()) +
                                     ", where the release puts files, so 1 file that goes there is left out.",
                                 0),
                   0u)

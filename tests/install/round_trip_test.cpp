@@ -218,8 +218,8 @@ TEST_F(RoundTrip, LinksAndFoldersTradingPlacesSettleOnBothRoads) {
 
 // Folders the user moved to another disk and linked: Resources/big before the next release
 // changes, adds and removes files in it, Global Scenery before tiles are removed and added, and
-// Resources/X, a file of the first release and a folder of the next, after it (the user keeps the
-// link when asked). Updates and a repair by disc and by web bring the release's files there with
+// Resources/X, a file of the first release and a folder of the next, after it (a link the user is
+// never asked about). Updates and a repair by disc and by web bring the release's files there with
 // no failure, and nothing else outside the copy changes.
 TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
     const std::string gt = "Global Scenery/-global terrain-/+40-130/", big = "Resources/big/";
@@ -305,7 +305,8 @@ TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
         }
         EXPECT_EQ(list_tree(away + "X/"), (std::vector<std::string>{"a.dat", "b.dat"}));
         EXPECT_EQ(read_file(away + "note.txt"), "the user's");
-        EXPECT_EQ(asked, std::vector<std::string>(2, dest_dir_path + "Resources/X"));
+        // The user's link to a folder where the release dropped a file is theirs: never asked about.
+        EXPECT_EQ(asked, std::vector<std::string>());
     }
 }
 
@@ -382,7 +383,9 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         EXPECT_EQ(read_file(dest_dir_path + "Resources/swap/note.txt"), "the user's");
         EXPECT_EQ(left_out, 6);
         ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
-        EXPECT_NE(told[0].find("The link " + dest_dir_path +
+        // The web alert names the item below the copy: its whole path is on a line of its own.
+        const std::string copy = web ? std::string() : dest_dir_path;
+        EXPECT_NE(told[0].find("The link " + copy +
                                "Pack/L leads outside the folder you moved and linked, " +
                                fs::canonical(away).string() +
                                "/Pack/, so 2 files of the release beyond it are left out."),
@@ -390,12 +393,12 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
             << told[0];
         EXPECT_NE(
             told[1].find(
-                "Something of yours stands at " + dest_dir_path +
+                "Something of yours stands at " + copy +
                 "Resources/blocked, where the release puts files, so 3 files that go there are left out."),
             std::string::npos)
             << told[1];
         EXPECT_NE(told[2].find(
-                      "Something of yours stands at " + dest_dir_path +
+                      "Something of yours stands at " + copy +
                       "Resources/swap, where the release puts files, so 1 file that goes there is left out."),
                   std::string::npos)
             << told[2];
