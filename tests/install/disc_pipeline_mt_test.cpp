@@ -135,13 +135,27 @@ TEST_F(DiscPipeline, FailedCopiesAndArchivesAreReportedOnceAndTheRunGoesOn) {
     add("All/blocked/b.txt", "b", 0);
     remove_tree(dest_dir_path + "blocked");
     write_file(dest_dir_path + "blocked", "the user's");
+    // So too a link leading out of a folder the user moved: nothing is written beyond it.
+    add("All/moved/up/x.txt", "x", 0);
+    add("All/moved/up/y.txt", "y", 0);
+    remove_tree(dest_dir_path + "moved");
+    const std::string disk = s / "disk/";
+    std::filesystem::create_directories(disk + "Res");
+    ASSERT_EQ(symlink((disk + "Res").c_str(), (dest_dir_path + "moved").c_str()) +
+                  symlink("..", (disk + "Res/up").c_str()),
+              0);
     std::set<std::string> found;
     for (auto& f : failures()) found.insert(f.second);
-    EXPECT_EQ(install_files_kill(), 1);
+    EXPECT_EQ(list_tree(disk), std::vector<std::string>{"Res/up"});
+    EXPECT_EQ(install_files_kill(), 2);
     EXPECT_EQ(install_files_kill(), 0);  // counted once
     EXPECT_EQ(found, (std::set<std::string>{
                          std::to_string(ENOTDIR) + " Something of yours stands at " + dest_dir_path +
                              "blocked, where the release puts files, so 1 file that goes there is left out.",
+                         std::to_string(err_link_leads_out) + " The link " + dest_dir_path +
+                             "moved/up leads outside the folder you moved and linked, " +
+                             std::filesystem::canonical(disk).string() +
+                             "/Res/, so 1 file of the release beyond it is left out.",
                          std::to_string(ENOENT) + " I was unable to copy the file " +
                              archive_of(cur(lost).path, 0) + " from the DVD to the hard drive.",
                          std::to_string(err_zip_open) + " I was unable to unzip the file " + temp_path +

@@ -1,6 +1,7 @@
 // Preparing a run: the install filter and totals, the choice of files, folder creation, the
 // removal of obsolete files, and the private temporary folder.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,8 +11,11 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <tuple>
 
 #include "engine_helpers.h"
+#include "files/archives.h"
+#include "files/errors.h"
 #include "install/disc_pipeline.h"
 #include "install/install_run.h"
 #include "install/temp_files.h"
@@ -34,6 +38,20 @@ int scripted_alert(std::string path, int is_delete) {
     script.pop_front();
     return answer;
 }
+
+// The paths a test watches: every lstat of one of them is noted, so that a look beyond an item in
+// the way shows, though it changes nothing.
+std::vector<std::string> looked_beyond, looked_at;
+
+}  // namespace
+
+extern "C" int lstat(const char* path, struct stat* st) noexcept {
+    for (const std::string& p : looked_beyond)
+        if (std::strncmp(path, p.c_str(), p.size()) == 0) looked_at.push_back(path);
+    return fstatat(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW);
+}
+
+namespace {
 
 bool is_dir(const std::string& path) {
     struct stat st;
@@ -365,11 +383,107 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
     fs::create_directories(dest_dir_path + "inside/sub/deeper");
     remove_folders_holding_nothing(dest_dir_path + "named/sub/");
     EXPECT_TRUE(is_dir(dest_dir_path + "inside/sub/deeper"));
+    // A removal whose path climbs out, as no manifest reader lets through.
+    write_file(top / "victim.txt", "the user's");
+    file("All/../../victim.txt", {md5_abc, "GONE"}, md5_abc).need_install = 0;
+    EXPECT_EQ(delete_files(), 3);
+    EXPECT_EQ(read_file(top / "victim.txt"), "the user's");
+    // Nothing beyond a link leading out is looked at, not even where a file of the release would
+    // find a folder to give way: behind it may lie a mount that hangs.
+    sim_info.clear();
+    note_named_locations();
+    ASSERT_EQ(symlink((top / "outside").c_str(), (dest_dir_path + "moved").c_str()), 0);
+    ASSERT_EQ(symlink("..", (top / "outside/up").c_str()), 0);
+    fs::create_directories(top / "beyond/sub");
+    add_history("All/moved/up/beyond", {md5_abc}).need_install = 1;
+    add_history("All/moved/up/beyond/sub/x.dat", {md5_abc}).need_install = 1;
+    looked_beyond = {dest_dir_path + "moved/up/", top / "beyond"};
+    EXPECT_EQ(clear_and_make_dirs(nullptr, removal_order::all_first), 0);
+    EXPECT_EQ(items_in_the_way().size(), 1u);
+    const std::vector<std::string> looked = looked_at;
+    looked_beyond.clear();
+    EXPECT_EQ(looked, std::vector<std::string>());
+    EXPECT_TRUE(is_dir(top / "beyond/sub"));
     // The copy itself stays, also when nothing is left in it.
     dest_dir_path = top / "empty copy/";
     ASSERT_EQ(mkdir(dest_dir_path.c_str(), 0755), 0);
     prune_empty_folders({dest_dir_path});
     EXPECT_TRUE(is_dir(dest_dir_path));
+}
+
+// Who made a link cannot be known, but what a release can write can: only a text no release
+// writes (absolute, or climbing out of the copy from the folder holding it) is the user's move of
+// a folder, which makes where it leads the bound. Any other link in the copy's own folders is
+// walked by its words, and one in a moved folder passes only where it stays inside it or the copy.
+TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
+    const std::string disk = top / "disk/", real_disk = fs::canonical(top.path()).string() + "/disk/";
+    for (const char* f : {"Res/r.dat", "C/c.dat", "Rel/r.dat", "far/f.dat"}) write_file(disk + f, "x");
+    for (const char* f : {"Output/o.dat", "B/b.dat", "X/Y/y.dat", "Sub/s.dat"}) write_file(dest_dir_path + f, "x");
+    const auto link = [&](const std::string& text, const std::string& at) {
+        ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+    };
+    link(disk + "Res", dest_dir_path + "Res");         // the user's move, absolute
+    link("..", disk + "Res/up");                       // the user's, inside the moved folder
+    link("../Res/up", dest_dir_path + "Output/pl");    // a release could have made it
+    link("Res", dest_dir_path + "Alias");              // into the moved folder
+    link("../../disk/Rel", dest_dir_path + "Rel");     // the user's move, relative
+    link("../../../disk/C", dest_dir_path + "B/C");    // the user's move, below a folder
+    link("B", dest_dir_path + "A");                    // the same folder by another way
+    link("../../B", dest_dir_path + "X/Y/Z");          // and by a third, from deeper
+    link(disk + "far", disk + "Res/far");              // moved on by the user
+    link("../../A/B/Sub", disk + "Res/home");          // from the moved folder back into the copy
+    link(disk + "away/Gone", dest_dir_path + "Gone");  // its disk is away
+    link("../gone", dest_dir_path + "Rgone");          // and a relative one
+    link("L2", dest_dir_path + "L1");
+    link("L1", dest_dir_path + "L2");
+    struct {
+        const char* location;
+        int err;
+        const char* item;  // below the copy
+        std::string bound;  // "" the copy
+    } cases[] = {
+        {"Res/x.dat", 0, "", real_disk + "Res/"},
+        {"Res/up/x.dat", err_link_leads_out, "Res/up", real_disk + "Res/"},
+        {"Output/pl/evil.txt", err_link_leads_out, "Output/pl", ""},
+        {"Output/pl/new/", err_link_leads_out, "Output/pl", ""},
+        {"Alias/new/x.dat", 0, "", real_disk + "Res/"},
+        {"Rel/x.dat", 0, "", real_disk + "Rel/"},
+        {"B/C/x.dat", 0, "", real_disk + "C/"},
+        {"A/C/x.dat", 0, "", real_disk + "C/"},
+        {"X/Y/Z/C/x.dat", 0, "", real_disk + "C/"},
+        {"Res/far/x.dat", 0, "", real_disk + "far/"},
+        {"Res/home/x.dat", 0, "", ""},
+        {"Gone/x.dat", err_link_leads_nowhere, "Gone", ""},
+        {"Rgone/sub/x.dat", err_link_leads_nowhere, "Rgone", ""},
+        {"L1/x.dat", err_link_leads_nowhere, "L1", ""},
+        {"Output/new/x.dat", 0, "", ""},
+        {"Output/o.dat/x.dat", ENOTDIR, "Output/o.dat", ""},
+        {"Output/../../victim.txt", err_path_climbs, "Output/..", ""},
+        {"./x.dat", err_path_climbs, ".", ""},
+    };
+    for (const auto& c : cases) {
+        const copy_way w = way_to(dest_dir_path + c.location);
+        EXPECT_EQ(w.err, c.err) << c.location;
+        EXPECT_EQ(w.item, c.err ? dest_dir_path + c.item : "") << c.location;
+        EXPECT_EQ(w.bound, c.bound.empty() ? dest_dir_path : c.bound) << c.location;
+    }
+    EXPECT_EQ(way_to(dest_dir_path + "Gone/x.dat").leads_to, disk + "away/Gone");
+    EXPECT_EQ(way_to(dest_dir_path + "Rgone/x.dat").leads_to, top / "A/gone");
+    // A link the release names there is the release's: another place of the copy, never passed.
+    add_history("All/Res", {md5_of(disk + "Res")});
+    note_named_locations();
+    EXPECT_EQ(way_to(dest_dir_path + "Alias/x.dat").err, ENOTDIR);
+    // A file of the release at a place named through an alias: its link may not climb more from
+    // there than from the folder it lands in.
+    link("X/Y", dest_dir_path + "Deep");
+    for (const auto& [name, text, err] : std::vector<std::tuple<std::string, std::string, int>>{
+             {"Deep/L", "../../B", err_zip_unsafe_path}, {"X/Y/L", "../../B", 0}}) {
+        temp_folder t;
+        ASSERT_EQ(symlink(text.c_str(), (t / "L").c_str()), 0);
+        ASSERT_EQ(file_to_zip(t / "L", top / "l.zip"), 0);
+        EXPECT_EQ(install_from_archive(top / "l.zip", dest_dir_path + name, md5_of(text)), err) << name;
+    }
+    EXPECT_TRUE(fs::is_symlink(dest_dir_path + "X/Y/L"));
 }
 
 TEST(GetPathWithPath, CutsTheLastComponent) {

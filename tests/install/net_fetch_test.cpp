@@ -3,6 +3,7 @@
 #include "install/net_fetch.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -353,8 +354,10 @@ TEST_F(NetFetch, ADownloadUnlikeTheManifestKeepsTheOldFile) {
     EXPECT_EQ(read_file(in_copy("Resources/keep.txt")), "what the manifest lists");
 }
 
-// The user's items where a file or its folder goes: no server can mend that, so each such file is
-// one error, shown and counted, and the fetch goes on with the others and its removals.
+// The user's items where a file or its folder goes, met as the files unpack: no server can mend
+// that, so each such file is one error, counted, each item shown once, and the fetch goes on with
+// the others and its removals. So too a link leading out of a folder the user moved: nothing
+// beyond it changes, not even the mode of a program there.
 TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     write_file(in_copy("swap/note.txt"), "the user's");
     serve("All/swap", "a file now");
@@ -363,23 +366,41 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     file_version_struct& fine = serve("All/fine.txt", "fine");
     write_file(in_copy("old/gone.txt"), "bye");
     add_history("All/old/gone.txt", {"GONE"}).need_delete = 1;
+    const std::string disk = tmp_ / "disk/";
+    write_file(disk + "Contents/MacOS/prog", "the user's program");
+    ASSERT_EQ(chmod((disk + "Contents/MacOS/prog").c_str(), 0600), 0);
+    fs::create_directories(disk + "Res");
+    ASSERT_EQ(symlink((disk + "Res").c_str(), in_copy("moved").c_str()) + symlink("..", (disk + "Res/up").c_str()), 0);
+    serve("All/moved/up/Contents/MacOS/prog", "a program");
+    serve("All/moved/up/Contents/MacOS/lib", "a library");
     log_capture log;
     EXPECT_EQ(run_fetch(), 1);
     EXPECT_EQ(stg.extract_error, 0);
-    EXPECT_EQ(stg.place_errors, 2);
+    EXPECT_EQ(stg.place_errors, 4);
     EXPECT_EQ(fine.up_to_date, 1);
-    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"blocked", "fine.txt", "swap/note.txt"}));
-    EXPECT_TRUE(first_taken_place == in_copy("swap") || first_taken_place == in_copy("blocked")) << first_taken_place;
+    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"blocked", "fine.txt", "moved", "swap/note.txt"}));
+    EXPECT_EQ(list_tree(disk), (std::vector<std::string>{"Contents/MacOS/prog", "Res/up"}));
+    EXPECT_EQ(read_file(disk + "Contents/MacOS/prog"), "the user's program");
+    EXPECT_EQ(fs::status(disk + "Contents/MacOS/prog").permissions(), fs::perms(0600));
+    EXPECT_TRUE(first_taken_place == in_copy("swap") || first_taken_place == in_copy("blocked") ||
+                first_taken_place == in_copy("moved/up"))
+        << first_taken_place;
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {
-        EXPECT_EQ(a.line1.rfind("Something of yours stands at " + a.line3.substr(12 + dest_dir_path.size()) +
-                                    ", where the release puts files, so 1 file that goes there is left out.",
+        const std::string item = a.line3.substr(12 + dest_dir_path.size());
+        EXPECT_EQ(a.line1.rfind(item == "moved/up" ? "The link moved/up leads outside the folder you moved and linked, " +
+                                                         fs::canonical(disk).string() + "/Res/, so 1 file"
+                                                   : "Something of yours stands at " + item +
+                                                         ", where the release puts files, so 1 file that goes there "
+                                                         "is left out.",
                                 0),
                   0u)
             << a.line1;
         places.insert(a.line3);
     }
-    EXPECT_EQ(places, (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked")}));
+    EXPECT_EQ(places, (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked"),
+                                             "In the way: " + in_copy("moved/up")}));
+    EXPECT_EQ(recorded_alerts().size(), 3u);
     EXPECT_NE(log.text().find("LEFT OUT  file " + in_copy("blocked/sub/f.dat") + ": " + in_copy("blocked")),
               std::string::npos);
 }

@@ -141,9 +141,34 @@ protected:
                 << "unexpected file in the copy: " << f;
     }
 
+    // A release written by hand: each path with the contents of its versions, oldest first ("" a
+    // removal). The current one is zipped on the disc.
+    void release(const std::string& path, const std::vector<std::string>& versions) {
+        for (const std::string& v : versions)
+            hand_body += "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
+        if (!versions.back().empty())
+            put_zip(hand_disc + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
+    }
+    // Its one-disc set, also on the server's mirror.
+    std::string hand_set(test_http_server& server) {
+        temp_folder t;
+        EXPECT_EQ(file_to_zip(t.write("directory.txt", manifest_text(hand_body)), hand_disc + "directory.txt.zip"), 0);
+        fs::create_directories(server.root() + "mirror.invalid");
+        fs::copy(s / "hand set/disk_0", server.root() + "mirror.invalid", fs::copy_options::recursive);
+        return s / "hand set/";
+    }
+    // The name a killed run's hidden item has: that of a process that ended.
+    static std::string stale_name() {
+        pid_t gone = fork();
+        if (gone == 0) _exit(0);
+        waitpid(gone, nullptr, 0);
+        return ".vtmp-" + std::to_string(gone) + "-1";
+    }
+
     temp_folder s;
     std::string manifest;
     int sets = 0;
+    std::string hand_body = "DIR All/\n", hand_disc = s / ("hand set/disk_0/" + std::string(build_name[0]) + "/");
     // The items in the way the last preparation told of, and the files it left out.
     std::vector<std::string> told;
     int left_out = 0;
@@ -320,14 +345,6 @@ TEST_F(RoundTrip, FoldersTheUserMovedAndLinkedTakeTheReleaseOnBothRoads) {
 // rest goes in: into the moved folder, beyond a link that stays inside it, and into the folder
 // moved on. The checksum pass sweeps a killed run's hidden items from both moved folders only.
 TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
-    const std::string set = s / "hand set/", rel = set + "disk_0/" + build_name[0] + "/";
-    std::string body = "DIR All/\n";
-    const auto release = [&](const std::string& path, const std::vector<std::string>& versions) {
-        for (const std::string& v : versions)
-            body += "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
-        if (!versions.back().empty())
-            put_zip(rel + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
-    };
     release("Pack/own.dat", {"own old", "own new"});
     release("Pack/L/evil.txt", {"evil"});
     release("Pack/L/new dir/f.dat", {"f"});
@@ -338,17 +355,8 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
     for (const char* f : {"a.dat", "b.dat", "deep/c.dat"})
         release(std::string("Resources/blocked/") + f, {f});
     release("Resources/swap", {"a file"});
-    {
-        temp_folder t;
-        ASSERT_EQ(file_to_zip(t.write("directory.txt", manifest_text(body)), rel + "directory.txt.zip"), 0);
-    }
     test_http_server server;
-    fs::create_directories(server.root() + "mirror.invalid");
-    fs::copy(set + "disk_0", server.root() + "mirror.invalid", fs::copy_options::recursive);
-    pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    waitpid(gone, nullptr, 0);
-    const std::string stale = ".vtmp-" + std::to_string(gone) + "-1";
+    const std::string set = hand_set(server), stale = stale_name();
     for (const bool web : {false, true}) {
         SCOPED_TRACE(web ? "web" : "disc");
         dest_dir_path = s / (web ? "web copy/" : "disc copy/");
@@ -376,6 +384,7 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
                   (std::vector<std::string>{stale, "Pack/L", "Pack/M", "Pack/far", "Pack/own.dat",
                                             "Pack/sub/m.dat", "victim.txt"}));
         EXPECT_EQ(read_file(away + "Pack/own.dat") + read_file(away + "Pack/sub/m.dat"), "own newm");
+        EXPECT_FALSE(path_exists(away + "new dir"));
         EXPECT_EQ(list_tree(further), std::vector<std::string>{"far/far.dat"});
         EXPECT_EQ(read_file(further + "far/far.dat") + read_file(dest_dir_path + "Resources/x.dat"),
                   "far newx new");
@@ -408,6 +417,159 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
             for (const std::string& request : server.requests())
                 EXPECT_TRUE(request.find("Pack/L") == std::string::npos &&
                             request.find("blocked") == std::string::npos &&
+                            request.find("swap") == std::string::npos)
+                    << request;
+        }
+    }
+}
+
+// Links a release could have made (a relative text that stays inside the copy from where it
+// lies) never move the bound, whoever made them: an old release's Output/pl -> ../Resources/up,
+// where the user moved Resources to another disk and made up -> .. there; Instructions/pl ->
+// ../Res2/rl, where the release's rl -> ../Output went along when the user moved Res2; and such a
+// link planted at a file's place. A manifest without their histories names files beyond them, and
+// a removal of a file the user has beside the moved folder: each link is one item in the way on
+// both roads, and beside the moved folders nothing is read, written or removed. The user's moves
+// still take the release: an absolute and a relative one, through an alias in the copy, and back
+// into the copy from a moved folder.
+TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
+    release("Output/pl/evil.txt", {"evil"});
+    release("Output/pl/victim.txt", {"the user's", ""});
+    release("Instructions/pl/evil.txt", {"evil"});
+    release("Output/plant", {"plant old", "plant new"});
+    release("Output/plant/evil.txt", {"evil"});
+    release("Output/o.dat", {"o"});
+    release("Resources/x.dat", {"x old", "x new"});
+    release("Resources/home/h.dat", {"h"});
+    release("Alias/a.dat", {"a"});
+    release("Rel/r.dat", {"r old", "r new"});
+    test_http_server server;
+    const std::string set = hand_set(server), stale = stale_name();
+    for (const bool web : {false, true}) {
+        SCOPED_TRACE(web ? "web" : "disc");
+        const std::string road = web ? "web" : "disc";
+        dest_dir_path = s / (road + " copy/");
+        const std::string disk = s / (road + " disk/");
+        write_file(disk + "Res/x.dat", "x old");
+        write_file(disk + "Res/" + stale, "a killed run's");
+        write_file(disk + "Output/mine.txt", "the user's");
+        write_file(disk + "Rel/r.dat", "r old");
+        write_file(disk + "victim.txt", "the user's");
+        write_file(disk + stale, "not the copy's");
+        write_file(dest_dir_path + "Home/keep.txt", "the user's");
+        fs::create_directories(dest_dir_path + "Output");
+        fs::create_directories(dest_dir_path + "Instructions");
+        fs::create_directories(disk + "Res2");
+        for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
+                 {disk + "Res", dest_dir_path + "Resources"},
+                 {"..", disk + "Res/up"},
+                 {"../Resources/up", dest_dir_path + "Output/pl"},
+                 {"../Output", disk + "Res2/rl"},
+                 {disk + "Res2", dest_dir_path + "Res2"},
+                 {"../Res2/rl", dest_dir_path + "Instructions/pl"},
+                 {"../Resources/up", dest_dir_path + "Output/plant"},
+                 {"Resources", dest_dir_path + "Alias"},
+                 {"../../" + road + " copy/Home", disk + "Res/home"},
+                 {"../" + road + " disk/Rel", dest_dir_path + "Rel"}})
+            ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+        web ? web_update(set, server) : (void)install(set);
+        EXPECT_EQ(list_tree(disk), (std::vector<std::string>{stale, "Output/mine.txt", "Rel/r.dat", "Res/a.dat",
+                                                             "Res/home", "Res/up", "Res/x.dat", "Res2/rl",
+                                                             "victim.txt"}));
+        EXPECT_EQ(read_file(disk + "Res/x.dat") + read_file(disk + "Res/a.dat") + read_file(disk + "Rel/r.dat") +
+                      read_file(disk + "victim.txt"),
+                  "x newar newthe user's");
+        EXPECT_EQ(list_tree(dest_dir_path),
+                  (std::vector<std::string>{"Alias", "Home/h.dat", "Home/keep.txt", "Instructions/pl",
+                                            "Output/o.dat", "Output/pl", "Output/plant", "Rel", "Res2",
+                                            "Resources"}));
+        EXPECT_EQ(left_out, 4);
+        const std::string copy = web ? std::string() : dest_dir_path;
+        EXPECT_EQ(told.size(), 3u);
+        const std::string said[] = {
+            "The link " + copy + "Output/pl leads outside the copy, so 1 file of the release beyond it is left out.",
+            "The link " + copy +
+                "Instructions/pl leads outside the copy, so 1 file of the release beyond it is left out.",
+            "Something of yours stands at " + copy +
+                "Output/plant, where the release puts files, so 2 files that go there are left out."};
+        for (size_t i = 0; i < std::min<size_t>(told.size(), 3); ++i)
+            EXPECT_EQ(told[i].rfind(said[i], 0), 0u) << told[i];
+        if (web) {
+            EXPECT_EQ(stg.place_errors, 4);
+            for (const std::string& request : server.requests())
+                EXPECT_TRUE(request.find("pl") == std::string::npos) << request;
+        }
+    }
+}
+
+// A folder the user moved to a disk that is away now, by an absolute link and by a relative one:
+// each is one item in the way on both roads, its files (in a folder of the release below it, and
+// directly below it) left out, nothing made where it leads, and the rest of the run goes in: a
+// change and a removal elsewhere. So is the user's link to a folder where the release now puts a
+// file: never asked about, never replaced. A link the release put at a file's place is replaced by
+// the file, also where it leads nowhere.
+TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
+    release("Away/sub/f.dat", {"f"});
+    release("Away/g.dat", {"g"});
+    release("Gone/sub/f.dat", {"f"});
+    release("Gone/g.dat", {"g"});
+    release("Resources/x.dat", {"x old", "x new"});
+    release("Resources/old.dat", {"old", ""});
+    release("Resources/swap", {"a file"});
+    release("Resources/rlink", {"rdir", "a file too"});
+    release("Resources/dang", {"nothing", "a file as well"});
+    test_http_server server;
+    const std::string set = hand_set(server);
+    static int questions;
+    questions = 0;
+    g_select_alert = [](std::string, int) { return ++questions, 2; };
+    for (const bool web : {false, true}) {
+        SCOPED_TRACE(web ? "web" : "disc");
+        const std::string road = web ? "web" : "disc";
+        dest_dir_path = s / (road + " copy/");
+        const std::string disk = s / (road + " disk/"), away = s / (road + " unmounted/");
+        write_file(dest_dir_path + "Resources/x.dat", "x old");
+        write_file(dest_dir_path + "Resources/old.dat", "old");
+        write_file(dest_dir_path + "Resources/rdir/mine.txt", "the user's");
+        write_file(disk + "swap/note.txt", "the user's");
+        for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
+                 {away + "Away", dest_dir_path + "Away"},
+                 {"../" + road + " gone", dest_dir_path + "Gone"},
+                 {disk + "swap", dest_dir_path + "Resources/swap"},
+                 {"rdir", dest_dir_path + "Resources/rlink"},
+                 {"nothing", dest_dir_path + "Resources/dang"}})
+            ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+        web ? web_update(set, server) : (void)install(set);
+        EXPECT_EQ(list_tree(dest_dir_path),
+                  (std::vector<std::string>{"Away", "Gone", "Resources/dang", "Resources/rdir/mine.txt",
+                                            "Resources/rlink", "Resources/swap", "Resources/x.dat"}));
+        EXPECT_EQ(read_file(dest_dir_path + "Resources/x.dat") + read_file(dest_dir_path + "Resources/rlink") +
+                      read_file(dest_dir_path + "Resources/dang"),
+                  "x newa file tooa file as well");
+        EXPECT_FALSE(fs::is_symlink(dest_dir_path + "Resources/rlink") ||
+                     fs::is_symlink(dest_dir_path + "Resources/dang"));
+        EXPECT_EQ(fs::read_symlink(dest_dir_path + "Resources/swap"), disk + "swap");
+        EXPECT_EQ(list_tree(disk), std::vector<std::string>{"swap/note.txt"});
+        EXPECT_FALSE(path_exists(away) || path_exists(s / (road + " gone")));
+        EXPECT_EQ(questions, 0);
+        EXPECT_EQ(left_out, 5);
+        const std::string copy = web ? std::string() : dest_dir_path;
+        EXPECT_EQ(told.size(), 3u);
+        const std::string said[] = {
+            "The link " + copy + "Away leads to " + away +
+                "Away, where nothing is found now (is its disk away?), so 2 files of the release beyond it are "
+                "left out.",
+            "The link " + copy + "Gone leads to " + s / (road + " gone") +
+                ", where nothing is found now (is its disk away?), so 2 files of the release beyond it are left "
+                "out.",
+            "Something of yours stands at " + copy +
+                "Resources/swap, where the release puts files, so 1 file that goes there is left out."};
+        for (size_t i = 0; i < std::min<size_t>(told.size(), 3); ++i)
+            EXPECT_EQ(told[i].rfind(said[i], 0), 0u) << told[i];
+        if (web) {
+            EXPECT_EQ(stg.place_errors, 5);
+            for (const std::string& request : server.requests())
+                EXPECT_TRUE(request.find("Away") == std::string::npos && request.find("Gone") == std::string::npos &&
                             request.find("swap") == std::string::npos)
                     << request;
         }

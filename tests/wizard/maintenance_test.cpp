@@ -274,9 +274,13 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
 }
 
 // A file of the user's where the release has a folder of files is asked about once: Continue leaves
-// out every file below it, each a failed file, and the repair goes on; Stop ends it there, its
-// files failed too, and frees the copy. The file stays either way.
+// out every file below it, each a failed file, and the repair goes on with the rest; Stop ends it
+// there, its files failed too, nothing else installed, and frees the copy. The file stays either way.
 TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
+    const std::string disc = w.disc("DVD", "Volatra 9",
+                                    manifest_body() + "DIR All/Instructions/\nFILE 0 0 91001 1 1 " + md5_of("c") +
+                                        " c.txt\n");
+    put_zip(disc + "Volatra 9/All/Instructions/c.txt.zip", "c.txt", "c");
     remove_tree(copy + "Resources");
     write_file(copy + "Resources", "the user's");
     for (int answer : {1, 0}) {
@@ -294,6 +298,7 @@ TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
                       "sim without errors.");
         EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
         EXPECT_EQ(read_file(copy + "Resources"), "the user's");
+        EXPECT_EQ(path_exists(copy + "Instructions/c.txt"), answer == 0);
         EXPECT_EQ(repair_is_running, 0);
     }
 }
