@@ -417,7 +417,7 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
 // walked by its words, and one in a moved folder passes only where it stays inside it or the copy.
 TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     const std::string disk = top / "disk/", real_disk = fs::canonical(top.path()).string() + "/disk/";
-    for (const char* f : {"Res/r.dat", "C/c.dat", "Rel/r.dat", "far/f.dat"}) write_file(disk + f, "x");
+    for (const char* f : {"Res/r.dat", "Res/sub/f", "C/c.dat", "Rel/r.dat", "far/f.dat"}) write_file(disk + f, "x");
     for (const char* f : {"Output/o.dat", "B/b.dat", "X/Y/y.dat", "Sub/s.dat"}) write_file(dest_dir_path + f, "x");
     const auto link = [&](const std::string& text, const std::string& at) {
         ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
@@ -434,6 +434,10 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     link("../../A/B/Sub", disk + "Res/home");          // from the moved folder back into the copy
     link(disk + "away/Gone", dest_dir_path + "Gone");  // its disk is away
     link("../gone", dest_dir_path + "Rgone");          // and a relative one
+    link("sub", disk + "Res/inner");                   // staying inside the moved folder
+    link("Res/../Output", dest_dir_path + "Back");     // out of it again by its words
+    link("Res/sub/..", dest_dir_path + "Here");
+    link(disk + "C/c.dat", dest_dir_path + "Flink");   // to a file
     link("L2", dest_dir_path + "L1");
     link("L1", dest_dir_path + "L2");
     struct {
@@ -453,6 +457,11 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
         {"X/Y/Z/C/x.dat", 0, "", real_disk + "C/"},
         {"Res/far/x.dat", 0, "", real_disk + "far/"},
         {"Res/home/x.dat", 0, "", ""},
+        {"Res/home/s.dat/x", ENOTDIR, "Sub/s.dat", ""},
+        {"Res/inner/f/x", ENOTDIR, "Res/sub/f", real_disk + "Res/"},
+        {"Back/x.dat", err_link_leads_out, "Back", ""},
+        {"Here/x.dat", 0, "", real_disk + "Res/"},
+        {"Flink/x.dat", ENOTDIR, "Flink", ""},
         {"Gone/x.dat", err_link_leads_nowhere, "Gone", ""},
         {"Rgone/sub/x.dat", err_link_leads_nowhere, "Rgone", ""},
         {"L1/x.dat", err_link_leads_nowhere, "L1", ""},
@@ -469,10 +478,16 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     }
     EXPECT_EQ(way_to(dest_dir_path + "Gone/x.dat").leads_to, disk + "away/Gone");
     EXPECT_EQ(way_to(dest_dir_path + "Rgone/x.dat").leads_to, top / "A/gone");
+    // Where a file goes, the user's link to a folder stands as a folder would; a link to a file, or
+    // one leading nowhere, does not.
+    EXPECT_TRUE(users_link_to_a_folder(dest_dir_path + "Alias"));
+    EXPECT_FALSE(users_link_to_a_folder(dest_dir_path + "Flink") || users_link_to_a_folder(dest_dir_path + "Gone") ||
+                 users_link_to_a_folder(dest_dir_path + "B"));
     // A link the release names there is the release's: another place of the copy, never passed.
     add_history("All/Res", {md5_of(disk + "Res")});
     note_named_locations();
     EXPECT_EQ(way_to(dest_dir_path + "Alias/x.dat").err, ENOTDIR);
+    EXPECT_FALSE(users_link_to_a_folder(dest_dir_path + "Res"));
     // A file of the release at a place named through an alias: its link may not climb more from
     // there than from the folder it lands in.
     link("X/Y", dest_dir_path + "Deep");

@@ -435,6 +435,7 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
 TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
     release("Output/pl/evil.txt", {"evil"});
     release("Output/pl/victim.txt", {"the user's", ""});
+    release("Output/pm/m.dat", {"m"});
     release("Instructions/pl/evil.txt", {"evil"});
     release("Output/plant", {"plant old", "plant new"});
     release("Output/plant/evil.txt", {"evil"});
@@ -481,7 +482,7 @@ TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
                   "x newar newthe user's");
         EXPECT_EQ(list_tree(dest_dir_path),
                   (std::vector<std::string>{"Alias", "Home/h.dat", "Home/keep.txt", "Instructions/pl",
-                                            "Output/o.dat", "Output/pl", "Output/plant", "Rel", "Res2",
+                                            "Output/o.dat", "Output/pl", "Output/plant", "Output/pm/m.dat", "Rel", "Res2",
                                             "Resources"}));
         EXPECT_EQ(left_out, 4);
         const std::string copy = web ? std::string() : dest_dir_path;
