@@ -321,7 +321,7 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.extract_error = 0;
         stg.download_failed = 0;
         stg.delete_errors = 0;
-        start_place_reports();
+        start_place_reports(fetch_run::update);
         net_stream_reset();
         // A copy deleted since its scan would otherwise be fetched whole into a folder made anew.
         if (!picked_copy_still_there()) {
