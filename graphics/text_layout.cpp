@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/plat_strings.h"
 
@@ -274,6 +275,36 @@ std::string OGL_fit_line(const std::string& text, float width) {
     const char* head = head_fitting(b, e, room / 2);
     const std::string start(b, head);
     return start + kDots + std::string(tail_fitting(head, e, room - OGL_string_width(start)), e);
+}
+
+fitted_text OGL_fit_text(const std::string& text, float wrap, float room, int max_lines) {
+    fitted_text out{OGL_wrap_text(text, 0, wrap, 0).lines, true};
+    const size_t keep = max_lines > 0 ? static_cast<size_t>(max_lines) : SIZE_MAX;
+    // What ends a line (its break, a line feed) draws nothing worth keeping.
+    auto ink = [](std::string line) {
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\n')) line.pop_back();
+        return line;
+    };
+    auto too_wide = [&](const std::string& l) { return OGL_string_width(ink(l)) > room; };
+    if (out.lines.size() <= keep && std::none_of(out.lines.begin(), out.lines.end(), too_wide)) return out;
+    std::vector<std::string> pieces;
+    for (const std::string& line : out.lines)
+        for (std::string& piece : too_wide(line) ? OGL_break_lines(line, room) : std::vector{line})
+            // A space the wrap left at a line's start is no line of its own.
+            if (piece.find_first_not_of(' ') != std::string::npos) pieces.push_back(std::move(piece));
+    if (pieces.size() > keep) {
+        // The last line there is room for: the text's end.
+        std::string rest;
+        for (size_t k = keep - 1; k < pieces.size(); ++k) rest += pieces[k];
+        std::replace(rest.begin(), rest.end(), '\n', ' ');
+        rest = ink(rest);
+        pieces.resize(keep);
+        pieces.back() = OGL_string_width(rest) > room ? cut_start(rest, room) : rest;
+    }
+    out.whole = false;
+    out.lines.clear();
+    for (const std::string& piece : pieces) out.lines.push_back(OGL_fit_line(ink(piece), room));
+    return out;
 }
 
 float OGL_round_half_away(float v) {

@@ -349,6 +349,7 @@ namespace {
 
 // The items in the way this run has shown: each is shown once, whatever number of files it keeps out.
 std::set<std::string> places_shown;
+fetch_run place_run = fetch_run::update;
 
 // Notes count files left out by place: counted, the first place kept for the finish screen, and
 // the alert (line1, then the error and place) only for a place not shown yet.
@@ -357,14 +358,18 @@ void note_place_taken(const std::string& place, int count, const std::string& li
     stg.place_errors += count;
     if (first_taken_place.empty()) first_taken_place = place;
     if (!places_shown.insert(place).second) return;
-    __MACIBM_alert(0, line1 + UTL_translate_string("  The update goes on with the other files."),
+    __MACIBM_alert(0,
+                   line1 + UTL_translate_string(place_run == fetch_run::installation
+                                                    ? "  The installation goes on with the other files."
+                                                    : "  The update goes on with the other files."),
                    UTL_translate_string("Error: ") + error_str(err),
                    UTL_translate_string("In the way: ") + place, line4, t_alert, __FILE__, __LINE__);
 }
 
 }  // namespace
 
-void start_place_reports() {
+void start_place_reports(fetch_run run) {
+    place_run = run;
     stg.place_errors = 0;
     first_taken_place.clear();
     places_shown.clear();

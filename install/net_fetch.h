@@ -49,7 +49,9 @@ int extract_and_delete_file(std::string archive, std::string dest, const std::st
 // The first place of the run that held the user's items, for the finish screen; every one is logged.
 extern std::string first_taken_place;
 // A run starts with no files left out: place_errors, first_taken_place and the places shown.
-void start_place_reports();
+// Its alerts say that the update, or the installation, goes on with the other files.
+enum class fetch_run { update, installation };
+void start_place_reports(fetch_run run = fetch_run::update);
 // The web road's preparation, once its folders are made: each item in the way of the run's files
 // (items_in_the_way) is one alert, and the files it keeps out are left out (neither downloaded nor
 // unpacked), logged and counted in place_errors. Returns how many were left out.

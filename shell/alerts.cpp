@@ -4,8 +4,10 @@
 #include <GL/glext.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/command_line.h"
@@ -48,6 +50,45 @@ void reset_gl_for_alert() {
     glDisable(GL_SCISSOR_TEST);
 }
 
+// The alert's text: rows 10 apart as OGL_string wraps them, each line at least kLineGap below the
+// last row of the one before, and none below kLowest, where a fatal alert's location stands.
+constexpr float kRow = 10, kLineGap = 20, kLowest = 45;
+
+// A line that names one path after its label ("In the way: /home/..."). Other lines, whatever
+// they hold, wrap as before.
+bool names_one_path(const std::string& line) {
+    const size_t label = line.find(": ");
+    return label != std::string::npos && line.compare(label + 2, 1, "/") == 0;
+}
+
+struct alert_text {
+    std::string text;
+    float y, wrap;
+};
+
+// Each line at its place of old unless the rows above reach it; a line keeps the rows that leave
+// one for each line below it. Too wide, a path is cut in its middle rather than wrapped.
+std::vector<alert_text> alert_layout(const std::string* lines[4], float W, float lowest) {
+    static const float places[4] = {205, 165, 125, 85};
+    const float wrap = W * 0.9f, room = W - 40;  // 10 in from the white panel's sides
+    std::vector<alert_text> out;
+    float y = places[0];
+    for (int i = 0; i < 4; ++i) {
+        y = std::min(y, places[i]);
+        const std::string& line = *lines[i];
+        const int rows =
+            std::max(1, static_cast<int>((y - lowest - kLineGap * static_cast<float>(3 - i)) / kRow) + 1);
+        const fitted_text fitted = names_one_path(line) && OGL_string_width(line) > room
+                                       ? fitted_text{{OGL_fit_line(line, room)}, false}
+                                       : OGL_fit_text(line, wrap, room, rows);
+        if (fitted.whole) out.push_back({line, y, wrap});
+        for (size_t k = 0; !fitted.whole && k < fitted.lines.size(); ++k)
+            out.push_back({fitted.lines[k], y - kRow * static_cast<float>(k), 9999});
+        y -= kRow * static_cast<float>(std::max<size_t>(fitted.lines.size(), 1) - 1) + kLineGap;
+    }
+    return out;
+}
+
 void gl_alert(int return_window, const std::string* lines[4], int type, const std::string& where) {
     reset_gl_for_alert();
     const float mouse_x = mnw.mouse_x, mouse_y = mnw.mouse_y;
@@ -66,9 +107,9 @@ void gl_alert(int return_window, const std::string* lines[4], int type, const st
             stls[0] = "Language/";
             label = "Accept";
         } else {
-            const float y[4] = {205, 165, 125, 85};
-            for (int i = 0; i < 4; ++i) widget_paint().string(43, W / 2, y[i], *lines[i], W * 0.9f, 100, 1);
-            if (type == t_exit) widget_paint().string(43, W / 2, 45, where, W * 0.9f, 100, 1);
+            for (const alert_text& t : alert_layout(lines, W, type == t_exit ? kLowest + kLineGap : kLowest))
+                widget_paint().string(43, W / 2, t.y, t.text, t.wrap, 100, 1);
+            if (type == t_exit) widget_paint().string(43, W / 2, kLowest, where, W * 0.9f, 100, 1);
             label = stls[603];
         }
         if (BTN_action(W / 2, 18, 0, 0, 1, label, "-") || return_hit) {

@@ -7,7 +7,9 @@
 // The alert hook: the language chooser (type 0), a message (1) or a fatal alert (2), drawn in
 // sub-window 994 once the GL window stands, else (and when raised while another is shown) the
 // platform's stop alert. A fatal alert appends a stack listing to "stack_crawl.txt"; fatal and
-// nested alerts shut down and end the process with status 1.
+// nested alerts shut down and end the process with status 1. The drawn lines keep their places
+// while they are short; wrapped, each pushes the ones below down, none passing the box, and a line
+// that names one path after its label, too wide, is cut in its middle.
 void shell_alert(int return_window, const std::string& line1, const std::string& line2, const std::string& line3,
                  const std::string& line4, int type, const char* file, int line);
 // The shut-down hook. A movie being recorded is finished first. With save: the installer's

@@ -107,7 +107,7 @@ int demo_run_patch(int, wizard_screen& screen) {
         }
         stg.extract_error = 0;
         stg.download_failed = 0;
-        start_place_reports();
+        start_place_reports(fetch_run::installation);
         if (!choose_files()) {
             screen.next = demo_pick_dest;
             return 1;

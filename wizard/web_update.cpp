@@ -321,7 +321,7 @@ int net_run_patch(int entered, wizard_screen& screen) {
         stg.extract_error = 0;
         stg.download_failed = 0;
         stg.delete_errors = 0;
-        start_place_reports();
+        start_place_reports(fetch_run::update);
         net_stream_reset();
         // A copy deleted since its scan would otherwise be fetched whole into a folder made anew.
         if (!picked_copy_still_there()) {
@@ -363,7 +363,11 @@ int net_done(int, wizard_screen& screen) {
         screen.text = stg.extract_error ? tr("There were problems updating Volatra.  You can try this updater again "
                                              "using a different server.")
                                         : tr("There were problems updating Volatra.");
-        if (stg.place_errors)
+        if (stg.place_errors == 1)
+            screen.text += fill_format(tr("\n\n1 file could not be put in place because something of yours stands "
+                                          "where it goes, such as:\n%s"),
+                                       {first_taken_place});
+        else if (stg.place_errors)
             screen.text += fill_format(tr("\n\n%d files could not be put in place because something of yours stands "
                                           "where they go, such as:\n%s"),
                                        {std::to_string(stg.place_errors), first_taken_place});

@@ -1,7 +1,5 @@
 #include "wizard/wizard_draw.h"
 
-#include <algorithm>
-
 #include "graphics/text_layout.h"
 #include "widgets/widget_paint.h"
 
@@ -19,26 +17,15 @@ void wizard_text(int colour, float x, float y, const std::string& text, float wr
 
 void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
                         int align) {
-    const std::vector<std::string> lines = OGL_wrap_text(text, x, wrap, 0).lines;
-    // What ends a line (its break, a line feed) draws nothing worth keeping.
-    auto ink = [](std::string line) {
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\n')) line.pop_back();
-        return line;
-    };
-    auto too_wide = [&](const std::string& l) { return OGL_string_width(ink(l)) > room; };
-    if (std::none_of(lines.begin(), lines.end(), too_wide)) {
+    const fitted_text fitted = OGL_fit_text(text, wrap, room, 0);
+    if (fitted.whole) {
         wizard_text(colour, x, y, text, wrap, align);
         return;
     }
-    // The wrap misjudges wide letters: such a line is wrapped again by its drawn width, and only a
-    // piece that alone is wider than room is cut.
-    for (const std::string& line : lines)
-        for (const std::string& piece : too_wide(line) ? OGL_break_lines(line, room) : std::vector{line}) {
-            // A space the wrap left at a line's start is no line of its own.
-            if (piece.find_first_not_of(' ') == std::string::npos) continue;
-            wizard_text(colour, x, y, OGL_fit_line(ink(piece), room), 9999, align);
-            y -= 10.0f;
-        }
+    for (const std::string& line : fitted.lines) {
+        wizard_text(colour, x, y, line, 9999, align);
+        y -= 10.0f;
+    }
 }
 
 void wizard_outline(int colour, float alpha, const std::vector<float>& points) {

@@ -139,6 +139,25 @@ TEST(TextLayout, OneLineTooWideKeepsItsStartAndEndAroundDots) {
               "/home/user/" + std::string(14, 'x') + "..." + std::string(19, 'x') + "/\xC3\xA9" "c.txt");
 }
 
+// A text that fits is drawn as it is; one held to fewer lines ends as the text does, and a word
+// wider than the room is cut in its middle.
+TEST(TextLayout, TextFittedToItsRoomAndLines) {
+    // "aaaa bbbb cccc dddd" wraps at 40 after each word; the four words are 24, 28, 20 and 28 wide.
+    const std::string words = "aaaa bbbb cccc dddd";
+    fitted_text f = OGL_fit_text(words, 40, 100, 0);
+    EXPECT_TRUE(f.whole);
+    EXPECT_EQ(f.lines, (std::vector<std::string>{"aaaa ", "bbbb ", "cccc ", "dddd"}));
+    EXPECT_TRUE(OGL_fit_text(words, 40, 100, 4).whole);
+    f = OGL_fit_text(words, 40, 100, 2);
+    EXPECT_FALSE(f.whole);
+    EXPECT_EQ(f.lines, (std::vector<std::string>{"aaaa", "bbbb cccc dddd"}));  // 82: the rest fits
+    f = OGL_fit_text(words, 40, 60, 2);
+    EXPECT_EQ(f.lines, (std::vector<std::string>{"aaaa", "... cccc dddd"}));
+    f = OGL_fit_text("aaaa " + std::string(30, 'W'), 378, 100, 0);
+    EXPECT_FALSE(f.whole);
+    EXPECT_EQ(f.lines, (std::vector<std::string>{"aaaa", "WWWW...WWWW"}));
+}
+
 TEST(TextLayout, RoundsHalvesAwayFromZero) {
     EXPECT_EQ(OGL_round_half_away(10.5f), 11);
     EXPECT_EQ(OGL_round_half_away(-10.5f), -11);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/recorders.h"
@@ -17,6 +18,7 @@
 #include "core/window_state.h"
 #include "graphics/builtin_images.h"
 #include "graphics/text_layout.h"
+#include "platform/plat_strings.h"
 #include "platform/plat_window_null.h"
 #include "shell/frame.h"
 #include "shell_helpers.h"
@@ -142,6 +144,64 @@ TEST_F(Alert, MessageAnsweredByReturnGoesBackWithItsMouse) {
     EXPECT_FALSE(tap.find("(GenC/test line 12)"));  // the location shows in fatal alerts only
     EXPECT_NE(log.text().find("\none\ntwo\nthree\nfour\n(GenC/test line 12)\n"), std::string::npos);
     EXPECT_TRUE(path_exists(tmp / "MemoryLog.txt"));
+}
+
+// The web update's alert of an item in the way, the copy in an 80-character folder and the item a
+// 60-character name, its sentence naming the item from the copy or whole: no row of text is drawn
+// over another or over the button, every one stays in the white panel (10 in from the box's sides,
+// from 35 to 222), and each path, too wide for its line, is one row cut in its middle.
+TEST_F(Alert, LongPathsAndSentencesAreDrawnApartInThePanel) {
+    const std::string copy =
+        "/home/maria-fernanda/Documents/Flight/Simulators and other games/Volatra 9.10r1/";
+    const std::string name = "Scenery overrides for the Lisbon approach by M. Fernandes v3";
+    ASSERT_EQ(copy.size(), 80u);
+    ASSERT_EQ(name.size(), 60u);
+    const std::string place = copy + "Resources/" + name;
+    for (const std::string& item : {"Resources/" + name, place}) {
+        press_return();
+        string_tap tap;
+        __MACIBM_alert(
+            0,
+            "Something of yours stands at " + item +
+                ", where the release puts files, so 3 files that go there are left out.  The update "
+                "goes on with the other files.",
+            "Error: Not a directory", "In the way: " + place, "Destination: " + place, t_alert, "GenC/test",
+            5);
+        struct box {
+            float x0, x1, y0, y1;
+            std::string text;
+        };
+        std::vector<box> rows;
+        // The first frame: the lines, then the button's label.
+        for (const tapped_string& s : tap.strings) {
+            if (s.text == "OK") break;
+            if (s.text.empty()) continue;  // the panels' titles
+            ASSERT_EQ(s.align, 1);
+            const std::vector<std::string> lines = OGL_wrap_text(s.text, 0, s.wrap, 0).lines;
+            for (size_t k = 0; k < lines.size(); ++k) {
+                // A row's letters reach from 3 below its height to 6 above it.
+                const float w = OGL_string_width(lines[k]), y = s.y - 10.0f * static_cast<float>(k);
+                rows.push_back({s.x - w / 2, s.x + w / 2, y - 3, y + 6, lines[k]});
+            }
+        }
+        ASSERT_GE(rows.size(), 4u);
+        for (const box& r : rows)
+            EXPECT_TRUE(r.x0 >= 10 && r.x1 <= 410 && r.y0 >= 35 && r.y1 <= 222) << r.text;
+        const float ok = (21 + OGL_string_width("OK")) / 2;
+        rows.push_back({210 - ok, 210 + ok, 8, 28, "the button"});
+        for (size_t a = 0; a < rows.size(); ++a)
+            for (size_t b = a + 1; b < rows.size(); ++b)
+                EXPECT_TRUE(rows[a].x1 <= rows[b].x0 || rows[b].x1 <= rows[a].x0 ||
+                            rows[a].y1 <= rows[b].y0 || rows[b].y1 <= rows[a].y0)
+                    << rows[a].text << " | " << rows[b].text;
+        // Each path in one row: its start and its end with "..." between them.
+        for (const std::string label :
+             {"In the way: /home/maria-fernanda/", "Destination: /home/maria-fernanda/"})
+            EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const box& r) {
+                return r.text.rfind(label, 0) == 0 && r.text.find("...") != std::string::npos &&
+                       plat::ends_with(r.text, "by M. Fernandes v3");
+            })) << label;
+    }
 }
 
 // Return and then a click on OK within one of the alert's frames: the click was made in the

@@ -11,6 +11,7 @@
 #include "install/disc_pipeline.h"
 #include "install/install_state.h"
 #include "net/http_client.h"
+#include "platform/plat_strings.h"
 #include "web_helpers.h"
 #include "wizard/copies.h"
 #include "wizard/dvd_install.h"
@@ -124,16 +125,34 @@ TEST_F(WebDemo, InstallsEveryFileIntoANewFolderThatIsNotRecorded) {
 }
 
 // A file that could not be put in place is the demo's only trouble (here the release puts a
-// folder where it also puts a file): the finish screen says so and offers no flight.
+// folder where it also puts a file): its alert speaks of the installation, and the finish screen
+// says so and offers no flight. A second run in the session, with nothing in the way, starts from
+// no files left out and finishes clean.
 TEST_F(WebDemo, AFileLeftOutAloneIsAProblem) {
     web_->publish("Demo 9", {{"All/Resources/x", "a file"}, {"All/Resources/x/y.dat", "below it"}}, {mirror});
     run_until(demo_done);
     EXPECT_EQ(stg.place_errors + stg.extract_error, 1);
+    ASSERT_EQ(recorded_alerts().size(), 1u);
+    EXPECT_TRUE(plat::ends_with(recorded_alerts()[0].line1, ".  The installation goes on with the other files."))
+        << recorded_alerts()[0].line1;
     paint.clear();
     wizard_frame();
     EXPECT_TRUE(
         drawn_text(paint, "There were problem installing the Volatra 9 web demo - it may not be usable."));
     EXPECT_FALSE(drawn_text(paint, "Fly Volatra 9 Now"));
+
+    // The release mended; the manifest is read anew.
+    remove_tree(desktop() + "Demo 9 Demo");
+    web_->publish("Demo 9", *files_, {mirror});
+    stg.dir_state = 0;
+    g_wizard = nullptr;
+    run_until(demo_done);
+    paint.clear();
+    wizard_frame();
+    EXPECT_TRUE(drawn_text(paint, "I have finished installing the Volatra 9 web demo at: " + desktop() +
+                                      "Demo 9 Demo/."))
+        << log.text();
+    EXPECT_TRUE(drawn_text(paint, "Fly Volatra 9 Now"));
 }
 
 TEST_F(WebDemo, BackFromTheRunAsksThenContinuesOrDeletesOnlyTheNewFolder) {

@@ -188,8 +188,8 @@ TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
 
 // Files left out where the user's items stand are a run's only trouble: the finish screen says so
 // and offers no flight; each item was told once. Each later run in the same session starts from no
-// files left out: with one item moved away it tells of the other anew, and with both moved it
-// brings the files and finishes clean.
+// files left out: with one item moved away it tells of the other anew, a single file left out is
+// told as one, and with every item moved it brings the files and finishes clean.
 TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
     register_copy();
     write_file(copy + "Resources/swap/note.txt", "the user's");
@@ -224,6 +224,14 @@ TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
     EXPECT_EQ(recorded_alerts()[0].line3, "In the way: " + copy + "Resources/blocked");
     expect_file("Resources/swap", "a file");
     remove_tree(copy + "Resources/blocked");
+    write_file(copy + "Resources/blocked/a.dat/mine.txt", "the user's");
+    run_until(net_done);
+    EXPECT_NE(
+        finish_text().find("\n\n1 file could not be put in place because something of yours stands where it "
+                           "goes, such as:\n" +
+                           copy + "Resources/blocked/a.dat\n"),
+        std::string::npos);
+    remove_tree(copy + "Resources/blocked/a.dat");
     run_until(net_done);
     paint.clear();
     wizard_frame();
