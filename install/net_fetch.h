@@ -51,7 +51,7 @@ extern std::string first_taken_place;
 // A run starts with no files left out: place_errors, first_taken_place and the places shown.
 // Its alerts say that the update, or the installation, goes on with the other files.
 enum class fetch_run { update, installation };
-void start_place_reports(fetch_run run = fetch_run::update);
+void start_place_reports(fetch_run run);
 // The web road's preparation, once its folders are made: each item in the way of the run's files
 // (items_in_the_way) is one alert, and the files it keeps out are left out (neither downloaded nor
 // unpacked), logged and counted in place_errors. Returns how many were left out.

@@ -95,7 +95,7 @@ protected:
     }
     // The web road: the fetch from the server's mirror, which holds the set's disc folders merged.
     void web_update(const std::string& set, const test_http_server& server) {
-        start_place_reports();
+        start_place_reports(fetch_run::update);
         reset_recorders();
         prepare(set, removal_order::in_the_way_first);
         http.proxy_host = "127.0.0.1";
