@@ -186,19 +186,22 @@ TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
     EXPECT_EQ(read_file(copy + "Resources/swap/note.txt"), "the user's");
 }
 
-// Files left out where the user's items stand are a run's only trouble: the finish screen says so
-// and offers no flight; each item was told once. Each later run in the same session starts from no
+// Files left out where the user's items stand, or beyond a link to a disk that is away, are a run's
+// only trouble: the finish screen says so, blames no server and offers no flight; each item was
+// told once, and its files were never asked for. Each later run in the same session starts from no
 // files left out: with one item moved away it tells of the other anew, a single file left out is
 // told as one, and with every item moved it brings the files and finishes clean.
 TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
     register_copy();
     write_file(copy + "Resources/swap/note.txt", "the user's");
     write_file(copy + "Resources/blocked", "the user's too");
+    ASSERT_EQ(symlink((w.root / "unmounted/away").c_str(), (copy + "Resources/away").c_str()), 0);
     web_->server_list("R2", {mirror});
     web_->publish("R2",
                   {{"All/Resources/swap", "a file"},
                    {"All/Resources/blocked/a.dat", "a"},
                    {"All/Resources/blocked/b.dat", "b"},
+                   {"All/Resources/away/x.dat", "x"},
                    {"All/Resources/fine.txt", "fine"}},
                   {mirror});
     const auto finish_text = [&] {
@@ -209,9 +212,17 @@ TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
         return text ? text->text : log.text();
     };
     run_until(net_done);
-    EXPECT_NE(finish_text().find("\n\n3 files could not be put in place"), std::string::npos);
-    EXPECT_EQ(recorded_alerts().size(), 2u);
+    const std::string first = finish_text();
+    EXPECT_NE(first.find("\n\n4 files could not be put in place"), std::string::npos) << first;
+    EXPECT_EQ(first.find("different server"), std::string::npos) << first;
+    EXPECT_EQ(recorded_alerts().size(), 3u);
+    for (const std::string& request : web_->http_server().requests())
+        EXPECT_TRUE(request.find("swap") == std::string::npos && request.find("blocked") == std::string::npos &&
+                    request.find("away") == std::string::npos)
+            << request;
     expect_file("Resources/fine.txt", "fine");
+    EXPECT_FALSE(path_exists(w.root / "unmounted"));
+    ASSERT_EQ(unlink((copy + "Resources/away").c_str()), 0);
     remove_tree(copy + "Resources/swap");
     reset_recorders();
     run_until(net_done);
