@@ -30,7 +30,7 @@ const err_msg_row kErrMsgs[] = {
      "The file in the archive is not the one the manifest lists. The archive may be damaged or belong to "
      "another release"},
     {err_link_leads_out, "A link on the way leads outside the copy or the folder of it you moved"},
-    {err_link_leads_nowhere, "A link on the way leads to nothing: the disk it leads to may be away"},
+    {err_link_leads_nowhere, "A link on the way leads to nothing"},
     {err_path_climbs, "The path holds a . or .. component and would leave the folder it names"},
 
     {EAGAIN, "Resource temporarily unavailable"},
