@@ -300,7 +300,8 @@ void remove_folders_holding_nothing(const std::string& folder, folder_way* ways)
     // looked at. Then the place itself, which a link never passes as a folder.
     const std::string place = folder.substr(0, folder.size() - 1);
     struct stat st;
-    if ((ways ? ways->of(place).err : way_to(place).err) || lstat(place.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if ((ways ? ways->of(place).err : way_to(place).err) || lstat(place.c_str(), &st) != 0 ||
+        !S_ISDIR(st.st_mode))
         return;
     std::vector<std::string> tree;
     if (!only_folders_in(folder, tree)) return;
@@ -377,8 +378,8 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
 }
 
 bool place_is_taken(int err) {
-    return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_leads_out ||
-           err == err_link_leads_nowhere || err == err_path_climbs;
+    return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST ||
+           err == err_link_leads_out || err == err_link_leads_nowhere || err == err_path_climbs;
 }
 
 namespace {
@@ -434,19 +435,23 @@ std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_cop
         one ? UTL_translate_string("1 file") : std::to_string(n) + UTL_translate_string(" files");
     const std::string are =
         one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
-    const std::string item =
-        named_below_copy && starts_with(it.item, dest_dir_path) ? it.item.substr(dest_dir_path.size()) : it.item;
-    const std::string beyond = UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
+    const std::string item = named_below_copy && starts_with(it.item, dest_dir_path)
+                                 ? it.item.substr(dest_dir_path.size())
+                                 : it.item;
+    const std::string beyond =
+        UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
     switch (it.err) {
         case err_link_leads_out:
             return UTL_translate_string("The link ") + item +
                    (it.bound.empty()
                         ? UTL_translate_string(" leads outside the copy")
-                        : UTL_translate_string(" leads outside the folder you moved and linked, ") + it.bound) +
+                        : UTL_translate_string(" leads outside the folder you moved and linked, ") +
+                              it.bound) +
                    beyond;
         case err_link_leads_nowhere:
-            return UTL_translate_string("The link ") + item + UTL_translate_string(" leads to ") + it.leads_to +
-                   UTL_translate_string(", where nothing is found now (is its disk away?)") + beyond;
+            return UTL_translate_string("The link ") + item + UTL_translate_string(" leads to ") +
+                   it.leads_to + UTL_translate_string(", where nothing is found now (is its disk away?)") +
+                   beyond;
         case err_path_climbs:
             return UTL_translate_string("The release names the path ") + item +
                    UTL_translate_string(", which would leave its folder, so ") + files + are;

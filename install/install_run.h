@@ -84,7 +84,7 @@ struct item_in_the_way {
     int err = 0;  // ENOTDIR, EISDIR, or an error of way_to's (copy_way)
     // The folder such a link leads out of, as the user knows it (resolved, ending in '/').
     std::string bound;
-    std::string leads_to;  // where a link that leads nowhere points
+    std::string leads_to;        // where a link that leads nowhere points
     std::vector<int> histories;  // the files it keeps out, in manifest order
 };
 // After the run's folders are made: the items in the way of the files marked need_install, each

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <vector>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/alert.h"
 #include "core/never_destroyed.h"
@@ -239,8 +239,8 @@ bool release_link_at(std::string_view place, const std::string& text) {
 
 size_t release_link_climb(const std::string& location) {
     if (!starts_with(location, dest_dir_path)) return SIZE_MAX;
-    return static_cast<size_t>(std::count(location.begin() + static_cast<std::ptrdiff_t>(dest_dir_path.size()),
-                                          location.end(), '/'));
+    return static_cast<size_t>(std::count(
+        location.begin() + static_cast<std::ptrdiff_t>(dest_dir_path.size()), location.end(), '/'));
 }
 
 bool users_link_to_a_folder(const std::string& location) {
@@ -263,7 +263,8 @@ copy_way way_to(const std::string& location) {
     std::vector<std::string> todo;
     for (size_t at = root;;) {
         const size_t slash = location.find('/', at);
-        const std::string c = location.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+        const std::string c =
+            location.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
         if (c == "." || c == "..") {
             w.err = err_path_climbs;
             w.item = location.substr(0, slash);
@@ -328,10 +329,13 @@ copy_way way_to(const std::string& location) {
         }
         if (!S_ISLNK(st.st_mode)) return fail(ENOTDIR, item, std::string());
         std::string text;
-        if (read_link_text(next, &text) != 0 || text.empty()) return fail(ENOENT, item, std::string());
+        // Gone since the lstat: it leads nowhere now.
+        if (read_link_text(next, &text) != 0 || text.empty())
+            return fail(err_link_leads_nowhere, item, std::string());
         // A link whose text is one the release gave this place is the release's.
         if (release_link_at(next_place, text)) return fail(ENOTDIR, item, std::string());
-        if (++links > max_links_on_a_way) return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
+        if (++links > max_links_on_a_way)
+            return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
         const bool absolute = text[0] == '/';
         if (!absolute && real_bound.empty() && !text_climbs_out(depth_of(place), text)) {
             // A text a release could have written: no move of the user's, but a way of its own,

@@ -377,7 +377,8 @@ void start_place_reports(fetch_run run) {
 
 int leave_out_what_is_in_the_way() {
     return leave_out_files_in_the_way([](const item_in_the_way& it) {
-        note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it, true), it.err,
+        note_place_taken(it.item, static_cast<int>(it.histories.size()), item_in_the_way_text(it, true),
+                         it.err,
                          UTL_translate_string("Destination: ") +
                              install_location(sim_info[it.histories[0]].versions.back()));
         return true;

@@ -364,9 +364,10 @@ int net_done(int, wizard_screen& screen) {
                                              "using a different server.")
                                         : tr("There were problems updating Volatra.");
         if (stg.place_errors == 1)
-            screen.text += fill_format(tr("\n\n1 file could not be put in place because something of yours stands "
-                                          "where it goes, such as:\n%s"),
-                                       {first_taken_place});
+            screen.text +=
+                fill_format(tr("\n\n1 file could not be put in place because something of yours stands "
+                               "where it goes, such as:\n%s"),
+                            {first_taken_place});
         else if (stg.place_errors)
             screen.text += fill_format(tr("\n\n%d files could not be put in place because something of yours stands "
                                           "where they go, such as:\n%s"),

@@ -1,7 +1,7 @@
 // Preparing a run: the install filter and totals, the choice of files, folder creation, the
 // removal of obsolete files, and the private temporary folder.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -417,8 +417,10 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
 // walked by its words, and one in a moved folder passes only where it stays inside it or the copy.
 TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     const std::string disk = top / "disk/", real_disk = fs::canonical(top.path()).string() + "/disk/";
-    for (const char* f : {"Res/r.dat", "Res/sub/f", "C/c.dat", "Rel/r.dat", "far/f.dat"}) write_file(disk + f, "x");
-    for (const char* f : {"Output/o.dat", "B/b.dat", "X/Y/y.dat", "Sub/s.dat"}) write_file(dest_dir_path + f, "x");
+    for (const char* f : {"Res/r.dat", "Res/sub/f", "C/c.dat", "Rel/r.dat", "far/f.dat"})
+        write_file(disk + f, "x");
+    for (const char* f : {"Output/o.dat", "B/b.dat", "X/Y/y.dat", "Sub/s.dat"})
+        write_file(dest_dir_path + f, "x");
     const auto link = [&](const std::string& text, const std::string& at) {
         ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
     };
@@ -437,13 +439,13 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     link("sub", disk + "Res/inner");                   // staying inside the moved folder
     link("Res/../Output", dest_dir_path + "Back");     // out of it again by its words
     link("Res/sub/..", dest_dir_path + "Here");
-    link(disk + "C/c.dat", dest_dir_path + "Flink");   // to a file
+    link(disk + "C/c.dat", dest_dir_path + "Flink");  // to a file
     link("L2", dest_dir_path + "L1");
     link("L1", dest_dir_path + "L2");
     struct {
         const char* location;
         int err;
-        const char* item;  // below the copy
+        const char* item;   // below the copy
         std::string bound;  // "" the copy
     } cases[] = {
         {"Res/x.dat", 0, "", real_disk + "Res/"},
@@ -481,7 +483,8 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     // Where a file goes, the user's link to a folder stands as a folder would; a link to a file, or
     // one leading nowhere, does not.
     EXPECT_TRUE(users_link_to_a_folder(dest_dir_path + "Alias"));
-    EXPECT_FALSE(users_link_to_a_folder(dest_dir_path + "Flink") || users_link_to_a_folder(dest_dir_path + "Gone") ||
+    EXPECT_FALSE(users_link_to_a_folder(dest_dir_path + "Flink") ||
+                 users_link_to_a_folder(dest_dir_path + "Gone") ||
                  users_link_to_a_folder(dest_dir_path + "B"));
     // A link the release names there is the release's: another place of the copy, never passed.
     add_history("All/Res", {md5_of(disk + "Res")});

@@ -370,7 +370,9 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     write_file(disk + "Contents/MacOS/prog", "the user's program");
     ASSERT_EQ(chmod((disk + "Contents/MacOS/prog").c_str(), 0600), 0);
     fs::create_directories(disk + "Res");
-    ASSERT_EQ(symlink((disk + "Res").c_str(), in_copy("moved").c_str()) + symlink("..", (disk + "Res/up").c_str()), 0);
+    ASSERT_EQ(
+        symlink((disk + "Res").c_str(), in_copy("moved").c_str()) + symlink("..", (disk + "Res/up").c_str()),
+        0);
     serve("All/moved/up/Contents/MacOS/prog", "a program");
     serve("All/moved/up/Contents/MacOS/lib", "a library");
     log_capture log;
@@ -378,7 +380,8 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     EXPECT_EQ(stg.extract_error, 0);
     EXPECT_EQ(stg.place_errors, 4);
     EXPECT_EQ(fine.up_to_date, 1);
-    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"blocked", "fine.txt", "moved", "swap/note.txt"}));
+    EXPECT_EQ(list_tree(dest_dir_path),
+              (std::vector<std::string>{"blocked", "fine.txt", "moved", "swap/note.txt"}));
     EXPECT_EQ(list_tree(disk), (std::vector<std::string>{"Contents/MacOS/prog", "Res/up"}));
     EXPECT_EQ(read_file(disk + "Contents/MacOS/prog"), "the user's program");
     EXPECT_EQ(fs::status(disk + "Contents/MacOS/prog").permissions(), fs::perms(0600));
@@ -388,18 +391,20 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {
         const std::string item = a.line3.substr(12 + dest_dir_path.size());
-        EXPECT_EQ(a.line1.rfind(item == "moved/up" ? "The link moved/up leads outside the folder you moved and linked, " +
-                                                         fs::canonical(disk).string() + "/Res/, so 1 file"
-                                                   : "Something of yours stands at " + item +
-                                                         ", where the release puts files, so 1 file that goes there "
-                                                         "is left out.",
+        EXPECT_EQ(a.line1.rfind(item == "moved/up"
+                                    ? "The link moved/up leads outside the folder you moved and linked, " +
+                                          fs::canonical(disk).string() + "/Res/, so 1 file"
+                                    : "Something of yours stands at " + item +
+                                          ", where the release puts files, so 1 file that goes there "
+                                          "is left out.",
                                 0),
                   0u)
             << a.line1;
         places.insert(a.line3);
     }
-    EXPECT_EQ(places, (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked"),
-                                             "In the way: " + in_copy("moved/up")}));
+    EXPECT_EQ(places,
+              (std::set<std::string>{"In the way: " + in_copy("swap"), "In the way: " + in_copy("blocked"),
+                                     "In the way: " + in_copy("moved/up")}));
     EXPECT_EQ(recorded_alerts().size(), 3u);
     EXPECT_NE(log.text().find("LEFT OUT  file " + in_copy("blocked/sub/f.dat") + ": " + in_copy("blocked")),
               std::string::npos);

@@ -145,14 +145,17 @@ protected:
     // removal). The current one is zipped on the disc.
     void release(const std::string& path, const std::vector<std::string>& versions) {
         for (const std::string& v : versions)
-            hand_body += "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
+            hand_body +=
+                "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
         if (!versions.back().empty())
             put_zip(hand_disc + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
     }
     // Its one-disc set, also on the server's mirror.
     std::string hand_set(test_http_server& server) {
         temp_folder t;
-        EXPECT_EQ(file_to_zip(t.write("directory.txt", manifest_text(hand_body)), hand_disc + "directory.txt.zip"), 0);
+        EXPECT_EQ(
+            file_to_zip(t.write("directory.txt", manifest_text(hand_body)), hand_disc + "directory.txt.zip"),
+            0);
         fs::create_directories(server.root() + "mirror.invalid");
         fs::copy(s / "hand set/disk_0", server.root() + "mirror.invalid", fs::copy_options::recursive);
         return s / "hand set/";
@@ -160,8 +163,8 @@ protected:
     // The last preparation left out this many files and told of each item in the way with the
     // sentence that starts as said; on the web road, counted, and never asked for: no request
     // names a word of never_asked.
-    void expect_told(bool web, int files, const test_http_server& server, const std::vector<std::string>& never_asked,
-                     const std::vector<std::string>& said) {
+    void expect_told(bool web, int files, const test_http_server& server,
+                     const std::vector<std::string>& never_asked, const std::vector<std::string>& said) {
         EXPECT_EQ(left_out, files);
         EXPECT_EQ(told.size(), said.size());
         for (size_t i = 0; i < std::min(told.size(), said.size()); ++i)
@@ -169,7 +172,8 @@ protected:
         if (!web) return;
         EXPECT_EQ(stg.place_errors, files);
         for (const std::string& request : server.requests())
-            for (const std::string& word : never_asked) EXPECT_EQ(request.find(word), std::string::npos) << request;
+            for (const std::string& word : never_asked)
+                EXPECT_EQ(request.find(word), std::string::npos) << request;
     }
     // The name a killed run's hidden item has: that of a process that ended.
     static std::string stale_name() {
@@ -182,7 +186,8 @@ protected:
     temp_folder s;
     std::string manifest;
     int sets = 0;
-    std::string hand_body = "DIR All/\n", hand_disc = s / ("hand set/disk_0/" + std::string(build_name[0]) + "/");
+    std::string hand_body = "DIR All/\n",
+                hand_disc = s / ("hand set/disk_0/" + std::string(build_name[0]) + "/");
     // The items in the way the last preparation told of, and the files it left out.
     std::vector<std::string> told;
     int left_out = 0;
@@ -408,8 +413,7 @@ TEST_F(RoundTrip, ItemsInTheWayOfAMovedFolderAreToldOnceAndNothingOutsideIt) {
         ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
         // The web alert names the item below the copy: its whole path is on a line of its own.
         const std::string copy = web ? std::string() : dest_dir_path;
-        EXPECT_NE(told[0].find("The link " + copy +
-                               "Pack/L leads outside the folder you moved and linked, " +
+        EXPECT_NE(told[0].find("The link " + copy + "Pack/L leads outside the folder you moved and linked, " +
                                fs::canonical(away).string() +
                                "/Pack/, so 2 files of the release beyond it are left out."),
                   std::string::npos)
@@ -488,23 +492,25 @@ TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
                  {"../" + road + " disk/Rel", dest_dir_path + "Rel"}})
             ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
         web ? web_update(set, server) : (void)install(set);
-        EXPECT_EQ(list_tree(disk), (std::vector<std::string>{stale, "Output/mine.txt", "Rel/r.dat", "Res/a.dat",
-                                                             "Res/home", "Res/up", "Res/x.dat", "Res2/rl",
-                                                             "victim.txt"}));
-        EXPECT_EQ(read_file(disk + "Res/x.dat") + read_file(disk + "Res/a.dat") + read_file(disk + "Rel/r.dat") +
-                      read_file(disk + "victim.txt"),
+        EXPECT_EQ(list_tree(disk),
+                  (std::vector<std::string>{stale, "Output/mine.txt", "Rel/r.dat", "Res/a.dat", "Res/home",
+                                            "Res/up", "Res/x.dat", "Res2/rl", "victim.txt"}));
+        EXPECT_EQ(read_file(disk + "Res/x.dat") + read_file(disk + "Res/a.dat") +
+                      read_file(disk + "Rel/r.dat") + read_file(disk + "victim.txt"),
                   "x newar newthe user's");
         EXPECT_EQ(list_tree(dest_dir_path),
                   (std::vector<std::string>{"Alias", "Home/h.dat", "Home/keep.txt", "Instructions/pl",
-                                            "Output/o.dat", "Output/pl", "Output/plant", "Output/pm/m.dat", "Rel", "Res2",
-                                            "Resources"}));
+                                            "Output/o.dat", "Output/pl", "Output/plant", "Output/pm/m.dat",
+                                            "Rel", "Res2", "Resources"}));
         const std::string copy = web ? std::string() : dest_dir_path;
-        expect_told(web, 4, server, {"pl"}, {
-            "The link " + copy + "Output/pl leads outside the copy, so 1 file of the release beyond it is left out.",
-            "The link " + copy +
-                "Instructions/pl leads outside the copy, so 1 file of the release beyond it is left out.",
-            "Something of yours stands at " + copy +
-                "Output/plant, where the release puts files, so 2 files that go there are left out."});
+        expect_told(
+            web, 4, server, {"pl"},
+            {"The link " + copy +
+                 "Output/pl leads outside the copy, so 1 file of the release beyond it is left out.",
+             "The link " + copy +
+                 "Instructions/pl leads outside the copy, so 1 file of the release beyond it is left out.",
+             "Something of yours stands at " + copy +
+                 "Output/plant, where the release puts files, so 2 files that go there are left out."});
     }
 }
 
@@ -549,7 +555,8 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
         EXPECT_EQ(list_tree(dest_dir_path),
                   (std::vector<std::string>{"Away", "Gone", "Resources/dang", "Resources/rdir/mine.txt",
                                             "Resources/rlink", "Resources/swap", "Resources/x.dat"}));
-        EXPECT_EQ(read_file(dest_dir_path + "Resources/x.dat") + read_file(dest_dir_path + "Resources/rlink") +
+        EXPECT_EQ(read_file(dest_dir_path + "Resources/x.dat") +
+                      read_file(dest_dir_path + "Resources/rlink") +
                       read_file(dest_dir_path + "Resources/dang"),
                   "x newa file tooa file as well");
         EXPECT_FALSE(fs::is_symlink(dest_dir_path + "Resources/rlink") ||
@@ -559,15 +566,18 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
         EXPECT_FALSE(path_exists(away) || path_exists(s / (road + " gone")));
         EXPECT_EQ(questions, 0);
         const std::string copy = web ? std::string() : dest_dir_path;
-        expect_told(web, 5, server, {"Away", "Gone", "swap"}, {
-            "The link " + copy + "Away leads to " + away +
-                "Away, where nothing is found now (is its disk away?), so 2 files of the release beyond it are "
-                "left out.",
-            "The link " + copy + "Gone leads to " + s / (road + " gone") +
-                ", where nothing is found now (is its disk away?), so 2 files of the release beyond it are left "
-                "out.",
-            "Something of yours stands at " + copy +
-                "Resources/swap, where the release puts files, so 1 file that goes there is left out."});
+        expect_told(
+            web, 5, server, {"Away", "Gone", "swap"},
+            {"The link " + copy + "Away leads to " + away +
+                 "Away, where nothing is found now (is its disk away?), so 2 files of the release beyond it "
+                 "are "
+                 "left out.",
+             "The link " + copy + "Gone leads to " + s / (road + " gone") +
+                 ", where nothing is found now (is its disk away?), so 2 files of the release beyond it are "
+                 "left "
+                 "out.",
+             "Something of yours stands at " + copy +
+                 "Resources/swap, where the release puts files, so 1 file that goes there is left out."});
     }
 }
 

@@ -277,9 +277,9 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
 // out every file below it, each a failed file, and the repair goes on with the rest; Stop ends it
 // there, its files failed too, nothing else installed, and frees the copy. The file stays either way.
 TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
-    const std::string disc = w.disc("DVD", "Volatra 9",
-                                    manifest_body() + "DIR All/Instructions/\nFILE 0 0 91001 1 1 " + md5_of("c") +
-                                        " c.txt\n");
+    const std::string disc =
+        w.disc("DVD", "Volatra 9",
+               manifest_body() + "DIR All/Instructions/\nFILE 0 0 91001 1 1 " + md5_of("c") + " c.txt\n");
     put_zip(disc + "Volatra 9/All/Instructions/c.txt.zip", "c.txt", "c");
     remove_tree(copy + "Resources");
     write_file(copy + "Resources", "the user's");

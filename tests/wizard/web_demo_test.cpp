@@ -133,7 +133,8 @@ TEST_F(WebDemo, AFileLeftOutAloneIsAProblem) {
     run_until(demo_done);
     EXPECT_EQ(stg.place_errors + stg.extract_error, 1);
     ASSERT_EQ(recorded_alerts().size(), 1u);
-    EXPECT_TRUE(plat::ends_with(recorded_alerts()[0].line1, ".  The installation goes on with the other files."))
+    EXPECT_TRUE(
+        plat::ends_with(recorded_alerts()[0].line1, ".  The installation goes on with the other files."))
         << recorded_alerts()[0].line1;
     paint.clear();
     wizard_frame();
@@ -149,8 +150,8 @@ TEST_F(WebDemo, AFileLeftOutAloneIsAProblem) {
     run_until(demo_done);
     paint.clear();
     wizard_frame();
-    EXPECT_TRUE(drawn_text(paint, "I have finished installing the Volatra 9 web demo at: " + desktop() +
-                                      "Demo 9 Demo/."))
+    EXPECT_TRUE(drawn_text(
+        paint, "I have finished installing the Volatra 9 web demo at: " + desktop() + "Demo 9 Demo/."))
         << log.text();
     EXPECT_TRUE(drawn_text(paint, "Fly Volatra 9 Now"));
 }

@@ -217,8 +217,8 @@ TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
     EXPECT_EQ(first.find("different server"), std::string::npos) << first;
     EXPECT_EQ(recorded_alerts().size(), 3u);
     for (const std::string& request : web_->http_server().requests())
-        EXPECT_TRUE(request.find("swap") == std::string::npos && request.find("blocked") == std::string::npos &&
-                    request.find("away") == std::string::npos)
+        EXPECT_TRUE(request.find("swap") == std::string::npos &&
+                    request.find("blocked") == std::string::npos && request.find("away") == std::string::npos)
             << request;
     expect_file("Resources/fine.txt", "fine");
     EXPECT_FALSE(path_exists(w.root / "unmounted"));
