@@ -30,18 +30,6 @@ int resolve(const std::string& path, std::string* out) {
     return 0;
 }
 
-std::vector<std::string> split_components(const std::string& s) {
-    std::vector<std::string> out;
-    size_t i = 0;
-    while (i <= s.size()) {
-        size_t j = s.find('/', i);
-        if (j == std::string::npos) j = s.size();
-        if (j > i) out.push_back(s.substr(i, j - i));
-        i = j + 1;
-    }
-    return out;
-}
-
 // Unique enough among threads of this process; O_EXCL settles the rest. hidden_temp_owner reads
 // these names back.
 std::string temp_name_beside(const std::string& target) {
@@ -152,7 +140,7 @@ int parent_depth(const std::string& target, const std::string& root, size_t* dep
     if (int err = resolve(root, &real_root)) return err;
     if (int err = resolve(plat::parent_of(target), &real_parent)) return err;
     if (!plat::path_within(real_parent, real_root)) return err_zip_unsafe_path;
-    if (depth) *depth = split_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    if (depth) *depth = plat::path_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
     return 0;
 }
 
@@ -173,7 +161,7 @@ pid_t hidden_temp_owner(const std::string& name) {
 bool archive_name_is_safe(const std::string& name) {
     if (name.empty() || name[0] == '/' || name.find('\\') != std::string::npos) return false;
     if (name.find('\0') != std::string::npos) return false;
-    const std::vector<std::string> components = split_components(name);
+    const std::vector<std::string> components = plat::path_components(name);
     for (const std::string& c : components)
         if (c == ".." || plat::starts_with(c, kHiddenTempPrefix)) return false;
     return !components.empty();
@@ -192,7 +180,7 @@ bool link_text_is_safe(const std::string& link_path, const std::string& text, co
     size_t depth;
     if (parent_depth(link_path, root, &depth) != 0) return false;
     bool named = false;
-    for (const std::string& c : split_components(text)) {
+    for (const std::string& c : plat::path_components(text)) {
         if (c == ".") continue;
         if (c == "..") {
             if (named || depth == 0 || max_climb == 0) return false;

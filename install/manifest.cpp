@@ -170,22 +170,10 @@ void note_named_locations() {
 
 namespace {
 
-// Components of a link's text, or of a path, without empty ones.
-std::vector<std::string> components_of(const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t at = 0; at <= text.size();) {
-        size_t slash = text.find('/', at);
-        if (slash == std::string::npos) slash = text.size();
-        if (slash > at) out.push_back(text.substr(at, slash - at));
-        at = slash + 1;
-    }
-    return out;
-}
-
 // Whether a relative text, read from a folder depth levels below the copy, climbs above it: no
 // release writes one (release_link_climb), so it is the user's.
 bool text_climbs_out(size_t depth, const std::string& text) {
-    for (const std::string& c : components_of(text)) {
+    for (const std::string& c : plat::path_components(text)) {
         if (c == ".") continue;
         if (c != "..") {
             ++depth;
@@ -212,8 +200,8 @@ std::string parent_part(const std::string& path) {
 
 // Where text leads from the folder folder, read by its words alone (for a link that leads nowhere).
 std::string lexical_target(const std::string& folder, const std::string& text) {
-    std::vector<std::string> parts = components_of(text[0] == '/' ? std::string() : folder);
-    for (const std::string& c : components_of(text)) {
+    std::vector<std::string> parts = plat::path_components(text[0] == '/' ? std::string() : folder);
+    for (const std::string& c : plat::path_components(text)) {
         if (c == "..") {
             if (!parts.empty()) parts.pop_back();
         } else if (c != ".") {
@@ -346,7 +334,7 @@ copy_way way_to(const std::string& location) {
                 via_folder = cur;
                 via_until = todo.size();
             }
-            const std::vector<std::string> words = components_of(text);
+            const std::vector<std::string> words = plat::path_components(text);
             todo.insert(todo.end(), words.rbegin(), words.rend());
             continue;
         }

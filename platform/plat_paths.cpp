@@ -52,6 +52,17 @@ std::string parent_of(const std::string& p) {
     return s == 0 ? "/" : q.substr(0, s);
 }
 
+std::vector<std::string> path_components(const std::string& path) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at <= path.size();) {
+        size_t slash = path.find('/', at);
+        if (slash == std::string::npos) slash = path.size();
+        if (slash > at) out.push_back(path.substr(at, slash - at));
+        at = slash + 1;
+    }
+    return out;
+}
+
 bool path_within(const std::string& path, const std::string& root) {
     if (root == "/") return !path.empty() && path[0] == '/';
     return path == root ||

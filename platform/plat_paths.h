@@ -6,11 +6,14 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plat {
 
 // The folder holding the last component (trailing '/' ignored): "." for a bare name, "/" at the top.
 std::string parent_of(const std::string& path);
+// The names of path between its '/', without empty ones: "a//b/" gives a, b.
+std::vector<std::string> path_components(const std::string& path);
 // True when path is root or lies below it (both absolute and normalised, root without a trailing '/').
 bool path_within(const std::string& path, const std::string& root);
 // realpath of path; empty (errno set) when it cannot be resolved.
