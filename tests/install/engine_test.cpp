@@ -40,15 +40,22 @@ int scripted_alert(std::string path, int is_delete) {
 }
 
 // The paths a test watches: every lstat of one of them is noted, so that a look beyond an item in
-// the way shows, though it changes nothing.
+// the way shows, though it changes nothing. The item at vanishing goes right after its lstat, as
+// when another program removes it meanwhile.
 std::vector<std::string> looked_beyond, looked_at;
+std::string vanishing;
 
 }  // namespace
 
 extern "C" int lstat(const char* path, struct stat* st) noexcept {
     for (const std::string& p : looked_beyond)
         if (std::strncmp(path, p.c_str(), p.size()) == 0) looked_at.push_back(path);
-    return fstatat(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW);
+    const int r = fstatat(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW);
+    if (!vanishing.empty() && vanishing == path) {
+        unlink(path);
+        vanishing.clear();
+    }
+    return r;
 }
 
 namespace {
@@ -479,6 +486,9 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
         EXPECT_EQ(w.bound, c.bound.empty() ? dest_dir_path : c.bound) << c.location;
     }
     EXPECT_EQ(way_to(dest_dir_path + "Gone/x.dat").leads_to, disk + "away/Gone");
+    // A link gone between its lstat and its reading leads nowhere: nothing is passed unjudged.
+    link("Sub", vanishing = dest_dir_path + "Vanish");
+    EXPECT_EQ(way_to(dest_dir_path + "Vanish/x.dat").err, err_link_leads_nowhere);
     EXPECT_EQ(way_to(dest_dir_path + "Rgone/x.dat").leads_to, top / "A/gone");
     // Where a file goes, the user's link to a folder stands as a folder would; a link to a file, or
     // one leading nowhere, does not.
