@@ -140,7 +140,8 @@ int parent_depth(const std::string& target, const std::string& root, size_t* dep
     if (int err = resolve(root, &real_root)) return err;
     if (int err = resolve(plat::parent_of(target), &real_parent)) return err;
     if (!plat::path_within(real_parent, real_root)) return err_zip_unsafe_path;
-    if (depth) *depth = plat::path_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
+    if (depth)
+        *depth = plat::path_components(real_parent.substr(real_root == "/" ? 0 : real_root.size())).size();
     return 0;
 }
 

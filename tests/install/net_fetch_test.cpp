@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
-#include <filesystem>
 
 #include "core/alert.h"
 #include "core/globals.h"
@@ -393,10 +393,12 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     EXPECT_EQ(fs::status(disk + "Contents/MacOS/prog").permissions(), fs::perms(0600));
     // Each item once, with its own sentence, whatever the order the files came in.
     const std::map<std::string, std::string> said = {
-        {"swap", "Something of yours stands at swap, where the release puts files, so 1 file that goes there "
-                 "is left out."},
-        {"blocked", "Something of yours stands at blocked, where the release puts files, so 1 file that goes "
-                    "there is left out."},
+        {"swap",
+         "Something of yours stands at swap, where the release puts files, so 1 file that goes there "
+         "is left out."},
+        {"blocked",
+         "Something of yours stands at blocked, where the release puts files, so 1 file that goes "
+         "there is left out."},
         {"moved/up", "The link moved/up leads outside the folder you moved and linked, " +
                          fs::canonical(disk).string() + "/Res/, so 1 file"},
         {"away", "The link away leads to " + tmp_ / "unmounted/away" + ", where nothing is found now"}};
