@@ -348,10 +348,10 @@ void log_refusal(const std::string& what, const std::string& name, const std::st
 // written; uncommitted, when given, receives the new file's name instead of the rename (the
 // caller then commits or removes it). An entry of more than max_bytes is EFBIG: refused before
 // anything is written when its header says so, else stopped as soon as it passes them, and
-// what it wrote is deleted.
+// what it wrote is deleted. A mode, when not 0, is the file's instead of the entry's.
 int unzip_plain_file(zip_archive& z, const std::string& target, const unz_file_info64& info,
                      MD5Context* digest = nullptr, std::string* uncommitted = nullptr,
-                     ZPOS64_T max_bytes = ~ZPOS64_T(0)) {
+                     ZPOS64_T max_bytes = ~ZPOS64_T(0), mode_t mode_wanted = 0) {
     if (info.uncompressed_size > max_bytes) return EFBIG;
     std::string temp;
     int fd = create_temp_beside(target, &temp);
@@ -369,7 +369,7 @@ int unzip_plain_file(zip_archive& z, const std::string& target, const unz_file_i
     if (err) return err;
 
     // DOS-made zips carry no Unix mode: keep the default permissions then.
-    uint32_t mode = uint32_t(info.external_fa >> 16);
+    const uint32_t mode = mode_wanted ? mode_wanted : uint32_t(info.external_fa >> 16);
     if (mode != 0 && fchmod(fd, mode & 0777) != 0) return errno;
     if (info.external_fa != 0) {
         time_t when = entry_time(info.tmu_date);
@@ -636,7 +636,7 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names) {
 }
 
 int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
-                     int64_t max_bytes, size_t max_climb) {
+                     int64_t max_bytes, size_t max_climb, mode_t mode) {
     zip = app_path + zip;
     target = app_path + target;
     root = app_path + root;
@@ -685,14 +685,14 @@ int zip_install_file(std::string zip, std::string target, const std::string& md5
         std::vector<uint8_t> text;
         if ((err = read_whole_entry(z, info, kMaxLinkText, ENAMETOOLONG, text))) return ERR_MARK(), err;
         const std::string link(text.begin(), text.end());
-        if (!link_text_is_safe(target, link, root, max_climb)) {
+        if ((err = link_text_check(target, link, root, max_climb))) {
             log_refusal("the link text \"" + link + "\"", target, root);
-            return ERR_MARK(), err_zip_unsafe_path;
+            return ERR_MARK(), err;
         }
         MD5UpdateWide(&digest, text.data(), text.size());
         if ((err = symlink_temp_beside(target, link, &guard.path))) return ERR_MARK(), err;
     } else if ((err = unzip_plain_file(z, target, info, &digest, &guard.path,
-                                       max_bytes < 0 ? ~ZPOS64_T(0) : ZPOS64_T(max_bytes)))) {
+                                       max_bytes < 0 ? ~ZPOS64_T(0) : ZPOS64_T(max_bytes), mode))) {
         return ERR_MARK(), unzip_entry_failed(err, target);
     }
     MD5Final(&digest);

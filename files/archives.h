@@ -33,9 +33,10 @@ int zip_entry_names(std::string zip, std::vector<std::string>* names);
 // target only when its MD5 (of a link: of its text) is md5_want; otherwise nothing is left and
 // target keeps what it held: err_zip_not_manifest for other entries or another digest. A file of
 // more than max_bytes (when not -1) is EFBIG, and nothing of it is left. A link's text may climb
-// at most max_climb folders (link_text_is_safe).
+// at most max_climb folders (link_text_check gives the error). A plain file takes mode, when not 0,
+// instead of the archive's, before it is renamed into place; a link keeps its own.
 int zip_install_file(std::string zip, std::string target, const std::string& md5_want, std::string root,
-                     int64_t max_bytes = -1, size_t max_climb = SIZE_MAX);
+                     int64_t max_bytes = -1, size_t max_climb = SIZE_MAX, mode_t mode = 0);
 // A zip open for reading, as the two calls below take it from zip_to_file: the current entry is
 // the one they read (its info with the sizes of a Zip64 extra field in place).
 struct zip_archive;

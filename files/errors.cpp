@@ -32,6 +32,7 @@ const err_msg_row kErrMsgs[] = {
     {err_link_leads_out, "A link on the way leads outside the copy or the folder of it you moved"},
     {err_link_leads_nowhere, "A link on the way leads to nothing"},
     {err_path_climbs, "The path holds a . or .. component and would leave the folder it names"},
+    {err_link_moved_leads_out, "The folder of this link of the release was moved, and from there it leads out"},
 
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},

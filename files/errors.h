@@ -27,7 +27,10 @@ enum {
     // A link on the way leads to nothing: its target is not there (on a disk that is away, say).
     err_link_leads_nowhere = 20016,
     // A path with a "." or ".." component, which would leave the place it names.
-    err_path_climbs = 20017
+    err_path_climbs = 20017,
+    // A link of the release whose text stays inside the copy from the place the manifest names,
+    // but leads out from the folder it really lands in: the user moved that folder.
+    err_link_moved_leads_out = 20018
 };
 
 struct err_msg_row {

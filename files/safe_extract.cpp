@@ -174,25 +174,33 @@ int check_target_parent(const std::string& target, const std::string& root) {
 
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root,
                        size_t max_climb) {
-    if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return false;
+    return link_text_check(link_path, text, root, max_climb) == 0;
+}
+
+int link_text_check(const std::string& link_path, const std::string& text, const std::string& root,
+                    size_t max_climb) {
+    if (text.empty() || text[0] == '/' || text.find('\0') != std::string::npos) return err_zip_unsafe_path;
     // Depth of the link's folder below the root, then walk the text lexically. ".." may only
     // lead the text: after a name it climbs from wherever that name resolves, which may be a
     // link made by this archive (even a later entry) pointing higher than its text suggests.
     size_t depth;
-    if (parent_depth(link_path, root, &depth) != 0) return false;
-    bool named = false;
+    if (parent_depth(link_path, root, &depth) != 0) return err_zip_unsafe_path;
+    const bool max_climb_given = max_climb != SIZE_MAX;
+    bool named = false, above_root = false;
     for (const std::string& c : plat::path_components(text)) {
         if (c == ".") continue;
         if (c == "..") {
-            if (named || depth == 0 || max_climb == 0) return false;
-            --depth;
+            if (named || max_climb == 0) return err_zip_unsafe_path;
             --max_climb;
+            if (depth == 0) above_root = true;
+            depth -= depth > 0;
         } else {
             named = true;
             ++depth;
         }
     }
-    return true;
+    // Only a caller that names the link's place can tell a moved folder from a hostile text.
+    return !above_root ? 0 : max_climb_given ? err_link_moved_leads_out : err_zip_unsafe_path;
 }
 
 int create_temp_beside(const std::string& target, std::string* temp) {

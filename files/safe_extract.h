@@ -38,6 +38,12 @@ int check_target_parent(const std::string& target, const std::string& root);
 // on its way may be a link leading elsewhere).
 bool link_text_is_safe(const std::string& link_path, const std::string& text, const std::string& root,
                        size_t max_climb = SIZE_MAX);
+// The same judgement, told apart: 0 safe; err_zip_unsafe_path for a text no archive may hold
+// here (absolute, a ".." after a name, more than max_climb of them, or no folder to read it from);
+// err_link_moved_leads_out for one that stays within max_climb (when given) but climbs above
+// root from the folder the link really lands in, which someone moved.
+int link_text_check(const std::string& link_path, const std::string& text, const std::string& root,
+                    size_t max_climb = SIZE_MAX);
 
 // A new file beside target under a fresh hidden name, created without following any link.
 // Returns the descriptor (and its name in temp) or -errno.

@@ -145,10 +145,13 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
     const size_t climb = release_link_climb(dest);
     const std::string leaf = dest.substr(dest.rfind('/') + 1);
     const bool own_reader = g_unpack_archive == unpack_archive_by_suffix;
+    // A bundle's program is made executable before it takes its place: a mode set there later
+    // would follow a link the release put there.
+    const mode_t mode = dest.find("Contents/MacOS/") != std::string::npos ? 0755 : 0;
     if (!ends_with(archive, ".7z")) {
         // The zip reader of this program opens the archive once and writes the file beside its
         // place, digested as it is written, renaming it over the old one once it proved right.
-        if (own_reader) return zip_install_file(archive, dest, sig_want, root, max_bytes, climb);
+        if (own_reader) return zip_install_file(archive, dest, sig_want, root, max_bytes, climb, mode);
         if (int err = zip_holds_only(archive, leaf)) return err;
     }
     std::string stage;
@@ -170,12 +173,13 @@ int install_from_archive(const std::string& archive, const std::string& dest, co
         // Judged in the hidden folder, one level deeper: a link must stay inside the copy from
         // where it will lie, and from the place the manifest names.
         std::string text;
-        if (!is_sim_link(fresh.c_str(), &text) || !link_text_is_safe(dest, text, root, climb))
-            return err_zip_unsafe_path;
+        if (!is_sim_link(fresh.c_str(), &text)) return err_zip_unsafe_path;
+        if (int err = link_text_check(dest, text, root, climb)) return err;
     } else if (!S_ISREG(st.st_mode)) {
         return err_zip_not_manifest;
     }
     if (own_reader ? digest != sig_want : check_digest(fresh, sig_want) != 0) return err_zip_not_manifest;
+    if (mode && S_ISREG(st.st_mode) && chmod(fresh.c_str(), mode) != 0) return errno;
     return rename(fresh.c_str(), dest.c_str()) == 0 ? 0 : errno;
 }
 
@@ -295,7 +299,6 @@ void dvd_unpack_task::unpack_phase() {
                   dest_path.substr(0, dest_path.rfind('/') + 1) + ".";
         return;
     }
-    if (dest_path.find("Contents/MacOS/") != std::string::npos) make_file_executable(dest_path.c_str());
     v.sig_have = v.sig_want;
     v.up_to_date = 1;
 }

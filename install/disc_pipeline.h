@@ -83,7 +83,9 @@ extern disc_read_fn g_disc_read;
 // A file of more than max_bytes (when not -1) is EFBIG, and nothing of it is left: a 7z is
 // refused before anything is written when its entries say they hold more. A dest beyond an item
 // in the way (way_to) gets way_to's error, and nothing is written; beyond a folder the user moved
-// and linked, nothing is written outside it.
+// and linked, nothing is written outside it. A link whose text leads out from where it lands, as
+// its folder was moved, is err_link_moved_leads_out. A file at a place below "Contents/MacOS/"
+// is made executable before it takes its place; a link there is left as it is.
 int install_from_archive(const std::string& archive, const std::string& dest, const std::string& sig_want,
                          int64_t max_bytes = -1);
 

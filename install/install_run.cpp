@@ -61,6 +61,14 @@ int make_one_folder(const std::string& path, bool* created = nullptr, bool file_
     return err;
 }
 
+// A folder not made because of what stands on its way; a link that leads nowhere with where it leads.
+void log_not_made(const std::string& folder, const copy_way& way) {
+    xer << "I do not make the folder " << folder << ": " << way.item << " is in its way ("
+        << error_str(way.err);
+    if (way.err == err_link_leads_nowhere) xer << ": it leads to " << way.leads_to;
+    xer << ").\n";
+}
+
 }  // namespace
 
 bool folder_stays_inside_copy(const std::string& location) { return way_to(location).err == 0; }
@@ -226,8 +234,7 @@ int make_dirs() {
         // Beyond an item in the way nothing is made: its files are left out.
         const copy_way way = way_to(dest_dir_path + f + "/");
         if (way.err) {
-            xer << "I do not make the folder " << dest_dir_path + f << ": " << way.item << " is in its way ("
-                << error_str(way.err) << ").\n";
+            log_not_made(dest_dir_path + f, way);
             items_met.insert(way.item);
             continue;
         }
@@ -241,6 +248,8 @@ int make_dirs() {
         const copy_way way = way_to(dest_dir_path + f + "/");
         if (!way.err)
             make_one_folder(dest_dir_path + f);
+        else if (way.err == err_link_leads_nowhere)  // a disk that is away: nothing to tell of now
+            log_not_made(dest_dir_path + f, way);
         else if (items_met.insert(way.item).second)
             make_dir_error(dest_dir_path + f, way.err);
     }
@@ -379,13 +388,19 @@ int clear_and_make_dirs(int* delete_failures, removal_order order) {
 
 bool place_is_taken(int err) {
     return err == EISDIR || err == ENOTDIR || err == ENOTEMPTY || err == EEXIST ||
-           err == err_link_leads_out || err == err_link_leads_nowhere || err == err_path_climbs;
+           err == err_link_leads_out || err == err_link_leads_nowhere || err == err_path_climbs ||
+           err == err_link_moved_leads_out;
 }
 
 namespace {
 
 item_in_the_way item_of(const copy_way& way) {
-    return {way.item, way.err, way.bound == dest_dir_path ? std::string() : way.bound, way.leads_to, {}};
+    item_in_the_way it;
+    it.item = way.item;
+    it.err = way.err;
+    it.bound = way.bound == dest_dir_path ? std::string() : way.bound;
+    it.leads_to = way.leads_to;
+    return it;
 }
 
 }  // namespace
@@ -395,6 +410,7 @@ item_in_the_way item_in_the_way_of(const std::string& dest, int err) {
     if (!it.err) {
         it.item = dest;
         it.err = err;
+        it.at_own_place = true;
     }
     return it;
 }
@@ -429,10 +445,12 @@ std::vector<item_in_the_way> items_in_the_way() {
 }
 
 std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_copy) {
-    const size_t n = std::max<size_t>(it.histories.size(), 1);
+    // Met as a file unpacked, an item on the way keeps out files that are not counted then.
+    const size_t n = !it.histories.empty() ? it.histories.size() : it.at_own_place ? 1 : 0;
     const bool one = n == 1;
-    const std::string files =
-        one ? UTL_translate_string("1 file") : std::to_string(n) + UTL_translate_string(" files");
+    const std::string files = one      ? UTL_translate_string("1 file")
+                              : n == 0 ? UTL_translate_string("the files")
+                                       : std::to_string(n) + UTL_translate_string(" files");
     const std::string are =
         one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
     const std::string item = named_below_copy && starts_with(it.item, dest_dir_path)
@@ -455,6 +473,14 @@ std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_cop
         case err_path_climbs:
             return UTL_translate_string("The release names the path ") + item +
                    UTL_translate_string(", which would leave its folder, so ") + files + are;
+        case err_link_moved_leads_out:
+            return UTL_translate_string("The link ") + item +
+                   UTL_translate_string(
+                       " of the release lies in a folder you moved, and from there its text "
+                       "leads outside ") +
+                   (it.bound.empty() ? UTL_translate_string("the copy")
+                                     : UTL_translate_string("the folder you moved and linked, ") + it.bound) +
+                   UTL_translate_string(", so ") + files + are;
         default:
             return UTL_translate_string("Something of yours stands at ") + item +
                    UTL_translate_string(", where the release puts files, so ") + files +

@@ -78,7 +78,8 @@ void log_left_out(const std::string& file, const std::string& place, int err);
 // Something in the copy that keeps files of the run out of their places: a file of the user's
 // where a folder goes, a folder (or the user's link to one) holding the user's items where a file
 // goes, a link of the release on the way, a link leading out of the copy or of the folder the user
-// moved, or one leading nowhere (a disk that is away).
+// moved, or one leading nowhere (a disk that is away); met as a file unpacks, also a link of the
+// release that would lead out from the folder the user moved (err_link_moved_leads_out).
 struct item_in_the_way {
     std::string item;
     int err = 0;  // ENOTDIR, EISDIR, or an error of way_to's (copy_way)
@@ -86,16 +87,19 @@ struct item_in_the_way {
     std::string bound;
     std::string leads_to;        // where a link that leads nowhere points
     std::vector<int> histories;  // the files it keeps out, in manifest order
+    // Met as a file unpacked (histories empty): it is that file's own place, so it keeps that one
+    // out; else the files it keeps out are not known then.
+    bool at_own_place = false;
 };
 // After the run's folders are made: the items in the way of the files marked need_install, each
 // once, in the order of their first file.
 std::vector<item_in_the_way> items_in_the_way();
 // The item in the way of the file dest, met as it unpacked with err (place_is_taken): what way_to
-// finds on its way, else dest itself. Its histories are left empty.
+// finds on its way, else dest itself (at_own_place). Its histories are left empty.
 item_in_the_way item_in_the_way_of(const std::string& dest, int err);
 // One sentence for the user: the item, what it is, and how many files it keeps out (its
-// histories, or the one file met as it unpacked). The item is named by its whole path, or, where
-// the message gives that on a line of its own, as it stands below the copy.
+// histories, or the one file at its own place; else no number). The item is named by its whole
+// path, or, where the message gives that on a line of its own, as it stands below the copy.
 std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_copy = false);
 // Shows each item in the way once through ask (false: the user stops the run) and leaves out the
 // files it keeps out: need_install cleared, so they are neither fetched nor unpacked, each logged.

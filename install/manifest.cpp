@@ -238,7 +238,12 @@ bool users_link_to_a_folder(const std::string& location) {
         !starts_with(location, dest_dir_path) ||
         release_link_at(std::string_view(location).substr(dest_dir_path.size()), text))
         return false;
-    return stat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    // Judged as a folder on a way first: where it leads is looked at only when that lies inside
+    // the copy or the folder moved. One leading out is never looked through, and stands as a
+    // folder would.
+    const int err = way_to(location + "/").err;
+    if (err == err_link_leads_out) return true;
+    return err == 0 && stat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 copy_way way_to(const std::string& location) {
@@ -246,9 +251,13 @@ copy_way way_to(const std::string& location) {
     w.bound = dest_dir_path;
     if (!starts_with(location, dest_dir_path)) return w;
     const size_t root = dest_dir_path.size();
-    // The folders that hold location, next one last. A "." or ".." of its own leads out of the
-    // place it names: the manifest reader refuses them, and so does every step.
-    std::vector<std::string> todo;
+    // The folders that hold location, next one last, each with the name location gives it (a
+    // link's words have none). A "." or ".." of its own leads out of the place it names: the
+    // manifest reader refuses them, and so does every step.
+    struct step {
+        std::string name, own_place;
+    };
+    std::vector<step> todo;
     for (size_t at = root;;) {
         const size_t slash = location.find('/', at);
         const std::string c =
@@ -259,7 +268,7 @@ copy_way way_to(const std::string& location) {
             return w;
         }
         if (slash == std::string::npos) break;
-        if (!c.empty()) todo.insert(todo.begin(), c);
+        if (!c.empty()) todo.insert(todo.begin(), {c, location.substr(root, slash - root)});
         at = slash + 1;
     }
     // The walk: cur is the folder reached, to stat (a real folder: no link on it past the copy or
@@ -289,7 +298,7 @@ copy_way way_to(const std::string& location) {
     };
     while (!todo.empty()) {
         if (!via.empty() && todo.size() <= via_until) via.clear();
-        const std::string c = std::move(todo.back());
+        const std::string c = std::move(todo.back().name), own_place = std::move(todo.back().own_place);
         todo.pop_back();
         if (c == ".") continue;
         if (c == "..") {
@@ -320,14 +329,19 @@ copy_way way_to(const std::string& location) {
         // Gone since the lstat: it leads nowhere now.
         if (read_link_text(next, &text) != 0 || text.empty())
             return fail(err_link_leads_nowhere, item, std::string());
-        // A link whose text is one the release gave this place is the release's.
-        if (release_link_at(next_place, text)) return fail(ENOTDIR, item, std::string());
+        // A link whose text is one the release gave this place is the release's, under the name
+        // the walk reached or the one location gives it.
+        if (release_link_at(next_place, text) ||
+            (!own_place.empty() && own_place != next_place && release_link_at(own_place, text)))
+            return fail(ENOTDIR, item, std::string());
         if (++links > max_links_on_a_way)
             return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
         const bool absolute = text[0] == '/';
-        if (!absolute && real_bound.empty() && !text_climbs_out(depth_of(place), text)) {
+        // A relative text moves the bound only at the first link of the way: a release's link met
+        // beyond it (in a folder the user moved inside the copy) may climb out from where it now lies.
+        if (!absolute && real_bound.empty() && !(links == 1 && text_climbs_out(depth_of(place), text))) {
             // A text a release could have written: no move of the user's, but a way of its own,
-            // judged step by step from here.
+            // judged step by step from here; climbing out of the copy, it leads out.
             if (via.empty()) {
                 via = item;
                 via_text = text;
@@ -335,7 +349,8 @@ copy_way way_to(const std::string& location) {
                 via_until = todo.size();
             }
             const std::vector<std::string> words = plat::path_components(text);
-            todo.insert(todo.end(), words.rbegin(), words.rend());
+            for (auto word = words.rbegin(); word != words.rend(); ++word)
+                todo.push_back({*word, std::string()});
             continue;
         }
         // The user's move (an absolute text, or one that climbs out of the copy), or a link inside

@@ -73,24 +73,29 @@ struct copy_way {
     std::string leads_to;  // where a link that leads nowhere points, by its words
 };
 // Judges each link on the way; beyond an item in the way nothing is read, written, made or
-// removed. A link at a noted place whose text's digest is one of the place's signatures is the
-// release's: what lies beyond it is another place of the copy, never passed. Who made any other
-// link cannot be known, but what a release can write is: a relative text that stays inside the
-// copy from where it lies (release_link_climb). So only a text no release writes is the
-// user's move, and makes the folder it leads to the bound: an absolute one, or, for a link in
-// the copy's own folders, one that climbs out of the copy from the folder holding it. Any other
-// link in the copy's own folders is walked by its words, as a way of its own under these rules;
-// one inside a folder moved passes where it leads inside the copy or that folder.
+// removed. A link at a noted place (by the name the walk reached, or the one location gives it)
+// whose text's digest is one of the place's signatures is the release's: what lies beyond it is
+// another place of the copy, never passed. Who made any other link cannot be known, but what a
+// release can write is: a relative text that stays inside the copy from the place it names
+// (release_link_climb). So only a text no release writes is the user's move, and makes the
+// folder it leads to the bound: an absolute one, or, for the first link of the way, one that
+// climbs out of the copy from the folder holding it (beyond a first link, a release's link may
+// lie in a folder the user moved, from where its text climbs out). Any other link in the copy's
+// own folders is walked by its words, as a way of its own under these rules, and leads out where
+// they climb out of the copy; one inside a folder moved passes where it leads inside the copy or
+// that folder.
 copy_way way_to(const std::string& location);
 // Whether text, the text of a link at place (trimmed, below the copy), is one a history of the
 // manifest gives that place: the release's link.
 bool release_link_at(std::string_view place, const std::string& text);
 // Whether location (below the copy) holds a link of the user's that leads to a folder: as a
-// folder there, it keeps the file of that place out.
+// folder there, it keeps the file of that place out. It is judged as a folder on a way first
+// (way_to): one leading out is never looked through and counts as such a link; one in whose way
+// anything else stands counts as none.
 bool users_link_to_a_folder(const std::string& location);
 // How many folders the text of a link of the release written at location (below the copy) may
 // climb: the depth of the place the manifest names. The writers hold it to that as well as to
-// the folder it really lands in (link_text_is_safe), so way_to never takes it for a move.
+// the folder it really lands in (link_text_check), so way_to never takes it for a move.
 size_t release_link_climb(const std::string& location);
 // way_to of the folder of each location met in turn. The files of a folder follow each other in
 // the manifest: its way is judged once while they do.

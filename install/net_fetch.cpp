@@ -119,7 +119,7 @@ public:
     void do_it() override {
         // Nothing may escape onto the pool thread: the task would never come back.
         try {
-            err = unpack_downloaded(archive, dest, sig, &chmod_result, max_bytes);
+            err = unpack_downloaded(archive, dest, sig, max_bytes);
         } catch (...) {
             err = EIO;
             delete_file(archive);
@@ -136,7 +136,6 @@ public:
     std::string archive, shown, dest, sig;
     int64_t max_bytes;
     int err = 0;
-    int chmod_result = 0;
 };
 
 UTL_worker_threads* unpack_pool = nullptr;
@@ -147,7 +146,7 @@ unsigned unpack_serial = 0;
 // A task back from the pool: the file counts as installed only when it proved right.
 void take_back(fetch_unpack_task* t, bool report) {
     if (report)
-        report_extraction(t->err, t->shown, t->dest, t->chmod_result);
+        report_extraction(t->err, t->shown, t->dest);
     else if (t->err)
         xer << "Abandoned the unpacking of " << t->dest << ": error " << t->err << ".\n";
     if (t->err == 0 && t->history < static_cast<int>(sim_info.size())) {
@@ -331,14 +330,10 @@ int grab_files() {
 }
 
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
-                      int* chmod_result, int64_t max_bytes) {
+                      int64_t max_bytes) {
     // The copy is the root nothing in the archive may leave; the old file is replaced only once
-    // the new one proved right.
+    // the new one proved right (a bundle's program made executable before).
     int err = install_from_archive(archive, dest, sig_want, max_bytes);
-    *chmod_result = 0;
-    // Only a file unpacked here: beyond an item in the way, chmod would follow a link out.
-    if (!err && dest.find("Contents/MacOS/") != std::string::npos)
-        *chmod_result = make_file_executable(dest.c_str());
     delete_file(archive);
     return err;
 }
@@ -385,7 +380,7 @@ int leave_out_what_is_in_the_way() {
     });
 }
 
-void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result) {
+void report_extraction(int err, const std::string& archive, const std::string& dest) {
     if (err && place_is_taken(err)) {
         const item_in_the_way it = item_in_the_way_of(dest, err);
         log_left_out(dest, it.item, err);
@@ -400,15 +395,15 @@ void report_extraction(int err, const std::string& archive, const std::string& d
     }
     if (stg.log_actions) {
         xer << "EXPANDING file " << dest << ", with result=" << err << ".\n";
-        xer << "CHMODING  file " << dest << ", with result=" << chmod_result << ".\n";
+        // The mode was set as the file was written: a failure there is the expansion's.
+        xer << "CHMODING  file " << dest << ", with result=0.\n";
     }
 }
 
 int extract_and_delete_file(std::string archive, std::string dest, const std::string& sig_want,
                             int64_t max_bytes) {
-    int chmod_result = 0;
-    const int err = unpack_downloaded(archive, dest, sig_want, &chmod_result, max_bytes);
-    report_extraction(err, archive, dest, chmod_result);
+    const int err = unpack_downloaded(archive, dest, sig_want, max_bytes);
+    report_extraction(err, archive, dest);
     return err;
 }
 

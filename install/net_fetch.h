@@ -57,13 +57,13 @@ void start_place_reports(fetch_run run);
 // unpacked), logged and counted in place_errors. Returns how many were left out.
 int leave_out_what_is_in_the_way();
 
-// Its two halves: the work, which any thread may do (the chmod's result in *chmod_result), and
-// the report on the main thread: on an error a message and extract_error, or, where the place is
-// taken, place_errors and a message naming the place (once per place); then the log lines. The
-// report names the archive as the stream downloaded it, whatever name the work found it under.
+// Its two halves: the work, which any thread may do, and the report on the main thread: on an
+// error a message and extract_error, or, where the place is taken, place_errors and a message
+// naming the place (once per place); then the log lines. The report names the archive as the
+// stream downloaded it, whatever name the work found it under.
 int unpack_downloaded(const std::string& archive, const std::string& dest, const std::string& sig_want,
-                      int* chmod_result, int64_t max_bytes = -1);
-void report_extraction(int err, const std::string& archive, const std::string& dest, int chmod_result);
+                      int64_t max_bytes = -1);
+void report_extraction(int err, const std::string& archive, const std::string& dest);
 
 // The servers hold a format newer than this installer reads: message, the download page in
 // the browser, and the program ends after this frame.

@@ -47,6 +47,15 @@ std::string vanishing;
 
 }  // namespace
 
+// A stat follows a link: one of followed_never is looked through.
+std::vector<std::string> followed_never;
+
+extern "C" int stat(const char* path, struct stat* st) noexcept {
+    for (const std::string& p : followed_never)
+        if (p == path) looked_at.push_back(path);
+    return fstatat(AT_FDCWD, path, st, 0);
+}
+
 extern "C" int lstat(const char* path, struct stat* st) noexcept {
     for (const std::string& p : looked_beyond)
         if (std::strncmp(path, p.c_str(), p.size()) == 0) looked_at.push_back(path);
@@ -258,6 +267,27 @@ TEST_F(Engine, MakeDirsCreatesTheDestinationFileFoldersAndFixedFolders) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].line4, "Install Path:" + dest_dir_path + "Output");
     EXPECT_EQ(read_file(dest_dir_path + "z/w"), "x");
+    // A fixed folder, and a file's folder, beyond a link that leads nowhere now (a disk that is
+    // away): no alert, the run goes on, the log names the link and where it leads by its words,
+    // and nothing is made there.
+    remove_tree(dest_dir_path + "Resources/preferences");
+    ASSERT_EQ(symlink("../gone prefs", (dest_dir_path + "Resources/preferences").c_str()), 0);
+    ASSERT_EQ(symlink("gone z", (dest_dir_path + "z2").c_str()), 0);
+    add_history("All/z2/sub/f.dat", {md5_abc}).need_install = 1;
+    reset_recorders();
+    log_capture log;
+    EXPECT_EQ(make_dirs(), 0);
+    EXPECT_EQ(recorded_alerts().size(), 1u);  // Output's, as before
+    for (const auto& [folder, link, leads_to] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"Resources/preferences", "Resources/preferences", "gone prefs"}, {"z2/sub", "z2", "gone z"}})
+        EXPECT_NE(
+            log.text().find("I do not make the folder " + dest_dir_path + folder + ": " + dest_dir_path +
+                            link + " is in its way (" + error_str(err_link_leads_nowhere) + ": it leads to " +
+                            dest_dir_path + leads_to + ")."),
+            std::string::npos)
+            << log.text();
+    EXPECT_FALSE(path_exists(dest_dir_path + "gone prefs") || path_exists(dest_dir_path + "gone z"));
 
     dest_dir_path = top / "file/new/";  // a file in the destination's own path
     write_file(top / "file", "x");
@@ -334,11 +364,12 @@ TEST_F(Engine, WhatTheReleaseRemovedGoesBeforeItsFoldersAreMadeAndTheUsersFilesS
         // a file an old release dropped.
         for (const char* f : {"gap/", "n1/a/b/", "hole/deep/er/", "Custom Scenery/My Pack/Earth nav data/"})
             fs::create_directories(dest_dir_path + f);
-        for (const char* f : {"All/gap/inner.dat", "All/n1/a/b/c.dat", "All/Custom Scenery/My Pack/Earth nav data/x.dat",
-                              "All/Custom Scenery/My Pack"})
+        for (const char* f :
+             {"All/gap/inner.dat", "All/n1/a/b/c.dat", "All/Custom Scenery/My Pack/Earth nav data/x.dat",
+              "All/Custom Scenery/My Pack"})
             file(f, {md5_abc, "GONE"}, "NONE");
-        for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat", "All/gap", "All/n1/a", "All/hole",
-                              "All/new/moved.dat"})
+        for (const char* f : {"All/swap", "All/drop", "All/turn/inside.dat", "All/gap", "All/n1/a",
+                              "All/hole", "All/new/moved.dat"})
             file(f, {md5_old}, "NONE");
         ASSERT_EQ(choose_files(), 1);
         int failed = -1;
@@ -404,11 +435,17 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
     fs::create_directories(top / "beyond/sub");
     add_history("All/moved/up/beyond", {md5_abc}).need_install = 1;
     add_history("All/moved/up/beyond/sub/x.dat", {md5_abc}).need_install = 1;
+    // Nor beyond a link planted where a file goes that leads out by way of the user's up: it
+    // keeps its file out as the user's link to a folder would.
+    ASSERT_EQ(symlink("moved/up", (dest_dir_path + "plant").c_str()), 0);
+    add_history("All/plant", {md5_abc}).need_install = 1;
     looked_beyond = {dest_dir_path + "moved/up/", top / "beyond"};
+    followed_never = {dest_dir_path + "plant"};
     EXPECT_EQ(clear_and_make_dirs(nullptr, removal_order::all_first), 0);
-    EXPECT_EQ(items_in_the_way().size(), 1u);
+    EXPECT_EQ(items_in_the_way().size(), 2u);
     const std::vector<std::string> looked = looked_at;
     looked_beyond.clear();
+    followed_never.clear();
     EXPECT_EQ(looked, std::vector<std::string>());
     EXPECT_TRUE(is_dir(top / "beyond/sub"));
     // The copy itself stays, also when nothing is left in it.
@@ -423,7 +460,8 @@ TEST_F(Engine, DeletingAndPruningStayInsideTheCopy) {
 // a folder, which makes where it leads the bound. Any other link in the copy's own folders is
 // walked by its words, and one in a moved folder passes only where it stays inside it or the copy.
 TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
-    const std::string disk = top / "disk/", real_disk = fs::canonical(top.path()).string() + "/disk/";
+    const std::string disk = top / "disk/", real_top = fs::canonical(top.path()).string() + "/",
+                      real_disk = real_top + "disk/";
     for (const char* f : {"Res/r.dat", "Res/sub/f", "C/c.dat", "Rel/r.dat", "far/f.dat"})
         write_file(disk + f, "x");
     for (const char* f : {"Output/o.dat", "B/b.dat", "X/Y/y.dat", "Sub/s.dat"})
@@ -449,6 +487,15 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     link(disk + "C/c.dat", dest_dir_path + "Flink");  // to a file
     link("L2", dest_dir_path + "L1");
     link("L1", dest_dir_path + "L2");
+    fs::create_directories(dest_dir_path + "a");
+    fs::create_directories(top / "A/x");
+    link("../../x", dest_dir_path + "a/L");
+    link("../a", dest_dir_path + "Output/a");
+    link(".", dest_dir_path + "Dot");
+    link("../Dot/..", dest_dir_path + "Output/p7");
+    // As many links as a way may follow, then one more.
+    for (int i = 1; i <= 41; ++i)
+        link(i == 1 ? "Sub" : "C" + std::to_string(i - 1), dest_dir_path + "C" + std::to_string(i));
     struct {
         const char* location;
         int err;
@@ -462,8 +509,19 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
         {"Alias/new/x.dat", 0, "", real_disk + "Res/"},
         {"Rel/x.dat", 0, "", real_disk + "Rel/"},
         {"B/C/x.dat", 0, "", real_disk + "C/"},
-        {"A/C/x.dat", 0, "", real_disk + "C/"},
-        {"X/Y/Z/C/x.dat", 0, "", real_disk + "C/"},
+        // Met beyond the first link of the way, a relative text is no move: the user's B/C is one
+        // only by its own name.
+        {"A/C/x.dat", err_link_leads_out, "B/C", ""},
+        {"X/Y/Z/C/x.dat", err_link_leads_out, "B/C", ""},
+        {"A/Sub/x.dat", 0, "", ""},
+        // The release's a/L -> ../../x, where the user moved Output/a up to a: no move, though its
+        // text climbs out from there; named a/L, it cannot be told from one.
+        {"Output/a/L/evil.txt", err_link_leads_out, "a/L", ""},
+        {"a/L/x.dat", 0, "", real_top + "A/x/"},
+        // A ".." above the copy inside a walked link's words, through a link to ".".
+        {"Output/p7/x.dat", err_link_leads_out, "Output/p7", ""},
+        {"C40/x.dat", 0, "", ""},
+        {"C41/x.dat", err_link_leads_nowhere, "C41", ""},
         {"Res/far/x.dat", 0, "", real_disk + "far/"},
         {"Res/home/x.dat", 0, "", ""},
         {"Res/home/s.dat/x", ENOTDIR, "Sub/s.dat", ""},
@@ -501,6 +559,13 @@ TEST_F(Engine, OnlyALinkTextNoReleaseWritesMovesTheBound) {
     note_named_locations();
     EXPECT_EQ(way_to(dest_dir_path + "Alias/x.dat").err, ENOTDIR);
     EXPECT_FALSE(users_link_to_a_folder(dest_dir_path + "Res"));
+    // So is one whose text the release gave the name the location goes by, whatever the name
+    // the walk reached it by.
+    add_history("All/Output/a/L", {md5_of("../../x")});
+    note_named_locations();
+    const copy_way by_history = way_to(dest_dir_path + "Output/a/L/evil.txt");
+    EXPECT_EQ(by_history.err, ENOTDIR);
+    EXPECT_EQ(by_history.item, dest_dir_path + "a/L");
     // A file of the release at a place named through an alias: its link may not climb more from
     // there than from the folder it lands in.
     link("X/Y", dest_dir_path + "Deep");

@@ -78,7 +78,8 @@ TEST_F(NetFetch, UpdatesACopyFromTheServer) {
     write_file(in_copy("Resources/changed.txt"), "old");
     file_version_struct& changed = serve("All/Resources/changed.txt", "new contents");
     fs::create_directories(in_copy("Resources/new/deeper"));
-    file_version_struct& added = serve("Linux/Resources/new/deeper/added.bin", std::string(100000, 'x'), 100.0f);
+    file_version_struct& added =
+        serve("Linux/Resources/new/deeper/added.bin", std::string(100000, 'x'), 100.0f);
     write_file(in_copy("old/deep/gone.txt"), "bye");
     write_file(in_copy("old/keep.txt"), "stays");
     add_history("All/old/deep/gone.txt", {"GONE"}).need_delete = 1;
@@ -173,7 +174,7 @@ TEST_F(NetFetch, AFailedDownloadWaitsASecondSaysWhyAndTriesAnotherMirror) {
                 EXPECT_EQ(grab_files(), 0);
                 ASSERT_EQ(http.slot(2), nullptr);
             }
-            EXPECT_EQ(next.cursor, 1);                     // the same file again, not the next one
+            EXPECT_EQ(next.cursor, 1);  // the same file again, not the next one
             xtim.real_time += 0.06f;
         }
         usleep(100);
@@ -396,11 +397,12 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
         {"swap",
          "Something of yours stands at swap, where the release puts files, so 1 file that goes there "
          "is left out."},
+        // Met as files unpack, an item on their way keeps out files not counted then.
         {"blocked",
-         "Something of yours stands at blocked, where the release puts files, so 1 file that goes "
-         "there is left out."},
+         "Something of yours stands at blocked, where the release puts files, so the files that go "
+         "there are left out."},
         {"moved/up", "The link moved/up leads outside the folder you moved and linked, " +
-                         fs::canonical(disk).string() + "/Res/, so 1 file"},
+                         fs::canonical(disk).string() + "/Res/, so the files of the release beyond it are"},
         {"away", "The link away leads to " + tmp_ / "unmounted/away" + ", where nothing is found now"}};
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {

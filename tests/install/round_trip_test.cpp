@@ -84,10 +84,20 @@ protected:
     int install(const std::string& set) {
         prepare(set);
         int cursor = 0, disk = 0, changes = 0, r;
-        while ((dvd_path = set + "disk_" + std::to_string(disk) + "/", r = step_until_answer(cursor, disk)) ==
-               2) {
-            disk = cur(cursor).disk;
-            ++changes;
+        for (;;) {
+            dvd_path = set + "disk_" + std::to_string(disk) + "/";
+            r = step_until_answer(cursor, disk);
+            if (r == 2) {
+                disk = cur(cursor).disk;
+                ++changes;
+            } else if (r == 3 && continue_at_unpack) {
+                // The question about a file kept out as it unpacked, answered Continue.
+                std::string msg;
+                install_files_get_error(msg);
+                told.push_back(msg);
+            } else {
+                break;
+            }
         }
         EXPECT_EQ(r, 1);
         EXPECT_EQ(list_tree(temp_path), std::vector<std::string>{"keep"});
@@ -108,6 +118,9 @@ protected:
         int r = 0;
         eventually([&] { return (r = grab_files()) != 0; }, hang_seconds, 100);
         EXPECT_TRUE(r == 1 && !stg.extract_error && !stg.delete_errors) << r;
+        // Then the alerts of files kept out as they unpacked.
+        for (size_t i = told.size(); i < recorded_alerts().size(); ++i)
+            told.push_back(recorded_alerts()[i].line1);
     }
     void checksum_pass() {
         int cursor = 0;
@@ -150,12 +163,22 @@ protected:
         if (!versions.back().empty())
             put_zip(hand_disc + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
     }
+    // A link of the release with this text, zipped on the disc.
+    void release_link(const std::string& path, const std::string& text) {
+        hand_body += "FILE 0 0 91001 1 1 " + md5_of(text) + " " + path + "\n";
+        temp_folder t;
+        ASSERT_EQ(symlink(text.c_str(), (t / "link").c_str()), 0);
+        ASSERT_EQ(rename((t / "link").c_str(), (t / path.substr(path.rfind('/') + 1)).c_str()), 0);
+        fs::create_directories(fs::path(hand_disc + "All/" + path).parent_path());
+        ASSERT_EQ(file_to_zip(t / path.substr(path.rfind('/') + 1), hand_disc + "All/" + path + ".zip"), 0);
+    }
     // Its one-disc set, also on the server's mirror.
     std::string hand_set(test_http_server& server) {
         temp_folder t;
         EXPECT_EQ(
             file_to_zip(t.write("directory.txt", manifest_text(hand_body)), hand_disc + "directory.txt.zip"),
             0);
+        fs::remove_all(server.root() + "mirror.invalid");
         fs::create_directories(server.root() + "mirror.invalid");
         fs::copy(s / "hand set/disk_0", server.root() + "mirror.invalid", fs::copy_options::recursive);
         return s / "hand set/";
@@ -191,6 +214,7 @@ protected:
     // The items in the way the last preparation told of, and the files it left out.
     std::vector<std::string> told;
     int left_out = 0;
+    bool continue_at_unpack = false;  // the disc road's answer to a file kept out as it unpacks
     std::function<void()> pick_tiles = scenery_take_all;  // the user's choice on the world map
 };
 
@@ -214,7 +238,8 @@ TEST_F(RoundTrip, BuildInstallVerifyThenUpdateToTheNextRelease) {
     EXPECT_FALSE(path_exists(dest_dir_path + "Resources/old stuff"));  // emptied folders are pruned
     // A folder that became a file and a file that became a folder, in the one pass.
     EXPECT_EQ(read_file(dest_dir_path + "Resources/swap"), read_file(m1 + "All/Resources/swap"));
-    EXPECT_EQ(read_file(dest_dir_path + "Resources/turn/inside.dat"), read_file(m1 + "All/Resources/turn/inside.dat"));
+    EXPECT_EQ(read_file(dest_dir_path + "Resources/turn/inside.dat"),
+              read_file(m1 + "All/Resources/turn/inside.dat"));
     EXPECT_EQ(read_file(dest_dir_path + "Resources/new stuff/fresh table.dat"),
               read_file(m1 + "All/Resources/new stuff/fresh table.dat"));
 }
@@ -578,6 +603,101 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
                  "out.",
              "Something of yours stands at " + copy +
                  "Resources/swap, where the release puts files, so 1 file that goes there is left out."});
+    }
+}
+
+// The release's links where the user moved the folder that holds them: Resources/data to another
+// disk, and Aircraft/GA up to GA inside the copy (both later than the links were written). From
+// there their texts lead out, so each is one file left out, told once with why; the rest of the
+// run goes in, its removals too, and no server is blamed. Output/a/L -> ../../x, written by an
+// older release before the user moved Output/a up to a, is no move of the user's: the files and
+// the removal named beyond it touch nothing beside the copy, with the link's history in the
+// manifest and without. Nor does a mode reach through a link the release put where a bundle's
+// program goes, though that program itself is made executable.
+TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
+    test_http_server server;
+    continue_at_unpack = true;
+    for (const bool history : {false, true}) {
+        hand_body = "DIR All/\n";
+        fs::remove_all(s / "hand set");
+        release_link("Resources/data/sib", "../pack");
+        release("Resources/data/pack/p.dat", {"p old", "p new"});
+        release_link("Aircraft/GA/Cirrus/manual", "../../../Instructions/Manual");
+        release_link("Output/X.app/Contents/MacOS/prog", "../../../../Res/up/victim");
+        release("Output/Y.app/Contents/MacOS/run", {"a program"});
+        release("Output/a/L/evil.txt", {"evil"});
+        release("Output/a/L/victim.txt", {"the user's", ""});
+        if (history) release("Output/a/L", {"../../x"});
+        release("Resources/z.dat", {"z old", "z new"});
+        release("Resources/old.dat", {"old", ""});
+        const std::string set = hand_set(server);
+        for (const bool web : {false, true}) {
+            const std::string road = std::string(web ? "web" : "disc") + (history ? " history" : "");
+            SCOPED_TRACE(road);
+            const std::string beside = s / (road + "/"), disk = beside + "disk/";
+            dest_dir_path = beside + "copy/";
+            write_file(dest_dir_path + "Resources/z.dat", "z old");
+            write_file(dest_dir_path + "Resources/old.dat", "old");
+            write_file(dest_dir_path + "GA/Cirrus/notes.txt", "the user's");
+            write_file(dest_dir_path + "Instructions/Manual/m.txt", "the manual");
+            write_file(disk + "data/pack/p.dat", "p old");
+            write_file(disk + "victim", "the user's");
+            ASSERT_EQ(chmod((disk + "victim").c_str(), 0600), 0);
+            write_file(beside + "x/victim.txt", "the user's");
+            fs::create_directories(dest_dir_path + "a");
+            fs::create_directories(dest_dir_path + "Aircraft");
+            fs::create_directories(dest_dir_path + "Output");
+            fs::create_directories(disk + "Res");
+            for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
+                     {disk + "data", dest_dir_path + "Resources/data"},
+                     {"../GA", dest_dir_path + "Aircraft/GA"},
+                     {"../../x", dest_dir_path + "a/L"},
+                     {"../a", dest_dir_path + "Output/a"},
+                     {disk + "Res", dest_dir_path + "Res"},
+                     {"..", disk + "Res/up"}})
+                ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+            web ? web_update(set, server) : (void)install(set);
+            EXPECT_EQ(list_tree(beside + "x/"), std::vector<std::string>{"victim.txt"});
+            EXPECT_EQ(list_tree(disk), (std::vector<std::string>{"Res/up", "data/pack/p.dat", "victim"}));
+            EXPECT_EQ(read_file(disk + "data/pack/p.dat") + read_file(dest_dir_path + "Resources/z.dat"),
+                      "p newz new");
+            EXPECT_FALSE(path_exists(dest_dir_path + "Resources/old.dat"));
+            EXPECT_EQ(list_tree(dest_dir_path + "GA/"), std::vector<std::string>{"Cirrus/notes.txt"});
+            EXPECT_EQ(fs::status(disk + "victim").permissions(), fs::perms(0600));
+            EXPECT_EQ(fs::status(dest_dir_path + "Output/Y.app/Contents/MacOS/run").permissions(),
+                      fs::perms(0755));
+            EXPECT_EQ(fs::read_symlink(dest_dir_path + "Output/X.app/Contents/MacOS/prog"),
+                      "../../../../Res/up/victim");
+            const std::string copy = web ? std::string() : dest_dir_path;
+            // One item told in the preparation, then the two links as they unpacked, in any order.
+            const std::string moved =
+                " of the release lies in a folder you moved, and from there its text leads "
+                "outside ";
+            EXPECT_EQ(left_out, 1);
+            ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
+            EXPECT_EQ(told[0].rfind(history ? "Something of yours stands at " + copy +
+                                                  "a/L, where the release puts "
+                                                  "files, so 1 file that goes there is left out."
+                                            : "The link " + copy +
+                                                  "a/L leads outside the copy, so 1 file of the "
+                                                  "release beyond it is left out.",
+                                    0),
+                      0u)
+                << told[0];
+            const std::string after = web ? "  The update goes on with the other files." : "";
+            EXPECT_EQ(
+                std::set<std::string>(told.begin() + 1, told.end()),
+                (std::set<std::string>{
+                    "The link " + copy + "Resources/data/sib" + moved + "the folder you moved and linked, " +
+                        fs::canonical(disk).string() + "/data/, so 1 file is left out." + after,
+                    "The link " + copy + "Aircraft/GA/Cirrus/manual" + moved +
+                        "the copy, so 1 file is left out." + after}));
+            if (web) {
+                EXPECT_EQ(stg.place_errors, 3);
+                for (const std::string& request : server.requests())
+                    EXPECT_EQ(request.find("evil"), std::string::npos) << request;
+            }
+        }
     }
 }
 

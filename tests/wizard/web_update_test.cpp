@@ -167,7 +167,8 @@ TEST_F(WebUpdate, AFileThatCannotBeDeletedEndsTheUpdateWithItsErrorText) {
     write_file(copy + "Resources/dropped.txt", "dropped");
     write_file(copy + "Resources/swap/note.txt", "the user's");
     web_->server_list("R2", {mirror});
-    web_->publish("R2", {{"All/Resources/dropped.txt", "", true, {"dropped"}}, {"All/Resources/swap", "a file"}},
+    web_->publish("R2",
+                  {{"All/Resources/dropped.txt", "", true, {"dropped"}}, {"All/Resources/swap", "a file"}},
                   {mirror});
     run_until(net_check_disk);
     remove_tree(copy + "Resources/dropped.txt");
@@ -249,6 +250,42 @@ TEST_F(WebUpdate, FilesLeftOutAloneAreAProblemAndEachRunStartsAfresh) {
     EXPECT_TRUE(drawn_text(paint, "I have finished updating " + copy + ".")) << log.text();
     EXPECT_TRUE(drawn_text(paint, "Fly Volatra Now"));
     expect_file("Resources/blocked/b.dat", "b");
+}
+
+// The release's Output/a/L -> ../../x, written before the user moved Output/a up to a and linked
+// it: no move of the user's, with the link's history in the manifest and without. The update
+// writes and removes nothing beside the copy, tells of the link once, and goes on with the rest.
+TEST_F(WebUpdate, AReleaseLinkInAFolderMovedUpInsideTheCopyIsNoMove) {
+    register_copy();
+    write_file(w.root / "x/victim.txt", "the user's");
+    write_file(copy + "a/.keep", "");
+    ASSERT_EQ(symlink("../../x", (copy + "a/L").c_str()) + symlink("../a", (copy + "Output/a").c_str()), 0);
+    web_->server_list("R2", {mirror});
+    for (const bool history : {false, true}) {
+        const std::string release = history ? "with history" : "without";
+        std::vector<web_file> files = {{"All/Output/a/L/evil.txt", "evil"},
+                                       {"All/Output/a/L/victim.txt", "", true, {"the user's"}},
+                                       {"All/Resources/" + release + ".txt", release}};
+        if (history) files.push_back({"All/Output/a/L", "../../x"});
+        web_->publish("R2", files, {mirror});
+        reset_recorders();
+        stg.dir_state = 0;  // the manifest fetched anew, as by a new start of the program
+        run_until(net_done);
+        paint.clear();
+        wizard_frame();
+        const painted* text = drawn_text(paint, "There were problems updating Volatra.");
+        ASSERT_TRUE(text) << log.text();
+        EXPECT_NE(
+            text->text.find("1 file could not be put in place because something of yours stands where it "
+                            "goes, such as:\n" +
+                            copy + "a/L\n"),
+            std::string::npos)
+            << text->text;
+        EXPECT_EQ(recorded_alerts().size(), 1u);
+        EXPECT_FALSE(path_exists(w.root / "x/evil.txt"));
+        EXPECT_EQ(read_file(w.root / "x/victim.txt"), "the user's");
+        expect_file("Resources/" + release + ".txt", release);
+    }
 }
 
 TEST_F(WebUpdate, BackDuringTheRunStopsItsTransfersAndEveryFileEndsRight) {
@@ -391,7 +428,8 @@ TEST_F(WebUpdate, EachSearchStartsAfreshAndAProxysErrorAnswerKeepsTheReport) {
     // each answer after the head and the body's first bytes.
     http.proxy_port = server_port;
     const auto gateway_fails = [&](int released, const std::string& also = "") {
-        web_->faults("{" + also + R"("mirror1.test": {"mode": "script", "released": )" + std::to_string(released) +
+        web_->faults("{" + also + R"("mirror1.test": {"mode": "script", "released": )" +
+                     std::to_string(released) +
                      R"(, "script": [["HTTP/1.1 502 Bad Gateway\r\nContent-Length: 8\r\n\r\nbad", "release"],
                                      ["gate\n", 0]]}})");
     };
