@@ -381,13 +381,17 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
     // And a link to a disk that is away: nothing is made where it leads.
     ASSERT_EQ(symlink((tmp_ / "unmounted/away").c_str(), in_copy("away").c_str()), 0);
     serve("All/away/x.dat", "on a disk that is away");
+    // And the user's link to a folder where a file goes, never replaced.
+    write_file(in_copy("mine/m.txt"), "the user's");
+    ASSERT_EQ(symlink("mine", in_copy("ulink").c_str()), 0);
+    serve("All/ulink", "a file");
     log_capture log;
     EXPECT_EQ(run_fetch(), 1);
     EXPECT_EQ(stg.extract_error, 0);
-    EXPECT_EQ(stg.place_errors, 5);
+    EXPECT_EQ(stg.place_errors, 6);
     EXPECT_EQ(fine.up_to_date, 1);
-    EXPECT_EQ(list_tree(dest_dir_path),
-              (std::vector<std::string>{"away", "blocked", "fine.txt", "moved", "swap/note.txt"}));
+    EXPECT_EQ(list_tree(dest_dir_path), (std::vector<std::string>{"away", "blocked", "fine.txt", "mine/m.txt",
+                                                                  "moved", "swap/note.txt", "ulink"}));
     EXPECT_FALSE(path_exists(tmp_ / "unmounted"));
     EXPECT_EQ(list_tree(disk), (std::vector<std::string>{"Contents/MacOS/prog", "Res/up"}));
     EXPECT_EQ(read_file(disk + "Contents/MacOS/prog"), "the user's program");
@@ -403,7 +407,11 @@ TEST_F(NetFetch, AFileWhosePlaceHoldsTheUsersItemsIsLeftOutAndTheRestGoesOn) {
          "there are left out."},
         {"moved/up", "The link moved/up leads outside the folder you moved and linked, " +
                          fs::canonical(disk).string() + "/Res/, so the files of the release beyond it are"},
-        {"away", "The link away leads to " + tmp_ / "unmounted/away" + ", where nothing is found now"}};
+        {"away", "The link away leads to " + tmp_ / "unmounted/away" + ", where nothing is found now"},
+        {"ulink",
+         "Something of yours stands at ulink, where the release puts files, so 1 file that goes there is "
+         "left "
+         "out."}};
     std::set<std::string> places;
     for (const auto& a : recorded_alerts()) {
         const std::string item = a.line3.substr(12 + dest_dir_path.size());

@@ -279,24 +279,28 @@ TEST_F(Maintenance, AFileThatCannotBeDeletedIsAFailedFile) {
 TEST_F(Maintenance, AnItemInTheWayOfSeveralFilesIsAskedAboutOnce) {
     const std::string disc =
         w.disc("DVD", "Volatra 9",
-               manifest_body() + "DIR All/Instructions/\nFILE 0 0 91001 1 1 " + md5_of("c") + " c.txt\n");
+               manifest_body() + "DIR All/Instructions/\nFILE 0 0 91001 1 1 " + md5_of("c") + " c.txt\n" +
+                   "DIR All/Weapons/\nFILE 0 0 91001 1 1 " + md5_of("w") + " w.txt\n");
     put_zip(disc + "Volatra 9/All/Instructions/c.txt.zip", "c.txt", "c");
     remove_tree(copy + "Resources");
     write_file(copy + "Resources", "the user's");
+    write_file(copy + "Weapons", "the user's too");
+    // Stop at the first of two items ends the run there: the second is never asked about.
     for (int answer : {1, 0}) {
         to_the_choice(2, dvd_pick_repair, dvd_confirm_repair);
         asked.clear();
-        abort_answers = {answer};
+        abort_answers = {answer, answer};
         log_capture log;
         run_to(dvd_done_repair);
-        ASSERT_EQ(asked.size(), 1u) << log.text();
+        ASSERT_EQ(asked.size(), answer == 0 ? 2u : 1u) << log.text();
         EXPECT_EQ(asked[0],
                   "An error occurred during the repair:\n\nSomething of yours stands at " + copy +
                       "Resources, where the release puts files, so 2 files that go there are left out. (" +
                       error_str(ENOTDIR) +
                       ")\n\nVolatra may not be usable until you are able to repair the "
                       "sim without errors.");
-        EXPECT_NE(log.text().find("Repair finished with 2 errors\n"), std::string::npos) << log.text();
+        const std::string errors = answer == 0 ? "3 errors" : "2 errors";
+        EXPECT_NE(log.text().find("Repair finished with " + errors + "\n"), std::string::npos) << log.text();
         EXPECT_EQ(read_file(copy + "Resources"), "the user's");
         EXPECT_EQ(path_exists(copy + "Instructions/c.txt"), answer == 0);
         EXPECT_EQ(repair_is_running, 0);
