@@ -410,7 +410,8 @@ item_in_the_way item_in_the_way_of(const std::string& dest, int err) {
     if (!it.err) {
         it.item = dest;
         it.err = err;
-        it.at_own_place = true;
+        // What stood on the way may have gone since: only these are the place's own.
+        it.at_own_place = err == EISDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_moved_leads_out;
     }
     return it;
 }

@@ -233,17 +233,13 @@ size_t release_link_climb(const std::string& location) {
 
 bool users_link_to_a_folder(const std::string& location) {
     struct stat st;
-    std::string text;
-    if (lstat(location.c_str(), &st) != 0 || !S_ISLNK(st.st_mode) || read_link_text(location, &text) != 0 ||
-        !starts_with(location, dest_dir_path) ||
-        release_link_at(std::string_view(location).substr(dest_dir_path.size()), text))
+    if (!starts_with(location, dest_dir_path) || lstat(location.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
         return false;
-    // Judged as a folder on a way first: where it leads is looked at only when that lies inside
-    // the copy or the folder moved. One leading out is never looked through, and stands as a
-    // folder would.
+    // Judged as a folder on a way, the link itself last: the release's (by its text) does not
+    // pass, nor one to a file; one that passes leads to a folder. One leading out is never looked
+    // through, and stands as a folder would.
     const int err = way_to(location + "/").err;
-    if (err == err_link_leads_out) return true;
-    return err == 0 && stat(location.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return err == 0 || err == err_link_leads_out;
 }
 
 copy_way way_to(const std::string& location) {
