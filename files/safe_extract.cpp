@@ -192,8 +192,10 @@ int link_text_check(const std::string& link_path, const std::string& text, const
         if (c == "..") {
             if (named || max_climb == 0) return err_zip_unsafe_path;
             --max_climb;
-            if (depth == 0) above_root = true;
-            depth -= depth > 0;
+            if (depth == 0)
+                above_root = true;
+            else
+                --depth;
         } else {
             named = true;
             ++depth;

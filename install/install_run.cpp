@@ -411,7 +411,7 @@ item_in_the_way item_in_the_way_of(const std::string& dest, int err) {
         it.item = dest;
         it.err = err;
         // What stood on the way may have gone since: only these are the place's own.
-        it.at_own_place = err == EISDIR || err == ENOTEMPTY || err == EEXIST || err == err_link_moved_leads_out;
+        it.at_own_place = err == EISDIR || err == err_link_moved_leads_out;
     }
     return it;
 }

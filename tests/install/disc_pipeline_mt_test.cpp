@@ -314,6 +314,8 @@ int slow_counting_unpack(const std::string& archive, const std::string& folder) 
 // unpack pool instead of piling up in the temporary folder.
 TEST_F(DiscPipeline, NoMoreThanThirtyArchivesWaitWhenUnpackingLags) {
     for (int i = 0; i < 300; ++i) add("All/many/" + std::to_string(i) + ".txt", std::to_string(i), 0);
+    // A bundle's program unpacked by another reader is made executable too.
+    const int program = add("All/X.app/Contents/MacOS/run", "a program", 0);
     g_waiting_in = temp_path;
     g_most_waiting = 0;
     g_unpack_archive = slow_counting_unpack;
@@ -321,7 +323,8 @@ TEST_F(DiscPipeline, NoMoreThanThirtyArchivesWaitWhenUnpackingLags) {
     EXPECT_EQ(step_until_answer(cursor, 0), 1);
     EXPECT_LE(g_most_waiting, 30);
     EXPECT_GT(g_most_waiting, 0);
-    for (int i = 0; i < 300; ++i) EXPECT_EQ(cur(i).up_to_date, 1) << i;
+    for (int i = 0; i <= program; ++i) EXPECT_EQ(cur(i).up_to_date, 1) << i;
+    EXPECT_EQ(std::filesystem::status(install_location(cur(program))).permissions(), std::filesystem::perms(0755));
 }
 
 // Where the process unpacking an archive is killed: before the unpacking starts, or after the new
