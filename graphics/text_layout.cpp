@@ -277,6 +277,11 @@ std::string OGL_fit_line(const std::string& text, float width) {
     return start + kDots + std::string(tail_fitting(head, e, room - OGL_string_width(start)), e);
 }
 
+std::string OGL_line_label(const std::string& line) {
+    const size_t colon = line.find(": ");
+    return colon == std::string::npos ? std::string() : line.substr(0, colon + 2);
+}
+
 fitted_text OGL_fit_text(const std::string& text, float wrap, float room, int max_lines) {
     fitted_text out{OGL_wrap_text(text, 0, wrap, 0).lines, true};
     const size_t keep = max_lines > 0 ? static_cast<size_t>(max_lines) : SIZE_MAX;
@@ -298,8 +303,13 @@ fitted_text OGL_fit_text(const std::string& text, float wrap, float room, int ma
         for (size_t k = keep - 1; k < pieces.size(); ++k) rest += pieces[k];
         std::replace(rest.begin(), rest.end(), '\n', ' ');
         rest = ink(rest);
+        // Cut from its first line on, the text would lose what says what it is ("Error: ").
+        std::string label = keep == 1 ? OGL_line_label(rest) : "";
+        if (OGL_string_width(label) > room / 2) label.clear();
         pieces.resize(keep);
-        pieces.back() = OGL_string_width(rest) > room ? cut_start(rest, room) : rest;
+        pieces.back() = OGL_string_width(rest) > room
+                            ? label + cut_start(rest.substr(label.size()), room - OGL_string_width(label))
+                            : rest;
     }
     out.whole = false;
     out.lines.clear();

@@ -97,12 +97,17 @@ std::vector<std::string> OGL_fit_lines(const std::string& text, float wrap, int 
 // the whole no wider than width: one line that still shows where a long path begins and ends.
 std::string OGL_fit_line(const std::string& text, float width);
 
+// The label a line begins with: its text up to and with the first ": " ("Error: "), empty when
+// it has none.
+std::string OGL_line_label(const std::string& line);
+
 // How text wrapped at wrap (> 0) shows when no line may be wider than room nor, with max_lines
 // above 0, more lines than max_lines follow. whole: the lines are OGL_wrap_text's and the text is
 // drawn as it is. Otherwise each line is drawn alone, unwrapped: the wrap estimates words, so a
 // line wider than room is wrapped again at room by its drawn width, a piece that alone is wider (a
 // name without breaks) is cut in its middle as OGL_fit_line does, and where more lines would
-// follow, the last one shown begins with "..." and ends as the text does.
+// follow, the last one shown begins with "..." and ends as the text does. Held to one line, the
+// text keeps its label (one no wider than half the room) before the "...".
 struct fitted_text {
     std::vector<std::string> lines;
     bool whole;

@@ -57,8 +57,8 @@ constexpr float kRow = 10, kLineGap = 20, kLowest = 45;
 // A line that names one path after its label ("In the way: /home/..."). Other lines, whatever
 // they hold, wrap as before.
 bool names_one_path(const std::string& line) {
-    const size_t label = line.find(": ");
-    return label != std::string::npos && line.compare(label + 2, 1, "/") == 0;
+    const std::string label = OGL_line_label(line);
+    return !label.empty() && line.compare(label.size(), 1, "/") == 0;
 }
 
 struct alert_text {

@@ -156,6 +156,13 @@ TEST(TextLayout, TextFittedToItsRoomAndLines) {
     f = OGL_fit_text("aaaa " + std::string(30, 'W'), 378, 100, 0);
     EXPECT_FALSE(f.whole);
     EXPECT_EQ(f.lines, (std::vector<std::string>{"aaaa", "WWWW...WWWW"}));
+    // Held to one line, the text keeps its label, "Error: " (31 wide), before the dots; a label
+    // wider than half the room does not stay.
+    f = OGL_fit_text("Error: " + words, 40, 100, 1);
+    EXPECT_EQ(f.lines, (std::vector<std::string>{"Error: ...b cccc dddd"}));
+    EXPECT_EQ(OGL_fit_text("Error: " + words, 40, 60, 1).lines, (std::vector<std::string>{"... cccc dddd"}));
+    EXPECT_EQ(OGL_line_label("In the way: /a: b"), "In the way: ");
+    EXPECT_EQ(OGL_line_label("Error:none"), "");
 }
 
 TEST(TextLayout, RoundsHalvesAwayFromZero) {
