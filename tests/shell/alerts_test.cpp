@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "common/recorders.h"
@@ -32,6 +33,83 @@ int count_of(const std::string& text, const std::string& what) {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
+}
+
+// A row of an alert's text, or its button: the rectangle its letters take, from 3 below its
+// height to 6 above it.
+struct box {
+    float x0, x1, y0, y1;
+    std::string text;
+};
+
+// The rows of an alert's first frame as OGL_string draws them: its lines (and a fatal alert's
+// location), up to the button's label.
+std::vector<box> alert_rows(const std::vector<tapped_string>& strings) {
+    std::vector<box> rows;
+    for (const tapped_string& s : strings) {
+        if (s.text == "OK") break;
+        if (s.text.empty()) continue;  // the panels' titles
+        EXPECT_EQ(s.align, 1);
+        const std::vector<std::string> lines = OGL_wrap_text(s.text, 0, s.wrap, 0).lines;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            const float w = OGL_string_width(lines[k]), y = s.y - 10.0f * static_cast<float>(k);
+            rows.push_back({s.x - w / 2, s.x + w / 2, y - 3, y + 6, lines[k]});
+        }
+    }
+    return rows;
+}
+
+// What is wrong with an alert's rows, one a line: a row outside the white panel (10 in from the
+// box's sides, from 35 to 222), or over another or over the button. Empty when nothing is.
+std::string misplaced(std::vector<box> rows) {
+    std::string wrong;
+    for (const box& r : rows)
+        if (!(r.x0 >= 10 && r.x1 <= 410 && r.y0 >= 35 && r.y1 <= 222))
+            wrong += "outside the panel: " + r.text + "\n";
+    const float ok = (21 + OGL_string_width("OK")) / 2;
+    rows.push_back({210 - ok, 210 + ok, 8, 28, "the button"});
+    for (size_t a = 0; a < rows.size(); ++a)
+        for (size_t b = a + 1; b < rows.size(); ++b)
+            if (!(rows[a].x1 <= rows[b].x0 || rows[b].x1 <= rows[a].x0 || rows[a].y1 <= rows[b].y0 ||
+                  rows[b].y1 <= rows[a].y0))
+                wrong += "over each other: " + rows[a].text + " | " + rows[b].text + "\n";
+    return wrong;
+}
+
+// The heights of the rows, top down.
+std::vector<float> heights(const std::vector<box>& rows) {
+    std::vector<float> out;
+    for (const box& r : rows) out.push_back(r.y0 + 3);
+    return out;
+}
+
+// The heights from top down to bottom, 10 apart, then those of more.
+std::vector<float> rows_down(float top, float bottom, std::vector<float> more = {}) {
+    std::vector<float> out;
+    for (float y = top; y >= bottom; y -= 10) out.push_back(y);
+    out.insert(out.end(), more.begin(), more.end());
+    return out;
+}
+
+// A path of n bytes: folders of a backup disk.
+std::string long_path(size_t n) {
+    std::string path = "/media/maria/Backup disk";
+    for (int k = 1; path.size() < n; ++k) path += "/Scenery overrides " + std::to_string(k);
+    return path.substr(0, n);
+}
+
+const std::string kCopy = "/home/maria-fernanda/Documents/Flight/Volatra 9.10r1/";
+// The disk-away sentence with a 930-byte path: more rows than an alert has.
+std::string disk_away_sentence() {
+    return "The link " + kCopy + "Custom Scenery/link leads to " + long_path(930) +
+           ", where nothing is found now (is its disk away?), so 5 files of the release beyond it "
+           "are left out.";
+}
+// An error line of two rows.
+std::string long_error() {
+    return "Error: I was unable to install the file " + kCopy +
+           "Resources/plugins/Scenery overrides for the Lisbon approach.zip, "
+           "a link on its way leads to nothing";
 }
 
 // The test's folder. A death test's child runs the test again up to its statement and must
@@ -167,33 +245,9 @@ TEST_F(Alert, LongPathsAndSentencesAreDrawnApartInThePanel) {
                 "goes on with the other files.",
             "Error: Not a directory", "In the way: " + place, "Destination: " + place, t_alert, "GenC/test",
             5);
-        struct box {
-            float x0, x1, y0, y1;
-            std::string text;
-        };
-        std::vector<box> rows;
-        // The first frame: the lines, then the button's label.
-        for (const tapped_string& s : tap.strings) {
-            if (s.text == "OK") break;
-            if (s.text.empty()) continue;  // the panels' titles
-            ASSERT_EQ(s.align, 1);
-            const std::vector<std::string> lines = OGL_wrap_text(s.text, 0, s.wrap, 0).lines;
-            for (size_t k = 0; k < lines.size(); ++k) {
-                // A row's letters reach from 3 below its height to 6 above it.
-                const float w = OGL_string_width(lines[k]), y = s.y - 10.0f * static_cast<float>(k);
-                rows.push_back({s.x - w / 2, s.x + w / 2, y - 3, y + 6, lines[k]});
-            }
-        }
+        const std::vector<box> rows = alert_rows(tap.strings);
         ASSERT_GE(rows.size(), 4u);
-        for (const box& r : rows)
-            EXPECT_TRUE(r.x0 >= 10 && r.x1 <= 410 && r.y0 >= 35 && r.y1 <= 222) << r.text;
-        const float ok = (21 + OGL_string_width("OK")) / 2;
-        rows.push_back({210 - ok, 210 + ok, 8, 28, "the button"});
-        for (size_t a = 0; a < rows.size(); ++a)
-            for (size_t b = a + 1; b < rows.size(); ++b)
-                EXPECT_TRUE(rows[a].x1 <= rows[b].x0 || rows[b].x1 <= rows[a].x0 ||
-                            rows[a].y1 <= rows[b].y0 || rows[b].y1 <= rows[a].y0)
-                    << rows[a].text << " | " << rows[b].text;
+        EXPECT_EQ(misplaced(rows), "");
         // Each path in one row: its start and its end with "..." between them.
         for (const std::string label :
              {"In the way: /home/maria-fernanda/", "Destination: /home/maria-fernanda/"})
@@ -201,6 +255,51 @@ TEST_F(Alert, LongPathsAndSentencesAreDrawnApartInThePanel) {
                 return r.text.rfind(label, 0) == 0 && r.text.find("...") != std::string::npos &&
                        plat::ends_with(r.text, "by M. Fernandes v3");
             })) << label;
+    }
+}
+
+// Lines too long for the box take the rows in turn, each drawn down from its place and 20 under
+// the last row above it, leaving one row to each line below: the fourth stands on the lowest row,
+// 45, over the button. The disk-away sentence with a 930-byte path takes the first line's eleven
+// rows, its last showing its end after "..."; then a long error line, held to one row, keeps its
+// label before its end. Or the first line takes five rows and the second, longer, the seven left.
+TEST_F(Alert, LongLinesTakeTheRowsDownToTheButtonInTurn) {
+    const std::string& copy = kCopy;
+    const std::string sentence = disk_away_sentence(), error = long_error();
+    const std::string five_rows = "Something of yours stands at " + copy +
+                                  "Resources/Scenery overrides for the Lisbon approach by M. Fernandes v3, "
+                                  "where the release puts files, so 3 files that go there are left out.  The "
+                                  "update goes on with the other files, and you can repair the copy later.";
+    struct cut_row {
+        float y;
+        std::string start, end;
+    };
+    const struct {
+        std::string lines[4];
+        std::vector<float> rows;
+        std::vector<cut_row> cut;
+    } cases[] = {
+        {{sentence, error, "In the way: " + copy + "link", "Destination: " + copy},
+         rows_down(205, 105, {85, 65, 45}),
+         {{105, "...", "beyond it are left out."}, {85, "Error: ...", "a link on its way leads to nothing"}}},
+        {{five_rows, sentence, "Error: A link on the way leads to nothing", "Destination: " + copy},
+         rows_down(205, 165, rows_down(145, 85, {65, 45})),
+         {{85, "...", "beyond it are left out."}}},
+    };
+    for (const auto& c : cases) {
+        press_return();
+        string_tap tap;
+        __MACIBM_alert(0, c.lines[0], c.lines[1], c.lines[2], c.lines[3], t_alert, "GenC/test", 6);
+        const std::vector<box> rows = alert_rows(tap.strings);
+        EXPECT_EQ(misplaced(rows), "");
+        EXPECT_EQ(heights(rows), c.rows) << c.lines[0];
+        for (const cut_row& want : c.cut) {
+            auto shown = [&](const box& r) {
+                return r.y0 + 3 == want.y && r.text.rfind(want.start, 0) == 0 &&
+                       plat::ends_with(r.text, want.end);
+            };
+            EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), shown)) << want.y << ": " << want.start;
+        }
     }
 }
 
@@ -319,6 +418,40 @@ TEST_F(Alert, FatalAlertListsTheStackAndEndsTheProgram) {
     }
     EXPECT_TRUE(path_exists(tmp / "MemoryLog.txt"));
     EXPECT_FALSE(path_exists(tmp / "config/Volatra Installer.prf"));
+}
+
+// A fatal alert's rows as its first frame drew them, told on stderr as it shuts down: their
+// heights, the last row's text and what is misplaced.
+string_tap* fatal_tap = nullptr;
+void tell_rows(int) {
+    const std::vector<box> rows = alert_rows(fatal_tap->strings);
+    std::string told = "rows:";
+    for (float y : heights(rows)) told += " " + std::to_string(static_cast<int>(y));
+    told += rows.empty() ? "\n" : ", the last " + rows.back().text + "\n";
+    const std::string wrong = misplaced(rows);
+    std::fprintf(stderr, "%s%s", told.c_str(), wrong.empty() ? "none misplaced\n" : wrong.c_str());
+}
+
+// A fatal alert's location stands on the lowest row, 45, and its lines keep 20 above it: the
+// first takes the rows down to where the three below it start. The program ends in the alert, so
+// it runs in a process of its own, with a GL context of its own.
+TEST_F(Alert, AFatalAlertsLinesKeepAboveItsLocation) {
+    chdir_to_tmp();
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            press_return();
+            string_tap tap;
+            fatal_tap = &tap;
+            set_finishup_hook(tell_rows);
+            shell_alert(0, disk_away_sentence(), long_error(), "In the way: " + kCopy + "link",
+                        "Destination: " + kCopy, t_exit, "GenC/test", 7);
+        },
+        ::testing::ExitedWithCode(1),
+        "rows: 205 195 185 175 165 155 145 135 125 105 85 65 45, the last \\(GenC/test line 7\\)\n"
+        "none misplaced\n");
+    GTEST_FLAG_SET(death_test_style, style);
 }
 
 TEST_F(Alert, UnderFpsTestAlertsAreOnlyLogged) {
