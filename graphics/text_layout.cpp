@@ -303,6 +303,7 @@ fitted_text OGL_fit_text(const std::string& text, float wrap, float room, int ma
         for (size_t k = keep - 1; k < pieces.size(); ++k) rest += pieces[k];
         std::replace(rest.begin(), rest.end(), '\n', ' ');
         rest = ink(rest);
+        rest.erase(0, rest.find_first_not_of(' '));  // where a paragraph's break began it
         // Cut from its first line on, the text would lose what says what it is ("Error: ").
         std::string label = keep == 1 ? OGL_line_label(rest) : "";
         if (OGL_string_width(label) > room / 2) label.clear();

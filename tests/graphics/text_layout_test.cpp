@@ -161,6 +161,9 @@ TEST(TextLayout, TextFittedToItsRoomAndLines) {
     f = OGL_fit_text("Error: " + words, 40, 100, 1);
     EXPECT_EQ(f.lines, (std::vector<std::string>{"Error: ...b cccc dddd"}));
     EXPECT_EQ(OGL_fit_text("Error: " + words, 40, 60, 1).lines, (std::vector<std::string>{"... cccc dddd"}));
+    // The end shown after a paragraph's break starts at its first word.
+    EXPECT_EQ(OGL_fit_text("aaaa\n\nbbbb cccc", 100, 100, 2).lines,
+              (std::vector<std::string>{"aaaa", "bbbb cccc"}));
     EXPECT_EQ(OGL_line_label("In the way: /a: b"), "In the way: ");
     EXPECT_EQ(OGL_line_label("Error:none"), "");
 }
