@@ -17,6 +17,9 @@ void question_frame() {
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
 }
+// The two-button question's rows, 10 apart from its place at 160 down to 80: the lowest keeps
+// clear of the first button, whose top is at 66, and of the caption beside it.
+constexpr int kQuestionRows = 9;
 // A button that answers and closes the sub-window.
 bool answer_button(float x, float y, float w, const std::string& label) {
     if (!BTN_action(x, y, w, 0, 0, label, "-")) return false;
@@ -33,7 +36,8 @@ int wizard_abort_alert(std::string question, std::string label1, std::string tex
     while (mnw.curwin == 997) {
         question_frame();
         const float wrap = mnw.subwin_dx;
-        wizard_text(43, 20, 160, question, wrap - 40, 0);
+        // It may name whole paths: it keeps to the box's width and to its rows.
+        wizard_text_within(43, 20, 160, question, wrap - 40, wrap - 40, 0, kQuestionRows);
         wizard_text(43, 150, 53, text1, wrap - 210, 0);
         wizard_text(43, 150, 28, text2, wrap - 210, 0);
         if (answer_button(96, 56, 100, label1)) return 1;

@@ -16,8 +16,8 @@ void wizard_text(int colour, float x, float y, const std::string& text, float wr
 }
 
 void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
-                        int align) {
-    const fitted_text fitted = OGL_fit_text(text, wrap, room, 0);
+                        int align, int max_lines) {
+    const fitted_text fitted = OGL_fit_text(text, wrap, room, max_lines);
     if (fitted.whole) {
         wizard_text(colour, x, y, text, wrap, align);
         return;

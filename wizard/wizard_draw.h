@@ -21,9 +21,10 @@ void wizard_text(int colour, float x, float y, const std::string& text, float wr
 // wizard_text wrapped at wrap (> 0). The wrap estimates words, so a line may pass wrap a little;
 // a line wider than room, the width its place leaves, is wrapped again at room by its drawn width
 // (pushing the lines after it down), and only a piece that alone is wider (a name without breaks,
-// such as a long folder name) is cut in its middle with "...", so none passes room.
+// such as a long folder name) is cut in its middle with "...", so none passes room. With max_lines
+// above 0, a text that needs more lines shows its end after "..." on the last (OGL_fit_text).
 void wizard_text_within(int colour, float x, float y, const std::string& text, float wrap, float room,
-                        int align);
+                        int align, int max_lines = 0);
 // A closed line through the points (x, y pairs).
 void wizard_outline(int colour, float alpha, const std::vector<float>& points);
 // A filled rectangle from (x, y), w wide and h high.
