@@ -188,10 +188,10 @@ void expect_texts_apart_and_inside(const std::vector<painted>& calls, float w, f
     // Each text's box, cut to the scissors it is drawn in; the same text at the same place again
     // is a later frame's.
     std::vector<std::pair<std::string, box>> texts;
-    box clip{0, 0, 1e9f, 1e9f};
+    box clip{-1e9f, -1e9f, 1e9f, 1e9f};
     for (const painted& p : calls) {
         if (p.kind == "scissors") clip = {p.x, p.y, p.x + p.w, p.y + p.h};
-        if (p.kind == "scissors_end") clip = {0, 0, 1e9f, 1e9f};
+        if (p.kind == "scissors_end") clip = {-1e9f, -1e9f, 1e9f, 1e9f};
         if (p.kind != "string") continue;
         box b = text_bounds(p);
         b = {std::max(b.l, clip.l), std::max(b.b, clip.b), std::min(b.r, clip.r), std::min(b.t, clip.t)};
