@@ -160,6 +160,8 @@ TEST(TextLayout, TextFittedToItsRoomAndLines) {
     // wider than half the room does not stay.
     f = OGL_fit_text("Error: " + words, 40, 100, 1);
     EXPECT_EQ(f.lines, (std::vector<std::string>{"Error: ...b cccc dddd"}));
+    EXPECT_EQ(OGL_fit_text("Error: " + words, 40, 70, 1).lines,
+              (std::vector<std::string>{"Error: ... dddd"}));
     EXPECT_EQ(OGL_fit_text("Error: " + words, 40, 60, 1).lines, (std::vector<std::string>{"... cccc dddd"}));
     // The end shown after a paragraph's break starts at its first word.
     EXPECT_EQ(OGL_fit_text("aaaa\n\nbbbb cccc", 100, 100, 2).lines,
