@@ -406,12 +406,17 @@ item_in_the_way item_of(const copy_way& way) {
 }  // namespace
 
 item_in_the_way item_in_the_way_of(const std::string& dest, int err) {
-    item_in_the_way it = item_of(way_to(dest));
-    if (!it.err) {
-        it.item = dest;
-        it.err = err;
-        // What stood on the way may have gone since: only these are the place's own.
-        it.at_own_place = err == EISDIR || err == err_link_moved_leads_out;
+    const copy_way way = way_to(dest);
+    item_in_the_way it = item_of(way);
+    if (it.err) return it;
+    it.item = dest;
+    it.err = err;
+    // What stood on the way may have gone since: only a folder there is the place's own.
+    it.at_own_place = err == EISDIR;
+    if (err == err_link_moved_leads_out) {
+        // The user's move of its folder is the cause, one for every link of the release it keeps out.
+        it.link = dest;
+        if (!way.moved_by.empty()) it.item = way.moved_by;
     }
     return it;
 }
@@ -454,9 +459,11 @@ std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_cop
                                        : std::to_string(n) + UTL_translate_string(" files");
     const std::string are =
         one ? UTL_translate_string(" is left out.") : UTL_translate_string(" are left out.");
-    const std::string item = named_below_copy && starts_with(it.item, dest_dir_path)
-                                 ? it.item.substr(dest_dir_path.size())
-                                 : it.item;
+    const auto named = [named_below_copy](const std::string& path) {
+        return named_below_copy && starts_with(path, dest_dir_path) ? path.substr(dest_dir_path.size())
+                                                                    : path;
+    };
+    const std::string item = named(it.item);
     const std::string beyond =
         UTL_translate_string(", so ") + files + UTL_translate_string(" of the release beyond it") + are;
     switch (it.err) {
@@ -475,13 +482,12 @@ std::string item_in_the_way_text(const item_in_the_way& it, bool named_below_cop
             return UTL_translate_string("The release names the path ") + item +
                    UTL_translate_string(", which would leave its folder, so ") + files + are;
         case err_link_moved_leads_out:
-            return UTL_translate_string("The link ") + item +
-                   UTL_translate_string(
-                       " of the release lies in a folder you moved, and from there its text "
-                       "leads outside ") +
+            return UTL_translate_string("The link ") + named(it.link) +
+                   UTL_translate_string(" of the release lies in ") + item +
+                   UTL_translate_string(", a folder you moved, and from there its text leads outside ") +
                    (it.bound.empty() ? UTL_translate_string("the copy")
                                      : UTL_translate_string("the folder you moved and linked, ") + it.bound) +
-                   UTL_translate_string(", so ") + files + are;
+                   UTL_translate_string(", so it is left out, as is every such link of the release there.");
         default:
             return UTL_translate_string("Something of yours stands at ") + item +
                    UTL_translate_string(", where the release puts files, so ") + files +

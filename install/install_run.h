@@ -90,12 +90,16 @@ struct item_in_the_way {
     // Met as a file unpacked (histories empty): it is that file's own place, so it keeps that one
     // out; else the files it keeps out are not known then.
     bool at_own_place = false;
+    // err_link_moved_leads_out: the link of the release first refused in the folder the user
+    // moved, which is the item: one cause, whatever number of the release's links it keeps out.
+    std::string link;
 };
 // After the run's folders are made: the items in the way of the files marked need_install, each
 // once, in the order of their first file.
 std::vector<item_in_the_way> items_in_the_way();
 // The item in the way of the file dest, met as it unpacked with err (place_is_taken): what way_to
-// finds on its way, else dest itself (at_own_place). Its histories are left empty.
+// finds on its way, else dest itself (at_own_place), or, for a link of the release refused where
+// the user moved its folder, the first link on its way (the move). Its histories are left empty.
 item_in_the_way item_in_the_way_of(const std::string& dest, int err);
 // One sentence for the user: the item, what it is, and how many files it keeps out (its
 // histories, or the one file at its own place; else no number). The item is named by its whole

@@ -272,7 +272,7 @@ copy_way way_to(const std::string& location) {
     // real_bound is that folder and bound_place its place.
     std::string cur = dest_dir_path.substr(0, root - 1), place, real_copy, real_bound, bound_place;
     // The first link whose text is walked, while its words are: what goes wrong there is its own.
-    std::string via, via_text, via_folder;
+    std::string via, via_text, via_folder, first_link;
     size_t via_until = 0;
     int links = 0;
     const auto fail = [&](int err, const std::string& item, const std::string& leads_to) {
@@ -332,6 +332,7 @@ copy_way way_to(const std::string& location) {
             return fail(ENOTDIR, item, std::string());
         if (++links > max_links_on_a_way)
             return fail(err_link_leads_nowhere, item, lexical_target(cur, text));
+        if (links == 1) first_link = item;
         const bool absolute = text[0] == '/';
         // A relative text moves the bound only at the first link of the way: a release's link met
         // beyond it (in a folder the user moved inside the copy) may climb out from where it now lies.
@@ -369,6 +370,7 @@ copy_way way_to(const std::string& location) {
         cur = target == "/" ? std::string() : target;
     }
     w.bound = real_bound.empty() ? dest_dir_path : real_bound == "/" ? real_bound : real_bound + "/";
+    w.moved_by = real_bound.empty() ? first_link : dest_dir_path + bound_place;
     return w;
 }
 

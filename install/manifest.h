@@ -71,6 +71,9 @@ struct copy_way {
     // resolved, a folder the user moved elsewhere and linked.
     std::string bound;
     std::string leads_to;  // where a link that leads nowhere points, by its words
+    // On a way that passes, the link that moved what lies beyond it, as the copy names it: the one
+    // the bound comes from, or, inside the copy, the first link met; empty when it met none.
+    std::string moved_by;
 };
 // Judges each link on the way; beyond an item in the way nothing is read, written, made or
 // removed. A link at a noted place (by the name the walk reached, or the one location gives it)

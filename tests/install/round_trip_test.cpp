@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <tuple>
 
 #include "core/globals.h"
 #include "engine_helpers.h"
@@ -21,6 +22,7 @@
 #include "install/install_run.h"
 #include "install/net_fetch.h"
 #include "net/test_http_server.h"
+#include "platform/plat_strings.h"
 
 namespace fs = std::filesystem;
 
@@ -162,6 +164,10 @@ protected:
                 "FILE 0 0 91001 1 1 " + (v.empty() ? std::string("GONE") : md5_of(v)) + " " + path + "\n";
         if (!versions.back().empty())
             put_zip(hand_disc + "All/" + path + ".zip", path.substr(path.rfind('/') + 1), versions.back());
+    }
+    // Links as the user, or an older release, made them: each text at its place.
+    static void make_links(const std::vector<std::pair<std::string, std::string>>& links) {
+        for (const auto& [text, at] : links) ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
     }
     // A link of the release with this text, zipped on the disc.
     void release_link(const std::string& path, const std::string& text) {
@@ -504,18 +510,16 @@ TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
         fs::create_directories(dest_dir_path + "Output");
         fs::create_directories(dest_dir_path + "Instructions");
         fs::create_directories(disk + "Res2");
-        for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
-                 {disk + "Res", dest_dir_path + "Resources"},
-                 {"..", disk + "Res/up"},
-                 {"../Resources/up", dest_dir_path + "Output/pl"},
-                 {"../Output", disk + "Res2/rl"},
-                 {disk + "Res2", dest_dir_path + "Res2"},
-                 {"../Res2/rl", dest_dir_path + "Instructions/pl"},
-                 {"../Resources/up", dest_dir_path + "Output/plant"},
-                 {"Resources", dest_dir_path + "Alias"},
-                 {"../../" + road + " copy/Home", disk + "Res/home"},
-                 {"../" + road + " disk/Rel", dest_dir_path + "Rel"}})
-            ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+        ASSERT_NO_FATAL_FAILURE(make_links({{disk + "Res", dest_dir_path + "Resources"},
+                                            {"..", disk + "Res/up"},
+                                            {"../Resources/up", dest_dir_path + "Output/pl"},
+                                            {"../Output", disk + "Res2/rl"},
+                                            {disk + "Res2", dest_dir_path + "Res2"},
+                                            {"../Res2/rl", dest_dir_path + "Instructions/pl"},
+                                            {"../Resources/up", dest_dir_path + "Output/plant"},
+                                            {"Resources", dest_dir_path + "Alias"},
+                                            {"../../" + road + " copy/Home", disk + "Res/home"},
+                                            {"../" + road + " disk/Rel", dest_dir_path + "Rel"}}));
         web ? web_update(set, server) : (void)install(set);
         EXPECT_EQ(list_tree(disk),
                   (std::vector<std::string>{stale, "Output/mine.txt", "Rel/r.dat", "Res/a.dat", "Res/home",
@@ -569,13 +573,11 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
         write_file(dest_dir_path + "Resources/old.dat", "old");
         write_file(dest_dir_path + "Resources/rdir/mine.txt", "the user's");
         write_file(disk + "swap/note.txt", "the user's");
-        for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
-                 {away + "Away", dest_dir_path + "Away"},
-                 {"../" + road + " gone", dest_dir_path + "Gone"},
-                 {disk + "swap", dest_dir_path + "Resources/swap"},
-                 {"rdir", dest_dir_path + "Resources/rlink"},
-                 {"nothing", dest_dir_path + "Resources/dang"}})
-            ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+        ASSERT_NO_FATAL_FAILURE(make_links({{away + "Away", dest_dir_path + "Away"},
+                                            {"../" + road + " gone", dest_dir_path + "Gone"},
+                                            {disk + "swap", dest_dir_path + "Resources/swap"},
+                                            {"rdir", dest_dir_path + "Resources/rlink"},
+                                            {"nothing", dest_dir_path + "Resources/dang"}}));
         web ? web_update(set, server) : (void)install(set);
         EXPECT_EQ(list_tree(dest_dir_path),
                   (std::vector<std::string>{"Away", "Gone", "Resources/dang", "Resources/rdir/mine.txt",
@@ -621,8 +623,10 @@ TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
         hand_body = "DIR All/\n";
         fs::remove_all(s / "hand set");
         release_link("Resources/data/sib", "../pack");
+        release_link("Resources/data/sib2", "../pack");
         release("Resources/data/pack/p.dat", {"p old", "p new"});
         release_link("Aircraft/GA/Cirrus/manual", "../../../Instructions/Manual");
+        release_link("Aircraft/GA/Bonanza/manual", "../../../Instructions/Manual");
         release_link("Output/X.app/Contents/MacOS/prog", "../../../../Res/up/victim");
         release("Output/Y.app/Contents/MacOS/run", {"a program"});
         release("Output/a/L/evil.txt", {"evil"});
@@ -639,6 +643,7 @@ TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
             write_file(dest_dir_path + "Resources/z.dat", "z old");
             write_file(dest_dir_path + "Resources/old.dat", "old");
             write_file(dest_dir_path + "GA/Cirrus/notes.txt", "the user's");
+            fs::create_directories(dest_dir_path + "GA/Bonanza");
             write_file(dest_dir_path + "Instructions/Manual/m.txt", "the manual");
             write_file(disk + "data/pack/p.dat", "p old");
             write_file(disk + "victim", "the user's");
@@ -648,14 +653,12 @@ TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
             fs::create_directories(dest_dir_path + "Aircraft");
             fs::create_directories(dest_dir_path + "Output");
             fs::create_directories(disk + "Res");
-            for (const auto& [text, at] : std::vector<std::pair<std::string, std::string>>{
-                     {disk + "data", dest_dir_path + "Resources/data"},
-                     {"../GA", dest_dir_path + "Aircraft/GA"},
-                     {"../../x", dest_dir_path + "a/L"},
-                     {"../a", dest_dir_path + "Output/a"},
-                     {disk + "Res", dest_dir_path + "Res"},
-                     {"..", disk + "Res/up"}})
-                ASSERT_EQ(symlink(text.c_str(), at.c_str()), 0) << at;
+            ASSERT_NO_FATAL_FAILURE(make_links({{disk + "data", dest_dir_path + "Resources/data"},
+                                                {"../GA", dest_dir_path + "Aircraft/GA"},
+                                                {"../../x", dest_dir_path + "a/L"},
+                                                {"../a", dest_dir_path + "Output/a"},
+                                                {disk + "Res", dest_dir_path + "Res"},
+                                                {"..", disk + "Res/up"}}));
             web ? web_update(set, server) : (void)install(set);
             EXPECT_EQ(list_tree(beside + "x/"), std::vector<std::string>{"victim.txt"});
             EXPECT_EQ(list_tree(disk), (std::vector<std::string>{"Res/up", "data/pack/p.dat", "victim"}));
@@ -669,10 +672,8 @@ TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
             EXPECT_EQ(fs::read_symlink(dest_dir_path + "Output/X.app/Contents/MacOS/prog"),
                       "../../../../Res/up/victim");
             const std::string copy = web ? std::string() : dest_dir_path;
-            // One item told in the preparation, then the two links as they unpacked, in any order.
-            const std::string moved =
-                " of the release lies in a folder you moved, and from there its text leads "
-                "outside ";
+            // One item told in the preparation, then each moved folder once, naming the first of its
+            // two links refused as they unpacked (in any order).
             EXPECT_EQ(left_out, 1);
             ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
             EXPECT_EQ(told[0].rfind(history ? "Something of yours stands at " + copy +
@@ -684,16 +685,26 @@ TEST_F(RoundTrip, ReleaseLinksInFoldersTheUserMovedAreLeftOutAndNoneIsAMove) {
                                     0),
                       0u)
                 << told[0];
-            const std::string after = web ? "  The update goes on with the other files." : "";
-            EXPECT_EQ(
-                std::set<std::string>(told.begin() + 1, told.end()),
-                (std::set<std::string>{
-                    "The link " + copy + "Resources/data/sib" + moved + "the folder you moved and linked, " +
-                        fs::canonical(disk).string() + "/data/, so 1 file is left out." + after,
-                    "The link " + copy + "Aircraft/GA/Cirrus/manual" + moved +
-                        "the copy, so 1 file is left out." + after}));
+            const std::string after = ", a folder you moved, and from there its text leads outside ",
+                              every = ", so it is left out, as is every such link of the release there." +
+                                      std::string(web ? "  The update goes on with the other files." : "");
+            for (const auto& [link, folder, outside] :
+                 std::vector<std::tuple<std::string, std::string, std::string>>{
+                     {"Resources/data/sib", "Resources/data",
+                      "the folder you moved and linked, " + fs::canonical(disk).string() + "/data/"},
+                     {"Aircraft/GA/", "Aircraft/GA", "the copy"}})
+                EXPECT_EQ(std::count_if(told.begin() + 1, told.end(),
+                                        [&](const std::string& t) {
+                                            return t.rfind("The link " + copy + link, 0) == 0 &&
+                                                   plat::ends_with(t, " of the release lies in " + copy +
+                                                                          folder + after + outside + every);
+                                        }),
+                          1)
+                    << folder << ": " << ::testing::PrintToString(told);
+            // The second link behind each fails unreported, counted as the run closes.
+            if (!web) EXPECT_EQ(install_files_kill(), 2);
             if (web) {
-                EXPECT_EQ(stg.place_errors, 3);
+                EXPECT_EQ(stg.place_errors, 5);
                 for (const std::string& request : server.requests())
                     EXPECT_EQ(request.find("evil"), std::string::npos) << request;
             }
