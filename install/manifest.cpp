@@ -237,9 +237,10 @@ bool users_link_to_a_folder(const std::string& location) {
         return false;
     // Judged as a folder on a way, the link itself last: the release's (by its text) does not
     // pass, nor one to a file; one that passes leads to a folder. One leading out is never looked
-    // through, and stands as a folder would.
+    // through, and one leading nowhere may lead to a folder on a disk that is away: each stands as
+    // a folder would.
     const int err = way_to(location + "/").err;
-    return err == 0 || err == err_link_leads_out;
+    return err == 0 || err == err_link_leads_out || err == err_link_leads_nowhere;
 }
 
 copy_way way_to(const std::string& location) {

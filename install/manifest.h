@@ -93,8 +93,8 @@ copy_way way_to(const std::string& location);
 bool release_link_at(std::string_view place, const std::string& text);
 // Whether location (below the copy) holds a link of the user's that leads to a folder: as a
 // folder there, it keeps the file of that place out. It is judged as a folder on a way (way_to),
-// and nothing beyond it is looked at: one leading out counts as such a link; one in whose way
-// anything else stands (the release's link, a link to a file, one leading nowhere) as none.
+// and nothing beyond it is looked at: one leading out or nowhere (its disk away) counts as such a
+// link; one in whose way anything else stands (the release's link, a link to a file) as none.
 bool users_link_to_a_folder(const std::string& location);
 // How many folders the text of a link of the release written at location (below the copy) may
 // climb: the depth of the place the manifest names. The writers hold it to that as well as to

@@ -547,8 +547,8 @@ TEST_F(RoundTrip, LinksAReleaseCouldHaveMadeNeverMoveTheBound) {
 // each is one item in the way on both roads, its files (in a folder of the release below it, and
 // directly below it) left out, nothing made where it leads, and the rest of the run goes in: a
 // change and a removal elsewhere. So is the user's link to a folder where the release now puts a
-// file: never asked about, never replaced. A link the release put at a file's place is replaced by
-// the file, also where it leads nowhere.
+// file, also one to a disk that is away: never asked about, never replaced. A link the release put
+// at a file's place is replaced by the file, also where it leads nowhere.
 TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
     release("Away/sub/f.dat", {"f"});
     release("Away/g.dat", {"g"});
@@ -559,6 +559,7 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
     release("Resources/swap", {"a file"});
     release("Resources/rlink", {"rdir", "a file too"});
     release("Resources/dang", {"nothing", "a file as well"});
+    release("Resources/ulink", {"u old", "u new"});
     test_http_server server;
     const std::string set = hand_set(server);
     static int questions;
@@ -577,11 +578,13 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
                                             {"../" + road + " gone", dest_dir_path + "Gone"},
                                             {disk + "swap", dest_dir_path + "Resources/swap"},
                                             {"rdir", dest_dir_path + "Resources/rlink"},
-                                            {"nothing", dest_dir_path + "Resources/dang"}}));
+                                            {"nothing", dest_dir_path + "Resources/dang"},
+                                            {away + "ufolder", dest_dir_path + "Resources/ulink"}}));
         web ? web_update(set, server) : (void)install(set);
         EXPECT_EQ(list_tree(dest_dir_path),
                   (std::vector<std::string>{"Away", "Gone", "Resources/dang", "Resources/rdir/mine.txt",
-                                            "Resources/rlink", "Resources/swap", "Resources/x.dat"}));
+                                            "Resources/rlink", "Resources/swap", "Resources/ulink",
+                                            "Resources/x.dat"}));
         EXPECT_EQ(read_file(dest_dir_path + "Resources/x.dat") +
                       read_file(dest_dir_path + "Resources/rlink") +
                       read_file(dest_dir_path + "Resources/dang"),
@@ -594,7 +597,7 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
         EXPECT_EQ(questions, 0);
         const std::string copy = web ? std::string() : dest_dir_path;
         expect_told(
-            web, 5, server, {"Away", "Gone", "swap"},
+            web, 6, server, {"Away", "Gone", "swap", "ulink"},
             {"The link " + copy + "Away leads to " + away +
                  "Away, where nothing is found now (is its disk away?), so 2 files of the release beyond it "
                  "are "
@@ -604,7 +607,9 @@ TEST_F(RoundTrip, AFolderOnADiskThatIsAwayIsOneItemInTheWay) {
                  "left "
                  "out.",
              "Something of yours stands at " + copy +
-                 "Resources/swap, where the release puts files, so 1 file that goes there is left out."});
+                 "Resources/swap, where the release puts files, so 1 file that goes there is left out.",
+             "Something of yours stands at " + copy +
+                 "Resources/ulink, where the release puts files, so 1 file that goes there is left out."});
     }
 }
 
